@@ -1,0 +1,25 @@
+#pragma once
+// The command line of inhibra-fit.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace inhibra::cli {
+
+struct options {
+  std::vector<std::string> files;
+  std::string models = "all";  // e.g. "1-4,9" or "all"
+  bool robust = false;
+  bool check = false;
+  std::string plots_dir;        // empty: no plot files
+  std::string format = "png";   // png, svg, pdf or bmp
+  std::string json_file;        // empty: no JSON; "-": standard output
+  int jobs = 0;                 // 0: number of cores
+  bool quiet = false;
+};
+
+// Parses argv. On --help or a usage error returns nullopt and sets `exit_code` (0
+// after help, 2 after an error) with the text already printed.
+[[nodiscard]] std::optional<options> parse_options(int argc, char** argv, int& exit_code);
+
+}  // namespace inhibra::cli

@@ -1,0 +1,32 @@
+#include "data/file_names.hpp"
+
+#include "strings/text.hpp"
+
+namespace inhibra::data {
+
+namespace {
+
+// Start of the last path component.
+std::size_t last_component(std::string_view name) {
+  const auto slash = name.find_last_of('/');
+  return slash == std::string_view::npos ? 0 : slash + 1;
+}
+
+}  // namespace
+
+std::string normalise_data_name(std::string_view raw) {
+  const std::string_view name = strings::trim(strings::adjustl(raw));
+  const std::size_t start = last_component(name);
+  const std::string_view leaf = name.substr(start);
+  if (leaf.find('.') != std::string_view::npos) return std::string(name);
+  return std::string(name.substr(0, start)) + strings::delete_blanks(leaf) + ".in";
+}
+
+std::string results_name(std::string_view data_name) {
+  const std::size_t start = last_component(data_name);
+  const auto dot = data_name.find_last_of('.');
+  if (dot == std::string_view::npos || dot < start) return std::string(data_name) + ".out";
+  return std::string(data_name.substr(0, dot + 1)) + "out";
+}
+
+}  // namespace inhibra::data

@@ -1,0 +1,76 @@
+#pragma once
+// Everything one run shares between the data reader, the objective, the
+// optimizers, the statistics, the report and the plots, plus the run state the
+// desktop shell hands to the driver. One context per data file being fitted; it is
+// passed by reference to every stage, so two contexts in two threads can fit two
+// files at once.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "fit/capacities.hpp"
+#include "fit/frontend.hpp"
+
+namespace inhibra::fit {
+
+struct fit_context {
+  // --- observations -------------------------------------------------------------
+  std::array<double, max_rows> substrate{};  // [S] of row k (index k-1)
+  std::array<double, max_rows> inhibitor{};  // [I] of row k
+  std::array<double, max_rows> rate{};       // measured rate of row k
+  std::array<double, max_rows> fitted{};     // fitted rate of row k (statistics stage)
+  std::int32_t model = 0;                    // current model number M, 1..10
+
+  // Untouched copies of the columns as read; the driver restores the arrays above
+  // from them before every model.
+  std::array<double, max_rows> xtmp{};
+  std::array<double, max_rows> x2tmp{};
+  std::array<double, max_rows> ytmp{};
+
+  // --- constraints ----------------------------------------------------------------
+  std::int32_t m = 0;            // constraint count of the current model
+  std::int32_t meq = 0;          // equality constraints among them (always 0)
+  std::int32_t model_limit = 0;  // largest model number the objective accepts
+
+  // --- counts ----------------------------------------------------------------------
+  std::int32_t rows = 0;        // N, observations in use
+  std::int32_t columns = 0;     // columns on the first data line
+  std::int32_t n_par = 0;       // n, parameters of the current model
+  std::int32_t weighting = 0;   // 0 unweighted, 2 robust weights (1 behaves like 0)
+
+  // --- MC50 table of the best model ------------------------------------------------
+  std::array<double, mc50_levels> mc50_substrate{};
+  std::array<double, mc50_levels> mc50_value{};
+
+  // --- machine limits set at run start ----------------------------------------------
+  double eps = 0.0;
+  double big = 0.0;
+
+  // --- shell run state --------------------------------------------------------------
+  // The model selection and the weighting switch are written by the window thread's
+  // menu and dialog callbacks while the command thread may read them.
+  std::array<std::atomic<std::int32_t>, max_models> imdl{};  // model i selected when > 0
+  std::atomic<std::int32_t> nwt_global{0};                   // weighting switch: 0 or 2
+  std::int32_t global_mdl_count = 0;                          // models selected in the run
+  std::int32_t idat = 0;                                      // rows read
+  std::int32_t idatasets = 0;                                 // curves (at most 10 stored)
+  std::array<std::int32_t, max_curves> id2{};                 // rows per curve, file order
+  std::int32_t mdl_number = 0;                                // copy of M
+  std::string strmdl;                        // left-adjusted name of the (best) model
+  std::array<double, max_par> variables{};   // fitted parameters of the (best) model
+
+  // --- random-number states of the searches; they live as long as the context -------
+  double rangen_state = 0.0;   // the coordinate searches' generator
+  double randgen_state = 0.0;  // the initial estimates' generator
+
+  // --- the person watching; null means nobody (messages are dropped) ----------------
+  frontend* fe = nullptr;
+};
+
+// Shows a box through the context's front end, if it has one.
+inline void show_message(const fit_context& ctx, box_kind kind, std::string_view text) {
+  if (ctx.fe != nullptr) ctx.fe->message(kind, text);
+}
+
+}  // namespace inhibra::fit

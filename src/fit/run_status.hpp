@@ -1,0 +1,18 @@
+#pragma once
+// Outcome of a run, as the desktop program and inhibra-fit report it.
+
+namespace inhibra::fit {
+
+enum class run_status : int {
+  success = 0,
+  file_not_found = 1,       // the data file does not exist
+  file_not_opened = 2,      // the data file or the results file could not be opened
+  file_rejected = 3,        // rows, columns, curve sizes or curve count out of limits
+  too_many_parameters = 5,  // too many parameters or too few data points for a model
+  model_not_usable = 6,     // the model cannot be used with the file's columns
+  model_undefined = 99,     // a model check refused the column count or the model number
+};
+
+[[nodiscard]] constexpr int code(run_status s) { return static_cast<int>(s); }
+
+}  // namespace inhibra::fit

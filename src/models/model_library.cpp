@@ -1,0 +1,190 @@
+#include "models/model_library.hpp"
+
+#include <cmath>
+
+#include "fit/one_based.hpp"
+#include "strings/text.hpp"
+
+namespace inhibra::models {
+
+namespace {
+
+// Single-precision pi/2, pi and 1/11 widened to double: the reflection uses exactly
+// these values.
+constexpr double half_pi = double(1.5707963705062866f);
+constexpr double pi = double(3.1415927410125732f);
+constexpr double one_eleventh = double(0.09090909361839294f);
+// Beyond this the series' powers overflow; the arctangent is then pi/2 to double
+// precision anyway.
+constexpr double series_limit = 1e28;
+
+// x to a small non-negative integer power by repeated squaring.
+double ipow(double x, int k) {
+  double result = 1.0;
+  double base = x;
+  while (k > 0) {
+    if ((k & 1) != 0) result *= base;
+    k >>= 1;
+    if (k > 0) base *= base;
+  }
+  return result;
+}
+
+constexpr const char* model_names[] = {
+    "0- MODEL NOT DEFINED!",
+    "1- Linear Specific Inhibition, LSpI:",
+    "2- Linear Mixed Inhib, LMx(Sp=Ca)I:",
+    "3- Linear Mixed Inhib, LMx(Sp<Ca)I:",
+    "4- Linear Mixed Inhib, LMx(Sp>Ca)I:",
+    "5- Hyperbolic Specific Inhib, HSpI:",
+    "6- Hyperbolic Mixed Inhib, HMx(Sp=Ca)I:",
+    "7- Hyperbolic Catalytic Inhib, HCaI:",
+    "8- Hyperbolic Mixed Inhib, HMx(Sp<Ca)I:",
+    "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:",
+    "10-General Hyperbolic Enzyme-Modifier:",
+};
+constexpr int model_par_counts[] = {0, 3, 3, 4, 4, 4, 4, 4, 5, 5, 5};
+
+}  // namespace
+
+double func(const fit::fit_context& ctx, double s, double i, double /*y*/, std::span<double> p) {
+  const fit::vec1 par(p);
+  const double km = par(1);
+  const double vmax = par(2);
+  const double ki = par(3);
+  const double k = km / s;
+  switch (ctx.model) {
+    case 1:
+      return vmax / ((1.0 + i / ki) * k + 1.0);
+    case 2:
+      return vmax / ((1.0 + i / ki) * (k + 1.0));
+    case 3:
+    case 4: {
+      if (ctx.model == 3) {
+        if (par(4) > 0.99) par(4) = 0.5;
+      } else if (par(4) <= 0.99) {
+        par(4) = 2.0;
+      }
+      const double a = par(4);
+      return vmax / ((1.0 + i / (ki * a)) + (1.0 + i / ki) * k);
+    }
+    case 5: {
+      if (par(4) <= 0.99) par(4) = 2.0;
+      const double a = par(4);
+      return vmax / ((1.0 + i / ki) * k / (1.0 + i / (a * ki)) +
+                     (1.0 + i / (a * ki)) / (1.0 + i / (a * ki)));
+    }
+    case 6: {
+      if (par(4) > 0.99) par(4) = 0.5;
+      const double b = par(4);
+      return vmax / ((1.0 + i / ki) * k / (1.0 + b * i / ki) + (1.0 + i / ki) / (1.0 + b * i / ki));
+    }
+    case 7: {
+      if (par(4) > 0.99) par(4) = 0.5;
+      const double a = par(4);
+      return vmax / ((1.0 + i / ki) * k / (1.0 + a * i / (a * ki)) +
+                     (1.0 + i / (a * ki)) / (1.0 + a * i / (a * ki)));
+    }
+    case 8:
+    case 9:
+    case 10: {
+      if (ctx.model == 8) {
+        if (par(4) > 0.99) par(4) = 0.5;
+        if (par(5) >= par(4)) par(5) = 0.5 * par(4);
+      } else if (ctx.model == 9) {
+        if (par(4) <= 0.99) par(4) = 2.0;
+        if (par(5) > 0.99) par(5) = 0.5;
+      }
+      const double a = par(4);
+      const double b = par(5);
+      return vmax / ((1.0 + i / ki) * k / (1.0 + b * i / (a * ki)) +
+                     (1.0 + i / (a * ki)) / (1.0 + b * i / (a * ki)));
+    }
+    default:
+      return 0.0;
+  }
+}
+
+void npar(int model, std::string& name, int& np, int width) {
+  const int index = (model >= 1 && model <= fit::max_models) ? model : 0;
+  name = strings::pad(model_names[index], width);
+  np = model_par_counts[index];
+}
+
+void amax_min(int i, std::span<double> p, int /*n*/, int model, std::span<double> amin,
+              std::span<double> amax) {
+  const fit::vec1 par(p);
+  const fit::vec1 lo(amin);
+  const fit::vec1 hi(amax);
+  for (int j = 1; j <= 3; ++j) {
+    lo(j) = lower_bound;
+    hi(j) = upper_bound;
+  }
+  if (i != 4 && i != 5) return;
+  auto set = [&](double l, double h) {
+    lo(i) = l;
+    hi(i) = h;
+  };
+  switch (model) {
+    case 3:
+    case 6:
+    case 7:
+      if (i == 4) set(lower_bound, 1.0);
+      break;
+    case 4:
+      if (i == 4) set(1.0, upper_bound);
+      break;
+    case 5:
+      if (i == 4) {
+        set(1.0, upper_bound);
+        if (par(4) < 1.0) par(4) = par(4) + par(4);
+      }
+      break;
+    case 8:
+      set(lower_bound, 1.0);
+      if (i == 5 && par(5) > par(4)) par(5) = 0.5 * par(4);
+      break;
+    case 9:
+      if (i == 4) {
+        set(1.0, upper_bound);
+      } else {
+        set(lower_bound, 1.0);
+      }
+      break;
+    case 10:
+      set(lower_bound, upper_bound);
+      break;
+    default:
+      break;
+  }
+}
+
+double series_atan(double x) {
+  if (x >= -1.0 && x <= 1.0) {
+    return x - ipow(x, 3) / 3.0 + ipow(x, 5) / 5.0 - ipow(x, 7) / 7.0 + ipow(x, 9) / 9.0 -
+           ipow(x, 11) / 11.0;
+  }
+  const double side = x > 0.0 ? half_pi : -half_pi;
+  if (std::abs(x) > series_limit) return side;
+  return side + (one_eleventh + ipow(x, 8) / 3.0 - ipow(x, 10) - ipow(x, 6) / 5.0 +
+                 ipow(x, 4) / 7.0 - ipow(x, 2) / 9.0) /
+                    ipow(x, 11);
+}
+
+void abounds2(int i, std::span<double> p, std::span<const double> amin,
+              std::span<const double> amax, int /*n*/) {
+  const fit::vec1 par(p);
+  const double x = par(i);
+  const double lo = fit::cvec1(amin)(i);
+  const double hi = fit::cvec1(amax)(i);
+  if (lo <= x && x <= hi) return;
+  const double t = series_atan(x);
+  const double u = (t + half_pi) / pi - 0.5;
+  if (x < lo) {
+    par(i) = std::copysign(std::abs(lo + 0.5 * u * x), lo);
+  } else if (x > hi) {
+    par(i) = std::copysign(std::abs(hi - 0.5 * u * x), hi);
+  }
+}
+
+}  // namespace inhibra::models

@@ -1,0 +1,83 @@
+// End-to-end checks of inhibra-fit --check, run as a separate process.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "support/temp_dir.hpp"
+
+namespace inhibra::cli {
+namespace {
+
+struct result {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+result run_fit(const std::string& args, const support::temp_dir& dir) {
+  const std::string out_file = dir.file("stdout.txt");
+  const std::string err_file = dir.file("stderr.txt");
+  const std::string command = std::string("\"") + INHIBRA_FIT_EXE + "\" " + args + " >\"" +
+                              out_file + "\" 2>\"" + err_file + "\"";
+  const int raw = std::system(command.c_str());
+  result r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = support::read_file(out_file);
+  r.err = support::read_file(err_file);
+  return r;
+}
+
+const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
+
+TEST(CheckCommand, ExampleFileSummary) {
+  support::temp_dir dir;
+  const auto r = run_fit("--check \"" + example + "\"", dir);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, example + ": rows=24 curves=4 per-curve=6,6,6,6 columns=3\n");
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(std::filesystem::exists(std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.out"));
+}
+
+TEST(CheckCommand, MissingFileExitsOneWithBothBoxes) {
+  support::temp_dir dir;
+  const auto r = run_fit("--check \"" + dir.file("nothing") + "\"", dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "Warning: File does not exist: " + dir.file("nothing.in") +
+                       "\nError: * * * OPEN ANOTHER DATA FILE * * *\n");
+}
+
+TEST(CheckCommand, RejectedFileExitsThreeAndWritesNothing) {
+  support::temp_dir dir;
+  const auto bad = dir.write("bad.in", "1,2,3\n4 5 6\n7 8 9\n");
+  const auto r = run_fit("--check \"" + bad + "\"", dir);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_TRUE(r.err.starts_with("Warning: Data columns not equal to 3\nInformation: THE MODEL "
+                                "FUNCTION REQUIRES 3 DATA COLUMNS,\nBUT THE FILE"))
+      << r.err;
+  EXPECT_TRUE(r.err.ends_with("Error: * * * ERROR: RUN ABORTED * * *\n")) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir.file("bad.out")));
+}
+
+TEST(CheckCommand, SeveralFilesExitWithTheLargestStatus) {
+  support::temp_dir dir;
+  const auto empty = dir.write("empty.in", "");
+  const auto r = run_fit("--check \"" + example + "\" \"" + dir.file("gone") + "\" \"" + empty + "\"",
+                         dir);
+  EXPECT_EQ(r.status, 3);
+  // The empty file's console warning goes to standard output with the summary.
+  EXPECT_NE(r.out.find("rows=24"), std::string::npos);
+  EXPECT_NE(r.out.find("FILE_COLUMN_COUNT - Warning."), std::string::npos);
+  EXPECT_NE(r.err.find("Data rows exceeded limit of 1000"), std::string::npos);
+}
+
+TEST(CheckCommand, UsageErrorsExitTwo) {
+  support::temp_dir dir;
+  EXPECT_EQ(run_fit("", dir).status, 2);
+  EXPECT_EQ(run_fit("--format gif --check x", dir).status, 2);
+}
+
+}  // namespace
+}  // namespace inhibra::cli
