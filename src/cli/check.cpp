@@ -19,8 +19,8 @@ int check_file(const std::string& file, fit::frontend& fe, std::ostream& out) {
       if (k > 0) per_curve += ',';
       per_curve += std::to_string(ctx->id2[static_cast<std::size_t>(k)]);
     }
-    out << fmt::format("{}: rows={} curves={} per-curve={} columns={}\n", read.data_name,
-                       ctx->idat, ctx->idatasets, per_curve, ctx->columns);
+    out << fmt::format("{}: rows={} curves={} per-curve={} columns={}\n", read.data_name, ctx->idat,
+                       ctx->idatasets, per_curve, ctx->columns);
   }
   return fit::code(read.status);
 }

@@ -11,10 +11,10 @@ struct options {
   std::string models = "all";  // e.g. "1-4,9" or "all"
   bool robust = false;
   bool check = false;
-  std::string plots_dir;        // empty: no plot files
-  std::string format = "png";   // png, svg, pdf or bmp
-  std::string json_file;        // empty: no JSON; "-": standard output
-  int jobs = 0;                 // 0: number of cores
+  std::string plots_dir;       // empty: no plot files
+  std::string format = "png";  // png, svg, pdf or bmp
+  std::string json_file;       // empty: no JSON; "-": standard output
+  int jobs = 0;                // 0: number of cores
   bool quiet = false;
 };
 

@@ -21,20 +21,17 @@ constexpr std::size_t column_line_length = 256;  // characters read per line whe
 constexpr std::size_t row_line_length = 100;     // characters read per line when counting rows
 
 constexpr std::string_view model_lines[] = {
-    "1- Linear Specific Inhibition, LSpI",
-    "2- Linear Mixed Inhibition, LMx(Sp=Ca)I",
-    "3- Linear Mixed Inhibition, LMx(Sp<Ca)I",
-    "4- Linear Mixed Inhibition, LMx(Sp>Ca)I",
-    "5- Hyperbolic Specific Inhibition, HSpI",
-    "6- Hyperbolic Mixed Inhibition, HMx(Sp=Ca)I",
-    "7- Hyperbolic Catalytic Inhibition, HCaI",
-    "8- Hyperbolic Mixed Inhibition, HMx(Sp<Ca)I",
-    "9- Hyperbolic Mixed Inhibition, HMx(Sp>Ca)I",
-    "10-General Hyperbolic Enzyme-Modifier Model",
+    "1- Linear Specific Inhibition, LSpI",         "2- Linear Mixed Inhibition, LMx(Sp=Ca)I",
+    "3- Linear Mixed Inhibition, LMx(Sp<Ca)I",     "4- Linear Mixed Inhibition, LMx(Sp>Ca)I",
+    "5- Hyperbolic Specific Inhibition, HSpI",     "6- Hyperbolic Mixed Inhibition, HMx(Sp=Ca)I",
+    "7- Hyperbolic Catalytic Inhibition, HCaI",    "8- Hyperbolic Mixed Inhibition, HMx(Sp<Ca)I",
+    "9- Hyperbolic Mixed Inhibition, HMx(Sp>Ca)I", "10-General Hyperbolic Enzyme-Modifier Model",
 };
 constexpr std::string_view tilde_line = "~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~~";
 
-bool is_note_char(char c) { return c == '#' || c == '!' || c == '\'' || c == '"'; }
+bool is_note_char(char c) {
+  return c == '#' || c == '!' || c == '\'' || c == '"';
+}
 
 // A line ends the data when it is blank (control characters count as blanks) or
 // starts, after blanks, with a note character.
@@ -81,8 +78,8 @@ std::optional<double> parse_number(std::string_view field) {
   }
   if (text.empty()) return std::nullopt;
   double value = 0.0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                         std::chars_format::general);
+  const auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) {
     return std::nullopt;
   }
@@ -96,9 +93,11 @@ std::optional<std::array<double, 3>> parse_row(std::string_view line) {
   std::size_t i = 0;
   for (int field = 0; field < 3; ++field) {
     auto separator = [](char c) { return c == ',' || strings::is_blank_or_control(c); };
-    while (i < line.size() && separator(line[i])) ++i;
+    while (i < line.size() && separator(line[i]))
+      ++i;
     const std::size_t start = i;
-    while (i < line.size() && !separator(line[i])) ++i;
+    while (i < line.size() && !separator(line[i]))
+      ++i;
     if (start == i) return std::nullopt;
     const auto value = parse_number(line.substr(start, i - start));
     if (!value) return std::nullopt;
@@ -123,7 +122,8 @@ std::string model_list_box(std::initializer_list<std::string_view> heading) {
 }
 
 std::string without_line_end(std::string_view line) {
-  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+    line.remove_suffix(1);
   return std::string(line);
 }
 
@@ -224,8 +224,8 @@ void abort_run(const fit::fit_context& ctx, std::ofstream* results,
   }
 }
 
-data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name,
-                         std::ofstream* results, std::ostream& console) {
+data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, std::ofstream* results,
+                         std::ostream& console) {
   data_read out;
   out.data_name = normalise_data_name(raw_name);
   out.results_name = results_name(out.data_name);
@@ -308,15 +308,15 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name,
   const curve_summary curves = ycurves(ctx);
   out.curves_found = curves.curves;
   if (curves.smallest < fit::min_curve_rows) {
-    fit::show_message(ctx, box_kind::warning,
-                      "Single curve data must be greater than " +
-                          strings::int_text(fit::min_curve_rows));
+    fit::show_message(
+        ctx, box_kind::warning,
+        "Single curve data must be greater than " + strings::int_text(fit::min_curve_rows));
     return reject();
   }
   if (curves.curves > fit::max_curves) {
-    fit::show_message(ctx, box_kind::warning,
-                      "Curve limit of 10 exceeded! Number of curves = " +
-                          strings::int_text(curves.curves));
+    fit::show_message(
+        ctx, box_kind::warning,
+        "Curve limit of 10 exceeded! Number of curves = " + strings::int_text(curves.curves));
     return reject();
   }
   return out;

@@ -34,10 +34,10 @@ struct fit_context {
   std::int32_t model_limit = 0;  // largest model number the objective accepts
 
   // --- counts ----------------------------------------------------------------------
-  std::int32_t rows = 0;        // N, observations in use
-  std::int32_t columns = 0;     // columns on the first data line
-  std::int32_t n_par = 0;       // n, parameters of the current model
-  std::int32_t weighting = 0;   // 0 unweighted, 2 robust weights (1 behaves like 0)
+  std::int32_t rows = 0;       // N, observations in use
+  std::int32_t columns = 0;    // columns on the first data line
+  std::int32_t n_par = 0;      // n, parameters of the current model
+  std::int32_t weighting = 0;  // 0 unweighted, 2 robust weights (1 behaves like 0)
 
   // --- MC50 table of the best model ------------------------------------------------
   std::array<double, mc50_levels> mc50_substrate{};
@@ -52,13 +52,13 @@ struct fit_context {
   // menu and dialog callbacks while the command thread may read them.
   std::array<std::atomic<std::int32_t>, max_models> imdl{};  // model i selected when > 0
   std::atomic<std::int32_t> nwt_global{0};                   // weighting switch: 0 or 2
-  std::int32_t global_mdl_count = 0;                          // models selected in the run
-  std::int32_t idat = 0;                                      // rows read
-  std::int32_t idatasets = 0;                                 // curves (at most 10 stored)
-  std::array<std::int32_t, max_curves> id2{};                 // rows per curve, file order
-  std::int32_t mdl_number = 0;                                // copy of M
-  std::string strmdl;                        // left-adjusted name of the (best) model
-  std::array<double, max_par> variables{};   // fitted parameters of the (best) model
+  std::int32_t global_mdl_count = 0;                         // models selected in the run
+  std::int32_t idat = 0;                                     // rows read
+  std::int32_t idatasets = 0;                                // curves (at most 10 stored)
+  std::array<std::int32_t, max_curves> id2{};                // rows per curve, file order
+  std::int32_t mdl_number = 0;                               // copy of M
+  std::string strmdl;                       // left-adjusted name of the (best) model
+  std::array<double, max_par> variables{};  // fitted parameters of the (best) model
 
   // --- random-number states of the searches; they live as long as the context -------
   double rangen_state = 0.0;   // the coordinate searches' generator

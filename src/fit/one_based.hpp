@@ -32,8 +32,8 @@ class basic_mat1 {
   constexpr basic_mat1(std::span<T> data, int ld) : data_(data), ld_(ld) {}
   constexpr T& operator()(int i, int j) const {
     assert(i >= 1 && i <= ld_ && j >= 1);
-    const auto k = static_cast<std::size_t>(i - 1) + static_cast<std::size_t>(j - 1) *
-                                                         static_cast<std::size_t>(ld_);
+    const auto k = static_cast<std::size_t>(i - 1) +
+                   static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(ld_);
     assert(k < data_.size());
     return data_[k];
   }

@@ -13,6 +13,8 @@ enum class run_status : int {
   model_undefined = 99,     // a model check refused the column count or the model number
 };
 
-[[nodiscard]] constexpr int code(run_status s) { return static_cast<int>(s); }
+[[nodiscard]] constexpr int code(run_status s) {
+  return static_cast<int>(s);
+}
 
 }  // namespace inhibra::fit

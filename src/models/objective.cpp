@@ -67,8 +67,10 @@ void set_constraints(int model, const par_array& x, fit::fit_context& ctx, std::
     case 6:
     case 7:
       ctx.m = 8;
-      for (int i = 1; i <= 4; ++i) c(i) = xv(i) - lo;
-      for (int i = 1; i <= 3; ++i) c(4 + i) = hi - xv(i);
+      for (int i = 1; i <= 4; ++i)
+        c(i) = xv(i) - lo;
+      for (int i = 1; i <= 3; ++i)
+        c(4 + i) = hi - xv(i);
       c(8) = 1.0 - xv(4);
       for (int i = 1; i <= 4; ++i) {
         cjac(i, i) = 1.0;
@@ -78,9 +80,11 @@ void set_constraints(int model, const par_array& x, fit::fit_context& ctx, std::
     case 4:
     case 5:
       ctx.m = 8;
-      for (int i = 1; i <= 3; ++i) c(i) = xv(i) - lo;
+      for (int i = 1; i <= 3; ++i)
+        c(i) = xv(i) - lo;
       c(4) = xv(4) - 1.0;
-      for (int i = 1; i <= 4; ++i) c(4 + i) = hi - xv(i);
+      for (int i = 1; i <= 4; ++i)
+        c(4 + i) = hi - xv(i);
       for (int i = 1; i <= 4; ++i) {
         cjac(i, i) = 1.0;
         cjac(i, 4 + i) = -1.0;
@@ -88,21 +92,27 @@ void set_constraints(int model, const par_array& x, fit::fit_context& ctx, std::
       break;
     case 8:
       ctx.m = 10;
-      for (int i = 1; i <= 5; ++i) c(i) = xv(i) - lo;
-      for (int i = 1; i <= 3; ++i) c(5 + i) = hi - xv(i);
+      for (int i = 1; i <= 5; ++i)
+        c(i) = xv(i) - lo;
+      for (int i = 1; i <= 3; ++i)
+        c(5 + i) = hi - xv(i);
       c(9) = 1.0 - xv(4);
       c(10) = xv(4) - xv(5);
-      for (int i = 1; i <= 5; ++i) cjac(i, i) = 1.0;
-      for (int i = 1; i <= 4; ++i) cjac(i, 5 + i) = -1.0;
+      for (int i = 1; i <= 5; ++i)
+        cjac(i, i) = 1.0;
+      for (int i = 1; i <= 4; ++i)
+        cjac(i, 5 + i) = -1.0;
       cjac(4, 10) = 1.0;
       cjac(5, 10) = -1.0;
       break;
     case 9:
       ctx.m = 10;
-      for (int i = 1; i <= 3; ++i) c(i) = xv(i) - lo;
+      for (int i = 1; i <= 3; ++i)
+        c(i) = xv(i) - lo;
       c(4) = xv(4) - 1.0;
       c(5) = xv(5) - lo;
-      for (int i = 1; i <= 4; ++i) c(5 + i) = hi - xv(i);
+      for (int i = 1; i <= 4; ++i)
+        c(5 + i) = hi - xv(i);
       c(10) = 1.0 - xv(5);
       for (int i = 1; i <= 5; ++i) {
         cjac(i, i) = 1.0;

@@ -25,8 +25,8 @@ using cjac_array = std::array<double, fit::max_par * fit::max_constraints>;  // 
 // constraints of the current model. Also sets ctx.m and ctx.meq. x is not changed.
 // A model number above the context's model limit shows two boxes and returns f = 0,
 // g = 0 with c untouched.
-void calcfg(fit::fit_context& ctx, int n, std::span<const double> x, double& f,
-            std::span<double> g, std::span<double> c, std::span<double> cjac);
+void calcfg(fit::fit_context& ctx, int n, std::span<const double> x, double& f, std::span<double> g,
+            std::span<double> c, std::span<double> cjac);
 
 // f and the central-difference gradient g(1..25) at x; the loops run over the
 // context's parameter count. Robust weights (weighting mode 2) are computed once at

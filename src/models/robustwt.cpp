@@ -15,10 +15,12 @@ constexpr int bins = 1000;
 double binmedian(std::span<const double> x, int n) {
   const auto count = static_cast<std::size_t>(n);
   double sum = 0.0;
-  for (std::size_t i = 0; i < count; ++i) sum += x[i];
+  for (std::size_t i = 0; i < count; ++i)
+    sum += x[i];
   const double mu = sum / n;
   double sq = 0.0;
-  for (std::size_t i = 0; i < count; ++i) sq += (x[i] - mu) * (x[i] - mu);
+  for (std::size_t i = 0; i < count; ++i)
+    sq += (x[i] - mu) * (x[i] - mu);
   const double sigma = std::sqrt(sq / n);
 
   const double scale = bins / (2.0 * sigma);
@@ -67,7 +69,8 @@ double binmedian(std::span<const double> x, int n) {
 
 void xmad2(std::span<const double> x, int n, double m, double& s) {
   double sum = 0.0;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) sum += std::abs(x[i] - m);
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i)
+    sum += std::abs(x[i] - m);
   s = sum / n;
   if (std::isnan(s)) s = 1.0;
   s = std::clamp(s, 1.0e-15, 1.0e15);
@@ -77,7 +80,8 @@ void robust_wt(int n, std::span<const double> r, std::span<double> w) {
   const auto count = static_cast<std::size_t>(std::clamp(n, 0, fit::max_rows));
   std::array<double, fit::max_rows> a{};
   std::array<double, fit::max_rows> u{};
-  for (std::size_t i = 0; i < count; ++i) a[i] = std::abs(r[i]);
+  for (std::size_t i = 0; i < count; ++i)
+    a[i] = std::abs(r[i]);
 
   const double t0 = binmedian(a, n);
   double s = 0.0;
@@ -88,7 +92,8 @@ void robust_wt(int n, std::span<const double> r, std::span<double> w) {
     const double c = s * robust_ab;
     double t_prev = t0;
     for (int pass = 1; pass <= 11; ++pass) {
-      for (std::size_t i = 0; i < count; ++i) u[i] = (a[i] - t_prev) / c;
+      for (std::size_t i = 0; i < count; ++i)
+        u[i] = (a[i] - t_prev) / c;
       for (std::size_t i = 0; i < count; ++i) {
         const double ui = u[i];
         if (std::abs(ui) < robust_tiny) {
@@ -100,7 +105,8 @@ void robust_wt(int n, std::span<const double> r, std::span<double> w) {
         }
       }
       double num = 0.0;
-      for (std::size_t i = 0; i < count; ++i) num += w[i] * (a[i] - t_prev);
+      for (std::size_t i = 0; i < count; ++i)
+        num += w[i] * (a[i] - t_prev);
       double den = 0.0;
       for (std::size_t i = 0; i < count; ++i) {
         const double up = std::abs(u[i]) > robust_a ? robust_a : u[i];

@@ -7,8 +7,8 @@
 namespace inhibra::models {
 
 inline constexpr double robust_tiny = 1.0e-8;
-inline constexpr double robust_a = double(4.659f);   // 4.658999919891357
-inline constexpr double robust_b = double(1.483f);   // 1.4830000400543213
+inline constexpr double robust_a = double(4.659f);  // 4.658999919891357
+inline constexpr double robust_b = double(1.483f);  // 1.4830000400543213
 inline constexpr double robust_ab = robust_a * robust_b;
 inline constexpr double robust_wmin = 1.0e-6;
 

@@ -5,26 +5,33 @@
 namespace inhibra::strings {
 
 namespace {
-constexpr bool is_space_or_tab(char c) { return c == ' ' || c == '\t'; }
+constexpr bool is_space_or_tab(char c) {
+  return c == ' ' || c == '\t';
+}
 }  // namespace
 
 std::string_view adjustl(std::string_view s) {
   std::size_t i = 0;
-  while (i < s.size() && is_space_or_tab(s[i])) ++i;
+  while (i < s.size() && is_space_or_tab(s[i]))
+    ++i;
   return s.substr(i);
 }
 
 std::string_view trim(std::string_view s) {
   std::size_t n = s.size();
-  while (n > 0 && is_space_or_tab(s[n - 1])) --n;
+  while (n > 0 && is_space_or_tab(s[n - 1]))
+    --n;
   return s.substr(0, n);
 }
 
-std::string_view trim_both(std::string_view s) { return trim(adjustl(s)); }
+std::string_view trim_both(std::string_view s) {
+  return trim(adjustl(s));
+}
 
 std::string_view adjustl_controls(std::string_view s) {
   std::size_t i = 0;
-  while (i < s.size() && is_blank_or_control(s[i])) ++i;
+  while (i < s.size() && is_blank_or_control(s[i]))
+    ++i;
   return s.substr(i);
 }
 
@@ -60,7 +67,9 @@ std::string pad(std::string_view s, int width) {
   return out;
 }
 
-std::string int_text(long long value) { return std::to_string(value); }
+std::string int_text(long long value) {
+  return std::to_string(value);
+}
 
 std::string to_upper(std::string_view s) {
   std::string out(s);

@@ -54,8 +54,9 @@ TEST(CheckCommand, RejectedFileExitsThreeAndWritesNothing) {
   const auto bad = dir.write("bad.in", "1,2,3\n4 5 6\n7 8 9\n");
   const auto r = run_fit("--check \"" + bad + "\"", dir);
   EXPECT_EQ(r.status, 3);
-  EXPECT_TRUE(r.err.starts_with("Warning: Data columns not equal to 3\nInformation: THE MODEL "
-                                "FUNCTION REQUIRES 3 DATA COLUMNS,\nBUT THE FILE"))
+  EXPECT_TRUE(
+      r.err.starts_with("Warning: Data columns not equal to 3\nInformation: THE MODEL "
+                        "FUNCTION REQUIRES 3 DATA COLUMNS,\nBUT THE FILE"))
       << r.err;
   EXPECT_TRUE(r.err.ends_with("Error: * * * ERROR: RUN ABORTED * * *\n")) << r.err;
   EXPECT_FALSE(std::filesystem::exists(dir.file("bad.out")));
@@ -64,8 +65,8 @@ TEST(CheckCommand, RejectedFileExitsThreeAndWritesNothing) {
 TEST(CheckCommand, SeveralFilesExitWithTheLargestStatus) {
   support::temp_dir dir;
   const auto empty = dir.write("empty.in", "");
-  const auto r = run_fit("--check \"" + example + "\" \"" + dir.file("gone") + "\" \"" + empty + "\"",
-                         dir);
+  const auto r =
+      run_fit("--check \"" + example + "\" \"" + dir.file("gone") + "\" \"" + empty + "\"", dir);
   EXPECT_EQ(r.status, 3);
   // The empty file's console warning goes to standard output with the summary.
   EXPECT_NE(r.out.find("rows=24"), std::string::npos);

@@ -54,7 +54,8 @@ TEST_F(DataFile, ReadsTheBundledExample) {
   EXPECT_EQ(ctx->rows, 24);
   EXPECT_EQ(ctx->columns, 3);
   EXPECT_EQ(ctx->idatasets, 4);
-  for (int c = 0; c < 4; ++c) EXPECT_EQ(ctx->id2[static_cast<std::size_t>(c)], 6);
+  for (int c = 0; c < 4; ++c)
+    EXPECT_EQ(ctx->id2[static_cast<std::size_t>(c)], 6);
   EXPECT_EQ(ctx->substrate[0], 50.0);
   EXPECT_EQ(ctx->rate[0], 0.032);
   EXPECT_EQ(ctx->inhibitor[23], 400.0);
@@ -100,7 +101,8 @@ TEST_F(DataFile, ResultsFileThatCannotBeCreatedStopsWithStatusTwo) {
 }
 
 TEST_F(DataFile, RowLimitsStopTheRunAndLeaveOnlyTheClosingLine) {
-  for (const auto& content : {grid(1, 2), grid(1, 1001), std::string("# note first\n") + grid(1, 6)}) {
+  for (const auto& content :
+       {grid(1, 2), grid(1, 1001), std::string("# note first\n") + grid(1, 6)}) {
     fe.boxes.clear();
     const auto read = run(content);
     EXPECT_EQ(read.status, run_status::file_rejected);
@@ -116,7 +118,8 @@ TEST_F(DataFile, RowLimitsStopTheRunAndLeaveOnlyTheClosingLine) {
 TEST_F(DataFile, ExactlyThousandRowsAreAccepted) {
   std::string content;
   for (int c = 0; c < 10; ++c) {
-    for (int r = 0; r < 100; ++r) content += std::to_string(r + 1) + " " + std::to_string(c) + " 1\n";
+    for (int r = 0; r < 100; ++r)
+      content += std::to_string(r + 1) + " " + std::to_string(c) + " 1\n";
   }
   EXPECT_EQ(run(content).status, run_status::success);
   EXPECT_EQ(ctx->idat, 1000);
@@ -127,13 +130,13 @@ TEST_F(DataFile, EmptyFileGetsTheRowMessageAndTheConsoleWarning) {
   const auto read = run("");
   EXPECT_EQ(read.status, run_status::file_rejected);
   EXPECT_EQ(fe.boxes.front().text, "Data rows exceeded limit of 1000");
-  EXPECT_EQ(console.str(), " -\nFILE_COLUMN_COUNT - Warning.\n  The file does not contain any data.\n");
+  EXPECT_EQ(console.str(),
+            " -\nFILE_COLUMN_COUNT - Warning.\n  The file does not contain any data.\n");
   EXPECT_EQ(ctx->columns, -1);
 }
 
 TEST_F(DataFile, NoteOnTheFirstRowIsNotCountedButOtherTextIs) {
-  EXPECT_EQ(run("50 0 0.032 !<-- CURVE #1\n" + grid(1, 6).substr(grid(1, 6).find('\n') + 1))
-                .status,
+  EXPECT_EQ(run("50 0 0.032 !<-- CURVE #1\n" + grid(1, 6).substr(grid(1, 6).find('\n') + 1)).status,
             run_status::success);
   EXPECT_EQ(ctx->columns, 3);
 
@@ -170,7 +173,8 @@ TEST_F(DataFile, BlankOrNoteLineEndsTheData) {
   EXPECT_EQ(ctx->idat, 20);
   // A Windows blank line ("\r") also ends the data, and CR LF rows read fine.
   std::string crlf;
-  for (char c : rows) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (char c : rows)
+    crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
   EXPECT_EQ(run(crlf + "\r\n9 9 9\r\n").status, run_status::success);
   EXPECT_EQ(ctx->idat, 20);
   EXPECT_EQ(ctx->rate[19], ctx->ytmp[19]);
@@ -183,8 +187,9 @@ TEST_F(DataFile, ByteOrderMarkIsSkipped) {
 }
 
 TEST_F(DataFile, RowsTakeExponentsAndIgnoreTrailingText) {
-  const auto read = run("5.0E1 0 3.2D-2\n+1e2 0 0.055 trailing text\n200\t0\t.08\n"
-                        "333 0 0.102\n500 0 0.116\n700 0 1.3d-1 ! note\n");
+  const auto read =
+      run("5.0E1 0 3.2D-2\n+1e2 0 0.055 trailing text\n200\t0\t.08\n"
+          "333 0 0.102\n500 0 0.116\n700 0 1.3d-1 ! note\n");
   ASSERT_EQ(read.status, run_status::success);
   EXPECT_EQ(ctx->substrate[0], 50.0);
   EXPECT_EQ(ctx->rate[0], 0.032);
@@ -196,8 +201,8 @@ TEST_F(DataFile, RowsTakeExponentsAndIgnoreTrailingText) {
 TEST_F(DataFile, UnreadableRowStopsWithItsLineNumberAndText) {
   for (const std::string bad : {"333 0 abc", "333 0", "333 nan 0.1", "333 0 inf", "333 0 1e999"}) {
     fe.boxes.clear();
-    const auto read = run("50 0 0.032\n100 0 0.055\n200 0 0.08\n" + bad +
-                          "\n500 0 0.116\n700 0 0.13\n");
+    const auto read =
+        run("50 0 0.032\n100 0 0.055\n200 0 0.08\n" + bad + "\n500 0 0.116\n700 0 0.13\n");
     EXPECT_EQ(read.status, run_status::file_rejected) << bad;
     ASSERT_EQ(fe.boxes.size(), 2u) << bad;
     EXPECT_EQ(fe.boxes[0].kind, box_kind::warning);
@@ -210,9 +215,12 @@ TEST_F(DataFile, UnreadableRowStopsWithItsLineNumberAndText) {
 TEST_F(DataFile, CurvesGroupByTheTolerance) {
   // 100 and 100.00000005 are one curve; 100.0001 starts another.
   std::string content;
-  for (int r = 0; r < 6; ++r) content += std::to_string(50 + r) + " 100 0.1\n";
-  for (int r = 0; r < 6; ++r) content += std::to_string(50 + r) + " 100.00000005 0.1\n";
-  for (int r = 0; r < 6; ++r) content += std::to_string(50 + r) + " 100.0001 0.1\n";
+  for (int r = 0; r < 6; ++r)
+    content += std::to_string(50 + r) + " 100 0.1\n";
+  for (int r = 0; r < 6; ++r)
+    content += std::to_string(50 + r) + " 100.00000005 0.1\n";
+  for (int r = 0; r < 6; ++r)
+    content += std::to_string(50 + r) + " 100.0001 0.1\n";
   ASSERT_EQ(run(content).status, run_status::success);
   EXPECT_EQ(ctx->idatasets, 2);
   EXPECT_EQ(ctx->id2[0], 12);
@@ -231,7 +239,8 @@ TEST_F(DataFile, CurveSizesFromFiveRowsUpAreAccepted) {
 
 TEST_F(DataFile, SmallCurveAnywhereStopsTheRun) {
   std::string content = grid(2, 6);
-  for (int r = 0; r < 4; ++r) content += std::to_string(50 + r) + " 999 0.1\n";
+  for (int r = 0; r < 4; ++r)
+    content += std::to_string(50 + r) + " 999 0.1\n";
   const auto read = run(content);
   EXPECT_EQ(read.status, run_status::file_rejected);
   EXPECT_EQ(fe.boxes.front().text, "Single curve data must be greater than 5");
@@ -247,7 +256,8 @@ TEST_F(DataFile, MoreThanTenCurvesNamesTheTrueCount) {
 
 TEST_F(DataFile, SmallCurveBeyondTheTenthIsStillFound) {
   std::string content = grid(11, 6);
-  for (int r = 0; r < 3; ++r) content += std::to_string(50 + r) + " 5000 0.1\n";
+  for (int r = 0; r < 3; ++r)
+    content += std::to_string(50 + r) + " 5000 0.1\n";
   EXPECT_EQ(run(content).status, run_status::file_rejected);
   EXPECT_EQ(fe.boxes.front().text, "Single curve data must be greater than 5");
 }

@@ -86,7 +86,8 @@ TEST(ModelLibrary, ShapeParametersAreMovedIntoRangeAndLeftInTheCallersVector) {
 
 TEST(ModelLibrary, ZeroSubstrateGivesZeroRateAndUnknownModelGivesZero) {
   par p{10, 1, 5, 0.5, 0.2};
-  for (int model = 1; model <= 10; ++model) EXPECT_EQ(rate(model, 0.0, 20, p), 0.0);
+  for (int model = 1; model <= 10; ++model)
+    EXPECT_EQ(rate(model, 0.0, 20, p), 0.0);
   EXPECT_EQ(rate(11, 40, 20, p), 0.0);
 }
 

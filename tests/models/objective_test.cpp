@@ -67,7 +67,8 @@ TEST(Objective, GradientMatchesTheAnalyticDerivative) {
     const double numeric = (evaluate(*ctx, up).f - evaluate(*ctx, down).f) / (2 * h);
     EXPECT_TRUE(rel_near(e.g[static_cast<std::size_t>(j)], numeric, 1e-5)) << "g(" << j + 1 << ")";
   }
-  for (std::size_t j = 3; j < fit::max_par; ++j) EXPECT_EQ(e.g[j], 0.0);
+  for (std::size_t j = 3; j < fit::max_par; ++j)
+    EXPECT_EQ(e.g[j], 0.0);
 }
 
 TEST(Objective, ConstraintTablesPerModel) {
@@ -82,7 +83,8 @@ TEST(Objective, ConstraintTablesPerModel) {
     EXPECT_EQ(e.c[0], 2 - 1e-6);
     EXPECT_EQ(at(e.cjac, 1, 1), 1.0);
     double total = 0;
-    for (double v : e.cjac) total += std::abs(v);
+    for (double v : e.cjac)
+      total += std::abs(v);
     // Every constraint has one unit entry, model 8's a >= b has two.
     EXPECT_EQ(total, counts[model - 1] + (model == 8 ? 1 : 0)) << model;
   }
@@ -104,8 +106,8 @@ TEST(Objective, Model8AddsTheOrderOfAAndB) {
 TEST(Objective, ShapeBoundsOfModels4And9) {
   auto ctx4 = example(4);
   const auto e4 = evaluate(*ctx4, par{2, 3, 4, 5});
-  EXPECT_EQ(e4.c[3], 5 - 1.0);     // a >= 1
-  EXPECT_EQ(e4.c[7], 1e6 - 5);     // a <= 1e6
+  EXPECT_EQ(e4.c[3], 5 - 1.0);  // a >= 1
+  EXPECT_EQ(e4.c[7], 1e6 - 5);  // a <= 1e6
   auto ctx9 = example(9);
   const auto e9 = evaluate(*ctx9, par{2, 3, 4, 5, 0.25});
   EXPECT_EQ(e9.c[3], 4.0);
@@ -135,7 +137,8 @@ TEST(Objective, DifferenceStepsHaveAFloor) {
     // S(V) = (V q)^2 with q = rate per unit Vmax: dS/dV = 2 V q^2 exactly.
     par unit{50, 1.0, 10};
     const double q = func(*ctx, 50, 0, 0, unit);
-    const double h = std::max((vmax + std::sqrt(1.49e-8)) * std::sqrt(1.49e-8), 6.828499381469512e-6);
+    const double h =
+        std::max((vmax + std::sqrt(1.49e-8)) * std::sqrt(1.49e-8), 6.828499381469512e-6);
     if (vmax == 0.0) {
       EXPECT_EQ(e.g[1], 1.49e-8);  // S+ = S-: the guarded case
     } else {
@@ -195,7 +198,8 @@ TEST(Objective, ModelAboveTheLimitShowsTwoBoxesAndAZeroObjective) {
   ctx->m = 7;
   const auto e = evaluate(*ctx, par{1, 2, 3});
   EXPECT_EQ(e.f, 0.0);
-  for (double v : e.g) EXPECT_EQ(v, 0.0);
+  for (double v : e.g)
+    EXPECT_EQ(v, 0.0);
   EXPECT_EQ(e.c[0], -99);  // not touched
   EXPECT_EQ(ctx->m, 7);
   EXPECT_EQ(fe.texts(), (std::vector<std::string>{"Model number exceeded limit!",

@@ -82,7 +82,8 @@ TEST(RobustWeights, WeightsStayInsideTheirRangeAndNaNBecomesOne) {
     EXPECT_LE(v, 1.0);
   }
   const auto wn = weights({0.1, std::nan(""), 0.2, 0.3});
-  for (double v : wn) EXPECT_FALSE(std::isnan(v));
+  for (double v : wn)
+    EXPECT_FALSE(std::isnan(v));
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ TEST(Text, DeleteBlanksRemovesEveryBlank) {
 
 TEST(Text, CountWordsSeparatesOnBlankRunsOnly) {
   EXPECT_EQ(count_words("50    0\t\t0.032"), 3);
-  EXPECT_EQ(count_words("50,0,0.032"), 1);  // commas do not separate
+  EXPECT_EQ(count_words("50,0,0.032"), 1);    // commas do not separate
   EXPECT_EQ(count_words("50 0 0.032\r"), 3);  // a trailing CR is dropped
   EXPECT_EQ(count_words(""), 0);
   EXPECT_EQ(count_words("   "), 0);

@@ -19,8 +19,7 @@ inline constexpr double loose = 1e-4;
 inline ::testing::AssertionResult rel_near(double a, double b, double tol) {
   const double scale = std::max({std::abs(a), std::abs(b), 1e-300});
   if (std::abs(a - b) <= tol * scale) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << a << " vs " << b << " (relative tolerance " << tol
-                                       << ")";
+  return ::testing::AssertionFailure() << a << " vs " << b << " (relative tolerance " << tol << ")";
 }
 
 inline void expect_rel_near(std::span<const double> got, std::initializer_list<double> want,

@@ -25,7 +25,8 @@ class recording_frontend : public fit::frontend {
   // The texts of the boxes, in order, for compact assertions.
   [[nodiscard]] std::vector<std::string> texts() const {
     std::vector<std::string> out;
-    for (const auto& b : boxes) out.push_back(b.text);
+    for (const auto& b : boxes)
+      out.push_back(b.text);
     return out;
   }
 
