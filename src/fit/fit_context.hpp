@@ -64,6 +64,10 @@ struct fit_context {
   double rangen_state = 0.0;   // the coordinate searches' generator
   double randgen_state = 0.0;  // the initial estimates' generator
 
+  // --- objective evaluations made through this context (for cost checks) ---------
+  std::int64_t full_evaluations = 0;   // value, gradient and constraints
+  std::int64_t value_evaluations = 0;  // value only
+
   // --- the person watching; null means nobody (messages are dropped) ----------------
   frontend* fe = nullptr;
 };

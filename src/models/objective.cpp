@@ -137,6 +137,7 @@ void set_constraints(int model, const par_array& x, fit::fit_context& ctx, std::
 
 void calcfg(fit::fit_context& ctx, int /*n*/, std::span<const double> x, double& f,
             std::span<double> g, std::span<double> c, std::span<double> cjac) {
+  ++ctx.full_evaluations;
   f = 0.0;
   std::fill_n(g.begin(), std::min<std::size_t>(g.size(), fit::max_par), 0.0);
   std::fill(cjac.begin(), cjac.end(), 0.0);
@@ -199,11 +200,12 @@ void derivatives(const fit::fit_context& ctx, std::span<double> g, double& f,
   f = sum_of_squares(ctx, p);
 }
 
-double objective_value(const fit::fit_context& ctx, std::span<const double> x) {
+double objective_value(fit::fit_context& ctx, std::span<const double> x) {
   // The gradient sweeps of a full evaluation leave every adjusted shape parameter at
   // a value the model maps to the same point as the unperturbed x (each adjustment
   // is idempotent and the perturbed entry is always restored), so the sum at a fresh
   // copy of x has the same bits.
+  ++ctx.value_evaluations;
   if (ctx.model > ctx.model_limit) return 0.0;
   par_array p = working_copy(x);
   return sum_of_squares(ctx, p);

@@ -36,6 +36,6 @@ void derivatives(const fit::fit_context& ctx, std::span<double> g, double& f,
 
 // Only the objective value: the same bits as calcfg's f for the same x and context,
 // without the difference sweeps. For the searches that never look at a gradient.
-[[nodiscard]] double objective_value(const fit::fit_context& ctx, std::span<const double> x);
+[[nodiscard]] double objective_value(fit::fit_context& ctx, std::span<const double> x);
 
 }  // namespace inhibra::models
