@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "fit/capacities.hpp"
+#include "model_cases.hpp"
 #include "models/model_library.hpp"
 #include "models/objective.hpp"
 #include "support/numeric.hpp"
@@ -381,28 +382,8 @@ TEST(LdlFactors, RankOneCorrection) {
   EXPECT_EQ(dmin, h[0]);
 }
 
-// Noise-free data of every model from known parameters, started from a perturbed
-// point with the driver's settings.
-struct model_case {
-  int model;
-  std::vector<double> truth;
-  std::vector<double> start;
-};
-
-std::vector<model_case> model_cases() {
-  return {
-      {1, {200.0, 0.15, 100.0}, {150.0, 0.2, 60.0}},
-      {2, {200.0, 0.15, 100.0}, {280.0, 0.12, 150.0}},
-      {3, {200.0, 0.15, 100.0, 0.5}, {150.0, 0.2, 60.0, 0.7}},
-      {4, {200.0, 0.15, 100.0, 3.0}, {150.0, 0.2, 60.0, 2.0}},
-      {5, {200.0, 0.15, 100.0, 3.0}, {150.0, 0.2, 60.0, 2.0}},
-      {6, {200.0, 0.15, 100.0, 0.4}, {150.0, 0.2, 60.0, 0.6}},
-      {7, {200.0, 0.15, 100.0, 0.4}, {150.0, 0.2, 60.0, 0.6}},
-      {8, {200.0, 0.15, 100.0, 0.6, 0.3}, {150.0, 0.2, 60.0, 0.8, 0.2}},
-      {9, {200.0, 0.15, 100.0, 3.0, 0.5}, {150.0, 0.2, 60.0, 2.0, 0.3}},
-      {10, {200.0, 0.15, 100.0, 2.0, 0.5}, {150.0, 0.2, 60.0, 3.0, 0.3}},
-  };
-}
+using problems::model_case;
+using problems::model_cases;
 
 // The driver's evaluation budget per run.
 int driver_maxfn(int model) {
