@@ -284,6 +284,31 @@ TEST(Va10d, ModeThreeStartsFromTheGivenFactorsAndModeTwoFactorisesFirst) {
   expect_point_near(three.points[3], {3.0, 1.0}, 1e-2);
 }
 
+TEST(Va10d, IndefiniteStartingMatrixEndsTheFirstRunAtOnce) {
+  // Mode 2 with [[1, 2], [2, 1]]: the factorisation meets a negative pivot, so the
+  // first run evaluates nothing of its own; the start's value is still taken so that
+  // the value returned always belongs to the point returned.
+  recorder r;
+  r.f = [](const point& x) {
+    return 1.0 + (x[0] - 3.0) * (x[0] - 3.0) + (x[1] - 4.0) * (x[1] - 4.0);
+  };
+  auto owner = box_context();
+  fit::fit_context& ctx = *owner;
+  const point x0{1.0, 2.0};
+  point x = x0;
+  factors h{};
+  h[0] = 1.0;
+  h[1] = 2.0;
+  h[2] = 1.0;
+  double f = 0;
+  (void)va10d(ctx, 2, x, f, h, 2, 30, r.fn());
+  ASSERT_GE(r.points.size(), 2u);
+  EXPECT_EQ(r.points[0], x0);
+  EXPECT_EQ(r.points[1], (point{1.0 + 1e-15, 2.0 + 1e-15}));  // the second run's start
+  EXPECT_EQ(f, r.f({x[0], x[1]}));
+  EXPECT_LT(f, r.f(x0));
+}
+
 TEST(Va10d, RefusesUnusableArguments) {
   recorder r;
   r.f = [](const point&) { return 1.0; };
