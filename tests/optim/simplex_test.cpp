@@ -177,6 +177,14 @@ TEST(Simplex, SafeguardPullsTheLowestVertexTowardsZeroKeepingItsSign) {
   EXPECT_TRUE(rel_near(x[1], reflected3, tight));
   EXPECT_TRUE(rel_near(x[2], reflected3, tight));
 
+  // The test looks at the last point evaluated, not at the vertex: from
+  // (-0.12, 1, 1) the expansion's first coordinate is positive (0.0214) while the
+  // lowest vertex's is negative (-0.0257), which therefore stays as it is.
+  auto positive_probe = support::flat_context(1);
+  par z{-0.12, 1.0, 1.0};
+  simplex(*positive_probe, 3, z, f, -1.0, 0.1, 1);
+  EXPECT_TRUE(rel_near(z[0], -0.12 + (reflected3 - 1.0), 1e-12));
+
   // When the search stops in that iteration the safeguard is not applied.
   auto stopping = support::flat_context(1);
   par y{-1.0, 1.0, 1.0};
