@@ -32,8 +32,10 @@ TEST(GoldenKernel, NarrowsTowardsTheMinimumAboveTheStart) {
   // 0.81 v: 2 + 1 + 2 + 10 evaluations.
   EXPECT_EQ(ctx->value_evaluations, 15);
   EXPECT_EQ(ctx->full_evaluations, 0);
-  // Bracket [0.81 v, 1.62 v] narrowed ten times by 0.618: width 0.0066 v.
+  // Bracket [0.81 v, 1.62 v] narrowed ten times by 0.618: width 0.0066 v. The
+  // same steps in exact double arithmetic, computed apart, end on 0.14960533.
   EXPECT_NEAR(x[1], 0.15, 0.0066 * 0.12);
+  EXPECT_TRUE(support::rel_near(x[1], 0.14960533147510727, support::tight));
   EXPECT_EQ(x[0], 150.0);
   EXPECT_EQ(x[2], 90.0);
   EXPECT_EQ(f, models::objective_value(*ctx, x));
@@ -44,8 +46,10 @@ TEST(GoldenKernel, NarrowsTowardsTheMinimumBelowTheStart) {
   par x{150.0, 0.1875, 90.0};  // the minimum lies at 0.8 times the start
   const double f = golden_kernel(*ctx, x, 2);
   EXPECT_EQ(ctx->value_evaluations, 14);
-  // Bracket [0.38 v, 1.62 v] narrowed ten times: width 0.01 v.
+  // Bracket [0.38 v, 1.62 v] narrowed ten times: width 0.01 v (computed apart:
+  // 0.14911280).
   EXPECT_NEAR(x[1], 0.15, 0.0101 * 0.1875);
+  EXPECT_TRUE(support::rel_near(x[1], 0.14911279804381902, support::tight));
   EXPECT_EQ(f, models::objective_value(*ctx, x));
 }
 
