@@ -35,7 +35,7 @@ void golden_search(fit::fit_context& ctx, int n, std::span<double> x, double& f)
 // ctx.mdl_number: x(3) for models 1-2, x(4) for models 3-7, x(4) and x(5) for
 // models 8-10 (a coordinate beyond the end of x is skipped). Every pass still bounds
 // all n parameters. For any other model number it returns at once with x and f
-// untouched. x (in/out); f (out, otherwise in/out as said).
+// untouched. x (in/out); f (out; untouched for a model outside the library).
 // Cost: 20 * (1 or 2 kernels + 1) evaluations.
 void golden_ab_search(fit::fit_context& ctx, int n, std::span<double> x, double& f);
 
