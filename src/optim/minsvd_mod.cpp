@@ -1,5 +1,7 @@
 #include "optim/minsvd_mod.hpp"
 
+#include "optim/bound_point.hpp"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -143,19 +145,6 @@ minsvd_ier nminf(fit::fit_context& ctx, int n, int np, std::span<double> x_store
     wm(j, j) = 1.0;
   const fit::vec1 x(x_store.first(un));
 
-  std::array<double, fit::max_par> amin_small{};
-  std::array<double, fit::max_par> amax_small{};
-  std::vector<double> amin_large;
-  std::vector<double> amax_large;
-  std::span<double> amin = amin_small;
-  std::span<double> amax = amax_small;
-  if (n > fit::max_par) {
-    amin_large.resize(un);
-    amax_large.resize(un);
-    amin = amin_large;
-    amax = amax_large;
-  }
-
   f = evaluate(ctx, value, x.span());
   ++nfe;
   double fprev = f;  // value before the last extra line search
@@ -213,10 +202,7 @@ minsvd_ier nminf(fit::fit_context& ctx, int n, int np, std::span<double> x_store
         x(i) = x(i) + t * wm(i, n);
     }
 
-    for (int i = 1; i <= n; ++i) {
-      models::amax_min(i, x.span(), n, ctx.mdl_number, amin, amax);
-      models::abounds2(i, x.span(), amin, amax, n);
-    }
+    bound_point(n, x.span(), ctx.mdl_number);
     f = evaluate(ctx, value, x.span());
     if (std::fmax(abs, rel * std::abs(f)) > std::abs(f - f0)) break;
     if (ier != minsvd_ier::ok) break;

@@ -1,5 +1,7 @@
 #include "optim/va10_mod.hpp"
 
+#include "optim/bound_point.hpp"
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -52,10 +54,7 @@ class variable_metric {
         x_(x),
         h_(h),
         maxfn_(maxfn),
-        bounds_(static_cast<std::size_t>(2 * std::max(n, fit::max_par))),
         work_(static_cast<std::size_t>(9 * n)),
-        amin_(std::span(bounds_).first(bounds_.size() / 2)),
-        amax_(std::span(bounds_).last(bounds_.size() / 2)),
         xm_(block(0)),
         gr_(block(1)),
         w_(block(2)),
@@ -117,12 +116,7 @@ class variable_metric {
   double eval(std::span<const double> point) { return evaluate(ctx_, value_, point); }
 
   // Every parameter into the model's box, in order.
-  void bound() {
-    for (int i = 1; i <= n_; ++i) {
-      models::amax_min(i, x_.span(), n_, ctx_.mdl_number, amin_, amax_);
-      models::abounds2(i, x_.span(), amin_, amax_, n_);
-    }
-  }
+  void bound() { bound_point(n_, x_.span(), ctx_.mdl_number); }
 
   // A point accepted by the line search that has a negative coordinate is brought
   // back inside the box; fcur becomes its value (not counted against maxfn).
@@ -376,10 +370,7 @@ class variable_metric {
   fit::vec1 x_;
   std::span<double> h_;
   int maxfn_;
-  std::vector<double> bounds_;
   std::vector<double> work_;
-  std::span<double> amin_;
-  std::span<double> amax_;
   fit::vec1 xm_;      // scale of each parameter
   fit::vec1 gr_;      // finite-difference gradient
   fit::vec1 w_;       // trial point
