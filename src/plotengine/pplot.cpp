@@ -150,7 +150,9 @@ void draw_line_series(painter& p, const series& s, const chart_pass& pass) {
 }
 
 void draw_dot_series(painter& p, const series& s, const chart_pass& pass, float radius) {
-  const prect bounds = grown(pass.plot_area, static_cast<int>(radius) + 2);
+  // Only dots centred on the plot: a painter that cannot clip (some vector formats)
+  // then shows at most half a dot beyond the axes.
+  const prect bounds = grown(pass.plot_area, 1);
   for (std::size_t i = 0; i < s.x.size(); ++i) {
     const float sx = pass.screen_x(s.x[i]);
     const float sy = pass.screen_y(s.y[i]);
@@ -177,13 +179,16 @@ void draw_bar_series(painter& p, const series& s, const chart_pass& pass) {
     if (d > 0.0f && (gap == 0.0f || d < gap)) gap = d;
   }
   const float width = gap > 0.0f ? std::clamp(gap * 0.7f, 2.0f, 40.0f) : 10.0f;
-  const prect bounds = grown(a, static_cast<int>(width));
   for (std::size_t i = 0; i < s.x.size(); ++i) {
     const float sx = pass.screen_x(s.x[i]);
     float sy = pass.screen_y(s.y[i]);
-    if (!std::isfinite(sx) || !std::isfinite(sy) || !inside(sx, float(a.y), bounds)) continue;
-    sy = std::clamp(sy, float(a.y) - 1.0f, float(a.y + a.height) + 1.0f);
-    p.fill_rect(sx - width / 2.0f, std::min(sy, base), width, std::fabs(base - sy));
+    if (!std::isfinite(sx) || !std::isfinite(sy)) continue;
+    // Bars are cut to the plot here as well as by the clip.
+    const float left = std::max(sx - width / 2.0f, float(a.x));
+    const float right = std::min(sx + width / 2.0f, float(a.x + a.width));
+    if (!(right > left)) continue;
+    sy = std::clamp(sy, float(a.y), float(a.y + a.height));
+    p.fill_rect(left, std::min(sy, base), right - left, std::fabs(base - sy));
   }
 }
 
