@@ -1,34 +1,14 @@
 // End-to-end checks of inhibra-fit --check, run as a separate process.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "cli/run_fit.hpp"
 #include "support/temp_dir.hpp"
 
 namespace inhibra::cli {
 namespace {
-
-struct result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-result run_fit(const std::string& args, const support::temp_dir& dir) {
-  const std::string out_file = dir.file("stdout.txt");
-  const std::string err_file = dir.file("stderr.txt");
-  const std::string command = std::string("\"") + INHIBRA_FIT_EXE + "\" " + args + " >\"" +
-                              out_file + "\" 2>\"" + err_file + "\"";
-  const int raw = std::system(command.c_str());
-  result r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = support::read_file(out_file);
-  r.err = support::read_file(err_file);
-  return r;
-}
 
 const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
 
