@@ -64,6 +64,11 @@ struct run_state {
   mc50_table best_mc50{};
 };
 
+// Evaluations made through the context so far, of either kind.
+std::int64_t evaluations(const fit_context& ctx) {
+  return ctx.value_evaluations + ctx.full_evaluations;
+}
+
 // Restores f and x from the best so far when the stage did not improve on it
 // (a value that is not a number never counts as an improvement); otherwise the
 // stage's result becomes the best.
@@ -170,8 +175,13 @@ sqp_outcome sqp_stage(run_state& run, int n, int model) {
 
 // Stages 1 to 6 for model `model` with n parameters, from the start in run.x.
 // Returns the constrained stage's outcome; run.x holds the fitted point.
-sqp_outcome optimize(run_state& run, int n, int model) {
+sqp_outcome optimize(run_state& run, int n, int model, std::array<std::int64_t, 7>& cost) {
   fit_context& ctx = run.ctx;
+  std::int64_t mark = evaluations(ctx);
+  auto stage_done = [&](std::size_t stage) {
+    cost[stage] = evaluations(ctx) - mark;
+    mark = evaluations(ctx);
+  };
   par_array& x = run.x;
   const auto count = static_cast<std::size_t>(n);
 
@@ -198,16 +208,19 @@ sqp_outcome optimize(run_state& run, int n, int model) {
     if (scale < 0.01) break;
     keep_best(f, x, f_best, x_best);
   }
+  stage_done(1);
 
   // Stage 2: variable metric from the identity.
   std::vector<double> h(count * (count + 1) / 2, 1.0);
   (void)optim::va10d(ctx, n, std::span(x).first(count), f, h, 1, model <= 4 ? 30 : 50);
   keep_best(f, x, f_best, x_best);
+  stage_done(2);
 
   // Stage 3: golden-section searches along the coordinates.
   optim::golden_ab_search(ctx, n, std::span(x).first(count), f);
   keep_best(f, x, f_best, x_best);
   optim::bound_point(n, x, model);
+  stage_done(3);
 
   // Stage 4: direction set, undone when it fails or doubles the value.
   absolute(x, n);
@@ -229,6 +242,7 @@ sqp_outcome optimize(run_state& run, int n, int model) {
     f = f_svd;
     x = x_svd;
   }
+  stage_done(4);
 
   // Shape parameters pushed to their floor get room to move again.
   if (model >= 4 && x[3] < shape_floor) x[3] = shape_restart;
@@ -243,8 +257,12 @@ sqp_outcome optimize(run_state& run, int n, int model) {
     if (x[3] > 10000.0) x[3] = 9900.99;
   }
 
+  stage_done(5);
+
   // Stage 6: constrained refinement.
-  return sqp_stage(run, n, model);
+  const sqp_outcome sqp = sqp_stage(run, n, model);
+  stage_done(6);
+  return sqp;
 }
 
 // Statistics of the fit in run.x: gradient, fitted rates, weighted SSR, standard
@@ -382,6 +400,8 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
       ctx.weighting = switch_valid ? run.weighting_switch : 0;
 
       if (refitted) run.x.fill(1.0);
+      std::array<std::int64_t, 7> cost{};
+      const std::int64_t before_estimates = evaluations(ctx);
       init_estimates(ctx, std::span(run.x).first(static_cast<std::size_t>(n)), max_par, model);
       optim::bound_point(n, run.x, model);
       absolute(run.x, n);
@@ -390,7 +410,8 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
         show_message(ctx, box_kind::warning, "Value of weight out of range of [0-2]!");
       }
 
-      const sqp_outcome sqp = optimize(run, n, model);
+      cost[0] = evaluations(ctx) - before_estimates;
+      const sqp_outcome sqp = optimize(run, n, model, cost);
 
       model_result r;
       r.model = model;
@@ -401,6 +422,7 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
       r.sqp_info = sqp.info;
       r.sqp_iteration_limit = sqp.iteration_limit;
       r.refitted = refitted;
+      r.stage_evaluations = cost;
       statistics(run, r);
 
       if (!refitted && poorly_determined_count(n, r.p, r.se, r.se_produced) > 2) {

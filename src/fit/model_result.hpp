@@ -3,6 +3,7 @@
 // run fills in for each model, and what the report, the summary and the
 // machine-readable output read.
 #include <array>
+#include <cstdint>
 #include <string>
 
 #include "fit/capacities.hpp"
@@ -40,6 +41,11 @@ struct model_result {
   int sqp_info = 0;
   int sqp_iteration_limit = 0;
   bool refitted = false;  // the fit was repeated because of poorly determined parameters
+
+  // Objective evaluations of the final fit by stage, for cost measurements:
+  // [0] initial estimates, [1] simplex passes, [2] variable metric, [3] golden
+  // searches, [4] direction set, [5] extra simplex, [6] constrained stage.
+  std::array<std::int64_t, 7> stage_evaluations{};
 
   // Filled by the report when it writes the model's section.
   int constraints = 0;  // the constraint count printed

@@ -11,6 +11,8 @@
 #include <cctype>
 #include <cmath>
 
+#include <unistd.h>
+
 #include "toolkit/qt_painter.hpp"
 
 namespace inhibra::toolkit {
@@ -150,6 +152,16 @@ bool save_plot(const plotengine::pplot& plot, const std::string& path, int width
 headless_app::headless_app() {
   if (QCoreApplication::instance() != nullptr) return;
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  // Without a runtime folder Qt warns on every start; a private one of our own (mode
+  // 0700, as Qt requires) keeps a headless run's error stream for real messages.
+  if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
+    const QString dir = QDir::tempPath() + "/inhibra-runtime-" + QString::number(getuid());
+    if (QDir().mkpath(dir)) {
+      QFile::setPermissions(
+          dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+      qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
+    }
+  }
   app_ = std::make_unique<QGuiApplication>(argc_, argv_);
 }
 

@@ -18,7 +18,15 @@ TEST(CheckCommand, ExampleFileSummary) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, example + ": rows=24 curves=4 per-curve=6,6,6,6 columns=3\n");
   EXPECT_EQ(r.err, "");
-  EXPECT_FALSE(std::filesystem::exists(std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.out"));
+}
+
+TEST(CheckCommand, OnlyReads) {
+  support::temp_dir dir;
+  const auto copy = dir.file("Data.in");
+  std::filesystem::copy_file(example, copy);
+  EXPECT_EQ(run_fit("--check \"" + copy + "\"", dir).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("Data.out")));
+  EXPECT_EQ(support::read_file(copy), support::read_file(example));
 }
 
 TEST(CheckCommand, MissingFileExitsOneWithBothBoxes) {
