@@ -10,6 +10,7 @@
 #include "fit/one_based.hpp"
 #include "optim/dorunrun.hpp"
 #include "optim/golden_search.hpp"
+#include "optim/rangen.hpp"
 
 namespace inhibra::fit {
 
@@ -215,16 +216,7 @@ mm_estimate gauss_newton_mm(std::span<const double> s, std::span<const double> v
 }
 
 double randgen(fit_context& ctx, double& seed) {
-  constexpr double pi = std::numbers::pi;
-  double r = ctx.randgen_state;
-  if (seed == 0.0) {
-    r = pi - std::trunc(pi);
-  } else {
-    const double z = r + pi;
-    const double z2 = z * z;
-    r = z2 * z2 * z;
-    r = r - std::trunc(r);
-  }
+  const double r = optim::pi_power_map(ctx.randgen_state, seed);
   ctx.randgen_state = r;
   seed = r;
   return r;

@@ -5,17 +5,17 @@
 
 namespace inhibra::optim {
 
-double rangen(fit::fit_context& ctx, double& seed) {
+double pi_power_map(double r, double seed) {
   constexpr double pi = std::numbers::pi;
-  double r = ctx.rangen_state;
-  if (seed == 0.0) {
-    r = pi - std::trunc(pi);
-  } else {
-    const double z = r + pi;
-    const double z2 = z * z;
-    r = z2 * z2 * z;
-    r = r - std::trunc(r);
-  }
+  if (seed == 0.0) return pi - std::trunc(pi);
+  const double z = r + pi;
+  const double z2 = z * z;
+  const double p = z2 * z2 * z;
+  return p - std::trunc(p);
+}
+
+double rangen(fit::fit_context& ctx, double& seed) {
+  double r = pi_power_map(ctx.rangen_state, seed);
   if (r < rangen_low) r = r + 0.05;
   if (r > rangen_high) r = 0.95;
   ctx.rangen_state = r;

@@ -12,6 +12,10 @@ namespace inhibra::optim {
 inline constexpr double rangen_low = double(0.05f);   // 0.05000000074505806
 inline constexpr double rangen_high = double(0.95f);  // 0.949999988079071
 
+// The map both of the program's generators use: pi - 3 when seed is 0, otherwise
+// the fractional part of (r + pi)^5 with the power formed as (z^2)^2 z.
+[[nodiscard]] double pi_power_map(double r, double seed);
+
 // Next value of the sequence, in [0.05, 0.95]. seed (in/out): only its test for
 // zero matters — 0 restarts the sequence at pi - 3, anything else (a NaN included)
 // continues it from ctx.rangen_state; on return it holds the value returned.
