@@ -68,24 +68,19 @@ TEST(Mc50, ModelThreeNearAOfOneTakesTheErrorOfKiTimesA) {
   EXPECT_EQ(mc50(3, q, se).error, mc50(7, q, se).error);
 }
 
-TEST(Mc50, ModelSixUsesAOfOneNotItsB) {
-  const auto t = mc50(6, p, se);
+TEST(Mc50, ModelSixUsesAOfOneWithoutErrorNotItsP4) {
+  // MC50 = Ki at every level; a = 1 carries no error. Worked by hand with
+  // (se(Ki)/Ki)^2 = 0.01 and N = (S + Km) Ki: at S = Km, N = 2 and
+  // (seN/N)^2 = (0.02 + 0.01) / 4; at S = 10 Km, N = 11 and (seN/N)^2 = 1.02 / 121.
   par other = p;
   other[3] = 0.7;
   par other_se = se;
   other_se[3] = 0.3;
-  const auto u = mc50(6, other, other_se);
-  for (int j = 0; j < mc50_levels; ++j) {
-    const double s = t.substrate[j];
-    EXPECT_TRUE(rel_near(t.value[j], 0.5, 1e-15));
-    // a = 1 with no error: seN^2 = (0.02 Km Ki)^2 + (0.01 S Ki)^2 terms.
-    const double n = (s + 2.0) * 0.5;
-    const double a = std::sqrt(0.02) * 2.0 * 0.5;
-    const double b = 0.1 * s * 0.5;
-    const double want = std::sqrt(0.01 + (a * a + b * b) / (n * n)) * 0.5;
-    EXPECT_TRUE(rel_near(t.error[j], want, 1e-14)) << "level " << j + 1;
-    EXPECT_EQ(t.value[j], u.value[j]);
-    EXPECT_EQ(t.error[j], u.error[j]);
+  for (const auto& t : {mc50(6, p, se), mc50(6, other, other_se)}) {
+    for (int j = 0; j < mc50_levels; ++j)
+      EXPECT_TRUE(rel_near(t.value[j], 0.5, 1e-15));
+    EXPECT_TRUE(rel_near(t.error[1], std::sqrt(0.0175) * 0.5, 1e-14));
+    EXPECT_TRUE(rel_near(t.error[6], std::sqrt(0.01 + 1.02 / 121.0) * 0.5, 1e-14));
   }
 }
 

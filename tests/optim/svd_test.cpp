@@ -63,26 +63,19 @@ decomposition decompose(const matrix& a, int ldv = 0) {
   return d;
 }
 
-double frobenius(const matrix& a) {
-  double s = 0;
-  for (int j = 1; j <= a.n; ++j)
-    for (int i = 1; i <= a.m; ++i)
-      s += a(i, j) * a(i, j);
-  return std::sqrt(s);
-}
-
 // ||U diag(w) V^T - A||_F / ||A||_F.
 double reconstruction_error(const matrix& a, const decomposition& d) {
-  double s = 0;
+  double s = 0, norm = 0;
   for (int j = 1; j <= a.n; ++j) {
     for (int i = 1; i <= a.m; ++i) {
       double r = 0;
       for (int k = 1; k <= a.n; ++k)
         r += d.u(i, k) * d.w[static_cast<std::size_t>(k - 1)] * d.v(j, k);
       s += (r - a(i, j)) * (r - a(i, j));
+      norm += a(i, j) * a(i, j);
     }
   }
-  return std::sqrt(s) / frobenius(a);
+  return std::sqrt(s / norm);
 }
 
 // Largest |Q^T Q - I| entry over the columns of an m x n matrix.
@@ -113,17 +106,23 @@ std::vector<double> sorted(std::vector<double> w) {
   return w;
 }
 
-TEST(Svd, ReconstructsSquareAndTallMatrices) {
-  for (int n : {1, 2, 3, 5, 8}) {
-    SCOPED_TRACE(n);
-    const matrix a = random_matrix(n, n, 11u + static_cast<unsigned>(n));
-    expect_valid(a, decompose(a));
-  }
-  for (auto [m, n] : {std::pair{2, 1}, {7, 3}, {12, 5}, {25, 25}}) {
+TEST(Svd, ReconstructsSquareTallAndBadlyScaledMatrices) {
+  for (auto [m, n] : {std::pair{1, 1}, {3, 3}, {8, 8}, {2, 1}, {7, 3}, {25, 25}}) {
     SCOPED_TRACE(m * 100 + n);
     const matrix a = random_matrix(m, n, 7u * static_cast<unsigned>(m + n));
     expect_valid(a, decompose(a));
   }
+  // Columns spanning nine orders of magnitude, and rows spanning six.
+  matrix a = random_matrix(6, 4, 21u);
+  matrix b = random_matrix(5, 5, 22u);
+  for (int j = 1; j <= 4; ++j)
+    for (int i = 1; i <= 6; ++i)
+      a(i, j) *= std::pow(10.0, 3 * (j - 1));
+  for (int j = 1; j <= 5; ++j)
+    for (int i = 1; i <= 5; ++i)
+      b(i, j) *= std::pow(10.0, i + 1);
+  expect_valid(a, decompose(a));
+  expect_valid(b, decompose(b));
 }
 
 TEST(Svd, HonoursLeadingDimensionsLargerThanTheMatrix) {
@@ -159,20 +158,16 @@ TEST(Svd, KnownSingularValues) {
   d = decompose(c);
   expect_valid(c, d);
   EXPECT_TRUE(support::rel_near(d.w[0], 7.0, tight));
-}
 
-TEST(Svd, LeavesValuesUnsortedAndPositive) {
   // Negative diagonal entries: the values come out as their magnitudes, in the
-  // order of the columns, with V absorbing the signs.
-  matrix a = make(3, 3);
-  a(1, 1) = -1;
-  a(2, 2) = 3;
-  a(3, 3) = -2;
-  const decomposition d = decompose(a);
-  expect_valid(a, d);
-  EXPECT_TRUE(support::rel_near(d.w[0], 1.0, 1e-15));
-  EXPECT_TRUE(support::rel_near(d.w[1], 3.0, 1e-15));
-  EXPECT_TRUE(support::rel_near(d.w[2], 2.0, 1e-15));
+  // order of the columns (unsorted), with V absorbing the signs.
+  matrix g = make(3, 3);
+  g(1, 1) = -1;
+  g(2, 2) = 3;
+  g(3, 3) = -2;
+  d = decompose(g);
+  expect_valid(g, d);
+  support::expect_rel_near(d.w, {1.0, 3.0, 2.0}, 1e-15);
 }
 
 TEST(Svd, RankDeficientMatrices) {
@@ -199,31 +194,6 @@ TEST(Svd, RankDeficientMatrices) {
   EXPECT_TRUE(support::rel_near(w[3], std::sqrt(14.25) * std::sqrt(6.0625), tight));
   for (int k = 0; k < 3; ++k)
     EXPECT_LE(w[static_cast<std::size_t>(k)], zero_rel * w[3]);
-
-  // A zero column in the middle.
-  matrix c = random_matrix(4, 3, 9u);
-  for (int i = 1; i <= 4; ++i)
-    c(i, 2) = 0.0;
-  d = decompose(c);
-  expect_valid(c, d);
-  EXPECT_LE(sorted(d.w)[0], zero_rel * sorted(d.w)[2]);
-}
-
-TEST(Svd, BadlyScaledMatrices) {
-  // Columns spanning nine orders of magnitude.
-  matrix a = random_matrix(6, 4, 21u);
-  const double scale[] = {1.0, 1e3, 1e6, 1e9};
-  for (int j = 1; j <= 4; ++j)
-    for (int i = 1; i <= 6; ++i)
-      a(i, j) *= scale[j - 1];
-  expect_valid(a, decompose(a));
-
-  // Rows spanning six orders of magnitude, large entries.
-  matrix b = random_matrix(5, 5, 22u);
-  for (int j = 1; j <= 5; ++j)
-    for (int i = 1; i <= 5; ++i)
-      b(i, j) *= std::pow(10.0, i + 1);
-  expect_valid(b, decompose(b));
 }
 
 TEST(Svd, IllConditionedMatrix) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fit/one_based.hpp"
+#include "fixtures.hpp"
 #include "models/model_library.hpp"
 #include "models/objective.hpp"
 #include "support/numeric.hpp"
@@ -50,28 +51,23 @@ struct sqp_run {
   }
 };
 
-struct synthetic_case {
-  int model;
-  std::vector<double> p;
-};
-
-const std::vector<synthetic_case>& synthetic_cases() {
-  static const std::vector<synthetic_case> cases = {
-      {1, {200, 0.15, 80}},         {2, {200, 0.15, 80}},           {3, {200, 0.15, 80, 0.4}},
-      {4, {200, 0.15, 80, 3}},      {5, {200, 0.15, 80, 3}},        {6, {200, 0.15, 80, 0.4}},
-      {7, {200, 0.15, 80, 0.4}},    {8, {200, 0.15, 80, 0.6, 0.3}}, {9, {200, 0.15, 80, 3, 0.4}},
-      {10, {200, 0.15, 80, 3, 0.4}}};
-  return cases;
+// Every model at parameters of the example's scale.
+std::vector<testing::model_case> vmcon4_cases() {
+  return {{1, {200, 0.15, 80}, {}},         {2, {200, 0.15, 80}, {}},
+          {3, {200, 0.15, 80, 0.4}, {}},    {4, {200, 0.15, 80, 3}, {}},
+          {5, {200, 0.15, 80, 3}, {}},      {6, {200, 0.15, 80, 0.4}, {}},
+          {7, {200, 0.15, 80, 0.4}, {}},    {8, {200, 0.15, 80, 0.6, 0.3}, {}},
+          {9, {200, 0.15, 80, 3, 0.4}, {}}, {10, {200, 0.15, 80, 3, 0.4}, {}}};
 }
 
-class Vmcon4Model : public ::testing::TestWithParam<synthetic_case> {};
+class Vmcon4Model : public ::testing::TestWithParam<testing::model_case> {};
 
 TEST_P(Vmcon4Model, ConvergesFromNearTheOptimumInsideTheBox) {
-  const auto& sc = GetParam();
-  auto ctx = support::synthetic_context(sc.model, sc.p);
+  const auto& truth = GetParam().truth;
+  auto ctx = support::synthetic_context(GetParam().model, truth);
   sqp_run r(*ctx);
-  for (std::size_t i = 0; i < sc.p.size(); ++i)
-    r.x[i] = sc.p[i] * (i % 2 == 0 ? 1.01 : 0.99);
+  for (std::size_t i = 0; i < truth.size(); ++i)
+    r.x[i] = truth[i] * (i % 2 == 0 ? 1.01 : 0.99);
   const double f_start = models::objective_value(*ctx, r.xs());
   r.run(300, 1e-14);
   EXPECT_EQ(r.info, vmcon4_info::converged);
@@ -80,8 +76,8 @@ TEST_P(Vmcon4Model, ConvergesFromNearTheOptimumInsideTheBox) {
   EXPECT_LT(r.f, f_start);
   EXPECT_LT(ctx->full_evaluations, 100);
   EXPECT_EQ(r.ws.subproblem_solves, 2 * r.niter);
-  for (std::size_t i = 0; i < sc.p.size(); ++i)
-    EXPECT_TRUE(rel_near(r.x[i], sc.p[i], 2e-2)) << "parameter " << i + 1;
+  for (std::size_t i = 0; i < truth.size(); ++i)
+    EXPECT_TRUE(rel_near(r.x[i], truth[i], 2e-2)) << "parameter " << i + 1;
   // f, g and c belong to the returned point.
   double f2 = 0.0;
   std::array<double, fit::max_par> g2{};
@@ -94,20 +90,10 @@ TEST_P(Vmcon4Model, ConvergesFromNearTheOptimumInsideTheBox) {
   EXPECT_EQ(cjac2, r.cjac);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllModels, Vmcon4Model, ::testing::ValuesIn(synthetic_cases()),
+INSTANTIATE_TEST_SUITE_P(AllModels, Vmcon4Model, ::testing::ValuesIn(vmcon4_cases()),
                          [](const auto& info) {
                            return "Model" + std::to_string(info.param.model);
                          });
-
-TEST(Vmcon4, RecoversWellScaledParameters) {
-  auto ctx = support::synthetic_context(1, {200, 0.15, 80});
-  sqp_run r(*ctx);
-  r.x = {202, 0.1485, 80.8};
-  r.run(300, 1e-16);
-  EXPECT_EQ(r.info, vmcon4_info::converged);
-  EXPECT_LT(r.f, 1e-15);
-  support::expect_rel_near(std::span<const double>(r.xs()), {200, 0.15, 80}, support::loose);
-}
 
 TEST(Vmcon4, StopsOnTheLowerBoundOfAShapeParameter) {
   // Model 9 on the example data drives b down to its lower bound 1e-6: the
@@ -127,29 +113,23 @@ TEST(Vmcon4, StopsOnTheLowerBoundOfAShapeParameter) {
   EXPECT_GT(models::objective_value(ctx, std::span(moved).first(5)), r.f);
 }
 
-TEST(Vmcon4, ZeroIterationLimitStopsBeforeAnySubproblem) {
-  auto ctx = support::synthetic_context(2, {200, 0.15, 80});
-  sqp_run r(*ctx);
-  r.x = {150, 0.2, 60};
-  const auto start = r.x;
-  r.run(0, 1e-10);
-  EXPECT_EQ(r.info, vmcon4_info::too_many_iterations);
-  EXPECT_EQ(r.niter, 1);
-  EXPECT_EQ(r.ws.subproblem_solves, 0);
-  EXPECT_EQ(ctx->full_evaluations, 1);  // only the start
-  EXPECT_EQ(r.x, start);
-  EXPECT_EQ(r.f, models::objective_value(*ctx, r.xs()));
-}
-
-TEST(Vmcon4, IterationCounterContinuesFromTheCallersValue) {
-  auto ctx = support::synthetic_context(2, {200, 0.15, 80});
-  sqp_run r(*ctx);
-  r.x = {150, 0.2, 60};
-  r.niter = 5;
-  r.run(5, 1e-10);
-  EXPECT_EQ(r.info, vmcon4_info::too_many_iterations);
-  EXPECT_EQ(r.niter, 6);
-  EXPECT_EQ(r.ws.subproblem_solves, 0);
+TEST(Vmcon4, IterationLimitBelowTheCounterStopsBeforeAnySubproblem) {
+  // The counter continues from the caller's value: 0 against a limit of 0, or 5
+  // against 5, both stop in the first iteration, after evaluating the start only.
+  for (const int start_count : {0, 5}) {
+    auto ctx = support::synthetic_context(2, {200, 0.15, 80});
+    sqp_run r(*ctx);
+    r.x = {150, 0.2, 60};
+    const auto start = r.x;
+    r.niter = start_count;
+    r.run(start_count, 1e-10);
+    EXPECT_EQ(r.info, vmcon4_info::too_many_iterations);
+    EXPECT_EQ(r.niter, start_count + 1);
+    EXPECT_EQ(r.ws.subproblem_solves, 0);
+    EXPECT_EQ(ctx->full_evaluations, 1);
+    EXPECT_EQ(r.x, start);
+    EXPECT_EQ(r.f, models::objective_value(*ctx, r.xs()));
+  }
 }
 
 TEST(Vmcon4, StartThatMeetsTheTestReturnsAfterOneIterationWithoutMoving) {
@@ -177,6 +157,8 @@ TEST(Vmcon4, FirstTrialPointWithEnoughDecreaseCostsOneEvaluation) {
   r.x = {202, 0.1485, 80.8};
   r.run(300, 1e-16);
   ASSERT_EQ(r.info, vmcon4_info::converged);
+  EXPECT_LT(r.f, 1e-15);
+  support::expect_rel_near(std::span<const double>(r.xs()), {200, 0.15, 80}, support::loose);
   r.x = {201, 0.1495, 80.4};
   const auto start = r.x;
   const double f_start = models::objective_value(*ctx, r.xs());

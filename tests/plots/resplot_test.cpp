@@ -17,17 +17,6 @@ using plotengine::drawer_type;
 using plotengine::rgb;
 using support::rel_near;
 
-struct limits {
-  bool ok;
-  double ymin, ymax, tick;
-};
-
-limits scaled(const std::vector<double>& y) {
-  limits l{false, -99.0, -99.0, -99.0};
-  l.ok = scale_axis(static_cast<int>(y.size()), y, l.ymin, l.ymax, l.tick);
-  return l;
-}
-
 // A context whose residuals (fitted - measured) are the given values.
 std::unique_ptr<fit::fit_context> with_residuals(const std::vector<double>& r) {
   auto ctx = std::make_unique<fit::fit_context>();
@@ -40,61 +29,42 @@ std::unique_ptr<fit::fit_context> with_residuals(const std::vector<double>& r) {
   return ctx;
 }
 
-TEST(ScaleAxis, ResidualsFromMinus0004To0006) {
-  const auto l = scaled({-0.004, 0.001, 0.006});
-  ASSERT_TRUE(l.ok);
-  EXPECT_TRUE(rel_near(l.tick, 0.0025, support::tight));
-  EXPECT_EQ(l.ymin, 0.0);
-  EXPECT_TRUE(rel_near(l.ymax, 0.0075, support::tight));
+TEST(ScaleAxis, RoundsTheRangeToWholeTicks) {
+  const double nan = std::nan("");
+  struct expectation {
+    std::vector<double> y;
+    double tick, ymin, ymax;
+  };
+  const expectation cases[] = {
+      {{-0.004, 0.001, 0.006}, 0.0025, 0.0, 0.0075},
+      {{nan, -0.004, 0.006}, 0.0025, 0.0, 0.0075},  // NaN values are passed over
+      // hi = lo: the lower end moves to 0; u = 0.1, tick = 4 * 0.5 = 2, hi2 = 2 * (2 + 1).
+      {{3.0, 3.0, 3.0}, 2.0, 0.0, 6.0},
+      // Narrow ranges keep their lower end: p = 0.5^2, 37.5 rounds half away from
+      // zero to 35; negative values work on the mirrored range.
+      {{40.0, 50.0}, 5.0, 35.0, 55.0},
+      {{-50.0, -40.0}, 5.0, -55.0, -35.0},
+      {{-5.0, -1.0}, 2.5, -7.5, 0.0},  // all negative: up to zero
+  };
+  for (const auto& e : cases) {
+    SCOPED_TRACE(e.y.back());
+    double ymin = 0, ymax = 0, tick = 0;
+    ASSERT_TRUE(scale_axis(static_cast<int>(e.y.size()), e.y, ymin, ymax, tick));
+    EXPECT_TRUE(rel_near(tick, e.tick, support::tight));
+    EXPECT_TRUE(rel_near(ymin, e.ymin, support::tight));
+    EXPECT_TRUE(rel_near(ymax, e.ymax, support::tight));
+  }
 }
 
-TEST(ScaleAxis, EqualValuesRoundFromZero) {
-  // hi = lo: the lower end moves to 0; u = 0.1, tick = 4 * 0.5 = 2, hi2 = 2 * (2 + 1).
-  const auto l = scaled({3.0, 3.0, 3.0});
-  ASSERT_TRUE(l.ok);
-  EXPECT_DOUBLE_EQ(l.tick, 2.0);
-  EXPECT_EQ(l.ymin, 0.0);
-  EXPECT_DOUBLE_EQ(l.ymax, 6.0);
-}
-
-TEST(ScaleAxis, NarrowRangesKeepTheirLowerEnd) {
-  // p = 0.5^2: the lower end 37.5 rounds half away from zero to 35.
-  const auto up = scaled({40.0, 50.0});
-  ASSERT_TRUE(up.ok);
-  EXPECT_DOUBLE_EQ(up.tick, 5.0);
-  EXPECT_DOUBLE_EQ(up.ymin, 35.0);
-  EXPECT_DOUBLE_EQ(up.ymax, 55.0);
-  // Negative values work on the mirrored range.
-  const auto down = scaled({-50.0, -40.0});
-  ASSERT_TRUE(down.ok);
-  EXPECT_DOUBLE_EQ(down.tick, 5.0);
-  EXPECT_DOUBLE_EQ(down.ymin, -55.0);
-  EXPECT_DOUBLE_EQ(down.ymax, -35.0);
-}
-
-TEST(ScaleAxis, AllNegativeReachesZero) {
-  const auto l = scaled({-5.0, -1.0});
-  ASSERT_TRUE(l.ok);
-  EXPECT_DOUBLE_EQ(l.tick, 2.5);
-  EXPECT_DOUBLE_EQ(l.ymin, -7.5);
-  EXPECT_EQ(l.ymax, 0.0);
-}
-
-TEST(ScaleAxis, NoFiniteResult) {
+TEST(ScaleAxis, NoFiniteResultLeavesTheOutputsAlone) {
   const double inf = std::numeric_limits<double>::infinity();
   for (const auto& y :
        {std::vector<double>{}, std::vector<double>{-1.0, 0.0}, std::vector<double>{0.0, 0.0},
         std::vector<double>{1.0, inf}, std::vector<double>{std::nan(""), std::nan("")}}) {
-    const auto l = scaled(y);
-    EXPECT_FALSE(l.ok) << y.size();
-    EXPECT_EQ(l.ymin, -99.0);  // untouched
+    double ymin = -99.0, ymax = -99.0, tick = -99.0;
+    EXPECT_FALSE(scale_axis(static_cast<int>(y.size()), y, ymin, ymax, tick)) << y.size();
+    EXPECT_EQ(ymin, -99.0);
   }
-}
-
-TEST(ScaleAxis, NaNValuesArePassedOver) {
-  const auto l = scaled({std::nan(""), -0.004, 0.006});
-  ASSERT_TRUE(l.ok);
-  EXPECT_TRUE(rel_near(l.ymax, 0.0075, support::tight));
 }
 
 TEST(ResidualChart, RangeFromScaleAxis) {
@@ -126,33 +96,22 @@ TEST(ResidualChart, RangeFromScaleAxis) {
   EXPECT_FLOAT_EQ(dots.y[2], 0.006f);
 }
 
-TEST(ResidualChart, PerfectFitScalesAutomatically) {
-  const auto ctx = with_residuals({0.0, 0.0, 0.0, 0.0});
-  const auto chart = residual_chart(*ctx);
-  ASSERT_TRUE(chart.has_value());
-  EXPECT_TRUE(chart->y_axis.auto_minimum);
-  EXPECT_TRUE(chart->y_axis.auto_maximum);
-  // Largest residual exactly 0 with others below it: automatic as well.
-  const auto below = residual_chart(*with_residuals({-0.5, 0.0}));
-  ASSERT_TRUE(below.has_value());
-  EXPECT_TRUE(below->y_axis.auto_maximum);
-}
-
-TEST(ResidualChart, FarNegativeResidualsWidenTheRange) {
-  // scale_axis gives U = 0.5; -1 lies below -1.05 U and widens the range to 1.05 * -1.
-  const auto ctx = with_residuals({-1.0, 0.006, 0.001});
-  const auto chart = residual_chart(*ctx);
-  ASSERT_TRUE(chart.has_value());
-  EXPECT_EQ(chart->y_axis.maximum, 0.5f);
-  EXPECT_FLOAT_EQ(chart->y_axis.minimum, static_cast<float>(-1.0499999523162842));
-}
-
-TEST(ResidualChart, AllResidualsNegative) {
-  // U = 0: the range runs from below the lowest residual up to 0.
-  const auto chart = residual_chart(*with_residuals({-5.0, -1.0}));
-  ASSERT_TRUE(chart.has_value());
-  EXPECT_EQ(chart->y_axis.maximum, 0.0f);
-  EXPECT_FLOAT_EQ(chart->y_axis.minimum, static_cast<float>(-1.0499999523162842 * 5.0));
+TEST(ResidualChart, RangeFromMinus105UToUOrAutomatic) {
+  // With U from scale_axis: a residual below -1.05 U widens the range to 1.05 times
+  // it; U = 0 (all negative) ends the range at 0; a largest residual of exactly 0
+  // with none above scales automatically.
+  const float f105 = static_cast<float>(-1.0499999523162842);  // single precision
+  const auto far = residual_chart(*with_residuals({-1.0, 0.006, 0.001}));
+  EXPECT_EQ(far->y_axis.maximum, 0.5f);
+  EXPECT_FLOAT_EQ(far->y_axis.minimum, f105);
+  const auto negative = residual_chart(*with_residuals({-5.0, -1.0}));
+  EXPECT_EQ(negative->y_axis.maximum, 0.0f);
+  EXPECT_FLOAT_EQ(negative->y_axis.minimum, f105 * 5.0f);
+  for (const auto& r : {std::vector<double>{0.0, 0.0, 0.0, 0.0}, std::vector<double>{-0.5, 0.0}}) {
+    const auto chart = residual_chart(*with_residuals(r));
+    ASSERT_TRUE(chart.has_value());
+    EXPECT_TRUE(chart->y_axis.auto_minimum && chart->y_axis.auto_maximum);
+  }
 }
 
 TEST(ResidualChart, ExampleFitHasOneDotPerObservation) {

@@ -48,30 +48,26 @@ TEST(XyGrouping, TheExampleHasFourCurvesOfSix) {
   EXPECT_EQ(c.yf[3 * 6 + 2], ctx.fitted[20]);
 }
 
-TEST(XyGrouping, InhibitorWithin1eMinus7OfTheCurvesFirstRowStays) {
-  // 1e-7 or less from the first row of the curve: the same curve. The curve's
-  // legend carries the [I] of its last row.
-  const auto ctx = with_inhibitor({0.0, 0.5e-7, 0.9e-7, 1e-7, 2.5e-7, 2.5e-7});
-  const auto c = group_curves(*ctx);
-  ASSERT_EQ(c.ncurves, 2);
-  EXPECT_EQ(counts(c), (std::vector<int>{4, 2}));
-  EXPECT_EQ(c.inhibitor[0], 1e-7);
-  EXPECT_EQ(strings::trim(inhibitor_label(c.inhibitor[0])), "[I] =1e-07");
-}
-
-TEST(XyGrouping, ComparesWithTheFirstRowNotThePrevious) {
-  // Each step is 0.6e-7, but the third row is 1.2e-7 from the first.
-  const auto ctx = with_inhibitor({0.0, 0.6e-7, 1.2e-7});
-  const auto c = group_curves(*ctx);
-  EXPECT_EQ(counts(c), (std::vector<int>{2, 1}));
-}
-
-TEST(XyGrouping, AlternatingBlocksAreSeparateCurves) {
-  const auto ctx = with_inhibitor({0, 0, 0, 5, 5, 5, 0, 0, 0});
-  const auto c = group_curves(*ctx);
-  EXPECT_EQ(counts(c), (std::vector<int>{3, 3, 3}));
-  EXPECT_EQ(c.inhibitor[2], 0.0);
-  EXPECT_EQ(c.xd[2 * 3 + 0], 7.0);  // the third block starts at row 7
+TEST(XyGrouping, NewCurveWhereInhibitorMovesMoreThan1eMinus7FromTheCurvesFirstRow) {
+  struct expectation {
+    std::vector<double> inhibitor;
+    std::vector<int> counts;
+  };
+  const expectation cases[] = {
+      {{0.0, 0.5e-7, 0.9e-7, 1e-7, 2.5e-7, 2.5e-7}, {4, 2}},
+      {{0.0, 0.6e-7, 1.2e-7}, {2, 1}},           // each step is small, the third row is not
+      {{0, 0, 0, 5, 5, 5, 0, 0, 0}, {3, 3, 3}},  // a block that comes back is a new curve
+  };
+  for (const auto& e : cases) {
+    const auto c = group_curves(*with_inhibitor(e.inhibitor));
+    EXPECT_EQ(counts(c), e.counts);
+  }
+  // The legend of a curve carries the [I] of its last row; column k holds curve k.
+  const auto first = group_curves(*with_inhibitor(cases[0].inhibitor));
+  EXPECT_EQ(strings::trim(inhibitor_label(first.inhibitor[0])), "[I] =1e-07");
+  const auto blocks = group_curves(*with_inhibitor(cases[2].inhibitor));
+  EXPECT_EQ(blocks.inhibitor[2], 0.0);
+  EXPECT_EQ(blocks.xd[2 * 3 + 0], 7.0);  // the third block starts at row 7
 }
 
 TEST(XyGrouping, AtMostTenCurves) {
