@@ -18,6 +18,8 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
+#include <QStyleOptionMenuItem>
 #include <QTextCursor>
 #include <QThread>
 #include <algorithm>
@@ -88,6 +90,35 @@ int widget_position(const QString& text, int position) {
     bytes += c == QChar('\n') ? 2 : QString(c).toUtf8().size();
   }
   return i;
+}
+
+// Width the bar needs to show every entry without the overflow arrow.
+int menu_bar_width(QMenuBar* bar) {
+  const QFontMetrics fm(bar->font());
+  QStyle* style = bar->style();
+  const int spacing = style->pixelMetric(QStyle::PM_MenuBarItemSpacing, nullptr, bar);
+  const int margin = style->pixelMetric(QStyle::PM_MenuBarHMargin, nullptr, bar) +
+                     style->pixelMetric(QStyle::PM_MenuBarPanelWidth, nullptr, bar);
+  int width = 2 * margin;
+  const QList<QAction*> actions = bar->actions();
+  for (QAction* a : actions) {
+    QStyleOptionMenuItem option;
+    option.initFrom(bar);
+    option.menuItemType = QStyleOptionMenuItem::Normal;
+    option.text = a->text();
+    const QSize text = fm.size(Qt::TextShowMnemonic, a->text());
+    width += style->sizeFromContents(QStyle::CT_MenuBarItem, &option, text, bar).width();
+  }
+  if (!actions.isEmpty()) width += spacing * static_cast<int>(actions.size() - 1);
+  return width + 8;  // a little slack for the frame
+}
+
+// A window is made wide enough for its menu bar, as far as the screen allows.
+void fit_menu_bar(QMainWindow* w, QMenuBar* bar) {
+  const QScreen* screen = w->screen();
+  const int most = screen != nullptr ? screen->availableGeometry().width() : w->width();
+  const int want = std::min(menu_bar_width(bar), most);
+  if (w->width() < want) w->resize(want, w->height());
 }
 
 QString filter_text(std::string_view filter_name, std::string_view pattern) {
@@ -420,6 +451,7 @@ int window_system::addmenu(std::string_view title, int parent) {
       if (it == menus_.end()) return -1;
       if (auto* bar = qobject_cast<QMenuBar*>(it->second)) {
         made = bar->addMenu(qt_text(title));
+        fit_menu_bar(w, bar);
       } else if (auto* menu = qobject_cast<QMenu*>(it->second)) {
         made = menu->addMenu(qt_text(title));
       } else {
@@ -440,6 +472,7 @@ int window_system::addmenuitem(std::string_view title, int parent, std::function
     QAction* action = nullptr;
     if (auto* bar = qobject_cast<QMenuBar*>(it->second)) {
       action = bar->addAction(qt_text(title));
+      if (auto* w = qobject_cast<QMainWindow*>(bar->parentWidget())) fit_menu_bar(w, bar);
     } else if (auto* menu = qobject_cast<QMenu*>(it->second)) {
       action = menu->addAction(qt_text(title));
     } else {

@@ -114,7 +114,8 @@ class window_system {
 
   // --- menus of the current window ----------------------------------------------------
   // parent -1 makes the window's menu bar (the root); a menu under the bar is a
-  // drop-down. Entries directly on the bar are commands. Ids are never reused.
+  // drop-down. Entries directly on the bar are commands. Ids are never reused. The
+  // window widens (up to the screen's width) so that the bar shows every entry.
   int addmenu(std::string_view title, int parent);
   int addmenuitem(std::string_view title, int parent, std::function<void()> callback);
   // Greys a menu or entry out (it never calls back) or restores it.

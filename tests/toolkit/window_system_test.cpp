@@ -266,6 +266,28 @@ class WindowSystemTest : public QObject {
     QCOMPARE(called_on, QThread::currentThreadId());
   }
 
+  void windowWidensToShowEveryBarEntry() {
+    window_system tk([] {});
+    const int id = tk.initwindow(200, 100, "Narrow", -1, -1, false, false);
+    const int bar = tk.addmenu("", -1);
+    for (const char* entry : {"File", "OpenData", "Models", "Weight", "Run", "Clear", "XY_Plot",
+                              "Residuals", "Ca/Sp_Plot", "MC50_Plot", "Help", "About", "Quit"}) {
+      tk.addmenuitem(entry, bar, [] {});
+    }
+    QMainWindow* w = main_of(tk, id);
+    QVERIFY(w->width() > 200);
+    QMenuBar* menu_bar = w->menuBar();
+    QVERIFY(wait_until([&] { return menu_bar->width() == w->width(); }, 2000));
+    QAction* last = menu_bar->actions().back();
+    const QRect where = menu_bar->actionGeometry(last);
+    QVERIFY(where.isValid());
+    QVERIFY(where.right() < menu_bar->width());
+    // No overflow arrow hides entries.
+    auto* arrow = menu_bar->findChild<QWidget*>("qt_menubar_ext_button");
+    QVERIFY(arrow != nullptr);
+    QVERIFY(!arrow->isVisible());
+  }
+
   void textBoxSpeaksCrLf() {
     window_system tk([] {});
     const int id = tk.initwindow(300, 200, "Text", -1, -1, false, false);
