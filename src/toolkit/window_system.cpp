@@ -332,6 +332,7 @@ void window_system::setactivepage(int page) {
 }
 
 void window_system::refreshall() {
+  if (!drawn_.exchange(false)) return;
   const int id = current_.load();
   thread_.call([this, id] {
     if (ToolkitWindow* w = window(id)) w->update();
@@ -364,6 +365,7 @@ void window_system::clearviewport() {
   thread_.call([this, id] {
     if (ToolkitWindow* w = window(id)) w->canvas()->clearPage(w->background);
   });
+  drawn_ = true;
 }
 
 // Text is always drawn horizontally; `direction` is accepted for completeness.
@@ -405,6 +407,7 @@ void window_system::outtextxy(int x, int y, std::string_view text) {
     p.drawText(left, top + fm.ascent(), line);
     w->canvas()->update();
   });
+  drawn_ = true;
 }
 
 int window_system::textwidth(std::string_view text) {

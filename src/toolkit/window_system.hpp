@@ -94,7 +94,9 @@ class window_system {
   void setwindowinputcallback(std::function<void()> handler);
   [[nodiscard]] int getactivepage();
   void setactivepage(int page);
-  void refreshall();  // repaints the current window
+  // Repaints the current window if anything was drawn since the last refresh. The
+  // command loop calls it hundreds of times a second, so it costs nothing otherwise.
+  void refreshall();
 
   // --- drawing state of the current window -----------------------------------------
   void setcolor(int color);
@@ -202,6 +204,7 @@ class window_system {
   window_thread thread_;
   std::atomic<bool> closing_{false};
   std::atomic<int> current_{-1};
+  std::atomic<bool> drawn_{false};  // something was drawn since the last refreshall
 
   // Wake-up events by window id; reached from every thread.
   mutable std::mutex events_mutex_;
