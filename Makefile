@@ -9,7 +9,9 @@ build: deps
 	@cmake --build --preset default
 
 run: build
-	./build/default/src/cli/inhibra-fit --check examples/Data.in
+	./build/default/src/cli/inhibra-fit examples/Data.in
+	@echo "Results: examples/Data.out"
+
 
 test: deps
 	cmake --workflow --preset test

@@ -4,6 +4,11 @@
 
 namespace inhibra::cli {
 
+void cli_frontend::write_line(const std::string& line) {
+  const std::lock_guard guard(lock_);
+  err_ << line << std::flush;
+}
+
 void cli_frontend::message(fit::box_kind kind, std::string_view text) {
   std::string line(fit::box_title(kind));
   line += ": ";
@@ -16,8 +21,18 @@ void cli_frontend::message(fit::box_kind kind, std::string_view text) {
     }
   }
   line += '\n';
-  const std::lock_guard guard(lock_);
-  err_ << line << std::flush;
+  write_line(line);
+}
+
+void cli_frontend::set_title(std::string_view text) {
+  if (progress_.empty()) return;
+  constexpr std::string_view wait = "Wait, ";
+  if (text.starts_with(wait)) text.remove_prefix(wait.size());
+  write_line(progress_ + ": " + std::string(text) + "\n");
+}
+
+void cli_frontend::show_plot(const plotengine::pplot& plot) {
+  if (sink_) sink_(plot);
 }
 
 }  // namespace inhibra::cli

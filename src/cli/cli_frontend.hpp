@@ -1,8 +1,11 @@
 #pragma once
 // The person's side of a headless run: boxes become lines on the error stream,
-// prefixed by the box title; pauses are skipped.
+// prefixed by the box title; pauses are skipped; charts go to a callback (written
+// to image files, or dropped); window titles become progress lines when wanted.
+#include <functional>
 #include <mutex>
 #include <ostream>
+#include <string>
 
 #include "fit/frontend.hpp"
 
@@ -10,18 +13,29 @@ namespace inhibra::cli {
 
 class cli_frontend : public fit::frontend {
  public:
+  using plot_sink = std::function<void(const plotengine::pplot&)>;
+
   // `err` receives the messages; `lock` serialises lines of runs in parallel.
   cli_frontend(std::ostream& err, std::mutex& lock) : err_(err), lock_(lock) {}
 
+  // Charts shown during the run go here (none when empty).
+  void set_plot_sink(plot_sink sink) { sink_ = std::move(sink); }
+  // Progress lines "<label>: computing model #M" on the error stream.
+  void set_progress(std::string label) { progress_ = std::move(label); }
+
   void message(fit::box_kind kind, std::string_view text) override;
-  void set_title(std::string_view) override {}
+  void set_title(std::string_view text) override;
   void idle(int) override {}
   void refresh() override {}
-  void show_plot(const plotengine::pplot&) override {}
+  void show_plot(const plotengine::pplot& plot) override;
 
  private:
+  void write_line(const std::string& line);
+
   std::ostream& err_;
   std::mutex& lock_;
+  plot_sink sink_;
+  std::string progress_;
 };
 
 }  // namespace inhibra::cli

@@ -1,34 +1,14 @@
 // End-to-end checks of inhibra-fit --check, run as a separate process.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 
+#include "cli/run_fit.hpp"
 #include "support/temp_dir.hpp"
 
 namespace inhibra::cli {
 namespace {
-
-struct result {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
-
-result run_fit(const std::string& args, const support::temp_dir& dir) {
-  const std::string out_file = dir.file("stdout.txt");
-  const std::string err_file = dir.file("stderr.txt");
-  const std::string command = std::string("\"") + INHIBRA_FIT_EXE + "\" " + args + " >\"" +
-                              out_file + "\" 2>\"" + err_file + "\"";
-  const int raw = std::system(command.c_str());
-  result r;
-  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  r.out = support::read_file(out_file);
-  r.err = support::read_file(err_file);
-  return r;
-}
 
 const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
 
@@ -38,7 +18,15 @@ TEST(CheckCommand, ExampleFileSummary) {
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, example + ": rows=24 curves=4 per-curve=6,6,6,6 columns=3\n");
   EXPECT_EQ(r.err, "");
-  EXPECT_FALSE(std::filesystem::exists(std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.out"));
+}
+
+TEST(CheckCommand, OnlyReads) {
+  support::temp_dir dir;
+  const auto copy = dir.file("Data.in");
+  std::filesystem::copy_file(example, copy);
+  EXPECT_EQ(run_fit("--check \"" + copy + "\"", dir).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("Data.out")));
+  EXPECT_EQ(support::read_file(copy), support::read_file(example));
 }
 
 TEST(CheckCommand, MissingFileExitsOneWithBothBoxes) {

@@ -1,0 +1,85 @@
+// Cost of the derivative-free searches and of the initial estimates on the example
+// data set (24 rows, 4 curves).
+#include <benchmark/benchmark.h>
+
+#include <array>
+#include <memory>
+#include <string>
+
+#include "fit/init_estimates.hpp"
+#include "models/model_library.hpp"
+#include "optim/golden_search.hpp"
+#include "optim/simplex.hpp"
+
+namespace {
+
+using namespace inhibra;
+
+std::unique_ptr<fit::fit_context> example(int model) {
+  auto ctx = std::make_unique<fit::fit_context>();
+  const double s[] = {50, 100, 200, 333, 500, 700};
+  const double i[] = {0, 100, 200, 400};
+  const double r[4][6] = {{0.032, 0.055, 0.08, 0.102, 0.116, 0.13},
+                          {0.017, 0.028, 0.045, 0.065, 0.072, 0.078},
+                          {0.01, 0.018, 0.03, 0.041, 0.048, 0.052},
+                          {0.004, 0.008, 0.012, 0.015, 0.022, 0.024}};
+  std::size_t k = 0;
+  for (int c = 0; c < 4; ++c) {
+    for (int j = 0; j < 6; ++j, ++k) {
+      ctx->substrate[k] = s[j];
+      ctx->inhibitor[k] = i[c];
+      ctx->rate[k] = r[c][j];
+    }
+  }
+  ctx->rows = ctx->idat = 24;
+  ctx->model_limit = 10;
+  ctx->eps = 2.8544953854119197e-15;
+  ctx->big = 10.0 / ctx->eps;
+  ctx->model = ctx->mdl_number = model;
+  std::string name;
+  models::npar(model, name, ctx->n_par);
+  return ctx;
+}
+
+void init_estimates_bench(benchmark::State& state) {
+  const int model = static_cast<int>(state.range(0));
+  auto ctx = example(model);
+  std::array<double, fit::max_par> p{};
+  for (auto _ : state) {
+    fit::init_estimates(*ctx, p, fit::max_par, model);
+    benchmark::DoNotOptimize(p);
+  }
+  state.counters["evaluations"] = benchmark::Counter(static_cast<double>(ctx->value_evaluations),
+                                                     benchmark::Counter::kAvgIterations);
+}
+
+void golden_search_bench(benchmark::State& state) {
+  auto ctx = example(10);
+  for (auto _ : state) {
+    std::array<double, fit::max_par> x{150.0, 0.15, 90.0, 2.0, 0.5};
+    double f = 0;
+    optim::golden_search(*ctx, 5, x, f);
+    benchmark::DoNotOptimize(f);
+  }
+}
+
+void simplex_bench(benchmark::State& state) {
+  const int model = static_cast<int>(state.range(0));
+  auto ctx = example(model);
+  for (auto _ : state) {
+    std::array<double, fit::max_par> x{150.0, 0.15, 90.0, 2.0, 0.5};
+    double f = 0;
+    optim::simplex(*ctx, ctx->n_par, x, f, 1.0685e-6, 0.07, 100);
+    benchmark::DoNotOptimize(f);
+  }
+  state.counters["evaluations"] = benchmark::Counter(static_cast<double>(ctx->value_evaluations),
+                                                     benchmark::Counter::kAvgIterations);
+}
+
+BENCHMARK(init_estimates_bench)->Arg(1)->Arg(4)->Arg(10);
+BENCHMARK(golden_search_bench);
+BENCHMARK(simplex_bench)->Arg(1)->Arg(10);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,473 @@
+#include "fit/ezfit.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <fstream>
+#include <memory>
+#include <vector>
+
+#include "data/data_file.hpp"
+#include "fit/covariance.hpp"
+#include "fit/init_estimates.hpp"
+#include "fit/jacobian.hpp"
+#include "fit/report.hpp"
+#include "models/model_library.hpp"
+#include "models/objective.hpp"
+#include "optim/bound_point.hpp"
+#include "optim/golden_search.hpp"
+#include "optim/minsvd_mod.hpp"
+#include "optim/rangen.hpp"
+#include "optim/simplex.hpp"
+#include "optim/va10_mod.hpp"
+#include "optim/vmcon4_mod.hpp"
+#include "plots/xyplot.hpp"
+#include "strings/text.hpp"
+
+namespace inhibra::fit {
+
+namespace {
+
+using par_array = std::array<double, max_par>;
+
+constexpr double no_best_aicc = 1e16;  // best AICc before the first model
+constexpr double shape_floor = 2e-6;   // shape parameters below this restart at shape_restart
+constexpr double shape_restart = 2e-5;
+constexpr int sqp_iteration_cap = 499;  // the constrained stage stops past this many iterations
+
+// Everything a run keeps between its models.
+struct run_state {
+  explicit run_state(fit_context& context) : ctx(context), k(compute_run_constants()) {}
+
+  fit_context& ctx;
+  std::ofstream results;
+  std::string results_name;
+  run_constants k;
+  int weighting_switch = 0;
+
+  par_array x{};  // the parameter vector, kept across models as one run array
+  models::gradient_array g{};
+  models::constraint_array c{};
+  models::cjac_array cjac{};
+  std::vector<double> jac = std::vector<double>(static_cast<std::size_t>(max_rows * max_par));
+
+  std::vector<model_result> fitted;
+  std::vector<double> raic;
+  std::vector<double> ridx;
+
+  // The best model so far.
+  double best_aicc = no_best_aicc;
+  bool have_best = false;
+  int best_model = 0;
+  std::array<double, max_rows> best_s{}, best_i{}, best_y{}, best_fit{};
+  par_array best_var{};
+  mc50_table best_mc50{};
+};
+
+// Evaluations made through the context so far, of either kind.
+std::int64_t evaluations(const fit_context& ctx) {
+  return ctx.value_evaluations + ctx.full_evaluations;
+}
+
+// Restores f and x from the best so far when the stage did not improve on it
+// (a value that is not a number never counts as an improvement); otherwise the
+// stage's result becomes the best.
+void keep_best(double& f, par_array& x, double& f_best, par_array& x_best) {
+  if (!(f <= f_best)) {
+    f = f_best;
+    x = x_best;
+  } else {
+    f_best = f;
+    x_best = x;
+  }
+}
+
+void absolute(par_array& x, int n) {
+  for (int i = 0; i < n; ++i)
+    x[static_cast<std::size_t>(i)] = std::abs(x[static_cast<std::size_t>(i)]);
+}
+
+void restore_observations(fit_context& ctx) {
+  const auto rows = static_cast<std::ptrdiff_t>(std::clamp(ctx.idat, 0, max_rows));
+  std::copy_n(ctx.xtmp.begin(), rows, ctx.substrate.begin());
+  std::copy_n(ctx.x2tmp.begin(), rows, ctx.inhibitor.begin());
+  std::copy_n(ctx.ytmp.begin(), rows, ctx.rate.begin());
+}
+
+void set_title_and_refresh(const fit_context& ctx, int model) {
+  if (ctx.fe == nullptr) return;
+  ctx.fe->set_title("Wait, computing model #" + strings::int_text(model));
+  ctx.fe->refresh();
+}
+
+void idle(const fit_context& ctx, int milliseconds) {
+  if (ctx.fe != nullptr) ctx.fe->idle(milliseconds);
+}
+
+run_status abort_with(run_state& run, box_kind kind, const std::string& text, run_status status) {
+  show_message(run.ctx, kind, text);
+  data::abort_run(run.ctx, &run.results, run.results_name);
+  return status;
+}
+
+// The constrained stage: two calls of the SQP method with the decision rules
+// between them. Returns the stage's value; x is its point.
+struct sqp_outcome {
+  double f = 0.0;
+  int info = 0;
+  int iteration_limit = 0;
+};
+
+sqp_outcome sqp_stage(run_state& run, int n, int model) {
+  fit_context& ctx = run.ctx;
+  par_array& x = run.x;
+  optim::bound_point(n, x, model);
+  double f = 0.0;
+  models::calcfg(ctx, n, x, f, run.g, run.c, run.cjac);
+
+  sqp_outcome out;
+  out.iteration_limit = ctx.weighting == 0 ? 300 : 100;
+  double tau = run.k.t;
+  double mu_best = run.k.big;
+  int total = 0;
+  std::fill(run.g.begin(), run.g.end(), 1.0);
+  std::fill(x.begin() + n, x.end(), 0.0);
+  double f_best = f;
+  par_array x_best = x;
+
+  optim::sqp_workspace ws;
+  for (int pass = 1; pass <= 2; ++pass) {
+    models::calcfg(ctx, n, x, f, run.g, run.c, run.cjac);
+    auto info = pass == 1 ? optim::vmcon4_info::fresh_start : optim::vmcon4_info::converged;
+    std::fill(run.c.begin(), run.c.end(), run.k.big);
+    int niter = 0;
+    double cnorm = 0.0;
+    optim::vmcon4(ctx, ws, n, std::span(x).first(static_cast<std::size_t>(n)), f, run.g, run.c,
+                  run.cjac, out.iteration_limit, tau, -1, info, 10, cnorm, niter, total, 1);
+    out.info = static_cast<int>(info);
+    double mu = cnorm;
+    total += niter;
+    if (total > sqp_iteration_cap) break;
+    if (std::isnan(mu)) {
+      mu = run.k.big;
+      f = f_best;
+      x = x_best;
+    } else if (!(f <= f_best)) {
+      f = f_best;
+      x = x_best;
+    } else if (mu > 10.0 * mu_best) {
+      f = f_best;
+      x = x_best;
+      break;
+    } else if (mu < run.k.t) {
+      f_best = f;
+      x_best = x;
+      break;
+    } else {
+      mu_best = std::fmin(mu_best, mu);
+      if (static_cast<int>(info) <= 4) tau = run.k.t / 2.0;
+    }
+  }
+  run.k.t = tau;
+  out.f = f;
+  return out;
+}
+
+// Stages 1 to 6 for model `model` with n parameters, from the start in run.x.
+// Returns the constrained stage's outcome; run.x holds the fitted point.
+sqp_outcome optimize(run_state& run, int n, int model, std::array<std::int64_t, 7>& cost) {
+  fit_context& ctx = run.ctx;
+  std::int64_t mark = evaluations(ctx);
+  auto stage_done = [&](std::size_t stage) {
+    cost[stage] = evaluations(ctx) - mark;
+    mark = evaluations(ctx);
+  };
+  par_array& x = run.x;
+  const auto count = static_cast<std::size_t>(n);
+
+  double seed = 1024.0;
+  (void)optim::rangen(ctx, seed);  // advances the searches' random sequence
+  double f = run.k.big;
+  double f_best = f;
+  par_array x_best = x;
+
+  // Stage 1: simplex passes with a shrinking scale.
+  double sum_sq = 0.0;
+  double largest = x[0];
+  for (int i = 0; i < n - 1; ++i) {
+    sum_sq += x[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(i)];
+    largest = std::fmax(largest, x[static_cast<std::size_t>(i)]);
+  }
+  double scale = 0.1 * std::sqrt(sum_sq / (n - 1)) / largest;
+  const int passes = model <= 4 ? 2 : 3;
+  const int limit = model <= 9 ? 100 : 150;
+  for (int pass = 1; pass <= passes; ++pass) {
+    optim::simplex(ctx, n, std::span(x).first(count), f, run.k.t, scale, limit);
+    absolute(x, n);
+    scale *= 0.5;
+    if (scale < 0.01) break;
+    keep_best(f, x, f_best, x_best);
+  }
+  stage_done(1);
+
+  // Stage 2: variable metric from the identity.
+  std::vector<double> h(count * (count + 1) / 2, 1.0);
+  (void)optim::va10d(ctx, n, std::span(x).first(count), f, h, 1, model <= 4 ? 30 : 50);
+  keep_best(f, x, f_best, x_best);
+  stage_done(2);
+
+  // Stage 3: golden-section searches along the coordinates.
+  optim::golden_ab_search(ctx, n, std::span(x).first(count), f);
+  keep_best(f, x, f_best, x_best);
+  optim::bound_point(n, x, model);
+  stage_done(3);
+
+  // Stage 4: direction set, undone when it fails or doubles the value.
+  absolute(x, n);
+  for (int i = 0; i < n; ++i) {
+    if (x[static_cast<std::size_t>(i)] <= shape_floor)
+      x[static_cast<std::size_t>(i)] = shape_restart;
+  }
+  const par_array x_svd = x;
+  const double f_svd = f;
+  int nfe = 0;
+  const int maxit = (model >= 6 && model <= 8) ? 15 : 30;
+  const auto ier = optim::nminsvd(ctx, n, max_par, std::span(x).first(count), f, maxit, nfe);
+  if (ier != optim::minsvd_ier::ok) {
+    f = f_svd;
+    x = x_svd;
+  }
+  keep_best(f, x, f_best, x_best);
+  if (f > 2.0 * f_svd) {
+    f = f_svd;
+    x = x_svd;
+  }
+  stage_done(4);
+
+  // Shape parameters pushed to their floor get room to move again.
+  if (model >= 4 && x[3] < shape_floor) x[3] = shape_restart;
+  if (model >= 8 && x[4] < shape_floor) x[4] = shape_restart;
+
+  // Stage 5: one more simplex for the models with an unbounded a.
+  if (model == 4 || model == 5 || model == 9 || model == 10) {
+    optim::simplex(ctx, n, std::span(x).first(count), f, run.k.t, 0.1, 100);
+  }
+  if (model >= 4) {
+    if (x[3] < shape_floor) x[3] = shape_restart;
+    if (x[3] > 10000.0) x[3] = 9900.99;
+  }
+
+  stage_done(5);
+
+  // Stage 6: constrained refinement.
+  const sqp_outcome sqp = sqp_stage(run, n, model);
+  stage_done(6);
+  return sqp;
+}
+
+// Statistics of the fit in run.x: gradient, fitted rates, weighted SSR, standard
+// errors, limits and correlations.
+void statistics(run_state& run, model_result& r) {
+  fit_context& ctx = run.ctx;
+  const int n = r.n;
+  const int rows = ctx.rows;
+  double f = 0.0;
+  models::derivatives(ctx, run.g, f, run.x);
+  std::copy(run.g.begin(), run.g.end(), r.gradient.begin());
+  double ssr = 0.0;
+  jacobian(ctx, rows, n, run.jac, ssr, run.x);
+  r.ssr = ssr;
+  const auto outcome = stderrpar(ctx, rows, n, run.jac, r.normal, ssr, r.se, r.correlation, r.cl);
+  r.se_produced = outcome == stderr_outcome::produced;
+  r.t = tvalue(rows - n);
+  std::copy(run.x.begin(), run.x.end(), r.p.begin());
+}
+
+void save_best(run_state& run, const model_result& r) {
+  fit_context& ctx = run.ctx;
+  run.have_best = true;
+  run.best_aicc = r.aicc;
+  run.best_model = r.model;
+  run.best_s = ctx.substrate;
+  run.best_i = ctx.inhibitor;
+  run.best_y = ctx.rate;
+  run.best_fit = ctx.fitted;
+  run.best_var = r.p;
+  run.best_mc50 = r.mc50;
+}
+
+// AICc that is not a number ranks behind every number.
+double comparable(double aicc) {
+  return std::isnan(aicc) ? HUGE_VAL : aicc;
+}
+
+void leave_best_model(run_state& run) {
+  fit_context& ctx = run.ctx;
+  if (!run.have_best) return;
+  ctx.substrate = run.best_s;
+  ctx.inhibitor = run.best_i;
+  ctx.rate = run.best_y;
+  ctx.fitted = run.best_fit;
+  ctx.model = run.best_model;
+  ctx.mdl_number = run.best_model;
+  std::copy(run.best_mc50.substrate.begin(), run.best_mc50.substrate.end(),
+            ctx.mc50_substrate.begin());
+  std::copy(run.best_mc50.value.begin(), run.best_mc50.value.end(), ctx.mc50_value.begin());
+  ctx.variables.fill(0.0);
+  ctx.variables = run.best_var;
+  std::string name;
+  models::npar(run.best_model, name, ctx.n_par);
+  ctx.strmdl = std::string(strings::trim_both(name));
+}
+
+}  // namespace
+
+run_constants compute_run_constants() {
+  run_constants k;
+  double eps = 1e-60;
+  while (true) {
+    eps += eps;
+    const double small = 1.0 + 0.1 * eps;
+    const double larger = 1.0 + 0.2 * eps;
+    if (small > 1.0 && small < larger) break;
+  }
+  k.eps = eps;
+  k.big = 10.0 / eps;
+  const double tol1 = 2.0 * std::sqrt(eps) * (1.0 + std::sqrt(eps));
+  k.t = 10.0 * tol1;
+  return k;
+}
+
+run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console,
+                 run_record* record) {
+  const auto state = std::make_unique<run_state>(ctx);
+  run_state& run = *state;
+  ctx.eps = run.k.eps;
+  ctx.big = run.k.big;
+  ctx.model_limit = max_models;
+  // One copy of the switch for the whole run, so a toggle during the run does not
+  // mix weightings within it.
+  run.weighting_switch = ctx.nwt_global.load();
+
+  const auto read = data::read_data_file(ctx, file_name, &run.results, console);
+  file_name = read.data_name;
+  run.results_name = read.results_name;
+  if (record != nullptr) {
+    record->data_name = read.data_name;
+    record->results_name = read.results_name;
+    record->weighting = run.weighting_switch;
+  }
+  if (read.status != run_status::success) return read.status;
+
+  std::vector<int> selected;
+  for (int i = 1; i <= max_models; ++i) {
+    if (ctx.imdl[static_cast<std::size_t>(i - 1)].load() > 0) selected.push_back(i);
+  }
+  ctx.global_mdl_count = static_cast<int>(selected.size());
+
+  const int rows = ctx.rows;
+  for (const int model : selected) {
+    bool refitted = false;
+    while (true) {
+      restore_observations(ctx);
+      ctx.model = model;
+      ctx.mdl_number = model;
+      if (data::ncolmdl(ctx, ctx.columns, model) != run_status::success) {
+        return abort_with(
+            run, box_kind::warning,
+            "Number of variables not compatible with model: " + strings::int_text(model),
+            run_status::model_not_usable);
+      }
+      std::string name;
+      int n = 0;
+      models::npar(model, name, n);
+      ctx.strmdl = std::string(strings::trim_both(name));
+      ctx.n_par = n;
+      if (n > max_par) {
+        return abort_with(run, box_kind::warning,
+                          "Number of variables exceeded limit: " + strings::int_text(max_par),
+                          run_status::too_many_parameters);
+      }
+      if (n > rows) {
+        return abort_with(run, box_kind::warning,
+                          "Not enough data points to fit model: " + strings::int_text(rows),
+                          run_status::too_many_parameters);
+      }
+
+      // The weighting of this run applies from the start, also to the polish of the
+      // initial estimates, so a run never depends on the one before it.
+      const bool switch_valid = run.weighting_switch >= 0 && run.weighting_switch <= 2;
+      ctx.weighting = switch_valid ? run.weighting_switch : 0;
+
+      if (refitted) run.x.fill(1.0);
+      std::array<std::int64_t, 7> cost{};
+      const std::int64_t before_estimates = evaluations(ctx);
+      init_estimates(ctx, std::span(run.x).first(static_cast<std::size_t>(n)), max_par, model);
+      optim::bound_point(n, run.x, model);
+      absolute(run.x, n);
+
+      if (!switch_valid) {
+        show_message(ctx, box_kind::warning, "Value of weight out of range of [0-2]!");
+      }
+
+      cost[0] = evaluations(ctx) - before_estimates;
+      const sqp_outcome sqp = optimize(run, n, model, cost);
+
+      model_result r;
+      r.model = model;
+      r.name = ctx.strmdl;
+      r.n = n;
+      r.weighting = ctx.weighting;
+      r.ssr_objective = sqp.f;
+      r.sqp_info = sqp.info;
+      r.sqp_iteration_limit = sqp.iteration_limit;
+      r.refitted = refitted;
+      r.stage_evaluations = cost;
+      statistics(run, r);
+
+      if (!refitted && poorly_determined_count(n, r.p, r.se, r.se_produced) > 2) {
+        // Too many poorly determined parameters: fit once more; the random
+        // sequences have moved on, so the new attempt explores differently.
+        refitted = true;
+        set_title_and_refresh(ctx, model);
+        continue;
+      }
+
+      set_title_and_refresh(ctx, model);
+      r.ratio_sum = ratio_sum(n, r.p, r.se, r.se_produced);
+      aicc(rows, n, r.ratio_sum, r.ssr, r.aicc);
+      run.raic.push_back(r.aicc);
+      run.ridx.push_back(static_cast<double>(run.raic.size()));
+      idle(ctx, 1000);
+
+      write_model_section(run.results, ctx, r, report_date_time());
+
+      if (!run.have_best || comparable(r.aicc) <= comparable(run.best_aicc)) save_best(run, r);
+      run.fitted.push_back(r);
+
+      idle(ctx, 500);
+      plots::xyplot(ctx);
+      idle(ctx, 500);
+      if (ctx.fe != nullptr) ctx.fe->refresh();
+      break;
+    }
+  }
+
+  std::vector<ranking_row> ranking;
+  if (run.fitted.size() > 1) {
+    ranking = rank_models(run.raic, run.ridx, static_cast<int>(run.raic.size()));
+    write_summary(run.results, ranking, run.fitted);
+  }
+  leave_best_model(run);
+  write_closing_line(run.results, run.results_name);
+  run.results.close();
+
+  if (record != nullptr) {
+    record->fitted = run.fitted;
+    record->ranking = ranking;
+    record->best_model = run.have_best ? run.best_model : 0;
+  }
+  return run_status::success;
+}
+
+}  // namespace inhibra::fit

@@ -1,0 +1,43 @@
+#pragma once
+// The run: reads a data file, fits every selected model by the fixed sequence of
+// optimizer stages with keep-the-best bookkeeping, computes each fit's statistics
+// and AICc, writes the results file section by section, shows each fit, ranks the
+// models and leaves the best one in the context for the plots.
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "fit/fit_context.hpp"
+#include "fit/model_comparison.hpp"
+#include "fit/model_result.hpp"
+#include "fit/run_status.hpp"
+
+namespace inhibra::fit {
+
+// Machine constants of a run.
+struct run_constants {
+  double eps = 0.0;  // smallest power-of-two multiple of 1e-60 that 1 + 0.1 eps resolves
+  double big = 0.0;  // 10 / eps
+  double t = 0.0;    // tolerance of the simplex and the constrained stage
+};
+[[nodiscard]] run_constants compute_run_constants();
+
+// What a run did, for callers that report more than the results file (the
+// headless runner's machine-readable output).
+struct run_record {
+  std::string data_name;             // the data file as read (normalised name)
+  std::string results_name;          // the results file written beside it
+  int weighting = 0;                 // the weighting switch the run used (0 or 2)
+  std::vector<model_result> fitted;  // every model fitted, in the order of fitting
+  std::vector<ranking_row> ranking;  // by AICc; empty unless two or more were fitted
+  int best_model = 0;                // model number left in the context, 0 if none
+};
+
+// Runs the fit of the models selected in ctx.imdl on `file_name` (normalised in
+// place) with the weighting switch ctx.nwt_global, taken once at the start.
+// Messages, pauses, window titles and the plot of each fit go through ctx.fe.
+// `console` receives the data reader's console lines. Returns the run status.
+[[nodiscard]] run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console,
+                               run_record* record = nullptr);
+
+}  // namespace inhibra::fit

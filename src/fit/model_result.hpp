@@ -1,0 +1,55 @@
+#pragma once
+// Everything known about one fitted model once its statistics are done: what the
+// run fills in for each model, and what the report, the summary and the
+// machine-readable output read.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "fit/capacities.hpp"
+#include "fit/mc50.hpp"
+
+namespace inhibra::fit {
+
+struct model_result {
+  int model = 0;      // model number M, 1..10
+  std::string name;   // the model's short name, trimmed ("3- Linear Mixed Inhib, LMx(Sp<Ca)I:")
+  int n = 0;          // parameter count
+  int weighting = 0;  // weighting mode of the fit: 0 none, 2 robust (1 as 0)
+
+  std::array<double, max_par> p{};         // fitted parameters 1..n
+  std::array<double, max_par> gradient{};  // objective gradient at p, as computed
+  double ssr_objective = 0.0;  // objective value that the last optimizer stage ended with
+  double ssr = 0.0;            // residual sum of squares under the weighting: reported, in AICc
+
+  // Statistics. When se_produced is false (the inverse of the normal matrix was
+  // unusable, or there were no more observations than parameters) se and cl hold
+  // NaN and are shown as not available.
+  bool se_produced = false;
+  std::array<double, max_par> se{};  // standard errors
+  std::array<double, max_par> cl{};  // 95 % confidence half-widths se * t
+  double t = 0.0;                    // the t quantile for N - n degrees of freedom
+  // n x n matrices, column by column with leading dimension n.
+  std::array<double, max_par * max_par> normal{};       // J^T J
+  std::array<double, max_par * max_par> correlation{};  // correlation matrix
+
+  double ratio_sum = 0.0;  // sum of min(se_i / p_i, 2)
+  double aicc = 0.0;       // corrected Akaike criterion
+
+  // Outcome of the constrained last stage: its info code and its iteration limit
+  // (the report mentions info 2, limit reached, and 4, uphill direction).
+  int sqp_info = 0;
+  int sqp_iteration_limit = 0;
+  bool refitted = false;  // the fit was repeated because of poorly determined parameters
+
+  // Objective evaluations of the final fit by stage, for cost measurements:
+  // [0] initial estimates, [1] simplex passes, [2] variable metric, [3] golden
+  // searches, [4] direction set, [5] extra simplex, [6] constrained stage.
+  std::array<std::int64_t, 7> stage_evaluations{};
+
+  // Filled by the report when it writes the model's section.
+  int constraints = 0;  // the constraint count printed
+  mc50_table mc50{};    // the MC50 table (three levels printed, seven kept)
+};
+
+}  // namespace inhibra::fit

@@ -1,0 +1,403 @@
+#include "fit/report.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "strings/fortran_format.hpp"
+#include "strings/text.hpp"
+
+namespace inhibra::fit {
+
+namespace {
+
+using strings::fixed_line;
+
+void emit(std::ostream& out, std::string_view text) {
+  out << text << report_line_end;
+}
+
+void emit(std::ostream& out, const fixed_line& line) {
+  emit(out, line.text());
+}
+
+void blank_line(std::ostream& out) {
+  out << report_line_end;
+}
+
+// One blank and `width` hyphens.
+void dash_line(std::ostream& out, int width) {
+  emit(out, " " + std::string(static_cast<std::size_t>(width), '-'));
+}
+
+// Title, rate equation and parameter form of a model; a second line, when there is
+// one, continues the equation.
+struct model_text {
+  std::string_view title;
+  std::array<std::string_view, 2> equation;
+  std::array<std::string_view, 2> form;
+};
+
+constexpr model_text model_texts[] = {
+    {"1- Linear Specific Inhibition, LSpI [a = infinity, b = 0]:",
+     {"v = Vmax / ( 1 + Km/[S]*(1 + [I]/Ki) )", ""},
+     {"y = P2 / ( 1 + P1/X1*(1 + X2/P3) )", ""}},
+    {"2- Linear Mixed Inhibition, LMx(Sp=Ca)I [a = 1, b = 0]:",
+     {"v = Vmax / ( (1 + Km/[S])*(1 + [I]/KI) )", ""},
+     {"y = P2 / ( (1 + P1/X1)*(1 + X2/P3) )", ""}},
+    {"3- Linear Mixed Inhibition, LMx(Sp<Ca)I [0 < a < 1, b = 0]:",
+     {"v = Vmax / ( (Km/[S])*(1 + [I]/Ki) + (1 + [I]/(a*Ki)) )", ""},
+     {"y = P2 / ( (P1/X1)*(1 + X2/P3) + (1 + X2/(P4*P3)) )", ""}},
+    {"4- Linear Mixed Inhibition, LMx(Sp>Ca)I [a > 1, b = 0]:",
+     {"v = Vmax / ( (Km/[S])*(1 + [I]/Ki) + (1 + [I]/(a*Ki)) )", ""},
+     {"y = P2 / ( (P1/X1)*(1 + X2/P3) + (1 + X2/(P4*P3)) )", ""}},
+    {"5- Hyperbolic Specific Inhibition, HSpI [a > 1, b = 1, a > b]:",
+     {"v = Vmax / ( (1 + [I]/(a*Ki)) / (1 + b*[I]/(a*Ki)) +",
+      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+     {"y = P2 / ( (1 + X2/(P4*P3)) / (1 + 1*X2/(P4*P3)) +",
+      "   (P1/X1)*(1 + X2/P3) / (1 + 1*X2/(P4*P3)) )"}},
+    {"6- Hyperbolic Mixed Inhibition, HMx(Sp=Ca)I [a = 1, 0 < b < 1, a > b]:",
+     {"v = Vmax / ( (1 + [I]/(a*Ki)) / (1 + b*[I]/(a*Ki)) +",
+      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+     {"y = P2 / ( (1 + X2/(1*P3))/(1 + P4*X2/(1*P3)) +",
+      "   (P1/X1)*(1 + X2/P3)/(1 + P4*X2/(1*P3)) )"}},
+    {"7- Hyperbolic Catalytic Inhibition, HCaI [0 < a,  0 < b < 1, a = b]:",
+     {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
+      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+     {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P4*X2/(P4*P3)) +",
+      "   (P1/X1)*(1 + X2/P3)/(1 + P4*X2/(P4*P3)) )"}},
+    {"8- Hyperbolic Mixed Inhibition, HMx(Sp<Ca)I [a < 1,  0 < b < 1, a > b]:",
+     {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
+      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+     {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P5*X2/(P4*P3)) +",
+      "   (P1/X1)*(1 + X2/P3)/(1 + P5*X2/(P4*P3)) )"}},
+    {"9- Hyperbolic Mixed Inhibition, HMx(Sp>Ca)I [a > 1, 0 < b < 1]:",
+     {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
+      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+     {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P5*X2/(P4*P3)) +",
+      "   (P1/X1)*(1 + X2/P3)/(1 + P5*X2/(P4*P3)) )"}},
+    {"10-General Hyperbolic Enzyme-Modifier Model [a > 0, b > 0]:",
+     {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
+      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+     {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P5*X2/(P4*P3)) +",
+      "   (P1/X1)*(1 + X2/P3)/(1 + P5*X2/(P4*P3)) )"}},
+};
+
+// Gradient components below this (the single-precision 1.5e-8) print as 1e-8.
+constexpr double gradient_print_floor = double(1.5e-8f);  // 1.4999999464748726e-08
+
+}  // namespace
+
+std::string date_time_text(const std::tm& t) {
+  static constexpr std::array<const char*, 7> days{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static constexpr std::array<const char*, 12> months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  const auto day = static_cast<std::size_t>(t.tm_wday >= 0 && t.tm_wday < 7 ? t.tm_wday : 0);
+  const auto month = static_cast<std::size_t>(t.tm_mon >= 0 && t.tm_mon < 12 ? t.tm_mon : 0);
+  char text[64];
+  std::snprintf(text, sizeof text, "%s %s %2d %02d:%02d:%02d %4d", days[day], months[month],
+                t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec, t.tm_year + 1900);
+  return text;
+}
+
+std::string report_date_time() {
+  std::tm when{};
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (epoch != nullptr && *epoch != '\0') {
+    char* end = nullptr;
+    const long long seconds = std::strtoll(epoch, &end, 10);
+    if (end != nullptr && *end == '\0') {
+      const auto t = static_cast<std::time_t>(seconds);
+      if (gmtime_r(&t, &when) != nullptr) return date_time_text(when);
+    }
+  }
+  const std::time_t now = std::time(nullptr);
+  localtime_r(&now, &when);
+  return date_time_text(when);
+}
+
+void model_names(std::ostream& out, int model) {
+  if (model < 1 || model > max_models) {
+    blank_line(out);
+    return;
+  }
+  const model_text& m = model_texts[model - 1];
+  emit(out, fixed_line().x(10).a("MODEL NAME:  ").a(m.title));
+  for (std::string_view line : m.equation) {
+    if (!line.empty()) emit(out, fixed_line().x(15).a(line));
+  }
+  blank_line(out);
+  for (std::string_view line : m.form) {
+    if (!line.empty()) emit(out, fixed_line().x(15).a(line));
+  }
+  blank_line(out);
+}
+
+void print_grad(std::ostream& out, int n, std::span<const double> p, std::span<const double> g) {
+  emit(out, fixed_line()
+                .x(10)
+                .a("PARAMETERS AND CORRESPONDING GRADIENT ")
+                .a("OF THE OBJECTIVE FUNCTION"));
+  dash_line(out, 79);
+  emit(out, fixed_line()
+                .x(1)
+                .a("PARAMETER  |")
+                .x(5)
+                .a("VALUE")
+                .x(12)
+                .a("GRADIENT    |")
+                .x(5)
+                .a("VALUE")
+                .x(12)
+                .a("GRADIENT "));
+  dash_line(out, 79);
+  for (int first = 1; first <= n; first += 2) {
+    const int last = std::min(first + 1, n);
+    fixed_line line;
+    line.x(1).i(first, 2).a(" -").i(last, 3).x(4);
+    for (int i = first; i <= last; ++i) {
+      const auto k = static_cast<std::size_t>(i - 1);
+      line.a("|").e(p[k], 14, 7).x(4).e(g[k], 14, 7).x(2);
+    }
+    emit(out, line);
+  }
+  dash_line(out, 79);
+}
+
+std::string correlation_cell(double r) {
+  if (r == 0.0) return "  ........";
+  const std::string sign = std::signbit(r) ? "-" : " ";
+  const double magnitude = std::abs(r);
+  if (!std::isfinite(magnitude)) return sign + (std::isnan(r) ? "NaN" : "Infinity");
+  // Rounded to ten decimals first, so that 0.999 (stored just below) reads 0.999000,
+  // then cut to six.
+  char text[400];
+  std::snprintf(text, sizeof text, "%.10f", magnitude);
+  std::string digits(text);
+  digits.resize(digits.size() - 4);
+  return sign + digits;
+}
+
+void matprnt(std::ostream& out, int n, std::span<const double> corr) {
+  emit(out, fixed_line().x(22).a("PARAMETER AND CORRELATION MATRIX VALUES"));
+  dash_line(out, report_dash_width);
+  for (int c1 = 1; c1 <= n; c1 += 4) {
+    const int c2 = std::min(c1 + 3, n);
+    fixed_line header;
+    header.x(22);
+    for (int j = c1; j <= c2; ++j)
+      header.a("PARAM").i(j, 3).x(6);
+    emit(out, header);
+    for (int i = 1; i <= n; ++i) {
+      fixed_line line;
+      line.x(3).a("PARAMETER(").i(i, 2).a(") |  ");
+      for (int j = c1; j <= c2; ++j) {
+        const auto at = static_cast<std::size_t>(i - 1) +
+                        static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(n);
+        // The cell text left-aligned in 12 columns.
+        line.a(strings::pad(correlation_cell(corr[at]), 12)).x(2);
+      }
+      emit(out, line);
+    }
+    dash_line(out, (c2 - c1 + 1) * 14 + 22);
+  }
+}
+
+int model_constraint_count(int model) {
+  static constexpr std::array<int, max_models> counts{3, 3, 5, 4, 4, 5, 5, 8, 6, 5};
+  if (model < 1 || model > max_models) return 0;
+  return counts[static_cast<std::size_t>(model - 1)];
+}
+
+void write_model_section(std::ostream& out, fit_context& ctx, model_result& r,
+                         std::string_view date_time) {
+  const int rows = ctx.rows;
+  const int n = r.n;
+
+  blank_line(out);
+  blank_line(out);
+  emit(out, fixed_line().x(10).a("INHIBRA NONLINEAR OPTIMIZATION SOFTWARE"));
+  emit(out, fixed_line().x(10).a("COPYRIGHT (C) THE INHIBRA AUTHORS"));
+  blank_line(out);
+  emit(out, fixed_line().t(20).a(date_time));
+  blank_line(out);
+
+  model_names(out, r.model);
+
+  r.constraints = model_constraint_count(r.model);
+  ctx.m = r.constraints;
+  emit(out, fixed_line().x(10).a("NUMBER OF DATA SETS ANALYZED:").t(52).i(ctx.idatasets, 3));
+  emit(out, fixed_line().x(10).a("NUMBER OF PARAMETERS, P:").t(52).i(n, 3));
+  emit(out, fixed_line().x(10).a("TOTAL NUMBER OF CONSTRAINTS:").t(52).i(r.constraints, 3));
+  emit(out, fixed_line().x(10).a("NUMBER OF EQUALITY CONSTRAINTS:").t(52).i(0, 3));
+
+  if (r.sqp_info == 2) {
+    blank_line(out);
+    emit(out, fixed_line()
+                  .x(10)
+                  .a("CALLS TO FUNCTION EXCEEDED ")
+                  .i(r.sqp_iteration_limit, 4)
+                  .a("--INFO =")
+                  .i(2, 2));
+    emit(out, fixed_line().x(10).a("(MESSAGE RETURNED FROM STAGE 3)"));
+    blank_line(out);
+  } else if (r.sqp_info == 4) {
+    blank_line(out);
+    emit(out, fixed_line().x(10).a("UPHILL SEARCH DIRECTION WAS EXECUTED--INFO =").i(4, 2));
+    emit(out, fixed_line().x(10).a("(MESSAGE RETURNED FROM STAGE 3)"));
+    blank_line(out);
+  }
+
+  emit(out, fixed_line()
+                .x(10)
+                .a("WEIGHTING: ")
+                .a(r.weighting == 0 ? "NO WEIGHTING" : "ROBUST WEIGHTING"));
+  emit(out, fixed_line().x(10).a("RESIDUAL SUM OF SQUARES=").x(10).f(r.ssr, 14, 8));
+  {
+    fixed_line line;
+    line.x(10).a("STANDARD ERROR OF REGRESSION=").x(5);
+    // Without more observations than parameters there is no residual variance.
+    if (rows > n) {
+      line.f(std::sqrt(r.ssr / static_cast<double>(rows - n)), 14, 8);
+    } else {
+      line.stars(14);
+    }
+    emit(out, line);
+  }
+  emit(out, fixed_line().x(10).a("AICc (Corrected Akaike)=").x(8).f(r.aicc, 12, 4));
+  blank_line(out);
+
+  std::array<double, max_par> g = r.gradient;
+  for (double& v : g) {
+    if (v < gradient_print_floor) v = 1e-8;
+  }
+  print_grad(out, n, r.p, g);
+
+  blank_line(out);
+  emit(out, fixed_line()
+                .x(10)
+                .a("BEST FIT PARAMETERS:")
+                .x(4)
+                .a("STD. ERRORS")
+                .x(10)
+                .a("95% CONFIDENCE LIMITS"));
+  for (int i = 1; i <= n; ++i) {
+    const auto k = static_cast<std::size_t>(i - 1);
+    fixed_line line;
+    line.x(5).i(i, 3).x(5).f(r.p[k], 13, 6).a("  +/-");
+    if (r.se_produced) {
+      line.f(r.se[k], 13, 6).x(3).a("[").f(r.p[k] - r.cl[k], 14, 6).a(" ,");
+      line.f(r.p[k] + r.cl[k], 14, 6).a(" ]");
+    } else {
+      line.stars(13).x(3).a("[").stars(14).a(" ,").stars(14).a(" ]");
+    }
+    emit(out, line);
+  }
+
+  r.mc50 = mc50(r.model, r.p, r.se);
+  blank_line(out);
+  emit(out, fixed_line().x(16).a("[Substrate]").x(12).a("MC50").x(10).a("STD. ERROR"));
+  static constexpr std::array<std::size_t, 3> printed_levels{0, 1, 6};
+  for (std::size_t q = 0; q < printed_levels.size(); ++q) {
+    const std::size_t level = printed_levels[q];
+    fixed_line line;
+    line.x(7)
+        .i(static_cast<long long>(q + 1), 2)
+        .x(2)
+        .f(mc50_multipliers[level], 4, 1)
+        .a("*Km =")
+        .f(r.mc50.substrate[level], 13, 6)
+        .x(2)
+        .f(r.mc50.value[level], 13, 6)
+        .x(1)
+        .a("+/-")
+        .x(1);
+    if (r.se_produced) {
+      line.f(r.mc50.error[level], 10, 6);
+    } else {
+      line.stars(10);
+    }
+    emit(out, line);
+  }
+  dash_line(out, report_dash_width);
+  dash_line(out, report_dash_width);
+
+  matprnt(out, n, r.correlation);
+
+  blank_line(out);
+  emit(out,
+       fixed_line().x(5).a("NO.").x(10).a("[S]").x(9).a("[I]").x(9).a("Y").x(9).a("Ycalc").x(6).a(
+           "RESIDUAL"));
+  dash_line(out, report_dash_width);
+  for (int i = 1; i <= rows; ++i) {
+    const auto k = static_cast<std::size_t>(i - 1);
+    const double fitted = ctx.fitted[k];
+    emit(out, fixed_line()
+                  .x(5)
+                  .i(i, 3)
+                  .x(2)
+                  .f(ctx.substrate[k], 12, 3)
+                  .f(ctx.inhibitor[k], 12, 3)
+                  .f(ctx.rate[k], 12, 3)
+                  .f(fitted, 12, 3)
+                  .x(3)
+                  .f(fitted - ctx.rate[k], 10, 6));
+    if (fitted < 0.0 || fitted > 1e16 || std::isnan(fitted)) ctx.fitted[k] = 0.0;
+  }
+  dash_line(out, report_dash_width);
+
+  ctx.variables.fill(0.0);
+  std::copy_n(r.p.begin(), n, ctx.variables.begin());
+}
+
+void write_summary(std::ostream& out, std::span<const ranking_row> ranking,
+                   std::span<const model_result> fitted) {
+  dash_line(out, report_dash_width);
+  emit(out, fixed_line().x(14).a("INHIBRA BEST-FIT MODEL SUMMARY:"));
+  dash_line(out, report_dash_width);
+  emit(out, fixed_line()
+                .x(5)
+                .a("RANK", 4)
+                .x(4)
+                .a("AICc", 4)
+                .x(7)
+                .a("Delta(AICc)", 12)
+                .x(9)
+                .a("MODEL NAME", 10)
+                .x(18)
+                .a("LER*<2", 6));
+  dash_line(out, report_dash_width);
+  int rank = 0;
+  for (const ranking_row& row : ranking) {
+    ++rank;
+    std::string_view name;
+    if (row.index >= 1 && static_cast<std::size_t>(row.index) <= fitted.size()) {
+      name = strings::trim_both(fitted[static_cast<std::size_t>(row.index - 1)].name);
+    }
+    emit(out, fixed_line()
+                  .x(5)
+                  .i(rank, 3)
+                  .x(2)
+                  .f(row.aicc, 10, 4)
+                  .x(2)
+                  .f(row.delta, 10, 5)
+                  .x(2)
+                  .a(name)
+                  .t(75)
+                  .f(row.ler, 5, 2)
+                  .a(row.marker));
+  }
+  dash_line(out, report_dash_width);
+  dash_line(out, report_dash_width);
+}
+
+void write_closing_line(std::ostream& out, std::string_view results_file) {
+  blank_line(out);
+  emit(out, fixed_line().x(1).a("RESULTS FILE ").a(strings::trim_both(results_file)));
+  blank_line(out);
+}
+
+}  // namespace inhibra::fit

@@ -1,0 +1,84 @@
+#include "optim/dorunrun.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "fit/capacities.hpp"
+#include "fit/one_based.hpp"
+#include "models/objective.hpp"
+#include "optim/bound_point.hpp"
+#include "optim/rangen.hpp"
+
+namespace inhibra::optim {
+
+namespace {
+
+// A value the search can compare: below eps, above big and NaN all become big.
+double checked(const fit::fit_context& ctx, double value) {
+  if (value < ctx.eps || value > ctx.big || std::isnan(value)) return ctx.big;
+  return value;
+}
+
+}  // namespace
+
+void dorunrun(fit::fit_context& ctx, int n, double& seed, int& maxruns, std::span<double> x,
+              double& f) {
+  if (maxruns <= 9) maxruns = 100;
+  const int nruns = maxruns;
+  const int ntrial = 10 * n;
+  double frac = 80.0 / 100.0;
+  constexpr double frac_step = 0.04;
+
+  f = models::objective_value(ctx, x);
+  std::array<double, fit::max_par> b_store{};
+  const auto b_span = std::span(b_store).first(std::min(x.size(), b_store.size()));
+  std::copy_n(x.begin(), b_span.size(), b_span.begin());
+  const fit::vec1 b(b_span);
+  std::array<double, fit::max_par> lo_store{};
+  std::array<double, fit::max_par> hi_store{};
+  const fit::vec1 lo(lo_store);
+  const fit::vec1 hi(hi_store);
+
+  seed = rangen(ctx, seed);
+  int successes = 0;
+  int run = 0;
+  while (run < nruns && frac > 0.21) {
+    ++run;
+    int trials = 0;
+    int failures = 0;
+    int j = 1;
+    double fbest = checked(ctx, models::objective_value(ctx, b_span));
+    for (int i = 1; i <= n; ++i) {
+      lo(i) = b(i) * (1.0 - frac);
+      hi(i) = b(i) * (frac + 1.0);
+    }
+    while (trials <= ntrial) {
+      ++trials;
+      if (successes > 5 || failures > 2) {
+        j = static_cast<int>(rangen(ctx, seed) * n + 1.0);
+        failures = 0;
+      }
+      const double old = b(j);
+      b(j) = std::abs(rangen(ctx, seed) - 0.5) * (hi(j) - lo(j)) + lo(j);
+      const double t = b(j);
+      b(j) = std::abs(rangen(ctx, seed) - 0.5) * t * frac + t;
+      const double value = checked(ctx, models::objective_value(ctx, b_span));
+      if (value >= fbest) {
+        b(j) = old;
+        ++failures;
+        successes = 0;
+      } else {
+        fbest = value;
+        failures = 0;
+        ++successes;
+      }
+    }
+    frac = std::abs(frac - frac_step) + 1e-6;
+    bound_point(n, b_span, ctx.mdl_number);
+    f = models::objective_value(ctx, b_span);
+  }
+  std::copy(b_span.begin(), b_span.end(), x.begin());
+}
+
+}  // namespace inhibra::optim

@@ -1,0 +1,93 @@
+#pragma once
+// Sequential quadratic programming for the least-squares objective under the
+// model's constraints c(j) >= 0: every iteration solves a quadratic subproblem for
+// a step (qpsub), searches along it on the L1 penalty merit function
+// f + Σ vmu(j)·(violation of constraint j), and updates a damped BFGS
+// approximation B of the Hessian of the Lagrangian.
+#include <array>
+#include <cstdint>
+#include <iosfwd>
+#include <span>
+
+#include "fit/capacities.hpp"
+#include "fit/fit_context.hpp"
+#include "optim/qp_constraints.hpp"
+#include "optim/qpsub.hpp"
+
+namespace inhibra::optim {
+
+// Largest parameter count the method handles (the subproblem adds one variable).
+inline constexpr int sqp_max_par = qp_max_vars - 1;
+
+// Machine-precision constants of the subproblem: the smallest power-of-two
+// multiple e of 1e-60 for which 1 + 0.2·e differs from 1, qeps = (e + 1)·e and
+// qbig = 2/qeps.
+void mach_prec(double& qeps, double& qbig);
+
+// Everything the method keeps for one model, owned by the caller.
+// A freshly constructed workspace holds B = identity, so a first call for a model
+// starts from the identity whatever its info. A later call with the same
+// workspace and info ≠ -1 continues from the B that the previous call left; info =
+// -1 resets B to the identity. Every call starts its multipliers, merit weights,
+// subproblem arrays and work storage at zero.
+struct sqp_workspace {
+  sqp_workspace();
+
+  // Carried from one call to the next: the Hessian approximation (max_par x
+  // max_par, by column; the method uses rows and columns 1..n).
+  std::array<double, fit::max_par * fit::max_par> hessian{};
+
+  // Per call.
+  std::array<double, fit::max_par> xa{};         // the point at the start of the iteration
+  qp_limits limits{};                            // qeps and qbig from mach_prec
+  qp_data qp{};                                  // the subproblem's arrays
+  std::array<double, qp_solution_size> delta{};  // step, ξ, subproblem scratch
+  std::array<double, qp_work_ld * qp_work_ld> wk{};
+  std::array<double, fit::max_constraints> vlam{};  // constraint multipliers
+  std::array<double, fit::max_constraints> vmu{};   // merit weights
+
+  // Where the subproblem's degenerate-minimum warning and, for iprint >= 0, the
+  // method's printout go; null (the default) drops them.
+  std::ostream* diagnostics = nullptr;
+
+  // Subproblem solves made through this workspace (both solves of an iteration
+  // count); for cost checks.
+  std::int64_t subproblem_solves = 0;
+};
+
+// Outcome codes (info). fresh_start is only an input.
+enum class vmcon4_info : int {
+  fresh_start = -1,         // in: start from B = identity
+  converged = 0,            // the convergence test value is at most tol
+  too_many_iterations = 2,  // more than maxit iterations
+  line_search_failed = 3,   // more than maxls evaluations in one line search
+  uphill_direction = 4,     // the merit function does not decrease along the step
+  no_feasible_step = 5,     // the last subproblem found no acceptable step (but the test held)
+};
+
+// Minimises from x (n values, 1 <= n <= sqp_max_par) using models::calcfg of the
+// context for f, g, c and cjac and the context's constraint counts m and meq as
+// calcfg sets them. On return x is the last point evaluated and f, g, c, cjac
+// (max_par x max_constraints, by column) belong to it.
+// maxit: iteration limit; tol: required convergence test value; iprint < 0: no
+// printout, otherwise a short report to ws.diagnostics; info: in, fresh_start or
+// anything else (continue from ws.hessian), out, the outcome; maxls: evaluations
+// allowed in one line search; cnorm (out): the last convergence test value
+// |gᵀd| + Σ|vlam(j)·c(j)|; niter (in/out): increased by one per iteration; nruns:
+// iterations of the caller's earlier calls, shown in the printout only; qpmode:
+// start mode of the subproblem solver.
+void vmcon4(fit::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> x, double& f,
+            std::span<double> g, std::span<double> c, std::span<double> cjac, int maxit, double tol,
+            int iprint, vmcon4_info& info, int maxls, double& cnorm, int& niter, int nruns,
+            int qpmode);
+
+// The update vmcon4 makes after an accepted step delta (n values) with change y of
+// the Lagrangian's gradient: with Bδ = B·delta, sdy = deltaᵀy, dBd = deltaᵀBδ,
+// if sdy < 0.1·dBd then gamma = θ·y + (1 - θ)·Bδ with θ = (dBd - 0.1·dBd)/(dBd - sdy)
+// and sdy = 0.1·dBd (so that deltaᵀgamma = 0.1·dBd), else gamma = y; then
+// B := B - Bδ·Bδᵀ/dBd + gamma·gammaᵀ/sdy (b: max_par x max_par, by column,
+// kept symmetric). Returns true when the step was damped.
+bool bfgs_update(int n, std::span<double> b, std::span<const double> delta,
+                 std::span<const double> y);
+
+}  // namespace inhibra::optim

@@ -1,0 +1,38 @@
+#include "plots/result_plots.hpp"
+
+#include "plots/kmapp_plot.hpp"
+#include "plots/mc50plot.hpp"
+#include "plots/resplot.hpp"
+#include "plots/xyplot.hpp"
+
+namespace inhibra::plots {
+
+std::string_view result_plot_name(result_plot which) {
+  switch (which) {
+    case result_plot::xy:
+      return "xy";
+    case result_plot::residuals:
+      return "residuals";
+    case result_plot::kmapp:
+      return "kmapp";
+    case result_plot::mc50:
+      return "mc50";
+  }
+  return "plot";
+}
+
+std::optional<plotengine::pplot> build_result_plot(const fit::fit_context& ctx, result_plot which) {
+  switch (which) {
+    case result_plot::xy:
+      return xy_chart(ctx);
+    case result_plot::residuals:
+      return residual_chart(ctx);
+    case result_plot::kmapp:
+      return kmapp_chart(ctx);
+    case result_plot::mc50:
+      return mc50_chart(ctx);
+  }
+  return std::nullopt;
+}
+
+}  // namespace inhibra::plots

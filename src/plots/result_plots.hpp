@@ -1,0 +1,26 @@
+#pragma once
+// The four result plots of a fit as charts, built without being shown: for writing
+// them to image files or showing them elsewhere.
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include "fit/fit_context.hpp"
+#include "plotengine/pplot.hpp"
+
+namespace inhibra::plots {
+
+enum class result_plot { xy, residuals, kmapp, mc50 };
+
+inline constexpr std::array<result_plot, 4> all_result_plots{
+    result_plot::xy, result_plot::residuals, result_plot::kmapp, result_plot::mc50};
+
+// A short name for file names: "xy", "residuals", "kmapp", "mc50".
+[[nodiscard]] std::string_view result_plot_name(result_plot which);
+
+// The chart the desktop program's menu command shows for the fit held in the
+// context; empty when that command would show nothing.
+[[nodiscard]] std::optional<plotengine::pplot> build_result_plot(const fit::fit_context& ctx,
+                                                                 result_plot which);
+
+}  // namespace inhibra::plots

@@ -1,0 +1,179 @@
+#include "plots/xyplot.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+
+#include "strings/text.hpp"
+
+namespace inhibra::plots {
+
+namespace {
+
+constexpr double same_curve = 1e-7;            // [I] closer than this: the same curve
+constexpr double range_factor = double(1.1f);  // axes end 10 % beyond the largest value
+constexpr double smallest_limit = double(1e-16f);
+
+label_array xy_labels(const fit::fit_context& ctx) {
+  label_array labels;
+  labels[0] = strings::pad(strings::adjustl(ctx.strmdl), fit::name_field);
+  for (std::size_t k = 1; k < labels.size(); ++k)
+    labels[k] = strings::pad("[I]=", fit::name_field);
+  return labels;
+}
+
+label_array blank_labels() {
+  label_array labels;
+  labels.fill(std::string(fit::name_field, ' '));
+  return labels;
+}
+
+}  // namespace
+
+int plotted_rows(const fit::fit_context& ctx) {
+  return std::clamp(ctx.idat, 0, fit::max_rows);
+}
+
+bool usable_limits(double lower, double upper) {
+  return std::isfinite(lower) && std::isfinite(upper) && std::fabs(upper) > smallest_limit &&
+         lower < upper;
+}
+
+xy_curves group_curves(const fit::fit_context& ctx) {
+  xy_curves c;
+  const int rows = plotted_rows(ctx);
+  if (rows < 1) return c;
+  const auto inh = [&](int row) { return ctx.inhibitor[static_cast<std::size_t>(row - 1)]; };
+
+  double reference = inh(1);
+  int count = 0;
+  bool full = false;
+  for (int row = 2; row <= rows; ++row) {
+    ++count;
+    if (std::fabs(inh(row) - reference) > same_curve) {
+      c.n[static_cast<std::size_t>(c.ncurves)] = count;
+      c.inhibitor[static_cast<std::size_t>(c.ncurves)] = inh(row - 1);
+      ++c.ncurves;
+      if (c.ncurves == fit::max_curves) {  // the rows of an eleventh curve are not plotted
+        full = true;
+        break;
+      }
+      reference = inh(row);
+      count = 0;
+    }
+  }
+  if (!full) {
+    c.n[static_cast<std::size_t>(c.ncurves)] = count + 1;
+    c.inhibitor[static_cast<std::size_t>(c.ncurves)] = inh(rows);
+    ++c.ncurves;
+  }
+
+  c.maxn = *std::max_element(c.n.begin(), c.n.begin() + c.ncurves);
+  const auto cells = static_cast<std::size_t>(c.maxn) * static_cast<std::size_t>(c.ncurves);
+  c.xd.assign(cells, 0.0);
+  c.yd.assign(cells, 0.0);
+  c.yf.assign(cells, 0.0);
+  std::size_t row = 0;  // running index over the observations, curve after curve
+  for (int k = 0; k < c.ncurves; ++k) {
+    for (int i = 0; i < c.n[static_cast<std::size_t>(k)]; ++i, ++row) {
+      const auto cell = static_cast<std::size_t>(k) * static_cast<std::size_t>(c.maxn) +
+                        static_cast<std::size_t>(i);
+      c.xd[cell] = ctx.substrate[row];
+      c.yd[cell] = ctx.rate[row];
+      c.yf[cell] = ctx.fitted[row];
+    }
+  }
+  return c;
+}
+
+std::string inhibitor_label(double inhibitor) {
+  char buf[32];
+  const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, static_cast<float>(inhibitor));
+  std::string text = "[I] =";
+  if (ec == std::errc()) text.append(buf, end);
+  return strings::pad(text, 50);
+}
+
+plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_array& fitlabels,
+                          bool logflag) {
+  std::vector<std::vector<double>> x, y, fit;
+  // The axes start at 0 and reach past the largest [S] and the largest measured rate.
+  double xmax = 0.0, ymax = 0.0;
+  const int ncurves = std::min(c.ncurves, fit::max_curves);
+  for (int k = 1; k <= ncurves; ++k) {
+    const auto col = static_cast<std::size_t>(k - 1) * static_cast<std::size_t>(c.maxn);
+    const auto n = static_cast<std::size_t>(c.n[static_cast<std::size_t>(k - 1)]);
+    x.emplace_back(c.xd.begin() + static_cast<std::ptrdiff_t>(col),
+                   c.xd.begin() + static_cast<std::ptrdiff_t>(col + n));
+    y.emplace_back(c.yd.begin() + static_cast<std::ptrdiff_t>(col),
+                   c.yd.begin() + static_cast<std::ptrdiff_t>(col + n));
+    fit.emplace_back(c.yf.begin() + static_cast<std::ptrdiff_t>(col),
+                     c.yf.begin() + static_cast<std::ptrdiff_t>(col + n));
+    labels[static_cast<std::size_t>(k)] =
+        inhibitor_label(c.inhibitor[static_cast<std::size_t>(k - 1)]);
+    for (double v : x.back())
+      xmax = std::fmax(xmax, v);
+    for (double v : y.back())
+      ymax = std::fmax(ymax, v);
+  }
+  if (c.ncurves > fit::max_curves || ncurves < 1) return nullptr;
+
+  auto h = initialize_plot();
+  set_xlinear(h);
+  if (logflag)
+    set_ylogarithmic(h, 10.0);
+  else
+    set_ylinear(h);
+  const double x_upper = range_factor * xmax;
+  const double y_upper = range_factor * ymax;
+  if (usable_limits(0.0, x_upper))
+    set_xscale(h, 0.0, x_upper);
+  else
+    set_xautoscale(h);
+  if (usable_limits(0.0, y_upper))
+    set_yscale(h, 0.0, y_upper);
+  else
+    set_yautoscale(h);
+  set_title(h, labels[0]);
+  for (int k = 1; k <= ncurves; ++k) {
+    const auto& colour = curve_colors[static_cast<std::size_t>(k - 1)];
+    const int dots = 2 * k - 2, line = 2 * k - 1;
+    add_dataset(h, std::span<const double>(x[static_cast<std::size_t>(k - 1)]),
+                std::span<const double>(y[static_cast<std::size_t>(k - 1)]));
+    set_seriescolor(h, dots, colour.red, colour.green, colour.blue);
+    set_seriestype(h, dots, series_big_dot);
+    set_serieslabel(h, dots, labels[static_cast<std::size_t>(k)]);
+    add_dataset(h, std::span<const double>(x[static_cast<std::size_t>(k - 1)]),
+                std::span<const double>(fit[static_cast<std::size_t>(k - 1)]));
+    set_seriescolor(h, line, colour.red, colour.green, colour.blue);
+    set_seriestype(h, line, series_line);
+    set_serieslabel(h, line, fitlabels[static_cast<std::size_t>(k)]);
+  }
+  set_ylabel(h, "RATE");
+  set_xlabel(h, "[SUBSTRATE]");
+  return h;
+}
+
+void plot(fit::frontend* fe, const xy_curves& c, label_array& labels, const label_array& fitlabels,
+          bool logflag) {
+  auto h = build_xy_plot(c, labels, fitlabels, logflag);
+  if (h) show_and_destroy(h, fe);
+}
+
+void xyplot(const fit::fit_context& ctx) {
+  const auto curves = group_curves(ctx);
+  if (curves.ncurves < 1) return;
+  auto labels = xy_labels(ctx);
+  plot(ctx.fe, curves, labels, blank_labels(), false);
+}
+
+std::optional<plotengine::pplot> xy_chart(const fit::fit_context& ctx) {
+  const auto curves = group_curves(ctx);
+  if (curves.ncurves < 1) return std::nullopt;
+  auto labels = xy_labels(ctx);
+  auto h = build_xy_plot(curves, labels, blank_labels(), false);
+  if (!h) return std::nullopt;
+  return std::move(h->chart);
+}
+
+}  // namespace inhibra::plots

@@ -1,0 +1,67 @@
+#pragma once
+// Charts drawn with Qt: into a window's painter, into an image in memory, or into a
+// PNG, BMP, SVG or PDF file. Text needs a QGuiApplication; headless programs keep a
+// headless_app alive while they draw.
+#include <QImage>
+#include <QPainter>
+#include <QRect>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "plotengine/pplot.hpp"
+
+class QGuiApplication;
+
+namespace inhibra::toolkit {
+
+enum class image_format { png, bmp, svg, pdf };
+
+// The format a file name asks for by its extension (any case); empty for others.
+[[nodiscard]] std::optional<image_format> format_for_path(std::string_view path);
+
+// Pixel size of the chart font for a drawing area: 14 at 800 x 600, scaled with the
+// area, never below 10 or above 40.
+[[nodiscard]] int chart_font_pixels(const QRect& area);
+
+// Draws the chart into `area` of an active painter (white background included).
+// An area larger than 800 x 600 gets the 800 x 600 layout magnified. False when
+// the chart has no usable axes; the area is then only cleared.
+bool paint_plot(QPainter& painter, const plotengine::pplot& plot, const QRect& area);
+
+// The chart as an image of width x height pixels.
+[[nodiscard]] QImage render_plot(const plotengine::pplot& plot, int width, int height);
+
+// Writes the chart to a file in the given format; true when the file was written.
+// Fails without a QGuiApplication, for sizes below 1 pixel, or when the file cannot
+// be written.
+[[nodiscard]] bool save_plot_as(const plotengine::pplot& plot, const std::string& path,
+                                image_format format, int width = 800, int height = 600);
+
+// The same, with the format taken from the file name's extension (.png, .bmp,
+// .svg, .pdf); false for any other extension.
+[[nodiscard]] bool save_plot(const plotengine::pplot& plot, const std::string& path,
+                             int width = 800, int height = 600);
+
+// Makes drawing possible in a program without a window: creates a QGuiApplication
+// unless one exists, on the offscreen platform unless the environment names one.
+// Keep it alive while drawing; it removes only what it created.
+class headless_app {
+ public:
+  headless_app();
+  ~headless_app();
+  headless_app(const headless_app&) = delete;
+  headless_app& operator=(const headless_app&) = delete;
+
+  // True when a QGuiApplication exists (made here or before).
+  [[nodiscard]] static bool available();
+
+ private:
+  int argc_ = 1;
+  char name_[8] = "inhibra";
+  char* argv_[2] = {name_, nullptr};
+  std::unique_ptr<QGuiApplication> app_;
+};
+
+}  // namespace inhibra::toolkit

@@ -1,0 +1,124 @@
+// End-to-end runs of inhibra-fit on small files.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "cli/run_fit.hpp"
+#include "support/temp_dir.hpp"
+
+namespace inhibra::cli {
+namespace {
+
+const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
+
+std::string copy_example(const support::temp_dir& dir, const std::string& name) {
+  const auto path = dir.file(name);
+  std::filesystem::copy_file(example, path);
+  return path;
+}
+
+TEST(FitCommand, FitsTwoModelsAndReportsThemAsJson) {
+  support::temp_dir dir;
+  const auto data = copy_example(dir, "Data.in");
+  const auto r = run_fit("-q -m 1,3 --json - " + quoted(data), dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  const auto json = nlohmann::json::parse(r.out);
+  const auto& f = json.at("files").at(0);
+  EXPECT_EQ(f.at("file"), data);
+  EXPECT_EQ(f.at("status"), 0);
+  EXPECT_EQ(f.at("results_file"), dir.file("Data.out"));
+  EXPECT_EQ(f.at("rows"), 24);
+  EXPECT_EQ(f.at("curves"), 4);
+  EXPECT_EQ(f.at("weighting"), "none");
+  ASSERT_EQ(f.at("models").size(), 2u);
+  const auto& m3 = f.at("models").at(1);
+  EXPECT_EQ(m3.at("model"), 3);
+  ASSERT_EQ(m3.at("parameters").size(), 4u);
+  EXPECT_EQ(m3.at("parameters").at(0).at("name"), "Km");
+  EXPECT_EQ(m3.at("parameters").at(3).at("name"), "a");
+  const auto& km = m3.at("parameters").at(0);
+  EXPECT_LT(km.at("ci_low").get<double>(), km.at("value").get<double>());
+  EXPECT_GT(km.at("ci_high").get<double>(), km.at("value").get<double>());
+  ASSERT_EQ(f.at("ranking").size(), 2u);
+  EXPECT_EQ(f.at("ranking").at(0).at("rank"), 1);
+  EXPECT_EQ(f.at("ranking").at(0).at("ler"), 0.0);
+  EXPECT_EQ(f.at("ranking").at(0).at("marker"), "**");
+  EXPECT_EQ(f.at("best_model"), f.at("ranking").at(0).at("model"));
+  const std::string report = support::read_file(dir.file("Data.out"));
+  EXPECT_NE(report.find("MODEL NAME:  3- Linear Mixed Inhibition"), std::string::npos);
+  EXPECT_NE(report.find("INHIBRA BEST-FIT MODEL SUMMARY:"), std::string::npos);
+}
+
+TEST(FitCommand, ModelSixNamesItsFourthParameterB) {
+  support::temp_dir dir;
+  const auto data = copy_example(dir, "six.in");
+  const auto r = run_fit("-q -m 6 --json " + quoted(dir.file("r.json")) + " " + quoted(data), dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto json = nlohmann::json::parse(support::read_file(dir.file("r.json")));
+  const auto& f = json.at("files").at(0);
+  EXPECT_EQ(f.at("models").at(0).at("parameters").at(3).at("name"), "b");
+  EXPECT_TRUE(f.at("ranking").empty());
+  EXPECT_EQ(f.at("best_model"), 6);
+}
+
+TEST(FitCommand, StatusesOfMissingAndRejectedFilesAndTheLargestWins) {
+  support::temp_dir dir;
+  const auto bad = dir.write("bad.in", "1 0 1\n2 0 2\n3 0 3\n4 0 4\n");
+  auto r = run_fit("-q " + quoted(dir.file("gone.in")), dir);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err.find("Warning: File does not exist: "), std::string::npos);
+  r = run_fit("-q " + quoted(bad), dir);
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err,
+            "Warning: Single curve data must be greater than 5\n"
+            "Error: * * * ERROR: RUN ABORTED * * *\n");
+  EXPECT_EQ(support::read_file(dir.file("bad.out")),
+            "\r\n RESULTS FILE " + dir.file("bad.out") + "\r\n\r\n");
+  r = run_fit("-q -m 1 --json - " + quoted(dir.file("gone.in")) + " " + quoted(bad), dir);
+  EXPECT_EQ(r.status, 3);
+  const auto json = nlohmann::json::parse(r.out);
+  EXPECT_EQ(json.at("files").at(0).at("status"), 1);
+  EXPECT_EQ(json.at("files").at(1).at("status"), 3);
+  EXPECT_TRUE(json.at("files").at(1).at("best_model").is_null());
+}
+
+TEST(FitCommand, WritesThePlotFiles) {
+  support::temp_dir dir;
+  const auto data = copy_example(dir, "Data.in");
+  const auto r = run_fit("-q -m 2 --plots " + quoted(dir.file("plots")) + " " + quoted(data), dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* name : {"Data-model02-xy.png", "Data-best-xy.png", "Data-best-residuals.png",
+                           "Data-best-kmapp.png", "Data-best-mc50.png"}) {
+    const auto path = dir.file("plots/" + std::string(name));
+    ASSERT_TRUE(std::filesystem::exists(path)) << name;
+    EXPECT_GT(std::filesystem::file_size(path), 1000u) << name;
+    EXPECT_EQ(support::read_file(path).substr(1, 3), "PNG") << name;
+  }
+}
+
+TEST(FitCommand, ParallelJobsWriteTheSameFilesAsOneAtATime) {
+  support::temp_dir dir;
+  const auto a = copy_example(dir, "a.in");
+  const auto b = dir.write("b.in", support::read_file(example).substr(
+                                       0, support::read_file(example).find("50     400")));
+  auto r = run_fit("-q -m 1,2 -j 1 " + quoted(a) + " " + quoted(b), dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string a1 = support::read_file(dir.file("a.out"));
+  const std::string b1 = support::read_file(dir.file("b.out"));
+  r = run_fit("-q -m 1,2 -j 2 " + quoted(a) + " " + quoted(b), dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(support::read_file(dir.file("a.out")), a1);
+  EXPECT_EQ(support::read_file(dir.file("b.out")), b1);
+  EXPECT_NE(a1, b1);
+}
+
+TEST(FitCommand, RefusesABadModelList) {
+  support::temp_dir dir;
+  EXPECT_EQ(run_fit("-m 0-3 " + quoted(example), dir).status, 2);
+}
+
+}  // namespace
+}  // namespace inhibra::cli

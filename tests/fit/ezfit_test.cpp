@@ -1,0 +1,192 @@
+// Whole runs of the fit driver on small data files.
+#include "fit/ezfit.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <random>
+#include <sstream>
+
+#include "models/model_library.hpp"
+#include "support/numeric.hpp"
+#include "support/recording_frontend.hpp"
+#include "support/temp_dir.hpp"
+
+namespace inhibra::fit {
+namespace {
+
+std::string fmt_double(double v) {
+  char buf[40];
+  std::snprintf(buf, sizeof buf, "%.17g", v);
+  return buf;
+}
+
+// Rates of `model` with parameters p on a 6 x 4 grid of [S] x [I], with relative
+// noise of the given size (deterministic).
+std::string model_data(int model, std::vector<double> p, double noise, unsigned seed = 7) {
+  fit_context ctx;
+  ctx.model = model;
+  std::array<double, max_par> par{};
+  std::copy(p.begin(), p.end(), par.begin());
+  std::mt19937 rng(seed);
+  std::normal_distribution<double> gauss(0.0, 1.0);
+  std::string text;
+  for (double i : {0.0, 50.0, 150.0, 400.0}) {
+    for (double s : {25.0, 50.0, 100.0, 200.0, 400.0, 800.0}) {
+      const double v = models::func(ctx, s, i, 0, par) * (1.0 + noise * gauss(rng));
+      text += std::to_string(s) + " " + std::to_string(i) + " " + fmt_double(v) + "\n";
+    }
+  }
+  return text;
+}
+
+class Ezfit : public ::testing::Test {
+ protected:
+  Ezfit() : ctx(std::make_unique<fit_context>()) {
+    ctx->fe = &fe;
+    setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
+  }
+  void select(std::initializer_list<int> models) {
+    for (auto& m : ctx->imdl)
+      m = 0;
+    for (int m : models)
+      ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
+  }
+  run_status run(const std::string& path) {
+    std::string name = path;
+    return ezfit(*ctx, name, console, &record);
+  }
+
+  support::temp_dir dir;
+  support::recording_frontend fe;
+  std::unique_ptr<fit_context> ctx;
+  std::ostringstream console;
+  run_record record;
+};
+
+TEST(RunConstants, MachineEpsilonAndTolerance) {
+  const auto k = compute_run_constants();
+  EXPECT_EQ(k.eps, 2.8544953854119197e-15);
+  EXPECT_EQ(k.big, 10.0 / k.eps);
+  EXPECT_NEAR(k.t, 1.0685e-6, 1e-9);
+}
+
+TEST_F(Ezfit, SingleModelRunHasNoSummaryAndLeavesThatModel) {
+  const auto path = dir.write("one.in", model_data(2, {120.0, 0.2, 80.0}, 0.01));
+  select({2});
+  ASSERT_EQ(run(path), run_status::success);
+  const std::string report = support::read_file(dir.file("one.out"));
+  EXPECT_EQ(report.find("BEST-FIT MODEL SUMMARY"), std::string::npos);
+  EXPECT_NE(report.find("MODEL NAME:  2- Linear Mixed Inhibition"), std::string::npos);
+  EXPECT_TRUE(report.ends_with(
+      " ------------------------------------------------------------------------------\r\n"
+      "\r\n RESULTS FILE " +
+      dir.file("one.out") + "\r\n\r\n"));
+  EXPECT_EQ(record.best_model, 2);
+  EXPECT_EQ(ctx->model, 2);
+  EXPECT_EQ(ctx->strmdl, "2- Linear Mixed Inhib, LMx(Sp=Ca)I:");
+  EXPECT_EQ(ctx->global_mdl_count, 1);
+  // Each fit is shown once, with the pacing pauses around it.
+  EXPECT_EQ(fe.plots.size(), 1u);
+  EXPECT_EQ(fe.idles, (std::vector<int>{1000, 500, 500}));
+  EXPECT_EQ(fe.titles.back(), "Wait, computing model #2");
+}
+
+TEST_F(Ezfit, RecoversTheGeneratingParametersWithinTheirLimits) {
+  const std::vector<double> truth{150.0, 0.16, 60.0};
+  const auto path = dir.write("mm.in", model_data(1, truth, 0.005));
+  select({1, 2});
+  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(record.fitted.size(), 2u);
+  const auto& r = record.fitted[0];
+  ASSERT_TRUE(r.se_produced);
+  for (int i = 0; i < 3; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    EXPECT_LE(std::abs(r.p[k] - truth[k]), r.cl[k]) << "parameter " << i + 1;
+    EXPECT_LT(r.se[k], 0.1 * r.p[k]);
+  }
+  // The generating model ranks first, clearly ahead of the wrong one.
+  ASSERT_EQ(record.ranking.size(), 2u);
+  EXPECT_EQ(record.fitted[static_cast<std::size_t>(record.ranking[0].index - 1)].model, 1);
+  EXPECT_GT(record.ranking[1].ler, 1.0);
+  EXPECT_EQ(record.best_model, 1);
+  const std::string report = support::read_file(dir.file("mm.out"));
+  EXPECT_NE(report.find("INHIBRA BEST-FIT MODEL SUMMARY:"), std::string::npos);
+}
+
+TEST_F(Ezfit, HyperbolicDataRankAModelOfTheirKindNearTheTop) {
+  const auto path = dir.write("hyp.in", model_data(7, {100.0, 0.2, 40.0, 0.3}, 0.005, 11));
+  select({1, 2, 7});
+  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(record.ranking.size(), 3u);
+  double ler_of_7 = HUGE_VAL;
+  for (const auto& row : record.ranking) {
+    if (record.fitted[static_cast<std::size_t>(row.index - 1)].model == 7) ler_of_7 = row.ler;
+  }
+  EXPECT_LE(ler_of_7, 1.0);
+}
+
+TEST_F(Ezfit, RobustRunSaysSoAndLimitsTheConstrainedStage) {
+  const auto path = dir.write("rob.in", model_data(1, {150.0, 0.16, 60.0}, 0.01));
+  select({1});
+  ctx->nwt_global = 2;
+  ASSERT_EQ(run(path), run_status::success);
+  EXPECT_EQ(record.weighting, 2);
+  EXPECT_EQ(record.fitted[0].sqp_iteration_limit, 100);
+  EXPECT_NE(support::read_file(dir.file("rob.out")).find("WEIGHTING: ROBUST WEIGHTING"),
+            std::string::npos);
+}
+
+TEST_F(Ezfit, SameInputsInFreshContextsGiveIdenticalReports) {
+  const auto path = dir.write("rep.in", model_data(3, {100.0, 0.2, 40.0, 0.5}, 0.01));
+  select({1, 3, 8});
+  ASSERT_EQ(run(path), run_status::success);
+  const std::string first = support::read_file(dir.file("rep.out"));
+  ctx = std::make_unique<fit_context>();
+  ctx->fe = &fe;
+  select({1, 3, 8});
+  ASSERT_EQ(run(path), run_status::success);
+  EXPECT_EQ(support::read_file(dir.file("rep.out")), first);
+}
+
+TEST_F(Ezfit, RejectedFileLeavesOnlyTheClosingLine) {
+  const auto path = dir.write("bad.in", "1 0 1\n2 0 2\n");
+  select({1});
+  EXPECT_EQ(run(path), run_status::file_rejected);
+  EXPECT_EQ(support::read_file(dir.file("bad.out")),
+            "\r\n RESULTS FILE " + dir.file("bad.out") + "\r\n\r\n");
+  EXPECT_EQ(record.best_model, 0);
+}
+
+TEST_F(Ezfit, MissingFileWritesNothing) {
+  select({1});
+  EXPECT_EQ(run(dir.file("none")), run_status::file_not_found);
+  EXPECT_FALSE(std::filesystem::exists(dir.file("none.out")));
+}
+
+TEST_F(Ezfit, WeightingSwitchIsTakenOnceAtTheStart) {
+  const auto path = dir.write("w.in", model_data(1, {150.0, 0.16, 60.0}, 0.01));
+  select({1, 2});
+  ctx->nwt_global = 0;
+  // A toggle during the run (here: when the first fit is shown) does not reach the
+  // second model.
+  struct toggling : support::recording_frontend {
+    fit_context* ctx = nullptr;
+    void show_plot(const plotengine::pplot& p) override {
+      recording_frontend::show_plot(p);
+      ctx->nwt_global = 2;
+    }
+  } toggler;
+  toggler.ctx = ctx.get();
+  ctx->fe = &toggler;
+  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(record.fitted.size(), 2u);
+  EXPECT_EQ(record.fitted[1].weighting, 0);
+}
+
+}  // namespace
+}  // namespace inhibra::fit

@@ -1,0 +1,187 @@
+#include "optim/golden_search.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "models/objective.hpp"
+#include "support/numeric.hpp"
+#include "support/search_contexts.hpp"
+
+namespace inhibra::optim {
+namespace {
+
+using par = std::array<double, fit::max_par>;
+using support::evaluations;
+
+// Model 1 with rates from Km = 150, Vmax = 0.15, Ki = 90; Vmax enters the sum of
+// squares as a parabola centred on 0.15.
+std::unique_ptr<fit::fit_context> model1_truth() {
+  auto ctx = support::synthetic_context(1, {150.0, 0.15, 90.0});
+  support::set_run_limits(*ctx);
+  return ctx;
+}
+
+TEST(GoldenKernel, NarrowsTowardsTheMinimumAboveTheStart) {
+  auto ctx = model1_truth();
+  par x{150.0, 0.12, 90.0};  // the minimum lies at 1.25 times the start
+  const double f = golden_kernel(*ctx, x, 2);
+  // The lower end (0.38 v) is worse than the upper (1.62 v), so it is moved to
+  // 0.81 v: 2 + 1 + 2 + 10 evaluations.
+  EXPECT_EQ(ctx->value_evaluations, 15);
+  EXPECT_EQ(ctx->full_evaluations, 0);
+  // Bracket [0.81 v, 1.62 v] narrowed ten times by 0.618: width 0.0066 v. The
+  // same steps in exact double arithmetic, computed apart, end on 0.14960533.
+  EXPECT_NEAR(x[1], 0.15, 0.0066 * 0.12);
+  EXPECT_TRUE(support::rel_near(x[1], 0.14960533147510727, support::tight));
+  EXPECT_EQ(x[0], 150.0);
+  EXPECT_EQ(x[2], 90.0);
+  EXPECT_EQ(f, models::objective_value(*ctx, x));
+}
+
+TEST(GoldenKernel, NarrowsTowardsTheMinimumBelowTheStart) {
+  auto ctx = model1_truth();
+  par x{150.0, 0.1875, 90.0};  // the minimum lies at 0.8 times the start
+  const double f = golden_kernel(*ctx, x, 2);
+  EXPECT_EQ(ctx->value_evaluations, 14);
+  // Bracket [0.38 v, 1.62 v] narrowed ten times: width 0.01 v (computed apart:
+  // 0.14911280).
+  EXPECT_NEAR(x[1], 0.15, 0.0101 * 0.1875);
+  EXPECT_TRUE(support::rel_near(x[1], 0.14911279804381902, support::tight));
+  EXPECT_EQ(f, models::objective_value(*ctx, x));
+}
+
+TEST(GoldenKernel, ZeroCoordinateStaysZero) {
+  auto ctx = model1_truth();
+  par x{150.0, 0.0, 90.0};
+  golden_kernel(*ctx, x, 2);
+  EXPECT_EQ(x[1], 0.0);
+  EXPECT_EQ(ctx->value_evaluations, 14);  // a tie never moves the lower end
+}
+
+TEST(GoldenKernel, EndWithoutANumberIsNotChosen) {
+  // A row at infinite [I]: at Ki = infinity its rate is inf/inf, not a number.
+  // Starting from the largest double, the upper bracket end overflows to infinity
+  // and every later point is not a number; the lower end stays finite.
+  auto ctx = model1_truth();
+  ctx->inhibitor[24] = std::numeric_limits<double>::infinity();
+  ctx->substrate[24] = 100.0;
+  ctx->rate[24] = 0.0;
+  ctx->rows = 25;
+  const double v = std::numeric_limits<double>::max();
+  par x{150.0, 0.15, v};
+  const double f = golden_kernel(*ctx, x, 3);
+  EXPECT_TRUE(std::isfinite(f));
+  EXPECT_EQ(x[2], v - v * golden_phi);  // the lower end of the first bracket
+  EXPECT_EQ(f, models::objective_value(*ctx, x));
+}
+
+TEST(GoldenSearch, CostsTenPassesOfKernelsAndABoundedEvaluation) {
+  for (int model : {1, 10}) {
+    auto ctx = support::flat_context(model);
+    const int n = ctx->n_par;
+    par x{150.0, 0.15, 90.0, 0.5, 0.25};
+    double f = -1;
+    golden_search(*ctx, n, x, f);
+    EXPECT_EQ(ctx->value_evaluations, 10 * (14 * n + 1)) << "model " << model;
+    EXPECT_EQ(ctx->full_evaluations, 0);
+    EXPECT_EQ(f, 0.0);
+  }
+}
+
+TEST(GoldenSearch, LowersTheObjectiveAndReturnsTheBoundedPointsValue) {
+  auto ctx = support::example_context(3);
+  par x{300.0, 0.3, 40.0, 0.7};
+  const double before = models::objective_value(*ctx, x);
+  double f = -1;
+  golden_search(*ctx, 4, x, f);
+  EXPECT_LT(f, 0.5 * before);
+  EXPECT_EQ(f, models::objective_value(*ctx, x));
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_GE(x[static_cast<std::size_t>(i)], models::lower_bound);
+    EXPECT_LE(x[static_cast<std::size_t>(i)], models::upper_bound);
+  }
+  EXPECT_GT(x[3], 0.0);
+  EXPECT_LE(x[3], 1.0);
+}
+
+TEST(GoldenSearch, BringsANegativeParameterBackIntoTheBox) {
+  auto ctx = support::example_context(1);
+  par x{-50.0, 0.15, 90.0};
+  double f = -1;
+  golden_search(*ctx, 3, x, f);
+  EXPECT_GE(x[0], models::lower_bound);
+  EXPECT_EQ(f, models::objective_value(*ctx, x));
+}
+
+TEST(GoldenAbSearch, CostsTwentyPassesOverTheShapeParameters) {
+  struct expectation {
+    int model;
+    int kernels;
+  };
+  for (const auto& e :
+       {expectation{1, 1}, expectation{2, 1}, expectation{3, 1}, expectation{5, 1},
+        expectation{7, 1}, expectation{8, 2}, expectation{9, 2}, expectation{10, 2}}) {
+    auto ctx = support::flat_context(e.model);
+    par x{150.0, 0.15, 90.0, 0.5, 0.25};
+    double f = -1;
+    golden_ab_search(*ctx, ctx->n_par, x, f);
+    EXPECT_EQ(ctx->value_evaluations, 20 * (14 * e.kernels + 1)) << "model " << e.model;
+    EXPECT_EQ(f, 0.0);
+  }
+}
+
+TEST(GoldenAbSearch, DoesNothingForAModelOutsideTheLibrary) {
+  for (int model : {0, 11, -3}) {
+    auto ctx = support::example_context(1);
+    ctx->mdl_number = model;
+    par x{150.0, 0.15, 90.0, 0.5, 0.25};
+    const par start = x;
+    double f = 42.0;
+    golden_ab_search(*ctx, 5, x, f);
+    EXPECT_EQ(x, start);
+    EXPECT_EQ(f, 42.0);
+    EXPECT_EQ(evaluations(*ctx), 0);
+  }
+}
+
+TEST(GoldenAbSearch, ChangesOnlyTheModelsShapeParameters) {
+  // Starts inside every model's box, so the bounding step leaves the parameters
+  // that were not searched alone.
+  struct expectation {
+    int model;
+    par start;
+    std::array<bool, 5> searched;
+  };
+  const expectation cases[] = {
+      {1, {300.0, 0.3, 40.0}, {false, false, true, false, false}},
+      {2, {300.0, 0.3, 40.0}, {false, false, true, false, false}},
+      {3, {300.0, 0.3, 40.0, 0.4}, {false, false, false, true, false}},
+      {4, {300.0, 0.3, 40.0, 3.0}, {false, false, false, true, false}},
+      {5, {300.0, 0.3, 40.0, 3.0}, {false, false, false, true, false}},
+      {6, {300.0, 0.3, 40.0, 0.4}, {false, false, false, true, false}},
+      {7, {300.0, 0.3, 40.0, 0.4}, {false, false, false, true, false}},
+      {8, {300.0, 0.3, 40.0, 0.6, 0.2}, {false, false, false, true, true}},
+      {9, {300.0, 0.3, 40.0, 3.0, 0.4}, {false, false, false, true, true}},
+      {10, {300.0, 0.3, 40.0, 3.0, 0.4}, {false, false, false, true, true}},
+  };
+  for (const auto& e : cases) {
+    auto ctx = support::example_context(e.model);
+    par x = e.start;
+    double f = -1;
+    golden_ab_search(*ctx, ctx->n_par, x, f);
+    for (std::size_t i = 0; i < 5; ++i) {
+      if (e.searched[i]) {
+        EXPECT_NE(x[i], e.start[i]) << "model " << e.model << " P" << i + 1;
+      } else {
+        EXPECT_EQ(x[i], e.start[i]) << "model " << e.model << " P" << i + 1;
+      }
+    }
+    EXPECT_EQ(f, models::objective_value(*ctx, x)) << "model " << e.model;
+  }
+}
+
+}  // namespace
+}  // namespace inhibra::optim

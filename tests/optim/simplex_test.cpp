@@ -1,0 +1,244 @@
+#include "optim/simplex.hpp"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+
+#include "models/objective.hpp"
+#include "support/numeric.hpp"
+#include "support/search_contexts.hpp"
+
+namespace inhibra::optim {
+namespace {
+
+using par = std::array<double, fit::max_par>;
+using support::rel_near;
+
+constexpr double tight = support::tight;
+// The run's stop tolerance: 10 * 2 sqrt(eps) (1 + sqrt(eps)) for eps = 2.85e-15.
+constexpr double run_tol = 1.0685e-6;
+
+// Reflection of vertex 0 of the regular starting simplex through the centroid of
+// the other n vertices: every coordinate moves by 2 * scale * sqrt(n+1) / (n sqrt 2)
+// (the other vertices lie pbig + (n-1) psmall = scale sqrt(n+1) / sqrt 2 away in sum).
+constexpr double reflected3 = 1.0942809041582064;  // n = 3, scale 0.1, from 1
+constexpr double reflected4 = 1.0790569415042095;  // n = 4, scale 0.1, from 1
+
+// Evaluations of one iteration on a flat objective: every value ties, so h = l =
+// nh = 0, the reflection ties with the lowest value and the expansion is tried.
+constexpr int flat_iteration = 2;
+// Restart searches on a flat objective (no kernel moves its lower end).
+constexpr int golden_ab_one = 20 * (14 + 1);
+constexpr int golden_ab_two = 20 * (2 * 14 + 1);
+constexpr int dorunrun_five = 1 + 15 * (10 * 5 + 3);
+
+TEST(Simplex, EqualValuesExpandAndKeepTheReflection) {
+  auto ctx = support::flat_context(1);
+  par x{1.0, 1.0, 1.0};
+  double f = -1;
+  simplex(*ctx, 3, x, f, run_tol, 0.1, 1);
+  // With maxiter below 100 the stop test may fire after the first iteration.
+  EXPECT_EQ(ctx->value_evaluations, 4 + flat_iteration + 1);
+  EXPECT_EQ(ctx->full_evaluations, 0);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(rel_near(x[static_cast<std::size_t>(i)], reflected3, tight));
+  EXPECT_EQ(f, 0.0);
+}
+
+TEST(Simplex, StopTestWaitsForIterationLimitOverHundred) {
+  // maxiter 100: the stop test fires from iteration 2 on; the second reflection
+  // of vertex 0 brings it back to the start.
+  auto ctx = support::flat_context(1);
+  par x{1.0, 1.0, 1.0};
+  double f = -1;
+  simplex(*ctx, 3, x, f, run_tol, 0.1, 100);
+  EXPECT_EQ(ctx->value_evaluations, 4 + 2 * flat_iteration + 1);
+  for (int i = 0; i < 3; ++i)
+    EXPECT_TRUE(rel_near(x[static_cast<std::size_t>(i)], 1.0, tight));
+
+  // maxiter 250: not before iteration 3.
+  auto later = support::flat_context(1);
+  simplex(*later, 3, x, f, run_tol, 0.1, 250);
+  EXPECT_EQ(later->value_evaluations, 4 + 3 * flat_iteration + 1);
+}
+
+TEST(Simplex, SpreadComesFromTheFirstNVertexValues) {
+  // Model 1 on the example data from (150, 0.15, 90), scale 0.1. Computed apart:
+  // the starting values are 8.8535e-3, 1.8321e-2, 8.0305e-2 and 1.8360e-2; the
+  // first iteration reflects vertex 2 (one evaluation, value 1.0856e-2). Over
+  // vertices 0..2 with mean sum/4 and divisor 2 the spread is 6.3213e-3 (over all
+  // four vertices with the ordinary mean it would be 4.97e-3).
+  constexpr double spread = 0.006321302191978072;
+  for (const double ftol : {spread * 1.001, spread * 0.999}) {
+    auto ctx = support::example_context(1);
+    par x{150.0, 0.15, 90.0};
+    double f = -1;
+    simplex(*ctx, 3, x, f, ftol, 0.1, 50);
+    if (ftol > spread) {
+      EXPECT_EQ(ctx->value_evaluations, 4 + 1 + 1);
+    } else {
+      EXPECT_GT(ctx->value_evaluations, 4 + 1 + 1);
+    }
+  }
+}
+
+TEST(Simplex, ShrinkEvaluatesOnlyTheHighestAndSecondHighestAgain) {
+  // Model 1 on the example data from (37.44, -0.2, -188.69), scale 15.03. Computed
+  // apart: values 2.9736, 580.36, 86518, 3491.0 (h = 2, l = 0, nh = 3); the
+  // reflection (9795) and the contraction (687193) are worse, so the simplex
+  // shrinks towards vertex 0 and evaluates vertices 2 and 3 again (5332.6, 819.33).
+  // Vertex 1 keeps its old value 580.36 (moved, it would be 10821), which makes the
+  // spread 2986.3 rather than 5655.1.
+  constexpr double spread = 2986.3200945048343;
+  for (const double ftol : {spread * 1.001, spread * 0.999}) {
+    auto ctx = support::example_context(1);
+    par x{37.44, -0.2, -188.69};
+    double f = -1;
+    simplex(*ctx, 3, x, f, ftol, 15.03, 50);
+    if (ftol > spread) {
+      // Reflection, contraction and two re-evaluations, then the stop.
+      EXPECT_EQ(ctx->value_evaluations, 4 + 4 + 1);
+      EXPECT_EQ(x[0], 37.44);  // vertex 0, the lowest, did not move
+      EXPECT_EQ(x[1], -0.2);
+      EXPECT_EQ(x[2], -188.69);
+      EXPECT_TRUE(rel_near(f, 2.973634521185243, tight));
+    } else {
+      EXPECT_GT(ctx->value_evaluations, 4 + 4 + 1);
+    }
+  }
+}
+
+TEST(Simplex, RestartPolicyByModelGroupWhileTheSpreadIsLarge) {
+  // ftol -1: the spread (0 here) always exceeds it, so the stop test never fires
+  // and the search runs its 25 iterations; restarts happen in iterations 1..19.
+  struct expectation {
+    int model;
+    int per_restart;
+  };
+  for (const auto& e : {expectation{1, 0}, expectation{2, 0}, expectation{3, golden_ab_one},
+                        expectation{4, golden_ab_one}, expectation{7, golden_ab_one},
+                        expectation{8, 2 * golden_ab_two + dorunrun_five},
+                        expectation{10, 2 * golden_ab_two + dorunrun_five}}) {
+    auto ctx = support::flat_context(e.model);
+    const int n = ctx->n_par;
+    par x{1.0, 1.0, 1.0, 0.5, 0.25};
+    double f = -1;
+    simplex(*ctx, n, x, f, -1.0, 0.1, 25);
+    EXPECT_EQ(ctx->value_evaluations, (n + 1) + 25 * flat_iteration + 19 * e.per_restart + 1)
+        << "model " << e.model;
+    EXPECT_EQ(ctx->full_evaluations, 0);
+  }
+}
+
+TEST(Simplex, RestartPolicyByModelGroupWhenTheSpreadIsZero) {
+  // Spread exactly 0 (below ftol): models 1-7 stop at iteration 2; models 8-10 keep
+  // restarting in iterations 1..19 and stop at iteration 20.
+  for (int model : {1, 2, 3, 5, 7}) {
+    auto ctx = support::flat_context(model);
+    const int n = ctx->n_par;
+    par x{1.0, 1.0, 1.0, 0.5, 0.25};
+    double f = -1;
+    simplex(*ctx, n, x, f, run_tol, 0.1, 100);
+    EXPECT_EQ(ctx->value_evaluations, (n + 1) + 2 * flat_iteration + 1) << "model " << model;
+  }
+  for (int model : {8, 9, 10}) {
+    auto ctx = support::flat_context(model);
+    par x{1.0, 1.0, 1.0, 0.5, 0.25};
+    double f = -1;
+    simplex(*ctx, 5, x, f, run_tol, 0.1, 100);
+    EXPECT_EQ(ctx->value_evaluations,
+              6 + 20 * flat_iteration + 19 * (2 * golden_ab_two + dorunrun_five) + 1)
+        << "model " << model;
+  }
+}
+
+TEST(Simplex, RestartResultIsNotTakenIntoTheSimplex) {
+  // Model 3, one iteration: the golden search moves x(4) of the caller's vector
+  // into a's box (at most 1), but the answer is the best vertex, the reflection.
+  auto ctx = support::flat_context(3);
+  par x{1.0, 1.0, 1.0, 1.0};
+  double f = -1;
+  simplex(*ctx, 4, x, f, -1.0, 0.1, 1);
+  EXPECT_EQ(ctx->value_evaluations, 5 + flat_iteration + golden_ab_one + 1);
+  for (int i = 0; i < 4; ++i)
+    EXPECT_TRUE(rel_near(x[static_cast<std::size_t>(i)], reflected4, tight));
+}
+
+TEST(Simplex, SafeguardPullsTheLowestVertexTowardsZeroKeepingItsSign) {
+  // One iteration from (-1, 1, 1): the expansion, the last point evaluated, has a
+  // negative first coordinate, so coordinate 1 of the lowest vertex (vertex 0, now
+  // the reflection p = -1 + 0.0942809) becomes 2 p atan|p| / pi + 1e-6.
+  auto ctx = support::flat_context(1);
+  par x{-1.0, 1.0, 1.0};
+  double f = -1;
+  simplex(*ctx, 3, x, f, -1.0, 0.1, 1);
+  EXPECT_TRUE(rel_near(x[0], -0.4243559426779418, tight));
+  EXPECT_TRUE(rel_near(x[1], reflected3, tight));
+  EXPECT_TRUE(rel_near(x[2], reflected3, tight));
+
+  // The test looks at the last point evaluated, not at the vertex: from
+  // (-0.12, 1, 1) the expansion's first coordinate is positive (0.0214) while the
+  // lowest vertex's is negative (-0.0257), which therefore stays as it is.
+  auto positive_probe = support::flat_context(1);
+  par z{-0.12, 1.0, 1.0};
+  simplex(*positive_probe, 3, z, f, -1.0, 0.1, 1);
+  EXPECT_TRUE(rel_near(z[0], -0.12 + (reflected3 - 1.0), 1e-12));
+
+  // When the search stops in that iteration the safeguard is not applied.
+  auto stopping = support::flat_context(1);
+  par y{-1.0, 1.0, 1.0};
+  simplex(*stopping, 3, y, f, run_tol, 0.1, 1);
+  EXPECT_TRUE(rel_near(y[0], -1.0 + (reflected3 - 1.0), tight));
+}
+
+TEST(Simplex, LowersTheObjectiveAndReturnsAFreshValue) {
+  auto ctx = support::synthetic_context(1, {150.0, 0.15, 90.0});
+  support::set_run_limits(*ctx);
+  par x{200.0, 0.2, 60.0};
+  const double before = models::objective_value(*ctx, x);
+  double f = -1;
+  simplex(*ctx, 3, x, f, run_tol, 0.05, 100);
+  EXPECT_LT(f, 0.05 * before);
+  EXPECT_EQ(f, models::objective_value(*ctx, x));
+}
+
+TEST(Simplex, ReturnsTheBestVertexAfterFullRestarts) {
+  // Model 8 on the example data restarts through the random search; the answer is
+  // still a vertex with its value evaluated afresh at the end.
+  auto ctx = support::example_context(8);
+  par x{300.0, 0.3, 40.0, 0.6, 0.2};
+  double f = -1;
+  simplex(*ctx, 5, x, f, run_tol, 1.0, 30);
+  EXPECT_EQ(f, models::objective_value(*ctx, x));
+  // At least the starting simplex, one restart and the final evaluation.
+  EXPECT_GE(ctx->value_evaluations, 6 + 1 + 2 * golden_ab_two + dorunrun_five + 1);
+}
+
+TEST(Simplex, StartWithoutANumberStillEndsOnAFiniteVertex) {
+  // Ki = 0 makes the rows at [I] = 0 divide 0 by 0, so the start has no value; the
+  // other vertices do, and the answer is the lowest of those.
+  auto ctx = support::example_context(1);
+  par x{200.0, 0.2, 0.0};
+  double f = -1;
+  simplex(*ctx, 3, x, f, run_tol, 0.1, 50);
+  EXPECT_TRUE(std::isfinite(f));
+  EXPECT_GT(x[2], 0.0);
+  EXPECT_EQ(f, models::objective_value(*ctx, x));
+}
+
+TEST(Simplex, TooFewOrTooManyParametersOnlyEvaluate) {
+  for (int n : {1, 11}) {
+    auto ctx = support::example_context(1);
+    par x{300.0, 0.3, 40.0};
+    const par start = x;
+    double f = -1;
+    simplex(*ctx, n, x, f, run_tol, 0.1, 100);
+    EXPECT_EQ(x, start);
+    EXPECT_EQ(f, models::objective_value(*ctx, x));
+    EXPECT_EQ(ctx->value_evaluations, 2);  // the call's and the check's
+  }
+}
+
+}  // namespace
+}  // namespace inhibra::optim

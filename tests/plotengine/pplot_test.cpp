@@ -1,0 +1,400 @@
+#include "plotengine/pplot.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "plotengine/recording_painter.hpp"
+
+namespace inhibra::plotengine {
+namespace {
+
+using testing::fontless_painter;
+using testing::recorded_shape;
+using testing::recording_painter;
+
+constexpr rgb blue{0, 0, 255};
+constexpr rgb pink{255, 127, 255};
+
+// The y range after the pass has widened it, for a fixed range lo..hi.
+std::pair<float, float> widened(float lo, float hi) {
+  pplot plot;
+  plot.add_series({0.0f, 1.0f}, {lo, hi});
+  plot.y_axis.set_range(lo, hi);
+  chart_pass pass(plot);
+  EXPECT_TRUE(pass.calculate_axis_ranges());
+  EXPECT_TRUE(pass.calculate_tick_info({0, 0, 500, 400}, nullptr));
+  return {pass.y.minimum, pass.y.maximum};
+}
+
+std::vector<std::string> labels_of(const std::vector<tick_mark>& ticks) {
+  std::vector<std::string> out;
+  for (const auto& t : ticks)
+    if (t.major) out.push_back(t.label);
+  return out;
+}
+
+TEST(ChartPass, ZeroTo110OnA500PixelPlot) {
+  pplot plot;
+  plot.add_series({0.0f, 50.0f, 110.0f}, {0.0f, 0.5f, 1.0f});
+  chart_pass pass(plot);
+  ASSERT_TRUE(pass.calculate_axis_ranges());
+  EXPECT_EQ(pass.x.minimum, 0.0f);  // a linear automatic axis runs over the data exactly
+  EXPECT_EQ(pass.x.maximum, 110.0f);
+  recording_painter p(8, 16);  // "12345" is 40 pixels wide
+  ASSERT_TRUE(pass.calculate_tick_info({0, 0, 500, 400}, &p));
+  EXPECT_EQ(pass.x.ticks.major_tick_span, 20.0f);  // 110 / (500 / 80) = 17.6 -> 20
+  EXPECT_EQ(pass.x.ticks.tick_division, 5);
+  EXPECT_EQ(pass.x.ticks.format, "%.0f");
+  const auto ticks = chart_pass::ticks(pass.x);
+  ASSERT_EQ(ticks.size(), 28u);
+  EXPECT_EQ(ticks.back().value, 108.0f);
+  EXPECT_EQ(labels_of(ticks), (std::vector<std::string>{"0", "20", "40", "60", "80", "100"}));
+  // y: 400 / 48 spans over 0..1 -> 0.12 -> 0.1.
+  EXPECT_EQ(pass.y.ticks.major_tick_span, 0.1f);
+  EXPECT_EQ(pass.y.ticks.format, "%.1f");
+  // Marks: 2 % of the size across, capped at half the font height; minor half of it.
+  EXPECT_EQ(pass.x.ticks.major_tick_length, 8);
+  EXPECT_EQ(pass.x.ticks.minor_tick_length, 4);
+  EXPECT_EQ(pass.y.ticks.major_tick_length, 8);  // 10 for 500 pixels, capped at 8
+  EXPECT_EQ(pass.y.ticks.minor_tick_length, 4);
+}
+
+TEST(ChartPass, WithoutAFontTheDivisorsAreTenAndThirty) {
+  pplot plot;
+  plot.add_series({0.0f, 110.0f}, {0.0f, 1.0f});
+  chart_pass pass(plot);
+  ASSERT_TRUE(pass.calculate_axis_ranges());
+  fontless_painter p;
+  ASSERT_TRUE(pass.calculate_tick_info({0, 0, 500, 400}, &p));
+  EXPECT_EQ(pass.x.ticks.major_tick_span, 2.0f);   // 110 / 50 = 2.2 -> 2
+  EXPECT_EQ(pass.y.ticks.major_tick_span, 0.05f);  // 1 / (400 / 30) = 0.075 -> 0.05
+  EXPECT_EQ(pass.x.ticks.major_tick_length, 8);    // not capped by a font
+  EXPECT_EQ(pass.y.ticks.major_tick_length, 10);
+}
+
+TEST(ChartPass, DegenerateYRangesAreWidened) {
+  EXPECT_EQ(widened(5.0f, 5.0f), std::make_pair(4.5f, 5.5f));
+  EXPECT_EQ(widened(0.0f, 0.0f), std::make_pair(-0.1f, 0.1f));
+  EXPECT_EQ(widened(-1.0f, 0.0f), std::make_pair(-1.0f, 0.0f));  // maximum 0, span not 0
+  const auto [lo, hi] = widened(1000.0f, 1000.5f);               // span / maximum below 0.001
+  EXPECT_FLOAT_EQ(lo, 899.95f);
+  EXPECT_FLOAT_EQ(hi, 1100.55f);
+  EXPECT_EQ(widened(1.0f, 2.0f), std::make_pair(1.0f, 2.0f));
+}
+
+TEST(ChartPass, ConstantDataGetsAVisibleRange) {
+  pplot plot;
+  plot.add_series({1.0f, 2.0f, 3.0f}, {7.0f, 7.0f, 7.0f});
+  recording_painter p;
+  const auto pass = plot.prepare(p, {0, 0, 800, 600});
+  ASSERT_TRUE(pass.has_value());
+  EXPECT_FLOAT_EQ(pass->y.minimum, 6.3f);
+  EXPECT_FLOAT_EQ(pass->y.maximum, 7.7f);
+  // The line lies inside the plot, away from its edges.
+  const float sy = pass->screen_y(7.0f);
+  EXPECT_GT(sy, float(pass->plot_area.y + 10));
+  EXPECT_LT(sy, float(pass->plot_area.y + pass->plot_area.height - 10));
+}
+
+TEST(ChartPass, RefusesEmptyOrInvertedRanges) {
+  pplot empty;
+  chart_pass pass(empty);
+  ASSERT_TRUE(pass.calculate_axis_ranges());  // no data: 0 to 0
+  EXPECT_EQ(pass.x.maximum, 0.0f);
+  EXPECT_FALSE(pass.calculate_tick_info({0, 0, 500, 400}, nullptr));
+
+  pplot inverted;
+  inverted.add_series({1.0f, 2.0f}, {1.0f, 2.0f});
+  inverted.y_axis.set_range(3.0f, 1.0f);
+  chart_pass pass2(inverted);
+  ASSERT_TRUE(pass2.calculate_axis_ranges());
+  EXPECT_FALSE(pass2.calculate_tick_info({0, 0, 500, 400}, nullptr));
+}
+
+TEST(ChartPass, LogarithmicAutomaticRange) {
+  pplot plot;
+  plot.x_axis.logarithmic = true;
+  plot.add_series({3.0f, 40.0f, 470.0f}, {1.0f, 2.0f, 3.0f});
+  chart_pass pass(plot);
+  ASSERT_TRUE(pass.calculate_axis_ranges());
+  EXPECT_EQ(pass.x.minimum, 1.0f);
+  EXPECT_EQ(pass.x.maximum, 1000.0f);
+
+  // Data from 0: the minimum is raised to the smallest value the axis shows.
+  pplot from_zero;
+  from_zero.x_axis.logarithmic = true;
+  from_zero.add_series({0.0f, 50.0f}, {1.0f, 2.0f});
+  chart_pass pass2(from_zero);
+  ASSERT_TRUE(pass2.calculate_axis_ranges());
+  EXPECT_FLOAT_EQ(pass2.x.minimum, 1e-10f);
+  EXPECT_EQ(pass2.x.maximum, 100.0f);
+
+  // Negative data: the axis starts at the smallest value it shows.
+  pplot negative;
+  negative.y_axis.logarithmic = true;
+  negative.add_series({1.0f, 2.0f}, {-1.0f, 2.0f});
+  chart_pass pass3(negative);
+  ASSERT_TRUE(pass3.calculate_axis_ranges());
+  EXPECT_FLOAT_EQ(pass3.y.minimum, 1e-10f);
+  EXPECT_EQ(pass3.y.maximum, 10.0f);
+
+  // A fixed maximum of 0 with an automatic minimum cannot be shown.
+  pplot through_zero;
+  through_zero.x_axis.logarithmic = true;
+  through_zero.x_axis.auto_maximum = false;
+  through_zero.x_axis.maximum = 0.0f;
+  through_zero.add_series({1.0f, 2.0f}, {1.0f, 2.0f});
+  chart_pass pass4(through_zero);
+  EXPECT_FALSE(pass4.calculate_axis_ranges());
+}
+
+TEST(ChartPass, CheckRangeRefusesALogAxisFromZero) {
+  pplot plot;
+  plot.add_series({1.0f, 10.0f}, {1.0f, 2.0f});
+  plot.x_axis.logarithmic = true;
+  plot.x_axis.set_range(0.0f, 10.0f);
+  chart_pass pass(plot);
+  ASSERT_TRUE(pass.calculate_axis_ranges());
+  EXPECT_FALSE(chart_pass::check_range(pass.x));
+  EXPECT_TRUE(chart_pass::check_range(pass.y));
+  recording_painter p;
+  EXPECT_FALSE(plot.prepare(p, {0, 0, 800, 600}).has_value());
+}
+
+TEST(ChartPass, YRangeComesFromThePointsTheXAxisShows) {
+  pplot plot;
+  plot.add_series({0.0f, 1.0f, 2.0f, 3.0f}, {10.0f, 30.0f, 20.0f, 1000.0f});
+  plot.add_series({-5.0f, 1.5f}, {-400.0f, 5.0f});
+  plot.x_axis.set_range(0.0f, 2.0f);
+  chart_pass pass(plot);
+  ASSERT_TRUE(pass.calculate_axis_ranges());
+  EXPECT_EQ(pass.x.minimum, 0.0f);  // fixed bounds stay
+  EXPECT_EQ(pass.x.maximum, 2.0f);
+  EXPECT_EQ(pass.y.minimum, 5.0f);
+  EXPECT_EQ(pass.y.maximum, 30.0f);
+}
+
+TEST(ChartPass, LaterSeriesWidenTheRangeAndNaNIsPassedOver) {
+  pplot plot;
+  plot.add_series({1.0f, 2.0f}, {1.0f, std::nanf("")});
+  plot.add_series({std::nanf(""), -3.0f, 0.0f}, {4.0f, 2.0f, 3.0f});
+  chart_pass pass(plot);
+  ASSERT_TRUE(pass.calculate_axis_ranges());
+  EXPECT_EQ(pass.x.minimum, -3.0f);
+  EXPECT_EQ(pass.x.maximum, 2.0f);
+  EXPECT_EQ(pass.y.minimum, 1.0f);
+  EXPECT_EQ(pass.y.maximum, 3.0f);  // the NaN point's partner 4 has no x
+}
+
+TEST(ChartPass, AxesDirections) {
+  pplot plot;
+  plot.add_series({2.0f, 8.0f}, {1.0f, 3.0f});
+  recording_painter p;
+  auto pass = plot.prepare(p, {0, 0, 800, 600});
+  ASSERT_TRUE(pass.has_value());
+  const prect& a = pass->plot_area;
+  EXPECT_FLOAT_EQ(pass->screen_x(2.0f), float(a.x));
+  EXPECT_FLOAT_EQ(pass->screen_x(8.0f), float(a.x + a.width));
+  EXPECT_FLOAT_EQ(pass->screen_y(1.0f), float(a.y + a.height));  // minimum at the bottom
+  EXPECT_FLOAT_EQ(pass->screen_y(3.0f), float(a.y));
+
+  plot.x_axis.ascending = false;  // a descending axis puts its minimum at the end
+  plot.y_axis.ascending = false;
+  pass = plot.prepare(p, {0, 0, 800, 600});
+  ASSERT_TRUE(pass.has_value());
+  EXPECT_FLOAT_EQ(pass->screen_x(2.0f), float(pass->plot_area.x + pass->plot_area.width));
+  EXPECT_FLOAT_EQ(pass->screen_y(1.0f), float(pass->plot_area.y));
+}
+
+// A chart like the result plots draw: dots with legend texts and unlabelled lines.
+pplot sample_chart() {
+  pplot plot;
+  plot.title = "3- LINEAR MIXED   \r\nResiduals Plot";
+  plot.x_label = "[SUBSTRATE]";
+  plot.y_label = "RATE";
+  const int dots1 =
+      plot.add_series({50, 100, 200, 333, 500, 700}, {0.03f, 0.05f, 0.08f, 0.1f, 0.12f, 0.13f});
+  plot.data[dots1].drawer = drawer_type::big_dot;
+  plot.data[dots1].label = "[I] =0";
+  plot.data[dots1].color = blue;
+  const int line1 = plot.add_series({50, 700}, {0.03f, 0.13f});
+  plot.data[line1].color = blue;
+  const int dots2 = plot.add_series({50, 700}, {0.01f, 0.07f});
+  plot.data[dots2].drawer = drawer_type::big_dot;
+  plot.data[dots2].label = "[I] =100";
+  plot.data[dots2].color = pink;
+  plot.x_axis.set_range(0.0f, 770.0f);
+  plot.y_axis.set_range(0.0f, 0.143f);
+  return plot;
+}
+
+TEST(ChartDrawing, TitlesLegendAndLabelsFitTheArea) {
+  const pplot plot = sample_chart();
+  recording_painter p(8, 16);
+  const prect area{0, 0, 800, 600};
+  ASSERT_TRUE(plot.draw(p, area));
+
+  std::vector<std::string> texts;
+  for (const auto& t : p.texts) {
+    texts.push_back(t.text);
+    const auto b = p.bounds(t);
+    EXPECT_GE(b.left, 0.0f) << t.text;
+    EXPECT_GE(b.top, 0.0f) << t.text;
+    EXPECT_LE(b.right, 800.0f) << t.text;
+    EXPECT_LE(b.bottom, 600.0f) << t.text;
+    EXPECT_FALSE(t.clipped) << t.text;
+  }
+  auto has = [&](const std::string& s) { return std::count(texts.begin(), texts.end(), s); };
+  // A two-line title, trailing blanks removed.
+  EXPECT_EQ(has("3- LINEAR MIXED"), 1);
+  EXPECT_EQ(has("Residuals Plot"), 1);
+  // The legend has the two labelled series only.
+  EXPECT_EQ(has("[I] =0"), 1);
+  EXPECT_EQ(has("[I] =100"), 1);
+  EXPECT_EQ(has("[SUBSTRATE]"), 1);
+  const auto y_title =
+      std::find_if(p.texts.begin(), p.texts.end(), [](const auto& t) { return t.text == "RATE"; });
+  ASSERT_NE(y_title, p.texts.end());
+  EXPECT_TRUE(y_title->vertical);
+}
+
+TEST(ChartDrawing, TickLabelsAreTheMajorTicksAndDoNotOverlap) {
+  const pplot plot = sample_chart();
+  recording_painter p(8, 16);
+  ASSERT_TRUE(plot.draw(p, {0, 0, 800, 600}));
+  const auto pass = plot.prepare(p, {0, 0, 800, 600});
+  ASSERT_TRUE(pass.has_value());
+  const auto x_labels = labels_of(chart_pass::ticks(pass->x));
+  const auto y_labels = labels_of(chart_pass::ticks(pass->y));
+  ASSERT_GE(x_labels.size(), 4u);
+  ASSERT_GE(y_labels.size(), 4u);
+  EXPECT_EQ(x_labels.front(), "0");
+  EXPECT_EQ(std::stof(y_labels.front()), 0.0f);
+
+  // Texts below the plot on the tick label row, and left of it, in drawing order.
+  const float below = float(pass->plot_area.y + pass->plot_area.height);
+  std::vector<testing::recording_painter::box> row, column;
+  std::vector<std::string> row_texts, column_texts;
+  for (const auto& t : p.texts) {
+    const auto b = p.bounds(t);
+    if (t.h == h_align::center && t.v == v_align::top && b.top > below && b.top < below + 20) {
+      row.push_back(b);
+      row_texts.push_back(t.text);
+    }
+    if (t.h == h_align::right && !t.vertical) {
+      column.push_back(b);
+      column_texts.push_back(t.text);
+    }
+  }
+  EXPECT_EQ(row_texts, x_labels);
+  EXPECT_EQ(column_texts, y_labels);
+  for (std::size_t i = 1; i < row.size(); ++i)
+    EXPECT_LT(row[i - 1].right, row[i].left);
+  for (std::size_t i = 1; i < column.size(); ++i)
+    EXPECT_LE(column[i].bottom, column[i - 1].top);  // upwards
+  for (const auto& b : column)
+    EXPECT_LE(b.right, float(pass->plot_area.x));
+}
+
+TEST(ChartDrawing, SeriesAreDrawnInsideTheAxes) {
+  pplot plot = sample_chart();
+  plot.data[1].x = {50.0f, 5000.0f};  // leaves the chart to the right
+  plot.data[1].y = {0.03f, 1.0f};
+  recording_painter p(8, 16);
+  ASSERT_TRUE(plot.draw(p, {0, 0, 800, 600}));
+  const auto pass = plot.prepare(p, {0, 0, 800, 600});
+  ASSERT_TRUE(pass.has_value());
+  const prect& a = pass->plot_area;
+
+  int blue_dots = 0, pink_dots = 0, swatches = 0, blue_lines = 0;
+  for (const auto& s : p.shapes) {
+    if (s.kind == recorded_shape::ellipse) {
+      EXPECT_EQ(s.c, big_dot_size);
+      if (!s.clipped)
+        ++swatches;  // legend
+      else if (s.color == blue)
+        ++blue_dots;
+      else if (s.color == pink)
+        ++pink_dots;
+    }
+    if (s.kind == recorded_shape::line && s.color == blue) {
+      ++blue_lines;
+      EXPECT_TRUE(s.clipped);
+      // The segment was cut at the plot edge (with a little slack).
+      EXPECT_LE(std::max(s.a, s.c), float(a.x + a.width + 2));
+      EXPECT_GE(std::min(s.b, s.d), float(a.y - 2));
+    }
+  }
+  EXPECT_EQ(swatches, 2);  // the legend shows the dots of the two labelled series
+  EXPECT_EQ(blue_dots, 6);
+  EXPECT_EQ(pink_dots, 2);
+  EXPECT_EQ(blue_lines, 1);
+  EXPECT_EQ(p.clip.x, float(a.x));
+  EXPECT_EQ(p.clip.w, float(a.width));
+}
+
+TEST(ChartDrawing, BarsStandOnZero) {
+  pplot plot;
+  const int s = plot.add_series({1.0f, 2.0f, 3.0f}, {2.0f, -1.0f, 4.0f});
+  plot.data[s].drawer = drawer_type::bar;
+  plot.data[s].color = pink;
+  recording_painter p;
+  ASSERT_TRUE(plot.draw(p, {0, 0, 800, 600}));
+  const auto pass = plot.prepare(p, {0, 0, 800, 600});
+  ASSERT_TRUE(pass.has_value());
+  const float zero = pass->screen_y(0.0f);
+  int bars = 0;
+  for (const auto& r : p.shapes) {
+    if (r.kind != recorded_shape::filled_rect || !(r.color == pink)) continue;
+    ++bars;
+    const bool up = std::fabs(r.b + r.d - zero) < 0.01f;  // bottom edge on zero
+    const bool down = std::fabs(r.b - zero) < 0.01f;      // top edge on zero
+    EXPECT_TRUE(up || down);
+  }
+  EXPECT_EQ(bars, 3);
+}
+
+TEST(ChartDrawing, AFailedPassLeavesOnlyTheBackground) {
+  pplot plot;  // no data
+  plot.title = "Nothing";
+  recording_painter p;
+  EXPECT_FALSE(plot.draw(p, {0, 0, 800, 600}));
+  ASSERT_EQ(p.shapes.size(), 1u);
+  EXPECT_EQ(p.shapes[0].kind, recorded_shape::filled_rect);
+  EXPECT_EQ(p.shapes[0].color, (rgb{255, 255, 255}));
+  EXPECT_TRUE(p.texts.empty());
+
+  pplot tiny = sample_chart();
+  recording_painter q;
+  EXPECT_FALSE(tiny.draw(q, {0, 0, 60, 40}));  // no room for a chart
+}
+
+TEST(ChartDrawing, StepsLostInSinglePrecisionEndTheAxis) {
+  // Around 1e8 a single-precision step of a fraction does not move the tick.
+  pplot plot;
+  plot.add_series({1e8f, 1e8f + 8.0f}, {0.0f, 1.0f});
+  recording_painter p;
+  plot.draw(p, {0, 0, 800, 600});
+  EXPECT_LT(p.shapes.size(), 5000u);
+}
+
+TEST(TitleLines, SplitAtLineBreaks) {
+  EXPECT_EQ(title_lines("a  \r\nb"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(title_lines("one\n"), (std::vector<std::string>{"one"}));
+  EXPECT_TRUE(title_lines("").empty());
+  EXPECT_TRUE(title_lines("   ").empty());
+}
+
+TEST(Series, AddTakesTheCommonLength) {
+  pplot plot;
+  EXPECT_EQ(plot.add_series({1, 2, 3}, {4, 5}), 0);
+  EXPECT_EQ(plot.data[0].x.size(), 2u);
+  EXPECT_EQ(plot.add_series({}, {1}), 1);
+  EXPECT_TRUE(plot.data[1].y.empty());
+}
+
+}  // namespace
+}  // namespace inhibra::plotengine

@@ -1,0 +1,175 @@
+#include "plots/aplot.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "plotengine/recording_painter.hpp"
+#include "plots/chart_recorder.hpp"
+#include "support/temp_dir.hpp"
+
+namespace inhibra::plots {
+namespace {
+
+using plotengine::drawer_type;
+using plotengine::rgb;
+
+TEST(PlotFacility, NullHandleDoesNothing) {
+  plot_handle h;
+  set_title(h, "t");
+  set_xlabel(h, "x");
+  set_ylabel(h, "y");
+  set_xscale(h, 0, 1);
+  set_yscale(h, 0, 1);
+  set_xautoscale(h);
+  set_yautoscale(h);
+  set_xlinear(h);
+  set_ylinear(h);
+  set_xlogarithmic(h);
+  set_ylogarithmic(h, 2);
+  const std::vector<double> v{1, 2};
+  add_dataset(h, std::span<const double>(v), std::span<const double>(v));
+  set_seriestype(h, 0, 1);
+  set_serieslabel(h, 0, "a");
+  set_seriescolor(h, 0, 1, 2, 3);
+  testing::chart_recorder fe;
+  display_plot(h, &fe);
+  EXPECT_TRUE(fe.charts.empty());
+  plotengine::testing::recording_painter p;
+  embed_plot(h, p, {0, 0, 100, 100});
+  EXPECT_TRUE(p.shapes.empty());
+  int calls = 0;
+  EXPECT_EQ(save_plot(
+                h, [&](const auto&, const auto&) { return ++calls > 0; }, "x.bmp"),
+            -1);
+  EXPECT_EQ(calls, 0);
+  destroy_plot(h);
+  EXPECT_FALSE(h);
+}
+
+TEST(PlotFacility, NewPlotIsLinearAndAutomatic) {
+  const auto h = initialize_plot();
+  ASSERT_TRUE(h);
+  for (const auto* axis : {&h->chart.x_axis, &h->chart.y_axis}) {
+    EXPECT_FALSE(axis->logarithmic);
+    EXPECT_TRUE(axis->auto_minimum);
+    EXPECT_TRUE(axis->auto_maximum);
+  }
+  EXPECT_TRUE(h->chart.data.empty());
+}
+
+TEST(PlotFacility, TextsLoseTrailingBlanks) {
+  const auto h = initialize_plot();
+  set_title(h, "  Name   ");
+  set_xlabel(h, "[S]  ");
+  set_ylabel(h, "RATE\t");
+  EXPECT_EQ(h->chart.title, "  Name");
+  EXPECT_EQ(h->chart.x_label, "[S]");
+  EXPECT_EQ(h->chart.y_label, "RATE");
+}
+
+TEST(PlotFacility, ScalingAndMapping) {
+  const auto h = initialize_plot();
+  set_xscale(h, 0.1, 770.0000166893005);
+  EXPECT_EQ(h->chart.x_axis.minimum, 0.1f);  // stored in single precision
+  EXPECT_EQ(h->chart.x_axis.maximum, 770.0f);
+  EXPECT_FALSE(h->chart.x_axis.auto_minimum);
+  EXPECT_FALSE(h->chart.x_axis.auto_maximum);
+  set_xautoscale(h);
+  EXPECT_TRUE(h->chart.x_axis.auto_minimum);
+  EXPECT_TRUE(h->chart.x_axis.auto_maximum);
+
+  set_ylogarithmic(h);
+  EXPECT_TRUE(h->chart.y_axis.logarithmic);
+  EXPECT_EQ(h->chart.y_axis.log_base, 10.0f);
+  set_ylogarithmic(h, 2.0);
+  EXPECT_EQ(h->chart.y_axis.log_base, 2.0f);
+  set_ylogarithmic(h, 0.0);  // not positive: 10
+  EXPECT_EQ(h->chart.y_axis.log_base, 10.0f);
+  set_xlogarithmic(h, -3.0);
+  EXPECT_EQ(h->chart.x_axis.log_base, 10.0f);
+  set_ylinear(h);
+  EXPECT_FALSE(h->chart.y_axis.logarithmic);
+}
+
+TEST(PlotFacility, SeriesAndTheirLooks) {
+  const auto h = initialize_plot();
+  const std::vector<double> x{1, 2, 3}, y{4, 5};
+  const std::vector<float> xf{7, 8}, yf{9, 10};
+  add_dataset(h, std::span<const double>(x), std::span<const double>(y));
+  add_dataset(h, std::span<const float>(xf), std::span<const float>(yf));
+  ASSERT_EQ(h->chart.data.size(), 2u);
+  EXPECT_EQ(h->chart.data[0].x, (std::vector<float>{1, 2}));
+  EXPECT_EQ(h->chart.data[1].y, (std::vector<float>{9, 10}));
+
+  set_seriestype(h, 1, 1);
+  set_seriestype(h, 0, 3);
+  EXPECT_EQ(h->chart.data[1].drawer, drawer_type::big_dot);
+  EXPECT_EQ(h->chart.data[0].drawer, drawer_type::dot);
+  set_seriestype(h, 0, 4);  // no such drawer
+  set_seriestype(h, 5, 1);  // no such series
+  EXPECT_EQ(h->chart.data[0].drawer, drawer_type::dot);
+
+  set_serieslabel(h, 0, "[I] =0                 ");
+  EXPECT_EQ(h->chart.data[0].label, "[I] =0");
+  set_seriescolor(h, 1, 255, 127, 64);
+  EXPECT_EQ(h->chart.data[1].color, (rgb{255, 127, 64}));
+  set_seriescolor(h, 1, 300, -5, 0);
+  EXPECT_EQ(h->chart.data[1].color, (rgb{255, 0, 0}));
+  set_seriescolor(h, -1, 1, 1, 1);
+  EXPECT_EQ(h->chart.data[0].color, (rgb{0, 0, 0}));
+}
+
+TEST(PlotFacility, DisplayHandsTheChartToTheFrontEnd) {
+  auto h = initialize_plot();
+  set_title(h, "Shown");
+  testing::chart_recorder fe;
+  display_plot(h, &fe);
+  display_plot(h, nullptr);  // nobody watching
+  ASSERT_EQ(fe.charts.size(), 1u);
+  EXPECT_EQ(fe.charts[0].title, "Shown");
+  show_and_destroy(h, &fe);
+  EXPECT_FALSE(h);
+  EXPECT_EQ(fe.events, (std::vector<std::string>{"plot", "plot", "refresh"}));
+}
+
+TEST(PlotFacility, SaveReportsWhatTheFileSystemShows) {
+  support::temp_dir dir;
+  const auto h = initialize_plot();
+  set_title(h, "Saved");
+  const image_writer writes = [](const plotengine::pplot& chart, const std::string& path) {
+    std::ofstream(path) << chart.title;
+    return true;
+  };
+  const image_writer claims = [](const plotengine::pplot&, const std::string&) { return true; };
+  const image_writer fails = [](const plotengine::pplot&, const std::string&) { return false; };
+
+  EXPECT_EQ(save_plot(h, writes, dir.file("plot.bmp")), 0);
+  EXPECT_EQ(support::read_file(dir.file("plot.bmp")), "Saved");
+  EXPECT_EQ(save_plot(h, claims, dir.file("missing.bmp")), -1);  // nothing written
+  EXPECT_EQ(save_plot(h, claims, dir.path().string()), -1);      // a folder
+  EXPECT_EQ(save_plot(h, fails, dir.file("other.bmp")), -1);
+  EXPECT_EQ(save_plot(h, writes, ""), -1);
+  EXPECT_EQ(save_plot(h, nullptr, dir.file("x.bmp")), -1);
+}
+
+TEST(PlotFacility, EmbedDrawsIntoTheGivenRectangle) {
+  const auto h = initialize_plot();
+  const std::vector<double> x{0, 1}, y{0, 1};
+  add_dataset(h, std::span<const double>(x), std::span<const double>(y));
+  plotengine::testing::recording_painter p;
+  embed_plot(h, p, {100, 50, 400, 300});
+  ASSERT_FALSE(p.shapes.empty());
+  const auto& background = p.shapes.front();
+  EXPECT_EQ(background.a, 100.0f);
+  EXPECT_EQ(background.b, 50.0f);
+  for (const auto& t : p.texts) {
+    EXPECT_GE(t.x, 100.0f);
+    EXPECT_LE(t.x, 500.0f);
+  }
+}
+
+}  // namespace
+}  // namespace inhibra::plots

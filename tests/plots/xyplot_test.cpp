@@ -1,0 +1,208 @@
+#include "plots/xyplot.hpp"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "plots/chart_recorder.hpp"
+#include "strings/text.hpp"
+#include "support/example_fit.hpp"
+#include "support/numeric.hpp"
+
+namespace inhibra::plots {
+namespace {
+
+using plotengine::drawer_type;
+using plotengine::rgb;
+
+// A context with the given [I] column; [S] = row number, rate = 2 * row,
+// fitted = 2 * row + 1.
+std::unique_ptr<fit::fit_context> with_inhibitor(const std::vector<double>& inh) {
+  auto ctx = std::make_unique<fit::fit_context>();
+  for (std::size_t k = 0; k < inh.size() && k < fit::max_rows; ++k) {
+    ctx->substrate[k] = double(k + 1);
+    ctx->inhibitor[k] = inh[k];
+    ctx->rate[k] = 2.0 * double(k + 1);
+    ctx->fitted[k] = 2.0 * double(k + 1) + 1.0;
+  }
+  ctx->idat = static_cast<int>(inh.size());
+  return ctx;
+}
+
+std::vector<int> counts(const xy_curves& c) {
+  return {c.n.begin(), c.n.begin() + c.ncurves};
+}
+
+TEST(XyGrouping, TheExampleHasFourCurvesOfSix) {
+  fit::fit_context ctx;
+  support::fill_example_fit(ctx);
+  const auto c = group_curves(ctx);
+  ASSERT_EQ(c.ncurves, 4);
+  EXPECT_EQ(c.maxn, 6);
+  EXPECT_EQ(counts(c), (std::vector<int>{6, 6, 6, 6}));
+  EXPECT_EQ(c.inhibitor[3], 400.0);
+  // Column k holds curve k in file order.
+  EXPECT_EQ(c.xd[1 * 6 + 0], 50.0);
+  EXPECT_EQ(c.xd[1 * 6 + 5], 700.0);
+  EXPECT_EQ(c.yd[2 * 6 + 1], 0.018);
+  EXPECT_EQ(c.yf[3 * 6 + 2], ctx.fitted[20]);
+}
+
+TEST(XyGrouping, InhibitorWithin1eMinus7OfTheCurvesFirstRowStays) {
+  // 1e-7 or less from the first row of the curve: the same curve. The curve's
+  // legend carries the [I] of its last row.
+  const auto ctx = with_inhibitor({0.0, 0.5e-7, 0.9e-7, 1e-7, 2.5e-7, 2.5e-7});
+  const auto c = group_curves(*ctx);
+  ASSERT_EQ(c.ncurves, 2);
+  EXPECT_EQ(counts(c), (std::vector<int>{4, 2}));
+  EXPECT_EQ(c.inhibitor[0], 1e-7);
+  EXPECT_EQ(strings::trim(inhibitor_label(c.inhibitor[0])), "[I] =1e-07");
+}
+
+TEST(XyGrouping, ComparesWithTheFirstRowNotThePrevious) {
+  // Each step is 0.6e-7, but the third row is 1.2e-7 from the first.
+  const auto ctx = with_inhibitor({0.0, 0.6e-7, 1.2e-7});
+  const auto c = group_curves(*ctx);
+  EXPECT_EQ(counts(c), (std::vector<int>{2, 1}));
+}
+
+TEST(XyGrouping, AlternatingBlocksAreSeparateCurves) {
+  const auto ctx = with_inhibitor({0, 0, 0, 5, 5, 5, 0, 0, 0});
+  const auto c = group_curves(*ctx);
+  EXPECT_EQ(counts(c), (std::vector<int>{3, 3, 3}));
+  EXPECT_EQ(c.inhibitor[2], 0.0);
+  EXPECT_EQ(c.xd[2 * 3 + 0], 7.0);  // the third block starts at row 7
+}
+
+TEST(XyGrouping, AtMostTenCurves) {
+  std::vector<double> inh;
+  for (int block = 0; block < 12; ++block)
+    for (int r = 0; r < 5; ++r)
+      inh.push_back(block);
+  const auto ctx = with_inhibitor(inh);
+  const auto c = group_curves(*ctx);
+  ASSERT_EQ(c.ncurves, 10);
+  EXPECT_EQ(counts(c), std::vector<int>(10, 5));
+  EXPECT_EQ(c.inhibitor[9], 9.0);
+  const auto chart = xy_chart(*ctx);
+  ASSERT_TRUE(chart.has_value());
+  ASSERT_EQ(chart->data.size(), 20u);
+  EXPECT_EQ(chart->data[18].label, "[I] =9");
+  EXPECT_EQ(chart->data[18].color, (rgb{127, 127, 127}));  // the tenth colour
+  EXPECT_EQ(chart->data[18].x.back(), 50.0f);              // rows 51..60 are left out
+}
+
+TEST(XyGrouping, NeverReadsPastTheLastRow) {
+  auto ctx = with_inhibitor(std::vector<double>(fit::max_rows, 3.0));
+  ctx->idat = 5000;  // a count no array holds
+  const auto c = group_curves(*ctx);
+  EXPECT_EQ(counts(c), (std::vector<int>{fit::max_rows}));
+  ctx->idat = 1;
+  EXPECT_EQ(counts(group_curves(*ctx)), (std::vector<int>{1}));
+}
+
+TEST(XyGrouping, NoRowsNoPlot) {
+  fit::fit_context ctx;
+  testing::chart_recorder fe;
+  ctx.fe = &fe;
+  EXPECT_EQ(group_curves(ctx).ncurves, 0);
+  xyplot(ctx);
+  EXPECT_TRUE(fe.events.empty());
+  EXPECT_FALSE(xy_chart(ctx).has_value());
+  ctx.idat = -4;
+  EXPECT_EQ(group_curves(ctx).ncurves, 0);
+}
+
+TEST(XyLegend, ShortestSinglePrecisionText) {
+  EXPECT_EQ(inhibitor_label(100.0), strings::pad("[I] =100", 50));
+  EXPECT_EQ(strings::trim(inhibitor_label(0.0)), "[I] =0");
+  EXPECT_EQ(strings::trim(inhibitor_label(0.5)), "[I] =0.5");
+  EXPECT_EQ(strings::trim(inhibitor_label(0.1)), "[I] =0.1");
+  EXPECT_EQ(strings::trim(inhibitor_label(12.5)), "[I] =12.5");
+  EXPECT_EQ(strings::trim(inhibitor_label(0.1 + 1e-12)), "[I] =0.1");  // same float
+}
+
+TEST(XyChart, TheExampleFit) {
+  fit::fit_context ctx;
+  support::fill_example_fit(ctx);
+  ctx.strmdl = "   " + ctx.strmdl;  // leading blanks are dropped from the title
+  const auto chart = xy_chart(ctx);
+  ASSERT_TRUE(chart.has_value());
+  EXPECT_EQ(chart->title, "4- Linear Mixed Inhib, LMx(Sp>Ca)I:");
+  EXPECT_EQ(chart->x_label, "[SUBSTRATE]");
+  EXPECT_EQ(chart->y_label, "RATE");
+  EXPECT_FALSE(chart->y_axis.logarithmic);
+  // 0 to 1.1 (single precision) times the largest [S] and the largest rate.
+  EXPECT_EQ(chart->x_axis.minimum, 0.0f);
+  EXPECT_EQ(chart->x_axis.maximum, static_cast<float>(1.100000023841858 * 700.0));
+  EXPECT_EQ(chart->y_axis.maximum, static_cast<float>(1.100000023841858 * 0.13));
+  EXPECT_FALSE(chart->y_axis.auto_maximum);
+
+  const std::vector<std::string> legends{"[I] =0", "[I] =100", "[I] =200", "[I] =400"};
+  ASSERT_EQ(chart->data.size(), 8u);
+  for (std::size_t k = 0; k < 4; ++k) {
+    const auto& dots = chart->data[2 * k];
+    const auto& line = chart->data[2 * k + 1];
+    EXPECT_EQ(dots.drawer, drawer_type::big_dot);
+    EXPECT_EQ(line.drawer, drawer_type::line);
+    EXPECT_EQ(dots.label, legends[k]);
+    EXPECT_EQ(line.label, "");  // the fitted line has no legend entry
+    EXPECT_EQ(dots.color, curve_colors[k]);
+    EXPECT_EQ(line.color, curve_colors[k]);
+    ASSERT_EQ(line.y.size(), 6u);
+    for (std::size_t i = 0; i < 6; ++i) {
+      EXPECT_EQ(dots.y[i], static_cast<float>(ctx.rate[6 * k + i]));
+      EXPECT_EQ(line.y[i], static_cast<float>(ctx.fitted[6 * k + i]));
+      EXPECT_EQ(line.x[i], dots.x[i]);
+    }
+  }
+  EXPECT_EQ(chart->data[0].color, (rgb{0, 0, 255}));  // the first curve is blue
+  EXPECT_EQ(chart->data[2].color, (rgb{255, 127, 255}));
+}
+
+TEST(XyChart, AllRatesZeroScaleAutomatically) {
+  fit::fit_context ctx;
+  support::fill_example_fit(ctx);
+  ctx.rate.fill(0.0);
+  const auto chart = xy_chart(ctx);
+  ASSERT_TRUE(chart.has_value());
+  EXPECT_TRUE(chart->y_axis.auto_maximum);
+  EXPECT_TRUE(chart->y_axis.auto_minimum);
+  EXPECT_FALSE(chart->x_axis.auto_maximum);
+}
+
+TEST(XyChart, XyplotShowsTheChartOnce) {
+  fit::fit_context ctx;
+  support::fill_example_fit(ctx);
+  testing::chart_recorder fe;
+  ctx.fe = &fe;
+  xyplot(ctx);
+  EXPECT_EQ(fe.events, (std::vector<std::string>{"plot", "refresh"}));
+  ASSERT_EQ(fe.charts.size(), 1u);
+  EXPECT_EQ(fe.charts[0].data.size(), 8u);
+}
+
+TEST(XyChart, LogarithmicRateAxisOnRequest) {
+  fit::fit_context ctx;
+  support::fill_example_fit(ctx);
+  auto c = group_curves(ctx);
+  label_array labels, fitlabels;
+  auto h = build_xy_plot(c, labels, fitlabels, true);
+  ASSERT_TRUE(h);
+  EXPECT_TRUE(h->chart.y_axis.logarithmic);
+  EXPECT_EQ(h->chart.y_axis.log_base, 10.0f);
+  EXPECT_EQ(strings::trim(labels[2]), "[I] =100");  // the labels are written back
+}
+
+TEST(Limits, UsableOnlyWhenFiniteOrderedAndNotTiny) {
+  EXPECT_TRUE(usable_limits(0.0, 1.0));
+  EXPECT_FALSE(usable_limits(0.0, 1e-16));
+  EXPECT_FALSE(usable_limits(0.0, -1e-16));
+  EXPECT_TRUE(usable_limits(-1.0, 1.1e-16));
+  EXPECT_FALSE(usable_limits(0.0, std::numeric_limits<double>::infinity()));
+  EXPECT_FALSE(usable_limits(std::nan(""), 1.0));
+  EXPECT_FALSE(usable_limits(2.0, 1.0));
+}
+
+}  // namespace
+}  // namespace inhibra::plots

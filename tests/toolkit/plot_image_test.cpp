@@ -1,0 +1,236 @@
+#include "toolkit/plot_image.hpp"
+
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <QRegularExpression>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "plots/result_plots.hpp"
+#include "plots/xyplot.hpp"
+#include "support/example_fit.hpp"
+#include "support/temp_dir.hpp"
+#include "toolkit/qt_painter.hpp"
+
+namespace inhibra::toolkit {
+namespace {
+
+// Drawing text needs a QGuiApplication for the whole test program.
+class qt_environment : public ::testing::Environment {
+ public:
+  void SetUp() override { app_ = std::make_unique<headless_app>(); }
+  void TearDown() override { app_.reset(); }
+
+ private:
+  std::unique_ptr<headless_app> app_;
+};
+
+[[maybe_unused]] auto* const environment = ::testing::AddGlobalTestEnvironment(new qt_environment);
+
+bool has_colour(const QImage& image, QRgb colour) {
+  for (int y = 0; y < image.height(); ++y) {
+    const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+    for (int x = 0; x < image.width(); ++x)
+      if ((line[x] & 0xffffff) == (colour & 0xffffff)) return true;
+  }
+  return false;
+}
+
+int non_white(const QImage& image, const QRect& r) {
+  int n = 0;
+  for (int y = r.top(); y <= r.bottom(); ++y)
+    for (int x = r.left(); x <= r.right(); ++x)
+      if ((image.pixel(x, y) & 0xffffff) != 0xffffff) ++n;
+  return n;
+}
+
+// The bounding box of the dark pixels (text) of an image.
+QRect ink(const QImage& image) {
+  QRect box;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (qGray(image.pixel(x, y)) < 128) box |= QRect(x, y, 1, 1);
+  return box;
+}
+
+std::string head(const std::string& path, std::size_t n) {
+  return support::read_file(path).substr(0, n);
+}
+
+TEST(PlotImage, FormatFromTheExtension) {
+  EXPECT_EQ(format_for_path("a.png"), image_format::png);
+  EXPECT_EQ(format_for_path("dir/A.PNG"), image_format::png);
+  EXPECT_EQ(format_for_path("x.Bmp"), image_format::bmp);
+  EXPECT_EQ(format_for_path("y.svg"), image_format::svg);
+  EXPECT_EQ(format_for_path("z.pdf"), image_format::pdf);
+  EXPECT_FALSE(format_for_path("plot").has_value());
+  EXPECT_FALSE(format_for_path("x.jpg").has_value());
+  EXPECT_FALSE(format_for_path("dir.png/plot").has_value());
+}
+
+TEST(PlotImage, FontFollowsTheArea) {
+  EXPECT_EQ(chart_font_pixels(QRect(0, 0, 800, 600)), 14);
+  EXPECT_EQ(chart_font_pixels(QRect(0, 0, 1600, 1200)), 28);
+  EXPECT_EQ(chart_font_pixels(QRect(0, 0, 1600, 600)), 14);  // the narrower scale
+  EXPECT_EQ(chart_font_pixels(QRect(0, 0, 400, 300)), 10);
+  EXPECT_EQ(chart_font_pixels(QRect(0, 0, 9000, 9000)), 40);
+}
+
+TEST(PlotImage, TextIsPlacedByItsAlignment) {
+  QImage image(300, 300, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPixelSize(20);
+    painter.setFont(font);
+    qt_painter p(painter);
+    p.set_color({0, 0, 0});
+    p.draw_text(150, 150, "RESIDUAL", plotengine::h_align::center, plotengine::v_align::center,
+                true);
+  }
+  const QRect vertical = ink(image);
+  ASSERT_FALSE(vertical.isNull());
+  EXPECT_GT(vertical.height(), 2 * vertical.width());  // reads upwards
+  EXPECT_NEAR(vertical.center().x(), 150, 6);
+  EXPECT_NEAR(vertical.center().y(), 150, 6);
+
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    QFont font = painter.font();
+    font.setPixelSize(20);
+    painter.setFont(font);
+    qt_painter p(painter);
+    p.set_color({0, 0, 0});
+    p.draw_text(280, 20, "NUMBER", plotengine::h_align::right, plotengine::v_align::top, false);
+    EXPECT_GT(p.text_width("NUMBER"), p.text_width("N"));
+    EXPECT_GE(p.font_height(), 20);
+  }
+  const QRect horizontal = ink(image);
+  ASSERT_FALSE(horizontal.isNull());
+  EXPECT_GT(horizontal.width(), 2 * horizontal.height());
+  EXPECT_LE(horizontal.right(), 280);
+  EXPECT_GE(horizontal.right(), 272);
+  EXPECT_GE(horizontal.top(), 20);
+  EXPECT_LE(horizontal.top(), 30);
+}
+
+// The four result plots of a hand-filled fit, written as PNG and SVG without a
+// display. Set INHIBRA_KEEP_PLOTS to a folder to keep the files for a look.
+TEST(PlotImage, AllFourResultPlotsRenderHeadless) {
+  fit::fit_context ctx;
+  support::fill_example_fit(ctx);
+  support::temp_dir dir;
+  const char* keep = std::getenv("INHIBRA_KEEP_PLOTS");
+
+  const QRgb blue = qRgb(0, 0, 255);
+  for (const auto which : plots::all_result_plots) {
+    const auto chart = plots::build_result_plot(ctx, which);
+    const std::string name(plots::result_plot_name(which));
+    ASSERT_TRUE(chart.has_value()) << name;
+    const auto png = dir.file(name + ".png");
+    const auto svg = dir.file(name + ".svg");
+    ASSERT_TRUE(save_plot(*chart, png)) << name;
+    ASSERT_TRUE(save_plot(*chart, svg)) << name;
+    if (keep != nullptr) {
+      EXPECT_TRUE(save_plot(*chart, std::string(keep) + "/" + name + ".png"));
+      EXPECT_TRUE(save_plot(*chart, std::string(keep) + "/" + name + ".svg"));
+    }
+
+    QImage image(QString::fromStdString(png));
+    ASSERT_FALSE(image.isNull()) << name;
+    EXPECT_EQ(image.size(), QSize(800, 600));
+    EXPECT_GT(non_white(image, image.rect()), 2000) << name;  // not blank
+    EXPECT_TRUE(has_colour(image, qRgb(0, 0, 0))) << name;    // axes and text
+    EXPECT_TRUE(has_colour(image, blue)) << name;
+    if (which == plots::result_plot::xy) {
+      for (std::size_t k = 0; k < 4; ++k) {
+        const auto c = plots::curve_colors[k];
+        EXPECT_TRUE(has_colour(image, qRgb(c.red, c.green, c.blue))) << "curve " << k + 1;
+      }
+      const auto fifth = plots::curve_colors[4];
+      EXPECT_FALSE(has_colour(image, qRgb(fifth.red, fifth.green, fifth.blue)));
+    }
+
+    const std::string text = support::read_file(svg);
+    EXPECT_NE(text.find("<svg"), std::string::npos) << name;
+    EXPECT_NE(text.find("4- Linear Mixed Inhib"), std::string::npos) << name;
+    EXPECT_NE(text.find(chart->y_label), std::string::npos) << name;
+  }
+}
+
+TEST(PlotImage, BitmapAndPdf) {
+  fit::fit_context ctx;
+  support::fill_example_fit(ctx);
+  const auto chart = plots::build_result_plot(ctx, plots::result_plot::xy);
+  ASSERT_TRUE(chart.has_value());
+  support::temp_dir dir;
+  ASSERT_TRUE(save_plot(*chart, dir.file("xy.BMP")));
+  EXPECT_EQ(head(dir.file("xy.BMP"), 2), "BM");
+  const QImage bmp(QString::fromStdString(dir.file("xy.BMP")));
+  EXPECT_EQ(bmp.size(), QSize(800, 600));
+  ASSERT_TRUE(save_plot_as(*chart, dir.file("chart"), image_format::pdf, 640, 480));
+  EXPECT_EQ(head(dir.file("chart"), 5), "%PDF-");
+  // One page of 640 x 480 pixels at 96 per inch: 480 x 360 points.
+  const auto pdf = QString::fromLatin1(support::read_file(dir.file("chart")));
+  const auto box =
+      QRegularExpression(QStringLiteral(R"(/MediaBox \[0 0 ([0-9.]+) ([0-9.]+)\])")).match(pdf);
+  ASSERT_TRUE(box.hasMatch());
+  EXPECT_DOUBLE_EQ(box.captured(1).toDouble(), 480.0);
+  EXPECT_DOUBLE_EQ(box.captured(2).toDouble(), 360.0);
+  ASSERT_TRUE(save_plot(*chart, dir.file("big.png"), 1600, 1200));
+  const QImage big(QString::fromStdString(dir.file("big.png")));
+  EXPECT_EQ(big.size(), QSize(1600, 1200));
+  EXPECT_TRUE(has_colour(big, qRgb(255, 127, 64)));
+}
+
+TEST(PlotImage, RefusedWrites) {
+  fit::fit_context ctx;
+  support::fill_example_fit(ctx);
+  const auto chart = plots::build_result_plot(ctx, plots::result_plot::mc50);
+  ASSERT_TRUE(chart.has_value());
+  support::temp_dir dir;
+  EXPECT_FALSE(save_plot(*chart, dir.file("plot.jpg")));
+  EXPECT_FALSE(std::filesystem::exists(dir.file("plot.jpg")));
+  EXPECT_FALSE(save_plot(*chart, dir.file("missing/plot.png")));
+  EXPECT_FALSE(save_plot(*chart, dir.file("missing/plot.svg")));
+  EXPECT_FALSE(save_plot(*chart, dir.file("missing/plot.pdf")));
+  EXPECT_FALSE(save_plot(*chart, dir.file("zero.png"), 0, 600));
+  EXPECT_FALSE(save_plot(*chart, ""));
+}
+
+TEST(PlotImage, ChartWithoutUsableAxesIsABlankImage) {
+  plotengine::pplot empty;
+  empty.title = "Nothing to show";
+  support::temp_dir dir;
+  ASSERT_TRUE(save_plot(empty, dir.file("empty.png"), 200, 100));
+  const QImage image(QString::fromStdString(dir.file("empty.png")));
+  EXPECT_EQ(non_white(image, image.rect()), 0);
+}
+
+TEST(PlotImage, PaintsOnlyItsArea) {
+  fit::fit_context ctx;
+  support::fill_example_fit(ctx);
+  const auto chart = plots::build_result_plot(ctx, plots::result_plot::residuals);
+  ASSERT_TRUE(chart.has_value());
+  QImage image(1000, 700, QImage::Format_RGB32);
+  image.fill(qRgb(200, 200, 200));
+  {
+    QPainter painter(&image);
+    EXPECT_TRUE(paint_plot(painter, *chart, QRect(100, 50, 800, 600)));
+  }
+  EXPECT_EQ(image.pixel(50, 350), qRgb(200, 200, 200));
+  EXPECT_EQ(image.pixel(950, 350), qRgb(200, 200, 200));
+  EXPECT_EQ(image.pixel(500, 25), qRgb(200, 200, 200));
+  EXPECT_EQ(image.pixel(500, 675), qRgb(200, 200, 200));
+  EXPECT_EQ(image.pixel(102, 52), qRgb(255, 255, 255));  // the chart's own background
+  EXPECT_TRUE(has_colour(image.copy(100, 50, 800, 600), qRgb(0, 0, 255)));
+}
+
+}  // namespace
+}  // namespace inhibra::toolkit
