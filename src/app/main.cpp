@@ -1,45 +1,67 @@
 // inhibra: the desktop program.
 #include <QApplication>
-#include <fstream>
+#include <QPainter>
+#include <QRect>
+#include <iostream>
 #include <memory>
-#include <sstream>
 #include <string>
 
-#include "data/data_file.hpp"
+#include "fit/ezfit.hpp"
 #include "fit/fit_context.hpp"
+#include "plotengine/pplot.hpp"
+#include "plots/kmapp_plot.hpp"
+#include "plots/mc50plot.hpp"
+#include "plots/resplot.hpp"
+#include "plots/xyplot.hpp"
 #include "shell/desktop.hpp"
+#include "toolkit/plot_image.hpp"
+#include "toolkit/window_system.hpp"
 
 namespace {
 
-// Until the fit driver is connected here, a run reads and checks the data file and
-// writes a short results file that says what was found.
-inhibra::fit::run_status check_only(inhibra::fit::fit_context& ctx, std::string& data_file) {
-  using namespace inhibra;
-  std::ostringstream console;
-  std::ofstream results;
-  const auto read = data::read_data_file(ctx, data_file, &results, console);
-  if (read.status != fit::run_status::success) return read.status;
-  data_file = read.data_name;
-  std::string per_curve;
-  for (int c = 0; c < ctx.idatasets; ++c) {
-    per_curve += (c > 0 ? "," : "") + std::to_string(ctx.id2[static_cast<std::size_t>(c)]);
-  }
-  results << "\r\n\r\n INHIBRA - DATA FILE CHECK\r\n\r\n Data file: " << read.data_name
-          << "\r\n Rows: " << ctx.idat << "   Curves: " << ctx.idatasets
-          << "   Rows per curve: " << per_curve
-          << "\r\n\r\n Model fitting is not part of this build yet.\r\n";
-  ctx.global_mdl_count = 1;
-  return fit::run_status::success;
+using namespace inhibra;
+
+shell::services desktop_services() {
+  shell::services s;
+  // The data reader's console lines go to the terminal the program was started from.
+  s.run = [](fit::fit_context& ctx, std::string& data_file) {
+    return fit::ezfit(ctx, data_file, std::cout);
+  };
+  // The plot commands: each shows its chart through the context's front end.
+  s.make_plot = [](fit::fit_context& ctx, shell::result_plot kind) {
+    switch (kind) {
+      case shell::result_plot::xy:
+        plots::xyplot(ctx);
+        break;
+      case shell::result_plot::residuals:
+        plots::resplot(ctx);
+        break;
+      case shell::result_plot::kmapp_linear:
+        plots::lin_kmapp_i_plot(ctx);
+        break;
+      case shell::result_plot::kmapp_hyperbolic:
+        plots::hyper_kmapp_i_plot(ctx);
+        break;
+      case shell::result_plot::mc50:
+        plots::mc50plot(ctx);
+        break;
+    }
+  };
+  // Every chart gets a plot window; the command waits until it is closed.
+  s.present_plot = [](toolkit::window_system& tk, const plotengine::pplot& plot) {
+    tk.show_plot_window(plot.title, [&plot](QPainter& painter, const QRect& area) {
+      toolkit::paint_plot(painter, plot, area);
+    });
+  };
+  return s;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  inhibra::shell::termination_signals termination;  // before any thread exists
+  shell::termination_signals termination;  // before any thread exists
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Inhibra"));
-  auto ctx = std::make_unique<inhibra::fit::fit_context>();
-  inhibra::shell::services services;
-  services.run = check_only;
-  return inhibra::shell::run_desktop(app, termination, *ctx, std::move(services));
+  auto ctx = std::make_unique<fit::fit_context>();
+  return shell::run_desktop(app, termination, *ctx, desktop_services());
 }
