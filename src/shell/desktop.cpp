@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QMetaObject>
+#include <QPainter>
+#include <QRect>
 #include <QSocketNotifier>
 #include <QWidget>
 #include <cstdlib>
@@ -10,7 +12,14 @@
 #include <memory>
 #include <thread>
 
+#include "fit/ezfit.hpp"
+#include "plotengine/pplot.hpp"
+#include "plots/kmapp_plot.hpp"
+#include "plots/mc50plot.hpp"
+#include "plots/resplot.hpp"
+#include "plots/xyplot.hpp"
 #include "shell/main_window.hpp"
+#include "toolkit/plot_image.hpp"
 #include "toolkit/window_system.hpp"
 
 #ifdef __linux__
@@ -54,6 +63,38 @@ termination_signals::termination_signals() = default;
 termination_signals::~termination_signals() = default;
 void termination_signals::watch(std::function<void()>) {}
 #endif
+
+services desktop_services(std::ostream& console) {
+  services s;
+  s.run = [&console](fit::fit_context& ctx, std::string& data_file) {
+    return fit::ezfit(ctx, data_file, console);
+  };
+  s.make_plot = [](fit::fit_context& ctx, result_plot kind) {
+    switch (kind) {
+      case result_plot::xy:
+        plots::xyplot(ctx);
+        break;
+      case result_plot::residuals:
+        plots::resplot(ctx);
+        break;
+      case result_plot::kmapp_linear:
+        plots::lin_kmapp_i_plot(ctx);
+        break;
+      case result_plot::kmapp_hyperbolic:
+        plots::hyper_kmapp_i_plot(ctx);
+        break;
+      case result_plot::mc50:
+        plots::mc50plot(ctx);
+        break;
+    }
+  };
+  s.present_plot = [](toolkit::window_system& tk, const plotengine::pplot& plot) {
+    tk.show_plot_window(plot.title, [&plot](QPainter& painter, const QRect& area) {
+      toolkit::paint_plot(painter, plot, area);
+    });
+  };
+  return s;
+}
 
 int run_desktop(QApplication& app, termination_signals& termination, fit::fit_context& ctx,
                 services svc, timings pause, std::chrono::milliseconds grace) {

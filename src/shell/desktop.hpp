@@ -5,6 +5,7 @@
 // closes: by the quit command, by its close button, or on SIGTERM/SIGINT.
 #include <chrono>
 #include <functional>
+#include <iosfwd>
 #include <memory>
 
 #include "fit/fit_context.hpp"
@@ -41,6 +42,11 @@ class termination_signals {
 #endif
   std::unique_ptr<QSocketNotifier> notifier_;
 };
+
+// The program's services: "Run" fits with ezfit (the data reader's console lines go
+// to `console`), the plot commands draw the result plots, and every chart, those of
+// a run included, is shown in a plot window that the command waits for.
+[[nodiscard]] services desktop_services(std::ostream& console);
 
 // Runs the program and returns its exit code. When the main window closes while a
 // command is still computing (a run cannot be interrupted) and the command thread
