@@ -1,0 +1,130 @@
+#include "shell/desktop.hpp"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QPainter>
+#include <QRect>
+#include <QSocketNotifier>
+#include <QWidget>
+#include <cstdlib>
+#include <functional>
+#include <future>
+#include <memory>
+#include <thread>
+
+#include "fit/ezfit.hpp"
+#include "plotengine/pplot.hpp"
+#include "plots/kmapp_plot.hpp"
+#include "plots/mc50plot.hpp"
+#include "plots/resplot.hpp"
+#include "plots/xyplot.hpp"
+#include "shell/main_window.hpp"
+#include "toolkit/plot_image.hpp"
+#include "toolkit/window_system.hpp"
+
+#ifdef __linux__
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+#endif
+
+namespace inhibra::shell {
+
+#ifdef __linux__
+termination_signals::termination_signals() {
+  sigemptyset(&set_);
+  sigaddset(&set_, SIGTERM);
+  sigaddset(&set_, SIGINT);
+  if (pthread_sigmask(SIG_BLOCK, &set_, &previous_) == 0) {
+    blocked_ = true;
+    fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
+  }
+}
+
+termination_signals::~termination_signals() {
+  notifier_.reset();
+  if (fd_ >= 0) close(fd_);
+  if (blocked_) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+void termination_signals::watch(std::function<void()> on_signal) {
+  if (fd_ < 0) return;
+  notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+  QObject::connect(notifier_.get(), &QSocketNotifier::activated, notifier_.get(),
+                   [fd = fd_, on_signal = std::move(on_signal)] {
+                     signalfd_siginfo info;
+                     while (read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+                     }
+                     on_signal();
+                   });
+}
+#else
+termination_signals::termination_signals() = default;
+termination_signals::~termination_signals() = default;
+void termination_signals::watch(std::function<void()>) {}
+#endif
+
+services desktop_services(std::ostream& console) {
+  services s;
+  s.run = [&console](fit::fit_context& ctx, std::string& data_file) {
+    return fit::ezfit(ctx, data_file, console);
+  };
+  s.make_plot = [](fit::fit_context& ctx, result_plot kind) {
+    switch (kind) {
+      case result_plot::xy:
+        plots::xyplot(ctx);
+        break;
+      case result_plot::residuals:
+        plots::resplot(ctx);
+        break;
+      case result_plot::kmapp_linear:
+        plots::lin_kmapp_i_plot(ctx);
+        break;
+      case result_plot::kmapp_hyperbolic:
+        plots::hyper_kmapp_i_plot(ctx);
+        break;
+      case result_plot::mc50:
+        plots::mc50plot(ctx);
+        break;
+    }
+  };
+  s.present_plot = [](toolkit::window_system& tk, const plotengine::pplot& plot) {
+    tk.show_plot_window(plot.title, [&plot](QPainter& painter, const QRect& area) {
+      toolkit::paint_plot(painter, plot, area);
+    });
+  };
+  return s;
+}
+
+int run_desktop(QApplication& app, termination_signals& termination, fit::fit_context& ctx,
+                services svc, timings pause, std::chrono::milliseconds grace) {
+  toolkit::window_system tk([] {
+    // Queued: the event loop may not be running yet when the program ends early.
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+  });
+  main_window shell(tk, ctx, std::move(svc), pause);
+
+  std::promise<int> finished;
+  std::future<int> exit_code = finished.get_future();
+  std::thread command_thread([&shell, &finished] { finished.set_value(shell.run()); });
+
+  termination.watch([&tk, &shell] {
+    if (QWidget* w = tk.widget(shell.main_window_id())) {
+      w->close();
+    } else {
+      tk.shut_down();
+    }
+  });
+
+  app.exec();
+  tk.shut_down();  // every wait of the command thread returns now
+
+  if (exit_code.wait_for(grace) != std::future_status::ready) {
+    // The command thread is inside a computation that cannot be interrupted.
+    std::quick_exit(0);
+  }
+  command_thread.join();
+  return exit_code.get();
+}
+
+}  // namespace inhibra::shell

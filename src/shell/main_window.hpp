@@ -1,0 +1,106 @@
+#pragma once
+// The desktop program's main routine: the main window with its menu bar and
+// results panel, the splash screen, and the command loop that executes one menu
+// command at a time on the command thread.
+//
+// Menu entries only store a command code (the weighting entries also set the
+// weighting switch) and wake the loop; the loop polls every few milliseconds and
+// runs the command. A command chosen while another one runs is lost, except quit,
+// which ends the program as soon as the running command returns.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "fit/fit_context.hpp"
+#include "shell/gui_frontend.hpp"
+#include "shell/shell_state.hpp"
+
+namespace inhibra::toolkit {
+class window_system;
+}
+
+namespace inhibra::shell {
+
+// The columns of the menu-state table: which entries a state offers.
+enum class menu_column { start, open, open_cancelled, clear_file_open, run_done, save };
+
+class main_window {
+ public:
+  main_window(toolkit::window_system& tk, fit::fit_context& ctx, services svc, timings pause = {});
+  ~main_window();
+  main_window(const main_window&) = delete;
+  main_window& operator=(const main_window&) = delete;
+
+  // Start-up, then the command loop until quit or until the main window is closed;
+  // closes the main window and returns the exit code. Runs on the command thread.
+  int run();
+
+  // The menu handlers (window thread, or any thread): each stores its command code
+  // and wakes the loop; nothing else.
+  void handle_quit() { post(command::quit); }
+  void handle_run() { post(command::run); }
+  void handle_save() { post(command::save); }
+  void handle_print() { post(command::print); }
+  void handle_open() { post(command::open); }
+  void handle_about() { post(command::about); }
+  void handle_models() { post(command::models); }
+  void handle_clear() { post(command::clear); }
+  void handle_example() { post(command::example); }
+  void handle_mechanism() { post(command::mechanism); }
+  void handle_plot() { post(command::plot); }
+  void handle_none() { post(command::none); }
+  void handle_data() { post(command::data); }
+  void handle_weight_on();
+  void handle_weight_off();
+  void handle_model_lib() { post(command::model_lib); }
+  void handle_resplot() { post(command::resplot); }
+  void handle_kmapplot() { post(command::kmapplot); }
+  void handle_help() { post(command::help); }
+  void handle_mc50() { post(command::mc50); }
+  void handle_mc50plot() { post(command::mc50plot); }
+
+  // Stores any code, as a menu entry would, and wakes the loop. A pending quit is
+  // never replaced.
+  void post(std::int32_t code);
+  void post(command c) { post(code(c)); }
+
+  // Ids once start-up has made them (-1 before).
+  [[nodiscard]] int main_window_id() const { return main_id_.load(); }
+  [[nodiscard]] int text_panel_id() const { return panel_id_.load(); }
+  // True from the first pass of the command loop until it ends.
+  [[nodiscard]] bool in_command_loop() const { return looping_.load(); }
+  // Number of commands (other than "nothing") executed so far.
+  [[nodiscard]] int commands_completed() const { return completed_.load(); }
+
+ private:
+  void start_up();
+  void build_menus();
+  void command_loop();
+  void execute(std::int32_t code);
+  void set_menu_state(menu_column column);
+  void set_weight_entries();
+
+  void command_run();
+  void command_open();
+  void command_save();
+  void command_clear();
+  void command_edit();
+  void command_weight(bool on);
+  void command_plot(result_plot kind);
+
+  toolkit::window_system& tk_;
+  fit::fit_context& ctx_;
+  services svc_;
+  timings pause_;
+  shell_state st_;
+  std::unique_ptr<gui_frontend> frontend_;
+  fit::frontend* previous_frontend_ = nullptr;
+  std::atomic<int> main_id_{-1};
+  std::atomic<int> panel_id_{-1};
+  std::atomic<bool> looping_{false};
+  std::atomic<int> completed_{0};
+  int exit_code_ = 0;
+};
+
+}  // namespace inhibra::shell

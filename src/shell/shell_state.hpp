@@ -1,0 +1,161 @@
+#pragma once
+// The desktop program's own state: the pending command and its codes, the file
+// names, the menu entry ids, the child-window registry, and the services the
+// shell calls for a run and for the result plots.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "fit/fit_context.hpp"
+#include "fit/run_status.hpp"
+
+namespace inhibra::plotengine {
+class pplot;
+}
+
+namespace inhibra::toolkit {
+class window_system;
+}
+
+namespace inhibra::shell {
+
+// Command codes stored by the menu entries and executed by the command loop.
+enum class command : std::int32_t {
+  quit = 0,
+  run = 1,
+  save = 2,
+  print = 3,
+  open = 4,
+  about = 5,
+  models = 6,
+  clear = 7,
+  example = 8,
+  mechanism = 9,
+  plot = 10,
+  none = 11,
+  data = 12,
+  weight_on = 13,
+  weight_off = 14,
+  model_lib = 15,
+  resplot = 16,
+  kmapplot = 17,
+  help = 19,
+  mc50 = 20,
+  mc50plot = 21,
+};
+inline constexpr std::int32_t no_command = -1;  // pending command before the first one
+
+[[nodiscard]] constexpr std::int32_t code(command c) {
+  return static_cast<std::int32_t>(c);
+}
+
+// The result plots the shell's plot commands draw from the fit context.
+enum class result_plot { xy, residuals, kmapp_linear, kmapp_hyperbolic, mc50 };
+
+// What the shell calls outside itself. Empty functions do nothing (a run then
+// succeeds without writing anything).
+struct services {
+  // The fit of the selected models on `data_file` (which the run may normalise in
+  // place); returns the run status.
+  std::function<fit::run_status(fit::fit_context&, std::string& data_file)> run;
+  // Draws one result plot from the fit context and shows it; returns once the
+  // person has closed its window.
+  std::function<void(fit::fit_context&, result_plot)> make_plot;
+  // Shows a finished chart in a plot window and returns once it is closed; used for
+  // every chart a run shows through the fit context's front end.
+  std::function<void(toolkit::window_system&, const plotengine::pplot&)> present_plot;
+};
+
+// The program's pauses in milliseconds. Tests shorten them.
+struct timings {
+  int poll = 3;           // longest wait of the command loop between two passes
+  int splash = 2000 * 4;  // how long the splash screen stays unless dismissed
+  int settle = 500;       // pause before a plot and after loading the results
+  int flush = 1000;       // each of the two pauses while the results file is loaded
+};
+
+// Ids of every menu and menu entry, by the text the person sees.
+struct menu_ids {
+  int bar = -1;
+  int file = -1;
+  int file_open = -1;
+  int file_edit = -1;
+  int file_run = -1;
+  int file_xy_plot = -1;
+  int file_clear = -1;
+  int file_save = -1;
+  int file_print = -1;
+  int file_mechanism = -1;
+  int file_model_library = -1;
+  int file_mc50 = -1;
+  int file_example = -1;
+  int file_about = -1;
+  int file_quit = -1;
+  int bar_open = -1;
+  int bar_models = -1;
+  int weight = -1;
+  int weight_on = -1;
+  int weight_off = -1;
+  int bar_run = -1;
+  int bar_clear = -1;
+  int bar_xy_plot = -1;
+  int bar_residuals = -1;
+  int bar_kmapp_plot = -1;
+  int bar_mc50_plot = -1;
+  int bar_help = -1;
+  int bar_about = -1;
+  int bar_quit = -1;
+};
+
+// Open child windows (dialogs) by slot: slot_count 1 to 255 hold a window id or -1 (free);
+// slot 256 holds the main window's id.
+class child_windows {
+ public:
+  static constexpr int slot_count = 256;
+
+  // Frees every slot and stores the main window in the last one.
+  void reset(int main_window);
+  // Stores `id` in the first free slot 1..255; returns the slot, or 0 when none is free.
+  int add(int id);
+  // The id in `slot` (1..256), -1 when free.
+  [[nodiscard]] int at(int slot) const;
+  // Frees `slot`.
+  void free(int slot);
+  // The first slot 1..255 that holds a window, 0 when none does.
+  [[nodiscard]] int first_used() const;
+  // closeallchilds: closes every registered child window, frees its slot and makes
+  // the main window current.
+  void close_all(toolkit::window_system& tk);
+
+ private:
+  std::array<int, slot_count> ids_ = [] {
+    std::array<int, slot_count> a{};
+    a.fill(-1);
+    return a;
+  }();
+};
+
+// The shell's state for the program's whole life. Only `pending` is touched by the
+// window thread (menu callbacks); everything else belongs to the command thread.
+struct shell_state {
+  std::atomic<std::int32_t> pending{no_command};  // code of the command to execute next
+  std::int32_t data_file_open = 0;                // 1 after a data file was chosen
+  std::string data_file_name = "data.in";         // the name a run is given
+  std::string editor_file_name;                   // the file the edit command opens
+  std::string results_file_name;                  // the last results file shown (print)
+  int text_panel = -1;                            // id of the results text panel
+  std::string main_title = "Inhibra: Enzyme Inhibition Modeling Software";
+  menu_ids menus;
+  int main_window = -1;
+
+  std::string filenamedata = "Data.in";         // data file name of the last open or run
+  std::string filenameresults = "Results.out";  // results file name of the last load
+  std::string filenamepath;                     // folder of the data file chosen last
+  std::string exepath;                          // working folder at start-up, with separator
+  child_windows children;
+  int idactivewin = 0;  // the main window's active drawing page
+};
+
+}  // namespace inhibra::shell

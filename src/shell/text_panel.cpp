@@ -1,0 +1,167 @@
+#include "shell/text_panel.hpp"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "data/file_names.hpp"
+#include "shell/editor.hpp"
+#include "strings/text.hpp"
+#include "toolkit/window_system.hpp"
+
+namespace inhibra::shell {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view crlf = "\r\n";
+
+// The working folder followed by the platform's separator.
+std::string working_folder() {
+  std::error_code ec;
+  std::string folder = fs::current_path(ec).string();
+  if (folder.empty() || folder.back() != fs::path::preferred_separator) {
+    folder += static_cast<char>(fs::path::preferred_separator);
+  }
+  return folder;
+}
+
+bool file_exists(const std::string& name) {
+  std::error_code ec;
+  return !name.empty() && fs::is_regular_file(name, ec);
+}
+
+}  // namespace
+
+std::string saved_text_name(std::string_view data_name) {
+  const std::string name(strings::trim_both(data_name));
+  const auto component = name.find_last_of("/\\");
+  const auto start = component == std::string::npos ? 0 : component + 1;
+  const auto dot = name.rfind('.');
+  if (dot == std::string::npos || dot < start) return name + ".txt";
+  return name.substr(0, dot + 1) + "txt";
+}
+
+std::string panel_line(std::string_view file_line) {
+  if (!file_line.empty() && file_line.back() == '\r') file_line.remove_suffix(1);
+  if (file_line.size() > static_cast<std::size_t>(panel_line_length)) {
+    file_line = file_line.substr(0, panel_line_length);
+  }
+  // A line of 150 characters or more keeps its break: the next line must not be
+  // glued onto the cut one.
+  return std::string(strings::trim(file_line)) + std::string(crlf);
+}
+
+bool openfile(toolkit::window_system& tk, shell_state& st) {
+  std::string name;
+  std::string folder = working_folder();
+  std::error_code ec;
+  fs::current_path(folder, ec);
+  name = folder + "*.in";
+  if (tk.dlgopenfile(name, "*.in", "*.in", "Enter data file") == 0) {
+    st.filenamepath = folder;
+    st.data_file_name = "DATA.IN";
+    st.filenamedata = "DATA.IN";
+    return false;
+  }
+  // The chosen file's folder becomes the working folder. The name keeps its case:
+  // on a case-sensitive file system another case names another file.
+  const fs::path chosen(std::string(strings::trim_both(name)));
+  folder = chosen.parent_path().string();
+  if (!folder.empty()) fs::current_path(folder, ec);
+  folder = working_folder();
+  st.filenamepath = folder;
+  st.data_file_name = chosen.string();
+  st.filenamedata = st.data_file_name;
+  tk.setwindowtitle(st.main_window, st.data_file_name);
+  return true;
+}
+
+bool readtext(toolkit::window_system& tk, shell_state& st, const std::string& data_name,
+              const timings& pause) {
+  const std::string results = data::results_name(data_name);
+  {
+    // Opened for appending, so a missing file is created and nothing is lost.
+    std::ofstream probe(results, std::ios::binary | std::ios::app);
+    if (!probe) {
+      tk.dlgmessage(toolkit::information_box,
+                    strings::join_crlf({"Textbox Data File Read - Fatal error!",
+                                        "Could not open the output file " + results}));
+      return false;
+    }
+    write2textbox(tk, st.text_panel, results);
+    tk.startidle(pause.flush);
+    probe.flush();
+    tk.startidle(pause.flush);
+  }
+  st.editor_file_name = data_name;
+  st.filenamedata = data_name;
+  st.results_file_name = results;
+  st.filenameresults = results;
+  return true;
+}
+
+void write2textbox(toolkit::window_system& tk, int panel, const std::string& file_name) {
+  tk.enabletextbox(panel, true);
+  tk.settextboxfocused(panel);
+  tk.settextboxvisible(panel, true);
+  std::ifstream in(file_name, std::ios::binary);
+  std::string line;
+  bool first = true;
+  while (std::getline(in, line)) {
+    if (first) {
+      first = false;  // the report's first line is not shown
+      continue;
+    }
+    tk.inserttextboxtext(panel, panel_line(line));
+  }
+}
+
+void cleartext(toolkit::window_system& tk, const shell_state& st) {
+  const int length = tk.gettextboxlength(st.text_panel);
+  const std::string contents = tk.gettextboxcontents(st.text_panel);
+  tk.settextboxcontents(st.text_panel, "");
+  if (static_cast<int>(contents.size()) != length) tk.settextboxcontents(st.text_panel, "");
+}
+
+void savetext(toolkit::window_system& tk, const shell_state& st) {
+  std::string name = saved_text_name(st.data_file_name);
+  if (tk.dlgsavefile(name, "*.txt", "*.txt", "Save Data") == 0) return;
+  const std::string text = tk.gettextboxcontents(st.text_panel);
+  if (!writelines(name, text)) {
+    tk.dlgmessage(toolkit::warning_box,
+                  strings::join_crlf({"The results could not be saved in", name}));
+  }
+}
+
+bool writelines(const std::string& file_name, std::string_view text) {
+  std::ofstream out(file_name, std::ios::binary | std::ios::trunc);
+  if (!out) return false;
+  out << text;
+  if (!text.empty() && !text.ends_with(crlf)) {
+    if (text.back() == '\r') {
+      out << '\n';
+    } else {
+      out << crlf;
+    }
+  }
+  out.flush();
+  return static_cast<bool>(out);
+}
+
+void printscreen(toolkit::window_system& tk, const shell_state& st) {
+  editfile(tk, st.results_file_name, st.menus.file_print);
+}
+
+void editfile(toolkit::window_system& tk, const std::string& file_name, int menu_entry) {
+  // The program holds no file open between commands, so the editor may write it.
+  const std::string name(strings::trim_both(file_name));
+  if (!file_exists(name)) {
+    tk.enablemenuitem(menu_entry, false);
+    return;
+  }
+  if (!start_editor(name)) tk.dlgmessage(toolkit::information_box, no_editor_message(name));
+}
+
+}  // namespace inhibra::shell

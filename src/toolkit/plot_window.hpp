@@ -1,0 +1,89 @@
+#pragma once
+// The window that shows one chart: 800 x 600 pixels, the chart's title as window
+// title, and a "File" menu to save the picture (BMP unless the name asks for PNG,
+// SVG or PDF), to print it and to close the window. The chart is drawn by a
+// callback into whatever rectangle the window (or the file, or the page) offers,
+// so resizing the window redraws it at the new size.
+#include <QMainWindow>
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+class QAction;
+class QPainter;
+class QPrinter;
+
+namespace inhibra::toolkit {
+
+// Draws a chart into `area` of the painter's device.
+using plot_drawer = std::function<void(QPainter& painter, const QRect& area)>;
+
+// Size of a new plot window's drawing area.
+inline constexpr int plot_window_width = 800;
+inline constexpr int plot_window_height = 600;
+
+// How a picture is written, chosen by the file name's extension.
+enum class picture_format { bmp, png, svg, pdf, other };
+[[nodiscard]] picture_format picture_format_of(const QString& file_name);
+// The name with ".bmp" added when its last component has no extension.
+[[nodiscard]] QString with_default_picture_extension(const QString& file_name);
+
+// Writes the chart, drawn at `size`, to `file_name` in the format its extension names
+// (BMP when it has none; other extensions that Qt can write as images are honoured).
+// Returns false when the file could not be written.
+bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw);
+// Prints the chart drawn at `size`, scaled to fit the printer's page.
+void print_drawing(QPrinter& printer, QSize size, const plot_drawer& draw);
+
+// The drawing area of a plot window.
+class PlotCanvas : public QWidget {
+  Q_OBJECT
+
+ public:
+  PlotCanvas(plot_drawer draw, QWidget* parent);
+  [[nodiscard]] const plot_drawer& drawer() const { return draw_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  plot_drawer draw_;
+};
+
+class PlotWindow : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  PlotWindow(const QString& title, plot_drawer draw, QWidget* parent = nullptr);
+
+  [[nodiscard]] PlotCanvas* canvas() const { return canvas_; }
+  [[nodiscard]] QAction* saveAction() const { return save_; }
+  [[nodiscard]] QAction* printAction() const { return print_; }
+  [[nodiscard]] QAction* closeAction() const { return close_; }
+
+  // Saves the picture as shown now (the window's drawing size) under `file_name`.
+  bool saveAs(const QString& file_name);
+  // Prints the picture as shown now.
+  void printOn(QPrinter& printer);
+
+  // Told once when the window has closed.
+  std::function<void()> onClosed;
+
+ public slots:
+  // "Save As...": asks for a name (BMP offered first) and saves.
+  void chooseFileAndSave();
+  // "Print...": the system print dialog, then printing.
+  void choosePrinterAndPrint();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  PlotCanvas* canvas_;
+  QAction* save_;
+  QAction* print_;
+  QAction* close_;
+  bool closed_ = false;
+};
+
+}  // namespace inhibra::toolkit

@@ -1,0 +1,226 @@
+#pragma once
+// The windowing operations the desktop program calls, on Qt Widgets: windows with
+// ids and a current window, drawing state, menus whose entries call back, the
+// multi-line text box, check boxes, buttons, message boxes, file dialogs, the
+// per-window wake-up event and plot windows.
+//
+// Threads: the Qt event loop's thread is the window thread; it owns every widget
+// and runs every callback (menu entries, buttons, window closing). Any other
+// thread (the command thread) may call every operation: the work runs on the
+// window thread and the caller waits for it. The wake-up operations (startidle,
+// stopidle, loop) block or signal directly and never wait for the window thread.
+//
+// Ending: closing a window made with closeflag ends the program. From then on no
+// operation waits any more: every wake-up wait returns at once, dialogs still open
+// are closed, and calls from other threads return default values.
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "toolkit/plot_window.hpp"
+#include "toolkit/wake_event.hpp"
+#include "toolkit/window_thread.hpp"
+
+class QWidget;
+class QPlainTextEdit;
+
+namespace inhibra::toolkit {
+
+class ToolkitWindow;
+
+// Colour codes: 0 to 15 are the classic sixteen colours (0 black, 15 white);
+// creatergb gives codes for any other colour.
+inline constexpr int black = 0;
+inline constexpr int white = 15;
+
+// Text justification codes for settextjustify.
+inline constexpr int left_text = 0;
+inline constexpr int center_text = 1;
+inline constexpr int right_text = 2;
+inline constexpr int bottom_text = 0;
+inline constexpr int top_text = 2;
+
+// Fonts for settextstyle: the fixed-pitch font lines up columns of text.
+inline constexpr int fixed_pitch_font = 6;
+inline constexpr int gui_font = 7;
+
+// Message box kinds (any other code gives a plain box titled "Message").
+inline constexpr int information_box = 1;
+inline constexpr int warning_box = 2;
+inline constexpr int error_box = 3;
+
+class window_system {
+ public:
+  // `end_program` runs on the window thread when a window made with closeflag has
+  // closed (a desktop program quits its event loop there).
+  explicit window_system(std::function<void()> end_program);
+  // On the window thread, after every other thread has stopped calling.
+  ~window_system();
+  window_system(const window_system&) = delete;
+  window_system& operator=(const window_system&) = delete;
+
+  // --- screen ---------------------------------------------------------------------
+  // Sizes given to the operations are in pixels of a 96-dpi screen scaled by
+  // scaledpi; Qt handles high-density screens itself.
+  void setapplicationdpiaware();
+  [[nodiscard]] int getmaxwidth();   // usable screen width in pixels
+  [[nodiscard]] int getmaxheight();  // usable screen height in pixels
+  [[nodiscard]] int scaledpi(int value);
+
+  // --- windows ----------------------------------------------------------------------
+  // Creates and shows a window whose client area is width x height pixels at (left,
+  // top) in screen pixels (a negative position lets the system choose) and makes it
+  // the current window. `double_buffer` is accepted for completeness (drawing is
+  // always double buffered). With `closeflag`, closing the window ends the program.
+  int initwindow(int width, int height, std::string_view title, int left, int top,
+                 bool double_buffer, bool closeflag);
+  void closewindow(int id);
+  void setcurrentwindow(int id);
+  [[nodiscard]] int getcurrentwindow() const;
+  void enablewindow(int id, bool flag);
+  void setwindowtitle(std::string_view title);  // the current window
+  void setwindowtitle(int id, std::string_view title);
+  // The current window's title-bar close handler: returning 0 keeps the window open.
+  void setwindowsystemclosecallback(std::function<int()> handler);
+  // Called (on the window thread) on a mouse click or a key press in the current
+  // window's client area.
+  void setwindowinputcallback(std::function<void()> handler);
+  [[nodiscard]] int getactivepage();
+  void setactivepage(int page);
+  // Repaints the current window if anything was drawn since the last refresh. The
+  // command loop calls it hundreds of times a second, so it costs nothing otherwise.
+  void refreshall();
+
+  // --- drawing state of the current window -----------------------------------------
+  void setcolor(int color);
+  void setbkcolor(int color);
+  [[nodiscard]] static int creatergb(int red, int green, int blue);
+  void clearviewport();  // fills the client area with the background colour
+  // font: 6 fixed pitch, 7 the system's GUI font, others the application font;
+  // size: character height in pixels. Text boxes take the style current at creation.
+  void settextstyle(int font, int direction, int size);
+  void settextjustify(int horizontal, int vertical);
+  void outtextxy(int x, int y, std::string_view text);
+  [[nodiscard]] int textwidth(std::string_view text);
+  [[nodiscard]] int textheight(std::string_view text);
+  // The same for a given font and size, without touching any window's state.
+  [[nodiscard]] int textwidth(int font, int size, std::string_view text);
+  [[nodiscard]] int textheight(int font, int size);
+
+  // --- menus of the current window ----------------------------------------------------
+  // parent -1 makes the window's menu bar (the root); a menu under the bar is a
+  // drop-down. Entries directly on the bar are commands. Ids are never reused. The
+  // window widens (up to the screen's width) so that the bar shows every entry.
+  int addmenu(std::string_view title, int parent);
+  int addmenuitem(std::string_view title, int parent, std::function<void()> callback);
+  // Greys a menu or entry out (it never calls back) or restores it.
+  void enablemenuitem(int id, bool flag);
+
+  // --- multi-line text box (line breaks are CR LF in and out) ------------------------
+  // Placed in the current window; it keeps its distances to the window's edges when
+  // the window is resized.
+  int createmultilinetextbox(int left, int top, int width, int height, bool wordwrap);
+  void enabletextbox(int id, bool flag);
+  void settextboxfocused(int id);
+  void settextboxvisible(int id, bool flag);
+  [[nodiscard]] int gettextboxlength(int id);  // length of the contents in bytes
+  [[nodiscard]] std::string gettextboxcontents(int id);
+  void settextboxcontents(int id, std::string_view text);
+  void inserttextboxtext(int id, std::string_view text);  // at the end; the view follows
+  void settextboxcursorposition(int id, int position);    // and shows it
+
+  // --- check boxes and buttons in the current window ---------------------------------
+  // Check box labels use the fixed-pitch font so that labels padded with blanks line up.
+  int createcheckbox_nohandler(int x, int y, int width, int height, std::string_view label);
+  // Width a check box with `label` needs when its text is `size` pixels high.
+  [[nodiscard]] int checkboxwidth(std::string_view label, int size);
+  // Width a button with `label` needs in the GUI font `size` pixels high.
+  [[nodiscard]] int buttonwidth(std::string_view label, int size);
+  [[nodiscard]] bool checkboxischecked(int id);
+  void checkboxsetchecked(int id, bool flag);
+  void setcheckboxvisible(int id, bool flag);
+  int createbutton(int x, int y, int width, int height, std::string_view label,
+                   std::function<void()> callback);
+
+  // --- dialogs ------------------------------------------------------------------------
+  // A modal message box; returns when dismissed. Lines are separated by CR LF.
+  void dlgmessage(int kind, std::string_view text);
+  // File dialogs. `name` in: a suggested name or a folder followed by a pattern; out:
+  // the chosen file. Return 1 when the person confirmed, 0 when cancelled.
+  int dlgopenfile(std::string& name, std::string_view filter_name, std::string_view pattern,
+                  std::string_view title);
+  int dlgsavefile(std::string& name, std::string_view filter_name, std::string_view pattern,
+                  std::string_view title);
+
+  // --- wake-up event of the current window --------------------------------------------
+  // Waits until the current window's event is set or `milliseconds` passed (the
+  // window thread goes on handling events); an event found set is reset.
+  void startidle(int milliseconds);
+  // Sets the current window's event; callable from callbacks.
+  void stopidle();
+  // Sets the event of window `id`.
+  void stopidle(int id);
+  // Like startidle without a time limit.
+  void loop();
+
+  // --- plot windows -------------------------------------------------------------------
+  // Shows the chart in a plot window titled `title` (line breaks become blanks) and
+  // returns once the person has closed it (or the program is ending).
+  void show_plot_window(std::string_view title, plot_drawer draw);
+
+  // --- program end --------------------------------------------------------------------
+  // Stops every wait, closes every window and dialog and stops sending work to the
+  // window thread. Runs `end_program` when called on the window thread.
+  void shut_down();
+  [[nodiscard]] bool closing() const { return closing_.load(); }
+
+  // The widget of window `id`, for tests and for parenting dialogs (window thread).
+  [[nodiscard]] QWidget* widget(int id) const;
+
+ private:
+  struct control {
+    int window = -1;
+    QWidget* widget = nullptr;  // owned by the window's canvas
+  };
+
+  std::shared_ptr<wake_event> event_of(int id) const;
+  ToolkitWindow* window(int id) const;     // window thread only
+  QPlainTextEdit* text_box(int id) const;  // window thread only
+  ToolkitWindow* current() const;          // window thread only
+  QWidget* dialog_parent() const;          // window thread only
+  void forget_window(int id);              // window thread only
+  int store_control(std::map<int, control>& table, control c);
+  void window_closed(ToolkitWindow* w);
+  void close_everything();
+
+  std::function<void()> end_program_;
+  window_thread thread_;
+  std::atomic<bool> closing_{false};
+  std::atomic<int> current_{-1};
+  std::atomic<bool> drawn_{false};  // something was drawn since the last refreshall
+
+  // Wake-up events by window id; reached from every thread.
+  mutable std::mutex events_mutex_;
+  std::map<int, std::shared_ptr<wake_event>> events_;
+  std::vector<std::shared_ptr<wake_event>> plot_events_;
+
+  // Window-thread state.
+  int next_window_ = 0;
+  int next_menu_ = 0;
+  std::map<int, QPointer<ToolkitWindow>> windows_;
+  std::map<int, QObject*> menus_;  // QMenuBar, QMenu or QAction
+  std::map<int, int> menu_window_;
+  std::map<int, control> text_boxes_;
+  std::map<int, control> check_boxes_;
+  std::map<int, control> buttons_;
+  std::vector<QPointer<QWidget>> plot_windows_;
+};
+
+}  // namespace inhibra::toolkit

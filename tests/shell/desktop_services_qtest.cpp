@@ -1,0 +1,83 @@
+// The desktop program's real services behind the real shell: a run of the example
+// data file shows the model's plot window and waits for it, loads the report, and
+// the plot commands show their charts.
+#include <QTest>
+#include <filesystem>
+#include <sstream>
+
+#include "shell/desktop.hpp"
+#include "shell/shell_harness.hpp"
+#include "support/qt_test_main.hpp"
+#include "support/qt_wait.hpp"
+#include "support/temp_dir.hpp"
+#include "toolkit/plot_window.hpp"
+
+using namespace inhibra;
+using support::running_shell;
+
+namespace {
+
+toolkit::PlotWindow* open_plot_window() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* p = qobject_cast<toolkit::PlotWindow*>(w); p != nullptr && p->isVisible()) return p;
+  }
+  return nullptr;
+}
+
+// Colours in a grab of the window's chart; a drawn chart has many.
+int colours_shown(toolkit::PlotWindow* w) {
+  const QImage shown = w->canvas()->grab().toImage();
+  QSet<QRgb> colours;
+  for (int y = 0; y < shown.height(); y += 3) {
+    for (int x = 0; x < shown.width(); x += 3)
+      colours.insert(shown.pixel(x, y));
+  }
+  return static_cast<int>(colours.size());
+}
+
+}  // namespace
+
+class DesktopServicesTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void runOfTheExampleShowsItsPlotAndReport() {
+    support::temp_dir dir;
+    const auto data = dir.path() / "Data.in";
+    std::filesystem::copy_file(std::filesystem::path(INHIBRA_SOURCE_DIR) / "examples/Data.in",
+                               data);
+    std::ostringstream console;
+    running_shell app(shell::desktop_services(console));
+    support::select_models(*app.ctx, {2});
+    QVERIFY(app.start());
+    QVERIFY(support::open_data_file(app, data.string()));
+
+    const int before = app.done();
+    QVERIFY(app.choose("Run"));
+    // The fit of model 2 is shown, and the run waits for its window.
+    QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }, 60000));
+    toolkit::PlotWindow* plot = open_plot_window();
+    QVERIFY(plot->windowTitle().startsWith("2- "));
+    QVERIFY(support::wait_until([&] { return colours_shown(plot) > 4; }));
+    support::pump_events(100);
+    QCOMPARE(app.done(), before);
+    plot->closeAction()->trigger();
+    QVERIFY(app.wait_done(before, 60000));
+
+    // The report is in the panel and beside the data file.
+    QVERIFY(std::filesystem::exists(dir.path() / "Data.out"));
+    QVERIFY(app.panel_text().contains("RESULTS FILE"));
+    QVERIFY(app.action("Ca/Sp_Plot")->isEnabled());  // four curves
+
+    // A plot command after the run.
+    const int again = app.done();
+    QVERIFY(app.choose("Residuals"));
+    QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }));
+    QVERIFY(open_plot_window()->windowTitle().contains("Residuals"));
+    open_plot_window()->close();
+    QVERIFY(app.wait_done(again));
+  }
+};
+
+INHIBRA_QT_TEST(DesktopServicesTest)
+#include "desktop_services_qtest.moc"

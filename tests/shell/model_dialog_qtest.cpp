@@ -1,0 +1,212 @@
+// The model-selection dialog: its boxes show the selection, its four selection
+// buttons change boxes and selection at once, single ticks count only on "Close",
+// the title bar cannot close it, and it fits its contents.
+#include <QTest>
+
+#include "shell/model_dialog.hpp"
+#include "shell/shell_harness.hpp"
+#include "support/qt_test_main.hpp"
+#include "support/qt_wait.hpp"
+
+using namespace inhibra;
+using support::running_shell;
+
+namespace {
+
+// Ticks of the ten boxes, in model order.
+QList<bool> ticks(QWidget* dialog) {
+  QList<bool> out;
+  for (auto* box : dialog->findChildren<QCheckBox*>())
+    out << box->isChecked();
+  return out;
+}
+
+QList<bool> selection(const fit::fit_context& ctx) {
+  QList<bool> out;
+  for (const auto& k : ctx.imdl)
+    out << (k.load() != 0);
+  return out;
+}
+
+QList<bool> models_ticked(std::initializer_list<int> models) {
+  QList<bool> out(10, false);
+  for (int k : models)
+    out[k - 1] = true;
+  return out;
+}
+
+// Opens the dialog through the "Models" bar entry.
+QWidget* open_dialog(running_shell& app) {
+  if (!app.choose("Models")) return nullptr;
+  support::wait_until([] { return support::model_dialog_window() != nullptr; });
+  return support::model_dialog_window();
+}
+
+bool close_dialog(running_shell& app) {
+  const int before = app.done();
+  return support::press_dialog_button("Close") && app.wait_done(before);
+}
+
+}  // namespace
+
+class ModelDialogTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void labelsAreTheTenModelsInOrder() {
+    for (std::size_t k = 0; k < shell::model_labels.size(); ++k) {
+      QCOMPARE(shell::model_labels[k].size(), std::size_t{71});
+      const QString number = QString::number(k + 1);
+      QVERIFY(QString::fromUtf8(shell::model_labels[k].data(), 71).startsWith(number));
+    }
+    running_shell app;
+    QVERIFY(app.start());
+    QWidget* dialog = open_dialog(app);
+    QVERIFY(dialog != nullptr);
+    const auto boxes = dialog->findChildren<QCheckBox*>();
+    for (int k = 0; k < 10; ++k) {
+      QCOMPARE(boxes[k]->text(), QString::fromUtf8(shell::model_labels[k].data(), 71));
+    }
+    QStringList buttons;
+    for (auto* b : dialog->findChildren<QPushButton*>())
+      buttons << b->text();
+    QCOMPARE(buttons, QStringList({"Linear", "Hyperbolic", "All Models", "Clear", "Close"}));
+    QCOMPARE(dialog->windowTitle(), QString("Inhibra"));
+    QVERIFY(close_dialog(app));
+  }
+
+  void opensWithTheSelectedModelsTicked() {
+    running_shell app;
+    support::select_models(*app.ctx, {2, 7});
+    QVERIFY(app.start());
+    QWidget* dialog = open_dialog(app);
+    QVERIFY(dialog != nullptr);
+    QVERIFY(support::wait_until([&] { return ticks(dialog) == models_ticked({2, 7}); }));
+    QVERIFY(close_dialog(app));
+    QCOMPARE(selection(*app.ctx), models_ticked({2, 7}));
+  }
+
+  void buttonsChangeBoxesAndSelectionAtOnce() {
+    running_shell app;
+    QVERIFY(app.start());
+    QWidget* dialog = open_dialog(app);
+    QVERIFY(dialog != nullptr);
+
+    QVERIFY(support::press_dialog_button("All Models"));
+    QCOMPARE(ticks(dialog), models_ticked({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+    QCOMPARE(selection(*app.ctx), models_ticked({1, 2, 3, 4, 5, 6, 7, 8, 9, 10}));
+
+    QVERIFY(support::press_dialog_button("Linear"));
+    QCOMPARE(ticks(dialog), models_ticked({1, 2, 3, 4}));
+    QCOMPARE(selection(*app.ctx), models_ticked({1, 2, 3, 4}));
+
+    QVERIFY(support::press_dialog_button("Hyperbolic"));
+    QCOMPARE(ticks(dialog), models_ticked({5, 6, 7, 8, 9, 10}));
+    QCOMPARE(selection(*app.ctx), models_ticked({5, 6, 7, 8, 9, 10}));
+
+    QVERIFY(support::press_dialog_button("Clear"));
+    QCOMPARE(ticks(dialog), models_ticked({}));
+    QCOMPARE(selection(*app.ctx), models_ticked({}));
+
+    QVERIFY(close_dialog(app));
+    QCOMPARE(selection(*app.ctx), models_ticked({}));
+  }
+
+  void singleTicksCountOnlyOnClose() {
+    running_shell app;
+    support::select_models(*app.ctx, {1});
+    QVERIFY(app.start());
+    QWidget* dialog = open_dialog(app);
+    QVERIFY(dialog != nullptr);
+    QVERIFY(support::wait_until([&] { return ticks(dialog) == models_ticked({1}); }));
+    auto boxes = dialog->findChildren<QCheckBox*>();
+    boxes[0]->setChecked(false);
+    boxes[8]->setChecked(true);
+    support::pump_events(20);
+    QCOMPARE(selection(*app.ctx), models_ticked({1}));
+    QVERIFY(close_dialog(app));
+    QCOMPARE(selection(*app.ctx), models_ticked({9}));
+  }
+
+  void titleBarCannotCloseIt() {
+    running_shell app;
+    QVERIFY(app.start());
+    QWidget* dialog = open_dialog(app);
+    QVERIFY(dialog != nullptr);
+    QVERIFY(!app.window()->isEnabled());  // modal: the main window waits
+    dialog->close();
+    support::pump_events(20);
+    QVERIFY(dialog->isVisible());
+    QVERIFY(support::model_dialog_window() == dialog);
+    QVERIFY(close_dialog(app));
+    QVERIFY(support::wait_until([] { return support::model_dialog_window() == nullptr; }));
+    QVERIFY(app.window()->isEnabled());
+  }
+
+  void closingWithNothingTickedMakesRunAskAgain() {
+    support::fake_fit fit;
+    running_shell app(fit.services());
+    QVERIFY(app.start());
+    QWidget* dialog = open_dialog(app);
+    QVERIFY(dialog != nullptr);
+    QVERIFY(close_dialog(app));
+    QCOMPARE(selection(*app.ctx), models_ticked({}));
+    app.shell.handle_run();  // directly: no data file is needed to reach the dialog
+    QVERIFY(support::wait_until([] { return support::model_dialog_window() != nullptr; }));
+    QVERIFY(close_dialog(app));
+    QCOMPARE(fit.runs.load(), 0);
+  }
+
+  void contentsFitInsideWithoutOverlapping() {
+    running_shell app;
+    QVERIFY(app.start());
+    QWidget* dialog = open_dialog(app);
+    QVERIFY(dialog != nullptr);
+    QWidget* client = dialog->findChild<QCheckBox*>()->parentWidget();
+    const QRect inside = client->rect();
+    QList<QRect> taken;
+    for (QWidget* w : client->findChildren<QWidget*>()) {
+      if (qobject_cast<QCheckBox*>(w) == nullptr && qobject_cast<QPushButton*>(w) == nullptr) {
+        continue;
+      }
+      QVERIFY2(inside.contains(w->geometry()),
+               qPrintable(w->objectName() + w->property("text").toString()));
+      QVERIFY2(w->width() >= w->sizeHint().width(),
+               qPrintable(w->property("text").toString() + QString::number(w->sizeHint().width())));
+      for (const QRect& r : taken)
+        QVERIFY(!r.intersects(w->geometry()));
+      taken << w->geometry();
+    }
+    QCOMPARE(taken.size(), 15);
+    // The boxes are at least as large as asked for, one row apart.
+    const auto boxes = client->findChildren<QCheckBox*>();
+    const shell::dialog_geometry g = shell::model_dialog_geometry(app.tk);
+    QVERIFY(boxes[0]->width() >= 700);
+    QCOMPARE(boxes[1]->y() - boxes[0]->y(), g.row);
+    QCOMPARE(g.row, g.height / 15);
+    QVERIFY(close_dialog(app));
+  }
+
+  void buttonRowIsCentredWithTheGivenSpacing() {
+    shell::dialog_geometry g;
+    g.width = 1000;
+    g.button_width = 80;
+    g.button_step = 100;
+    QCOMPARE(g.button_x(0), 500 - 240);
+    QCOMPARE(g.button_x(1), 500 - 140);
+    QCOMPARE(g.button_x(2), 500 - 40);
+    QCOMPARE(g.button_x(3), 500 + 60);
+    QCOMPARE(g.button_x(4), 500 + 160);
+  }
+
+  void geometryIsAtLeastTheScreenShare() {
+    running_shell app;
+    QVERIFY(app.start());
+    const shell::dialog_geometry g = shell::model_dialog_geometry(app.tk);
+    QVERIFY(g.width >= static_cast<int>(static_cast<float>(app.tk.getmaxwidth()) / 3.7f));
+    QVERIFY(g.height >= static_cast<int>(static_cast<float>(app.tk.getmaxheight()) / 2.3f));
+  }
+};
+
+INHIBRA_QT_TEST(ModelDialogTest)
+#include "model_dialog_qtest.moc"

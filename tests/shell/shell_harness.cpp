@@ -1,0 +1,281 @@
+#include "shell/shell_harness.hpp"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <system_error>
+
+#include "support/qt_wait.hpp"
+
+namespace inhibra::support {
+
+shell::timings quick_timings() {
+  shell::timings t;
+  t.poll = 3;
+  t.splash = 0;
+  t.settle = 0;
+  t.flush = 0;
+  return t;
+}
+
+running_shell::running_shell(shell::services svc, shell::timings pause)
+    : tk([this] { ++end_program_calls; }), shell(tk, *ctx, std::move(svc), pause) {
+  std::error_code ec;
+  start_folder_ = std::filesystem::current_path(ec);
+}
+
+running_shell::~running_shell() {
+  if (thread_.joinable()) {
+    if (!finished_) {
+      shell.handle_quit();
+      wait_until([this] { return finished_.load(); }, 5000);
+    }
+    if (!finished_) tk.shut_down();
+    thread_.join();
+  }
+  // Windows closed by the program are deleted later; let that happen now.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  std::error_code ec;
+  std::filesystem::current_path(start_folder_, ec);  // the open dialog moves it
+}
+
+void running_shell::start_async() {
+  thread_ = std::thread([this] {
+    exit_code_ = shell.run();
+    finished_ = true;
+  });
+}
+
+bool running_shell::start() {
+  start_async();
+  return wait_until([this] { return shell.in_command_loop() || finished_.load(); }) && !finished_;
+}
+
+QMainWindow* running_shell::window() const {
+  return qobject_cast<QMainWindow*>(tk.widget(shell.main_window_id()));
+}
+
+QPlainTextEdit* running_shell::panel() const {
+  QMainWindow* w = window();
+  return w != nullptr ? w->findChild<QPlainTextEdit*>() : nullptr;
+}
+
+QString running_shell::panel_text() const {
+  QPlainTextEdit* p = panel();
+  if (p == nullptr) return {};
+  QString t = p->toPlainText();
+  t.replace(QChar('\n'), QStringLiteral("\r\n"));
+  return t;
+}
+
+QAction* running_shell::action(const QString& path) const {
+  QMainWindow* w = window();
+  if (w == nullptr) return nullptr;
+  for (QAction* a : w->menuBar()->actions()) {
+    if (a->text() == path) return a;  // "Ca/Sp_Plot" is a bar entry, not a path
+  }
+  const QStringList parts = path.split(QChar('/'));
+  QList<QAction*> level = w->menuBar()->actions();
+  QAction* found = nullptr;
+  for (const QString& part : parts) {
+    found = nullptr;
+    for (QAction* a : level) {
+      if (a->text() == part) {
+        found = a;
+        break;
+      }
+    }
+    if (found == nullptr) return nullptr;
+    level = found->menu() != nullptr ? found->menu()->actions() : QList<QAction*>();
+  }
+  return found;
+}
+
+bool running_shell::choose(const QString& path) {
+  QAction* a = action(path);
+  if (a == nullptr || !a->isEnabled()) return false;
+  a->trigger();
+  return true;
+}
+
+bool running_shell::run_command(const QString& path, int timeout_ms) {
+  const int before = done();
+  if (!choose(path)) return false;
+  return wait_done(before, timeout_ms);
+}
+
+bool running_shell::wait_done(int count, int timeout_ms) {
+  return wait_until([this, count] { return done() > count || finished_.load(); }, timeout_ms) &&
+         done() > count;
+}
+
+std::map<QString, bool> running_shell::menu_states() const {
+  std::map<QString, bool> states;
+  QMainWindow* w = window();
+  if (w == nullptr) return states;
+  for (QAction* a : w->menuBar()->actions()) {
+    states[a->text()] = a->isEnabled();
+    if (a->menu() != nullptr) {
+      for (QAction* item : a->menu()->actions()) {
+        states[a->text() + "/" + item->text()] = item->isEnabled();
+      }
+    }
+  }
+  return states;
+}
+
+bool running_shell::wait_finished(int timeout_ms) {
+  return wait_until([this] { return finished_.load(); }, timeout_ms);
+}
+
+bool running_shell::quit() {
+  if (!choose(QStringLiteral("Quit"))) shell.handle_quit();
+  return wait_finished();
+}
+
+namespace {
+
+template <class T>
+T* visible_top_level() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (auto* t = qobject_cast<T*>(w); t != nullptr && t->isVisible()) return t;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+std::optional<box_seen> answer_message_box(int timeout_ms) {
+  std::optional<box_seen> seen;
+  wait_until(
+      [&] {
+        QMessageBox* box = visible_top_level<QMessageBox>();
+        if (box == nullptr) return false;
+        seen = box_seen{box->windowTitle(), box->text(), box->icon()};
+        if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
+          ok->click();
+        } else {
+          box->accept();
+        }
+        return true;
+      },
+      timeout_ms);
+  return seen;
+}
+
+bool no_message_box_within(int ms) {
+  return !answer_message_box(ms).has_value();
+}
+
+std::optional<file_dialog_seen> answer_file_dialog(const QString& file, int timeout_ms) {
+  std::optional<file_dialog_seen> seen;
+  wait_until(
+      [&] {
+        QFileDialog* dialog = visible_top_level<QFileDialog>();
+        if (dialog == nullptr) return false;
+        seen = file_dialog_seen{dialog->windowTitle(), dialog->directory().absolutePath(),
+                                dialog->nameFilters(), dialog->selectedFiles(),
+                                dialog->acceptMode() == QFileDialog::AcceptSave};
+        if (file.isEmpty()) {
+          dialog->reject();
+        } else {
+          dialog->selectFile(file);
+          static_cast<QDialog*>(dialog)->accept();  // as the Open or Save button does
+        }
+        return true;
+      },
+      timeout_ms);
+  return seen;
+}
+
+QWidget* model_dialog_window() {
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible() && w->findChildren<QCheckBox*>().size() == 10 &&
+        w->findChildren<QPushButton*>().size() == 5) {
+      return w;
+    }
+  }
+  return nullptr;
+}
+
+bool press_dialog_button(const QString& label) {
+  QWidget* dialog = model_dialog_window();
+  if (dialog == nullptr) return false;
+  for (auto* b : dialog->findChildren<QPushButton*>()) {
+    if (b->text() == label && b->isEnabled()) {
+      b->click();
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace inhibra::support
+
+#include <fstream>
+
+#include "data/file_names.hpp"
+#include "shell/info_pages.hpp"
+
+namespace inhibra::support {
+
+void fake_fit::release() {
+  {
+    std::lock_guard lock(mutex_);
+    held_ = false;
+  }
+  released_.notify_all();
+}
+
+fit::run_status fake_fit::run(fit::fit_context& ctx, std::string& data_file) {
+  ++runs;
+  weighting_seen = ctx.nwt_global.load();
+  data_file_seen = data_file;
+  inside_ = true;
+  {
+    std::unique_lock lock(mutex_);
+    released_.wait(lock, [this] { return !held_; });
+  }
+  inside_ = false;
+  if (write_results) {
+    std::ofstream(data::results_name(data_file), std::ios::binary | std::ios::trunc) << report;
+  }
+  ctx.idatasets = curves;
+  ctx.global_mdl_count = models;
+  ctx.model = best_model;
+  return static_cast<fit::run_status>(status);
+}
+
+shell::services fake_fit::services(
+    std::function<void(fit::fit_context&, shell::result_plot)> plot) {
+  shell::services s;
+  s.run = [this](fit::fit_context& ctx, std::string& name) { return run(ctx, name); };
+  s.make_plot = std::move(plot);
+  return s;
+}
+
+std::string write_example_data(const std::filesystem::path& folder, const std::string& name) {
+  const auto path = folder / name;
+  std::ofstream(path, std::ios::binary)
+      << " 50    0    0.032\r\n100    0    0.055\r\n200    0    0.08\r\n"
+         "333    0    0.102\r\n500    0    0.116\r\n700    0    0.13\r\n";
+  return path.string();
+}
+
+bool open_data_file(running_shell& app, const std::string& file) {
+  const int before = app.done();
+  if (!app.choose(QStringLiteral("OpenData"))) return false;
+  return answer_file_dialog(QString::fromStdString(file)).has_value() && app.wait_done(before);
+}
+
+void select_models(fit::fit_context& ctx, std::initializer_list<int> models) {
+  for (auto& m : ctx.imdl)
+    m = 0;
+  for (int k : models)
+    ctx.imdl[static_cast<std::size_t>(k - 1)] = 1;
+}
+
+}  // namespace inhibra::support
