@@ -9,9 +9,7 @@ build: deps
 	@cmake --build --preset default
 
 run: build
-	./build/default/src/cli/inhibra-fit examples/Data.in
-	@echo "Results: examples/Data.out"
-
+	@scripts/run-desktop
 
 test: deps
 	cmake --workflow --preset test
