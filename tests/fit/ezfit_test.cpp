@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -151,6 +152,23 @@ TEST_F(Ezfit, SameInputsInFreshContextsGiveIdenticalReports) {
   select({1, 3, 8});
   ASSERT_EQ(run(path), run_status::success);
   EXPECT_EQ(support::read_file(dir.file("rep.out")), first);
+}
+
+TEST_F(Ezfit, PoorlyDeterminedFitIsRepeatedOnce) {
+  // One curve says nothing about Ki, a and b: their errors dwarf their values, so
+  // the fit is repeated once and then accepted.
+  std::string one_curve;
+  for (double s : {50.0, 100.0, 200.0, 333.0, 500.0, 700.0}) {
+    one_curve += fmt_double(s) + " 0 " + fmt_double(0.18 * s / (220.0 + s)) + "\n";
+  }
+  const auto path = dir.write("one.in", one_curve);
+  select({10});
+  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(record.fitted.size(), 1u);
+  EXPECT_TRUE(record.fitted[0].refitted);
+  const auto shown = std::count(fe.titles.begin(), fe.titles.end(), "Wait, computing model #10");
+  EXPECT_EQ(shown, 2);
+  EXPECT_EQ(fe.plots.size(), 1u);  // the fit is shown once, after the refit
 }
 
 TEST_F(Ezfit, RejectedFileLeavesOnlyTheClosingLine) {
