@@ -8,31 +8,22 @@
 #include "shell/shell_harness.hpp"
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
-#include "support/temp_dir.hpp"
-#include "toolkit/plot_window.hpp"
 
 using namespace inhibra;
 using support::running_shell;
 
-namespace {
+Q_DECLARE_METATYPE(std::vector<inhibra::shell::result_plot>)
 
-toolkit::PlotWindow* open_plot_window() {
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (auto* p = qobject_cast<toolkit::PlotWindow*>(w); p != nullptr && p->isVisible()) return p;
-  }
-  return nullptr;
-}
+namespace {
 
 // Plots as the plot facility shows them: a window the command waits for.
 struct plot_recorder {
-  std::atomic<int> shown{0};
   std::vector<shell::result_plot> kinds;  // read once the command has returned
   toolkit::window_system* tk = nullptr;
 
   std::function<void(fit::fit_context&, shell::result_plot)> service() {
     return [this](fit::fit_context&, shell::result_plot kind) {
       kinds.push_back(kind);
-      ++shown;
       tk->show_plot_window("Plot", [](QPainter&, const QRect&) {});
     };
   }
@@ -40,20 +31,17 @@ struct plot_recorder {
 
 // A shell after a run, with plots waiting to be shown.
 struct shell_after_run {
-  shell_after_run()
-      : data(support::write_example_data(dir.path())), app(fit.services(plots.service())) {
-    plots.tk = &app.tk;
-    support::select_models(*app.ctx, {1});
-  }
-  bool start() {
-    return app.start() && support::open_data_file(app, data) && app.run_command("Run");
+  shell_after_run() { plots.tk = &s.app.tk; }
+  bool start() { return s.start_and_run(); }
+  // Chooses a plot entry and waits for its window.
+  bool plot(const QString& entry) {
+    return s.app.choose(entry) &&
+           support::wait_until([] { return support::open_plot_window() != nullptr; });
   }
 
-  support::temp_dir dir;
-  std::string data;
-  support::fake_fit fit;
   plot_recorder plots;
-  running_shell app;
+  support::fitted_shell s{{1}, "Data.in", plots.service()};
+  running_shell& app = s.app;
 };
 
 }  // namespace
@@ -83,11 +71,6 @@ class CommandLoopTest : public QObject {
     QCOMPARE(client->height() - panel->geometry().bottom() - 1, 5);
     const QImage shown = client->grab().toImage();
     QCOMPARE(shown.pixelColor(1, 1), QColor(153, 204, 255));
-    // The panel follows the window's size.
-    w->resize(w->width() + 60, w->height() + 40);
-    QVERIFY(
-        support::wait_until([&] { return client->width() - panel->geometry().right() - 1 == 5; }));
-    QCOMPARE(client->height() - panel->geometry().bottom() - 1, 5);
     QVERIFY(app.quit());
     QCOMPARE(app.exit_code(), 0);
     QCOMPARE(app.end_program_calls.load(), 1);
@@ -108,17 +91,15 @@ class CommandLoopTest : public QObject {
       }));
       QWidget* client = splash->findChildren<QWidget*>().front();
       // Its text is drawn in black on its background.
-      QSet<QRgb> colours;
       QVERIFY(support::wait_until([&] {
         const QImage page = client->grab().toImage();
-        colours.clear();
-        for (int y = 0; y < page.height(); y += 2) {
+        QSet<QRgb> colours;
+        for (int y = 0; y < page.height(); y += 2)
           for (int x = 0; x < page.width(); x += 2)
             colours.insert(page.pixel(x, y));
-        }
-        return colours.contains(QColor(0, 0, 0).rgb());
+        return colours.contains(QColor(0, 0, 0).rgb()) &&
+               colours.contains(QColor(242, 245, 250).rgb());
       }));
-      QVERIFY(colours.contains(QColor(242, 245, 250).rgb()));
       // Clicked (or typed on) until it goes: it listens once its text is drawn.
       QPointer<QWidget> target = client;
       QVERIFY(support::wait_until(
@@ -133,86 +114,81 @@ class CommandLoopTest : public QObject {
     }
   }
 
+  void quitChosenDuringAPlotEndsTheProgramWhenItCloses_data() {
+    QTest::addColumn<QString>("plot");
+    QTest::addColumn<QStringList>("chosen");  // while the plot window is open
+    QTest::newRow("quit") << "XY_Plot" << QStringList{"Quit"};
+    QTest::newRow("quit, then clear") << "MC50_Plot" << QStringList{"File/Quit", "Clear"};
+  }
+
   void quitChosenDuringAPlotEndsTheProgramWhenItCloses() {
-    shell_after_run s;
-    QVERIFY(s.start());
-    QVERIFY(s.app.choose("XY_Plot"));
-    QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }));
-    QVERIFY(s.app.choose("Quit"));
+    QFETCH(QString, plot);
+    QFETCH(QStringList, chosen);
+    shell_after_run r;
+    QVERIFY(r.start());
+    QVERIFY(r.plot(plot));
+    for (const QString& entry : chosen)
+      QVERIFY(r.app.choose(entry));
     support::pump_events(100);
-    QVERIFY(!s.app.finished());
-    QVERIFY(open_plot_window() != nullptr);
-    open_plot_window()->closeAction()->trigger();
-    QVERIFY(s.app.wait_finished());
-    QCOMPARE(s.plots.shown.load(), 1);
-    QCOMPARE(s.app.end_program_calls.load(), 1);
+    QVERIFY(!r.app.finished());
+    QVERIFY(support::open_plot_window() != nullptr);
+    support::open_plot_window()->closeAction()->trigger();
+    QVERIFY(r.app.wait_finished());
+    QCOMPARE(r.plots.kinds.size(), std::size_t{1});
+    QCOMPARE(r.app.end_program_calls.load(), 1);
   }
 
   void clearChosenDuringAPlotHasNoEffect() {
-    shell_after_run s;
-    QVERIFY(s.start());
-    const QString report = s.app.panel_text();
+    shell_after_run r;
+    QVERIFY(r.start());
+    const QString report = r.app.panel_text();
     QVERIFY(!report.isEmpty());
-    const int before = s.app.done();
-    QVERIFY(s.app.choose("Residuals"));
-    QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }));
-    QVERIFY(s.app.choose("Clear"));
-    open_plot_window()->close();
-    QVERIFY(s.app.wait_done(before));
+    const int before = r.app.done();
+    QVERIFY(r.plot("Residuals"));
+    QVERIFY(r.app.choose("Clear"));
+    support::open_plot_window()->close();
+    QVERIFY(r.app.wait_done(before));
     support::pump_events(100);
-    QCOMPARE(s.app.done(), before + 1);
-    QCOMPARE(s.app.panel_text(), report);
-    QVERIFY(s.app.action("XY_Plot")->isEnabled());
+    QCOMPARE(r.app.done(), before + 1);
+    QCOMPARE(r.app.panel_text(), report);
+    QVERIFY(r.app.action("XY_Plot")->isEnabled());
   }
 
-  void quitThenClearDuringAPlotStillQuits() {
-    shell_after_run s;
-    QVERIFY(s.start());
-    QVERIFY(s.app.choose("MC50_Plot"));
-    QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }));
-    QVERIFY(s.app.choose("File/Quit"));
-    QVERIFY(s.app.choose("Clear"));
-    open_plot_window()->closeAction()->trigger();
-    QVERIFY(s.app.wait_finished());
+  void plotCommandsDrawTheirPlots_data() {
+    using shell::result_plot;
+    QTest::addColumn<int>("best_model");
+    QTest::addColumn<QStringList>("entries");
+    QTest::addColumn<std::vector<result_plot>>("kinds");
+    QTest::newRow("hyperbolic best model")
+        << 7 << QStringList{"XY_Plot", "File/XY Plot", "Residuals", "Ca/Sp_Plot", "MC50_Plot"}
+        << std::vector<result_plot>{result_plot::xy, result_plot::xy, result_plot::residuals,
+                                    result_plot::kmapp_hyperbolic, result_plot::mc50};
+    QTest::newRow("linear best model")
+        << 4 << QStringList{"Ca/Sp_Plot"} << std::vector<result_plot>{result_plot::kmapp_linear};
   }
 
   void plotCommandsDrawTheirPlots() {
-    shell_after_run s;
-    s.fit.best_model = 7;  // hyperbolic best model
-    QVERIFY(s.start());
-    for (const char* entry : {"XY_Plot", "File/XY Plot", "Residuals", "Ca/Sp_Plot", "MC50_Plot"}) {
-      const int before = s.app.done();
-      QVERIFY2(s.app.choose(entry), entry);
-      QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }));
-      open_plot_window()->close();
-      QVERIFY(s.app.wait_done(before));
+    QFETCH(int, best_model);
+    QFETCH(QStringList, entries);
+    QFETCH(std::vector<shell::result_plot>, kinds);
+    shell_after_run r;
+    r.s.fit.best_model = best_model;
+    QVERIFY(r.start());
+    for (const QString& entry : entries) {
+      const int before = r.app.done();
+      QVERIFY2(r.plot(entry), qPrintable(entry));
+      support::open_plot_window()->close();
+      QVERIFY(r.app.wait_done(before));
     }
-    using shell::result_plot;
-    QCOMPARE(s.plots.kinds,
-             (std::vector<result_plot>{result_plot::xy, result_plot::xy, result_plot::residuals,
-                                       result_plot::kmapp_hyperbolic, result_plot::mc50}));
-  }
-
-  void caSpPlotOfALinearBestModelIsTheLinearOne() {
-    shell_after_run s;
-    s.fit.best_model = 4;
-    QVERIFY(s.start());
-    const int before = s.app.done();
-    QVERIFY(s.app.choose("Ca/Sp_Plot"));
-    QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }));
-    open_plot_window()->close();
-    QVERIFY(s.app.wait_done(before));
-    QCOMPARE(s.plots.kinds, std::vector<shell::result_plot>{shell::result_plot::kmapp_linear});
+    QCOMPARE(r.plots.kinds, kinds);
   }
 
   void closingTheMainWindowDuringARunEndsPromptly() {
-    support::temp_dir dir;
-    support::fake_fit fit;
+    support::fitted_shell s;
+    auto& fit = s.fit;
+    auto& app = s.app;
     fit.hold();
-    running_shell app(fit.services());
-    support::select_models(*app.ctx, {1});
-    QVERIFY(app.start());
-    QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
+    QVERIFY(s.start_and_open());
     QVERIFY(app.choose("Run"));
     QVERIFY(support::wait_until([&] { return fit.inside(); }));
     app.window()->close();
@@ -226,35 +202,32 @@ class CommandLoopTest : public QObject {
     QVERIFY(support::no_message_box_within(50));
   }
 
-  void closingTheMainWindowWithTheDialogOpenEndsPromptly() {
+  void closingTheMainWindowWithADialogOrBoxOpenEndsPromptly_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::newRow("model dialog") << "Models";
+    QTest::newRow("information box") << "Help";
+  }
+
+  void closingTheMainWindowWithADialogOrBoxOpenEndsPromptly() {
+    QFETCH(QString, entry);
     running_shell app;
     support::select_models(*app.ctx, {3, 4});
     QVERIFY(app.start());
-    QVERIFY(app.choose("Models"));
-    QVERIFY(support::wait_until([] { return support::model_dialog_window() != nullptr; }));
-    QVERIFY(support::press_dialog_button("Clear"));
-    app.window()->close();
-    QVERIFY(app.wait_finished(3000));
-    QVERIFY(support::model_dialog_window() == nullptr);
-  }
-
-  void closingTheMainWindowWithABoxOpenEndsPromptly() {
-    running_shell app;
-    QVERIFY(app.start());
-    QVERIFY(app.choose("Help"));
-    // A box blocks the main window's close button; a desktop session may still end
-    // the program (as SIGTERM does), which answers the box.
-    QVERIFY(support::wait_until([&] {
-      for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (qobject_cast<QMessageBox*>(w) != nullptr && w->isVisible()) {
-          app.tk.shut_down();
-          return true;
-        }
-      }
-      return false;
-    }));
+    QVERIFY(app.choose(entry));
+    if (entry == "Models") {
+      QVERIFY(support::wait_until([] { return support::model_dialog_window() != nullptr; }));
+      QVERIFY(support::press_dialog_button("Clear"));
+      app.window()->close();
+    } else {
+      // A box blocks the main window's close button; a desktop session may still end
+      // the program (as SIGTERM does), which answers the box.
+      QVERIFY(support::wait_until([] { return support::shown_message_box() != nullptr; }));
+      app.tk.shut_down();
+    }
     QVERIFY(app.wait_finished(3000));
     QCOMPARE(app.end_program_calls.load(), 1);
+    QVERIFY(support::model_dialog_window() == nullptr);
+    QVERIFY(support::shown_message_box() == nullptr);
   }
 
   void unknownCodesDoNothing() {
@@ -263,16 +236,11 @@ class CommandLoopTest : public QObject {
     app.shell.post(99);
     app.shell.post(18);
     support::pump_events(50);
-    QVERIFY(no_message_box_within(20));
+    QVERIFY(support::no_message_box_within(20));
     const int before = app.done();
-    QVERIFY(app.choose("About"));
-    QVERIFY(support::answer_message_box().has_value());
-    QVERIFY(app.wait_done(before));
+    QVERIFY(support::choose_and_answer_box(app, "About"));
     QCOMPARE(app.done(), before + 1);
   }
-
- private:
-  static bool no_message_box_within(int ms) { return support::no_message_box_within(ms); }
 };
 
 INHIBRA_QT_TEST(CommandLoopTest)

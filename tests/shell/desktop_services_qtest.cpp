@@ -13,16 +13,10 @@
 #include "toolkit/plot_window.hpp"
 
 using namespace inhibra;
+using support::open_plot_window;
 using support::running_shell;
 
 namespace {
-
-toolkit::PlotWindow* open_plot_window() {
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (auto* p = qobject_cast<toolkit::PlotWindow*>(w); p != nullptr && p->isVisible()) return p;
-  }
-  return nullptr;
-}
 
 // Colours in a grab of the window's chart; a drawn chart has many.
 int colours_shown(toolkit::PlotWindow* w) {

@@ -1,4 +1,4 @@
-// The menus offer a command only when its inputs exist: checked entry by entry
+// The menus offer a command only when its inputs exist: every entry is checked
 // after start-up, opening a file, cancelling the open dialog, a run (one and
 // several curves), clearing and saving.
 #include <QMenu>
@@ -7,11 +7,8 @@
 
 #include "shell/shell_harness.hpp"
 #include "support/qt_test_main.hpp"
-#include "support/qt_wait.hpp"
-#include "support/temp_dir.hpp"
 
 using namespace inhibra;
-using support::running_shell;
 
 namespace {
 
@@ -49,12 +46,6 @@ states start_state() {
           {"Weight/Turn-OFF Robust Wt", false}};
 }
 
-states with(states base, const states& changes) {
-  for (const auto& [entry, enabled] : changes)
-    base[entry] = enabled;
-  return base;
-}
-
 // Lists the entries whose state differs from the expected one.
 QString differences(const states& got, const states& want) {
   QString out;
@@ -70,19 +61,23 @@ QString differences(const states& got, const states& want) {
   return out;
 }
 
-// After opening a data file.
-const states open_changes = {{"Weight", true},
-                             {"Run", true},
-                             {"Clear", true},
-                             {"File/Edit Data File", true},
-                             {"File/Run Curve-fit", true},
-                             {"File/Clear Display", true}};
+QStringList texts(const QList<QAction*>& actions) {
+  QStringList out;
+  for (QAction* a : actions)
+    out << a->text();
+  return out;
+}
 
-// After a run: plots, saving and printing offered.
-const states run_done_changes = {{"XY_Plot", true},           {"Residuals", true},
-                                 {"Ca/Sp_Plot", true},        {"MC50_Plot", true},
-                                 {"File/XY Plot", true},      {"File/Save Results", true},
-                                 {"File/Print Results", true}};
+// Changes to the start state, "+entry" enabled and "-entry" disabled, applied in order.
+const QStringList after_open = {"+Weight",
+                                "+Run",
+                                "+Clear",
+                                "+File/Edit Data File",
+                                "+File/Run Curve-fit",
+                                "+File/Clear Display"};
+const QStringList after_run = {"+XY_Plot",           "+Residuals",    "+Ca/Sp_Plot",
+                               "+MC50_Plot",         "+File/XY Plot", "+File/Save Results",
+                               "+File/Print Results"};
 
 }  // namespace
 
@@ -90,138 +85,70 @@ class MenuStateTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void startOffersOnlyOpeningAndPages() {
-    running_shell app;
+  void barAndFileMenuKeepTheirOrder() {
+    support::running_shell app;
     QVERIFY(app.start());
-    QCOMPARE(differences(app.menu_states(), start_state()), QString());
-    // The bar holds its entries in the order they were made.
-    QStringList bar;
-    for (QAction* a : app.window()->menuBar()->actions())
-      bar << a->text();
-    QCOMPARE(bar, QStringList({"File", "OpenData", "Models", "Weight", "Run", "Clear", "XY_Plot",
-                               "Residuals", "Ca/Sp_Plot", "MC50_Plot", "Help", "About", "Quit"}));
-    QStringList file;
-    for (QAction* a : app.action("File")->menu()->actions())
-      file << a->text();
-    QCOMPARE(file, QStringList({"Open Data File", "Edit Data File", "Run Curve-fit", "XY Plot",
-                                "Clear Display", "Save Results", "Print Results",
-                                "Mechanism of Inhibition", "Model Library", "MC50",
-                                "Example Data File", "About", "Quit"}));
+    QCOMPARE(texts(app.window()->menuBar()->actions()),
+             QStringList({"File", "OpenData", "Models", "Weight", "Run", "Clear", "XY_Plot",
+                          "Residuals", "Ca/Sp_Plot", "MC50_Plot", "Help", "About", "Quit"}));
+    QCOMPARE(
+        texts(app.action("File")->menu()->actions()),
+        QStringList({"Open Data File", "Edit Data File", "Run Curve-fit", "XY Plot",
+                     "Clear Display", "Save Results", "Print Results", "Mechanism of Inhibition",
+                     "Model Library", "MC50", "Example Data File", "About", "Quit"}));
   }
 
-  void openingAFileOffersRunEditAndWeighting() {
-    support::temp_dir dir;
-    const auto data = support::write_example_data(dir.path());
-    running_shell app;
-    QVERIFY(app.start());
-    QVERIFY(support::open_data_file(app, data));
-    QCOMPARE(differences(app.menu_states(), with(start_state(), open_changes)), QString());
-    QCOMPARE(app.window()->windowTitle(), QString::fromStdString(data));
+  void entriesFollowTheCommands_data() {
+    QTest::addColumn<QStringList>("steps");  // "open", "cancel", "save" or an entry to run
+    QTest::addColumn<int>("curves");
+    QTest::addColumn<QStringList>("changes");
+    QTest::newRow("start") << QStringList() << 4 << QStringList();
+    QTest::newRow("open") << QStringList{"open"} << 4 << after_open;
+    QTest::newRow("cancelled open")
+        << QStringList{"cancel"} << 4 << QStringList{"+Clear", "+File/Clear Display"};
+    QTest::newRow("cancelled after an open")
+        << QStringList{"open", "cancel"} << 4
+        << after_open + QStringList{"-Run", "-File/Run Curve-fit"};
+    QTest::newRow("run, four curves") << QStringList{"open", "Run"} << 4 << after_open + after_run;
+    QTest::newRow("run, one curve") << QStringList{"open", "File/Run Curve-fit"} << 1
+                                    << after_open + after_run + QStringList{"-Ca/Sp_Plot"};
+    QTest::newRow("clear after a run")
+        << QStringList{"open", "Run", "Clear"} << 4
+        << after_open + QStringList{"-Clear", "-File/Clear Display", "-File/Edit Data File"};
+    QTest::newRow("save after a run")
+        << QStringList{"open", "Run", "save"} << 4
+        << after_open + after_run +
+               QStringList{"-Run", "-File/Run Curve-fit", "-File/Save Results"};
+    // A cancelled open enables Clear while no file is open; clearing takes it away.
+    QTest::newRow("clear without a file") << QStringList{"cancel", "Clear"} << 4 << QStringList();
   }
 
-  void cancellingTheOpenDialogKeepsRunDisabled() {
-    running_shell app;
-    QVERIFY(app.start());
-    const int before = app.done();
-    QVERIFY(app.choose("OpenData"));
-    QVERIFY(support::answer_file_dialog(QString()).has_value());
-    QVERIFY(app.wait_done(before));
-    const states cancelled = with(start_state(), {{"Clear", true}, {"File/Clear Display", true}});
-    QCOMPARE(differences(app.menu_states(), cancelled), QString());
-  }
-
-  void cancellingAfterAnOpenTakesRunAway() {
-    support::temp_dir dir;
-    const auto data = support::write_example_data(dir.path());
-    running_shell app;
-    QVERIFY(app.start());
-    QVERIFY(support::open_data_file(app, data));
-    const int before = app.done();
-    QVERIFY(app.choose("File/Open Data File"));
-    QVERIFY(support::answer_file_dialog(QString()).has_value());
-    QVERIFY(app.wait_done(before));
-    // Open cancelled changes only Run, Clear and the opening entries; the rest stays open.
-    const states want =
-        with(with(start_state(), open_changes), {{"Run", false}, {"File/Run Curve-fit", false}});
-    QCOMPARE(differences(app.menu_states(), want), QString());
-  }
-
-  void runWithSeveralCurvesOffersEveryPlot() {
-    support::temp_dir dir;
-    const auto data = support::write_example_data(dir.path());
-    support::fake_fit fit;
-    fit.curves = 4;
-    running_shell app(fit.services());
-    support::select_models(*app.ctx, {1, 2});
-    QVERIFY(app.start());
-    QVERIFY(support::open_data_file(app, data));
-    QVERIFY(app.run_command("Run"));
-    QCOMPARE(fit.runs.load(), 1);
-    const states want = with(with(start_state(), open_changes), run_done_changes);
-    QCOMPARE(differences(app.menu_states(), want), QString());
-  }
-
-  void runWithOneCurveLeavesCaSpPlotDisabled() {
-    support::temp_dir dir;
-    const auto data = support::write_example_data(dir.path());
-    support::fake_fit fit;
-    fit.curves = 1;
-    running_shell app(fit.services());
-    support::select_models(*app.ctx, {3});
-    QVERIFY(app.start());
-    QVERIFY(support::open_data_file(app, data));
-    QVERIFY(app.run_command("File/Run Curve-fit"));
-    const states want =
-        with(with(with(start_state(), open_changes), run_done_changes), {{"Ca/Sp_Plot", false}});
-    QCOMPARE(differences(app.menu_states(), want), QString());
-  }
-
-  void clearAfterARunTakesThePlotsAway() {
-    support::temp_dir dir;
-    const auto data = support::write_example_data(dir.path());
-    support::fake_fit fit;
-    running_shell app(fit.services());
-    support::select_models(*app.ctx, {1});
-    QVERIFY(app.start());
-    QVERIFY(support::open_data_file(app, data));
-    QVERIFY(app.run_command("Run"));
-    QVERIFY(app.run_command("Clear"));
-    const states want =
-        with(with(start_state(), open_changes),
-             {{"Clear", false}, {"File/Clear Display", false}, {"File/Edit Data File", false}});
-    QCOMPARE(differences(app.menu_states(), want), QString());
-    QCOMPARE(app.panel_text(), QString());
-  }
-
-  void saveAfterARunTakesRunAway() {
-    support::temp_dir dir;
-    const auto data = support::write_example_data(dir.path());
-    support::fake_fit fit;
-    running_shell app(fit.services());
-    support::select_models(*app.ctx, {1});
-    QVERIFY(app.start());
-    QVERIFY(support::open_data_file(app, data));
-    QVERIFY(app.run_command("Run"));
-    const int before = app.done();
-    QVERIFY(app.choose("File/Save Results"));
-    QVERIFY(support::answer_file_dialog(QString::fromStdString(dir.file("saved.txt"))).has_value());
-    QVERIFY(app.wait_done(before));
-    const states want =
-        with(with(with(start_state(), open_changes), run_done_changes),
-             {{"Run", false}, {"File/Run Curve-fit", false}, {"File/Save Results", false}});
-    QCOMPARE(differences(app.menu_states(), want), QString());
-  }
-
-  void clearWithoutADataFileDisablesOnlyClear() {
-    running_shell app;
-    QVERIFY(app.start());
-    // Both Clear entries are enabled by a cancelled open while no file is open.
-    const int before = app.done();
-    QVERIFY(app.choose("OpenData"));
-    QVERIFY(support::answer_file_dialog(QString()).has_value());
-    QVERIFY(app.wait_done(before));
-    QVERIFY(app.run_command("Clear"));
-    QCOMPARE(differences(app.menu_states(), start_state()), QString());
+  void entriesFollowTheCommands() {
+    QFETCH(QStringList, steps);
+    QFETCH(int, curves);
+    QFETCH(QStringList, changes);
+    support::fitted_shell s({1, 2});
+    s.fit.curves = curves;
+    QVERIFY(s.app.start());
+    for (const QString& step : steps) {
+      if (step == "open") {
+        QVERIFY(support::open_data_file(s.app, s.data));
+      } else if (step == "cancel") {
+        QVERIFY(support::choose_and_cancel_dialog(s.app, "OpenData"));
+      } else if (step == "save") {
+        const int before = s.app.done();
+        QVERIFY(s.app.choose("File/Save Results"));
+        QVERIFY(support::answer_file_dialog(QString::fromStdString(s.dir.file("saved.txt"))));
+        QVERIFY(s.app.wait_done(before));
+      } else {
+        QVERIFY2(s.app.run_command(step), qPrintable(step));
+        if (step == "Clear") QCOMPARE(s.app.panel_text(), QString());
+      }
+    }
+    states want = start_state();
+    for (const QString& change : changes)
+      want[change.mid(1)] = change.front() == '+';
+    QCOMPARE(differences(s.app.menu_states(), want), QString());
   }
 };
 

@@ -71,27 +71,23 @@ QString running_shell::panel_text() const {
   return t;
 }
 
-QAction* running_shell::action(const QString& path) const {
+std::map<QString, QAction*> running_shell::actions() const {
+  std::map<QString, QAction*> found;
   QMainWindow* w = window();
-  if (w == nullptr) return nullptr;
+  if (w == nullptr) return found;
   for (QAction* a : w->menuBar()->actions()) {
-    if (a->text() == path) return a;  // "Ca/Sp_Plot" is a bar entry, not a path
-  }
-  const QStringList parts = path.split(QChar('/'));
-  QList<QAction*> level = w->menuBar()->actions();
-  QAction* found = nullptr;
-  for (const QString& part : parts) {
-    found = nullptr;
-    for (QAction* a : level) {
-      if (a->text() == part) {
-        found = a;
-        break;
-      }
-    }
-    if (found == nullptr) return nullptr;
-    level = found->menu() != nullptr ? found->menu()->actions() : QList<QAction*>();
+    found[a->text()] = a;  // "Ca/Sp_Plot" is a bar entry, not a path
+    if (a->menu() == nullptr) continue;
+    for (QAction* item : a->menu()->actions())
+      found[a->text() + "/" + item->text()] = item;
   }
   return found;
+}
+
+QAction* running_shell::action(const QString& path) const {
+  const auto all = actions();
+  const auto it = all.find(path);
+  return it != all.end() ? it->second : nullptr;
 }
 
 bool running_shell::choose(const QString& path) {
@@ -114,16 +110,8 @@ bool running_shell::wait_done(int count, int timeout_ms) {
 
 std::map<QString, bool> running_shell::menu_states() const {
   std::map<QString, bool> states;
-  QMainWindow* w = window();
-  if (w == nullptr) return states;
-  for (QAction* a : w->menuBar()->actions()) {
-    states[a->text()] = a->isEnabled();
-    if (a->menu() != nullptr) {
-      for (QAction* item : a->menu()->actions()) {
-        states[a->text() + "/" + item->text()] = item->isEnabled();
-      }
-    }
-  }
+  for (const auto& [path, a] : actions())
+    states[path] = a->isEnabled();
   return states;
 }
 
@@ -148,11 +136,15 @@ T* visible_top_level() {
 
 }  // namespace
 
+QMessageBox* shown_message_box() {
+  return visible_top_level<QMessageBox>();
+}
+
 std::optional<box_seen> answer_message_box(int timeout_ms) {
   std::optional<box_seen> seen;
   wait_until(
       [&] {
-        QMessageBox* box = visible_top_level<QMessageBox>();
+        QMessageBox* box = shown_message_box();
         if (box == nullptr) return false;
         seen = box_seen{box->windowTitle(), box->text(), box->icon()};
         if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
@@ -276,6 +268,35 @@ void select_models(fit::fit_context& ctx, std::initializer_list<int> models) {
     m = 0;
   for (int k : models)
     ctx.imdl[static_cast<std::size_t>(k - 1)] = 1;
+}
+
+bool choose_and_cancel_dialog(running_shell& app, const QString& path) {
+  const int before = app.done();
+  return app.choose(path) && answer_file_dialog(QString()).has_value() && app.wait_done(before);
+}
+
+std::optional<box_seen> choose_and_answer_box(running_shell& app, const QString& path) {
+  const int before = app.done();
+  if (!app.choose(path)) return std::nullopt;
+  auto box = answer_message_box();
+  if (!app.wait_done(before)) return std::nullopt;
+  return box;
+}
+
+toolkit::PlotWindow* open_plot_window() {
+  return visible_top_level<toolkit::PlotWindow>();
+}
+
+QString lf(std::string_view crlf_text) {
+  QString t = QString::fromUtf8(crlf_text.data(), static_cast<qsizetype>(crlf_text.size()));
+  t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return t;
+}
+
+fitted_shell::fitted_shell(std::initializer_list<int> models, const std::string& data_name,
+                           std::function<void(fit::fit_context&, shell::result_plot)> plot)
+    : data(write_example_data(dir.path(), data_name)), app(fit.services(std::move(plot))) {
+  select_models(*app.ctx, models);
 }
 
 }  // namespace inhibra::support

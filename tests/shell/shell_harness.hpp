@@ -24,6 +24,8 @@
 
 #include "fit/fit_context.hpp"
 #include "shell/main_window.hpp"
+#include "support/temp_dir.hpp"
+#include "toolkit/plot_window.hpp"
 #include "toolkit/window_system.hpp"
 
 namespace inhibra::support {
@@ -58,7 +60,8 @@ class running_shell {
   // The number of commands executed so far, and a wait for more than `count`.
   [[nodiscard]] int done() const { return shell.commands_completed(); }
   bool wait_done(int count, int timeout_ms = 10000);
-  // Every entry's enabled state by path.
+  // Every entry by path, and its enabled state.
+  [[nodiscard]] std::map<QString, QAction*> actions() const;
   [[nodiscard]] std::map<QString, bool> menu_states() const;
 
   // True once the command thread has returned from the shell's run().
@@ -87,6 +90,8 @@ struct box_seen {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
 };
 
+// The message box on screen, or null.
+[[nodiscard]] QMessageBox* shown_message_box();
 // Waits for a message box, notes it and presses its button.
 std::optional<box_seen> answer_message_box(int timeout_ms = 10000);
 // Waits `ms` and answers any message box that shows up; true when none did.
@@ -159,5 +164,31 @@ bool open_data_file(running_shell& app, const std::string& file);
 
 // Selects model `k` (1..10) in the context as the dialog would.
 void select_models(fit::fit_context& ctx, std::initializer_list<int> models);
+
+// Chooses `path` (usually an open entry) and cancels the file dialog it shows;
+// true once the command is done.
+bool choose_and_cancel_dialog(running_shell& app, const QString& path);
+// Chooses `path` and answers the message box it shows.
+std::optional<box_seen> choose_and_answer_box(running_shell& app, const QString& path);
+
+// The plot window on screen, or null.
+[[nodiscard]] toolkit::PlotWindow* open_plot_window();
+// CR LF text as the widgets show it, with LF line breaks.
+[[nodiscard]] QString lf(std::string_view crlf_text);
+
+// A shell whose runs go to a fake fit, with the example data file in a folder of
+// its own and `models` selected.
+struct fitted_shell {
+  explicit fitted_shell(std::initializer_list<int> models = {1},
+                        const std::string& data_name = "Data.in",
+                        std::function<void(fit::fit_context&, shell::result_plot)> plot = {});
+  bool start_and_open() { return app.start() && open_data_file(app, data); }
+  bool start_and_run() { return start_and_open() && app.run_command("Run"); }
+
+  temp_dir dir;
+  std::string data;
+  fake_fit fit;
+  running_shell app;
+};
 
 }  // namespace inhibra::support

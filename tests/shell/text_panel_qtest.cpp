@@ -1,8 +1,8 @@
 // The text commands: the name rules, the panel's line rule, saving the panel,
 // opening the results and the data file in the person's editor, choosing the data
 // file, and the end of the program when the results cannot be read.
+#include <QScopeGuard>
 #include <QTest>
-#include <cstdlib>
 #include <fstream>
 #include <optional>
 
@@ -19,30 +19,12 @@ using support::running_shell;
 namespace {
 
 // Sets an environment variable (or removes it) until the end of the scope.
-class env_override {
- public:
-  env_override(const char* name, const std::optional<std::string>& value) : name_(name) {
-    if (const char* old = std::getenv(name)) old_ = old;
-    if (value) {
-      setenv(name, value->c_str(), 1);
-    } else {
-      unsetenv(name);
-    }
-  }
-  ~env_override() {
-    if (old_) {
-      setenv(name_, old_->c_str(), 1);
-    } else {
-      unsetenv(name_);
-    }
-  }
-  env_override(const env_override&) = delete;
-  env_override& operator=(const env_override&) = delete;
-
- private:
-  const char* name_;
-  std::optional<std::string> old_;
-};
+[[nodiscard]] auto env_override(const char* name, const std::optional<std::string>& value) {
+  std::optional<QByteArray> old;
+  if (qEnvironmentVariableIsSet(name)) old = qgetenv(name);
+  value ? qputenv(name, QByteArray::fromStdString(*value)) : qunsetenv(name);
+  return qScopeGuard([name, old] { old ? qputenv(name, *old) : qunsetenv(name); });
+}
 
 // An editor that writes its argument count and arguments, one a line, to `record`.
 std::string fake_editor(const support::temp_dir& dir, const std::string& record) {
@@ -54,27 +36,11 @@ std::string fake_editor(const support::temp_dir& dir, const std::string& record)
   return script;
 }
 
-std::optional<std::string> wait_for_file(const std::string& name) {
-  if (!support::wait_until([&] { return std::filesystem::exists(name); }, 5000))
-    return std::nullopt;
-  return support::read_file(name);
+// The file's text once it exists, or an empty text after five seconds.
+std::string wait_for_file(const std::string& name) {
+  support::wait_until([&] { return std::filesystem::exists(name); }, 5000);
+  return std::filesystem::exists(name) ? support::read_file(name) : std::string();
 }
-
-// A shell after a run of the fake fit on `data`.
-struct shell_with_report {
-  explicit shell_with_report(const std::string& data_name = "Data.in")
-      : data(support::write_example_data(dir.path(), data_name)), app(fit.services()) {
-    support::select_models(*app.ctx, {1});
-  }
-  bool start() {
-    return app.start() && support::open_data_file(app, data) && app.run_command("Run");
-  }
-
-  support::temp_dir dir;
-  std::string data;
-  support::fake_fit fit;
-  running_shell app;
-};
 
 }  // namespace
 
@@ -113,9 +79,9 @@ class TextPanelTest : public QObject {
   }
 
   void saveWritesThePanelTextWithCrLf() {
-    shell_with_report s;
+    support::fitted_shell s;
     s.fit.report = "\r\n\r\n  REPORT\r\n  a   b\r\n";
-    QVERIFY(s.start());
+    QVERIFY(s.start_and_run());
     const QString shown = s.app.panel_text();
     QCOMPARE(shown, QString("\r\n  REPORT\r\n  a   b\r\n"));
     const int before = s.app.done();
@@ -125,33 +91,17 @@ class TextPanelTest : public QObject {
     QVERIFY(s.app.wait_done(before));
     QCOMPARE(dialog->title, QString("Save Data"));
     QVERIFY(dialog->saving);
-    QCOMPARE(dialog->proposed.size(), 1);
-    QCOMPARE(dialog->proposed.front(), QString::fromStdString(s.dir.file("Data.txt")));
+    QCOMPARE(dialog->proposed, QStringList{QString::fromStdString(s.dir.file("Data.txt"))});
     QVERIFY(dialog->filters.front().contains("*.txt"));
     // The default extension is added.
     QCOMPARE(QString::fromStdString(support::read_file(s.dir.file("saved.txt"))), shown);
   }
 
   void cancelledSaveWritesNothing() {
-    shell_with_report s;
-    QVERIFY(s.start());
-    const int before = s.app.done();
-    QVERIFY(s.app.choose("File/Save Results"));
-    QVERIFY(support::answer_file_dialog(QString()).has_value());
-    QVERIFY(s.app.wait_done(before));
+    support::fitted_shell s;
+    QVERIFY(s.start_and_run());
+    QVERIFY(support::choose_and_cancel_dialog(s.app, "File/Save Results"));
     QVERIFY(!std::filesystem::exists(s.dir.file("Data.txt")));
-  }
-
-  void printOpensTheResultsFileInTheEditor() {
-    shell_with_report s;
-    const std::string record = s.dir.file("editor-args");
-    env_override visual("VISUAL", fake_editor(s.dir, record));
-    QVERIFY(s.start());
-    QVERIFY(s.app.run_command("File/Print Results"));
-    const auto args = wait_for_file(record);
-    QVERIFY(args.has_value());
-    QCOMPARE(*args, "1\n" + s.dir.file("Data.out") + "\n");
-    QVERIFY(s.app.action("File/Print Results")->isEnabled());
   }
 
   void printBeforeAnyRunDisablesTheEntry() {
@@ -165,37 +115,44 @@ class TextPanelTest : public QObject {
     QVERIFY(support::no_message_box_within(50));
   }
 
-  void editPassesANameWithBlanksAsOneArgument() {
-    shell_with_report s("my data.in");
-    const std::string record = s.dir.file("editor-args");
-    env_override visual("VISUAL", fake_editor(s.dir, record) + " --new-window");
-    QVERIFY(s.app.start());
-    QVERIFY(support::open_data_file(s.app, s.data));
-    QVERIFY(s.app.run_command("File/Edit Data File"));
-    const auto args = wait_for_file(record);
-    QVERIFY(args.has_value());
-    QCOMPARE(*args, "2\n--new-window\n" + s.data + "\n");
+  void entriesOpenTheirFileInTheEditor_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("data_name");
+    QTest::addColumn<bool>("by_visual");  // else by EDITOR, with VISUAL unset
+    QTest::addColumn<QString>("option");  // given in the variable before the name
+    QTest::newRow("print: the results file") << "File/Print Results"
+                                             << "Data.in" << true << "";
+    QTest::newRow("edit: VISUAL with an option, a name with blanks")
+        << "File/Edit Data File"
+        << "my data.in" << true << "--new-window";
+    QTest::newRow("edit: EDITOR when VISUAL is unset") << "File/Edit Data File"
+                                                       << "Data.in" << false << "";
   }
 
-  void editorVariableIsEditorWhenVisualIsUnset() {
-    shell_with_report s;
+  void entriesOpenTheirFileInTheEditor() {
+    QFETCH(QString, entry);
+    QFETCH(QString, data_name);
+    QFETCH(bool, by_visual);
+    QFETCH(QString, option);
+    support::fitted_shell s({1}, data_name.toStdString());
     const std::string record = s.dir.file("editor-args");
-    env_override visual("VISUAL", std::nullopt);
-    env_override editor("EDITOR", fake_editor(s.dir, record));
-    QVERIFY(s.app.start());
-    QVERIFY(support::open_data_file(s.app, s.data));
-    QVERIFY(s.app.run_command("File/Edit Data File"));
-    const auto args = wait_for_file(record);
-    QVERIFY(args.has_value());
-    QCOMPARE(*args, "1\n" + s.data + "\n");
+    std::string command = fake_editor(s.dir, record);
+    if (!option.isEmpty()) command += " " + option.toStdString();
+    const auto visual = env_override("VISUAL", by_visual ? std::optional(command) : std::nullopt);
+    const auto editor = env_override("EDITOR", by_visual ? std::nullopt : std::optional(command));
+    QVERIFY(s.start_and_run());
+    QVERIFY(s.app.run_command(entry));
+    const std::string file = entry.contains("Print") ? s.dir.file("Data.out") : s.data;
+    const std::string args = option.isEmpty() ? "1\n" : "2\n" + option.toStdString() + "\n";
+    QCOMPARE(wait_for_file(record), args + file + "\n");
+    QVERIFY(s.app.action(entry)->isEnabled());  // offered again
   }
 
   void editOfAMissingFileDisablesTheEntry() {
-    shell_with_report s;
+    support::fitted_shell s;
     const std::string record = s.dir.file("editor-args");
-    env_override visual("VISUAL", fake_editor(s.dir, record));
-    QVERIFY(s.app.start());
-    QVERIFY(support::open_data_file(s.app, s.data));
+    const auto visual = env_override("VISUAL", fake_editor(s.dir, record));
+    QVERIFY(s.start_and_open());
     std::filesystem::remove(s.data);
     QVERIFY(s.app.run_command("File/Edit Data File"));
     QVERIFY(!s.app.action("File/Edit Data File")->isEnabled());
@@ -204,22 +161,18 @@ class TextPanelTest : public QObject {
   }
 
   void withoutAnyEditorABoxSaysHowToSetOne() {
-    shell_with_report s;
-    env_override visual("VISUAL", std::nullopt);
-    env_override editor("EDITOR", std::nullopt);
-    env_override path("PATH", s.dir.path().string());  // no xdg-open there
+    support::fitted_shell s;
+    const auto visual = env_override("VISUAL", std::nullopt);
+    const auto editor = env_override("EDITOR", std::nullopt);
+    const auto path = env_override("PATH", s.dir.path().string());  // no xdg-open there
     QVERIFY(!shell::find_editor().has_value());
-    QVERIFY(s.app.start());
-    QVERIFY(support::open_data_file(s.app, s.data));
-    const int before = s.app.done();
-    QVERIFY(s.app.choose("File/Edit Data File"));
-    const auto box = support::answer_message_box();
+    QVERIFY(s.start_and_open());
+    const auto box = support::choose_and_answer_box(s.app, "File/Edit Data File");
     QVERIFY(box.has_value());
     QCOMPARE(box->title, QString("Information"));
     QVERIFY(box->text.startsWith("No text editor could be started for " +
                                  QString::fromStdString(s.data) + "\n"));
     QVERIFY(box->text.contains("VISUAL or EDITOR"));
-    QVERIFY(s.app.wait_done(before));
   }
 
   void openDialogStartsInTheWorkingFolderAndMovesToTheFile() {
@@ -237,27 +190,23 @@ class TextPanelTest : public QObject {
     QCOMPARE(dialog->title, QString("Enter data file"));
     QCOMPARE(std::filesystem::path(dialog->directory.toStdString()),
              std::filesystem::canonical(start_dir.path()));
-    QVERIFY(dialog->filters.front().contains("*.in"));
+    QCOMPARE(dialog->filters, QStringList{"*.in (*.in *.IN)"});  // either case
     // The name keeps its case and becomes the title; its folder becomes the working one.
     QCOMPARE(app.window()->windowTitle(), QString::fromStdString(data));
     QCOMPARE(std::filesystem::current_path(), std::filesystem::canonical(data_dir.path()));
   }
 
   void resultsThatCannotBeReadEndTheProgram() {
-    support::temp_dir dir;
-    const std::string data = support::write_example_data(dir.path());
-    std::filesystem::create_directory(dir.file("Data.out"));  // not a file
-    support::fake_fit fit;
-    fit.write_results = false;
-    running_shell app(fit.services());
-    support::select_models(*app.ctx, {1});
-    QVERIFY(app.start());
-    QVERIFY(support::open_data_file(app, data));
+    support::fitted_shell s;
+    auto& app = s.app;
+    std::filesystem::create_directory(s.dir.file("Data.out"));  // not a file
+    s.fit.write_results = false;
+    QVERIFY(s.start_and_open());
     QVERIFY(app.choose("Run"));
     const auto box = support::answer_message_box();
     QVERIFY(box.has_value());
     QCOMPARE(box->text, "Textbox Data File Read - Fatal error!\nCould not open the output file " +
-                            QString::fromStdString(dir.file("Data.out")));
+                            QString::fromStdString(s.dir.file("Data.out")));
     QVERIFY(app.wait_finished());
     QCOMPARE(app.exit_code(), 1);
     QCOMPARE(app.end_program_calls.load(), 1);

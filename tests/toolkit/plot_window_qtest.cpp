@@ -17,19 +17,18 @@
 #include "support/qt_wait.hpp"
 #include "support/temp_dir.hpp"
 #include "toolkit/plot_window.hpp"
+#include "toolkit/toolkit_harness.hpp"
 #include "toolkit/window_system.hpp"
 
 using namespace inhibra;
+using support::answer_window;
 using support::wait_until;
 using toolkit::PlotWindow;
 
 namespace {
 
 PlotWindow* shown_plot_window() {
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (auto* p = qobject_cast<PlotWindow*>(w); p != nullptr && p->isVisible()) return p;
-  }
-  return nullptr;
+  return support::shown_window<PlotWindow>();
 }
 
 // Draws a red square in the top-left quarter of the area and records the areas.
@@ -113,37 +112,33 @@ class PlotWindowTest : public QObject {
     QCOMPARE(shown.pixelColor(400, 300), QColor(255, 255, 255));
   }
 
-  void emptyTitleGivesTheDefault() {
-    PlotWindow w(QString(), {});
-    QCOMPARE(w.windowTitle(), QString("APlot"));
+  void picturesAreWrittenInTheFormatTheNameAsksFor_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("start");  // the format's first bytes; empty: refused
+    QTest::newRow("bmp") << "plot.bmp" << QByteArray("BM");
+    QTest::newRow("png, any case") << "plot.PNG" << QByteArray("\x89PNG");
+    QTest::newRow("svg") << "plot.svg" << QByteArray("<?xml");
+    QTest::newRow("pdf") << "plot.pdf" << QByteArray("%PDF-");
+    QTest::newRow("unknown format") << "plot.nosuchformat" << QByteArray();
+    QTest::newRow("missing folder") << "missing/folder/plot.bmp" << QByteArray();
   }
 
   void picturesAreWrittenInTheFormatTheNameAsksFor() {
+    QFETCH(QString, file);
+    QFETCH(QByteArray, start);
     support::temp_dir dir;
     recording_drawer drawer;
-    const QSize size(800, 600);
-    const auto name = [&](const char* file) { return QString::fromStdString(dir.file(file)); };
-
-    QVERIFY(toolkit::save_drawing(name("plot.bmp"), size, drawer.drawer()));
-    QCOMPARE(head(dir.file("plot.bmp"), 2), std::string("BM"));
-    const QImage bmp(name("plot.bmp"), "BMP");
-    QCOMPARE(bmp.size(), size);
-    QCOMPARE(bmp.pixelColor(10, 10), QColor(255, 0, 0));
-    QCOMPARE(bmp.pixelColor(700, 500), QColor(255, 255, 255));
-
-    QVERIFY(toolkit::save_drawing(name("plot.PNG"), size, drawer.drawer()));
-    QCOMPARE(head(dir.file("plot.PNG"), 4), std::string("\x89PNG"));
-
-    QVERIFY(toolkit::save_drawing(name("plot.svg"), size, drawer.drawer()));
-    const std::string svg = support::read_file(dir.file("plot.svg"));
-    QVERIFY(svg.find("<svg") != std::string::npos);
-    QVERIFY(svg.find("width=\"") != std::string::npos);
-
-    QVERIFY(toolkit::save_drawing(name("plot.pdf"), size, drawer.drawer()));
-    QCOMPARE(head(dir.file("plot.pdf"), 5), std::string("%PDF-"));
-
-    QVERIFY(!toolkit::save_drawing(name("plot.nosuchformat"), size, drawer.drawer()));
-    QVERIFY(!toolkit::save_drawing(name("missing/folder/plot.bmp"), size, drawer.drawer()));
+    const std::string name = dir.file(file.toStdString());
+    QCOMPARE(toolkit::save_drawing(QString::fromStdString(name), QSize(800, 600), drawer.drawer()),
+             !start.isEmpty());
+    if (start.isEmpty()) return;
+    QCOMPARE(head(name, static_cast<std::size_t>(start.size())), start.toStdString());
+    if (file.endsWith(".bmp")) {  // the drawing itself, at the size asked for
+      const QImage bmp(QString::fromStdString(name), "BMP");
+      QCOMPARE(bmp.size(), QSize(800, 600));
+      QCOMPARE(bmp.pixelColor(10, 10), QColor(255, 0, 0));
+      QCOMPARE(bmp.pixelColor(700, 500), QColor(255, 255, 255));
+    }
   }
 
   void namesWithoutExtensionBecomeBitmaps() {
@@ -154,6 +149,7 @@ class PlotWindowTest : public QObject {
     QCOMPARE(toolkit::picture_format_of("x.Svg"), toolkit::picture_format::svg);
     QCOMPARE(toolkit::picture_format_of("x"), toolkit::picture_format::bmp);
     QCOMPARE(toolkit::picture_format_of("x.jpg"), toolkit::picture_format::other);
+    QCOMPARE(PlotWindow(QString(), {}).windowTitle(), QString("APlot"));  // an untitled window
   }
 
   void saveAsOffersBitmapsFirstAndSavesTheWindowPicture() {
@@ -163,16 +159,10 @@ class PlotWindowTest : public QObject {
     w.show();
     QStringList filters;
     QTimer::singleShot(0, &w, [&w] { w.saveAction()->trigger(); });
-    QVERIFY(wait_until([&] {
-      for (QWidget* top : QApplication::topLevelWidgets()) {
-        auto* d = qobject_cast<QFileDialog*>(top);
-        if (d == nullptr || !d->isVisible()) continue;
-        filters = d->nameFilters();
-        d->selectFile(QString::fromStdString(dir.file("picture")));
-        static_cast<QDialog*>(d)->accept();
-        return true;
-      }
-      return false;
+    QVERIFY(answer_window<QFileDialog>([&](QFileDialog* d) {
+      filters = d->nameFilters();
+      d->selectFile(QString::fromStdString(dir.file("picture")));
+      static_cast<QDialog*>(d)->accept();
     }));
     QVERIFY(wait_until([&] { return std::filesystem::exists(dir.file("picture.bmp")); }));
     QVERIFY(filters.front().startsWith("Bitmap files (*.bmp)"));
@@ -198,18 +188,7 @@ class PlotWindowTest : public QObject {
     PlotWindow w("Print me", drawer.drawer());
     w.show();
     QTimer::singleShot(0, &w, [&w] { w.printAction()->trigger(); });
-    bool seen = false;
-    QVERIFY(wait_until([&] {
-      for (QWidget* top : QApplication::topLevelWidgets()) {
-        auto* d = qobject_cast<QPrintDialog*>(top);
-        if (d == nullptr || !d->isVisible()) continue;
-        seen = true;
-        d->reject();
-        return true;
-      }
-      return false;
-    }));
-    QVERIFY(seen);
+    QVERIFY(answer_window<QPrintDialog>([](QPrintDialog* d) { d->reject(); }));
   }
 
   void shutDownReturnsABlockedCaller() {
