@@ -57,6 +57,15 @@ struct frontend {
   virtual void refresh() = 0;
   // Shows a finished chart; in the desktop program this returns once its window is closed.
   virtual void show_plot(const plotengine::pplot& plot) = 0;
+  // Shows a chart and returns once it is up, leaving its window open; the handle is
+  // for close_plot. Where nothing stays open (a headless run writes the chart and is
+  // done with it) the chart is shown as by show_plot and the handle is -1.
+  virtual int show_plot_async(const plotengine::pplot& plot) {
+    show_plot(plot);
+    return -1;
+  }
+  // Closes a window that show_plot_async opened; other handles are ignored.
+  virtual void close_plot(int /*handle*/) {}
 };
 
 }  // namespace inhibra::fit

@@ -109,8 +109,20 @@ void set_seriescolor(const plot_handle& h, int series, int red, int green, int b
     s->color = {colour_part(red), colour_part(green), colour_part(blue)};
 }
 
-void display_plot(const plot_handle& h, fit::frontend* fe) {
-  if (h && fe != nullptr) fe->show_plot(h->chart);
+void display_plot(const plot_handle& h, fit::frontend* fe, bool asynchronous) {
+  if (!h || fe == nullptr) return;
+  if (!asynchronous) {
+    fe->show_plot(h->chart);
+    return;
+  }
+  close_plot(h, fe);
+  h->window = fe->show_plot_async(h->chart);
+}
+
+void close_plot(const plot_handle& h, fit::frontend* fe) {
+  if (!h || fe == nullptr || h->window < 0) return;
+  fe->close_plot(h->window);
+  h->window = -1;
 }
 
 int save_plot(const plot_handle& h, const image_writer& write, const std::string& file_name) {

@@ -23,6 +23,7 @@ inline constexpr int series_dot = 3;      // a small dot at each point
 // One plot object: the chart it builds.
 struct plot_object {
   plotengine::pplot chart;
+  int window = -1;  // the window left open by an asynchronous display, -1 for none
 };
 
 // Owns its plot object; null after destroy_plot.
@@ -59,9 +60,13 @@ void set_serieslabel(const plot_handle& h, int series, std::string_view text);
 // Colour of a series, each part clamped to 0..255.
 void set_seriescolor(const plot_handle& h, int series, int red, int green, int blue);
 
-// Shows the plot through the front end; in the desktop program this returns once the
-// person has closed the plot window. Nothing happens without a front end.
-void display_plot(const plot_handle& h, fit::frontend* fe);
+// Shows the plot through the front end. Without `asynchronous` this returns, in the
+// desktop program, once the person has closed the plot window; with it, it returns
+// once the window is up and leaves it open (showing the plot again replaces that
+// window with one of the current chart). Nothing happens without a front end.
+void display_plot(const plot_handle& h, fit::frontend* fe, bool asynchronous = false);
+// Closes the window an asynchronous display left open, if any.
+void close_plot(const plot_handle& h, fit::frontend* fe);
 
 // Writes an image of a chart to a file; true on success.
 using image_writer = std::function<bool(const plotengine::pplot& chart, const std::string& path)>;

@@ -26,6 +26,9 @@ class gui_frontend final : public fit::frontend {
   // Hands the chart to the plot presenter (nothing when none is connected), then
   // makes the main window current again.
   void show_plot(const plotengine::pplot& plot) override;
+  // Opens a plot window with a copy of the chart and returns once it is up.
+  int show_plot_async(const plotengine::pplot& plot) override;
+  void close_plot(int handle) override;
 
  private:
   toolkit::window_system& tk_;

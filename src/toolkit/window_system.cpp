@@ -814,6 +814,38 @@ void window_system::show_plot_window(std::string_view title, plot_drawer draw) {
   std::erase(plot_events_, ev);
 }
 
+int window_system::open_plot_window(std::string_view title, plot_drawer draw) {
+  if (closing()) return 0;
+  QString shown = qt_text(title);
+  shown.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+  shown.replace(QChar('\n'), QChar(' '));
+  shown.replace(QChar('\r'), QChar(' '));
+  return thread_.call([this, shown, draw]() -> int {
+    if (closing()) return 0;
+    auto* pw = new PlotWindow(shown, draw);
+    pw->setAttribute(Qt::WA_DeleteOnClose);
+    plot_windows_.push_back(pw);
+    const int id = next_open_plot_++;
+    open_plots_[id] = pw;
+    pw->show();
+    return id;
+  });
+}
+
+void window_system::close_plot_window(int id) {
+  if (closing()) return;
+  thread_.call([this, id] {
+    const auto it = open_plots_.find(id);
+    if (it == open_plots_.end()) return;
+    const QPointer<QWidget> window = it->second;
+    open_plots_.erase(it);
+    std::erase_if(plot_windows_, [&](const QPointer<QWidget>& p) {
+      return p.isNull() || p.data() == window.data();
+    });
+    if (!window.isNull()) window->close();
+  });
+}
+
 // --- program end ----------------------------------------------------------------------
 
 void window_system::close_everything() {

@@ -174,6 +174,12 @@ class window_system {
   // Shows the chart in a plot window titled `title` (line breaks become blanks) and
   // returns once the person has closed it (or the program is ending).
   void show_plot_window(std::string_view title, plot_drawer draw);
+  // Opens the same window and returns once it is shown, leaving it open; the result
+  // (>= 1) names it for close_plot_window, 0 when the program is ending. `draw` must
+  // stay valid while the window is open.
+  [[nodiscard]] int open_plot_window(std::string_view title, plot_drawer draw);
+  // Closes a window of open_plot_window; unknown or closed ones are ignored.
+  void close_plot_window(int id);
 
   // --- program end --------------------------------------------------------------------
   // Stops every wait, closes every window and dialog and stops sending work to the
@@ -221,6 +227,8 @@ class window_system {
   std::map<int, control> check_boxes_;
   std::map<int, control> buttons_;
   std::vector<QPointer<QWidget>> plot_windows_;
+  std::map<int, QPointer<QWidget>> open_plots_;  // windows of open_plot_window, window thread
+  int next_open_plot_ = 1;
 };
 
 }  // namespace inhibra::toolkit

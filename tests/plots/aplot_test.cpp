@@ -135,6 +135,37 @@ TEST(PlotFacility, DisplayHandsTheChartToTheFrontEnd) {
   EXPECT_EQ(fe.events, (std::vector<std::string>{"plot", "plot", "refresh"}));
 }
 
+TEST(PlotFacility, AsynchronousDisplayLeavesOneWindowOpenUntilClosed) {
+  auto h = initialize_plot();
+  set_title(h, "First");
+  testing::chart_recorder fe;
+  display_plot(h, &fe, true);
+  EXPECT_EQ(h->window, 1);
+  // Showing it again replaces the window with one of the current chart.
+  set_title(h, "Second");
+  display_plot(h, &fe, true);
+  EXPECT_EQ(h->window, 2);
+  close_plot(h, &fe);
+  EXPECT_EQ(h->window, -1);
+  close_plot(h, &fe);  // nothing left to close
+  EXPECT_EQ(fe.events, (std::vector<std::string>{"open", "close 1", "open", "close 2"}));
+  ASSERT_EQ(fe.charts.size(), 2u);
+  EXPECT_EQ(fe.charts[1].title, "Second");
+
+  // Where nothing stays open (headless), the chart is shown and there is no window.
+  struct headless : fit::frontend {
+    int shown = 0;
+    void message(fit::box_kind, std::string_view) override {}
+    void set_title(std::string_view) override {}
+    void idle(int) override {}
+    void refresh() override {}
+    void show_plot(const plotengine::pplot&) override { ++shown; }
+  } cli;
+  display_plot(h, &cli, true);
+  EXPECT_EQ(cli.shown, 1);
+  EXPECT_EQ(h->window, -1);
+}
+
 TEST(PlotFacility, SaveReportsWhatTheFileSystemShows) {
   support::temp_dir dir;
   const auto h = initialize_plot();

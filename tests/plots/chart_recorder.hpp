@@ -15,6 +15,15 @@ class chart_recorder : public support::recording_frontend {
     events.emplace_back("plot");
     recording_frontend::show_plot(plot);
   }
+  int show_plot_async(const plotengine::pplot& plot) override {
+    charts.push_back(plot);
+    events.emplace_back("open");
+    return recording_frontend::show_plot_async(plot);
+  }
+  void close_plot(int handle) override {
+    events.push_back("close " + std::to_string(handle));
+    recording_frontend::close_plot(handle);
+  }
   void idle(int milliseconds) override {
     events.push_back("idle " + std::to_string(milliseconds));
     recording_frontend::idle(milliseconds);

@@ -208,6 +208,28 @@ class PlotWindowTest : public QObject {
     QVERIFY(shown_plot_window() == nullptr);
   }
 
+  void openReturnsAtOnceAndCloseEndsTheWindow() {
+    toolkit::window_system tk([] {});
+    tk.initwindow(100, 100, "Main", -1, -1, false, true);
+    recording_drawer drawer;
+    int id = 0;
+    // The caller goes on while the window stays up and draws.
+    QVERIFY(support::on_command_thread(
+        [&] { id = tk.open_plot_window("Kept open", drawer.drawer()); }));
+    QVERIFY(id > 0);
+    PlotWindow* w = shown_plot_window();
+    QVERIFY(w != nullptr);
+    QCOMPARE(w->windowTitle(), QString("Kept open"));
+    QVERIFY(wait_until([&] { return drawer.last().isValid(); }));
+    QVERIFY(support::on_command_thread([&] { tk.close_plot_window(id); }));
+    QVERIFY(wait_until([] { return shown_plot_window() == nullptr; }));
+    // Closing again, or an unknown window, does nothing.
+    QVERIFY(support::on_command_thread([&] {
+      tk.close_plot_window(id);
+      tk.close_plot_window(id + 100);
+    }));
+  }
+
   void showFromTheWindowThreadAlsoWaits() {
     toolkit::window_system tk([] {});
     QTimer::singleShot(50, [] {
