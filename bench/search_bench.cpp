@@ -2,10 +2,14 @@
 // data set (24 rows, 4 curves).
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+#include <sstream>
+
 #include <array>
 #include <memory>
 #include <string>
 
+#include "data/data_file.hpp"
 #include "fit/init_estimates.hpp"
 #include "models/model_library.hpp"
 #include "optim/golden_search.hpp"
@@ -15,23 +19,13 @@ namespace {
 
 using namespace inhibra;
 
+// The bundled example, read by the program's own data reader.
 std::unique_ptr<fit::fit_context> example(int model) {
   auto ctx = std::make_unique<fit::fit_context>();
-  const double s[] = {50, 100, 200, 333, 500, 700};
-  const double i[] = {0, 100, 200, 400};
-  const double r[4][6] = {{0.032, 0.055, 0.08, 0.102, 0.116, 0.13},
-                          {0.017, 0.028, 0.045, 0.065, 0.072, 0.078},
-                          {0.01, 0.018, 0.03, 0.041, 0.048, 0.052},
-                          {0.004, 0.008, 0.012, 0.015, 0.022, 0.024}};
-  std::size_t k = 0;
-  for (int c = 0; c < 4; ++c) {
-    for (int j = 0; j < 6; ++j, ++k) {
-      ctx->substrate[k] = s[j];
-      ctx->inhibitor[k] = i[c];
-      ctx->rate[k] = r[c][j];
-    }
-  }
-  ctx->rows = ctx->idat = 24;
+  std::ostringstream console;
+  const auto read = data::read_data_file(
+      *ctx, std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in", nullptr, console);
+  if (read.status != fit::run_status::success) std::abort();
   ctx->model_limit = 10;
   ctx->eps = 2.8544953854119197e-15;
   ctx->big = 10.0 / ctx->eps;
