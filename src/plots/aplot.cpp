@@ -104,6 +104,16 @@ void set_serieslabel(const plot_handle& h, int series, std::string_view text) {
   if (auto* s = series_at(h, series)) s->label = std::string(strings::trim(text));
 }
 
+void add_unlabelled_series(const plot_handle& h, std::span<const double> x,
+                           std::span<const double> y, int type, plotengine::rgb color) {
+  if (!h) return;
+  add_dataset(h, x, y);
+  const int series = static_cast<int>(h->chart.data.size()) - 1;
+  set_seriescolor(h, series, color.red, color.green, color.blue);
+  set_seriestype(h, series, type);
+  set_serieslabel(h, series, "");
+}
+
 void set_seriescolor(const plot_handle& h, int series, int red, int green, int blue) {
   if (auto* s = series_at(h, series))
     s->color = {colour_part(red), colour_part(green), colour_part(blue)};

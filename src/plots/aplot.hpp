@@ -59,6 +59,10 @@ void set_seriestype(const plot_handle& h, int series, int type);
 void set_serieslabel(const plot_handle& h, int series, std::string_view text);
 // Colour of a series, each part clamped to 0..255.
 void set_seriescolor(const plot_handle& h, int series, int red, int green, int blue);
+// Appends a series of the given drawer and colour without a legend entry (the
+// pattern of the single-curve plots: the points as big dots, then a line).
+void add_unlabelled_series(const plot_handle& h, std::span<const double> x,
+                           std::span<const double> y, int type, plotengine::rgb color);
 
 // Shows the plot through the front end. Without `asynchronous` this returns, in the
 // desktop program, once the person has closed the plot window; with it, it returns

@@ -78,14 +78,8 @@ plot_handle build_kmapp_plot(const std::string& model_name, std::span<const doub
   set_xautoscale(h);
   set_yautoscale(h);
   set_title(h, kmapp_title(model_name));
-  add_dataset(h, xs, ys);
-  set_seriescolor(h, 0, blue.red, blue.green, blue.blue);
-  set_seriestype(h, 0, series_big_dot);
-  set_serieslabel(h, 0, "");
-  add_dataset(h, xs, ys);
-  set_seriescolor(h, 1, blue.red, blue.green, blue.blue);
-  set_seriestype(h, 1, series_line);
-  set_serieslabel(h, 1, "");
+  add_unlabelled_series(h, xs, ys, series_big_dot, blue);
+  add_unlabelled_series(h, xs, ys, series_line, blue);
   set_ylabel(h, "Kmapp");
   set_xlabel(h, "[INHIBITOR]");
   return h;

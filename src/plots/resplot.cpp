@@ -128,14 +128,8 @@ plot_handle build_residual_plot(const std::string& model_name, std::span<const d
   }
 
   set_title(h, residual_title(model_name));
-  add_dataset(h, std::span<const double>(xs), std::span<const double>(rs));
-  set_seriescolor(h, 0, blue.red, blue.green, blue.blue);
-  set_seriestype(h, 0, series_big_dot);
-  set_serieslabel(h, 0, "");
-  add_dataset(h, std::span<const double>(xs), std::span<const double>(zeros));
-  set_seriescolor(h, 1, blue.red, blue.green, blue.blue);
-  set_seriestype(h, 1, series_line);
-  set_serieslabel(h, 1, "");
+  add_unlabelled_series(h, xs, rs, series_big_dot, blue);
+  add_unlabelled_series(h, xs, zeros, series_line, blue);
   set_ylabel(h, "RESIDUAL");
   set_xlabel(h, "NUMBER");
   return h;
