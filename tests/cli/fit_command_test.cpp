@@ -115,6 +115,25 @@ TEST(FitCommand, ParallelJobsWriteTheSameFilesAsOneAtATime) {
   EXPECT_NE(a1, b1);
 }
 
+// The fixed chain of optimizer stages reproduces the stored example reports byte
+// for byte, unweighted and robust (users compare results files between runs).
+TEST(FitCommand, ChainReproducesTheStoredExampleReports) {
+  for (const std::string flags : {"", "-r "}) {
+    support::temp_dir dir;
+    const auto data = copy_example(dir, "Data.in");
+    const auto r = run_fit("-q -m all " + flags + quoted(data), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string golden_name = flags.empty() ? "example-all-models.out"
+                                                  : "example-all-models-robust.out";
+    std::string golden =
+        support::read_file(std::string(INHIBRA_SOURCE_DIR) + "/tests/cli/golden/" + golden_name);
+    const std::string closing = " RESULTS FILE Data.out";
+    ASSERT_NE(golden.find(closing), std::string::npos);
+    golden.replace(golden.find(closing), closing.size(), " RESULTS FILE " + dir.file("Data.out"));
+    EXPECT_EQ(support::read_file(dir.file("Data.out")), golden) << golden_name;
+  }
+}
+
 TEST(FitCommand, RefusesABadModelList) {
   support::temp_dir dir;
   EXPECT_EQ(run_fit("-m 0-3 " + quoted(example), dir).status, 2);
