@@ -1,0 +1,47 @@
+#pragma once
+// How the ten models relate to one another and where their parameters can go.
+// Every model is the general modifier mechanism with some of a and b fixed
+// (model 1: a infinite, b = 0; 2: a = 1, b = 0; 3, 4: b = 0; 5: b = 1; 6: a = 1;
+// 7: b = a). A fitted point of one model can therefore be carried into another
+// through the general form (Km, Vmax, Ki, a, b), and every model has a box of
+// parameter values that its rate function takes as they are (outside it the rate
+// function moves a or b to a fixed value).
+#include <array>
+#include <span>
+
+#include "fit/capacities.hpp"
+
+namespace inhibra::models {
+
+// Largest a and b that models with a or b below 1 take as given: the rate function
+// resets values above this.
+inline constexpr double shape_upper = 0.99;
+// Model 8 needs b below a; a carried or refined point keeps b at most a times this.
+inline constexpr double model8_b_ratio = 1.0 - 1e-6;
+// An infinite a and a zero b of the linear models, written as numbers a fit can use.
+inline constexpr double infinite_a = 1e6;
+inline constexpr double zero_b = 1e-6;
+
+using parameter_vector = std::array<double, fit::max_par>;
+
+// The values of the parameters that the model's rate function uses unchanged:
+// lo[i] <= p[i] <= hi[i] for i < n. Model 8 also needs b < a (see model8_b_ratio).
+struct parameter_box {
+  int n = 0;
+  parameter_vector lo{};
+  parameter_vector hi{};
+};
+[[nodiscard]] parameter_box reachable_box(int model);
+
+// (Km, Vmax, Ki, a, b) of the general mechanism for a point p of `model`.
+using general_point = std::array<double, 5>;
+[[nodiscard]] general_point general_form(int model, std::span<const double> p);
+
+// The point of `model` nearest to a general-form point: the model's own parameters
+// taken from it (a infinite as 1e6, b = 0 as 1e-6), clipped into the model's box.
+[[nodiscard]] parameter_vector carry_into(int model, const general_point& g);
+
+// Clips p into the model's box (model 8: b at most model8_b_ratio * a).
+void clip_to_box(int model, std::span<double> p);
+
+}  // namespace inhibra::models
