@@ -5,13 +5,16 @@
 #include <cmath>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <vector>
 
 #include "data/data_file.hpp"
 #include "fit/covariance.hpp"
 #include "fit/init_estimates.hpp"
 #include "fit/jacobian.hpp"
+#include "fit/refine.hpp"
 #include "fit/report.hpp"
+#include "models/model_forms.hpp"
 #include "models/model_library.hpp"
 #include "models/objective.hpp"
 #include "optim/bound_point.hpp"
@@ -34,6 +37,11 @@ constexpr double no_best_aicc = 1e16;  // best AICc before the first model
 constexpr double shape_floor = 2e-6;   // shape parameters below this restart at shape_restart
 constexpr double shape_restart = 2e-5;
 constexpr int sqp_iteration_cap = 499;  // the constrained stage stops past this many iterations
+// Rounds of the consistency sweep after the last model (each round that changes a
+// model lowers its sum of squares, so few are ever needed).
+constexpr int consistency_rounds = 10;
+// A parameter within this relative distance of a box end counts as at that end.
+constexpr double at_bound_tolerance = 1e-6;
 
 // Everything a run keeps between its models.
 struct run_state {
@@ -44,6 +52,7 @@ struct run_state {
   std::string results_name;
   run_constants k;
   int weighting_switch = 0;
+  bool refine = true;  // the refinement stage after the chain (off: the chain alone)
 
   par_array x{};  // the parameter vector, kept across models as one run array
   models::gradient_array g{};
@@ -51,15 +60,18 @@ struct run_state {
   models::cjac_array cjac{};
   std::vector<double> jac = std::vector<double>(static_cast<std::size_t>(max_rows * max_par));
 
+  // Every model fitted, in the order of fitting, with its report section, the date
+  // line of that section and the fitted rates the report left in the context.
   std::vector<model_result> fitted;
-  std::vector<double> raic;
-  std::vector<double> ridx;
+  std::vector<std::string> sections;
+  std::vector<std::string> dates;
+  std::vector<std::array<double, max_rows>> fitted_rates;
 
-  // The best model so far.
+  // The best model (chosen when the run ends).
   double best_aicc = no_best_aicc;
   bool have_best = false;
   int best_model = 0;
-  std::array<double, max_rows> best_s{}, best_i{}, best_y{}, best_fit{};
+  std::array<double, max_rows> best_fit{};
   par_array best_var{};
   mc50_table best_mc50{};
 };
@@ -104,8 +116,14 @@ void idle(const fit_context& ctx, int milliseconds) {
   if (ctx.fe != nullptr) ctx.fe->idle(milliseconds);
 }
 
+void write_sections(run_state& run) {
+  for (const auto& section : run.sections)
+    run.results << section;
+}
+
 run_status abort_with(run_state& run, box_kind kind, const std::string& text, run_status status) {
   show_message(run.ctx, kind, text);
+  write_sections(run);
   data::abort_run(run.ctx, &run.results, run.results_name);
   return status;
 }
@@ -175,7 +193,7 @@ sqp_outcome sqp_stage(run_state& run, int n, int model) {
 
 // Stages 1 to 6 for model `model` with n parameters, from the start in run.x.
 // Returns the constrained stage's outcome; run.x holds the fitted point.
-sqp_outcome optimize(run_state& run, int n, int model, std::array<std::int64_t, 7>& cost) {
+sqp_outcome optimize(run_state& run, int n, int model, stage_costs& cost) {
   fit_context& ctx = run.ctx;
   std::int64_t mark = evaluations(ctx);
   auto stage_done = [&](std::size_t stage) {
@@ -283,30 +301,30 @@ void statistics(run_state& run, model_result& r) {
   std::copy(run.x.begin(), run.x.end(), r.p.begin());
 }
 
-void save_best(run_state& run, const model_result& r) {
-  fit_context& ctx = run.ctx;
-  run.have_best = true;
-  run.best_aicc = r.aicc;
-  run.best_model = r.model;
-  run.best_s = ctx.substrate;
-  run.best_i = ctx.inhibitor;
-  run.best_y = ctx.rate;
-  run.best_fit = ctx.fitted;
-  run.best_var = r.p;
-  run.best_mc50 = r.mc50;
-}
-
 // AICc that is not a number ranks behind every number.
 double comparable(double aicc) {
   return std::isnan(aicc) ? HUGE_VAL : aicc;
 }
 
+// The best model: the lowest AICc, the later model on ties; the first model fitted
+// always starts the comparison, so a run with fitted models always has one.
+void choose_best(run_state& run) {
+  for (std::size_t k = 0; k < run.fitted.size(); ++k) {
+    const model_result& r = run.fitted[k];
+    if (run.have_best && !(comparable(r.aicc) <= comparable(run.best_aicc))) continue;
+    run.have_best = true;
+    run.best_aicc = r.aicc;
+    run.best_model = r.model;
+    run.best_fit = run.fitted_rates[k];
+    run.best_var = r.p;
+    run.best_mc50 = r.mc50;
+  }
+}
+
 void leave_best_model(run_state& run) {
   fit_context& ctx = run.ctx;
   if (!run.have_best) return;
-  ctx.substrate = run.best_s;
-  ctx.inhibitor = run.best_i;
-  ctx.rate = run.best_y;
+  restore_observations(ctx);
   ctx.fitted = run.best_fit;
   ctx.model = run.best_model;
   ctx.mdl_number = run.best_model;
@@ -318,6 +336,88 @@ void leave_best_model(run_state& run) {
   std::string name;
   models::npar(run.best_model, name, ctx.n_par);
   ctx.strmdl = std::string(strings::trim_both(name));
+}
+
+// The parameters of r within at_bound_tolerance (relative) of an end of the model's
+// reachable box; model 8's b is at its upper end when it sits at its cap below a.
+std::vector<bound_hit> parameters_at_bound(const model_result& r) {
+  const models::parameter_box box = models::reachable_box(r.model);
+  std::vector<bound_hit> hits;
+  auto near = [](double v, double end) {
+    return std::abs(v - end) <= at_bound_tolerance * std::abs(end);
+  };
+  for (int i = 1; i <= box.n; ++i) {
+    const auto k = static_cast<std::size_t>(i - 1);
+    double hi = box.hi[k];
+    if (r.model == 8 && i == 5) hi = std::fmin(hi, models::model8_b_ratio * r.p[3]);
+    if (near(r.p[k], box.lo[k]))
+      hits.push_back({i, false});
+    else if (near(r.p[k], hi))
+      hits.push_back({i, true});
+  }
+  return hits;
+}
+
+// The fitted models' optima carried into `model` through the general form.
+std::vector<par_array> borrowed_starts(const run_state& run, int model) {
+  std::vector<par_array> starts;
+  for (const auto& other : run.fitted) {
+    if (other.model == model) continue;
+    starts.push_back(models::carry_into(model, models::general_form(other.model, other.p)));
+  }
+  return starts;
+}
+
+// The fit moves to p (the refinement's or the consistency sweep's point): the
+// statistics are computed again there.
+void adopt_point(run_state& run, model_result& r, const par_array& p) {
+  run.x.fill(0.0);
+  std::copy_n(p.begin(), r.n, run.x.begin());
+  statistics(run, r);
+  r.refined = true;
+}
+
+// The model's report section as text; the report also leaves the MC50 table in r
+// and the printable fitted rates in the context.
+std::string section_text(run_state& run, model_result& r, const std::string& date) {
+  r.at_bound = parameters_at_bound(r);
+  std::ostringstream out;
+  write_model_section(out, run.ctx, r, date);
+  return out.str();
+}
+
+// No model may report a sum of squares above the one another model's optimum,
+// carried into its box, gives it. A model that loses this comparison is solved
+// again from the better point, and its statistics, AICc and section follow.
+void make_consistent(run_state& run) {
+  fit_context& ctx = run.ctx;
+  for (int round = 1; round <= consistency_rounds; ++round) {
+    bool changed = false;
+    for (std::size_t k = 0; k < run.fitted.size(); ++k) {
+      model_result& r = run.fitted[k];
+      restore_observations(ctx);
+      ctx.model = r.model;
+      ctx.mdl_number = r.model;
+      ctx.n_par = r.n;
+      ctx.weighting = r.weighting;
+      scored_point best{r.p, r.ssr};
+      std::int64_t evaluations = 0;
+      for (const auto& start : borrowed_starts(run, r.model)) {
+        if (!lower_ssr(reported_ssr(ctx, start), best.ssr)) continue;
+        const scored_point found = solve_from(ctx, start, evaluations);
+        if (lower_ssr(found.ssr, best.ssr)) best = found;
+      }
+      r.stage_evaluations[7] += evaluations;
+      if (best.p == r.p) continue;
+      adopt_point(run, r, best.p);
+      r.ratio_sum = ratio_sum(r.n, r.p, r.se, r.se_produced);
+      aicc(ctx.rows, r.n, r.ratio_sum, r.ssr, r.aicc);
+      run.sections[k] = section_text(run, r, run.dates[k]);
+      run.fitted_rates[k] = ctx.fitted;
+      changed = true;
+    }
+    if (!changed) break;
+  }
 }
 
 }  // namespace
@@ -345,9 +445,10 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
   ctx.eps = run.k.eps;
   ctx.big = run.k.big;
   ctx.model_limit = max_models;
-  // One copy of the switch for the whole run, so a toggle during the run does not
-  // mix weightings within it.
+  // One copy of the switches for the whole run, so a toggle during the run does not
+  // mix weightings (or fitting methods) within it.
   run.weighting_switch = ctx.nwt_global.load();
+  run.refine = !ctx.chain_only.load();
 
   const auto read = data::read_data_file(ctx, file_name, &run.results, console);
   file_name = read.data_name;
@@ -400,7 +501,7 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
       ctx.weighting = switch_valid ? run.weighting_switch : 0;
 
       if (refitted) run.x.fill(1.0);
-      std::array<std::int64_t, 7> cost{};
+      stage_costs cost{};
       const std::int64_t before_estimates = evaluations(ctx);
       init_estimates(ctx, std::span(run.x).first(static_cast<std::size_t>(n)), max_par, model);
       optim::bound_point(n, run.x, model);
@@ -422,9 +523,11 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
       r.sqp_info = sqp.info;
       r.sqp_iteration_limit = sqp.iteration_limit;
       r.refitted = refitted;
-      r.stage_evaluations = cost;
       statistics(run, r);
+      r.chain_ssr = r.ssr;
 
+      // The refit decision is the chain's own, so the chain and its random sequence
+      // are the same with or without the refinement that follows.
       if (!refitted && poorly_determined_count(n, r.p, r.se, r.se_produced) > 2) {
         // Too many poorly determined parameters: fit once more; the random
         // sequences have moved on, so the new attempt explores differently.
@@ -433,17 +536,23 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
         continue;
       }
 
+      if (run.refine) {
+        const auto borrowed = borrowed_starts(run, model);
+        const refinement found = refine(ctx, r.p, r.ssr, borrowed);
+        cost[7] = found.evaluations;
+        if (found.improved) adopt_point(run, r, found.best.p);
+      }
+      r.stage_evaluations = cost;
+
       set_title_and_refresh(ctx, model);
       r.ratio_sum = ratio_sum(n, r.p, r.se, r.se_produced);
       aicc(rows, n, r.ratio_sum, r.ssr, r.aicc);
-      run.raic.push_back(r.aicc);
-      run.ridx.push_back(static_cast<double>(run.raic.size()));
       idle(ctx, 1000);
 
-      write_model_section(run.results, ctx, r, report_date_time());
-
-      if (!run.have_best || comparable(r.aicc) <= comparable(run.best_aicc)) save_best(run, r);
+      run.dates.push_back(report_date_time());
+      run.sections.push_back(section_text(run, r, run.dates.back()));
       run.fitted.push_back(r);
+      run.fitted_rates.push_back(ctx.fitted);
 
       idle(ctx, 500);
       plots::xyplot(ctx);
@@ -453,11 +562,21 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
     }
   }
 
+  if (run.refine) make_consistent(run);
+  write_sections(run);
+
   std::vector<ranking_row> ranking;
   if (run.fitted.size() > 1) {
-    ranking = rank_models(run.raic, run.ridx, static_cast<int>(run.raic.size()));
+    std::vector<double> raic;
+    std::vector<double> ridx;
+    for (const auto& r : run.fitted) {
+      raic.push_back(r.aicc);
+      ridx.push_back(static_cast<double>(raic.size()));
+    }
+    ranking = rank_models(raic, ridx, static_cast<int>(raic.size()));
     write_summary(run.results, ranking, run.fitted);
   }
+  choose_best(run);
   leave_best_model(run);
   write_closing_line(run.results, run.results_name);
   run.results.close();

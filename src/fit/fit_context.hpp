@@ -60,6 +60,11 @@ struct fit_context {
   std::string strmdl;                       // left-adjusted name of the (best) model
   std::array<double, max_par> variables{};  // fitted parameters of the (best) model
 
+  // Fit with the fixed chain of stages alone, without the refinement after it (to
+  // reproduce results files written before the refinement existed). Set by the
+  // front end; a run takes one copy at its start.
+  std::atomic<bool> chain_only{false};
+
   // --- random-number states of the searches; they live as long as the context -------
   double rangen_state = 0.0;   // the coordinate searches' generator
   double randgen_state = 0.0;  // the initial estimates' generator

@@ -5,11 +5,24 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "fit/capacities.hpp"
 #include "fit/mc50.hpp"
 
 namespace inhibra::fit {
+
+// Objective evaluations of a fit by stage, for cost measurements: [0] initial
+// estimates, [1] simplex passes, [2] variable metric, [3] golden searches, [4]
+// direction set, [5] extra simplex, [6] constrained stage, [7] refinement (sweeps
+// over the observations, with or without derivatives).
+using stage_costs = std::array<std::int64_t, 8>;
+
+// A parameter (1-based) at an end of its model's reachable box.
+struct bound_hit {
+  int index = 0;
+  bool upper = false;
+};
 
 struct model_result {
   int model = 0;      // model number M, 1..10
@@ -42,10 +55,14 @@ struct model_result {
   int sqp_iteration_limit = 0;
   bool refitted = false;  // the fit was repeated because of poorly determined parameters
 
-  // Objective evaluations of the final fit by stage, for cost measurements:
-  // [0] initial estimates, [1] simplex passes, [2] variable metric, [3] golden
-  // searches, [4] direction set, [5] extra simplex, [6] constrained stage.
-  std::array<std::int64_t, 7> stage_evaluations{};
+  // The refinement after the chain: the chain's own reported sum of squares, and
+  // whether the refinement (or the consistency check after the last model) found a
+  // lower one, which the fit then reports.
+  double chain_ssr = 0.0;
+  bool refined = false;
+  std::vector<bound_hit> at_bound;  // parameters at an end of the model's box
+
+  stage_costs stage_evaluations{};
 
   // Filled by the report when it writes the model's section.
   int constraints = 0;  // the constraint count printed

@@ -5,14 +5,13 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <random>
 #include <sstream>
 
 #include "models/model_library.hpp"
+#include "support/model_data.hpp"
 #include "support/numeric.hpp"
 #include "support/recording_frontend.hpp"
 #include "support/temp_dir.hpp"
@@ -20,30 +19,7 @@
 namespace inhibra::fit {
 namespace {
 
-std::string fmt_double(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.17g", v);
-  return buf;
-}
-
-// Rates of `model` with parameters p on a 6 x 4 grid of [S] x [I], with relative
-// noise of the given size (deterministic).
-std::string model_data(int model, std::vector<double> p, double noise, unsigned seed = 7) {
-  fit_context ctx;
-  ctx.model = model;
-  std::array<double, max_par> par{};
-  std::copy(p.begin(), p.end(), par.begin());
-  std::mt19937 rng(seed);
-  std::normal_distribution<double> gauss(0.0, 1.0);
-  std::string text;
-  for (double i : {0.0, 50.0, 150.0, 400.0}) {
-    for (double s : {25.0, 50.0, 100.0, 200.0, 400.0, 800.0}) {
-      const double v = models::func(ctx, s, i, 0, par) * (1.0 + noise * gauss(rng));
-      text += std::to_string(s) + " " + std::to_string(i) + " " + fmt_double(v) + "\n";
-    }
-  }
-  return text;
-}
+using support::model_data;
 
 class Ezfit : public ::testing::Test {
  protected:
@@ -159,7 +135,8 @@ TEST_F(Ezfit, PoorlyDeterminedFitIsRepeatedOnce) {
   // the fit is repeated once and then accepted.
   std::string one_curve;
   for (double s : {50.0, 100.0, 200.0, 333.0, 500.0, 700.0}) {
-    one_curve += fmt_double(s) + " 0 " + fmt_double(0.18 * s / (220.0 + s)) + "\n";
+    one_curve +=
+        support::exact_text(s) + " 0 " + support::exact_text(0.18 * s / (220.0 + s)) + "\n";
   }
   const auto path = dir.write("one.in", one_curve);
   select({10});

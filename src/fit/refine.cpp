@@ -1,0 +1,408 @@
+#include "fit/refine.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+
+#include <ceres/ceres.h>
+
+#include "models/model_library.hpp"
+#include "models/rate_derivatives.hpp"
+#include "models/robustwt.hpp"
+
+namespace inhibra::fit {
+
+namespace {
+
+using weight_array = std::array<double, max_rows>;
+
+// Solver settings: tight enough that the sum of squares settles to about twelve
+// digits, bounded so that a bad start cannot take long.
+constexpr double solver_function_tolerance = 1e-14;
+constexpr double solver_gradient_tolerance = 1e-14;
+constexpr double solver_parameter_tolerance = 1e-12;
+// Shape values per parameter among the model's own starts (box ends included).
+constexpr int shape_grid = 5;
+
+// Two ends of scouting solves count as one when every parameter agrees to this
+// relative difference; only distinct ends are solved in full.
+constexpr double same_point_tolerance = 1e-3;
+constexpr int polished_scouts = 3;
+
+bool same_point(const parameter_vector& a, const parameter_vector& b, int n) {
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+    if (std::abs(a[i] - b[i]) > same_point_tolerance * std::fmax(std::abs(a[i]), std::abs(b[i])))
+      return false;
+  }
+  return true;
+}
+
+// The point of log-parameters theta: p = exp(theta) inside the box; model 8's b is
+// held below a. `b_held` tells whether that cap is in force.
+struct point_from_logs {
+  parameter_vector p{};
+  bool b_held = false;
+};
+
+point_from_logs from_logs(int model, const models::parameter_box& box, const double* theta) {
+  point_from_logs out;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(box.n); ++i) {
+    // A log-parameter at a box end stands for that end exactly.
+    if (theta[i] <= std::log(box.lo[i])) {
+      out.p[i] = box.lo[i];
+    } else if (theta[i] >= std::log(box.hi[i])) {
+      out.p[i] = box.hi[i];
+    } else {
+      out.p[i] = std::clamp(std::exp(theta[i]), box.lo[i], box.hi[i]);
+    }
+  }
+  if (model == 8) {
+    const double cap = models::model8_b_ratio * out.p[3];
+    if (out.p[4] > cap) {
+      out.p[4] = std::fmax(models::lower_bound, cap);
+      out.b_held = true;
+    }
+  }
+  return out;
+}
+
+// Residuals sqrt(w_k) (y_k - v_k) of the current model over the observations, as
+// functions of the logarithms of the parameters (one parameter block of size 1 per
+// parameter, so that a parameter held at a box end can be held constant), with
+// their exact derivatives.
+class rate_residuals final : public ceres::CostFunction {
+ public:
+  rate_residuals(const fit_context& ctx, const models::parameter_box& box,
+                 const weight_array& root_weights, std::int64_t& evaluations)
+      : ctx_(ctx), box_(box), root_w_(root_weights), evaluations_(evaluations) {
+    set_num_residuals(ctx.rows);
+    for (int j = 0; j < box.n; ++j)
+      mutable_parameter_block_sizes()->push_back(1);
+  }
+
+  bool Evaluate(double const* const* parameters, double* residuals,
+                double** jacobians) const override {
+    ++evaluations_;
+    const int model = ctx_.model;
+    const int n = box_.n;
+    std::array<double, 5> theta{};
+    for (int j = 0; j < n; ++j)
+      theta[static_cast<std::size_t>(j)] = parameters[j][0];
+    const point_from_logs at = from_logs(model, box_, theta.data());
+    parameter_vector q = at.p;
+    std::array<double, 5> dv{};
+    for (int k = 0; k < ctx_.rows; ++k) {
+      const auto row = static_cast<std::size_t>(k);
+      const double s = ctx_.substrate[row];
+      const double i = ctx_.inhibitor[row];
+      const double y = ctx_.rate[row];
+      const double v = models::func(ctx_, s, i, y, q);
+      residuals[k] = root_w_[row] * (y - v);
+      if (!std::isfinite(residuals[k])) return false;
+      if (jacobians == nullptr) continue;
+      (void)models::rate_gradient(model, s, i, at.p, dv);
+      std::array<double, 5> d{};
+      for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j)
+        d[j] = -root_w_[row] * dv[j] * at.p[j];  // d/d log p = p d/dp
+      if (at.b_held) {
+        // b follows a at its cap: b's own direction is flat, a carries both.
+        d[3] += d[4];
+        d[4] = 0.0;
+      }
+      for (int j = 0; j < n; ++j) {
+        if (jacobians[j] != nullptr) jacobians[j][k] = d[static_cast<std::size_t>(j)];
+      }
+    }
+    return true;
+  }
+
+ private:
+  const fit_context& ctx_;
+  const models::parameter_box& box_;
+  const weight_array& root_w_;
+  std::int64_t& evaluations_;
+};
+
+// Residuals y - v at p (through the rate function, as every other stage sees them).
+void residuals_at(const fit_context& ctx, std::span<const double> p, std::span<double> r,
+                  std::span<double> fitted) {
+  parameter_vector q{};
+  std::copy_n(p.begin(), std::min(p.size(), q.size()), q.begin());
+  for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k) {
+    fitted[k] = models::func(ctx, ctx.substrate[k], ctx.inhibitor[k], ctx.rate[k], q);
+    r[k] = ctx.rate[k] - fitted[k];
+  }
+}
+
+// Robust weights of the residuals at p (all 1 outside robust mode).
+void weights_at(const fit_context& ctx, std::span<const double> p, weight_array& w) {
+  std::fill(w.begin(), w.end(), 1.0);
+  if (ctx.weighting != 2) return;
+  std::array<double, max_rows> r{};
+  std::array<double, max_rows> fitted{};
+  residuals_at(ctx, p, r, fitted);
+  models::robust_wt(ctx.rows, r, w);
+}
+
+// Where a log-parameter sits: free, or held at its lower or upper box end.
+enum class held : std::uint8_t { free, lower, upper };
+
+// Projecting a trust-region step onto the box stalls once a parameter presses
+// against a box end: the other parameters then creep along in ever shorter steps.
+// So the solve runs as an active-set loop: parameters that end at a box end with the
+// slope pushing outwards are held there and the rest solved again; a held parameter
+// whose slope turns inwards is set free. Rounds are bounded.
+// A log-parameter this close to a box end is at it.
+constexpr double at_end = 1e-9;
+
+// Ends a solve as soon as a free parameter has reached a box end it did not start
+// at and stayed there for two iterations: the active-set loop then decides whether
+// to hold it.
+class stop_at_box_end final : public ceres::IterationCallback {
+ public:
+  stop_at_box_end(const std::array<double, 5>& theta, const std::array<double, 5>& lo,
+                  const std::array<double, 5>& hi, const std::array<bool, 5>& watch, int n)
+      : theta_(theta), lo_(lo), hi_(hi), watch_(watch), n_(n) {}
+
+  ceres::CallbackReturnType operator()(const ceres::IterationSummary& summary) override {
+    if (!summary.step_is_successful) return ceres::SOLVER_CONTINUE;
+    bool at = false;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(n_); ++i) {
+      if (watch_[i] && (theta_[i] <= lo_[i] + at_end || theta_[i] >= hi_[i] - at_end)) at = true;
+    }
+    streak_ = at ? streak_ + 1 : 0;
+    return streak_ >= 2 ? ceres::SOLVER_TERMINATE_SUCCESSFULLY : ceres::SOLVER_CONTINUE;
+  }
+
+ private:
+  const std::array<double, 5>& theta_;
+  const std::array<double, 5>& lo_;
+  const std::array<double, 5>& hi_;
+  const std::array<bool, 5>& watch_;
+  int n_;
+  int streak_ = 0;
+};
+
+// One bounded solve with fixed weights from p (in: start; out: the solution).
+void solve_once(const fit_context& ctx, const models::parameter_box& box, const weight_array& w,
+                const solve_effort& effort, parameter_vector& p, std::int64_t& evaluations) {
+  const int n = box.n;
+  const auto count = static_cast<std::size_t>(n);
+  weight_array root_w{};
+  for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
+    root_w[k] = std::sqrt(w[k]);
+  std::array<double, 5> theta{};
+  std::array<double, 5> lo{};
+  std::array<double, 5> hi{};
+  for (std::size_t i = 0; i < count; ++i) {
+    lo[i] = std::log(box.lo[i]);
+    hi[i] = std::log(box.hi[i]);
+    theta[i] = std::clamp(std::log(p[i]), lo[i], hi[i]);
+  }
+  rate_residuals cost(ctx, box, root_w, evaluations);
+
+  ceres::Solver::Options options;
+  options.trust_region_strategy_type = ceres::LEVENBERG_MARQUARDT;
+  options.linear_solver_type = ceres::DENSE_QR;
+  options.max_num_iterations = effort.iterations;
+  options.function_tolerance = solver_function_tolerance;
+  options.gradient_tolerance = solver_gradient_tolerance;
+  options.parameter_tolerance = solver_parameter_tolerance;
+  options.logging_type = ceres::SILENT;
+  options.minimizer_progress_to_stdout = false;
+  options.num_threads = 1;
+
+  std::array<held, 5> state{};
+  for (int round = 1; round <= effort.active_set_rounds; ++round) {
+    ceres::Problem::Options problem_options;
+    problem_options.cost_function_ownership = ceres::DO_NOT_TAKE_OWNERSHIP;
+    ceres::Problem problem(problem_options);
+    std::array<double*, 5> blocks{};
+    for (std::size_t i = 0; i < count; ++i)
+      blocks[i] = &theta[i];
+    problem.AddResidualBlock(&cost, nullptr,
+                             std::vector<double*>(blocks.begin(), blocks.begin() + n));
+    bool any_free = false;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (state[i] != held::free) {
+        theta[i] = state[i] == held::lower ? lo[i] : hi[i];
+        problem.SetParameterBlockConstant(&theta[i]);
+        continue;
+      }
+      any_free = true;
+      problem.SetParameterLowerBound(&theta[i], 0, lo[i]);
+      problem.SetParameterUpperBound(&theta[i], 0, hi[i]);
+    }
+    bool converged = true;
+    if (any_free) {
+      // Watch the free parameters that do not start at a box end.
+      std::array<bool, 5> watch{};
+      for (std::size_t i = 0; i < count; ++i) {
+        watch[i] = state[i] == held::free && theta[i] > lo[i] + at_end && theta[i] < hi[i] - at_end;
+      }
+      stop_at_box_end stop(theta, lo, hi, watch, n);
+      ceres::Solver::Options round_options = options;
+      round_options.callbacks.push_back(&stop);
+      round_options.update_state_every_iteration = true;
+      ceres::Solver::Summary summary;
+      ceres::Solve(round_options, &problem, &summary);
+      converged = summary.termination_type == ceres::CONVERGENCE;
+    }
+
+    // The slope of the sum of squares along each log-parameter at the solution.
+    std::array<double, max_rows> r{};
+    std::vector<double> jac_store(static_cast<std::size_t>(ctx.rows) * count);
+    std::array<double*, 5> jac{};
+    for (std::size_t i = 0; i < count; ++i)
+      jac[i] = jac_store.data() + i * static_cast<std::size_t>(ctx.rows);
+    std::array<const double*, 5> args{};
+    for (std::size_t i = 0; i < count; ++i)
+      args[i] = &theta[i];
+    if (!cost.Evaluate(args.data(), r.data(), jac.data())) break;
+    bool changed = false;
+    for (std::size_t i = 0; i < count; ++i) {
+      double slope = 0.0;
+      for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
+        slope += jac[i][k] * r[k];
+      held next = state[i];
+      if (state[i] == held::free) {
+        if (theta[i] <= lo[i] + at_end && slope > 0.0) next = held::lower;
+        if (theta[i] >= hi[i] - at_end && slope < 0.0) next = held::upper;
+      } else if ((state[i] == held::lower && slope < 0.0) ||
+                 (state[i] == held::upper && slope > 0.0)) {
+        next = held::free;
+      }
+      changed = changed || next != state[i];
+      state[i] = next;
+    }
+    if (!changed && converged) break;
+  }
+  p = from_logs(ctx.model, box, theta.data()).p;
+}
+
+}  // namespace
+
+double reported_ssr(const fit_context& ctx, std::span<const double> p) {
+  std::array<double, max_rows> r{};
+  std::array<double, max_rows> fitted{};
+  weight_array w{};
+  weights_at(ctx, p, w);
+  residuals_at(ctx, p, r, fitted);
+  double ssq = 0.0;
+  for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k) {
+    if (ctx.weighting == 2) {
+      ssq += w[k] * (r[k] * r[k]);
+    } else if (ctx.weighting == 1) {
+      ssq += (r[k] * r[k]) / std::fmax(std::abs(fitted[k]), 1e-30);
+    } else {
+      ssq += r[k] * r[k];
+    }
+  }
+  return ssq;
+}
+
+scored_point solve_from(const fit_context& ctx, const parameter_vector& start,
+                        std::int64_t& evaluations, const solve_effort& effort) {
+  const models::parameter_box box = models::reachable_box(ctx.model);
+  scored_point best{start, reported_ssr(ctx, start)};
+  parameter_vector p = start;
+  weight_array w{};
+  weights_at(ctx, p, w);
+  const int rounds = ctx.weighting == 2 ? effort.reweightings : 1;
+  for (int round = 1; round <= rounds; ++round) {
+    solve_once(ctx, box, w, effort, p, evaluations);
+    const double ssr = reported_ssr(ctx, p);
+    if (lower_ssr(ssr, best.ssr)) best = {p, ssr};
+    if (ctx.weighting != 2) break;
+    weight_array next{};
+    weights_at(ctx, p, next);
+    double moved = 0.0;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
+      moved = std::fmax(moved, std::abs(next[k] - w[k]));
+    w = next;
+    if (moved <= weights_settled) break;
+  }
+  return best;
+}
+
+std::vector<parameter_vector> own_starts(int model, const parameter_vector& chain) {
+  const models::parameter_box box = models::reachable_box(model);
+  // Log-spaced values across [lo, hi] of shape parameter i, ends included.
+  auto grid = [&](std::size_t i) {
+    std::array<double, shape_grid> values{};
+    const double lo = std::log(box.lo[i]);
+    const double hi = std::log(box.hi[i]);
+    for (int g = 0; g < shape_grid; ++g) {
+      values[static_cast<std::size_t>(g)] = std::exp(lo + (hi - lo) * g / (shape_grid - 1));
+    }
+    values.front() = box.lo[i];
+    values.back() = box.hi[i];
+    return values;
+  };
+  std::vector<parameter_vector> starts;
+  parameter_vector base{};
+  std::copy_n(chain.begin(), 3, base.begin());
+  models::clip_to_box(model, base);
+  if (box.n <= 3) return starts;
+  for (const double a : grid(3)) {
+    parameter_vector p = base;
+    p[3] = a;
+    if (box.n == 4) {
+      starts.push_back(p);
+      continue;
+    }
+    for (const double b : grid(4)) {
+      p[4] = b;
+      parameter_vector clipped = p;
+      models::clip_to_box(model, clipped);
+      // Model 8's cap on b makes some grid points coincide.
+      if (std::find(starts.begin(), starts.end(), clipped) == starts.end())
+        starts.push_back(clipped);
+    }
+  }
+  return starts;
+}
+
+refinement refine(const fit_context& ctx, const parameter_vector& chain, double chain_ssr,
+                  std::span<const parameter_vector> borrowed) {
+  refinement out;
+  out.best = {chain, chain_ssr};
+  auto keep = [&](const scored_point& found) {
+    if (lower_ssr(found.ssr, out.best.ssr)) {
+      out.best = found;
+      out.improved = true;
+    }
+  };
+  parameter_vector start = chain;
+  models::clip_to_box(ctx.model, start);
+  keep(solve_from(ctx, start, out.evaluations, full_effort));
+
+  // Every other start is scouted briefly; the most promising ends are then solved in
+  // full.
+  std::vector<parameter_vector> starts(borrowed.begin(), borrowed.end());
+  for (const auto& own : own_starts(ctx.model, chain))
+    starts.push_back(own);
+  std::vector<scored_point> scouted;
+  for (auto s : starts) {
+    models::clip_to_box(ctx.model, s);
+    scouted.push_back(solve_from(ctx, s, out.evaluations, scouting_effort));
+  }
+  std::stable_sort(
+      scouted.begin(), scouted.end(),
+      [](const scored_point& a, const scored_point& b) { return lower_ssr(a.ssr, b.ssr); });
+  std::vector<parameter_vector> polished;
+  for (const auto& candidate : scouted) {
+    if (static_cast<int>(polished.size()) >= polished_scouts) break;
+    const bool seen = std::any_of(polished.begin(), polished.end(), [&](const auto& p) {
+      return same_point(p, candidate.p, ctx.n_par);
+    });
+    if (seen) continue;
+    polished.push_back(candidate.p);
+    keep(candidate);
+    keep(solve_from(ctx, candidate.p, out.evaluations, full_effort));
+  }
+  return out;
+}
+
+}  // namespace inhibra::fit

@@ -1,0 +1,82 @@
+#pragma once
+// The refinement stage after the fixed chain of optimizer stages: a bounded
+// trust-region least-squares solve (Levenberg-Marquardt on the logarithms of the
+// parameters, inside the model's reachable box) from the chain's point, from the
+// optima of models already fitted, and from a few starts of its own. The best point
+// replaces the chain's only when its sum of squares is lower. In robust mode the
+// solve is iteratively reweighted: the robust weights of the residuals are held
+// fixed during a solve and recomputed after it until they settle.
+//
+// The stage never draws from the searches' random sequences, so the chain's result
+// for every model stays the same with or without it.
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "fit/fit_context.hpp"
+#include "models/model_forms.hpp"
+
+namespace inhibra::fit {
+
+using models::parameter_vector;
+
+// Robust mode: weights count as settled when none moves by more than this, and a
+// solve is repeated at most this many times.
+inline constexpr double weights_settled = 1e-6;
+inline constexpr int reweighting_rounds = 50;
+
+// The sum of squares the report prints for the context's model and weighting mode
+// at p: unweighted, or (robust mode) weighted by the robust weights of the residuals
+// at p. Mode 1 divides each squared residual by the fitted rate's size.
+[[nodiscard]] double reported_ssr(const fit_context& ctx, std::span<const double> p);
+
+// A point and its reported sum of squares.
+struct scored_point {
+  parameter_vector p{};
+  double ssr = 0.0;
+};
+
+// How hard one solve tries: trust-region iterations per round of the active-set
+// loop (parameters held at box ends), such rounds, and rounds of reweighting in
+// robust mode.
+struct solve_effort {
+  int iterations = 0;
+  int active_set_rounds = 0;
+  int reweightings = 0;
+};
+inline constexpr solve_effort full_effort{100, 12, reweighting_rounds};
+// A brief look from a start, to choose the starts worth a full solve.
+inline constexpr solve_effort scouting_effort{10, 2, 1};
+
+// One refinement solve of the context's current model from `start` (inside the
+// model's box). Returns the best point met, the start included. `evaluations`
+// counts sweeps over the observations (value or value with derivatives).
+[[nodiscard]] scored_point solve_from(const fit_context& ctx, const parameter_vector& start,
+                                      std::int64_t& evaluations,
+                                      const solve_effort& effort = full_effort);
+
+// The model's own starts: Km, Vmax and Ki from `chain`, each shape parameter at
+// its box ends and at log-spaced values between them.
+[[nodiscard]] std::vector<parameter_vector> own_starts(int model, const parameter_vector& chain);
+
+struct refinement {
+  scored_point best;      // the chain's point unless a start did better
+  bool improved = false;  // best is lower than the chain's sum of squares
+  std::int64_t evaluations = 0;
+};
+
+// The whole stage for the context's current model: a full solve from the chain's
+// point (clipped into the box); brief solves from `borrowed` (other models' optima
+// carried into this model) and from the model's own starts, of which the lowest
+// distinct ends are solved in full; keeps the lowest reported sum of squares.
+// `chain_ssr` is the chain's reported sum of squares at `chain`; a value that is
+// not a number counts as worse than any number.
+[[nodiscard]] refinement refine(const fit_context& ctx, const parameter_vector& chain,
+                                double chain_ssr, std::span<const parameter_vector> borrowed);
+
+// True when `candidate` is a lower sum of squares than `best` (any number beats NaN).
+[[nodiscard]] inline bool lower_ssr(double candidate, double best) {
+  return candidate < best || (!(best == best) && candidate == candidate);
+}
+
+}  // namespace inhibra::fit
