@@ -47,13 +47,14 @@ std::string plot_path(const plot_output& plots, const std::string& data_name,
 
 }  // namespace
 
-file_outcome fit_file(const std::string& file, const model_selection& models, bool robust,
-                      const plot_output& plots, bool progress, std::ostream& err,
-                      std::ostream& console, std::mutex& lock) {
+file_outcome fit_file(const std::string& file, const model_selection& models,
+                      const fit_method& method, const plot_output& plots, bool progress,
+                      std::ostream& err, std::ostream& console, std::mutex& lock) {
   auto ctx = std::make_unique<fit::fit_context>();
   for (std::size_t i = 0; i < models.size(); ++i)
     ctx->imdl[i] = models[i] ? 1 : 0;
-  ctx->nwt_global = robust ? 2 : 0;
+  ctx->nwt_global = method.robust ? 2 : 0;
+  ctx->chain_only = method.chain_only;
 
   cli_frontend fe(err, lock);
   ctx->fe = &fe;
@@ -94,7 +95,7 @@ file_outcome fit_file(const std::string& file, const model_selection& models, bo
 }
 
 std::vector<file_outcome> fit_files(const std::vector<std::string>& files,
-                                    const model_selection& models, bool robust,
+                                    const model_selection& models, const fit_method& method,
                                     const plot_output& plots, bool progress, int jobs,
                                     std::ostream& err, std::ostream& console) {
   std::vector<file_outcome> outcomes(files.size());
@@ -102,7 +103,7 @@ std::vector<file_outcome> fit_files(const std::vector<std::string>& files,
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i = next++; i < files.size(); i = next++) {
-      outcomes[i] = fit_file(files[i], models, robust, plots, progress, err, console, lock);
+      outcomes[i] = fit_file(files[i], models, method, plots, progress, err, console, lock);
     }
   };
   const auto threads = static_cast<std::size_t>(std::max(1, jobs));

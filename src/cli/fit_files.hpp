@@ -27,15 +27,24 @@ struct plot_output {
   std::string format = "png";
 };
 
+// How every file is fitted: robust weighting, and the fixed chain of stages alone
+// (without the refinement after it).
+struct fit_method {
+  bool robust = false;
+  bool chain_only = false;
+};
+
 // Fits one file. Messages go to `err` (serialised by `lock`), console lines of the
 // data reader to `console`. `progress`: print a line per model.
 [[nodiscard]] file_outcome fit_file(const std::string& file, const model_selection& models,
-                                    bool robust, const plot_output& plots, bool progress,
-                                    std::ostream& err, std::ostream& console, std::mutex& lock);
+                                    const fit_method& method, const plot_output& plots,
+                                    bool progress, std::ostream& err, std::ostream& console,
+                                    std::mutex& lock);
 
 // Fits every file with up to `jobs` at once; outcomes in the order of `files`.
 [[nodiscard]] std::vector<file_outcome> fit_files(const std::vector<std::string>& files,
-                                                  const model_selection& models, bool robust,
+                                                  const model_selection& models,
+                                                  const fit_method& method,
                                                   const plot_output& plots, bool progress, int jobs,
                                                   std::ostream& err, std::ostream& console);
 

@@ -42,9 +42,14 @@ json model_json(const fit::model_result& r) {
                           {"ci_low", number(r.p[k] - cl)},
                           {"ci_high", number(r.p[k] + cl)}});
   }
-  return {{"model", r.model},        {"name", r.name},         {"ssr", number(r.ssr)},
-          {"aicc", number(r.aicc)},  {"sqp_info", r.sqp_info}, {"refitted", r.refitted},
-          {"parameters", parameters}};
+  json at_bound = json::array();
+  for (const auto& hit : r.at_bound)
+    at_bound.push_back(parameter_name(r.model, hit.index) + (hit.upper ? "=upper" : "=lower"));
+  return {{"model", r.model},       {"name", r.name},
+          {"ssr", number(r.ssr)},   {"chain_ssr", number(r.chain_ssr)},
+          {"refined", r.refined},   {"at_bound", at_bound},
+          {"aicc", number(r.aicc)}, {"sqp_info", r.sqp_info},
+          {"refitted", r.refitted}, {"parameters", parameters}};
 }
 
 json file_json(const file_outcome& o) {

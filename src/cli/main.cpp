@@ -53,8 +53,8 @@ int main(int argc, char** argv) {
                        : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   const bool progress = !opt->quiet && isatty(STDERR_FILENO) != 0;
 
-  const auto outcomes =
-      cli::fit_files(opt->files, *models, opt->robust, plots, progress, jobs, std::cerr, std::cout);
+  const auto outcomes = cli::fit_files(opt->files, *models, {opt->robust, opt->chain_only}, plots,
+                                       progress, jobs, std::cerr, std::cout);
   int worst = 0;
   for (const auto& o : outcomes)
     worst = std::max(worst, o.status);

@@ -11,6 +11,9 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   app.add_option("files", opt.files, "data files ([S] [I] rate per line)")->required();
   app.add_option("-m,--models", opt.models, "models to fit: e.g. 1-4,9 or all")->default_val("all");
   app.add_flag("-r,--robust", opt.robust, "robust weighting");
+  app.add_flag("--chain-only", opt.chain_only,
+               "fit with the fixed chain of stages only, without the refinement after it "
+               "(reproduces results files of earlier versions)");
   app.add_flag("--check", opt.check,
                "only read and check each data file; print one summary line each");
   app.add_option("--plots", opt.plots_dir, "write the result plots of each run into DIR");
