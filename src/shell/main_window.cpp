@@ -49,7 +49,7 @@ constexpr std::array<menu_row, 21> menu_table = {{
 }};
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= 21;
+  return c >= 0 && c <= code(command::refine);
 }
 
 }  // namespace
@@ -78,6 +78,18 @@ void main_window::handle_weight_on() {
 void main_window::handle_weight_off() {
   ctx_.nwt_global = 0;
   post(command::weight_off);
+}
+
+// The fitting method is a setting like the weighting: the entry stores it, and its
+// command shows it in the menu.
+void main_window::handle_chain_only() {
+  ctx_.chain_only = true;
+  post(command::chain_only);
+}
+
+void main_window::handle_refine() {
+  ctx_.chain_only = false;
+  post(command::refine);
 }
 
 int main_window::run() {
@@ -120,6 +132,7 @@ void main_window::start_up() {
 
   set_menu_state(menu_column::start);
   ctx_.nwt_global = 0;
+  set_method_entries();
 
   st_.text_panel = tk_.createmultilinetextbox(5, 5, width - 10, height - 10, false);
   panel_id_ = st_.text_panel;
@@ -170,6 +183,10 @@ void main_window::build_menus() {
   m.weight_on = tk_.addmenuitem("Turn-ON Robust Wt", m.weight, on(&main_window::handle_weight_on));
   m.weight_off =
       tk_.addmenuitem("Turn-OFF Robust Wt", m.weight, on(&main_window::handle_weight_off));
+  m.method_chain = tk_.addmenuitem("Chain Only (Reproduce Earlier Results)", m.weight,
+                                   on(&main_window::handle_chain_only));
+  m.method_refine =
+      tk_.addmenuitem("Refine Fits (Default)", m.weight, on(&main_window::handle_refine));
   m.bar_run = tk_.addmenuitem("Run", m.bar, on(&main_window::handle_run));
   m.bar_clear = tk_.addmenuitem("Clear", m.bar, on(&main_window::handle_clear));
   m.bar_xy_plot = tk_.addmenuitem("XY_Plot", m.bar, on(&main_window::handle_plot));
@@ -213,6 +230,14 @@ void main_window::set_weight_entries() {
   const bool on = ctx_.nwt_global.load() != 0;
   tk_.enablemenuitem(st_.menus.weight_on, !on);
   tk_.enablemenuitem(st_.menus.weight_off, on);
+  set_method_entries();
+}
+
+// The entry of the fitting method in use is greyed out.
+void main_window::set_method_entries() {
+  const bool chain = ctx_.chain_only.load();
+  tk_.enablemenuitem(st_.menus.method_chain, !chain);
+  tk_.enablemenuitem(st_.menus.method_refine, chain);
 }
 
 void main_window::command_loop() {
@@ -314,6 +339,10 @@ void main_window::execute(std::int32_t c) {
       break;
     case command::mc50plot:
       command_plot(result_plot::mc50);
+      break;
+    case command::chain_only:
+    case command::refine:
+      set_method_entries();
       break;
   }
 }

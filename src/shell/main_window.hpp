@@ -53,6 +53,8 @@ class main_window {
   void handle_data() { post(command::data); }
   void handle_weight_on();
   void handle_weight_off();
+  void handle_chain_only();
+  void handle_refine();
   void handle_model_lib() { post(command::model_lib); }
   void handle_resplot() { post(command::resplot); }
   void handle_kmapplot() { post(command::kmapplot); }
@@ -80,6 +82,7 @@ class main_window {
   void execute(std::int32_t code);
   void set_menu_state(menu_column column);
   void set_weight_entries();
+  void set_method_entries();
 
   void command_run();
   void command_open();

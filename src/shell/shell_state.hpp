@@ -44,6 +44,8 @@ enum class command : std::int32_t {
   help = 19,
   mc50 = 20,
   mc50plot = 21,
+  chain_only = 22,  // fit with the fixed chain of stages alone
+  refine = 23,      // fit with the refinement after the chain (the default)
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
 
@@ -98,6 +100,8 @@ struct menu_ids {
   int weight = -1;
   int weight_on = -1;
   int weight_off = -1;
+  int method_chain = -1;   // fit with the fixed chain of stages alone
+  int method_refine = -1;  // fit with the refinement after the chain (the default)
   int bar_run = -1;
   int bar_clear = -1;
   int bar_xy_plot = -1;

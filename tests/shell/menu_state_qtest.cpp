@@ -43,7 +43,9 @@ states start_state() {
           {"File/About", true},
           {"File/Quit", true},
           {"Weight/Turn-ON Robust Wt", true},
-          {"Weight/Turn-OFF Robust Wt", false}};
+          {"Weight/Turn-OFF Robust Wt", false},
+          {"Weight/Chain Only (Reproduce Earlier Results)", true},
+          {"Weight/Refine Fits (Default)", false}};
 }
 
 // Lists the entries whose state differs from the expected one.

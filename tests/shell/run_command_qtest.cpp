@@ -171,6 +171,23 @@ class RunCommandTest : public QObject {
     QCOMPARE(r.fit.weighting_seen.load(), 0);
   }
 
+  void theFittingMethodIsASettingOfTheRuns() {
+    fitted_shell r;
+    QVERIFY(r.start_and_open());
+    const char* chain = "Weight/Chain Only (Reproduce Earlier Results)";
+    const char* refine = "Weight/Refine Fits (Default)";
+    QVERIFY(r.app.run_command("Run"));
+    QCOMPARE(r.fit.chain_only_seen.load(), 0);
+    QVERIFY(r.app.run_command(chain));
+    QVERIFY(!r.app.action(chain)->isEnabled() && r.app.action(refine)->isEnabled());
+    QVERIFY(r.app.run_command("Run"));
+    QCOMPARE(r.fit.chain_only_seen.load(), 1);
+    QVERIFY(r.app.run_command(refine));
+    QVERIFY(r.app.action(chain)->isEnabled() && !r.app.action(refine)->isEnabled());
+    QVERIFY(r.app.run_command("Run"));
+    QCOMPARE(r.fit.chain_only_seen.load(), 0);
+  }
+
   void messagesOfTheRunAppearAsBoxes() {
     fitted_shell r;
     QVERIFY(r.app.start());

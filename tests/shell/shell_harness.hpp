@@ -136,6 +136,7 @@ class fake_fit {
   // What the runs saw.
   std::atomic<int> runs{0};
   std::atomic<int> weighting_seen{-1};
+  std::atomic<int> chain_only_seen{-1};
   std::string data_file_seen;  // read after the run returned
 
   // Holding runs inside the fit.
