@@ -1,6 +1,7 @@
 #include "data/data_file.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -123,6 +124,7 @@ std::optional<row_fields> comma_fields(std::string_view s, bool& fourth) {
     while (i < s.size() && is_row_blank(s[i]))
       ++i;
   };
+  skip_blanks();
   for (std::size_t k = 0; k < 3; ++k) {
     const std::size_t start = i;
     while (i < s.size() && !is_row_blank(s[i]) && s[i] != ',')

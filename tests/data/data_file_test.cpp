@@ -297,7 +297,7 @@ TEST_F(DataFile, CommasAndControlBytesNeverShiftAValue) {
       {"333 0 0 ,102", {}, refused},
       {"333, 0 0.102", {}, refused},
       {"333,0,0.102", {333, 0, 0.102}, nullptr},
-      {"333, 0, 0.102", {333, 0, 0.102}, nullptr},
+      {" 333, 0, 0.102", {333, 0, 0.102}, nullptr},
       {"333 , 0 , 0.102 ! note", {333, 0, 0.102}, nullptr},
       {"333 0 0.102 ! [I] 1,5", {333, 0, 0.102}, nullptr},  // a note may hold anything
       {"333\t0\r 0.102\r", {333, 0, 0.102}, nullptr},
