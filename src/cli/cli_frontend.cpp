@@ -12,6 +12,7 @@ void cli_frontend::write_line(const std::string& line) {
 void cli_frontend::message(fit::box_kind kind, std::string_view text) {
   std::string line(fit::box_title(kind));
   line += ": ";
+  if (!file_.empty()) line += file_ + ": ";
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text.substr(i).starts_with(fit::box_line_break)) {
       line += '\n';

@@ -22,6 +22,9 @@ class cli_frontend : public fit::frontend {
   void set_plot_sink(plot_sink sink) { sink_ = std::move(sink); }
   // Progress lines "<label>: computing model #M" on the error stream.
   void set_progress(std::string label) { progress_ = std::move(label); }
+  // Messages name the file they are about: "Warning: <file>: <text>" (when several
+  // files are fitted at once).
+  void set_file_label(std::string file) { file_ = std::move(file); }
 
   void message(fit::box_kind kind, std::string_view text) override;
   void set_title(std::string_view text) override;
@@ -36,6 +39,7 @@ class cli_frontend : public fit::frontend {
   std::mutex& lock_;
   plot_sink sink_;
   std::string progress_;
+  std::string file_;
 };
 
 }  // namespace inhibra::cli

@@ -9,6 +9,8 @@
 #include <fmt/format.h>
 
 #include "cli/cli_frontend.hpp"
+#include "cli/stop_signals.hpp"
+#include "data/output_file.hpp"
 #include "plots/kmapp_plot.hpp"
 #include "plots/mc50plot.hpp"
 #include "plots/resplot.hpp"
@@ -25,88 +27,114 @@ std::mutex& drawing_lock() {
   return lock;
 }
 
-void write_chart(const plotengine::pplot& chart, const std::string& path, std::ostream& err,
-                 std::mutex& lock) {
-  bool written = false;
-  {
-    const std::lock_guard guard(drawing_lock());
-    written = toolkit::save_plot(chart, path);
-  }
-  if (!written) {
-    const std::lock_guard guard(lock);
-    err << "Warning: could not write the plot file " << path << "\n";
-  }
+bool stop_asked() {
+  return stop_signal().load() != 0;
 }
 
-std::string plot_path(const plot_output& plots, const std::string& data_name,
-                      std::string_view what) {
-  const std::string stem = std::filesystem::path(data_name).stem().string();
+toolkit::image_format format_of(const plot_output& plots) {
+  return toolkit::format_for_path("." + plots.format).value_or(toolkit::image_format::png);
+}
+
+// Draws a chart into its file, whole or not at all. False (with a message) when the
+// file could not be written.
+bool write_chart(const plotengine::pplot& chart, const plot_output& plots, const std::string& path,
+                 fit::frontend& fe) {
+  std::optional<std::string> bytes;
+  {
+    const std::lock_guard guard(drawing_lock());
+    bytes = toolkit::encode_plot(chart, format_of(plots));
+  }
+  data::output_file file;
+  if (bytes && file.open(path)) {
+    file << *bytes;
+    if (file.commit()) return true;
+  }
+  fe.message(fit::box_kind::error, "Plot file not written: " + path +
+                                       (file.error().empty() ? "" : " (" + file.error() + ")"));
+  return false;
+}
+
+std::string plot_path(const plot_output& plots, const std::string& stem, std::string_view what) {
   return (std::filesystem::path(plots.dir) / fmt::format("{}-{}.{}", stem, what, plots.format))
       .string();
 }
 
 }  // namespace
 
-file_outcome fit_file(const std::string& file, const model_selection& models,
-                      const fit_method& method, const plot_output& plots, bool progress,
-                      std::ostream& err, std::ostream& console, std::mutex& lock) {
-  auto ctx = std::make_unique<fit::fit_context>();
-  for (std::size_t i = 0; i < models.size(); ++i)
-    ctx->imdl[i] = models[i] ? 1 : 0;
-  ctx->nwt_global = method.robust ? 2 : 0;
-  ctx->chain_only = method.chain_only;
+file_outcome fit_file(const std::string& file, const planned_input& plan,
+                      const run_settings& settings, std::ostream& err, std::ostream& console,
+                      std::mutex& lock) {
+  file_outcome out;
+  out.file = file;
+  out.record.data_name = plan.data_name;
+  out.record.results_name = plan.results_name;
 
   cli_frontend fe(err, lock);
+  if (settings.name_files) fe.set_file_label(plan.data_name);
+  if (!plan.refusal.empty()) {
+    fe.message(fit::box_kind::warning, plan.refusal);
+    out.status = fit::code(fit::run_status::file_not_opened);
+    return out;
+  }
+  if (stop_asked()) {
+    out.status = fit::code(fit::run_status::interrupted);
+    return out;
+  }
+
+  auto ctx = std::make_unique<fit::fit_context>();
+  for (std::size_t i = 0; i < settings.models.size(); ++i)
+    ctx->imdl[i] = settings.models[i] ? 1 : 0;
+  ctx->nwt_global = settings.robust ? 2 : 0;
+  ctx->chain_only = settings.chain_only;
+  ctx->stop = &stop_signal();
   ctx->fe = &fe;
-  if (progress) fe.set_progress(file);
-  std::string data_name = file;
+  if (settings.progress) fe.set_progress(file);
+
+  const plot_output& plots = settings.plots;
+  bool plots_written = true;
+  auto write = [&](const plotengine::pplot& chart, std::string_view what) {
+    if (stop_asked()) return;
+    plots_written =
+        write_chart(chart, plots, plot_path(plots, plan.plot_stem, what), fe) && plots_written;
+  };
   if (!plots.dir.empty()) {
     fe.set_plot_sink([&](const plotengine::pplot& chart) {
-      write_chart(chart, plot_path(plots, data_name, fmt::format("model{:02}-xy", ctx->model)), err,
-                  lock);
+      write(chart, fmt::format("model{:02}-xy", ctx->model));
     });
   }
 
-  file_outcome out;
-  out.file = file;
   std::string name = file;
   out.status = fit::code(fit::ezfit(*ctx, name, console, &out.record));
   out.rows = ctx->idat;
   out.curves = ctx->idatasets;
 
   if (!plots.dir.empty() && out.status == 0 && out.record.best_model != 0) {
-    data_name = out.record.data_name;
-    if (auto chart = plots::xy_chart(*ctx)) {
-      write_chart(*chart, plot_path(plots, data_name, "best-xy"), err, lock);
-    }
-    if (auto chart = plots::residual_chart(*ctx)) {
-      write_chart(*chart, plot_path(plots, data_name, "best-residuals"), err, lock);
-    }
+    if (auto chart = plots::xy_chart(*ctx)) write(*chart, "best-xy");
+    if (auto chart = plots::residual_chart(*ctx)) write(*chart, "best-residuals");
     if (ctx->idatasets >= 2) {
-      if (auto chart = plots::kmapp_chart(*ctx)) {
-        write_chart(*chart, plot_path(plots, data_name, "best-kmapp"), err, lock);
-      }
+      if (auto chart = plots::kmapp_chart(*ctx)) write(*chart, "best-kmapp");
     }
-    if (auto chart = plots::mc50_chart(*ctx)) {
-      write_chart(*chart, plot_path(plots, data_name, "best-mc50"), err, lock);
-    }
+    if (auto chart = plots::mc50_chart(*ctx)) write(*chart, "best-mc50");
+  }
+  if (!plots_written) {
+    out.status = std::max(out.status, fit::code(fit::run_status::file_not_opened));
   }
   return out;
 }
 
 std::vector<file_outcome> fit_files(const std::vector<std::string>& files,
-                                    const model_selection& models, const fit_method& method,
-                                    const plot_output& plots, bool progress, int jobs,
-                                    std::ostream& err, std::ostream& console) {
+                                    const std::vector<planned_input>& plan,
+                                    const run_settings& settings, std::ostream& err,
+                                    std::ostream& console) {
   std::vector<file_outcome> outcomes(files.size());
   std::mutex lock;
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i = next++; i < files.size(); i = next++) {
-      outcomes[i] = fit_file(files[i], models, method, plots, progress, err, console, lock);
+      outcomes[i] = fit_file(files[i], plan[i], settings, err, console, lock);
     }
   };
-  const auto threads = static_cast<std::size_t>(std::max(1, jobs));
+  const auto threads = static_cast<std::size_t>(std::max(1, settings.jobs));
   if (threads == 1 || files.size() <= 1) {
     worker();
     return outcomes;

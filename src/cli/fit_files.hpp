@@ -7,6 +7,7 @@
 
 #include "cli/model_list.hpp"
 #include "cli/options.hpp"
+#include "cli/output_plan.hpp"
 #include "fit/ezfit.hpp"
 
 namespace inhibra::cli {
@@ -21,31 +22,36 @@ struct file_outcome {
 
 // Where plot files go and how they are named: <dir>/<stem>-model07-xy.png for the
 // plot of each fit, <dir>/<stem>-best-xy.png (-residuals, -kmapp, -mc50) for the best
-// model. Empty dir: no plot files.
+// model, the stem coming from the plan. Empty dir: no plot files.
 struct plot_output {
   std::string dir;
   std::string format = "png";
 };
 
-// How every file is fitted: robust weighting, and the fixed chain of stages alone
-// (without the refinement after it).
-struct fit_method {
+// How every input is fitted and reported.
+struct run_settings {
+  model_selection models{};
   bool robust = false;
-  bool chain_only = false;
+  bool chain_only = false;  // the fixed chain of stages alone, without the refinement
+  plot_output plots;
+  bool progress = false;    // a line per model on the error stream
+  int jobs = 1;             // files fitted at once
+  bool name_files = false;  // messages name their data file (more than one input)
 };
 
-// Fits one file. Messages go to `err` (serialised by `lock`), console lines of the
-// data reader to `console`. `progress`: print a line per model.
-[[nodiscard]] file_outcome fit_file(const std::string& file, const model_selection& models,
-                                    const fit_method& method, const plot_output& plots,
-                                    bool progress, std::ostream& err, std::ostream& console,
-                                    std::mutex& lock);
+// Fits one planned input. Messages go to `err` (serialised by `lock`), console lines
+// of the data reader to `console`. A refused input only gets its message and
+// status 2; a plot that cannot be written makes the status at least 2. When a stop
+// signal has come, the input is not started.
+[[nodiscard]] file_outcome fit_file(const std::string& file, const planned_input& plan,
+                                    const run_settings& settings, std::ostream& err,
+                                    std::ostream& console, std::mutex& lock);
 
-// Fits every file with up to `jobs` at once; outcomes in the order of `files`.
+// Fits every input of the plan with up to settings.jobs at once; outcomes in the
+// order of `files`.
 [[nodiscard]] std::vector<file_outcome> fit_files(const std::vector<std::string>& files,
-                                                  const model_selection& models,
-                                                  const fit_method& method,
-                                                  const plot_output& plots, bool progress, int jobs,
-                                                  std::ostream& err, std::ostream& console);
+                                                  const std::vector<planned_input>& plan,
+                                                  const run_settings& settings, std::ostream& err,
+                                                  std::ostream& console);
 
 }  // namespace inhibra::cli

@@ -1,6 +1,10 @@
 #include "cli/json_output.hpp"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
+#include <string_view>
 
 #include <nlohmann/json.hpp>
 
@@ -9,6 +13,61 @@ namespace inhibra::cli {
 namespace {
 
 using nlohmann::json;
+
+// True when the text is well-formed UTF-8 (no overlong forms, no surrogates, nothing
+// beyond U+10FFFF).
+bool valid_utf8(std::string_view text) {
+  struct form {
+    unsigned char first, last;  // range of the lead byte
+    std::size_t continuation;   // bytes that follow it
+    std::uint32_t lowest;       // smallest code point that needs this length
+  };
+  static constexpr std::array<form, 3> forms{
+      {{0xC2, 0xDF, 1, 0x80}, {0xE0, 0xEF, 2, 0x800}, {0xF0, 0xF4, 3, 0x10000}}};
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) {
+      ++i;
+      continue;
+    }
+    const auto f = std::find_if(forms.begin(), forms.end(),
+                                [&](const form& x) { return lead >= x.first && lead <= x.last; });
+    if (f == forms.end() || text.size() - i <= f->continuation) return false;
+    std::uint32_t code = lead & (0x3Fu >> f->continuation);
+    for (std::size_t k = 1; k <= f->continuation; ++k) {
+      const auto c = static_cast<unsigned char>(text[i + k]);
+      if ((c & 0xC0u) != 0x80u) return false;
+      code = (code << 6) | (c & 0x3Fu);
+    }
+    if (code < f->lowest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += f->continuation + 1;
+  }
+  return true;
+}
+
+std::string hex_bytes(std::string_view text) {
+  static constexpr char digits[] = "0123456789abcdef";
+  std::string out;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    out += digits[u >> 4];
+    out += digits[u & 0x0F];
+  }
+  return out;
+}
+
+// A file name as JSON text: the name itself, and, when it is not UTF-8 (a file
+// system name can be any bytes), its bytes in hex under `<key>_bytes`; the text then
+// shows each stray byte as U+FFFD.
+void put_name(json& object, const std::string& key, const std::string& name) {
+  object[key] = name;
+  if (!valid_utf8(name)) object[key + "_bytes"] = hex_bytes(name);
+}
+
+bool same_aicc(double a, double b) {
+  return a == b || (std::isnan(a) && std::isnan(b));
+}
 
 // A number, or null when it is not finite.
 json number(double v) {
@@ -56,31 +115,51 @@ json file_json(const file_outcome& o) {
   json models = json::array();
   for (const auto& r : o.record.fitted)
     models.push_back(model_json(r));
+
+  const auto& fitted = o.record.fitted;
+  auto model_of = [&](const fit::ranking_row& row) {
+    return row.index >= 1 && static_cast<std::size_t>(row.index) <= fitted.size()
+               ? fitted[static_cast<std::size_t>(row.index - 1)].model
+               : 0;
+  };
+  // Models of equal AICc come out of the ranking in no meaningful order, while the
+  // best model is the last of them fitted; it is listed first, so that the best
+  // model and the first of the ranking are always the same.
+  std::vector<fit::ranking_row> rows = o.record.ranking;
+  bool tie = false;
+  const auto best = std::find_if(rows.begin(), rows.end(), [&](const fit::ranking_row& row) {
+    return model_of(row) == o.record.best_model;
+  });
+  if (best != rows.end()) {
+    const double top = best->aicc;
+    tie = std::count_if(rows.begin(), rows.end(),
+                        [&](const fit::ranking_row& row) { return same_aicc(row.aicc, top); }) > 1;
+    if (same_aicc(rows.front().aicc, top)) std::rotate(rows.begin(), best, best + 1);
+  }
   json ranking = json::array();
   int rank = 0;
-  for (const auto& row : o.record.ranking) {
+  for (const auto& row : rows) {
     ++rank;
-    const auto& fitted = o.record.fitted;
-    const int model = row.index >= 1 && static_cast<std::size_t>(row.index) <= fitted.size()
-                          ? fitted[static_cast<std::size_t>(row.index - 1)].model
-                          : 0;
     ranking.push_back({{"rank", rank},
-                       {"model", model},
+                       {"model", model_of(row)},
                        {"aicc", number(row.aicc)},
                        {"delta_aicc", number(row.delta)},
                        {"weight", number(row.weight)},
                        {"ler", number(row.ler)},
                        {"marker", std::string(row.marker)}});
   }
-  return {{"file", o.file},
-          {"status", o.status},
-          {"results_file", o.record.results_name},
-          {"rows", o.rows},
-          {"curves", o.curves},
-          {"weighting", o.record.weighting == 2 ? "robust" : "none"},
-          {"models", models},
-          {"ranking", ranking},
-          {"best_model", o.record.best_model != 0 ? json(o.record.best_model) : json(nullptr)}};
+  json out = json::object();
+  put_name(out, "file", o.file);
+  out["status"] = o.status;
+  put_name(out, "results_file", o.record.results_name);
+  out["rows"] = o.rows;
+  out["curves"] = o.curves;
+  out["weighting"] = o.record.weighting == 2 ? "robust" : "none";
+  out["models"] = models;
+  out["ranking"] = ranking;
+  out["best_model"] = o.record.best_model != 0 ? json(o.record.best_model) : json(nullptr);
+  out["tie"] = tie;
+  return out;
 }
 
 }  // namespace
@@ -89,7 +168,8 @@ std::string results_json(const std::vector<file_outcome>& outcomes) {
   json files = json::array();
   for (const auto& o : outcomes)
     files.push_back(file_json(o));
-  return json{{"files", files}}.dump(2) + "\n";
+  // Names were given their replacement characters above; nothing can make the dump fail.
+  return json{{"files", files}}.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 }  // namespace inhibra::cli

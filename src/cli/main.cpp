@@ -1,7 +1,8 @@
 // inhibra-fit: fits enzyme-inhibition models to data files without a window.
 #include <algorithm>
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <mutex>
@@ -15,62 +16,125 @@
 #include "cli/json_output.hpp"
 #include "cli/model_list.hpp"
 #include "cli/options.hpp"
+#include "cli/output_plan.hpp"
+#include "cli/stop_signals.hpp"
+#include "data/output_file.hpp"
+#include "fit/report.hpp"
 #include "toolkit/plot_image.hpp"
 
+namespace {
+
+using namespace inhibra;
+
+// The exit status after a stop signal: 128 + its number (130 for SIGINT).
+int stopped() {
+  const int signal_number = cli::stop_signal().load();
+  std::cerr << "Error: stopped by " << cli::stop_signal_name(signal_number)
+            << ": the results files of unfinished runs were not written; earlier ones are "
+               "unchanged\n";
+  return 128 + signal_number;
+}
+
+bool stop_asked() {
+  return cli::stop_signal().load() != 0;
+}
+
+int check_files(const std::vector<std::string>& files) {
+  std::mutex lock;
+  int worst = 0;
+  for (const auto& file : files) {
+    if (stop_asked()) return stopped();
+    cli::cli_frontend fe(std::cerr, lock);
+    if (files.size() > 1) fe.set_file_label(file);
+    worst = std::max(worst, cli::check_file(file, fe, std::cout));
+  }
+  return worst;
+}
+
+void warn_about_source_date_epoch() {
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (epoch == nullptr || *epoch == '\0' || fit::parse_source_date_epoch(epoch)) return;
+  std::cerr << "Warning: SOURCE_DATE_EPOCH=" << epoch
+            << " is not a whole number of seconds from 1970 to the end of 9999; the reports "
+               "show the current time\n";
+}
+
+// The JSON of every run, to standard output or into its file (whole or not at all).
+bool write_json(const std::string& target, const std::string& json) {
+  if (target == "-") {
+    std::cout << json << std::flush;
+    if (std::cout) return true;
+    std::cerr << "Error: the JSON could not be written to standard output\n";
+    return false;
+  }
+  data::output_file out;
+  if (out.open(target)) {
+    out << json;
+    if (out.commit()) return true;
+  }
+  std::cerr << "Error: JSON file not written: " << target << " (" << out.error() << ")\n";
+  return false;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  using namespace inhibra;
   int exit_code = 0;
   const auto opt = cli::parse_options(argc, argv, exit_code);
   if (!opt) return exit_code;
+  cli::install_stop_signals();
+  // Past a file-size limit a write fails and is reported, instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
 
-  if (opt->check) {
-    std::mutex lock;
-    cli::cli_frontend fe(std::cerr, lock);
-    int worst = 0;
-    for (const auto& file : opt->files)
-      worst = std::max(worst, cli::check_file(file, fe, std::cout));
-    return worst;
-  }
+  if (opt->check) return check_files(opt->files);
 
   const auto models = cli::parse_model_list(opt->models);
   if (!models) {
     std::cerr << "Error: --models takes \"all\" or numbers and ranges of 1 to 10, such as 1-4,9\n";
     return 2;
   }
-  cli::plot_output plots{opt->plots_dir, opt->format};
+  warn_about_source_date_epoch();
+
+  cli::run_settings settings;
+  settings.models = *models;
+  settings.robust = opt->robust;
+  settings.chain_only = opt->chain_only;
+  settings.plots = {opt->plots_dir, opt->format};
+  settings.jobs = opt->jobs > 0
+                      ? opt->jobs
+                      : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  settings.progress = !opt->quiet && isatty(STDERR_FILENO) != 0;
+  settings.name_files = opt->files.size() > 1;
+
+  // Every name is settled before the first fit, so that a long run does not end in
+  // a clash.
+  const auto plan = cli::plan_outputs(opt->files, !settings.plots.dir.empty(), cli::folder_on_disk);
+  if (!opt->json_file.empty() && opt->json_file != "-") {
+    if (const auto replaced = cli::replaced_input(opt->json_file, plan, cli::folder_on_disk)) {
+      std::cerr << "Error: --json " << opt->json_file << " would replace " << *replaced << "\n";
+      return 2;
+    }
+  }
   std::unique_ptr<toolkit::headless_app> drawing;
-  if (!plots.dir.empty()) {
+  if (!settings.plots.dir.empty()) {
+    const std::string& dir = settings.plots.dir;
     std::error_code ec;
-    std::filesystem::create_directories(plots.dir, ec);
-    if (!std::filesystem::is_directory(plots.dir)) {
-      std::cerr << "Error: cannot create the plot folder " << plots.dir << "\n";
+    std::filesystem::create_directories(dir, ec);
+    if (!std::filesystem::is_directory(dir, ec) || access(dir.c_str(), W_OK | X_OK) != 0) {
+      std::cerr << "Error: cannot write into the plot folder " << dir << "\n";
       return 2;
     }
     drawing = std::make_unique<toolkit::headless_app>();
   }
-  const int jobs = opt->jobs > 0
-                       ? opt->jobs
-                       : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const bool progress = !opt->quiet && isatty(STDERR_FILENO) != 0;
 
-  const auto outcomes = cli::fit_files(opt->files, *models, {opt->robust, opt->chain_only}, plots,
-                                       progress, jobs, std::cerr, std::cout);
+  const auto outcomes = cli::fit_files(opt->files, plan, settings, std::cerr, std::cout);
+  if (stop_asked()) return stopped();
   int worst = 0;
   for (const auto& o : outcomes)
     worst = std::max(worst, o.status);
 
-  if (!opt->json_file.empty()) {
-    const std::string json = cli::results_json(outcomes);
-    if (opt->json_file == "-") {
-      std::cout << json;
-    } else {
-      std::ofstream out(opt->json_file, std::ios::binary);
-      out << json;
-      if (!out) {
-        std::cerr << "Error: cannot write " << opt->json_file << "\n";
-        return std::max(worst, 2);
-      }
-    }
+  if (!opt->json_file.empty() && !write_json(opt->json_file, cli::results_json(outcomes))) {
+    worst = std::max(worst, 2);
   }
   return worst;
 }

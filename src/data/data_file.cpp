@@ -1,10 +1,15 @@
 #include "data/data_file.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
-#include <vector>
+#include <optional>
+#include <span>
+
+#include <fmt/format.h>
+#include <sys/stat.h>
 
 #include "data/file_names.hpp"
 #include "strings/text.hpp"
@@ -16,7 +21,6 @@ namespace {
 using fit::box_kind;
 using fit::run_status;
 
-constexpr std::string_view utf8_bom = "\xEF\xBB\xBF";
 constexpr std::size_t column_line_length = 256;  // characters read per line when counting columns
 constexpr std::size_t row_line_length = 100;     // characters read per line when counting rows
 
@@ -38,14 +42,6 @@ bool is_note_char(char c) {
 bool ends_data(std::string_view line) {
   const auto rest = strings::adjustl_controls(line);
   return rest.empty() || is_note_char(rest.front());
-}
-
-// Reads the next line without its line end; the byte-order mark of a UTF-8 file is
-// dropped from the first line.
-bool next_line(std::istream& in, std::string& line, bool first) {
-  if (!std::getline(in, line)) return false;
-  if (first && line.starts_with(utf8_bom)) line.erase(0, utf8_bom.size());
-  return true;
 }
 
 // Word count of the column line, up to the first word that starts a note.
@@ -86,24 +82,121 @@ std::optional<double> parse_number(std::string_view field) {
   return value;
 }
 
-// The first three fields of a data line; blanks, tabs, commas and control
-// characters separate fields.
-std::optional<std::array<double, 3>> parse_row(std::string_view line) {
+// Blanks between the values of a row; a CR counts as one.
+bool is_row_blank(char c) {
+  return c == ' ' || c == '\t' || c == '\r';
+}
+
+bool is_digit(char c) {
+  return c >= '0' && c <= '9';
+}
+
+// Control characters other than TAB and CR have no place in a text row: a NUL or
+// an escape inside a number must not split it into two values.
+bool is_stray_control(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return (u < 0x20 && c != '\t' && c != '\r') || u == 0x7f;
+}
+
+bool has_decimal_comma(std::string_view text) {
+  for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+    if (text[i] == ',' && is_digit(text[i - 1]) && is_digit(text[i + 1])) return true;
+  }
+  return false;
+}
+
+enum class row_fault { none, unreadable, decimal_comma, control_character };
+
+struct parsed_row {
   std::array<double, 3> values{};
+  row_fault fault = row_fault::none;
+};
+
+using row_fields = std::array<std::string_view, 3>;
+
+// Three values separated by commas, with or without blanks around them
+// ("50,0,0.032", "50, 0, 0.032"), as spreadsheets export them. `fourth` is set when
+// a further comma field follows the third value.
+std::optional<row_fields> comma_fields(std::string_view s, bool& fourth) {
+  row_fields fields;
   std::size_t i = 0;
-  for (int field = 0; field < 3; ++field) {
-    auto separator = [](char c) { return c == ',' || strings::is_blank_or_control(c); };
-    while (i < line.size() && separator(line[i]))
+  auto skip_blanks = [&] {
+    while (i < s.size() && is_row_blank(s[i]))
+      ++i;
+  };
+  skip_blanks();
+  for (std::size_t k = 0; k < 3; ++k) {
+    const std::size_t start = i;
+    while (i < s.size() && !is_row_blank(s[i]) && s[i] != ',')
+      ++i;
+    if (i == start) return std::nullopt;
+    fields[k] = s.substr(start, i - start);
+    skip_blanks();
+    if (k < 2) {
+      if (i >= s.size() || s[i] != ',') return std::nullopt;
+      ++i;
+      skip_blanks();
+    }
+  }
+  fourth = i < s.size() && s[i] == ',';
+  return fields;
+}
+
+// The first three blank-separated words; `comma_after` is set when the text after
+// them begins with a comma.
+std::optional<row_fields> blank_fields(std::string_view s, bool& comma_after) {
+  row_fields fields;
+  std::size_t i = 0;
+  for (std::size_t k = 0; k < 3; ++k) {
+    while (i < s.size() && is_row_blank(s[i]))
       ++i;
     const std::size_t start = i;
-    while (i < line.size() && !separator(line[i]))
+    while (i < s.size() && !is_row_blank(s[i]))
       ++i;
-    if (start == i) return std::nullopt;
-    const auto value = parse_number(line.substr(start, i - start));
-    if (!value) return std::nullopt;
-    values[static_cast<std::size_t>(field)] = *value;
+    if (i == start) return std::nullopt;
+    fields[k] = s.substr(start, i - start);
   }
-  return values;
+  while (i < s.size() && is_row_blank(s[i]))
+    ++i;
+  comma_after = i < s.size() && s[i] == ',';
+  return fields;
+}
+
+// The first three values of a data line: separated by blanks and tabs, or by
+// commas. A comma between two digits in a blank-separated row is a decimal comma:
+// reading it as a separator would shift every value after it, so the row is
+// refused. Anything after the three values is a note.
+parsed_row parse_row(std::string_view line) {
+  parsed_row row;
+  if (std::any_of(line.begin(), line.end(), is_stray_control)) {
+    row.fault = row_fault::control_character;
+    return row;
+  }
+  bool extra_comma = false;
+  auto fields = comma_fields(line, extra_comma);
+  if (!fields) {
+    fields = blank_fields(line, extra_comma);
+    if (!fields) {
+      row.fault = row_fault::unreadable;
+      return row;
+    }
+  }
+  const auto& f = *fields;
+  // A further comma right after the values ("50,0,0,032", "50 0 0,032") leaves it
+  // unclear where the values end.
+  if (extra_comma || std::any_of(f.begin(), f.end(), [](auto v) { return has_decimal_comma(v); })) {
+    row.fault = has_decimal_comma(line) ? row_fault::decimal_comma : row_fault::unreadable;
+    return row;
+  }
+  for (std::size_t k = 0; k < 3; ++k) {
+    const auto value = parse_number(f[k]);
+    if (!value) {
+      row.fault = row_fault::unreadable;
+      return row;
+    }
+    row.values[k] = *value;
+  }
+  return row;
 }
 
 std::string model_list_box(std::initializer_list<std::string_view> heading) {
@@ -121,28 +214,85 @@ std::string model_list_box(std::initializer_list<std::string_view> heading) {
   return text;
 }
 
-std::string without_line_end(std::string_view line) {
+// The line as the person wrote it, for a message: without its line end, control
+// characters other than TAB shown as \xNN.
+std::string quoted_line(std::string_view line) {
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
     line.remove_suffix(1);
-  return std::string(line);
+  std::string out;
+  for (const char c : line) {
+    if (c != '\t' && strings::is_blank_or_control(c) && c != ' ') {
+      out += fmt::format("\\x{:02X}", static_cast<unsigned char>(c));
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+std::string unreadable_row_text(int line_number, std::string_view line, row_fault fault) {
+  std::string text =
+      "Data line " + strings::int_text(line_number) +
+      " does not begin with three numbers [S] [I] Rate:" + std::string(fit::box_line_break) +
+      quoted_line(line);
+  if (fault == row_fault::decimal_comma) {
+    text += fit::box_line_break;
+    text += "decimal comma? use a point";
+  } else if (fault == row_fault::control_character) {
+    text += fit::box_line_break;
+    text += "control character in the line (shown as \\xNN); save the file as plain text";
+  }
+  return text;
+}
+
+// Warnings for data that read well but leave the models little to work with; the
+// run goes on with them.
+void warn_about_degenerate_data(const fit::fit_context& ctx) {
+  const auto rows = static_cast<std::size_t>(std::clamp(ctx.idat, 0, fit::max_rows));
+  if (rows == 0) return;
+  const auto rate = std::span(ctx.rate).first(rows);
+  if (std::all_of(rate.begin(), rate.end(), [&](double v) { return v == rate[0]; })) {
+    fit::show_message(ctx, box_kind::warning,
+                      "All rates are equal: the data cannot tell the models apart");
+  }
+  if (std::all_of(rate.begin(), rate.end(), [](double v) { return v <= 0.0; })) {
+    fit::show_message(ctx, box_kind::warning,
+                      "No rate is above 0: the models describe positive rates");
+  }
+  for (std::size_t k = 0; k < rows; ++k) {
+    if (ctx.substrate[k] <= 0.0) {
+      fit::show_message(ctx, box_kind::warning,
+                        "[S] is 0 or below in data line " +
+                            strings::int_text(static_cast<long long>(k) + 1) +
+                            ": the models need [S] above 0");
+      break;
+    }
+  }
+  for (std::size_t k = 0; k < rows; ++k) {
+    if (ctx.inhibitor[k] < 0.0) {
+      fit::show_message(ctx, box_kind::warning,
+                        "[I] is below 0 in data line " +
+                            strings::int_text(static_cast<long long>(k) + 1) +
+                            ": the models need [I] of 0 or more");
+      break;
+    }
+  }
 }
 
 }  // namespace
 
-std::optional<int> file_column_count(const std::string& file_name, std::ostream& console) {
-  std::ifstream in(file_name, std::ios::binary);
-  if (!in) return std::nullopt;
+int file_column_count(text_lines& file, std::ostream& console) {
+  if (!file.rewind()) return 0;
   std::string line;
   std::optional<std::string> first_non_blank;
-  bool first = true;
-  while (next_line(in, line, first)) {
-    first = false;
+  while (file.next(line)) {
     const std::string_view head = std::string_view(line).substr(0, column_line_length);
     if (!strings::adjustl_controls(head).empty() && !first_non_blank) {
       first_non_blank = std::string(head);
     }
     if (!ends_data(head)) return column_words(strings::adjustl(head));
   }
+  if (file.stopped() != text_lines::stop::none) return 0;
   if (first_non_blank) return column_words(strings::adjustl(*first_non_blank));
   console << " -\n"
           << "FILE_COLUMN_COUNT - Warning.\n"
@@ -150,14 +300,11 @@ std::optional<int> file_column_count(const std::string& file_name, std::ostream&
   return -1;
 }
 
-std::optional<int> data_row_count(const std::string& file_name) {
-  std::ifstream in(file_name, std::ios::binary);
-  if (!in) return std::nullopt;
+int data_row_count(text_lines& file) {
+  if (!file.rewind()) return 0;
   std::string line;
   int rows = 0;
-  bool first = true;
-  while (next_line(in, line, first)) {
-    first = false;
+  while (file.next(line)) {
     if (ends_data(std::string_view(line).substr(0, row_line_length))) break;
     ++rows;
   }
@@ -215,16 +362,28 @@ fit::run_status ncolmdl(const fit::fit_context& ctx, int column_count, int model
   return run_status::model_undefined;
 }
 
-void abort_run(const fit::fit_context& ctx, std::ofstream* results,
+void warn_results_not_written(const fit::fit_context& ctx, const output_file& results) {
+  fit::show_message(ctx, box_kind::warning,
+                    "Results file not written: " + results.final_name() + " (" + results.error() +
+                        "); an earlier file of that name is left as it was");
+}
+
+bool commit_results(const fit::fit_context& ctx, output_file& results) {
+  if (results.commit()) return true;
+  warn_results_not_written(ctx, results);
+  return false;
+}
+
+void abort_run(const fit::fit_context& ctx, output_file* results,
                std::string_view results_file_name) {
   fit::show_message(ctx, box_kind::error, "* * * ERROR: RUN ABORTED * * *");
   if (results != nullptr && results->is_open()) {
     *results << "\r\n RESULTS FILE " << strings::trim(results_file_name) << "\r\n\r\n";
-    results->close();
+    (void)commit_results(ctx, *results);
   }
 }
 
-data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, std::ofstream* results,
+data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, output_file* results,
                          std::ostream& console) {
   data_read out;
   out.data_name = normalise_data_name(raw_name);
@@ -239,31 +398,53 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, std::
     return out;
   }
 
-  // A data file that exists but cannot be read (a folder, no permission) stops the
-  // run before anything is written; a failure must not look like success.
+  // A data file that exists but cannot be read (no permission, a folder, a pipe)
+  // stops the run before anything is written; a failure must not look like success.
   auto cannot_open_data = [&] {
     fit::show_message(ctx, box_kind::error, "Data input file error at Line 381");
     abort_run(ctx, nullptr, out.results_name);
     out.status = run_status::file_not_opened;
     return out;
   };
-  if (std::filesystem::is_directory(name, ec)) return cannot_open_data();
-  const auto columns = file_column_count(name, console);
-  if (!columns) return cannot_open_data();
-  ctx.columns = *columns;
-  const auto rows = data_row_count(name);
-  if (!rows) return cannot_open_data();
-
-  std::ifstream in(name, std::ios::binary);
-  if (!in) return cannot_open_data();
+  text_lines file;
+  switch (file.open(name)) {
+    case text_lines::opened::ok:
+      break;
+    case text_lines::opened::not_regular:
+      fit::show_message(ctx, box_kind::warning,
+                        "Not a regular file (a folder, pipe or device): " + name);
+      return cannot_open_data();
+    case text_lines::opened::cannot_open:
+      return cannot_open_data();
+  }
   if (results != nullptr) {
-    results->open(out.results_name, std::ios::binary | std::ios::trunc);
-    if (!results->is_open()) {
-      fit::show_message(ctx, box_kind::error, "Data output file error at Line 395");
+    // The report would take the place of the data it was made from.
+    struct stat target {};
+    if (out.results_name == name ||
+        (::stat(out.results_name.c_str(), &target) == 0 && target.st_dev == file.device() &&
+         target.st_ino == file.inode())) {
+      fit::show_message(ctx, box_kind::warning,
+                        "Results file " + out.results_name + " is the data file " + name +
+                            " itself: give the data file another name");
       abort_run(ctx, nullptr, out.results_name);
       out.status = run_status::file_not_opened;
       return out;
     }
+  }
+
+  const int columns = file_column_count(file, console);
+  const int rows = file.stopped() == text_lines::stop::none ? data_row_count(file) : 0;
+  if (file.stopped() == text_lines::stop::read_error) return cannot_open_data();
+  ctx.columns = columns;
+
+  if (results != nullptr && !results->open(out.results_name)) {
+    fit::show_message(
+        ctx, box_kind::warning,
+        "Results file cannot be created: " + out.results_name + " (" + results->error() + ")");
+    fit::show_message(ctx, box_kind::error, "Data output file error at Line 395");
+    abort_run(ctx, nullptr, out.results_name);
+    out.status = run_status::file_not_opened;
+    return out;
   }
   auto reject = [&] {
     abort_run(ctx, results, out.results_name);
@@ -271,36 +452,41 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, std::
     return out;
   };
 
-  if (*rows < 3 || *rows > fit::max_rows) {
+  if (file.stopped() == text_lines::stop::too_long) {
+    fit::show_message(ctx, box_kind::warning,
+                      "Data line " + strings::int_text(file.line_number()) + " is longer than " +
+                          strings::int_text(static_cast<long long>(max_line_length)) +
+                          " characters");
+    return reject();
+  }
+  if (rows < 3 || rows > fit::max_rows) {
     fit::show_message(ctx, box_kind::warning,
                       "Data rows exceeded limit of " + strings::int_text(fit::max_rows));
     return reject();
   }
-  if (*columns != 3) {
+  if (columns != 3) {
     fit::show_message(ctx, box_kind::warning, "Data columns not equal to 3");
-    if (*columns <= 2) (void)ncolmdl(ctx, *columns, 1);
+    if (columns <= 2) (void)ncolmdl(ctx, columns, 1);
     return reject();
   }
 
   std::string line;
-  for (int k = 0; k < *rows; ++k) {
-    if (!next_line(in, line, k == 0)) line.clear();
-    const auto values = parse_row(line);
-    if (!values) {
-      fit::show_message(ctx, box_kind::warning,
-                        strings::join_crlf({"Data line " + strings::int_text(k + 1) +
-                                                " does not begin with three numbers [S] [I] Rate:",
-                                            without_line_end(line)}));
+  if (!file.rewind()) return cannot_open_data();
+  for (int k = 0; k < rows; ++k) {
+    if (!file.next(line)) line.clear();
+    const parsed_row row = parse_row(line);
+    if (row.fault != row_fault::none) {
+      fit::show_message(ctx, box_kind::warning, unreadable_row_text(k + 1, line, row.fault));
       return reject();
     }
     const auto i = static_cast<std::size_t>(k);
-    ctx.substrate[i] = (*values)[0];
-    ctx.inhibitor[i] = (*values)[1];
-    ctx.rate[i] = (*values)[2];
+    ctx.substrate[i] = row.values[0];
+    ctx.inhibitor[i] = row.values[1];
+    ctx.rate[i] = row.values[2];
   }
-  ctx.idat = *rows;
-  ctx.rows = *rows;
-  const auto count = static_cast<std::ptrdiff_t>(*rows);
+  ctx.idat = rows;
+  ctx.rows = rows;
+  const auto count = static_cast<std::ptrdiff_t>(rows);
   std::copy_n(ctx.substrate.begin(), count, ctx.xtmp.begin());
   std::copy_n(ctx.inhibitor.begin(), count, ctx.x2tmp.begin());
   std::copy_n(ctx.rate.begin(), count, ctx.ytmp.begin());
@@ -319,6 +505,7 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, std::
         "Curve limit of 10 exceeded! Number of curves = " + strings::int_text(curves.curves));
     return reject();
   }
+  warn_about_degenerate_data(ctx);
   return out;
 }
 

@@ -2,12 +2,12 @@
 // Reading and checking a data file of initial rates: three numbers per line,
 // [S], [I] and rate, grouped into curves of equal [I]. The checks and their
 // messages are the same for a fit and for inhibra-fit --check.
-#include <fstream>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 
+#include "data/output_file.hpp"
+#include "data/text_lines.hpp"
 #include "fit/fit_context.hpp"
 #include "fit/run_status.hpp"
 
@@ -19,13 +19,13 @@ inline constexpr double curve_tolerance = 1e-7;
 // Words on the first data line (the first line that is neither blank nor a note,
 // or, when every line is one, the first non-blank line). A word beginning with a
 // note character and everything after it is not counted. An empty file gives -1
-// and three warning lines on `console`. nullopt when the file cannot be opened.
-[[nodiscard]] std::optional<int> file_column_count(const std::string& file_name,
-                                                   std::ostream& console);
+// and three warning lines on `console`. Reads `file` from the top; when its reading
+// stops early (file.stopped()) the count means nothing.
+[[nodiscard]] int file_column_count(text_lines& file, std::ostream& console);
 
 // Data rows from the top of the file up to the first blank line, note line or end
-// of file. nullopt when the file cannot be opened.
-[[nodiscard]] std::optional<int> data_row_count(const std::string& file_name);
+// of file. As above, meaningless when the reading stopped early.
+[[nodiscard]] int data_row_count(text_lines& file);
 
 // Curve grouping of the rows in the context: fills id2 (the first ten curves) and
 // idatasets (at most 10). Returns the true number of curves and the smallest
@@ -40,15 +40,25 @@ curve_summary ycurves(fit::fit_context& ctx);
 // explaining box and returns model_undefined when not, success otherwise.
 [[nodiscard]] fit::run_status ncolmdl(const fit::fit_context& ctx, int column_count, int model);
 
+// A warning that names the results file and why it could not be written.
+void warn_results_not_written(const fit::fit_context& ctx, const output_file& results);
+
+// Moves a finished results file into place. When that fails, a warning names the
+// file and the reason, and false is returned; an earlier results file stays as it was.
+[[nodiscard]] bool commit_results(const fit::fit_context& ctx, output_file& results);
+
 // The ordered stop of a run: the error box, then (when the results file is open)
-// the closing line naming the results file; the results file is closed.
-void abort_run(const fit::fit_context& ctx, std::ofstream* results,
+// the closing line naming the results file, and the file is moved into place.
+void abort_run(const fit::fit_context& ctx, output_file* results,
                std::string_view results_file_name);
 
 // The whole reading stage of a run. `raw_name` is the data file name as given.
-// When `results` is not null the results file is created (or overwritten) beside
-// the data file and left open for the report on success; on a stop it holds the
-// closing line only. When null (checking only) nothing is written.
+// Only a regular file is read. When `results` is not null the results file is
+// started beside the data file (never when that name is the data file itself) and
+// left open for the report on success; on a stop it holds the closing line only and
+// is in place. When null (checking only) nothing is written. Data that read well
+// but cannot describe inhibition sensibly (all rates equal, no positive rate, [S]
+// not above 0, [I] below 0) get a warning and are kept.
 struct data_read {
   fit::run_status status = fit::run_status::success;
   std::string data_name;     // normalised data file name
@@ -56,6 +66,6 @@ struct data_read {
   int curves_found = 0;      // true number of curves (may exceed 10 on a stop)
 };
 [[nodiscard]] data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name,
-                                       std::ofstream* results, std::ostream& console);
+                                       output_file* results, std::ostream& console);
 
 }  // namespace inhibra::data

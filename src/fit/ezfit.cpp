@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <fstream>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -48,7 +47,7 @@ struct run_state {
   explicit run_state(fit_context& context) : ctx(context), k(compute_run_constants()) {}
 
   fit_context& ctx;
-  std::ofstream results;
+  data::output_file results;
   std::string results_name;
   run_constants k;
   int weighting_switch = 0;
@@ -126,6 +125,15 @@ run_status abort_with(run_state& run, box_kind kind, const std::string& text, ru
   write_sections(run);
   data::abort_run(run.ctx, &run.results, run.results_name);
   return status;
+}
+
+// A write to the results file failed: the run stops, and the file is not put in
+// place (an earlier one stays).
+run_status results_not_written(run_state& run) {
+  data::warn_results_not_written(run.ctx, run.results);
+  show_message(run.ctx, box_kind::error, "* * * ERROR: RUN ABORTED * * *");
+  run.results.discard();
+  return run_status::file_not_opened;
 }
 
 // The constrained stage: two calls of the SQP method with the decision rules
@@ -468,6 +476,8 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
 
   const int rows = ctx.rows;
   for (const int model : selected) {
+    if (ctx.stop != nullptr && ctx.stop->load() != 0) return run_status::interrupted;
+    if (run.results.failed()) return results_not_written(run);
     bool refitted = false;
     while (true) {
       restore_observations(ctx);
@@ -547,6 +557,12 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
       set_title_and_refresh(ctx, model);
       r.ratio_sum = ratio_sum(n, r.p, r.se, r.se_produced);
       aicc(rows, n, r.ratio_sum, r.ssr, r.aicc);
+      if (r.ssr == 0.0) {
+        show_message(ctx, box_kind::warning,
+                     "Model " + strings::int_text(model) +
+                         " fits every rate exactly (residual sum of squares 0): its AICc is "
+                         "-Infinity");
+      }
       idle(ctx, 1000);
 
       run.dates.push_back(report_date_time());
@@ -578,13 +594,16 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
   }
   choose_best(run);
   leave_best_model(run);
-  write_closing_line(run.results, run.results_name);
-  run.results.close();
-
   if (record != nullptr) {
     record->fitted = run.fitted;
     record->ranking = ranking;
     record->best_model = run.have_best ? run.best_model : 0;
+  }
+  if (ctx.stop != nullptr && ctx.stop->load() != 0) return run_status::interrupted;
+  write_closing_line(run.results, run.results_name);
+  if (!data::commit_results(ctx, run.results)) {
+    show_message(ctx, box_kind::error, "* * * ERROR: RUN ABORTED * * *");
+    return run_status::file_not_opened;
   }
   return run_status::success;
 }

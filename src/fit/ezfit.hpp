@@ -36,7 +36,10 @@ struct run_record {
 // Runs the fit of the models selected in ctx.imdl on `file_name` (normalised in
 // place) with the weighting switch ctx.nwt_global, taken once at the start.
 // Messages, pauses, window titles and the plot of each fit go through ctx.fe.
-// `console` receives the data reader's console lines. Returns the run status.
+// `console` receives the data reader's console lines. The results file is put in
+// place when the run ends (an ordered stop included); when ctx.stop asks for a stop,
+// the run ends before its next model with status interrupted and writes no results
+// file. Returns the run status.
 [[nodiscard]] run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console,
                                run_record* record = nullptr);
 

@@ -75,6 +75,11 @@ struct fit_context {
 
   // --- the person watching; null means nobody (messages are dropped) ----------------
   frontend* fe = nullptr;
+
+  // --- a stop asked from outside the run (a signal, a closing window) ---------------
+  // When it points at a value other than 0, the run ends before its next model and
+  // leaves no results file; null: never.
+  const std::atomic<int>* stop = nullptr;
 };
 
 // Shows a box through the context's front end, if it has one.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -103,16 +104,23 @@ std::string date_time_text(const std::tm& t) {
   return text;
 }
 
+std::optional<std::time_t> parse_source_date_epoch(std::string_view text) {
+  constexpr long long last_second_of_9999 = 253402300799;  // 9999-12-31 23:59:59 UTC
+  long long seconds = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+  if (ec != std::errc{} || end != text.data() + text.size() || text.front() == '-' ||
+      seconds > last_second_of_9999) {
+    return std::nullopt;
+  }
+  return static_cast<std::time_t>(seconds);
+}
+
 std::string report_date_time() {
   std::tm when{};
   const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
   if (epoch != nullptr && *epoch != '\0') {
-    char* end = nullptr;
-    const long long seconds = std::strtoll(epoch, &end, 10);
-    if (end != nullptr && *end == '\0') {
-      const auto t = static_cast<std::time_t>(seconds);
-      if (gmtime_r(&t, &when) != nullptr) return date_time_text(when);
-    }
+    const auto t = parse_source_date_epoch(epoch);
+    if (t && gmtime_r(&*t, &when) != nullptr) return date_time_text(when);
   }
   const std::time_t now = std::time(nullptr);
   localtime_r(&now, &when);

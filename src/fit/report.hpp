@@ -4,6 +4,7 @@
 // caller opens the stream in binary mode. Columns, widths and decimal counts are
 // fixed so that reports of different runs line up.
 #include <ctime>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -20,9 +21,13 @@ inline constexpr int report_dash_width = 78;  // the dash lines around tables
 
 // "Www Mmm dd hh:mm:ss yyyy" (24 characters, English names, day right-aligned in 2).
 [[nodiscard]] std::string date_time_text(const std::tm& t);
+// The moment a SOURCE_DATE_EPOCH text names: a whole number of seconds since 1970,
+// up to the end of 9999 (the date line has room for four year digits). nullopt for
+// any other text.
+[[nodiscard]] std::optional<std::time_t> parse_source_date_epoch(std::string_view text);
 // The date and time for a report: now on the local clock, or, when the environment
-// sets SOURCE_DATE_EPOCH (seconds since 1970), that moment in UTC, so that a report
-// can be reproduced byte for byte.
+// sets SOURCE_DATE_EPOCH to a valid moment, that moment in UTC, so that a report can
+// be reproduced byte for byte.
 [[nodiscard]] std::string report_date_time();
 
 // The model block: title, rate equation and parameter form of `model`; a single

@@ -11,6 +11,8 @@ enum class run_status : int {
   too_many_parameters = 5,  // too many parameters or too few data points for a model
   model_not_usable = 6,     // the model cannot be used with the file's columns
   model_undefined = 99,     // a model check refused the column count or the model number
+  interrupted = 128,        // a stop was asked for; the run ended between two models and
+                            // its results file was not written
 };
 
 [[nodiscard]] constexpr int code(run_status s) {

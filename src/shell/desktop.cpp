@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QSocketNotifier>
 #include <QWidget>
+#include <atomic>
 #include <cstdlib>
 #include <functional>
 #include <future>
@@ -103,6 +104,10 @@ int run_desktop(QApplication& app, termination_signals& termination, fit::fit_co
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
   });
   main_window shell(tk, ctx, std::move(svc), pause);
+  // Once the window is gone, a run ends before its next model; its unfinished
+  // results file is dropped and an earlier one stays.
+  std::atomic<int> closing{0};
+  ctx.stop = &closing;
 
   std::promise<int> finished;
   std::future<int> exit_code = finished.get_future();
@@ -117,6 +122,7 @@ int run_desktop(QApplication& app, termination_signals& termination, fit::fit_co
   });
 
   app.exec();
+  closing = 1;
   tk.shut_down();  // every wait of the command thread returns now
 
   if (exit_code.wait_for(grace) != std::future_status::ready) {
@@ -124,6 +130,7 @@ int run_desktop(QApplication& app, termination_signals& termination, fit::fit_co
     std::quick_exit(0);
   }
   command_thread.join();
+  ctx.stop = nullptr;
   return exit_code.get();
 }
 

@@ -48,11 +48,11 @@ class termination_signals {
 // a run included, is shown in a plot window that the command waits for.
 [[nodiscard]] services desktop_services(std::ostream& console);
 
-// Runs the program and returns its exit code. When the main window closes while a
-// command is still computing (a run cannot be interrupted) and the command thread
-// has not finished after `grace`, the process ends at once with std::quick_exit:
-// nothing the person can see is waiting any more, and the run's partial results
-// file is left as it is.
+// Runs the program and returns its exit code. When the main window closes during a
+// run, the run stops before its next model without writing its results file. When
+// the command thread has still not finished after `grace` (a model takes longer),
+// the process ends at once with std::quick_exit: nothing the person can see is
+// waiting any more, and an earlier results file is left as it was.
 int run_desktop(QApplication& app, termination_signals& termination, fit::fit_context& ctx,
                 services svc, timings pause = {},
                 std::chrono::milliseconds grace = std::chrono::seconds(2));

@@ -1,17 +1,17 @@
 #include "toolkit/plot_image.hpp"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QSaveFile>
 #include <QSvgGenerator>
+#include <QTemporaryDir>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
-
-#include <unistd.h>
 
 #include "toolkit/qt_painter.hpp"
 
@@ -26,26 +26,21 @@ QString qt_path(const std::string& path) {
   return QString::fromStdString(path);
 }
 
-bool written(const std::string& path) {
-  const QFileInfo info(qt_path(path));
-  return info.exists() && info.isFile() && info.size() > 0;
-}
-
 // The chart's first title line names the vector files.
 QString document_title(const plotengine::pplot& plot) {
   const auto lines = plotengine::title_lines(plot.title);
   return lines.empty() ? QStringLiteral("Inhibra plot") : QString::fromStdString(lines.front());
 }
 
-bool save_bitmap(const plotengine::pplot& plot, const std::string& path, const char* format,
-                 int width, int height) {
+bool encode_bitmap(const plotengine::pplot& plot, QBuffer& out, const char* format, int width,
+                   int height) {
   const QImage image = render_plot(plot, width, height);
-  return !image.isNull() && image.save(qt_path(path), format) && written(path);
+  return !image.isNull() && image.save(&out, format);
 }
 
-bool save_svg(const plotengine::pplot& plot, const std::string& path, int width, int height) {
+bool encode_svg(const plotengine::pplot& plot, QBuffer& out, int width, int height) {
   QSvgGenerator svg;
-  svg.setFileName(qt_path(path));
+  svg.setOutputDevice(&out);
   svg.setSize(QSize(width, height));
   svg.setViewBox(QRect(0, 0, width, height));
   svg.setResolution(screen_dpi);
@@ -53,12 +48,11 @@ bool save_svg(const plotengine::pplot& plot, const std::string& path, int width,
   QPainter painter;
   if (!painter.begin(&svg)) return false;
   paint_plot(painter, plot, QRect(0, 0, width, height));
-  painter.end();
-  return written(path);
+  return painter.end();
 }
 
-bool save_pdf(const plotengine::pplot& plot, const std::string& path, int width, int height) {
-  QPdfWriter pdf(qt_path(path));
+bool encode_pdf(const plotengine::pplot& plot, QBuffer& out, int width, int height) {
+  QPdfWriter pdf(&out);
   pdf.setResolution(screen_dpi);
   // One page the size of the chart at screen resolution, no margins.
   const QSizeF points(width * 72.0 / screen_dpi, height * 72.0 / screen_dpi);
@@ -70,8 +64,7 @@ bool save_pdf(const plotengine::pplot& plot, const std::string& path, int width,
   if (!painter.begin(&pdf)) return false;
   const QRect area = painter.viewport();
   paint_plot(painter, plot, area);
-  painter.end();
-  return written(path);
+  return painter.end();
 }
 
 }  // namespace
@@ -127,21 +120,41 @@ QImage render_plot(const plotengine::pplot& plot, int width, int height) {
   return image;
 }
 
-bool save_plot_as(const plotengine::pplot& plot, const std::string& path, image_format format,
-                  int width, int height) {
-  if (width < 1 || height < 1 || path.empty() || !headless_app::available()) return false;
-  if (!QFileInfo(qt_path(path)).absoluteDir().exists()) return false;  // nowhere to write
+std::optional<std::string> encode_plot(const plotengine::pplot& plot, image_format format,
+                                       int width, int height) {
+  if (width < 1 || height < 1 || !headless_app::available()) return std::nullopt;
+  QBuffer buffer;
+  if (!buffer.open(QIODevice::WriteOnly)) return std::nullopt;
+  bool encoded = false;
   switch (format) {
     case image_format::png:
-      return save_bitmap(plot, path, "PNG", width, height);
+      encoded = encode_bitmap(plot, buffer, "PNG", width, height);
+      break;
     case image_format::bmp:
-      return save_bitmap(plot, path, "BMP", width, height);
+      encoded = encode_bitmap(plot, buffer, "BMP", width, height);
+      break;
     case image_format::svg:
-      return save_svg(plot, path, width, height);
+      encoded = encode_svg(plot, buffer, width, height);
+      break;
     case image_format::pdf:
-      return save_pdf(plot, path, width, height);
+      encoded = encode_pdf(plot, buffer, width, height);
+      break;
   }
-  return false;
+  buffer.close();
+  if (!encoded || buffer.data().isEmpty()) return std::nullopt;
+  return buffer.data().toStdString();
+}
+
+bool save_plot_as(const plotengine::pplot& plot, const std::string& path, image_format format,
+                  int width, int height) {
+  if (path.empty()) return false;
+  const auto bytes = encode_plot(plot, format, width, height);
+  if (!bytes) return false;
+  // Written whole or not at all: an earlier file stays until the new one is complete.
+  QSaveFile file(qt_path(path));
+  if (!file.open(QIODevice::WriteOnly)) return false;
+  const auto size = static_cast<qint64>(bytes->size());
+  return file.write(bytes->data(), size) == size && file.commit();
 }
 
 bool save_plot(const plotengine::pplot& plot, const std::string& path, int width, int height) {
@@ -151,21 +164,27 @@ bool save_plot(const plotengine::pplot& plot, const std::string& path, int width
 
 headless_app::headless_app() {
   if (QCoreApplication::instance() != nullptr) return;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  // Without a runtime folder Qt warns on every start; a private one of our own (mode
-  // 0700, as Qt requires) keeps a headless run's error stream for real messages.
+  // Without a runtime folder Qt falls back to a predictable one in the temporary
+  // folder, which another local user could have prepared; a private one of our own
+  // (a fresh name, mode 0700) is used instead for as long as we draw.
   if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-    const QString dir = QDir::tempPath() + "/inhibra-runtime-" + QString::number(getuid());
-    if (QDir().mkpath(dir)) {
-      QFile::setPermissions(
-          dir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-      qputenv("XDG_RUNTIME_DIR", dir.toLocal8Bit());
+    runtime_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/inhibra-runtime-XXXXXX");
+    if (runtime_->isValid()) {
+      qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_->path()));
+    } else {
+      runtime_.reset();
     }
   }
+  // The platform is chosen on the application's own command line, which takes
+  // precedence over QT_QPA_PLATFORM: a variable inherited from a desktop session
+  // (xcb in a job without a display) must not stop a program that only draws files.
   app_ = std::make_unique<QGuiApplication>(argc_, argv_);
 }
 
-headless_app::~headless_app() = default;
+headless_app::~headless_app() {
+  app_.reset();
+  if (runtime_) qunsetenv("XDG_RUNTIME_DIR");
+}
 
 bool headless_app::available() {
   return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;

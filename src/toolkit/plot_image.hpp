@@ -13,6 +13,7 @@
 #include "plotengine/pplot.hpp"
 
 class QGuiApplication;
+class QTemporaryDir;
 
 namespace inhibra::toolkit {
 
@@ -33,9 +34,15 @@ bool paint_plot(QPainter& painter, const plotengine::pplot& plot, const QRect& a
 // The chart as an image of width x height pixels.
 [[nodiscard]] QImage render_plot(const plotengine::pplot& plot, int width, int height);
 
-// Writes the chart to a file in the given format; true when the file was written.
-// Fails without a QGuiApplication, for sizes below 1 pixel, or when the file cannot
-// be written.
+// The chart as the bytes of a file in the given format; nullopt without a
+// QGuiApplication or for sizes below 1 pixel.
+[[nodiscard]] std::optional<std::string> encode_plot(const plotengine::pplot& plot,
+                                                     image_format format, int width = 800,
+                                                     int height = 600);
+
+// Writes the chart to a file in the given format, whole or not at all; true when the
+// file was written. Fails without a QGuiApplication, for sizes below 1 pixel, or when
+// the file cannot be written.
 [[nodiscard]] bool save_plot_as(const plotengine::pplot& plot, const std::string& path,
                                 image_format format, int width = 800, int height = 600);
 
@@ -45,8 +52,9 @@ bool paint_plot(QPainter& painter, const plotengine::pplot& plot, const QRect& a
                              int width = 800, int height = 600);
 
 // Makes drawing possible in a program without a window: creates a QGuiApplication
-// unless one exists, on the offscreen platform unless the environment names one.
-// Keep it alive while drawing; it removes only what it created.
+// on the offscreen platform unless one exists, whatever QT_QPA_PLATFORM says. Where
+// no runtime folder is set, a private one is made for the time of drawing. Keep it
+// alive while drawing; it removes only what it created.
 class headless_app {
  public:
   headless_app();
@@ -58,9 +66,12 @@ class headless_app {
   [[nodiscard]] static bool available();
 
  private:
-  int argc_ = 1;
+  int argc_ = 3;
   char name_[8] = "inhibra";
-  char* argv_[2] = {name_, nullptr};
+  char platform_option_[10] = "-platform";
+  char platform_[10] = "offscreen";
+  char* argv_[4] = {name_, platform_option_, platform_, nullptr};
+  std::unique_ptr<QTemporaryDir> runtime_;  // private runtime folder, when none was set
   std::unique_ptr<QGuiApplication> app_;
 };
 

@@ -15,13 +15,20 @@ struct process_result {
   std::string err;
 };
 
-inline process_result run_fit(const std::string& args, const support::temp_dir& dir) {
-  const std::string out_file = dir.file("stdout.txt");
-  const std::string err_file = dir.file("stderr.txt");
-  // A fixed report date, so that results files can be compared byte for byte.
-  const std::string command = std::string("SOURCE_DATE_EPOCH=1700000000 \"") + INHIBRA_FIT_EXE +
-                              "\" " + args + " >\"" + out_file + "\" 2>\"" + err_file +
-                              "\" </dev/null";
+// A fixed report date, so that results files can be compared byte for byte.
+inline constexpr const char* fixed_date = "SOURCE_DATE_EPOCH=1700000000";
+
+// Runs `inhibra-fit args` through the shell; `setup` comes first (variables,
+// "ulimit -f 8;"). Standard output and error are kept outside `dir`, so that the
+// folder holds only what the run wrote.
+inline process_result run_fit(const std::string& args, const support::temp_dir& dir,
+                              const std::string& setup = fixed_date) {
+  const support::temp_dir streams;
+  const std::string out_file = streams.file("stdout.txt");
+  const std::string err_file = streams.file("stderr.txt");
+  const std::string command = "cd \"" + dir.path().string() + "\" && " + setup + " \"" +
+                              INHIBRA_FIT_EXE + "\" " + args + " >\"" + out_file + "\" 2>\"" +
+                              err_file + "\" </dev/null";
   const int raw = std::system(command.c_str());
   process_result r;
   r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

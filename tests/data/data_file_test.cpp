@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -42,7 +44,7 @@ class DataFile : public ::testing::Test {
   support::temp_dir dir;
   support::recording_frontend fe;
   std::unique_ptr<fit::fit_context> ctx;
-  std::ofstream results;
+  output_file results;
   std::ostringstream console;
 };
 
@@ -63,11 +65,12 @@ TEST_F(DataFile, ReadsTheBundledExample) {
   EXPECT_EQ(ctx->ytmp[23], 0.024);
 }
 
-TEST_F(DataFile, SuccessLeavesTheResultsFileOpenAndEmpty) {
+TEST_F(DataFile, SuccessLeavesTheResultsFileOpenButNotYetInPlace) {
   const auto read = run(grid(2, 6));
   ASSERT_EQ(read.status, run_status::success);
   EXPECT_TRUE(results.is_open());
-  results.close();
+  EXPECT_FALSE(std::filesystem::exists(dir.file("case.out")));
+  ASSERT_TRUE(results.commit());
   EXPECT_EQ(support::read_file(dir.file("case.out")), "");
 }
 
@@ -82,22 +85,89 @@ TEST_F(DataFile, MissingFileShowsTwoBoxesAndWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("absent.out")));
 }
 
-TEST_F(DataFile, UnopenableFileStopsWithStatusTwo) {
+TEST_F(DataFile, OnlyRegularFilesAreReadAndNothingWaitsOnThem) {
   std::filesystem::create_directory(dir.file("folder.in"));
-  const auto read = run_path(dir.file("folder.in"));
-  EXPECT_EQ(read.status, run_status::file_not_opened);
-  EXPECT_EQ(fe.texts(), (std::vector<std::string>{"Data input file error at Line 381",
-                                                  "* * * ERROR: RUN ABORTED * * *"}));
-  EXPECT_FALSE(std::filesystem::exists(dir.file("folder.out")));
+  ASSERT_EQ(mkfifo(dir.file("pipe.in").c_str(), 0600), 0);              // would block a plain open
+  std::filesystem::create_symlink("/dev/zero", dir.file("device.in"));  // would never end
+  for (const char* name : {"folder.in", "pipe.in", "device.in"}) {
+    fe.boxes.clear();
+    const auto read = run_path(dir.file(name));
+    EXPECT_EQ(read.status, run_status::file_not_opened) << name;
+    EXPECT_EQ(fe.texts(),
+              (std::vector<std::string>{
+                  "Not a regular file (a folder, pipe or device): " + dir.file(name),
+                  "Data input file error at Line 381", "* * * ERROR: RUN ABORTED * * *"}))
+        << name;
+  }
+  EXPECT_EQ(support::file_names(dir.path()),
+            (std::vector<std::string>{"device.in", "folder.in", "pipe.in"}));
 }
 
 TEST_F(DataFile, ResultsFileThatCannotBeCreatedStopsWithStatusTwo) {
   dir.write("blocked.in", grid(1, 6));
   std::filesystem::create_directory(dir.file("blocked.out"));  // a folder in the way
-  const auto read = run_path(dir.file("blocked.in"));
-  EXPECT_EQ(read.status, run_status::file_not_opened);
-  EXPECT_EQ(fe.texts(), (std::vector<std::string>{"Data output file error at Line 395",
-                                                  "* * * ERROR: RUN ABORTED * * *"}));
+  ASSERT_EQ(mkfifo(dir.file("piped.out").c_str(), 0600), 0);
+  dir.write("piped.in", grid(1, 6));
+  for (const char* stem : {"blocked", "piped"}) {
+    fe.boxes.clear();
+    const auto read = run_path(dir.file(std::string(stem) + ".in"));
+    EXPECT_EQ(read.status, run_status::file_not_opened);
+    ASSERT_EQ(fe.boxes.size(), 3u);
+    EXPECT_TRUE(fe.boxes[0].text.starts_with(
+        "Results file cannot be created: " + dir.file(std::string(stem) + ".out") + " ("))
+        << fe.boxes[0].text;
+    EXPECT_EQ(fe.boxes[1].text, "Data output file error at Line 395");
+    EXPECT_EQ(fe.boxes[2].text, "* * * ERROR: RUN ABORTED * * *");
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("blocked.out")));
+  EXPECT_TRUE(std::filesystem::is_fifo(dir.file("piped.out")));
+}
+
+TEST_F(DataFile, DataFileIsNeverItsOwnResultsFile) {
+  const std::string data = grid(2, 6);
+  dir.write("named.out", data);  // the results name is the data file's own name
+  dir.write("hard.in", data);
+  std::filesystem::create_hard_link(dir.file("hard.in"), dir.file("hard.out"));
+  dir.write("soft.in", data);
+  std::filesystem::create_symlink(dir.file("soft.in"), dir.file("soft.out"));
+  const auto before = support::snapshot(dir.path());
+  for (const char* name : {"named.out", "hard.in", "soft.in"}) {
+    fe.boxes.clear();
+    const auto read = run_path(dir.file(name));
+    EXPECT_EQ(read.status, run_status::file_not_opened) << name;
+    ASSERT_EQ(fe.boxes.size(), 2u) << name;
+    EXPECT_EQ(fe.boxes[0].text, "Results file " + read.results_name + " is the data file " +
+                                    dir.file(name) + " itself: give the data file another name");
+    EXPECT_EQ(fe.boxes[1].text, "* * * ERROR: RUN ABORTED * * *");
+    EXPECT_FALSE(results.is_open());
+  }
+  EXPECT_EQ(support::snapshot(dir.path()), before);
+}
+
+TEST_F(DataFile, LongLineStopsTheReadingAndIsNamed) {
+  const std::string rows = grid(1, 6);
+  const std::string row = "50 0 0.032";
+  const std::string longest = row + std::string(max_line_length - row.size(), ' ');
+  EXPECT_EQ(run(longest + "\n" + rows).status, run_status::success);
+  for (const std::size_t line : {1u, 4u}) {
+    fe.boxes.clear();
+    std::string content = rows;
+    std::size_t at = 0;
+    for (std::size_t k = 1; k < line; ++k)
+      at = content.find('\n', at) + 1;
+    content.insert(at, longest + " \n");  // one character too many
+    const auto read = run(content);
+    EXPECT_EQ(read.status, run_status::file_rejected);
+    EXPECT_EQ(fe.texts(), (std::vector<std::string>{"Data line " + std::to_string(line) +
+                                                        " is longer than 65536 characters",
+                                                    "* * * ERROR: RUN ABORTED * * *"}));
+    EXPECT_EQ(support::read_file(dir.file("case.out")),
+              "\r\n RESULTS FILE " + dir.file("case.out") + "\r\n\r\n");
+  }
+  // A file without line breaks is one long line.
+  fe.boxes.clear();
+  EXPECT_EQ(run(std::string(3 * max_line_length, '1')).status, run_status::file_rejected);
+  EXPECT_EQ(fe.boxes.front().text, "Data line 1 is longer than 65536 characters");
 }
 
 TEST_F(DataFile, RowLimitsStopTheRunAndLeaveOnlyTheClosingLine) {
@@ -209,6 +279,93 @@ TEST_F(DataFile, UnreadableRowStopsWithItsLineNumberAndText) {
     EXPECT_NE(fe.boxes[0].text.find("line 4"), std::string::npos) << fe.boxes[0].text;
     EXPECT_TRUE(fe.boxes[0].text.ends_with("\r\n" + bad)) << fe.boxes[0].text;
     EXPECT_EQ(fe.boxes[1].text, "* * * ERROR: RUN ABORTED * * *");
+  }
+}
+
+TEST_F(DataFile, CommasAndControlBytesNeverShiftAValue) {
+  struct row_case {
+    std::string row;               // written as data line 4
+    std::array<double, 3> values;  // read when `hint` is null
+    const char* hint;              // last line of the refusal, "" for none
+    std::string quoted = "";       // the line as quoted, when it differs from `row`
+  };
+  const char* refused = "";
+  const std::vector<row_case> cases = {
+      {"333 0 0,102", {}, "decimal comma? use a point"},
+      {"333,5 0 0.102", {}, "decimal comma? use a point"},
+      {"333,5,0,0.102", {}, "decimal comma? use a point"},  // four comma fields
+      {"333 0 0 ,102", {}, refused},
+      {"333, 0 0.102", {}, refused},
+      {"333,0,0.102", {333, 0, 0.102}, nullptr},
+      {" 333, 0, 0.102", {333, 0, 0.102}, nullptr},
+      {"333 , 0 , 0.102 ! note", {333, 0, 0.102}, nullptr},
+      {"333 0 0.102 ! [I] 1,5", {333, 0, 0.102}, nullptr},  // a note may hold anything
+      {"333\t0\r 0.102\r", {333, 0, 0.102}, nullptr},
+      {std::string("333 0 0.1\0"
+                   "02",
+                   12),
+       {},
+       "control",
+       "333 0 0.1\\x0002"},
+      {"333 0\x1b 0.102", {}, "control", "333 0\\x1B 0.102"},
+      {"333 0 0.102\x7f", {}, "control", "333 0 0.102\\x7F"},
+  };
+  for (const auto& c : cases) {
+    fe.boxes.clear();
+    const auto read =
+        run("50 0 0.032\n100 0 0.055\n200 0 0.08\n" + c.row + "\n500 0 0.116\n700 0 0.13\n");
+    const std::string shown = c.quoted.empty() ? c.row : c.quoted;
+    if (c.hint == nullptr) {
+      ASSERT_EQ(read.status, run_status::success) << shown;
+      EXPECT_EQ(ctx->substrate[3], c.values[0]) << shown;
+      EXPECT_EQ(ctx->inhibitor[3], c.values[1]) << shown;
+      EXPECT_EQ(ctx->rate[3], c.values[2]) << shown;
+      continue;
+    }
+    EXPECT_EQ(read.status, run_status::file_rejected) << shown;
+    ASSERT_EQ(fe.boxes.size(), 2u) << shown;
+    std::string expected =
+        "Data line 4 does not begin with three numbers [S] [I] Rate:\r\n" + shown;
+    if (std::string_view(c.hint) == "control") {
+      expected += "\r\ncontrol character in the line (shown as \\xNN); save the file as plain text";
+    } else if (*c.hint != '\0') {
+      expected += "\r\n" + std::string(c.hint);
+    }
+    EXPECT_EQ(fe.boxes[0].text, expected);
+  }
+}
+
+TEST_F(DataFile, DegenerateDataAreReadWithAWarning) {
+  auto rows = [](auto row) {
+    std::string text;
+    for (int k = 0; k < 12; ++k)
+      text += row(k);
+    return text;
+  };
+  const std::string equal = "All rates are equal: the data cannot tell the models apart";
+  const std::string none_positive = "No rate is above 0: the models describe positive rates";
+  const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
+      {rows([](int) { return std::string("50 0 0.5\n"); }), {equal}},
+      {rows([](int k) { return std::to_string(50 + k) + " " + std::to_string(k / 6) + " 0\n"; }),
+       {equal, none_positive}},
+      {rows([](int k) { return std::to_string(50 + k) + " 0 " + std::to_string(-k) + "\n"; }),
+       {none_positive}},
+      {rows([](int k) {
+         return std::to_string(k % 6 == 2 ? 0 : 50 + k) + " " + std::to_string(k / 6) + " 0.5" +
+                std::to_string(k) + "\n";
+       }),
+       {"[S] is 0 or below in data line 3: the models need [S] above 0"}},
+      {rows([](int k) {
+         return std::to_string(50 + k) + " " + std::to_string(k / 6 - 1) + " 0.5" +
+                std::to_string(k) + "\n";
+       }),
+       {"[I] is below 0 in data line 1: the models need [I] of 0 or more"}},
+      {grid(2, 6), {}},
+  };
+  for (const auto& [content, warnings] : cases) {
+    fe.boxes.clear();
+    EXPECT_EQ(run(content).status, run_status::success) << content;
+    EXPECT_EQ(fe.texts(), warnings) << content;
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -181,6 +182,28 @@ TEST_F(Ezfit, WeightingSwitchIsTakenOnceAtTheStart) {
   ASSERT_EQ(run(path), run_status::success);
   ASSERT_EQ(record.fitted.size(), 2u);
   EXPECT_EQ(record.fitted[1].weighting, 0);
+}
+
+TEST_F(Ezfit, StopAskedDuringARunEndsItBeforeTheNextModelAndWritesNothing) {
+  const auto path = dir.write("s.in", model_data(1, {150.0, 0.16, 60.0}, 0.01));
+  dir.write("s.out", "earlier results\r\n");
+  const auto before = support::snapshot(dir.path());
+  select({1, 2, 3});
+  std::atomic<int> stop{0};
+  ctx->stop = &stop;
+  // The stop comes while the first fit is shown (a window closed, a signal).
+  struct stopping : support::recording_frontend {
+    std::atomic<int>* stop = nullptr;
+    void show_plot(const plotengine::pplot& p) override {
+      recording_frontend::show_plot(p);
+      *stop = 1;
+    }
+  } stopper;
+  stopper.stop = &stop;
+  ctx->fe = &stopper;
+  EXPECT_EQ(run(path), run_status::interrupted);
+  EXPECT_EQ(stopper.plots.size(), 1u);
+  EXPECT_EQ(support::snapshot(dir.path()), before);
 }
 
 }  // namespace

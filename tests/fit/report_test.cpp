@@ -148,7 +148,18 @@ TEST(DateTime, SourceDateEpochFixesTheReportTime) {
   setenv("SOURCE_DATE_EPOCH", "soon", 1);  // not a number: the clock is used
   EXPECT_EQ(report_date_time().size(), 24u);
   EXPECT_NE(report_date_time(), "Thu Jan  1 00:00:00 1970");
+  setenv("SOURCE_DATE_EPOCH", "253402300799", 1);  // the last second with a four-digit year
+  EXPECT_EQ(report_date_time(), "Fri Dec 31 23:59:59 9999");
   unsetenv("SOURCE_DATE_EPOCH");
+}
+
+TEST(DateTime, SourceDateEpochOutsideTheYearsOfTheDateLineIsRefused) {
+  for (const char* text : {"253402300800", "67768036191676799", "99999999999999999999", "-1", "+5",
+                           " 5", "5 ", "1e9", ""}) {
+    EXPECT_FALSE(parse_source_date_epoch(text)) << text;
+  }
+  EXPECT_EQ(parse_source_date_epoch("0"), std::time_t{0});
+  EXPECT_EQ(parse_source_date_epoch("253402300799"), std::time_t{253402300799});
 }
 
 TEST(ClosingLine, TrimmedFileNameBetweenEmptyLines) {

@@ -1,10 +1,13 @@
 #pragma once
 // A fresh folder per test, removed afterwards, with a helper to write files into it.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace inhibra::support {
 
@@ -41,6 +44,35 @@ class temp_dir {
 inline std::string read_file(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Everything in a folder, hidden files included, by relative path: the bytes of each
+// regular file, the target of each link, "<folder>" or "<other>" for the rest. Two
+// snapshots compare equal when nothing was written, renamed or left behind.
+inline std::map<std::string, std::string> snapshot(const std::filesystem::path& folder) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> out;
+  for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+    const auto name = fs::relative(entry.path(), folder).string();
+    const auto status = entry.symlink_status();
+    if (fs::is_symlink(status)) {
+      out[name] = "<link to " + fs::read_symlink(entry.path()).string() + ">";
+    } else if (fs::is_regular_file(status)) {
+      out[name] = read_file(entry.path().string());
+    } else {
+      out[name] = fs::is_directory(status) ? "<folder>" : "<other>";
+    }
+  }
+  return out;
+}
+
+// The names in a folder (hidden ones included), sorted.
+inline std::vector<std::string> file_names(const std::filesystem::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 }  // namespace inhibra::support

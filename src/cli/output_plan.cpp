@@ -1,0 +1,113 @@
+#include "cli/output_plan.hpp"
+
+#include <filesystem>
+#include <map>
+
+#include "data/file_names.hpp"
+
+namespace inhibra::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::pair<std::string, std::string> split_folder(const std::string& name) {
+  const auto slash = name.find_last_of('/');
+  if (slash == std::string::npos) return {"", name};
+  return {name.substr(0, slash + 1), name.substr(slash + 1)};
+}
+
+// The last component of a resolved folder ("/x/a" -> "a").
+std::string folder_leaf(const std::string& resolved) {
+  std::string folder = resolved;
+  while (folder.size() > 1 && folder.back() == '/')
+    folder.pop_back();
+  return split_folder(folder).second;
+}
+
+}  // namespace
+
+std::string folder_on_disk(const std::string& folder) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+  if (ec) return folder;
+  const fs::path resolved = fs::weakly_canonical(absolute, ec);
+  return ec ? absolute.lexically_normal().string() : resolved.string();
+}
+
+std::string resolved_name(const std::string& name, const folder_resolver& resolve) {
+  const auto [folder, leaf] = split_folder(name);
+  std::string resolved = resolve(folder);
+  if (resolved.empty() || resolved.back() != '/') resolved += '/';
+  return resolved + leaf;
+}
+
+std::vector<planned_input> plan_outputs(const std::vector<std::string>& files, bool plots,
+                                        const folder_resolver& resolve) {
+  std::vector<planned_input> plan(files.size());
+  std::vector<std::string> data_keys(files.size());
+  std::vector<std::string> results_keys(files.size());
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    plan[i].data_name = data::normalise_data_name(files[i]);
+    plan[i].results_name = data::results_name(plan[i].data_name);
+    data_keys[i] = resolved_name(plan[i].data_name, resolve);
+    results_keys[i] = resolved_name(plan[i].results_name, resolve);
+  }
+
+  std::map<std::string, std::size_t> results_owner;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t j = 0; j < files.size() && plan[i].refusal.empty(); ++j) {
+      // An input whose results file is its own data file is stopped by the reader.
+      if (j != i && data_keys[j] == results_keys[i]) {
+        plan[i].refusal = "Results file " + plan[i].results_name + " of " + plan[i].data_name +
+                          " is the data file " + plan[j].data_name +
+                          " of this run: " + plan[i].data_name + " is not fitted";
+      }
+    }
+    if (!plan[i].refusal.empty()) continue;
+    const auto [owner, fresh] = results_owner.emplace(results_keys[i], i);
+    if (!fresh) {
+      plan[i].refusal = "Results file " + plan[i].results_name + " of " + plan[i].data_name +
+                        " is also the results file of " + plan[owner->second].data_name + ": " +
+                        plan[i].data_name + " is not fitted";
+    }
+  }
+  if (!plots) return plan;
+
+  std::vector<std::string> stems(files.size());
+  std::map<std::string, int> stem_count;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    stems[i] = fs::path(plan[i].data_name).stem().string();
+    if (plan[i].refusal.empty()) ++stem_count[stems[i]];
+  }
+  std::map<std::string, std::size_t> stem_owner;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!plan[i].refusal.empty()) continue;
+    std::string stem = stems[i];
+    if (stem_count[stem] > 1) {
+      stem = folder_leaf(resolve(split_folder(plan[i].data_name).first)) + "-" + stem;
+    }
+    const auto [owner, fresh] = stem_owner.emplace(stem, i);
+    if (!fresh) {
+      plan[i].refusal = "Plot files of " + plan[i].data_name +
+                        " would have the names of those of " + plan[owner->second].data_name +
+                        " (" + stem + "-...): " + plan[i].data_name + " is not fitted";
+      continue;
+    }
+    plan[i].plot_stem = stem;
+  }
+  return plan;
+}
+
+std::optional<std::string> replaced_input(const std::string& name,
+                                          const std::vector<planned_input>& plan,
+                                          const folder_resolver& resolve) {
+  const std::string key = resolved_name(name, resolve);
+  for (const auto& p : plan) {
+    if (resolved_name(p.data_name, resolve) == key) return p.data_name;
+    if (p.refusal.empty() && resolved_name(p.results_name, resolve) == key) return p.results_name;
+  }
+  return std::nullopt;
+}
+
+}  // namespace inhibra::cli

@@ -1,0 +1,92 @@
+#include "data/output_file.hpp"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "support/temp_dir.hpp"
+
+namespace inhibra::data {
+namespace {
+
+namespace fs = std::filesystem;
+
+class OutputFile : public ::testing::Test {
+ protected:
+  support::temp_dir dir;
+  std::string target = dir.file("Data.out");
+};
+
+TEST_F(OutputFile, EarlierFileStaysUntilTheCommitAndNothingIsLeftBehind) {
+  dir.write("Data.out", "earlier");
+  {
+    output_file out;
+    ASSERT_TRUE(out.open(target));
+    out << "new report\r\n";
+    out.flush();
+    EXPECT_EQ(support::read_file(target), "earlier");
+    EXPECT_EQ(support::read_file(out.temporary_name()), "new report\r\n");
+    ASSERT_TRUE(out.commit());
+    EXPECT_FALSE(out.is_open());
+  }
+  EXPECT_EQ(support::snapshot(dir.path()),
+            (std::map<std::string, std::string>{{"Data.out", "new report\r\n"}}));
+}
+
+TEST_F(OutputFile, UncommittedFileIsDiscarded) {
+  dir.write("Data.out", "earlier");
+  {
+    output_file out;
+    ASSERT_TRUE(out.open(target));
+    out << std::string(100000, 'x');  // more than the buffer holds
+  }
+  EXPECT_EQ(support::snapshot(dir.path()),
+            (std::map<std::string, std::string>{{"Data.out", "earlier"}}));
+}
+
+TEST_F(OutputFile, LinkAtTheNameIsReplacedNotWrittenThrough) {
+  const auto elsewhere = dir.write("elsewhere.txt", "not a report");
+  fs::create_symlink(elsewhere, target);
+  output_file out;
+  ASSERT_TRUE(out.open(target));
+  out << "report";
+  ASSERT_TRUE(out.commit());
+  EXPECT_FALSE(fs::is_symlink(target));
+  EXPECT_EQ(support::read_file(target), "report");
+  EXPECT_EQ(support::read_file(elsewhere), "not a report");
+}
+
+TEST_F(OutputFile, FolderOrPipeAtTheNameIsRefused) {
+  fs::create_directory(target);
+  const auto pipe = dir.file("pipe.out");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  const auto before = support::snapshot(dir.path());
+  for (const auto& name : {target, pipe}) {
+    output_file out;
+    EXPECT_FALSE(out.open(name)) << name;
+    EXPECT_FALSE(out.is_open());
+    EXPECT_FALSE(out.error().empty());
+    EXPECT_FALSE(out.commit());
+  }
+  EXPECT_EQ(support::snapshot(dir.path()), before);
+}
+
+TEST_F(OutputFile, NewFileKeepsThePermissionsOfTheOneItReplaces) {
+  dir.write("Data.out", "earlier");
+  fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  output_file out;
+  ASSERT_TRUE(out.open(target));
+  ASSERT_TRUE(out.commit());
+  EXPECT_EQ(fs::status(target).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+TEST_F(OutputFile, MissingFolderIsReportedInTheSystemsWords) {
+  output_file out;
+  EXPECT_FALSE(out.open(dir.file("missing/Data.out")));
+  EXPECT_EQ(out.error(), "No such file or directory");
+}
+
+}  // namespace
+}  // namespace inhibra::data
