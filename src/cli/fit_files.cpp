@@ -86,6 +86,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
     ctx->imdl[i] = settings.models[i] ? 1 : 0;
   ctx->nwt_global = settings.robust ? 2 : 0;
   ctx->chain_only = settings.chain_only;
+  ctx->profiles = settings.profiles;
   ctx->stop = &stop_signal();
   ctx->fe = &fe;
   if (settings.progress) fe.set_progress(file);

@@ -33,6 +33,7 @@ struct run_settings {
   model_selection models{};
   bool robust = false;
   bool chain_only = false;  // the fixed chain of stages alone, without the refinement
+  bool profiles = true;     // profile-likelihood limits of the refined fits
   plot_output plots;
   bool progress = false;    // a line per model on the error stream
   int jobs = 1;             // files fitted at once

@@ -95,11 +95,21 @@ json model_json(const fit::model_result& r) {
     const auto k = static_cast<std::size_t>(i - 1);
     const double se = r.se_produced ? r.se[k] : NAN;
     const double cl = r.se_produced ? r.cl[k] : NAN;
-    parameters.push_back({{"name", parameter_name(r.model, i)},
-                          {"value", number(r.p[k])},
-                          {"se", number(se)},
-                          {"ci_low", number(r.p[k] - cl)},
-                          {"ci_high", number(r.p[k] + cl)}});
+    json parameter = {{"name", parameter_name(r.model, i)},
+                      {"value", number(r.p[k])},
+                      {"se", number(se)},
+                      {"ci_low", number(r.p[k] - cl)},
+                      {"ci_high", number(r.p[k] + cl)}};
+    if (r.profiled) {
+      const auto& limits = r.profile[k];
+      json open = json::array();
+      if (limits.low_open) open.push_back("low");
+      if (limits.high_open) open.push_back("high");
+      parameter["profile_low"] = number(limits.low);
+      parameter["profile_high"] = number(limits.high);
+      parameter["profile_open"] = open;
+    }
+    parameters.push_back(parameter);
   }
   json at_bound = json::array();
   for (const auto& hit : r.at_bound)
@@ -157,6 +167,7 @@ json file_json(const file_outcome& o) {
   out["weighting"] = o.record.weighting == 2 ? "robust" : "none";
   out["models"] = models;
   out["ranking"] = ranking;
+  out["warnings"] = o.record.warnings;
   out["best_model"] = o.record.best_model != 0 ? json(o.record.best_model) : json(nullptr);
   out["tie"] = tie;
   return out;

@@ -99,6 +99,7 @@ int main(int argc, char** argv) {
   settings.models = *models;
   settings.robust = opt->robust;
   settings.chain_only = opt->chain_only;
+  settings.profiles = !opt->no_profiles;
   settings.plots = {opt->plots_dir, opt->format};
   settings.jobs = opt->jobs > 0
                       ? opt->jobs

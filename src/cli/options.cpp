@@ -14,6 +14,8 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   app.add_flag("--chain-only", opt.chain_only,
                "fit with the fixed chain of stages only, without the refinement after it "
                "(reproduces results files of earlier versions)");
+  app.add_flag("--no-profiles", opt.no_profiles,
+               "skip the profile-likelihood limits (faster on large files)");
   app.add_flag("--check", opt.check,
                "only read and check each data file; print one summary line each");
   app.add_option("--plots", opt.plots_dir, "write the result plots of each run into DIR");

@@ -9,10 +9,13 @@
 
 #include "data/data_file.hpp"
 #include "fit/covariance.hpp"
+#include "fit/exact_statistics.hpp"
 #include "fit/init_estimates.hpp"
 #include "fit/jacobian.hpp"
+#include "fit/profile.hpp"
 #include "fit/refine.hpp"
 #include "fit/report.hpp"
+#include "fit/unit_checks.hpp"
 #include "models/model_forms.hpp"
 #include "models/model_library.hpp"
 #include "models/objective.hpp"
@@ -51,7 +54,8 @@ struct run_state {
   std::string results_name;
   run_constants k;
   int weighting_switch = 0;
-  bool refine = true;  // the refinement stage after the chain (off: the chain alone)
+  bool refine = true;    // the refinement stage after the chain (off: the chain alone)
+  bool profiles = true;  // profile-likelihood limits of the refined fits
 
   par_array x{};  // the parameter vector, kept across models as one run array
   models::gradient_array g{};
@@ -65,6 +69,7 @@ struct run_state {
   std::vector<std::string> sections;
   std::vector<std::string> dates;
   std::vector<std::array<double, max_rows>> fitted_rates;
+  std::vector<std::string> warnings;  // every warning of the run, in the order shown
 
   // The best model (chosen when the run ends).
   double best_aicc = no_best_aicc;
@@ -382,7 +387,40 @@ void adopt_point(run_state& run, model_result& r, const par_array& p) {
   run.x.fill(0.0);
   std::copy_n(p.begin(), r.n, run.x.begin());
   statistics(run, r);
+  exact_statistics(run.ctx, r);
   r.refined = true;
+}
+
+// Makes the context evaluate fitted model r again (after other models were fitted).
+void select_fitted(fit_context& ctx, const model_result& r) {
+  restore_observations(ctx);
+  ctx.model = r.model;
+  ctx.mdl_number = r.model;
+  ctx.n_par = r.n;
+  ctx.weighting = r.weighting;
+}
+
+void warn(run_state& run, const std::string& text) {
+  show_message(run.ctx, box_kind::warning, text);
+  run.warnings.push_back(text);
+}
+
+// Profile limits of every fitted model, then one warning box naming every Km, Vmax
+// and Ki that ended at an end of its range.
+void after_the_fits(run_state& run) {
+  std::vector<std::string> at_ends;
+  for (auto& r : run.fitted) {
+    select_fitted(run.ctx, r);
+    if (run.profiles) r.stage_evaluations[8] = profile_limits(run.ctx, r);
+    r.warnings = box_end_warnings(r);
+    at_ends.insert(at_ends.end(), r.warnings.begin(), r.warnings.end());
+  }
+  if (at_ends.empty()) return;
+  std::string text;
+  for (const auto& line : at_ends)
+    text += (text.empty() ? "" : "\n") + line;
+  show_message(run.ctx, box_kind::warning, text);
+  run.warnings.insert(run.warnings.end(), at_ends.begin(), at_ends.end());
 }
 
 // The model's report section as text; the report also leaves the MC50 table in r
@@ -403,11 +441,7 @@ void make_consistent(run_state& run) {
     bool changed = false;
     for (std::size_t k = 0; k < run.fitted.size(); ++k) {
       model_result& r = run.fitted[k];
-      restore_observations(ctx);
-      ctx.model = r.model;
-      ctx.mdl_number = r.model;
-      ctx.n_par = r.n;
-      ctx.weighting = r.weighting;
+      select_fitted(ctx, r);
       scored_point best{r.p, r.ssr};
       std::int64_t evaluations = 0;
       for (const auto& start : borrowed_starts(run, r.model)) {
@@ -457,6 +491,7 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
   // mix weightings (or fitting methods) within it.
   run.weighting_switch = ctx.nwt_global.load();
   run.refine = !ctx.chain_only.load();
+  run.profiles = run.refine && ctx.profiles.load();
 
   const auto read = data::read_data_file(ctx, file_name, &run.results, console);
   file_name = read.data_name;
@@ -467,6 +502,7 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
     record->weighting = run.weighting_switch;
   }
   if (read.status != run_status::success) return read.status;
+  if (const std::string units = magnitude_warning(ctx); !units.empty()) warn(run, units);
 
   std::vector<int> selected;
   for (int i = 1; i <= max_models; ++i) {
@@ -550,7 +586,11 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
         const auto borrowed = borrowed_starts(run, model);
         const refinement found = refine(ctx, r.p, r.ssr, borrowed);
         cost[7] = found.evaluations;
-        if (found.improved) adopt_point(run, r, found.best.p);
+        if (found.improved) {
+          adopt_point(run, r, found.best.p);
+        } else {
+          exact_statistics(ctx, r);
+        }
       }
       r.stage_evaluations = cost;
 
@@ -578,7 +618,10 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
     }
   }
 
-  if (run.refine) make_consistent(run);
+  if (run.refine) {
+    make_consistent(run);
+    after_the_fits(run);
+  }
   write_sections(run);
 
   std::vector<ranking_row> ranking;
@@ -598,6 +641,7 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
     record->fitted = run.fitted;
     record->ranking = ranking;
     record->best_model = run.have_best ? run.best_model : 0;
+    record->warnings = run.warnings;
   }
   if (ctx.stop != nullptr && ctx.stop->load() != 0) return run_status::interrupted;
   write_closing_line(run.results, run.results_name);

@@ -25,12 +25,13 @@ struct run_constants {
 // What a run did, for callers that report more than the results file (the
 // headless runner's machine-readable output).
 struct run_record {
-  std::string data_name;             // the data file as read (normalised name)
-  std::string results_name;          // the results file written beside it
-  int weighting = 0;                 // the weighting switch the run used (0 or 2)
-  std::vector<model_result> fitted;  // every model fitted, in the order of fitting
-  std::vector<ranking_row> ranking;  // by AICc; empty unless two or more were fitted
-  int best_model = 0;                // model number left in the context, 0 if none
+  std::string data_name;              // the data file as read (normalised name)
+  std::string results_name;           // the results file written beside it
+  int weighting = 0;                  // the weighting switch the run used (0 or 2)
+  std::vector<model_result> fitted;   // every model fitted, in the order of fitting
+  std::vector<ranking_row> ranking;   // by AICc; empty unless two or more were fitted
+  int best_model = 0;                 // model number left in the context, 0 if none
+  std::vector<std::string> warnings;  // warnings of the run (units, parameters at a box end)
 };
 
 // Runs the fit of the models selected in ctx.imdl on `file_name` (normalised in

@@ -64,6 +64,8 @@ struct fit_context {
   // reproduce results files written before the refinement existed). Set by the
   // front end; a run takes one copy at its start.
   std::atomic<bool> chain_only{false};
+  // Profile-likelihood limits after the fits (refined fitting only).
+  std::atomic<bool> profiles{true};
 
   // --- random-number states of the searches; they live as long as the context -------
   double rangen_state = 0.0;   // the coordinate searches' generator

@@ -14,14 +14,22 @@ namespace inhibra::fit {
 
 // Objective evaluations of a fit by stage, for cost measurements: [0] initial
 // estimates, [1] simplex passes, [2] variable metric, [3] golden searches, [4]
-// direction set, [5] extra simplex, [6] constrained stage, [7] refinement (sweeps
-// over the observations, with or without derivatives).
-using stage_costs = std::array<std::int64_t, 8>;
+// direction set, [5] extra simplex, [6] constrained stage, [7] refinement and [8]
+// profile limits (both: sweeps over the observations, with or without derivatives).
+using stage_costs = std::array<std::int64_t, 9>;
 
 // A parameter (1-based) at an end of its model's reachable box.
 struct bound_hit {
   int index = 0;
   bool upper = false;
+};
+
+// Profile-likelihood 95 % limits of one parameter; an open side ends at the box.
+struct profile_limit {
+  double low = 0.0;
+  double high = 0.0;
+  bool low_open = false;
+  bool high_open = false;
 };
 
 struct model_result {
@@ -61,6 +69,14 @@ struct model_result {
   double chain_ssr = 0.0;
   bool refined = false;
   std::vector<bound_hit> at_bound;  // parameters at an end of the model's box
+
+  // Profile-likelihood limits (default fitting only; `profiled` tells whether they
+  // were computed). Parameters 1..n, index 0..n-1.
+  bool profiled = false;
+  std::array<profile_limit, max_par> profile{};
+
+  // Warnings about this fit (a Km, Vmax or Ki at an end of its range).
+  std::vector<std::string> warnings;
 
   stage_costs stage_evaluations{};
 

@@ -19,9 +19,9 @@ using weight_array = std::array<double, max_rows>;
 
 // Solver settings: tight enough that the sum of squares settles to about twelve
 // digits, bounded so that a bad start cannot take long.
-constexpr double solver_function_tolerance = 1e-14;
-constexpr double solver_gradient_tolerance = 1e-14;
-constexpr double solver_parameter_tolerance = 1e-12;
+constexpr double solver_function_tolerance = 1e-16;
+constexpr double solver_gradient_tolerance = 1e-13;
+constexpr double solver_parameter_tolerance = 1e-14;
 // Shape values per parameter among the model's own starts (box ends included).
 constexpr int shape_grid = 5;
 
@@ -145,8 +145,9 @@ void weights_at(const fit_context& ctx, std::span<const double> p, weight_array&
   models::robust_wt(ctx.rows, r, w);
 }
 
-// Where a log-parameter sits: free, or held at its lower or upper box end.
-enum class held : std::uint8_t { free, lower, upper };
+// Where a log-parameter sits: free, held at its lower or upper box end, or pinned
+// at a value of the caller's (a profile's fixed parameter).
+enum class held : std::uint8_t { free, lower, upper, pinned };
 
 // Projecting a trust-region step onto the box stalls once a parameter presses
 // against a box end: the other parameters then creep along in ever shorter steps.
@@ -186,12 +187,19 @@ class stop_at_box_end final : public ceres::IterationCallback {
 
 // One bounded solve with fixed weights from p (in: start; out: the solution).
 void solve_once(const fit_context& ctx, const models::parameter_box& box, const weight_array& w,
-                const solve_effort& effort, parameter_vector& p, std::int64_t& evaluations) {
+                const solve_effort& effort, parameter_vector& p, std::int64_t& evaluations,
+                int pinned = -1) {
   const int n = box.n;
   const auto count = static_cast<std::size_t>(n);
+  // Residuals relative to the root mean square rate: the solver's tolerances then
+  // mean the same whatever units the rates are written in.
+  double sum_sq = 0.0;
+  for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
+    sum_sq += ctx.rate[k] * ctx.rate[k];
+  const double scale = sum_sq > 0.0 ? std::sqrt(sum_sq / ctx.rows) : 1.0;
   weight_array root_w{};
   for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
-    root_w[k] = std::sqrt(w[k]);
+    root_w[k] = std::sqrt(w[k]) / scale;
   std::array<double, 5> theta{};
   std::array<double, 5> lo{};
   std::array<double, 5> hi{};
@@ -199,6 +207,17 @@ void solve_once(const fit_context& ctx, const models::parameter_box& box, const 
     lo[i] = std::log(box.lo[i]);
     hi[i] = std::log(box.hi[i]);
     theta[i] = std::clamp(std::log(p[i]), lo[i], hi[i]);
+  }
+  std::array<held, 5> state{};
+  if (pinned >= 0) {
+    const auto k = static_cast<std::size_t>(pinned);
+    state[k] = held::pinned;
+    theta[k] = std::log(p[k]);
+    // Model 8 keeps b below a: a pinned b sets a floor under a.
+    if (ctx.model == 8 && pinned == 4) {
+      lo[3] = std::fmax(lo[3], std::log(p[4] / models::model8_b_ratio));
+      theta[3] = std::clamp(theta[3], lo[3], hi[3]);
+    }
   }
   rate_residuals cost(ctx, box, root_w, evaluations);
 
@@ -213,7 +232,6 @@ void solve_once(const fit_context& ctx, const models::parameter_box& box, const 
   options.minimizer_progress_to_stdout = false;
   options.num_threads = 1;
 
-  std::array<held, 5> state{};
   for (int round = 1; round <= effort.active_set_rounds; ++round) {
     ceres::Problem::Options problem_options;
     problem_options.cost_function_ownership = ceres::DO_NOT_TAKE_OWNERSHIP;
@@ -226,7 +244,8 @@ void solve_once(const fit_context& ctx, const models::parameter_box& box, const 
     bool any_free = false;
     for (std::size_t i = 0; i < count; ++i) {
       if (state[i] != held::free) {
-        theta[i] = state[i] == held::lower ? lo[i] : hi[i];
+        if (state[i] == held::lower) theta[i] = lo[i];
+        if (state[i] == held::upper) theta[i] = hi[i];
         problem.SetParameterBlockConstant(&theta[i]);
         continue;
       }
@@ -266,6 +285,7 @@ void solve_once(const fit_context& ctx, const models::parameter_box& box, const 
       for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
         slope += jac[i][k] * r[k];
       held next = state[i];
+      if (state[i] == held::pinned) continue;
       if (state[i] == held::free) {
         if (theta[i] <= lo[i] + at_end && slope > 0.0) next = held::lower;
         if (theta[i] >= hi[i] - at_end && slope < 0.0) next = held::upper;
@@ -362,6 +382,28 @@ std::vector<parameter_vector> own_starts(int model, const parameter_vector& chai
     }
   }
   return starts;
+}
+
+double weighted_ssr(const fit_context& ctx, std::span<const double> p,
+                    std::span<const double> weights) {
+  std::array<double, max_rows> r{};
+  std::array<double, max_rows> fitted{};
+  residuals_at(ctx, p, r, fitted);
+  double ssq = 0.0;
+  for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
+    ssq += weights[k] * (r[k] * r[k]);
+  return ssq;
+}
+
+scored_point solve_pinned(const fit_context& ctx, const parameter_vector& start,
+                          std::span<const double> weights, int pinned, std::int64_t& evaluations) {
+  const models::parameter_box box = models::reachable_box(ctx.model);
+  weight_array w{};
+  std::copy_n(weights.begin(), ctx.rows, w.begin());
+  parameter_vector p = start;
+  solve_once(ctx, box, w, full_effort, p, evaluations, pinned);
+  p[static_cast<std::size_t>(pinned)] = start[static_cast<std::size_t>(pinned)];
+  return {p, weighted_ssr(ctx, p, weights)};
 }
 
 refinement refine(const fit_context& ctx, const parameter_vector& chain, double chain_ssr,

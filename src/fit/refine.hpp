@@ -55,6 +55,17 @@ inline constexpr solve_effort scouting_effort{10, 2, 1};
                                       std::int64_t& evaluations,
                                       const solve_effort& effort = full_effort);
 
+// The sum of squares at p with the weights held at `weights`.
+[[nodiscard]] double weighted_ssr(const fit_context& ctx, std::span<const double> p,
+                                  std::span<const double> weights);
+
+// A full solve with the weights held at `weights` and parameter `pinned` (0-based)
+// held at its value in `start` (model 8: a pinned b keeps a above it). Returns the
+// point and its sum of squares with those weights.
+[[nodiscard]] scored_point solve_pinned(const fit_context& ctx, const parameter_vector& start,
+                                        std::span<const double> weights, int pinned,
+                                        std::int64_t& evaluations);
+
 // The model's own starts: Km, Vmax and Ki from `chain`, each shape parameter at
 // its box ends and at log-spaced values between them.
 [[nodiscard]] std::vector<parameter_vector> own_starts(int model, const parameter_vector& chain);

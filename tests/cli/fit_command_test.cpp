@@ -3,9 +3,11 @@
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 
 #include "cli/run_fit.hpp"
+#include "support/model_data.hpp"
 #include "support/temp_dir.hpp"
 
 namespace inhibra::cli {
@@ -137,6 +139,45 @@ TEST(FitCommand, ChainReproducesTheStoredExampleReports) {
     ASSERT_NE(golden.find(closing), std::string::npos);
     golden.replace(golden.find(closing), closing.size(), " RESULTS FILE " + dir.file("Data.out"));
     EXPECT_EQ(support::read_file(dir.file("Data.out")), golden) << golden_name;
+  }
+}
+
+// Rates in M/min instead of µM/min: a warning before the fit, one for the Vmax that
+// then ends at its lower end, both in the JSON; profile limits only when refined.
+TEST(FitCommand, WarnsAboutUnitsAndReportsProfileLimits) {
+  support::temp_dir dir;
+  std::string molar;
+  std::istringstream lines(support::read_file(example));
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::istringstream in(line);
+    double s = 0, i = 0, v = 0;
+    if (!(in >> s >> i >> v)) break;
+    molar += support::exact_text(s) + " " + support::exact_text(i) + " " +
+             support::exact_text(v * 1e-6) + "\n";
+  }
+  const auto data = dir.write("molar.in", molar);
+  auto r = run_fit("-q -m 1 --json - " + quoted(data), dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.err.find("Warning: Rates as small as 4e-09 were found"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Warning: Model 1: Vmax ended at the lower end of its range"),
+            std::string::npos)
+      << r.err;
+  auto json = nlohmann::json::parse(r.out).at("files").at(0);
+  ASSERT_EQ(json.at("warnings").size(), 2u);
+  EXPECT_EQ(json.at("models").at(0).at("at_bound"), nlohmann::json::array({"Vmax=lower"}));
+
+  const auto example_copy = copy_example(dir, "Data.in");
+  for (const std::string flags : {"", "--no-profiles ", "--chain-only "}) {
+    r = run_fit("-q -m 3 --json - " + flags + quoted(example_copy), dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto a = nlohmann::json::parse(r.out).at("files").at(0).at("models").at(0).at(
+        "parameters").at(3);
+    EXPECT_EQ(a.contains("profile_low"), flags.empty()) << flags;
+    if (!flags.empty()) continue;
+    EXPECT_EQ(a.at("profile_high"), 0.99);  // the upper end of a
+    EXPECT_EQ(a.at("profile_open"), nlohmann::json::array({"high"}));
+    EXPECT_LT(a.at("profile_low").get<double>(), a.at("value").get<double>());
   }
 }
 

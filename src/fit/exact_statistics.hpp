@@ -1,0 +1,21 @@
+#pragma once
+// Standard errors, 95 % limits and correlations of a fit from the exact Jacobian of
+// the (weighted) signed residuals. They are formed in relative units — derivatives
+// with respect to log p, residuals relative to the root mean square rate — so that
+// they do not depend on the units the data are written in: rescaling [S] and [I] by
+// one factor and the rates by another scales Km, Ki and Vmax and leaves the relative
+// standard errors and the correlations as they were.
+#include "fit/fit_context.hpp"
+#include "fit/model_result.hpp"
+
+namespace inhibra::fit {
+
+// Replaces r's standard errors, limits (half-widths se * tvalue(N - n)),
+// correlations and normal matrix J^T J with those of the exact Jacobian at r.p, for
+// the context's observations and r's model and weighting (robust weights of the
+// residuals at r.p, as the reported sum of squares has them). r.ssr must be that
+// sum. An inverse with a diagonal that is not positive shows the same error box as
+// the other statistics and leaves se and cl not produced.
+void exact_statistics(fit_context& ctx, model_result& r);
+
+}  // namespace inhibra::fit

@@ -1,0 +1,217 @@
+// Standard errors that do not depend on the units: against an independently formed
+// exact Jacobian (complex-step derivatives of the rate equations), and unchanged
+// relative errors, correlations, weights and ranking when the data are rescaled.
+#include "fit/exact_statistics.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <filesystem>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "fit/ezfit.hpp"
+#include "support/model_data.hpp"
+#include "support/numeric.hpp"
+#include "support/temp_dir.hpp"
+
+namespace inhibra::fit {
+namespace {
+
+const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
+
+struct finished_run {
+  std::unique_ptr<fit_context> ctx = std::make_unique<fit_context>();
+  run_record record;
+};
+
+finished_run fit_file(const std::string& path, const std::vector<int>& models) {
+  finished_run run;
+  for (int m : models)
+    run.ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
+  std::string name = path;
+  std::ostringstream console;
+  EXPECT_EQ(ezfit(*run.ctx, name, console, &run.record), run_status::success);
+  return run;
+}
+
+// The rate equations of each model as written in the model table, for complex
+// arguments (an implementation apart from the program's).
+using cplx = std::complex<double>;
+cplx table_rate(int model, double s, double i, const std::array<cplx, 5>& p) {
+  const cplx km = p[0], vmax = p[1], ki = p[2], p4 = p[3], p5 = p[4];
+  const cplx k = km / s;
+  switch (model) {
+    case 1:
+      return vmax / ((1.0 + i / ki) * k + 1.0);
+    case 2:
+      return vmax / ((1.0 + i / ki) * (k + 1.0));
+    case 3:
+    case 4:
+      return vmax / ((1.0 + i / (ki * p4)) + (1.0 + i / ki) * k);
+    case 5:
+      return vmax / ((1.0 + i / ki) * k / (1.0 + i / (p4 * ki)) + 1.0);
+    case 6:
+      return vmax /
+             ((1.0 + i / ki) * k / (1.0 + p4 * i / ki) + (1.0 + i / ki) / (1.0 + p4 * i / ki));
+    case 7:
+      return vmax / ((1.0 + i / ki) * k / (1.0 + i / ki) + (1.0 + i / (p4 * ki)) / (1.0 + i / ki));
+    default:
+      return vmax / ((1.0 + i / ki) * k / (1.0 + p5 * i / (p4 * ki)) +
+                     (1.0 + i / (p4 * ki)) / (1.0 + p5 * i / (p4 * ki)));
+  }
+}
+
+// Standard errors and correlations of fit r: sqrt of the diagonal of (J^T J)^-1
+// times SSR / (N - n), J by complex steps, the inverse by Gauss-Jordan elimination.
+struct reference_statistics {
+  std::vector<double> se;
+  std::vector<double> correlation;  // n x n by column
+};
+reference_statistics reference(const fit_context& ctx, const model_result& r) {
+  const auto n = static_cast<std::size_t>(r.n);
+  std::vector<double> a(n * n, 0.0);
+  for (int k = 0; k < ctx.rows; ++k) {
+    const auto row = static_cast<std::size_t>(k);
+    std::vector<double> j(n);
+    for (std::size_t c = 0; c < n; ++c) {
+      std::array<cplx, 5> p{};
+      for (std::size_t q = 0; q < n; ++q)
+        p[q] = r.p[q];
+      constexpr double h = 1e-30;
+      p[c] += cplx(0.0, h);
+      j[c] = -table_rate(r.model, ctx.xtmp[row], ctx.x2tmp[row], p).imag() / h;
+    }
+    for (std::size_t c = 0; c < n; ++c) {
+      for (std::size_t q = 0; q < n; ++q)
+        a[q + c * n] += j[q] * j[c];
+    }
+  }
+  // Gauss-Jordan on [A | I].
+  std::vector<double> inv(n * n, 0.0);
+  for (std::size_t i = 0; i < n; ++i)
+    inv[i + i * n] = 1.0;
+  for (std::size_t c = 0; c < n; ++c) {
+    std::size_t pivot = c;
+    for (std::size_t q = c + 1; q < n; ++q) {
+      if (std::abs(a[q + c * n]) > std::abs(a[pivot + c * n])) pivot = q;
+    }
+    for (std::size_t col = 0; col < n; ++col) {
+      std::swap(a[c + col * n], a[pivot + col * n]);
+      std::swap(inv[c + col * n], inv[pivot + col * n]);
+    }
+    const double d = a[c + c * n];
+    for (std::size_t col = 0; col < n; ++col) {
+      a[c + col * n] /= d;
+      inv[c + col * n] /= d;
+    }
+    for (std::size_t q = 0; q < n; ++q) {
+      if (q == c) continue;
+      const double f = a[q + c * n];
+      for (std::size_t col = 0; col < n; ++col) {
+        a[q + col * n] -= f * a[c + col * n];
+        inv[q + col * n] -= f * inv[c + col * n];
+      }
+    }
+  }
+  reference_statistics out;
+  const double variance = r.ssr / (ctx.rows - r.n);
+  for (std::size_t i = 0; i < n; ++i)
+    out.se.push_back(std::sqrt(inv[i + i * n] * variance));
+  for (std::size_t c = 0; c < n; ++c) {
+    for (std::size_t q = 0; q < n; ++q)
+      out.correlation.push_back(inv[q + c * n] / std::sqrt(inv[q + q * n] * inv[c + c * n]));
+  }
+  return out;
+}
+
+TEST(ExactStatistics, TheExamplesErrorsAgreeWithAnIndependentExactJacobian) {
+  constexpr double agreement = 1e-6;
+  const auto run = fit_file(example, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  int compared = 0;
+  for (const auto& r : run.record.fitted) {
+    // Fits against a box end leave a nearly singular matrix whose inverse the
+    // damping of the diagonal moves; the comparison takes the interior fits.
+    if (!r.at_bound.empty()) continue;
+    ASSERT_TRUE(r.se_produced) << "model " << r.model;
+    const auto ref = reference(*run.ctx, r);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(r.n); ++i) {
+      EXPECT_TRUE(support::rel_near(r.se[i], ref.se[i], agreement))
+          << "model " << r.model << " parameter " << i + 1;
+      for (std::size_t j = 0; j < static_cast<std::size_t>(r.n); ++j) {
+        const std::size_t at = i + j * static_cast<std::size_t>(r.n);
+        EXPECT_NEAR(r.correlation[at], ref.correlation[at], agreement) << "model " << r.model;
+      }
+    }
+    ++compared;
+  }
+  EXPECT_GE(compared, 3);
+}
+
+// `text` with [S] and [I] multiplied by cs and the rates by cr.
+std::string rescaled(const std::string& text, double cs, double cr) {
+  std::istringstream lines(text);
+  std::string line;
+  std::string out;
+  while (std::getline(lines, line)) {
+    std::istringstream in(line);
+    double s = 0, i = 0, v = 0;
+    if (!(in >> s >> i >> v)) break;
+    out += support::exact_text(s * cs) + " " + support::exact_text(i * cs) + " " +
+           support::exact_text(v * cr) + "\n";
+  }
+  return out;
+}
+
+TEST(ExactStatistics, RescalingTheUnitsScalesTheParametersAndNothingElse) {
+  constexpr double same = 1e-6;
+  support::temp_dir dir;
+  // Data sets whose fits stay off the ends of Km, Vmax and Ki, with the models
+  // fitted to them.
+  struct data_set {
+    std::string text;
+    std::vector<int> models;
+  };
+  const std::vector<data_set> sets{
+      {support::read_file(example), {1, 2, 3, 4, 6, 9}},
+      {support::model_data(4, {100, 1, 40, 4}, 0.01, 3), {1, 2, 4, 5, 10}},
+      {support::model_data(8, {100, 1, 40, 0.5, 0.2}, 0.01, 8), {2, 3, 6, 8}}};
+  const std::vector<std::pair<int, int>> powers{{3, -3}, {-3, 3},  {3, 3}, {-3, -3},
+                                                {2, 1},  {-1, -2}, {0, 2}};
+  for (std::size_t d = 0; d < sets.size(); ++d) {
+    const auto base_path = dir.write("base.in", rescaled(sets[d].text, 1.0, 1.0));
+    const auto base = fit_file(base_path, sets[d].models);
+    for (const auto& [k, m] : powers) {
+      const double cs = std::pow(10.0, k);
+      const double cr = std::pow(10.0, m);
+      const auto path = dir.write("scaled.in", rescaled(sets[d].text, cs, cr));
+      const auto scaled = fit_file(path, sets[d].models);
+      const std::string where =
+          "set " + std::to_string(d) + " k " + std::to_string(k) + " m " + std::to_string(m);
+      ASSERT_EQ(scaled.record.fitted.size(), base.record.fitted.size());
+      for (std::size_t f = 0; f < base.record.fitted.size(); ++f) {
+        const auto& b = base.record.fitted[f];
+        const auto& s = scaled.record.fitted[f];
+        const std::array<double, 5> factor{cs, cr, cs, 1.0, 1.0};
+        for (std::size_t i = 0; i < static_cast<std::size_t>(b.n); ++i) {
+          EXPECT_TRUE(support::rel_near(s.p[i], b.p[i] * factor[i], same))
+              << where << " model " << b.model << " parameter " << i + 1;
+          EXPECT_TRUE(support::rel_near(s.se[i] / s.p[i], b.se[i] / b.p[i], same))
+              << where << " model " << b.model << " relative error " << i + 1;
+        }
+        for (std::size_t i = 0; i < static_cast<std::size_t>(b.n * b.n); ++i)
+          EXPECT_NEAR(s.correlation[i], b.correlation[i], same) << where << " model " << b.model;
+      }
+      ASSERT_EQ(scaled.record.ranking.size(), base.record.ranking.size());
+      for (std::size_t r = 0; r < base.record.ranking.size(); ++r) {
+        EXPECT_EQ(scaled.record.ranking[r].index, base.record.ranking[r].index) << where;
+        EXPECT_NEAR(scaled.record.ranking[r].weight, base.record.ranking[r].weight, same) << where;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace inhibra::fit

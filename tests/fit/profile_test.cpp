@@ -1,0 +1,116 @@
+// Profile-likelihood limits: they follow the curvature of the sum of squares (so
+// they can be asymmetric and differ from p +- t se), sit where the sum of squares
+// reaches its 95 % level, and stop, open, at the ends of the model's box.
+#include "fit/profile.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <sstream>
+
+#include "fit/ezfit.hpp"
+#include "fit/refine.hpp"
+#include "fit/student_t.hpp"
+#include "models/model_forms.hpp"
+#include "models/model_library.hpp"
+#include "support/numeric.hpp"
+
+namespace inhibra::fit {
+namespace {
+
+const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
+
+TEST(StudentT, QuantilesMatchTheTables) {
+  // Two-sided 95 % points of t.
+  EXPECT_NEAR(student_t_quantile(0.975, 1), 12.7062047, 1e-6);
+  EXPECT_NEAR(student_t_quantile(0.975, 2), 4.30265273, 1e-7);
+  EXPECT_NEAR(student_t_quantile(0.975, 10), 2.22813885, 1e-7);
+  EXPECT_NEAR(student_t_quantile(0.975, 21), 2.07961384, 1e-7);
+  EXPECT_NEAR(student_t_quantile(0.975, 1e6), 1.95996, 1e-5);
+  EXPECT_NEAR(student_t_quantile(0.025, 10), -2.22813885, 1e-7);
+  EXPECT_NEAR(student_t_cdf(0.0, 5), 0.5, 1e-15);
+  EXPECT_NEAR(f1_quantile(0.95, 21), 2.07961384 * 2.07961384, 1e-6);  // F(1, 21) = t^2
+  EXPECT_TRUE(std::isnan(student_t_quantile(1.0, 3)));
+}
+
+struct example_fit {
+  std::unique_ptr<fit_context> ctx = std::make_unique<fit_context>();
+  run_record record;
+  example_fit() {
+    for (int m : {1, 3, 7})
+      ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
+    std::string name = example;
+    std::ostringstream console;
+    EXPECT_EQ(ezfit(*ctx, name, console, &record), run_status::success);
+  }
+  fit_context& select(const model_result& r) {
+    std::copy_n(ctx->xtmp.begin(), ctx->rows, ctx->substrate.begin());
+    std::copy_n(ctx->x2tmp.begin(), ctx->rows, ctx->inhibitor.begin());
+    std::copy_n(ctx->ytmp.begin(), ctx->rows, ctx->rate.begin());
+    ctx->model = r.model;
+    ctx->n_par = r.n;
+    ctx->weighting = r.weighting;
+    return *ctx;
+  }
+};
+
+TEST(ProfileLimits, FollowTheCurvatureToTheLevelOfTheSumOfSquares) {
+  example_fit fit;
+  const model_result& r = fit.record.fitted[0];  // model 1
+  ASSERT_TRUE(r.profiled);
+  fit_context& ctx = fit.select(r);
+  const int dof = ctx.rows - r.n;
+  const double level = r.ssr * (1.0 + f1_quantile(0.95, dof) / dof);
+  const std::vector<double> ones(static_cast<std::size_t>(ctx.rows), 1.0);
+  for (int j = 0; j < r.n; ++j) {
+    const auto k = static_cast<std::size_t>(j);
+    const profile_limit& limits = r.profile[k];
+    EXPECT_FALSE(limits.low_open || limits.high_open);
+    EXPECT_LT(limits.low, r.p[k]);
+    EXPECT_GT(limits.high, r.p[k]);
+    // The other parameters solved again at each limit give the level.
+    for (double at : {limits.low, limits.high}) {
+      parameter_vector p = r.p;
+      p[k] = at;
+      std::int64_t evaluations = 0;
+      const double ssr = solve_pinned(ctx, p, ones, j, evaluations).ssr;
+      EXPECT_TRUE(support::rel_near(ssr, level, 1e-5)) << "parameter " << j + 1;
+    }
+  }
+  // Km's limits lean upwards: farther above the estimate than below it, and both
+  // above the symmetric ones.
+  const profile_limit& km = r.profile[0];
+  EXPECT_GT(km.high - r.p[0], 1.1 * (r.p[0] - km.low));
+  EXPECT_GT(km.low, r.p[0] - r.cl[0]);
+  EXPECT_GT(km.high, r.p[0] + r.cl[0]);
+}
+
+TEST(ProfileLimits, StopOpenAtTheEndsOfTheModelsBox) {
+  example_fit fit;
+  const model_result& m3 = fit.record.fitted[1];  // a at its upper end 0.99
+  EXPECT_EQ(m3.profile[3].high, models::shape_upper);
+  EXPECT_TRUE(m3.profile[3].high_open);
+  EXPECT_FALSE(m3.profile[3].low_open);
+  EXPECT_LT(m3.profile[3].low, models::shape_upper);
+  const model_result& m7 = fit.record.fitted[2];  // Ki at its upper end 1e6
+  EXPECT_EQ(m7.profile[2].high, models::upper_bound);
+  EXPECT_TRUE(m7.profile[2].high_open);
+  // The symmetric limits of the same parameter run below zero; the profile's stay in
+  // the box.
+  EXPECT_LT(m7.p[2] - m7.cl[2], 0.0);
+  EXPECT_GT(m7.profile[2].low, models::lower_bound);
+}
+
+TEST(ProfileLimits, NotAvailableWithoutDegreesOfFreedom) {
+  example_fit fit;
+  model_result r = fit.record.fitted[0];
+  fit_context& ctx = fit.select(r);
+  ctx.rows = 3;
+  EXPECT_EQ(profile_limits(ctx, r), 0);
+  EXPECT_FALSE(r.profiled);
+  EXPECT_TRUE(std::isnan(r.profile[0].low));
+}
+
+}  // namespace
+}  // namespace inhibra::fit
