@@ -2,8 +2,8 @@
 // on the bundled example (24 rows, 4 curves) and on a full file of 1000 rows in 10
 // curves. Each iteration is a fresh context, as a new run of inhibra-fit would be.
 // Counters: objective evaluations per run (value only, and with gradient). The
-// argument 1 fits with the refinement stage (the default of both programs), 0 with
-// the fixed chain of stages alone.
+// argument 0 fits with the fixed chain of stages alone, 1 adds the refinement stage,
+// 2 also the profile-likelihood limits (the default of both programs).
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -47,6 +47,7 @@ void run_all_models(benchmark::State& state, const std::string& file) {
   for (auto _ : state) {
     auto ctx = std::make_unique<fit::fit_context>();
     ctx->chain_only = state.range(0) == 0;
+    ctx->profiles = state.range(0) == 2;
     for (auto& m : ctx->imdl)
       m = 1;
     std::string name = file;
@@ -89,6 +90,7 @@ void example_model(benchmark::State& state) {
   for (auto _ : state) {
     auto ctx = std::make_unique<fit::fit_context>();
     ctx->chain_only = state.range(1) == 0;
+    ctx->profiles = state.range(1) == 2;
     ctx->imdl[static_cast<std::size_t>(model - 1)] = 1;
     std::string name = example_copy();
     std::ostringstream console;
@@ -99,17 +101,18 @@ void example_model(benchmark::State& state) {
   }
   if (record.fitted.empty()) return;
   const auto& cost = record.fitted.front().stage_evaluations;
-  const char* names[] = {"est", "simplex", "vm", "golden", "svd", "simplex2", "sqp", "refine"};
+  const char* names[] = {"est",      "simplex", "vm",     "golden", "svd",
+                         "simplex2", "sqp",     "refine", "profile"};
   for (std::size_t i = 0; i < cost.size(); ++i)
     state.counters[names[i]] = static_cast<double>(cost[i]);
   state.counters["refit"] = record.fitted.front().refitted ? 1 : 0;
 }
 
 BENCHMARK(example_model)
-    ->ArgsProduct({benchmark::CreateDenseRange(1, 10, 1), {0, 1}})
+    ->ArgsProduct({benchmark::CreateDenseRange(1, 10, 1), {0, 1, 2}})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(example_file)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
-BENCHMARK(large_file)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(example_file)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
+BENCHMARK(large_file)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 
