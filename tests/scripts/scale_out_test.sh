@@ -78,6 +78,8 @@ case $mode in
 echo "$1" >>"$HOSTS_LOG"
 shift
 [ "$1" = -- ] && shift
+# sshd names the login shell in SHELL, and parallel's job runner uses it.
+export SHELL=/bin/sh
 exec sh -c "$*"
 SSH
     chmod +x bin/ssh
