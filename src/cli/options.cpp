@@ -8,6 +8,7 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   options opt;
   CLI::App app{"inhibra-fit: fits enzyme-inhibition models to data files without a window.",
                "inhibra-fit"};
+  app.set_version_flag("--version", "inhibra-fit " INHIBRA_VERSION, "print the version and exit");
   app.add_option("files", opt.files, "data files ([S] [I] rate per line)")->required();
   app.add_option("-m,--models", opt.models, "models to fit: e.g. 1-4,9 or all")->default_val("all");
   app.add_flag("-r,--robust", opt.robust, "robust weighting");

@@ -20,8 +20,8 @@ struct options {
   bool quiet = false;
 };
 
-// Parses argv. On --help or a usage error returns nullopt and sets `exit_code` (0
-// after help, 2 after an error) with the text already printed.
+// Parses argv. On --help, --version or a usage error returns nullopt and sets
+// `exit_code` (0 after help or version, 2 after an error) with the text already printed.
 [[nodiscard]] std::optional<options> parse_options(int argc, char** argv, int& exit_code);
 
 }  // namespace inhibra::cli
