@@ -8,6 +8,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "models/model_catalogue.hpp"
+
 namespace inhibra::cli {
 
 namespace {
@@ -75,18 +77,9 @@ json number(double v) {
 }
 
 std::string parameter_name(int model, int i) {
-  switch (i) {
-    case 1:
-      return "Km";
-    case 2:
-      return "Vmax";
-    case 3:
-      return "Ki";
-    case 4:
-      return model == 6 ? "b" : "a";  // model 6 keeps b in the fourth place
-    default:
-      return "b";
-  }
+  const models::model_facts* facts = models::model_info(model);
+  return facts != nullptr ? std::string(facts->parameter_names[static_cast<std::size_t>(i - 1)])
+                          : std::string();
 }
 
 json model_json(const fit::model_result& r) {

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "models/model_catalogue.hpp"
 #include "strings/fortran_format.hpp"
 #include "strings/text.hpp"
 
@@ -219,9 +220,8 @@ void matprnt(std::ostream& out, int n, std::span<const double> corr) {
 }
 
 int model_constraint_count(int model) {
-  static constexpr std::array<int, max_models> counts{3, 3, 5, 4, 4, 5, 5, 8, 6, 5};
-  if (model < 1 || model > max_models) return 0;
-  return counts[static_cast<std::size_t>(model - 1)];
+  const models::model_facts* facts = models::model_info(model);
+  return facts != nullptr ? facts->printed_constraints : 0;
 }
 
 void write_model_section(std::ostream& out, fit_context& ctx, model_result& r,

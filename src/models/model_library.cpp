@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "fit/one_based.hpp"
+#include "models/model_catalogue.hpp"
 #include "strings/text.hpp"
 
 namespace inhibra::models {
@@ -29,21 +30,6 @@ double ipow(double x, int k) {
   }
   return result;
 }
-
-constexpr const char* model_names[] = {
-    "0- MODEL NOT DEFINED!",
-    "1- Linear Specific Inhibition, LSpI:",
-    "2- Linear Mixed Inhib, LMx(Sp=Ca)I:",
-    "3- Linear Mixed Inhib, LMx(Sp<Ca)I:",
-    "4- Linear Mixed Inhib, LMx(Sp>Ca)I:",
-    "5- Hyperbolic Specific Inhib, HSpI:",
-    "6- Hyperbolic Mixed Inhib, HMx(Sp=Ca)I:",
-    "7- Hyperbolic Catalytic Inhib, HCaI:",
-    "8- Hyperbolic Mixed Inhib, HMx(Sp<Ca)I:",
-    "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:",
-    "10-General Hyperbolic Enzyme-Modifier:",
-};
-constexpr int model_par_counts[] = {0, 3, 3, 4, 4, 4, 4, 4, 5, 5, 5};
 
 }  // namespace
 
@@ -106,9 +92,9 @@ double func(const fit::fit_context& ctx, double s, double i, double /*y*/, std::
 }
 
 void npar(int model, std::string& name, int& np, int width) {
-  const int index = (model >= 1 && model <= fit::max_models) ? model : 0;
-  name = strings::pad(model_names[index], width);
-  np = model_par_counts[index];
+  const model_facts* facts = model_info(model);
+  name = strings::pad(facts != nullptr ? facts->name : "0- MODEL NOT DEFINED!", width);
+  np = facts != nullptr ? facts->parameters : 0;
 }
 
 void amax_min(int i, std::span<double> p, int /*n*/, int model, std::span<double> amin,

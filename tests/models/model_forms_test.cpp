@@ -6,7 +6,9 @@
 
 #include <cmath>
 
+#include "models/model_catalogue.hpp"
 #include "models/model_library.hpp"
+#include "models/objective.hpp"
 #include "models/rate_derivatives.hpp"
 #include "support/numeric.hpp"
 
@@ -143,6 +145,37 @@ TEST(RateGradient, AgreesWithExtrapolatedDifferencesOfTheRateFunction) {
       }
     }
   }
+}
+
+// The catalogue is what the rest of the program says about each model: the model
+// list's names and counts, the objective's constraints and the reachable box agree.
+TEST(ModelCatalogue, AgreesWithTheModelLibraryAndTheObjective) {
+  for (int model = 1; model <= 10; ++model) {
+    const model_facts* facts = model_info(model);
+    ASSERT_NE(facts, nullptr);
+    EXPECT_EQ(facts->number, model);
+    std::string name;
+    int n = 0;
+    npar(model, name, n, static_cast<int>(facts->name.size()));
+    EXPECT_EQ(name, facts->name);
+    EXPECT_EQ(n, facts->parameters);
+    EXPECT_EQ(reachable_box(model).n, facts->parameters);
+    EXPECT_NE(facts->name.find(facts->code), std::string_view::npos);
+    fit::fit_context ctx;
+    ctx.model = model;
+    ctx.model_limit = 10;
+    ctx.n_par = n;
+    parameter_vector x = inner_point(model);
+    double f = 0.0;
+    gradient_array g{};
+    constraint_array c{};
+    cjac_array cjac{};
+    calcfg(ctx, n, x, f, g, c, cjac);
+    EXPECT_EQ(ctx.m, facts->constraints) << "model " << model;
+    EXPECT_FALSE(facts->textbook.empty());
+  }
+  EXPECT_EQ(model_info(0), nullptr);
+  EXPECT_EQ(model_info(11), nullptr);
 }
 
 }  // namespace

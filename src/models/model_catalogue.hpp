@@ -1,0 +1,122 @@
+#pragma once
+// The ten models in one table: what every layer says about a model (its name, short
+// code, parameters and their names, constraints, the conditions on a and b that make
+// it a special case of the general mechanism, and its textbook name) comes from here.
+#include <array>
+#include <string_view>
+
+namespace inhibra::models {
+
+struct model_facts {
+  int number = 0;
+  std::string_view name;  // as the model list names it ("1- Linear Specific Inhibition, LSpI:")
+  std::string_view code;  // "LSpI"
+  int parameters = 0;     // Km, Vmax, Ki, then a and b as the model has them
+  std::array<std::string_view, 5> parameter_names{};
+  int printed_constraints = 0;  // the constraint count the results report prints
+  int constraints = 0;          // linear inequalities of the box that the SQP stage sees
+  std::string_view conditions;  // a and b of the general mechanism ("[a = infinity, b = 0]")
+  std::string_view textbook;    // the name in textbook terms
+};
+
+inline constexpr std::array<model_facts, 10> model_catalogue{{
+    {1,
+     "1- Linear Specific Inhibition, LSpI:",
+     "LSpI",
+     3,
+     {"Km", "Vmax", "Ki"},
+     3,
+     6,
+     "[a = infinity, b = 0]",
+     "competitive"},
+    {2,
+     "2- Linear Mixed Inhib, LMx(Sp=Ca)I:",
+     "LMx(Sp=Ca)I",
+     3,
+     {"Km", "Vmax", "Ki"},
+     3,
+     6,
+     "[a = 1, b = 0]",
+     "noncompetitive"},
+    {3,
+     "3- Linear Mixed Inhib, LMx(Sp<Ca)I:",
+     "LMx(Sp<Ca)I",
+     4,
+     {"Km", "Vmax", "Ki", "a"},
+     5,
+     8,
+     "[0 < a < 1, b = 0]",
+     "mixed, toward uncompetitive (a < 1)"},
+    {4,
+     "4- Linear Mixed Inhib, LMx(Sp>Ca)I:",
+     "LMx(Sp>Ca)I",
+     4,
+     {"Km", "Vmax", "Ki", "a"},
+     4,
+     8,
+     "[a > 1, b = 0]",
+     "mixed, toward competitive (a > 1)"},
+    {5,
+     "5- Hyperbolic Specific Inhib, HSpI:",
+     "HSpI",
+     4,
+     {"Km", "Vmax", "Ki", "a"},
+     4,
+     8,
+     "[a > 1, b = 1]",
+     "partial (hyperbolic) competitive"},
+    {6,
+     "6- Hyperbolic Mixed Inhib, HMx(Sp=Ca)I:",
+     "HMx(Sp=Ca)I",
+     4,
+     {"Km", "Vmax", "Ki", "b"},
+     5,
+     8,
+     "[a = 1, 0 < b < 1]",
+     "partial (hyperbolic) noncompetitive"},
+    {7,
+     "7- Hyperbolic Catalytic Inhib, HCaI:",
+     "HCaI",
+     4,
+     {"Km", "Vmax", "Ki", "a"},
+     5,
+     8,
+     "[0 < a < 1, b = a]",
+     "partial (hyperbolic) mixed, b = a"},
+    {8,
+     "8- Hyperbolic Mixed Inhib, HMx(Sp<Ca)I:",
+     "HMx(Sp<Ca)I",
+     5,
+     {"Km", "Vmax", "Ki", "a", "b"},
+     8,
+     10,
+     "[0 < b < a < 1]",
+     "partial (hyperbolic) mixed, toward uncompetitive (a < 1)"},
+    {9,
+     "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:",
+     "HMx(Sp>Ca)I",
+     5,
+     {"Km", "Vmax", "Ki", "a", "b"},
+     6,
+     10,
+     "[a > 1, 0 < b < 1]",
+     "partial (hyperbolic) mixed, toward competitive (a > 1)"},
+    {10,
+     "10-General Hyperbolic Enzyme-Modifier:",
+     "General",
+     5,
+     {"Km", "Vmax", "Ki", "a", "b"},
+     5,
+     10,
+     "[a > 0, b > 0]",
+     "general modifier mechanism"},
+}};
+
+// The facts of model 1..10, or nullptr for any other number.
+[[nodiscard]] constexpr const model_facts* model_info(int model) {
+  return model >= 1 && model <= static_cast<int>(model_catalogue.size())
+             ? &model_catalogue[static_cast<std::size_t>(model - 1)]
+             : nullptr;
+}
+
+}  // namespace inhibra::models
