@@ -23,9 +23,9 @@ using namespace inhibra;
 std::string write_large_file() {
   const auto path = (std::filesystem::temp_directory_path() / "inhibra-bench-1000.in").string();
   std::ofstream out(path, std::ios::binary);
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.model = 8;
-  std::array<double, fit::max_par> p{150.0, 0.16, 60.0, 0.4, 0.1};
+  std::array<double, core::max_par> p{150.0, 0.16, 60.0, 0.4, 0.1};
   for (int curve = 0; curve < 10; ++curve) {
     const double i = 25.0 * curve;
     for (int row = 0; row < 100; ++row) {
@@ -45,7 +45,7 @@ void run_all_models(benchmark::State& state, const std::string& file) {
   std::int64_t value_evaluations = 0;
   std::int64_t full_evaluations = 0;
   for (auto _ : state) {
-    auto ctx = std::make_unique<fit::fit_context>();
+    auto ctx = std::make_unique<core::fit_context>();
     ctx->chain_only = state.range(0) == 0;
     ctx->profiles = state.range(0) == 2;
     for (auto& m : ctx->imdl)
@@ -53,7 +53,7 @@ void run_all_models(benchmark::State& state, const std::string& file) {
     std::string name = file;
     std::ostringstream console;
     const auto status = fit::ezfit(*ctx, name, console);
-    if (status != fit::run_status::success) state.SkipWithError("the run failed");
+    if (status != core::run_status::success) state.SkipWithError("the run failed");
     value_evaluations = ctx->value_evaluations;
     full_evaluations = ctx->full_evaluations;
   }
@@ -88,14 +88,14 @@ void example_model(benchmark::State& state) {
   const int model = static_cast<int>(state.range(0));
   fit::run_record record;
   for (auto _ : state) {
-    auto ctx = std::make_unique<fit::fit_context>();
+    auto ctx = std::make_unique<core::fit_context>();
     ctx->chain_only = state.range(1) == 0;
     ctx->profiles = state.range(1) == 2;
     ctx->imdl[static_cast<std::size_t>(model - 1)] = 1;
     std::string name = example_copy();
     std::ostringstream console;
     record = {};
-    if (fit::ezfit(*ctx, name, console, &record) != fit::run_status::success) {
+    if (fit::ezfit(*ctx, name, console, &record) != core::run_status::success) {
       state.SkipWithError("the run failed");
     }
   }

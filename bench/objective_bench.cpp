@@ -12,8 +12,8 @@ namespace {
 
 using namespace inhibra;
 
-std::unique_ptr<fit::fit_context> context(int model, int rows) {
-  auto ctx = std::make_unique<fit::fit_context>();
+std::unique_ptr<core::fit_context> context(int model, int rows) {
+  auto ctx = std::make_unique<core::fit_context>();
   for (int k = 0; k < rows; ++k) {
     const auto i = static_cast<std::size_t>(k);
     ctx->substrate[i] = 50.0 + 10.0 * (k % 100);
@@ -30,7 +30,7 @@ std::unique_ptr<fit::fit_context> context(int model, int rows) {
 
 void calcfg_bench(benchmark::State& state) {
   auto ctx = context(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  const std::array<double, fit::max_par> x{150.0, 0.15, 90.0, 0.5, 0.2};
+  const std::array<double, core::max_par> x{150.0, 0.15, 90.0, 0.5, 0.2};
   double f = 0;
   models::gradient_array g{};
   models::constraint_array c{};
@@ -43,8 +43,9 @@ void calcfg_bench(benchmark::State& state) {
 
 void value_bench(benchmark::State& state) {
   auto ctx = context(static_cast<int>(state.range(0)), static_cast<int>(state.range(1)));
-  const std::array<double, fit::max_par> x{150.0, 0.15, 90.0, 0.5, 0.2};
-  for (auto _ : state) benchmark::DoNotOptimize(models::objective_value(*ctx, x));
+  const std::array<double, core::max_par> x{150.0, 0.15, 90.0, 0.5, 0.2};
+  for (auto _ : state)
+    benchmark::DoNotOptimize(models::objective_value(*ctx, x));
 }
 
 BENCHMARK(calcfg_bench)->Args({1, 24})->Args({10, 24})->Args({10, 1000});

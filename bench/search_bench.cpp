@@ -20,12 +20,12 @@ namespace {
 using namespace inhibra;
 
 // The bundled example, read by the program's own data reader.
-std::unique_ptr<fit::fit_context> example(int model) {
-  auto ctx = std::make_unique<fit::fit_context>();
+std::unique_ptr<core::fit_context> example(int model) {
+  auto ctx = std::make_unique<core::fit_context>();
   std::ostringstream console;
   const auto read = data::read_data_file(
       *ctx, std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in", nullptr, console);
-  if (read.status != fit::run_status::success) std::abort();
+  if (read.status != core::run_status::success) std::abort();
   ctx->model_limit = 10;
   ctx->eps = 2.8544953854119197e-15;
   ctx->big = 10.0 / ctx->eps;
@@ -38,9 +38,9 @@ std::unique_ptr<fit::fit_context> example(int model) {
 void init_estimates_bench(benchmark::State& state) {
   const int model = static_cast<int>(state.range(0));
   auto ctx = example(model);
-  std::array<double, fit::max_par> p{};
+  std::array<double, core::max_par> p{};
   for (auto _ : state) {
-    fit::init_estimates(*ctx, p, fit::max_par, model);
+    fit::init_estimates(*ctx, p, core::max_par, model);
     benchmark::DoNotOptimize(p);
   }
   state.counters["evaluations"] = benchmark::Counter(static_cast<double>(ctx->value_evaluations),
@@ -50,7 +50,7 @@ void init_estimates_bench(benchmark::State& state) {
 void golden_search_bench(benchmark::State& state) {
   auto ctx = example(10);
   for (auto _ : state) {
-    std::array<double, fit::max_par> x{150.0, 0.15, 90.0, 2.0, 0.5};
+    std::array<double, core::max_par> x{150.0, 0.15, 90.0, 2.0, 0.5};
     double f = 0;
     optim::golden_search(*ctx, 5, x, f);
     benchmark::DoNotOptimize(f);
@@ -61,7 +61,7 @@ void simplex_bench(benchmark::State& state) {
   const int model = static_cast<int>(state.range(0));
   auto ctx = example(model);
   for (auto _ : state) {
-    std::array<double, fit::max_par> x{150.0, 0.15, 90.0, 2.0, 0.5};
+    std::array<double, core::max_par> x{150.0, 0.15, 90.0, 2.0, 0.5};
     double f = 0;
     optim::simplex(*ctx, ctx->n_par, x, f, 1.0685e-6, 0.07, 100);
     benchmark::DoNotOptimize(f);

@@ -28,8 +28,8 @@ namespace {
 using namespace inhibra;
 
 // Every box must say something.
-struct checking_frontend : fit::frontend {
-  void message(fit::box_kind, std::string_view text) override {
+struct checking_frontend : core::frontend {
+  void message(core::box_kind, std::string_view text) override {
     if (text.empty()) std::abort();
   }
   void set_title(std::string_view) override {}
@@ -102,21 +102,23 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
   write_case(text);
 
   checking_frontend fe;
-  auto ctx = std::make_unique<fit::fit_context>();
+  auto ctx = std::make_unique<core::fit_context>();
   ctx->fe = &fe;
   std::ostringstream console;
   const auto read = data::read_data_file(*ctx, data_path(), nullptr, console);
-  require(read.status == fit::run_status::success || read.status == fit::run_status::file_rejected,
-          "a regular file is accepted or refused");
-  if (read.status != fit::run_status::success) return 0;
+  require(
+      read.status == core::run_status::success || read.status == core::run_status::file_rejected,
+      "a regular file is accepted or refused");
+  if (read.status != core::run_status::success) return 0;
 
   const int rows = ctx->idat;
-  require(rows >= 3 && rows <= fit::max_rows, "row limits");
-  require(ctx->idatasets >= 1 && ctx->idatasets <= fit::max_curves, "curve limits");
+  require(rows >= 3 && rows <= core::max_rows, "row limits");
+  require(ctx->idatasets >= 1 && ctx->idatasets <= core::max_curves, "curve limits");
   const auto counts = std::span(ctx->id2).first(static_cast<std::size_t>(ctx->idatasets));
   require(std::accumulate(counts.begin(), counts.end(), 0) == rows, "curves cover the rows");
-  require(std::all_of(counts.begin(), counts.end(), [](int c) { return c >= fit::min_curve_rows; }),
-          "curve sizes");
+  require(
+      std::all_of(counts.begin(), counts.end(), [](int c) { return c >= core::min_curve_rows; }),
+      "curve sizes");
 
   const auto lines = lines_of(text);
   require(lines.size() >= static_cast<std::size_t>(rows), "rows come from lines");

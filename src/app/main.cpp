@@ -4,7 +4,7 @@
 #include <memory>
 #include <string_view>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "shell/desktop.hpp"
 
 int main(int argc, char** argv) {
@@ -20,6 +20,6 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Inhibra"));
   QApplication::setApplicationVersion(QStringLiteral(INHIBRA_VERSION));
-  auto ctx = std::make_unique<fit::fit_context>();
+  auto ctx = std::make_unique<core::fit_context>();
   return shell::run_desktop(app, termination, *ctx, shell::desktop_services(std::cout));
 }

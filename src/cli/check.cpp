@@ -4,16 +4,16 @@
 
 #include <fmt/format.h>
 
+#include "core/fit_context.hpp"
 #include "data/data_file.hpp"
-#include "fit/fit_context.hpp"
 
 namespace inhibra::cli {
 
-int check_file(const std::string& file, fit::frontend& fe, std::ostream& out) {
-  auto ctx = std::make_unique<fit::fit_context>();
+int check_file(const std::string& file, core::frontend& fe, std::ostream& out) {
+  auto ctx = std::make_unique<core::fit_context>();
   ctx->fe = &fe;
   const auto read = data::read_data_file(*ctx, file, nullptr, out);
-  if (read.status == fit::run_status::success) {
+  if (read.status == core::run_status::success) {
     std::string per_curve;
     for (int k = 0; k < ctx->idatasets; ++k) {
       if (k > 0) per_curve += ',';
@@ -22,7 +22,7 @@ int check_file(const std::string& file, fit::frontend& fe, std::ostream& out) {
     out << fmt::format("{}: rows={} curves={} per-curve={} columns={}\n", read.data_name, ctx->idat,
                        ctx->idatasets, per_curve, ctx->columns);
   }
-  return fit::code(read.status);
+  return core::code(read.status);
 }
 
 }  // namespace inhibra::cli

@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
-#include "fit/frontend.hpp"
+#include "core/frontend.hpp"
 
 namespace inhibra::cli {
 
 // Checks one file with the messages and status of a run that stops on it; on
 // success prints "FILE: rows=N curves=K per-curve=n1,n2,... columns=C" to `out`.
 // Returns the run status.
-int check_file(const std::string& file, fit::frontend& fe, std::ostream& out);
+int check_file(const std::string& file, core::frontend& fe, std::ostream& out);
 
 }  // namespace inhibra::cli

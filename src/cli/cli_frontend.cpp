@@ -9,14 +9,14 @@ void cli_frontend::write_line(const std::string& line) {
   err_ << line << std::flush;
 }
 
-void cli_frontend::message(fit::box_kind kind, std::string_view text) {
-  std::string line(fit::box_title(kind));
+void cli_frontend::message(core::box_kind kind, std::string_view text) {
+  std::string line(core::box_title(kind));
   line += ": ";
   if (!file_.empty()) line += file_ + ": ";
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text.substr(i).starts_with(fit::box_line_break)) {
+    if (text.substr(i).starts_with(core::box_line_break)) {
       line += '\n';
-      i += fit::box_line_break.size() - 1;
+      i += core::box_line_break.size() - 1;
     } else {
       line += text[i];
     }

@@ -7,11 +7,11 @@
 #include <ostream>
 #include <string>
 
-#include "fit/frontend.hpp"
+#include "core/frontend.hpp"
 
 namespace inhibra::cli {
 
-class cli_frontend : public fit::frontend {
+class cli_frontend : public core::frontend {
  public:
   using plot_sink = std::function<void(const plotengine::pplot&)>;
 
@@ -26,7 +26,7 @@ class cli_frontend : public fit::frontend {
   // files are fitted at once).
   void set_file_label(std::string file) { file_ = std::move(file); }
 
-  void message(fit::box_kind kind, std::string_view text) override;
+  void message(core::box_kind kind, std::string_view text) override;
   void set_title(std::string_view text) override;
   void idle(int) override {}
   void refresh() override {}

@@ -38,7 +38,7 @@ toolkit::image_format format_of(const plot_output& plots) {
 // Draws a chart into its file, whole or not at all. False (with a message) when the
 // file could not be written.
 bool write_chart(const plotengine::pplot& chart, const plot_output& plots, const std::string& path,
-                 fit::frontend& fe) {
+                 core::frontend& fe) {
   std::optional<std::string> bytes;
   {
     const std::lock_guard guard(drawing_lock());
@@ -49,8 +49,8 @@ bool write_chart(const plotengine::pplot& chart, const plot_output& plots, const
     file << *bytes;
     if (file.commit()) return true;
   }
-  fe.message(fit::box_kind::error, "Plot file not written: " + path +
-                                       (file.error().empty() ? "" : " (" + file.error() + ")"));
+  fe.message(core::box_kind::error, "Plot file not written: " + path +
+                                        (file.error().empty() ? "" : " (" + file.error() + ")"));
   return false;
 }
 
@@ -72,16 +72,16 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   cli_frontend fe(err, lock);
   if (settings.name_files) fe.set_file_label(plan.data_name);
   if (!plan.refusal.empty()) {
-    fe.message(fit::box_kind::warning, plan.refusal);
-    out.status = fit::code(fit::run_status::file_not_opened);
+    fe.message(core::box_kind::warning, plan.refusal);
+    out.status = core::code(core::run_status::file_not_opened);
     return out;
   }
   if (stop_asked()) {
-    out.status = fit::code(fit::run_status::interrupted);
+    out.status = core::code(core::run_status::interrupted);
     return out;
   }
 
-  auto ctx = std::make_unique<fit::fit_context>();
+  auto ctx = std::make_unique<core::fit_context>();
   for (std::size_t i = 0; i < settings.models.size(); ++i)
     ctx->imdl[i] = settings.models[i] ? 1 : 0;
   ctx->nwt_global = settings.robust ? 2 : 0;
@@ -105,7 +105,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   }
 
   std::string name = file;
-  out.status = fit::code(fit::ezfit(*ctx, name, console, &out.record));
+  out.status = core::code(fit::ezfit(*ctx, name, console, &out.record));
   out.rows = ctx->idat;
   out.curves = ctx->idatasets;
 
@@ -118,7 +118,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
     if (auto chart = plots::mc50_chart(*ctx)) write(*chart, "best-mc50");
   }
   if (!plots_written) {
-    out.status = std::max(out.status, fit::code(fit::run_status::file_not_opened));
+    out.status = std::max(out.status, core::code(core::run_status::file_not_opened));
   }
   return out;
 }

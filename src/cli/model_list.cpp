@@ -13,7 +13,7 @@ std::optional<int> model_number(std::string_view text) {
   int value = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (text.empty() || ec != std::errc{} || end != text.data() + text.size()) return std::nullopt;
-  if (value < 1 || value > fit::max_models) return std::nullopt;
+  if (value < 1 || value > core::max_models) return std::nullopt;
   return value;
 }
 

@@ -5,11 +5,11 @@
 #include <optional>
 #include <string_view>
 
-#include "fit/capacities.hpp"
+#include "core/capacities.hpp"
 
 namespace inhibra::cli {
 
-using model_selection = std::array<bool, fit::max_models>;  // [i] selects model i+1
+using model_selection = std::array<bool, core::max_models>;  // [i] selects model i+1
 
 // nullopt when the text is not a valid list (empty, out of 1..10, reversed range,
 // stray characters).

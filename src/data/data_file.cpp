@@ -18,8 +18,8 @@ namespace inhibra::data {
 
 namespace {
 
-using fit::box_kind;
-using fit::run_status;
+using core::box_kind;
+using core::run_status;
 
 constexpr std::size_t column_line_length = 256;  // characters read per line when counting columns
 constexpr std::size_t row_line_length = 100;     // characters read per line when counting rows
@@ -203,12 +203,12 @@ std::string model_list_box(std::initializer_list<std::string_view> heading) {
   std::string text;
   for (auto line : heading) {
     text += line;
-    text += fit::box_line_break;
+    text += core::box_line_break;
   }
-  text += fit::box_line_break;  // the empty line before the model list
+  text += core::box_line_break;  // the empty line before the model list
   for (auto line : model_lines) {
     text += line;
-    text += fit::box_line_break;
+    text += core::box_line_break;
   }
   text += tilde_line;
   return text;
@@ -233,13 +233,13 @@ std::string quoted_line(std::string_view line) {
 std::string unreadable_row_text(int line_number, std::string_view line, row_fault fault) {
   std::string text =
       "Data line " + strings::int_text(line_number) +
-      " does not begin with three numbers [S] [I] Rate:" + std::string(fit::box_line_break) +
+      " does not begin with three numbers [S] [I] Rate:" + std::string(core::box_line_break) +
       quoted_line(line);
   if (fault == row_fault::decimal_comma) {
-    text += fit::box_line_break;
+    text += core::box_line_break;
     text += "decimal comma? use a point";
   } else if (fault == row_fault::control_character) {
-    text += fit::box_line_break;
+    text += core::box_line_break;
     text += "control character in the line (shown as \\xNN); save the file as plain text";
   }
   return text;
@@ -247,33 +247,33 @@ std::string unreadable_row_text(int line_number, std::string_view line, row_faul
 
 // Warnings for data that read well but leave the models little to work with; the
 // run goes on with them.
-void warn_about_degenerate_data(const fit::fit_context& ctx) {
-  const auto rows = static_cast<std::size_t>(std::clamp(ctx.idat, 0, fit::max_rows));
+void warn_about_degenerate_data(const core::fit_context& ctx) {
+  const auto rows = static_cast<std::size_t>(std::clamp(ctx.idat, 0, core::max_rows));
   if (rows == 0) return;
   const auto rate = std::span(ctx.rate).first(rows);
   if (std::all_of(rate.begin(), rate.end(), [&](double v) { return v == rate[0]; })) {
-    fit::show_message(ctx, box_kind::warning,
-                      "All rates are equal: the data cannot tell the models apart");
+    core::show_message(ctx, box_kind::warning,
+                       "All rates are equal: the data cannot tell the models apart");
   }
   if (std::all_of(rate.begin(), rate.end(), [](double v) { return v <= 0.0; })) {
-    fit::show_message(ctx, box_kind::warning,
-                      "No rate is above 0: the models describe positive rates");
+    core::show_message(ctx, box_kind::warning,
+                       "No rate is above 0: the models describe positive rates");
   }
   for (std::size_t k = 0; k < rows; ++k) {
     if (ctx.substrate[k] <= 0.0) {
-      fit::show_message(ctx, box_kind::warning,
-                        "[S] is 0 or below in data line " +
-                            strings::int_text(static_cast<long long>(k) + 1) +
-                            ": the models need [S] above 0");
+      core::show_message(ctx, box_kind::warning,
+                         "[S] is 0 or below in data line " +
+                             strings::int_text(static_cast<long long>(k) + 1) +
+                             ": the models need [S] above 0");
       break;
     }
   }
   for (std::size_t k = 0; k < rows; ++k) {
     if (ctx.inhibitor[k] < 0.0) {
-      fit::show_message(ctx, box_kind::warning,
-                        "[I] is below 0 in data line " +
-                            strings::int_text(static_cast<long long>(k) + 1) +
-                            ": the models need [I] of 0 or more");
+      core::show_message(ctx, box_kind::warning,
+                         "[I] is below 0 in data line " +
+                             strings::int_text(static_cast<long long>(k) + 1) +
+                             ": the models need [I] of 0 or more");
       break;
     }
   }
@@ -311,9 +311,9 @@ int data_row_count(text_lines& file) {
   return rows;
 }
 
-curve_summary ycurves(fit::fit_context& ctx) {
+curve_summary ycurves(core::fit_context& ctx) {
   ctx.id2.fill(0);
-  const int rows = std::clamp(ctx.idat, 0, fit::max_rows);
+  const int rows = std::clamp(ctx.idat, 0, core::max_rows);
   if (rows == 0) {
     ctx.idatasets = 0;
     return {};
@@ -322,7 +322,7 @@ curve_summary ycurves(fit::fit_context& ctx) {
   double reference = ctx.inhibitor[0];
   int in_curve = 1;
   auto close_curve = [&] {
-    if (summary.curves < fit::max_curves) {
+    if (summary.curves < core::max_curves) {
       ctx.id2[static_cast<std::size_t>(summary.curves)] = in_curve;
     }
     summary.smallest = summary.curves == 0 ? in_curve : std::min(summary.smallest, in_curve);
@@ -338,52 +338,52 @@ curve_summary ycurves(fit::fit_context& ctx) {
     ++in_curve;
   }
   close_curve();
-  ctx.idatasets = std::min(summary.curves, fit::max_curves);
+  ctx.idatasets = std::min(summary.curves, core::max_curves);
   return summary;
 }
 
-fit::run_status ncolmdl(const fit::fit_context& ctx, int column_count, int model) {
+core::run_status ncolmdl(const core::fit_context& ctx, int column_count, int model) {
   if (column_count >= 3) {
     if (model >= 11 && column_count == 3) {
-      fit::show_message(ctx, box_kind::information,
-                        model_list_box({"THE CHOSEN MODEL IS UNDEFINED, BUT",
-                                        "SINCE THE FILE CONTAINS 3 DATA COLUMNS,",
-                                        "YOU MAY SELECT A NEW MODEL FROM THE MAIN",
-                                        "MENU AND RERUN WITH [S],[I],Rate COLUMNS."}));
+      core::show_message(ctx, box_kind::information,
+                         model_list_box({"THE CHOSEN MODEL IS UNDEFINED, BUT",
+                                         "SINCE THE FILE CONTAINS 3 DATA COLUMNS,",
+                                         "YOU MAY SELECT A NEW MODEL FROM THE MAIN",
+                                         "MENU AND RERUN WITH [S],[I],Rate COLUMNS."}));
       return run_status::model_undefined;
     }
     return run_status::success;
   }
-  fit::show_message(ctx, box_kind::information,
-                    model_list_box({"THE MODEL FUNCTION REQUIRES 3 DATA COLUMNS,",
-                                    "BUT THE FILE CONTAINS ONLY X,Y DATA.",
-                                    "TO RUN ENTER [S],[I],Rate (3 DATA COLUMNS)",
-                                    "AND SELECT A MODEL FROM THE MAIN MENU:"}));
+  core::show_message(ctx, box_kind::information,
+                     model_list_box({"THE MODEL FUNCTION REQUIRES 3 DATA COLUMNS,",
+                                     "BUT THE FILE CONTAINS ONLY X,Y DATA.",
+                                     "TO RUN ENTER [S],[I],Rate (3 DATA COLUMNS)",
+                                     "AND SELECT A MODEL FROM THE MAIN MENU:"}));
   return run_status::model_undefined;
 }
 
-void warn_results_not_written(const fit::fit_context& ctx, const output_file& results) {
-  fit::show_message(ctx, box_kind::warning,
-                    "Results file not written: " + results.final_name() + " (" + results.error() +
-                        "); an earlier file of that name is left as it was");
+void warn_results_not_written(const core::fit_context& ctx, const output_file& results) {
+  core::show_message(ctx, box_kind::warning,
+                     "Results file not written: " + results.final_name() + " (" + results.error() +
+                         "); an earlier file of that name is left as it was");
 }
 
-bool commit_results(const fit::fit_context& ctx, output_file& results) {
+bool commit_results(const core::fit_context& ctx, output_file& results) {
   if (results.commit()) return true;
   warn_results_not_written(ctx, results);
   return false;
 }
 
-void abort_run(const fit::fit_context& ctx, output_file* results,
+void abort_run(const core::fit_context& ctx, output_file* results,
                std::string_view results_file_name) {
-  fit::show_message(ctx, box_kind::error, "* * * ERROR: RUN ABORTED * * *");
+  core::show_message(ctx, box_kind::error, "* * * ERROR: RUN ABORTED * * *");
   if (results != nullptr && results->is_open()) {
     *results << "\r\n RESULTS FILE " << strings::trim(results_file_name) << "\r\n\r\n";
     (void)commit_results(ctx, *results);
   }
 }
 
-data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, output_file* results,
+data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, output_file* results,
                          std::ostream& console) {
   data_read out;
   out.data_name = normalise_data_name(raw_name);
@@ -392,8 +392,8 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, outpu
 
   std::error_code ec;
   if (!std::filesystem::exists(name, ec)) {
-    fit::show_message(ctx, box_kind::warning, "File does not exist: " + name);
-    fit::show_message(ctx, box_kind::error, "* * * OPEN ANOTHER DATA FILE * * *");
+    core::show_message(ctx, box_kind::warning, "File does not exist: " + name);
+    core::show_message(ctx, box_kind::error, "* * * OPEN ANOTHER DATA FILE * * *");
     out.status = run_status::file_not_found;
     return out;
   }
@@ -401,7 +401,7 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, outpu
   // A data file that exists but cannot be read (no permission, a folder, a pipe)
   // stops the run before anything is written; a failure must not look like success.
   auto cannot_open_data = [&] {
-    fit::show_message(ctx, box_kind::error, "Data input file error at Line 381");
+    core::show_message(ctx, box_kind::error, "Data input file error at Line 381");
     abort_run(ctx, nullptr, out.results_name);
     out.status = run_status::file_not_opened;
     return out;
@@ -411,8 +411,8 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, outpu
     case text_lines::opened::ok:
       break;
     case text_lines::opened::not_regular:
-      fit::show_message(ctx, box_kind::warning,
-                        "Not a regular file (a folder, pipe or device): " + name);
+      core::show_message(ctx, box_kind::warning,
+                         "Not a regular file (a folder, pipe or device): " + name);
       return cannot_open_data();
     case text_lines::opened::cannot_open:
       return cannot_open_data();
@@ -423,9 +423,9 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, outpu
     if (out.results_name == name ||
         (::stat(out.results_name.c_str(), &target) == 0 && target.st_dev == file.device() &&
          target.st_ino == file.inode())) {
-      fit::show_message(ctx, box_kind::warning,
-                        "Results file " + out.results_name + " is the data file " + name +
-                            " itself: give the data file another name");
+      core::show_message(ctx, box_kind::warning,
+                         "Results file " + out.results_name + " is the data file " + name +
+                             " itself: give the data file another name");
       abort_run(ctx, nullptr, out.results_name);
       out.status = run_status::file_not_opened;
       return out;
@@ -438,10 +438,10 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, outpu
   ctx.columns = columns;
 
   if (results != nullptr && !results->open(out.results_name)) {
-    fit::show_message(
+    core::show_message(
         ctx, box_kind::warning,
         "Results file cannot be created: " + out.results_name + " (" + results->error() + ")");
-    fit::show_message(ctx, box_kind::error, "Data output file error at Line 395");
+    core::show_message(ctx, box_kind::error, "Data output file error at Line 395");
     abort_run(ctx, nullptr, out.results_name);
     out.status = run_status::file_not_opened;
     return out;
@@ -453,19 +453,19 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, outpu
   };
 
   if (file.stopped() == text_lines::stop::too_long) {
-    fit::show_message(ctx, box_kind::warning,
-                      "Data line " + strings::int_text(file.line_number()) + " is longer than " +
-                          strings::int_text(static_cast<long long>(max_line_length)) +
-                          " characters");
+    core::show_message(ctx, box_kind::warning,
+                       "Data line " + strings::int_text(file.line_number()) + " is longer than " +
+                           strings::int_text(static_cast<long long>(max_line_length)) +
+                           " characters");
     return reject();
   }
-  if (rows < 3 || rows > fit::max_rows) {
-    fit::show_message(ctx, box_kind::warning,
-                      "Data rows exceeded limit of " + strings::int_text(fit::max_rows));
+  if (rows < 3 || rows > core::max_rows) {
+    core::show_message(ctx, box_kind::warning,
+                       "Data rows exceeded limit of " + strings::int_text(core::max_rows));
     return reject();
   }
   if (columns != 3) {
-    fit::show_message(ctx, box_kind::warning, "Data columns not equal to 3");
+    core::show_message(ctx, box_kind::warning, "Data columns not equal to 3");
     if (columns <= 2) (void)ncolmdl(ctx, columns, 1);
     return reject();
   }
@@ -476,7 +476,7 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, outpu
     if (!file.next(line)) line.clear();
     const parsed_row row = parse_row(line);
     if (row.fault != row_fault::none) {
-      fit::show_message(ctx, box_kind::warning, unreadable_row_text(k + 1, line, row.fault));
+      core::show_message(ctx, box_kind::warning, unreadable_row_text(k + 1, line, row.fault));
       return reject();
     }
     const auto i = static_cast<std::size_t>(k);
@@ -493,14 +493,14 @@ data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name, outpu
 
   const curve_summary curves = ycurves(ctx);
   out.curves_found = curves.curves;
-  if (curves.smallest < fit::min_curve_rows) {
-    fit::show_message(
+  if (curves.smallest < core::min_curve_rows) {
+    core::show_message(
         ctx, box_kind::warning,
-        "Single curve data must be greater than " + strings::int_text(fit::min_curve_rows));
+        "Single curve data must be greater than " + strings::int_text(core::min_curve_rows));
     return reject();
   }
-  if (curves.curves > fit::max_curves) {
-    fit::show_message(
+  if (curves.curves > core::max_curves) {
+    core::show_message(
         ctx, box_kind::warning,
         "Curve limit of 10 exceeded! Number of curves = " + strings::int_text(curves.curves));
     return reject();

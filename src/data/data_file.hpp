@@ -6,10 +6,10 @@
 #include <string>
 #include <string_view>
 
+#include "core/fit_context.hpp"
+#include "core/run_status.hpp"
 #include "data/output_file.hpp"
 #include "data/text_lines.hpp"
-#include "fit/fit_context.hpp"
-#include "fit/run_status.hpp"
 
 namespace inhibra::data {
 
@@ -34,22 +34,22 @@ struct curve_summary {
   int curves = 0;
   int smallest = 0;
 };
-curve_summary ycurves(fit::fit_context& ctx);
+curve_summary ycurves(core::fit_context& ctx);
 
 // Checks that `model` can be used with a file of `column_count` columns; shows the
 // explaining box and returns model_undefined when not, success otherwise.
-[[nodiscard]] fit::run_status ncolmdl(const fit::fit_context& ctx, int column_count, int model);
+[[nodiscard]] core::run_status ncolmdl(const core::fit_context& ctx, int column_count, int model);
 
 // A warning that names the results file and why it could not be written.
-void warn_results_not_written(const fit::fit_context& ctx, const output_file& results);
+void warn_results_not_written(const core::fit_context& ctx, const output_file& results);
 
 // Moves a finished results file into place. When that fails, a warning names the
 // file and the reason, and false is returned; an earlier results file stays as it was.
-[[nodiscard]] bool commit_results(const fit::fit_context& ctx, output_file& results);
+[[nodiscard]] bool commit_results(const core::fit_context& ctx, output_file& results);
 
 // The ordered stop of a run: the error box, then (when the results file is open)
 // the closing line naming the results file, and the file is moved into place.
-void abort_run(const fit::fit_context& ctx, output_file* results,
+void abort_run(const core::fit_context& ctx, output_file* results,
                std::string_view results_file_name);
 
 // The whole reading stage of a run. `raw_name` is the data file name as given.
@@ -60,12 +60,12 @@ void abort_run(const fit::fit_context& ctx, output_file* results,
 // but cannot describe inhibition sensibly (all rates equal, no positive rate, [S]
 // not above 0, [I] below 0) get a warning and are kept.
 struct data_read {
-  fit::run_status status = fit::run_status::success;
+  core::run_status status = core::run_status::success;
   std::string data_name;     // normalised data file name
   std::string results_name;  // results file name derived from it
   int curves_found = 0;      // true number of curves (may exceed 10 on a stop)
 };
-[[nodiscard]] data_read read_data_file(fit::fit_context& ctx, std::string_view raw_name,
+[[nodiscard]] data_read read_data_file(core::fit_context& ctx, std::string_view raw_name,
                                        output_file* results, std::ostream& console);
 
 }  // namespace inhibra::data

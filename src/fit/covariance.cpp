@@ -6,8 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/one_based.hpp"
 #include "fit/jacobian.hpp"
-#include "fit/one_based.hpp"
 
 namespace inhibra::fit {
 
@@ -25,12 +25,12 @@ void mark_not_produced(int n, std::span<double> se, std::span<double> cl) {
 
 }  // namespace
 
-stderr_outcome stderrpar(fit_context& ctx, int N, int n, std::span<const double> J,
+stderr_outcome stderrpar(core::fit_context& ctx, int N, int n, std::span<const double> J,
                          std::span<double> A, double ssq, std::span<double> se, std::span<double> R,
                          std::span<double> cl) {
   const auto nn = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
-  const cmat1 jac(J, jac_ld);
-  const mat1 a(A.first(nn), n);
+  const core::cmat1 jac(J, jac_ld);
+  const core::mat1 a(A.first(nn), n);
   std::fill_n(A.begin(), nn, 0.0);
   for (int k = 1; k <= N; ++k) {
     for (int j = 1; j <= n; ++j) {
@@ -40,7 +40,7 @@ stderr_outcome stderrpar(fit_context& ctx, int N, int n, std::span<const double>
   }
 
   std::vector<double> m_store(A.begin(), A.begin() + static_cast<std::ptrdiff_t>(nn));
-  const mat1 m(std::span<double>(m_store), n);
+  const core::mat1 m(std::span<double>(m_store), n);
   for (double& v : m_store) {
     if (std::abs(v) < cov_eps) v = cov_eps;
   }
@@ -65,20 +65,20 @@ stderr_outcome stderrpar(fit_context& ctx, int N, int n, std::span<const double>
     invertmat(m_store, n);
   }
   v_store = m_store;
-  const mat1 v(std::span<double>(v_store), n);
+  const core::mat1 v(std::span<double>(v_store), n);
 
-  const mat1 r(R.first(nn), n);
+  const core::mat1 r(R.first(nn), n);
   std::fill_n(R.begin(), nn, 0.0);
   for (int i = 1; i <= n; ++i) {
     if (v(i, i) <= 0.0) {
-      show_message(ctx, box_kind::error, "Mat Inversion: Matrix diagonal = 0!");
+      core::show_message(ctx, core::box_kind::error, "Mat Inversion: Matrix diagonal = 0!");
       mark_not_produced(n, se, cl);
       return stderr_outcome::diagonal_not_positive;
     }
   }
 
   std::vector<double> s_store(static_cast<std::size_t>(n));
-  const vec1 s{std::span<double>(s_store)};
+  const core::vec1 s{std::span<double>(s_store)};
   for (int i = 1; i <= n; ++i) {
     s(i) = std::sqrt(std::abs(v(i, i)));
     if (s(i) <= cov_se_floor) s(i) = cov_sqrt_eps;
@@ -100,8 +100,8 @@ stderr_outcome stderrpar(fit_context& ctx, int N, int n, std::span<const double>
     mark_not_produced(n, se, cl);
     return stderr_outcome::no_degrees_of_freedom;
   }
-  const vec1 se1(se);
-  const vec1 cl1(cl);
+  const core::vec1 se1(se);
+  const core::vec1 cl1(cl);
   for (int i = 1; i <= n; ++i)
     se1(i) = s(i) * std::sqrt(ssq / static_cast<double>(N - n));
   const double t = tvalue(N - n);
@@ -111,7 +111,7 @@ stderr_outcome stderrpar(fit_context& ctx, int N, int n, std::span<const double>
 }
 
 void balance(std::span<double> storage, int n) {
-  const mat1 a(storage, n);
+  const core::mat1 a(storage, n);
   bool changed = true;
   while (changed) {
     changed = false;
@@ -153,9 +153,9 @@ void lumatinv(int n, std::span<double> a, int& info) {
   if (n <= 0) return;
   const auto nn = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
   std::vector<double> l_store(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(nn));
-  const mat1 L(std::span<double>(l_store), n);
+  const core::mat1 L(std::span<double>(l_store), n);
   std::vector<int> pivot_store(static_cast<std::size_t>(n));
-  const ivec1 pivot{std::span<int>(pivot_store)};
+  const core::ivec1 pivot{std::span<int>(pivot_store)};
 
   // Factorisation: P A = L U, the negated multipliers below the diagonal.
   for (int k = 1; k <= n - 1; ++k) {
@@ -201,7 +201,7 @@ void lumatinv(int n, std::span<double> a, int& info) {
   // Times the inverse of the lower factor, undoing the row interchanges as column
   // interchanges.
   std::vector<double> w_store(static_cast<std::size_t>(n));
-  const vec1 w{std::span<double>(w_store)};
+  const core::vec1 w{std::span<double>(w_store)};
   for (int k = n - 1; k >= 1; --k) {
     for (int i = k + 1; i <= n; ++i) {
       w(i) = L(i, k);
@@ -223,16 +223,16 @@ void lumatinv(int n, std::span<double> a, int& info) {
 
 void invertmat(std::span<double> storage, int n) {
   if (n <= 0) return;
-  const mat1 a(storage, n);
+  const core::mat1 a(storage, n);
   if (n == 1) {
     if (a(1, 1) != 0.0) a(1, 1) = 1.0 / a(1, 1);
     return;
   }
   const auto size = static_cast<std::size_t>(n);
   std::vector<int> used_store(size, 0), row_store(size, 0), col_store(size, 0);
-  const ivec1 used{std::span<int>(used_store)};
-  const ivec1 pivot_row{std::span<int>(row_store)};
-  const ivec1 pivot_col{std::span<int>(col_store)};
+  const core::ivec1 used{std::span<int>(used_store)};
+  const core::ivec1 pivot_row{std::span<int>(row_store)};
+  const core::ivec1 pivot_col{std::span<int>(col_store)};
 
   for (int step = 1; step <= n; ++step) {
     // Largest remaining entry over the rows and columns not yet pivoted; the first

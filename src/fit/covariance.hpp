@@ -4,7 +4,7 @@
 // n x n, stored column by column with leading dimension n.
 #include <span>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 
 namespace inhibra::fit {
 
@@ -28,9 +28,10 @@ enum class stderr_outcome : int {
 // matrix is balanced before the LU inversion and the correlations are read from the
 // inverse of the balanced matrix. When the inverse's diagonal is not positive an
 // error box says so through the context's front end.
-[[nodiscard]] stderr_outcome stderrpar(fit_context& ctx, int N, int n, std::span<const double> J,
-                                       std::span<double> A, double ssq, std::span<double> se,
-                                       std::span<double> R, std::span<double> cl);
+[[nodiscard]] stderr_outcome stderrpar(core::fit_context& ctx, int N, int n,
+                                       std::span<const double> J, std::span<double> A, double ssq,
+                                       std::span<double> se, std::span<double> R,
+                                       std::span<double> cl);
 
 // Diagonal similarity scaling by powers of 2 that evens out the off-diagonal sums of
 // each row and its column; a (n x n) is scaled in place.

@@ -13,19 +13,19 @@
 
 namespace inhibra::fit {
 
-void exact_statistics(fit_context& ctx, model_result& r) {
+void exact_statistics(core::fit_context& ctx, model_result& r) {
   const int rows = ctx.rows;
   const int n = r.n;
   const auto count = static_cast<std::size_t>(n);
   const auto nn = count * count;
 
   // Weights of the residuals at the point, as the reported sum has them.
-  std::array<double, max_rows> w{};
+  std::array<double, core::max_rows> w{};
   std::fill(w.begin(), w.end(), 1.0);
   if (r.weighting == 2) {
-    std::array<double, max_rows> res{};
+    std::array<double, core::max_rows> res{};
     for (std::size_t k = 0; k < static_cast<std::size_t>(rows); ++k) {
-      std::array<double, max_par> q = r.p;
+      std::array<double, core::max_par> q = r.p;
       res[k] = ctx.rate[k] - models::func(ctx, ctx.substrate[k], ctx.inhibitor[k], ctx.rate[k], q);
     }
     models::robust_wt(rows, res, w);
@@ -77,14 +77,14 @@ void exact_statistics(fit_context& ctx, model_result& r) {
   r.t = tvalue(rows - n);
   for (std::size_t i = 0; i < count; ++i) {
     if (!(inverse[i + i * count] > 0.0)) {
-      show_message(ctx, box_kind::error, "Mat Inversion: Matrix diagonal = 0!");
+      core::show_message(ctx, core::box_kind::error, "Mat Inversion: Matrix diagonal = 0!");
       std::fill_n(r.se.begin(), count, nan);
       std::fill_n(r.cl.begin(), count, nan);
       r.se_produced = false;
       return;
     }
   }
-  std::array<double, max_par> s{};
+  std::array<double, core::max_par> s{};
   for (std::size_t i = 0; i < count; ++i)
     s[i] = std::sqrt(inverse[i + i * count]);
   // From the lower triangle, mirrored: the matrix is symmetric to the last bit.

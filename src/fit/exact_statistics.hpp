@@ -5,7 +5,7 @@
 // they do not depend on the units the data are written in: rescaling [S] and [I] by
 // one factor and the rates by another scales Km, Ki and Vmax and leaves the relative
 // standard errors and the correlations as they were.
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "fit/model_result.hpp"
 
 namespace inhibra::fit {
@@ -16,6 +16,6 @@ namespace inhibra::fit {
 // residuals at r.p, as the reported sum of squares has them). r.ssr must be that
 // sum. An inverse with a diagonal that is not positive shows the same error box as
 // the other statistics and leaves se and cl not produced.
-void exact_statistics(fit_context& ctx, model_result& r);
+void exact_statistics(core::fit_context& ctx, model_result& r);
 
 }  // namespace inhibra::fit

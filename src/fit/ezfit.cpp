@@ -33,7 +33,7 @@ namespace inhibra::fit {
 
 namespace {
 
-using par_array = std::array<double, max_par>;
+using par_array = std::array<double, core::max_par>;
 
 constexpr double no_best_aicc = 1e16;  // best AICc before the first model
 constexpr double shape_floor = 2e-6;   // shape parameters below this restart at shape_restart
@@ -47,9 +47,9 @@ constexpr double at_bound_tolerance = 1e-6;
 
 // Everything a run keeps between its models.
 struct run_state {
-  explicit run_state(fit_context& context) : ctx(context), k(compute_run_constants()) {}
+  explicit run_state(core::fit_context& context) : ctx(context), k(compute_run_constants()) {}
 
-  fit_context& ctx;
+  core::fit_context& ctx;
   data::output_file results;
   std::string results_name;
   run_constants k;
@@ -61,27 +61,28 @@ struct run_state {
   models::gradient_array g{};
   models::constraint_array c{};
   models::cjac_array cjac{};
-  std::vector<double> jac = std::vector<double>(static_cast<std::size_t>(max_rows * max_par));
+  std::vector<double> jac =
+      std::vector<double>(static_cast<std::size_t>(core::max_rows * core::max_par));
 
   // Every model fitted, in the order of fitting, with its report section, the date
   // line of that section and the fitted rates the report left in the context.
   std::vector<model_result> fitted;
   std::vector<std::string> sections;
   std::vector<std::string> dates;
-  std::vector<std::array<double, max_rows>> fitted_rates;
+  std::vector<std::array<double, core::max_rows>> fitted_rates;
   std::vector<std::string> warnings;  // every warning of the run, in the order shown
 
   // The best model (chosen when the run ends).
   double best_aicc = no_best_aicc;
   bool have_best = false;
   int best_model = 0;
-  std::array<double, max_rows> best_fit{};
+  std::array<double, core::max_rows> best_fit{};
   par_array best_var{};
   mc50_table best_mc50{};
 };
 
 // Evaluations made through the context so far, of either kind.
-std::int64_t evaluations(const fit_context& ctx) {
+std::int64_t evaluations(const core::fit_context& ctx) {
   return ctx.value_evaluations + ctx.full_evaluations;
 }
 
@@ -103,20 +104,20 @@ void absolute(par_array& x, int n) {
     x[static_cast<std::size_t>(i)] = std::abs(x[static_cast<std::size_t>(i)]);
 }
 
-void restore_observations(fit_context& ctx) {
-  const auto rows = static_cast<std::ptrdiff_t>(std::clamp(ctx.idat, 0, max_rows));
+void restore_observations(core::fit_context& ctx) {
+  const auto rows = static_cast<std::ptrdiff_t>(std::clamp(ctx.idat, 0, core::max_rows));
   std::copy_n(ctx.xtmp.begin(), rows, ctx.substrate.begin());
   std::copy_n(ctx.x2tmp.begin(), rows, ctx.inhibitor.begin());
   std::copy_n(ctx.ytmp.begin(), rows, ctx.rate.begin());
 }
 
-void set_title_and_refresh(const fit_context& ctx, int model) {
+void set_title_and_refresh(const core::fit_context& ctx, int model) {
   if (ctx.fe == nullptr) return;
   ctx.fe->set_title("Wait, computing model #" + strings::int_text(model));
   ctx.fe->refresh();
 }
 
-void idle(const fit_context& ctx, int milliseconds) {
+void idle(const core::fit_context& ctx, int milliseconds) {
   if (ctx.fe != nullptr) ctx.fe->idle(milliseconds);
 }
 
@@ -125,8 +126,9 @@ void write_sections(run_state& run) {
     run.results << section;
 }
 
-run_status abort_with(run_state& run, box_kind kind, const std::string& text, run_status status) {
-  show_message(run.ctx, kind, text);
+core::run_status abort_with(run_state& run, core::box_kind kind, const std::string& text,
+                            core::run_status status) {
+  core::show_message(run.ctx, kind, text);
   write_sections(run);
   data::abort_run(run.ctx, &run.results, run.results_name);
   return status;
@@ -134,11 +136,11 @@ run_status abort_with(run_state& run, box_kind kind, const std::string& text, ru
 
 // A write to the results file failed: the run stops, and the file is not put in
 // place (an earlier one stays).
-run_status results_not_written(run_state& run) {
+core::run_status results_not_written(run_state& run) {
   data::warn_results_not_written(run.ctx, run.results);
-  show_message(run.ctx, box_kind::error, "* * * ERROR: RUN ABORTED * * *");
+  core::show_message(run.ctx, core::box_kind::error, "* * * ERROR: RUN ABORTED * * *");
   run.results.discard();
-  return run_status::file_not_opened;
+  return core::run_status::file_not_opened;
 }
 
 // The constrained stage: two calls of the SQP method with the decision rules
@@ -150,7 +152,7 @@ struct sqp_outcome {
 };
 
 sqp_outcome sqp_stage(run_state& run, int n, int model) {
-  fit_context& ctx = run.ctx;
+  core::fit_context& ctx = run.ctx;
   par_array& x = run.x;
   optim::bound_point(n, x, model);
   double f = 0.0;
@@ -207,7 +209,7 @@ sqp_outcome sqp_stage(run_state& run, int n, int model) {
 // Stages 1 to 6 for model `model` with n parameters, from the start in run.x.
 // Returns the constrained stage's outcome; run.x holds the fitted point.
 sqp_outcome optimize(run_state& run, int n, int model, stage_costs& cost) {
-  fit_context& ctx = run.ctx;
+  core::fit_context& ctx = run.ctx;
   std::int64_t mark = evaluations(ctx);
   auto stage_done = [&](std::size_t stage) {
     cost[stage] = evaluations(ctx) - mark;
@@ -263,7 +265,7 @@ sqp_outcome optimize(run_state& run, int n, int model, stage_costs& cost) {
   const double f_svd = f;
   int nfe = 0;
   const int maxit = (model >= 6 && model <= 8) ? 15 : 30;
-  const auto ier = optim::nminsvd(ctx, n, max_par, std::span(x).first(count), f, maxit, nfe);
+  const auto ier = optim::nminsvd(ctx, n, core::max_par, std::span(x).first(count), f, maxit, nfe);
   if (ier != optim::minsvd_ier::ok) {
     f = f_svd;
     x = x_svd;
@@ -299,7 +301,7 @@ sqp_outcome optimize(run_state& run, int n, int model, stage_costs& cost) {
 // Statistics of the fit in run.x: gradient, fitted rates, weighted SSR, standard
 // errors, limits and correlations.
 void statistics(run_state& run, model_result& r) {
-  fit_context& ctx = run.ctx;
+  core::fit_context& ctx = run.ctx;
   const int n = r.n;
   const int rows = ctx.rows;
   double f = 0.0;
@@ -335,7 +337,7 @@ void choose_best(run_state& run) {
 }
 
 void leave_best_model(run_state& run) {
-  fit_context& ctx = run.ctx;
+  core::fit_context& ctx = run.ctx;
   if (!run.have_best) return;
   restore_observations(ctx);
   ctx.fitted = run.best_fit;
@@ -392,7 +394,7 @@ void adopt_point(run_state& run, model_result& r, const par_array& p) {
 }
 
 // Makes the context evaluate fitted model r again (after other models were fitted).
-void select_fitted(fit_context& ctx, const model_result& r) {
+void select_fitted(core::fit_context& ctx, const model_result& r) {
   restore_observations(ctx);
   ctx.model = r.model;
   ctx.mdl_number = r.model;
@@ -401,7 +403,7 @@ void select_fitted(fit_context& ctx, const model_result& r) {
 }
 
 void warn(run_state& run, const std::string& text) {
-  show_message(run.ctx, box_kind::warning, text);
+  core::show_message(run.ctx, core::box_kind::warning, text);
   run.warnings.push_back(text);
 }
 
@@ -419,7 +421,7 @@ void after_the_fits(run_state& run) {
   std::string text;
   for (const auto& line : at_ends)
     text += (text.empty() ? "" : "\n") + line;
-  show_message(run.ctx, box_kind::warning, text);
+  core::show_message(run.ctx, core::box_kind::warning, text);
   run.warnings.insert(run.warnings.end(), at_ends.begin(), at_ends.end());
 }
 
@@ -436,7 +438,7 @@ std::string section_text(run_state& run, model_result& r, const std::string& dat
 // carried into its box, gives it. A model that loses this comparison is solved
 // again from the better point, and its statistics, AICc and section follow.
 void make_consistent(run_state& run) {
-  fit_context& ctx = run.ctx;
+  core::fit_context& ctx = run.ctx;
   for (int round = 1; round <= consistency_rounds; ++round) {
     bool changed = false;
     for (std::size_t k = 0; k < run.fitted.size(); ++k) {
@@ -480,13 +482,13 @@ run_constants compute_run_constants() {
   return k;
 }
 
-run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console,
-                 run_record* record) {
+core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostream& console,
+                       run_record* record) {
   const auto state = std::make_unique<run_state>(ctx);
   run_state& run = *state;
   ctx.eps = run.k.eps;
   ctx.big = run.k.big;
-  ctx.model_limit = max_models;
+  ctx.model_limit = core::max_models;
   // One copy of the switches for the whole run, so a toggle during the run does not
   // mix weightings (or fitting methods) within it.
   run.weighting_switch = ctx.nwt_global.load();
@@ -501,44 +503,44 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
     record->results_name = read.results_name;
     record->weighting = run.weighting_switch;
   }
-  if (read.status != run_status::success) return read.status;
+  if (read.status != core::run_status::success) return read.status;
   if (const std::string units = magnitude_warning(ctx); !units.empty()) warn(run, units);
 
   std::vector<int> selected;
-  for (int i = 1; i <= max_models; ++i) {
+  for (int i = 1; i <= core::max_models; ++i) {
     if (ctx.imdl[static_cast<std::size_t>(i - 1)].load() > 0) selected.push_back(i);
   }
   ctx.global_mdl_count = static_cast<int>(selected.size());
 
   const int rows = ctx.rows;
   for (const int model : selected) {
-    if (ctx.stop != nullptr && ctx.stop->load() != 0) return run_status::interrupted;
+    if (ctx.stop != nullptr && ctx.stop->load() != 0) return core::run_status::interrupted;
     if (run.results.failed()) return results_not_written(run);
     bool refitted = false;
     while (true) {
       restore_observations(ctx);
       ctx.model = model;
       ctx.mdl_number = model;
-      if (data::ncolmdl(ctx, ctx.columns, model) != run_status::success) {
+      if (data::ncolmdl(ctx, ctx.columns, model) != core::run_status::success) {
         return abort_with(
-            run, box_kind::warning,
+            run, core::box_kind::warning,
             "Number of variables not compatible with model: " + strings::int_text(model),
-            run_status::model_not_usable);
+            core::run_status::model_not_usable);
       }
       std::string name;
       int n = 0;
       models::npar(model, name, n);
       ctx.strmdl = std::string(strings::trim_both(name));
       ctx.n_par = n;
-      if (n > max_par) {
-        return abort_with(run, box_kind::warning,
-                          "Number of variables exceeded limit: " + strings::int_text(max_par),
-                          run_status::too_many_parameters);
+      if (n > core::max_par) {
+        return abort_with(run, core::box_kind::warning,
+                          "Number of variables exceeded limit: " + strings::int_text(core::max_par),
+                          core::run_status::too_many_parameters);
       }
       if (n > rows) {
-        return abort_with(run, box_kind::warning,
+        return abort_with(run, core::box_kind::warning,
                           "Not enough data points to fit model: " + strings::int_text(rows),
-                          run_status::too_many_parameters);
+                          core::run_status::too_many_parameters);
       }
 
       // The weighting of this run applies from the start, also to the polish of the
@@ -549,12 +551,13 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
       if (refitted) run.x.fill(1.0);
       stage_costs cost{};
       const std::int64_t before_estimates = evaluations(ctx);
-      init_estimates(ctx, std::span(run.x).first(static_cast<std::size_t>(n)), max_par, model);
+      init_estimates(ctx, std::span(run.x).first(static_cast<std::size_t>(n)), core::max_par,
+                     model);
       optim::bound_point(n, run.x, model);
       absolute(run.x, n);
 
       if (!switch_valid) {
-        show_message(ctx, box_kind::warning, "Value of weight out of range of [0-2]!");
+        core::show_message(ctx, core::box_kind::warning, "Value of weight out of range of [0-2]!");
       }
 
       cost[0] = evaluations(ctx) - before_estimates;
@@ -598,10 +601,10 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
       r.ratio_sum = ratio_sum(n, r.p, r.se, r.se_produced);
       aicc(rows, n, r.ratio_sum, r.ssr, r.aicc);
       if (r.ssr == 0.0) {
-        show_message(ctx, box_kind::warning,
-                     "Model " + strings::int_text(model) +
-                         " fits every rate exactly (residual sum of squares 0): its AICc is "
-                         "-Infinity");
+        core::show_message(ctx, core::box_kind::warning,
+                           "Model " + strings::int_text(model) +
+                               " fits every rate exactly (residual sum of squares 0): its AICc is "
+                               "-Infinity");
       }
       idle(ctx, 1000);
 
@@ -643,13 +646,13 @@ run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console
     record->best_model = run.have_best ? run.best_model : 0;
     record->warnings = run.warnings;
   }
-  if (ctx.stop != nullptr && ctx.stop->load() != 0) return run_status::interrupted;
+  if (ctx.stop != nullptr && ctx.stop->load() != 0) return core::run_status::interrupted;
   write_closing_line(run.results, run.results_name);
   if (!data::commit_results(ctx, run.results)) {
-    show_message(ctx, box_kind::error, "* * * ERROR: RUN ABORTED * * *");
-    return run_status::file_not_opened;
+    core::show_message(ctx, core::box_kind::error, "* * * ERROR: RUN ABORTED * * *");
+    return core::run_status::file_not_opened;
   }
-  return run_status::success;
+  return core::run_status::success;
 }
 
 }  // namespace inhibra::fit

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
+#include "core/run_status.hpp"
 #include "fit/model_comparison.hpp"
 #include "fit/model_result.hpp"
-#include "fit/run_status.hpp"
 
 namespace inhibra::fit {
 
@@ -41,7 +41,7 @@ struct run_record {
 // place when the run ends (an ordered stop included); when ctx.stop asks for a stop,
 // the run ends before its next model with status interrupted and writes no results
 // file. Returns the run status.
-[[nodiscard]] run_status ezfit(fit_context& ctx, std::string& file_name, std::ostream& console,
-                               run_record* record = nullptr);
+[[nodiscard]] core::run_status ezfit(core::fit_context& ctx, std::string& file_name,
+                                     std::ostream& console, run_record* record = nullptr);
 
 }  // namespace inhibra::fit

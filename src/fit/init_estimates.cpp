@@ -5,9 +5,9 @@
 #include <cmath>
 #include <numbers>
 
+#include "core/capacities.hpp"
+#include "core/one_based.hpp"
 #include "data/data_file.hpp"
-#include "fit/capacities.hpp"
-#include "fit/one_based.hpp"
 #include "optim/dorunrun.hpp"
 #include "optim/golden_search.hpp"
 #include "optim/rangen.hpp"
@@ -25,8 +25,8 @@ struct curve_layout {
   int curves = 0;
 };
 
-curve_layout layout_of(const fit_context& ctx) {
-  const int rows = std::clamp(ctx.rows, 0, max_rows);
+curve_layout layout_of(const core::fit_context& ctx) {
+  const int rows = std::clamp(ctx.rows, 0, core::max_rows);
   curve_layout out;
   if (rows == 0) return out;
   out.curves = 1;
@@ -47,7 +47,7 @@ curve_layout layout_of(const fit_context& ctx) {
 // group's clamps of a (P4) and b (P5) between them.
 class polish {
  public:
-  polish(fit_context& ctx, int n, std::span<double> p, double& seed)
+  polish(core::fit_context& ctx, int n, std::span<double> p, double& seed)
       : ctx_(ctx), n_(n), p_(p), seed_(seed) {}
 
   void golden() { optim::golden_search(ctx_, n_, p_, f_); }
@@ -56,11 +56,11 @@ class polish {
     randgen(ctx_, seed_);
     optim::dorunrun(ctx_, n_, seed_, runs, p_, f_);
   }
-  double& a() { return vec1(p_)(4); }
-  double& b() { return vec1(p_)(5); }
+  double& a() { return core::vec1(p_)(4); }
+  double& b() { return core::vec1(p_)(5); }
 
  private:
-  fit_context& ctx_;
+  core::fit_context& ctx_;
   int n_;
   std::span<double> p_;
   double& seed_;
@@ -215,23 +215,24 @@ mm_estimate gauss_newton_mm(std::span<const double> s, std::span<const double> v
   return {km + c2, vmax * c1};
 }
 
-double randgen(fit_context& ctx, double& seed) {
+double randgen(core::fit_context& ctx, double& seed) {
   const double r = optim::pi_power_map(ctx.randgen_state, seed);
   ctx.randgen_state = r;
   seed = r;
   return r;
 }
 
-void init_estimates(fit_context& ctx, std::span<double> par_out, int /*capacity*/, int model) {
-  const int n = std::clamp(ctx.n_par, 0, max_par);
+void init_estimates(core::fit_context& ctx, std::span<double> par_out, int /*capacity*/,
+                    int model) {
+  const int n = std::clamp(ctx.n_par, 0, core::max_par);
   const curve_layout curves = layout_of(ctx);
   const auto first = static_cast<std::size_t>(curves.first_rows);
   const std::span<const double> s = std::span(ctx.substrate).first(first);
   const std::span<const double> v = std::span(ctx.rate).first(first);
   const mm_estimate mm = gauss_newton_mm(s, v, linear_mm_estimates(s, v));
 
-  std::array<double, max_par> par_store{};
-  const vec1 par(par_store);
+  std::array<double, core::max_par> par_store{};
+  const core::vec1 par(par_store);
   par_store.fill(1.0);
   par(1) = mm.km;
   par(2) = mm.vmax;
@@ -262,7 +263,7 @@ void init_estimates(fit_context& ctx, std::span<double> par_out, int /*capacity*
   double seed = 1024.0;
   randgen(ctx, seed);
 
-  std::array<double, max_par> p{};
+  std::array<double, core::max_par> p{};
   std::copy_n(par_store.begin(), n, p.begin());
   polish run(ctx, n, p, seed);
   polish_by_model(run, model);

@@ -5,7 +5,7 @@
 // polish with the golden-section and random searches.
 #include <span>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 
 namespace inhibra::fit {
 
@@ -35,7 +35,7 @@ inline constexpr double estimate_floor = 1e-6;
 // frac((r + pi)^5) from the state r = ctx.randgen_state, or pi - 3 when seed is 0,
 // with no clamping. seed (in/out): only its test for zero matters; it receives the
 // value returned. ctx.randgen_state is updated.
-double randgen(fit_context& ctx, double& seed);
+double randgen(core::fit_context& ctx, double& seed);
 
 // Start vector of `model` for the data in ctx (ctx.rows rows, ctx.n_par parameters;
 // the rows up to the first change of [I] by more than 1e-7 form the first curve,
@@ -55,6 +55,6 @@ double randgen(fit_context& ctx, double& seed);
 //   9: a > 0.99 and 1e-6 <= b <= 0.99 held, dorunrun (50);
 //   10: a, b >= 1e-6 held after golden_ab_search and dorunrun (50).
 // Nothing is reported; both generators' states move on.
-void init_estimates(fit_context& ctx, std::span<double> par_out, int capacity, int model);
+void init_estimates(core::fit_context& ctx, std::span<double> par_out, int capacity, int model);
 
 }  // namespace inhibra::fit

@@ -4,34 +4,34 @@
 #include <array>
 #include <cmath>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "models/model_library.hpp"
 #include "models/robustwt.hpp"
 
 namespace inhibra::fit {
 
-void jacobian(fit_context& ctx, int N, int n, std::span<double> J, double& ssq,
+void jacobian(core::fit_context& ctx, int N, int n, std::span<double> J, double& ssq,
               std::span<const double> x) {
   std::fill(J.begin(), J.end(), 0.0);
-  const mat1 jac(J, jac_ld);
-  const cvec1 s{std::span<const double>(ctx.substrate)};
-  const cvec1 inh{std::span<const double>(ctx.inhibitor)};
-  const cvec1 y{std::span<const double>(ctx.rate)};
-  const vec1 fitted{std::span<double>(ctx.fitted)};
+  const core::mat1 jac(J, jac_ld);
+  const core::cvec1 s{std::span<const double>(ctx.substrate)};
+  const core::cvec1 inh{std::span<const double>(ctx.inhibitor)};
+  const core::cvec1 y{std::span<const double>(ctx.rate)};
+  const core::vec1 fitted{std::span<double>(ctx.fitted)};
 
-  std::array<double, max_par> p_store{};
+  std::array<double, core::max_par> p_store{};
   std::copy_n(x.begin(), std::min<std::size_t>(x.size(), p_store.size()), p_store.begin());
-  const std::array<double, max_par> ps_store = p_store;
-  const vec1 p{std::span<double>(p_store)};
-  const cvec1 ps{std::span<const double>(ps_store)};
+  const std::array<double, core::max_par> ps_store = p_store;
+  const core::vec1 p{std::span<double>(p_store)};
+  const core::cvec1 ps{std::span<const double>(ps_store)};
 
   const double scale = std::sqrt(std::sqrt(jac_eps));
   const double big = 1.0 / jac_eps;
 
-  std::array<double, max_rows> w_store{};
-  std::array<double, max_rows> r_store{};
-  const vec1 w{std::span<double>(w_store)};
-  const vec1 r{std::span<double>(r_store)};
+  std::array<double, core::max_rows> w_store{};
+  std::array<double, core::max_rows> r_store{};
+  const core::vec1 w{std::span<double>(w_store)};
+  const core::vec1 r{std::span<double>(r_store)};
   for (int k = 1; k <= N; ++k)
     w(k) = 1.0;
   if (ctx.weighting == 2) {
@@ -44,9 +44,9 @@ void jacobian(fit_context& ctx, int N, int n, std::span<double> J, double& ssq,
 
   // One sweep over the observations with parameter j shifted by delta: the weighted
   // absolute residuals over `step`, plus `offset`, into q.
-  std::array<double, max_rows> p2_store{}, p1_store{}, m2_store{}, m1_store{};
+  std::array<double, core::max_rows> p2_store{}, p1_store{}, m2_store{}, m1_store{};
   auto sweep = [&](int j, double delta, double step, double offset, std::span<double> q_store) {
-    const vec1 q(q_store);
+    const core::vec1 q(q_store);
     p(j) = ps(j) + delta;
     for (int k = 1; k <= N; ++k) {
       const double d = w(k) * std::abs(y(k) - models::func(ctx, s(k), inh(k), y(k), p_store));

@@ -3,8 +3,8 @@
 // squares under the run's weighting, and the fitted rate of every observation.
 #include <span>
 
-#include "fit/capacities.hpp"
-#include "fit/fit_context.hpp"
+#include "core/capacities.hpp"
+#include "core/fit_context.hpp"
 
 namespace inhibra::fit {
 
@@ -13,7 +13,7 @@ inline constexpr double jac_eps = 1.49e-16;
 inline constexpr double jac_hmin = 6.828499381469512e-6;
 
 // Storage of the sensitivity matrix: max_rows x max_par, column by column.
-inline constexpr int jac_ld = max_rows;
+inline constexpr int jac_ld = core::max_rows;
 
 // J(k, j) (leading dimension jac_ld, all of it overwritten; entries beyond N rows or
 // n columns are 0): the mean of two central differences, with steps h and 2h, of the
@@ -25,7 +25,7 @@ inline constexpr int jac_ld = max_rows;
 // x (in, at least n entries) is not changed; the model may adjust its shape
 // parameters in a working copy, and those adjustments carry over from one
 // evaluation to the next. Writes the fitted rates 1..N into ctx.fitted.
-void jacobian(fit_context& ctx, int N, int n, std::span<double> J, double& ssq,
+void jacobian(core::fit_context& ctx, int N, int n, std::span<double> J, double& ssq,
               std::span<const double> x);
 
 }  // namespace inhibra::fit

@@ -2,19 +2,19 @@
 
 #include <cmath>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 
 namespace inhibra::fit {
 
 mc50_table mc50(int model, std::span<const double> p_in, std::span<const double> se_in) {
-  const cvec1 p(p_in);
-  const cvec1 se(se_in);
+  const core::cvec1 p(p_in);
+  const core::cvec1 se(se_in);
   mc50_table out;
   const double km = p(1);
   const double ki = p(3);
   const double r_km = se(1) / km;
   const double r_ki = se(3) / ki;
-  for (int j = 0; j < mc50_levels; ++j) {
+  for (int j = 0; j < core::mc50_levels; ++j) {
     const auto q = static_cast<std::size_t>(j);
     const double s = mc50_multipliers[q] * km;
     out.substrate[q] = s;

@@ -5,16 +5,16 @@
 #include <array>
 #include <span>
 
-#include "fit/capacities.hpp"
+#include "core/capacities.hpp"
 
 namespace inhibra::fit {
 
-inline constexpr std::array<double, mc50_levels> mc50_multipliers{0.1, 1.0, 2.0, 3.0,
-                                                                  4.0, 5.0, 10.0};
+inline constexpr std::array<double, core::mc50_levels> mc50_multipliers{0.1, 1.0, 2.0, 3.0,
+                                                                        4.0, 5.0, 10.0};
 struct mc50_table {
-  std::array<double, mc50_levels> substrate{};  // the levels multiplier * Km
-  std::array<double, mc50_levels> value{};      // MC50 at each level
-  std::array<double, mc50_levels> error{};      // its standard error
+  std::array<double, core::mc50_levels> substrate{};  // the levels multiplier * Km
+  std::array<double, core::mc50_levels> value{};      // MC50 at each level
+  std::array<double, core::mc50_levels> error{};      // its standard error
 };
 
 // The table of `model` for parameters p (Km, Vmax, Ki, P4, ...) and their standard

@@ -6,7 +6,7 @@
 #include <limits>
 #include <utility>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 
 namespace inhibra::fit {
 
@@ -51,8 +51,9 @@ void dsort(std::span<double> values, std::span<double> carried, int count, int k
   if (count < 2) return;
   if (kind != 1 && kind != 2 && kind != -1 && kind != -2) return;
   const bool carry = (kind == 2 || kind == -2);
-  const vec1 v(values.first(static_cast<std::size_t>(count)));
-  const vec1 c = carry ? vec1(carried.first(static_cast<std::size_t>(count))) : vec1();
+  const core::vec1 v(values.first(static_cast<std::size_t>(count)));
+  const core::vec1 c =
+      carry ? core::vec1(carried.first(static_cast<std::size_t>(count))) : core::vec1();
   // Descending order is ascending order of the negated values.
   if (kind < 0) {
     for (int q = 1; q <= count; ++q)

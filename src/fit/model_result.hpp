@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fit/capacities.hpp"
+#include "core/capacities.hpp"
 #include "fit/mc50.hpp"
 
 namespace inhibra::fit {
@@ -38,8 +38,8 @@ struct model_result {
   int n = 0;          // parameter count
   int weighting = 0;  // weighting mode of the fit: 0 none, 2 robust (1 as 0)
 
-  std::array<double, max_par> p{};         // fitted parameters 1..n
-  std::array<double, max_par> gradient{};  // objective gradient at p, as computed
+  std::array<double, core::max_par> p{};         // fitted parameters 1..n
+  std::array<double, core::max_par> gradient{};  // objective gradient at p, as computed
   double ssr_objective = 0.0;  // objective value that the last optimizer stage ended with
   double ssr = 0.0;            // residual sum of squares under the weighting: reported, in AICc
 
@@ -47,12 +47,12 @@ struct model_result {
   // unusable, or there were no more observations than parameters) se and cl hold
   // NaN and are shown as not available.
   bool se_produced = false;
-  std::array<double, max_par> se{};  // standard errors
-  std::array<double, max_par> cl{};  // 95 % confidence half-widths se * t
-  double t = 0.0;                    // the t quantile for N - n degrees of freedom
+  std::array<double, core::max_par> se{};  // standard errors
+  std::array<double, core::max_par> cl{};  // 95 % confidence half-widths se * t
+  double t = 0.0;                          // the t quantile for N - n degrees of freedom
   // n x n matrices, column by column with leading dimension n.
-  std::array<double, max_par * max_par> normal{};       // J^T J
-  std::array<double, max_par * max_par> correlation{};  // correlation matrix
+  std::array<double, core::max_par * core::max_par> normal{};       // J^T J
+  std::array<double, core::max_par * core::max_par> correlation{};  // correlation matrix
 
   double ratio_sum = 0.0;  // sum of min(se_i / p_i, 2)
   double aicc = 0.0;       // corrected Akaike criterion
@@ -73,7 +73,7 @@ struct model_result {
   // Profile-likelihood limits (default fitting only; `profiled` tells whether they
   // were computed). Parameters 1..n, index 0..n-1.
   bool profiled = false;
-  std::array<profile_limit, max_par> profile{};
+  std::array<profile_limit, core::max_par> profile{};
 
   // Warnings about this fit (a Km, Vmax or Ki at an end of its range).
   std::vector<std::string> warnings;

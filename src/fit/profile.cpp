@@ -30,7 +30,7 @@ struct profile_side {
 };
 
 // One side (direction +1 or -1) of the profile of parameter j.
-profile_side profile_one_side(const fit_context& ctx, const model_result& r,
+profile_side profile_one_side(const core::fit_context& ctx, const model_result& r,
                               std::span<const double> weights, int j, int direction, double level,
                               std::int64_t& evaluations) {
   const auto k = static_cast<std::size_t>(j);
@@ -102,7 +102,7 @@ profile_side profile_one_side(const fit_context& ctx, const model_result& r,
 
 }  // namespace
 
-std::int64_t profile_limits(const fit_context& ctx, model_result& r) {
+std::int64_t profile_limits(const core::fit_context& ctx, model_result& r) {
   std::int64_t evaluations = 0;
   const double nan = std::numeric_limits<double>::quiet_NaN();
   r.profile = {};
@@ -115,12 +115,12 @@ std::int64_t profile_limits(const fit_context& ctx, model_result& r) {
     }
     return 0;
   }
-  std::array<double, max_rows> w{};
+  std::array<double, core::max_rows> w{};
   std::fill(w.begin(), w.end(), 1.0);
   if (r.weighting == 2) {
-    std::array<double, max_rows> res{};
+    std::array<double, core::max_rows> res{};
     for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k) {
-      std::array<double, max_par> q = r.p;
+      std::array<double, core::max_par> q = r.p;
       res[k] = ctx.rate[k] - models::func(ctx, ctx.substrate[k], ctx.inhibitor[k], ctx.rate[k], q);
     }
     models::robust_wt(ctx.rows, res, w);

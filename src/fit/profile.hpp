@@ -8,7 +8,7 @@
 // limits p +- t se, these follow the model's curvature and never leave its range.
 #include <cstdint>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "fit/model_result.hpp"
 
 namespace inhibra::fit {
@@ -18,6 +18,6 @@ namespace inhibra::fit {
 // residuals at r.p, held fixed along the profiles). With no more observations than
 // parameters the limits are not available. Returns the number of sweeps over the
 // observations spent.
-std::int64_t profile_limits(const fit_context& ctx, model_result& r);
+std::int64_t profile_limits(const core::fit_context& ctx, model_result& r);
 
 }  // namespace inhibra::fit

@@ -15,7 +15,7 @@ namespace inhibra::fit {
 
 namespace {
 
-using weight_array = std::array<double, max_rows>;
+using weight_array = std::array<double, core::max_rows>;
 
 // Solver settings: tight enough that the sum of squares settles to about twelve
 // digits, bounded so that a bad start cannot take long.
@@ -73,7 +73,7 @@ point_from_logs from_logs(int model, const models::parameter_box& box, const dou
 // their exact derivatives.
 class rate_residuals final : public ceres::CostFunction {
  public:
-  rate_residuals(const fit_context& ctx, const models::parameter_box& box,
+  rate_residuals(const core::fit_context& ctx, const models::parameter_box& box,
                  const weight_array& root_weights, std::int64_t& evaluations)
       : ctx_(ctx), box_(box), root_w_(root_weights), evaluations_(evaluations) {
     set_num_residuals(ctx.rows);
@@ -118,14 +118,14 @@ class rate_residuals final : public ceres::CostFunction {
   }
 
  private:
-  const fit_context& ctx_;
+  const core::fit_context& ctx_;
   const models::parameter_box& box_;
   const weight_array& root_w_;
   std::int64_t& evaluations_;
 };
 
 // Residuals y - v at p (through the rate function, as every other stage sees them).
-void residuals_at(const fit_context& ctx, std::span<const double> p, std::span<double> r,
+void residuals_at(const core::fit_context& ctx, std::span<const double> p, std::span<double> r,
                   std::span<double> fitted) {
   parameter_vector q{};
   std::copy_n(p.begin(), std::min(p.size(), q.size()), q.begin());
@@ -136,11 +136,11 @@ void residuals_at(const fit_context& ctx, std::span<const double> p, std::span<d
 }
 
 // Robust weights of the residuals at p (all 1 outside robust mode).
-void weights_at(const fit_context& ctx, std::span<const double> p, weight_array& w) {
+void weights_at(const core::fit_context& ctx, std::span<const double> p, weight_array& w) {
   std::fill(w.begin(), w.end(), 1.0);
   if (ctx.weighting != 2) return;
-  std::array<double, max_rows> r{};
-  std::array<double, max_rows> fitted{};
+  std::array<double, core::max_rows> r{};
+  std::array<double, core::max_rows> fitted{};
   residuals_at(ctx, p, r, fitted);
   models::robust_wt(ctx.rows, r, w);
 }
@@ -186,9 +186,9 @@ class stop_at_box_end final : public ceres::IterationCallback {
 };
 
 // One bounded solve with fixed weights from p (in: start; out: the solution).
-void solve_once(const fit_context& ctx, const models::parameter_box& box, const weight_array& w,
-                const solve_effort& effort, parameter_vector& p, std::int64_t& evaluations,
-                int pinned = -1) {
+void solve_once(const core::fit_context& ctx, const models::parameter_box& box,
+                const weight_array& w, const solve_effort& effort, parameter_vector& p,
+                std::int64_t& evaluations, int pinned = -1) {
   const int n = box.n;
   const auto count = static_cast<std::size_t>(n);
   // Residuals relative to the root mean square rate: the solver's tolerances then
@@ -270,7 +270,7 @@ void solve_once(const fit_context& ctx, const models::parameter_box& box, const 
     }
 
     // The slope of the sum of squares along each log-parameter at the solution.
-    std::array<double, max_rows> r{};
+    std::array<double, core::max_rows> r{};
     std::vector<double> jac_store(static_cast<std::size_t>(ctx.rows) * count);
     std::array<double*, 5> jac{};
     for (std::size_t i = 0; i < count; ++i)
@@ -303,9 +303,9 @@ void solve_once(const fit_context& ctx, const models::parameter_box& box, const 
 
 }  // namespace
 
-double reported_ssr(const fit_context& ctx, std::span<const double> p) {
-  std::array<double, max_rows> r{};
-  std::array<double, max_rows> fitted{};
+double reported_ssr(const core::fit_context& ctx, std::span<const double> p) {
+  std::array<double, core::max_rows> r{};
+  std::array<double, core::max_rows> fitted{};
   weight_array w{};
   weights_at(ctx, p, w);
   residuals_at(ctx, p, r, fitted);
@@ -322,7 +322,7 @@ double reported_ssr(const fit_context& ctx, std::span<const double> p) {
   return ssq;
 }
 
-scored_point solve_from(const fit_context& ctx, const parameter_vector& start,
+scored_point solve_from(const core::fit_context& ctx, const parameter_vector& start,
                         std::int64_t& evaluations, const solve_effort& effort) {
   const models::parameter_box box = models::reachable_box(ctx.model);
   scored_point best{start, reported_ssr(ctx, start)};
@@ -384,10 +384,10 @@ std::vector<parameter_vector> own_starts(int model, const parameter_vector& chai
   return starts;
 }
 
-double weighted_ssr(const fit_context& ctx, std::span<const double> p,
+double weighted_ssr(const core::fit_context& ctx, std::span<const double> p,
                     std::span<const double> weights) {
-  std::array<double, max_rows> r{};
-  std::array<double, max_rows> fitted{};
+  std::array<double, core::max_rows> r{};
+  std::array<double, core::max_rows> fitted{};
   residuals_at(ctx, p, r, fitted);
   double ssq = 0.0;
   for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
@@ -395,7 +395,7 @@ double weighted_ssr(const fit_context& ctx, std::span<const double> p,
   return ssq;
 }
 
-scored_point solve_pinned(const fit_context& ctx, const parameter_vector& start,
+scored_point solve_pinned(const core::fit_context& ctx, const parameter_vector& start,
                           std::span<const double> weights, int pinned, std::int64_t& evaluations) {
   const models::parameter_box box = models::reachable_box(ctx.model);
   weight_array w{};
@@ -406,7 +406,7 @@ scored_point solve_pinned(const fit_context& ctx, const parameter_vector& start,
   return {p, weighted_ssr(ctx, p, weights)};
 }
 
-refinement refine(const fit_context& ctx, const parameter_vector& chain, double chain_ssr,
+refinement refine(const core::fit_context& ctx, const parameter_vector& chain, double chain_ssr,
                   std::span<const parameter_vector> borrowed) {
   refinement out;
   out.best = {chain, chain_ssr};

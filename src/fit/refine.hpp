@@ -13,7 +13,7 @@
 #include <span>
 #include <vector>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "models/model_forms.hpp"
 
 namespace inhibra::fit {
@@ -28,7 +28,7 @@ inline constexpr int reweighting_rounds = 50;
 // The sum of squares the report prints for the context's model and weighting mode
 // at p: unweighted, or (robust mode) weighted by the robust weights of the residuals
 // at p. Mode 1 divides each squared residual by the fitted rate's size.
-[[nodiscard]] double reported_ssr(const fit_context& ctx, std::span<const double> p);
+[[nodiscard]] double reported_ssr(const core::fit_context& ctx, std::span<const double> p);
 
 // A point and its reported sum of squares.
 struct scored_point {
@@ -51,18 +51,18 @@ inline constexpr solve_effort scouting_effort{10, 2, 1};
 // One refinement solve of the context's current model from `start` (inside the
 // model's box). Returns the best point met, the start included. `evaluations`
 // counts sweeps over the observations (value or value with derivatives).
-[[nodiscard]] scored_point solve_from(const fit_context& ctx, const parameter_vector& start,
+[[nodiscard]] scored_point solve_from(const core::fit_context& ctx, const parameter_vector& start,
                                       std::int64_t& evaluations,
                                       const solve_effort& effort = full_effort);
 
 // The sum of squares at p with the weights held at `weights`.
-[[nodiscard]] double weighted_ssr(const fit_context& ctx, std::span<const double> p,
+[[nodiscard]] double weighted_ssr(const core::fit_context& ctx, std::span<const double> p,
                                   std::span<const double> weights);
 
 // A full solve with the weights held at `weights` and parameter `pinned` (0-based)
 // held at its value in `start` (model 8: a pinned b keeps a above it). Returns the
 // point and its sum of squares with those weights.
-[[nodiscard]] scored_point solve_pinned(const fit_context& ctx, const parameter_vector& start,
+[[nodiscard]] scored_point solve_pinned(const core::fit_context& ctx, const parameter_vector& start,
                                         std::span<const double> weights, int pinned,
                                         std::int64_t& evaluations);
 
@@ -82,7 +82,7 @@ struct refinement {
 // distinct ends are solved in full; keeps the lowest reported sum of squares.
 // `chain_ssr` is the chain's reported sum of squares at `chain`; a value that is
 // not a number counts as worse than any number.
-[[nodiscard]] refinement refine(const fit_context& ctx, const parameter_vector& chain,
+[[nodiscard]] refinement refine(const core::fit_context& ctx, const parameter_vector& chain,
                                 double chain_ssr, std::span<const parameter_vector> borrowed);
 
 // True when `candidate` is a lower sum of squares than `best` (any number beats NaN).

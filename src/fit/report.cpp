@@ -133,7 +133,7 @@ std::string report_date_time() {
 }
 
 void model_names(std::ostream& out, int model) {
-  if (model < 1 || model > max_models) {
+  if (model < 1 || model > core::max_models) {
     blank_line(out);
     return;
   }
@@ -224,7 +224,7 @@ int model_constraint_count(int model) {
   return facts != nullptr ? facts->printed_constraints : 0;
 }
 
-void write_model_section(std::ostream& out, fit_context& ctx, model_result& r,
+void write_model_section(std::ostream& out, core::fit_context& ctx, model_result& r,
                          std::string_view date_time) {
   const int rows = ctx.rows;
   const int n = r.n;
@@ -282,7 +282,7 @@ void write_model_section(std::ostream& out, fit_context& ctx, model_result& r,
   emit(out, fixed_line().x(10).a("AICc (Corrected Akaike)=").x(8).f(r.aicc, 12, 4));
   blank_line(out);
 
-  std::array<double, max_par> g = r.gradient;
+  std::array<double, core::max_par> g = r.gradient;
   for (double& v : g) {
     if (v < gradient_print_floor) v = 1e-8;
   }

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "fit/model_comparison.hpp"
 #include "fit/model_result.hpp"
 
@@ -56,7 +56,7 @@ void matprnt(std::ostream& out, int n, std::span<const double> corr);
 // constraint count; ctx.variables holds p (the rest zeroed); every fitted rate in
 // ctx that is negative, above 1e16 or not a number has been set to 0 (after being
 // printed as computed), so the plots never meet one.
-void write_model_section(std::ostream& out, fit_context& ctx, model_result& r,
+void write_model_section(std::ostream& out, core::fit_context& ctx, model_result& r,
                          std::string_view date_time);
 
 // The best-fit summary. ranking: rank_models' rows; fitted(k - 1): the k-th model

@@ -9,7 +9,7 @@
 #include <array>
 #include <span>
 
-#include "fit/capacities.hpp"
+#include "core/capacities.hpp"
 
 namespace inhibra::models {
 
@@ -22,7 +22,7 @@ inline constexpr double model8_b_ratio = 1.0 - 1e-6;
 inline constexpr double infinite_a = 1e6;
 inline constexpr double zero_b = 1e-6;
 
-using parameter_vector = std::array<double, fit::max_par>;
+using parameter_vector = std::array<double, core::max_par>;
 
 // The values of the parameters that the model's rate function uses unchanged:
 // lo[i] <= p[i] <= hi[i] for i < n. Model 8 also needs b < a (see model8_b_ratio).

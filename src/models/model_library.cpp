@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "models/model_catalogue.hpp"
 #include "strings/text.hpp"
 
@@ -33,8 +33,8 @@ double ipow(double x, int k) {
 
 }  // namespace
 
-double func(const fit::fit_context& ctx, double s, double i, double /*y*/, std::span<double> p) {
-  const fit::vec1 par(p);
+double func(const core::fit_context& ctx, double s, double i, double /*y*/, std::span<double> p) {
+  const core::vec1 par(p);
   const double km = par(1);
   const double vmax = par(2);
   const double ki = par(3);
@@ -99,9 +99,9 @@ void npar(int model, std::string& name, int& np, int width) {
 
 void amax_min(int i, std::span<double> p, int /*n*/, int model, std::span<double> amin,
               std::span<double> amax) {
-  const fit::vec1 par(p);
-  const fit::vec1 lo(amin);
-  const fit::vec1 hi(amax);
+  const core::vec1 par(p);
+  const core::vec1 lo(amin);
+  const core::vec1 hi(amax);
   for (int j = 1; j <= 3; ++j) {
     lo(j) = lower_bound;
     hi(j) = upper_bound;
@@ -159,10 +159,10 @@ double series_atan(double x) {
 
 void abounds2(int i, std::span<double> p, std::span<const double> amin,
               std::span<const double> amax, int /*n*/) {
-  const fit::vec1 par(p);
+  const core::vec1 par(p);
   const double x = par(i);
-  const double lo = fit::cvec1(amin)(i);
-  const double hi = fit::cvec1(amax)(i);
+  const double lo = core::cvec1(amin)(i);
+  const double hi = core::cvec1(amax)(i);
   if (lo <= x && x <= hi) return;
   const double t = series_atan(x);
   const double u = (t + half_pi) / pi - 0.5;

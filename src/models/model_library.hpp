@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 
 namespace inhibra::models {
 
@@ -16,12 +16,12 @@ inline constexpr double upper_bound = 1.0e6;   // largest Km, Vmax, Ki
 // observed rate, is not used. Before evaluating, the model may move P4 and P5 of
 // `p` back into its range (model 4 turns a <= 0.99 into 2.0, ...) and leaves the
 // moved values in `p`. A model number outside 1..10 gives 0.
-[[nodiscard]] double func(const fit::fit_context& ctx, double s, double i, double y,
+[[nodiscard]] double func(const core::fit_context& ctx, double s, double i, double y,
                           std::span<double> p);
 
 // Name (blank-padded or cut to `width`) and parameter count of a model; an
 // undefined model gives "0- MODEL NOT DEFINED!" and 0.
-void npar(int model, std::string& name, int& np, int width = fit::name_field);
+void npar(int model, std::string& name, int& np, int width = core::name_field);
 
 // The box of parameter `i` (1-based) of `model`: sets amin/amax of Km, Vmax and Ki
 // on every call, and of P4 or P5 when i is 4 or 5. Model 5 doubles a P4 below 1 and

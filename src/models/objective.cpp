@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "models/model_library.hpp"
 #include "models/robustwt.hpp"
 
@@ -11,7 +11,7 @@ namespace inhibra::models {
 
 namespace {
 
-using par_array = std::array<double, fit::max_par>;
+using par_array = std::array<double, core::max_par>;
 
 // Working copy of a parameter vector at full capacity; entries past x's length are 0.
 par_array working_copy(std::span<const double> x) {
@@ -21,8 +21,8 @@ par_array working_copy(std::span<const double> x) {
 }
 
 // Unweighted sum of squared residuals; `func` may adjust P4/P5 of p on the way.
-double sum_of_squares(const fit::fit_context& ctx, par_array& p) {
-  const int rows = std::clamp(ctx.rows, 0, fit::max_rows);
+double sum_of_squares(const core::fit_context& ctx, par_array& p) {
+  const int rows = std::clamp(ctx.rows, 0, core::max_rows);
   double f = 0.0;
   for (int k = 0; k < rows; ++k) {
     const auto i = static_cast<std::size_t>(k);
@@ -32,9 +32,9 @@ double sum_of_squares(const fit::fit_context& ctx, par_array& p) {
   return f;
 }
 
-double weighted_sum_of_squares(const fit::fit_context& ctx, par_array& p,
+double weighted_sum_of_squares(const core::fit_context& ctx, par_array& p,
                                std::span<const double> w) {
-  const int rows = std::clamp(ctx.rows, 0, fit::max_rows);
+  const int rows = std::clamp(ctx.rows, 0, core::max_rows);
   double s = 0.0;
   for (int k = 0; k < rows; ++k) {
     const auto i = static_cast<std::size_t>(k);
@@ -45,10 +45,10 @@ double weighted_sum_of_squares(const fit::fit_context& ctx, par_array& p,
 }
 
 // One set of model constraints: lower bounds, upper bounds and extras.
-void set_constraints(int model, const par_array& x, fit::fit_context& ctx, std::span<double> cv,
+void set_constraints(int model, const par_array& x, core::fit_context& ctx, std::span<double> cv,
                      std::span<double> cjac_storage) {
-  const fit::vec1 c(cv);
-  const fit::mat1 cjac(cjac_storage, fit::max_par);
+  const core::vec1 c(cv);
+  const core::mat1 cjac(cjac_storage, core::max_par);
   constexpr double lo = lower_bound;
   constexpr double hi = upper_bound;
   auto xv = [&](int i) { return x[static_cast<std::size_t>(i - 1)]; };
@@ -135,15 +135,15 @@ void set_constraints(int model, const par_array& x, fit::fit_context& ctx, std::
 
 }  // namespace
 
-void calcfg(fit::fit_context& ctx, int /*n*/, std::span<const double> x, double& f,
+void calcfg(core::fit_context& ctx, int /*n*/, std::span<const double> x, double& f,
             std::span<double> g, std::span<double> c, std::span<double> cjac) {
   ++ctx.full_evaluations;
   f = 0.0;
-  std::fill_n(g.begin(), std::min<std::size_t>(g.size(), fit::max_par), 0.0);
+  std::fill_n(g.begin(), std::min<std::size_t>(g.size(), core::max_par), 0.0);
   std::fill(cjac.begin(), cjac.end(), 0.0);
   if (ctx.model > ctx.model_limit) {
-    fit::show_message(ctx, fit::box_kind::warning, "Model number exceeded limit!");
-    fit::show_message(ctx, fit::box_kind::error, "* * * ERROR: ABORTED RUN * * *");
+    core::show_message(ctx, core::box_kind::warning, "Model number exceeded limit!");
+    core::show_message(ctx, core::box_kind::error, "* * * ERROR: ABORTED RUN * * *");
     return;
   }
   ctx.meq = 0;
@@ -151,21 +151,21 @@ void calcfg(fit::fit_context& ctx, int /*n*/, std::span<const double> x, double&
   derivatives(ctx, g, f, x);
 }
 
-void derivatives(const fit::fit_context& ctx, std::span<double> g, double& f,
+void derivatives(const core::fit_context& ctx, std::span<double> g, double& f,
                  std::span<const double> x) {
   const double sqrt_eps = std::sqrt(diff_eps);
   const double big = 1.0 / diff_eps;
-  const int n = std::clamp(ctx.n_par, 0, fit::max_par);
-  const int rows = std::clamp(ctx.rows, 0, fit::max_rows);
+  const int n = std::clamp(ctx.n_par, 0, core::max_par);
+  const int rows = std::clamp(ctx.rows, 0, core::max_rows);
 
   par_array p = working_copy(x);
   const par_array ps = p;
-  std::fill_n(g.begin(), std::min<std::size_t>(g.size(), fit::max_par), 0.0);
+  std::fill_n(g.begin(), std::min<std::size_t>(g.size(), core::max_par), 0.0);
 
-  std::array<double, fit::max_rows> w;
+  std::array<double, core::max_rows> w;
   std::fill_n(w.begin(), rows, 1.0);
   if (ctx.weighting == 2) {
-    std::array<double, fit::max_rows> r{};
+    std::array<double, core::max_rows> r{};
     for (int k = 0; k < rows; ++k) {
       const auto i = static_cast<std::size_t>(k);
       r[i] = ctx.rate[i] - func(ctx, ctx.substrate[i], ctx.inhibitor[i], ctx.rate[i], p);
@@ -174,9 +174,9 @@ void derivatives(const fit::fit_context& ctx, std::span<double> g, double& f,
               std::span(w).first(static_cast<std::size_t>(rows)));
   }
 
-  std::array<double, fit::max_par> h{};
-  std::array<double, fit::max_par> s_plus{};
-  std::array<double, fit::max_par> s_minus{};
+  std::array<double, core::max_par> h{};
+  std::array<double, core::max_par> s_plus{};
+  std::array<double, core::max_par> s_minus{};
   for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j) {
     h[j] = std::max((std::abs(p[j]) + sqrt_eps) * sqrt_eps, min_step);
     p[j] = ps[j] + h[j];
@@ -185,7 +185,7 @@ void derivatives(const fit::fit_context& ctx, std::span<double> g, double& f,
     s_minus[j] = weighted_sum_of_squares(ctx, p, w);
     p[j] = ps[j];
   }
-  const fit::vec1 gv(g);
+  const core::vec1 gv(g);
   for (int j = 1; j <= n; ++j) {
     const auto i = static_cast<std::size_t>(j - 1);
     const double d = (s_plus[i] - s_minus[i]) / 2.0;
@@ -200,7 +200,7 @@ void derivatives(const fit::fit_context& ctx, std::span<double> g, double& f,
   f = sum_of_squares(ctx, p);
 }
 
-double objective_value(fit::fit_context& ctx, std::span<const double> x) {
+double objective_value(core::fit_context& ctx, std::span<const double> x) {
   // The gradient sweeps of a full evaluation leave every adjusted shape parameter at
   // a value the model maps to the same point as the unperturbed x (each adjustment
   // is idempotent and the perturbed entry is always restored), so the sum at a fresh

@@ -4,7 +4,7 @@
 #include <array>
 #include <cmath>
 
-#include "fit/capacities.hpp"
+#include "core/capacities.hpp"
 
 namespace inhibra::models {
 
@@ -77,9 +77,9 @@ void xmad2(std::span<const double> x, int n, double m, double& s) {
 }
 
 void robust_wt(int n, std::span<const double> r, std::span<double> w) {
-  const auto count = static_cast<std::size_t>(std::clamp(n, 0, fit::max_rows));
-  std::array<double, fit::max_rows> a{};
-  std::array<double, fit::max_rows> u{};
+  const auto count = static_cast<std::size_t>(std::clamp(n, 0, core::max_rows));
+  std::array<double, core::max_rows> a{};
+  std::array<double, core::max_rows> u{};
   for (std::size_t i = 0; i < count; ++i)
     a[i] = std::abs(r[i]);
 

@@ -3,16 +3,16 @@
 #include <algorithm>
 #include <array>
 
-#include "fit/capacities.hpp"
+#include "core/capacities.hpp"
 #include "models/model_library.hpp"
 
 namespace inhibra::optim {
 
 void bound_point(int n, std::span<double> x, int model) {
-  std::array<double, fit::max_par> amin{};
-  std::array<double, fit::max_par> amax{};
+  std::array<double, core::max_par> amin{};
+  std::array<double, core::max_par> amax{};
   // Parameter vectors never hold more than max_par entries.
-  for (int i = 1; i <= std::min(n, fit::max_par); ++i) {
+  for (int i = 1; i <= std::min(n, core::max_par); ++i) {
     models::amax_min(i, x, n, model, amin, amax);
     models::abounds2(i, x, amin, amax, n);
   }

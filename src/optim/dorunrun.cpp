@@ -4,8 +4,8 @@
 #include <array>
 #include <cmath>
 
-#include "fit/capacities.hpp"
-#include "fit/one_based.hpp"
+#include "core/capacities.hpp"
+#include "core/one_based.hpp"
 #include "models/objective.hpp"
 #include "optim/bound_point.hpp"
 #include "optim/rangen.hpp"
@@ -15,14 +15,14 @@ namespace inhibra::optim {
 namespace {
 
 // A value the search can compare: below eps, above big and NaN all become big.
-double checked(const fit::fit_context& ctx, double value) {
+double checked(const core::fit_context& ctx, double value) {
   if (value < ctx.eps || value > ctx.big || std::isnan(value)) return ctx.big;
   return value;
 }
 
 }  // namespace
 
-void dorunrun(fit::fit_context& ctx, int n, double& seed, int& maxruns, std::span<double> x,
+void dorunrun(core::fit_context& ctx, int n, double& seed, int& maxruns, std::span<double> x,
               double& f) {
   if (maxruns <= 9) maxruns = 100;
   const int nruns = maxruns;
@@ -31,14 +31,14 @@ void dorunrun(fit::fit_context& ctx, int n, double& seed, int& maxruns, std::spa
   constexpr double frac_step = 0.04;
 
   f = models::objective_value(ctx, x);
-  std::array<double, fit::max_par> b_store{};
+  std::array<double, core::max_par> b_store{};
   const auto b_span = std::span(b_store).first(std::min(x.size(), b_store.size()));
   std::copy_n(x.begin(), b_span.size(), b_span.begin());
-  const fit::vec1 b(b_span);
-  std::array<double, fit::max_par> lo_store{};
-  std::array<double, fit::max_par> hi_store{};
-  const fit::vec1 lo(lo_store);
-  const fit::vec1 hi(hi_store);
+  const core::vec1 b(b_span);
+  std::array<double, core::max_par> lo_store{};
+  std::array<double, core::max_par> hi_store{};
+  const core::vec1 lo(lo_store);
+  const core::vec1 hi(hi_store);
 
   seed = rangen(ctx, seed);
   int successes = 0;

@@ -5,7 +5,7 @@
 // every evaluation is models::objective_value (counted in ctx.value_evaluations).
 #include <span>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 
 namespace inhibra::optim {
 
@@ -23,7 +23,7 @@ namespace inhibra::optim {
 // f (out): value of the last evaluation, the one at the returned x (or at the start
 // point when no run takes place).
 // Cost: 1 + runs * (10*n + 3) evaluations.
-void dorunrun(fit::fit_context& ctx, int n, double& seed, int& maxruns, std::span<double> x,
+void dorunrun(core::fit_context& ctx, int n, double& seed, int& maxruns, std::span<double> x,
               double& f);
 
 }  // namespace inhibra::optim

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "models/objective.hpp"
 #include "optim/bound_point.hpp"
 
@@ -12,8 +12,8 @@ namespace inhibra::optim {
 namespace {
 
 // Value of x with x(i) set to t (x keeps t).
-double value_at(fit::fit_context& ctx, std::span<double> x, int i, double t) {
-  const fit::vec1 xv(x);
+double value_at(core::fit_context& ctx, std::span<double> x, int i, double t) {
+  const core::vec1 xv(x);
   xv(i) = t;
   return models::objective_value(ctx, x);
 }
@@ -27,7 +27,7 @@ bool better(double candidate, double current) {
 
 // Passes of kernels over the coordinates first..last (clipped to x), each pass
 // ending with the bounded point and its value.
-void passes(fit::fit_context& ctx, int n, std::span<double> x, double& f, int count, int first,
+void passes(core::fit_context& ctx, int n, std::span<double> x, double& f, int count, int first,
             int last) {
   const int top = std::min(last, static_cast<int>(x.size()));
   for (int pass = 1; pass <= count; ++pass) {
@@ -40,10 +40,10 @@ void passes(fit::fit_context& ctx, int n, std::span<double> x, double& f, int co
 
 }  // namespace
 
-double golden_kernel(fit::fit_context& ctx, std::span<double> x, int i) {
+double golden_kernel(core::fit_context& ctx, std::span<double> x, int i) {
   constexpr double phi = golden_phi;
   constexpr double psi = golden_psi;
-  const fit::vec1 xv(x);
+  const core::vec1 xv(x);
   const double v = xv(i);
 
   double b = v + v * phi;
@@ -88,11 +88,11 @@ double golden_kernel(fit::fit_context& ctx, std::span<double> x, int i) {
   return fb;
 }
 
-void golden_search(fit::fit_context& ctx, int n, std::span<double> x, double& f) {
+void golden_search(core::fit_context& ctx, int n, std::span<double> x, double& f) {
   passes(ctx, n, x, f, 10, 1, n);
 }
 
-void golden_ab_search(fit::fit_context& ctx, int n, std::span<double> x, double& f) {
+void golden_ab_search(core::fit_context& ctx, int n, std::span<double> x, double& f) {
   const int model = ctx.mdl_number;
   if (model >= 1 && model <= 2) {
     passes(ctx, n, x, f, 20, 3, 3);

@@ -7,7 +7,7 @@
 // (ctx.model); the box of every bounding step is that of ctx.mdl_number.
 #include <span>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 
 namespace inhibra::optim {
 
@@ -23,13 +23,13 @@ inline constexpr double golden_psi = 1.0 - golden_phi;
 // v + v*phi; an end whose value is not a number counts as the worse one), and the
 // return value is the objective there. A coordinate of 0 stays 0.
 // Cost: 14 evaluations, 15 when the lower end is moved.
-double golden_kernel(fit::fit_context& ctx, std::span<double> x, int i);
+double golden_kernel(core::fit_context& ctx, std::span<double> x, int i);
 
 // Ten passes; each runs the kernel on x(1), ..., x(n) in order, bounds all n
 // parameters and evaluates the bounded point. x (in/out, at least n entries): start
 // point in, bounded point of the last pass out; f (out): its value.
 // Cost: 10 * (n kernels + 1) evaluations.
-void golden_search(fit::fit_context& ctx, int n, std::span<double> x, double& f);
+void golden_search(core::fit_context& ctx, int n, std::span<double> x, double& f);
 
 // Twenty passes like golden_search, but only over the shape parameters of the model
 // ctx.mdl_number: x(3) for models 1-2, x(4) for models 3-7, x(4) and x(5) for
@@ -37,6 +37,6 @@ void golden_search(fit::fit_context& ctx, int n, std::span<double> x, double& f)
 // all n parameters. For any other model number it returns at once with x and f
 // untouched. x (in/out); f (out; untouched for a model outside the library).
 // Cost: 20 * (1 or 2 kernels + 1) evaluations.
-void golden_ab_search(fit::fit_context& ctx, int n, std::span<double> x, double& f);
+void golden_ab_search(core::fit_context& ctx, int n, std::span<double> x, double& f);
 
 }  // namespace inhibra::optim

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <limits>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "optim/dot_products.hpp"
 #include "optim/matrix_inverse.hpp"
 
@@ -29,11 +29,11 @@ std::span<const double> row(std::span<double> w, int r) {
 // (below 1; the first on ties) is fixed at its nearer bound, and M is bordered by
 // the new normal. At the end w(1..nv, 1..nv) = M·Nᵀ = N⁻¹. False when the given
 // normals are dependent.
-bool complete_vertex(const qp_constraints& cons, fit::cvec1 x, fit::cvec1 xl, fit::cvec1 xu, int& k,
-                     const fit::mat1& w, fit::ivec1 lt) {
+bool complete_vertex(const qp_constraints& cons, core::cvec1 x, core::cvec1 xl, core::cvec1 xu,
+                     int& k, const core::mat1& w, core::ivec1 lt) {
   const int nv = cons.nv();
   small_matrix gram_storage{};
-  const fit::mat1 gm(gram_storage, qp_max_vars);
+  const core::mat1 gm(gram_storage, qp_max_vars);
   for (int i = 1; i <= k; ++i) {
     for (int j = 1; j <= k; ++j) {
       double s = 0.0;
@@ -110,8 +110,8 @@ bool complete_vertex(const qp_constraints& cons, fit::cvec1 x, fit::cvec1 xl, fi
 
 // The vertex of the nv active constraints: Nᵀx = rhs, so x = N⁻ᵀ·rhs, a
 // combination of the rows of w.
-void move_to_vertex(const qp_constraints& cons, std::span<double> w, int ldw, fit::ivec1 lt,
-                    fit::vec1 x) {
+void move_to_vertex(const qp_constraints& cons, std::span<double> w, int ldw, core::ivec1 lt,
+                    core::vec1 x) {
   const int nv = cons.nv();
   small_vector rhs{};
   for (int r = 1; r <= nv; ++r)
@@ -128,11 +128,11 @@ void la02ad(int nv, int mt, std::span<const double> a, int lda, std::span<const 
             int ke, std::span<double> w, int ldw, std::span<int> lt, const qp_limits& lim) {
   assert(nv >= 1 && nv <= qp_max_vars && mt >= 2 * nv && k >= 0 && k <= nv);
   const qp_constraints cons(nv, mt - 2 * nv, a, lda, b, xl, xu);
-  const fit::vec1 xv(x);
-  const fit::cvec1 xlv(xl);
-  const fit::cvec1 xuv(xu);
-  const fit::mat1 wm(w, ldw);
-  const fit::ivec1 lv(lt);
+  const core::vec1 xv(x);
+  const core::cvec1 xlv(xl);
+  const core::cvec1 xuv(xu);
+  const core::mat1 wm(w, ldw);
+  const core::ivec1 lv(lt);
 
   for (int i = 1; i <= mt; ++i)
     qp_flag(lv, nv, i) = state_inactive;
@@ -160,7 +160,7 @@ void la02ad(int nv, int mt, std::span<const double> a, int lda, std::span<const 
         return;
       }
     } else {
-      const fit::cvec1 xc{std::span<const double>(x)};
+      const core::cvec1 xc{std::span<const double>(x)};
       if (!complete_vertex(cons, xc, xlv, xuv, k, wm, lv)) {
         k = 0;
         return;
@@ -175,12 +175,12 @@ void la02ad(int nv, int mt, std::span<const double> a, int lda, std::span<const 
     // Residuals of the inactive constraints; the violated ones are marked and
     // their normals summed into the gradient of the total violation.
     small_vector grad_storage{};
-    const fit::vec1 grad(std::span<double>(grad_storage).first(static_cast<std::size_t>(nv)));
+    const core::vec1 grad(std::span<double>(grad_storage).first(static_cast<std::size_t>(nv)));
     bool violated = false;
     for (int i = 1; i <= mt; ++i) {
       int& state = qp_flag(lv, nv, i);
       if (state < state_inactive) continue;
-      const double r = cons.residual(i, fit::cvec1(std::span<const double>(x)));
+      const double r = cons.residual(i, core::cvec1(std::span<const double>(x)));
       residual[static_cast<std::size_t>(i - 1)] = r;
       if (r < 0.0) {
         state = state_violated;

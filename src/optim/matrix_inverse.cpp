@@ -6,7 +6,7 @@
 #include <cmath>
 #include <utility>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "optim/dot_products.hpp"
 
 namespace inhibra::optim {
@@ -22,18 +22,18 @@ std::span<const double> from(std::span<double> a, int lda, int i, int j) {
                    static_cast<std::size_t>(j - 1) * static_cast<std::size_t>(lda));
 }
 
-void swap_rows(const fit::mat1& a, int n, int r1, int r2) {
+void swap_rows(const core::mat1& a, int n, int r1, int r2) {
   for (int k = 1; k <= n; ++k)
     std::swap(a(r1, k), a(r2, k));
 }
 
-void swap_columns(const fit::mat1& a, int n, int c1, int c2) {
+void swap_columns(const core::mat1& a, int n, int c1, int c2) {
   for (int i = 1; i <= n; ++i)
     std::swap(a(i, c1), a(i, c2));
 }
 
 // First row in j..n whose entry in column j has the largest magnitude.
-int pivot_row(const fit::mat1& a, int n, int j) {
+int pivot_row(const core::mat1& a, int n, int j) {
   int p = j;
   for (int i = j + 1; i <= n; ++i)
     if (std::abs(a(i, j)) > std::abs(a(p, j))) p = i;
@@ -42,7 +42,7 @@ int pivot_row(const fit::mat1& a, int n, int j) {
 
 // The interchanges of the decomposition, undone on the columns of the inverse in
 // the reverse order.
-void undo_interchanges(const fit::mat1& a, int n, const pivot_list& piv) {
+void undo_interchanges(const core::mat1& a, int n, const pivot_list& piv) {
   for (int j = n - 1; j >= 1; --j) {
     const int p = piv[static_cast<std::size_t>(j - 1)];
     if (p != j) swap_columns(a, n, j, p);
@@ -54,7 +54,7 @@ void undo_interchanges(const fit::mat1& a, int n, const pivot_list& piv) {
 void mb01bd(std::span<double> storage, int n, int lda) {
   if (n < 1) return;
   assert(n <= max_inverse_order);
-  const fit::mat1 a(storage, lda);
+  const core::mat1 a(storage, lda);
   if (n == 1) {
     if (a(1, 1) != 0.0) a(1, 1) = 1.0 / a(1, 1);
     return;
@@ -110,7 +110,7 @@ void mb01bd(std::span<double> storage, int n, int lda) {
 inverse_status mb01cd2(std::span<double> storage, int n, int lda) {
   if (n < 1) return inverse_status::order_not_positive;
   assert(n <= max_inverse_order);
-  const fit::mat1 a(storage, lda);
+  const core::mat1 a(storage, lda);
   pivot_list piv{};
 
   // Left-looking (Crout) decomposition P·A = L·U: column j is finished from the

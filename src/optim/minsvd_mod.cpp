@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "fit/capacities.hpp"
-#include "fit/one_based.hpp"
+#include "core/capacities.hpp"
+#include "core/one_based.hpp"
 #include "models/model_library.hpp"
 
 namespace inhibra::optim {
@@ -24,12 +24,12 @@ constexpr int max_runs = 10;                // restarts of nminsvd
 
 }  // namespace
 
-double fln(fit::fit_context& ctx, double h, std::span<const double> d_store,
+double fln(core::fit_context& ctx, double h, std::span<const double> d_store,
            std::span<const double> x0_store, int n, int /*np*/, int& nfe,
            const value_function& value) {
   ++nfe;
   const auto un = static_cast<std::size_t>(std::max(n, 0));
-  std::array<double, fit::max_par> small{};
+  std::array<double, core::max_par> small{};
   std::vector<double> large;
   std::span<double> y_store;
   if (un <= small.size()) {
@@ -38,9 +38,9 @@ double fln(fit::fit_context& ctx, double h, std::span<const double> d_store,
     large.resize(un);
     y_store = large;
   }
-  const fit::cvec1 d(d_store);
-  const fit::cvec1 x0(x0_store);
-  const fit::vec1 y(y_store);
+  const core::cvec1 d(d_store);
+  const core::cvec1 x0(x0_store);
+  const core::vec1 y(y_store);
   for (int i = 1; i <= n; ++i) {
     y(i) = x0(i) + d(i) * h;
     y(i) = std::abs(y(i));
@@ -48,9 +48,9 @@ double fln(fit::fit_context& ctx, double h, std::span<const double> d_store,
   return evaluate(ctx, value, y_store);
 }
 
-minsvd_ier linmnf(fit::fit_context& ctx, double& t, double& h, double& fmin, double rel, double abs,
-                  std::span<const double> d, std::span<const double> x0, int n, int np, int& nfe,
-                  const value_function& value) {
+minsvd_ier linmnf(core::fit_context& ctx, double& t, double& h, double& fmin, double rel,
+                  double abs, std::span<const double> d, std::span<const double> x0, int n, int np,
+                  int& nfe, const value_function& value) {
   auto at = [&](double step) { return fln(ctx, step, d, x0, n, np, nfe, value); };
   double fh = at(h);
   const double s = (h - t) * golden_step;
@@ -122,7 +122,7 @@ minsvd_ier linmnf(fit::fit_context& ctx, double& t, double& h, double& fmin, dou
   }
 }
 
-minsvd_ier nminf(fit::fit_context& ctx, int n, int np, std::span<double> x_store, double& f,
+minsvd_ier nminf(core::fit_context& ctx, int n, int np, std::span<double> x_store, double& f,
                  int maxit, int& nfe, double rel, double abs, const value_function& value) {
   if (n <= 1 || x_store.size() < static_cast<std::size_t>(n)) {
     return minsvd_ier::too_few_parameters;
@@ -134,7 +134,7 @@ minsvd_ier nminf(fit::fit_context& ctx, int n, int np, std::span<double> x_store
   // length per direction; n+4: curvature per direction; n+3..2n+2: right singular
   // vectors during the decomposition.
   std::vector<double> work(un * 2 * (un + 1), 0.0);
-  const fit::mat1 wm(work, n);
+  const core::mat1 wm(work, n);
   auto column = [&](int j) {
     return std::span(work).subspan((static_cast<std::size_t>(j) - 1) * un, un);
   };
@@ -143,7 +143,7 @@ minsvd_ier nminf(fit::fit_context& ctx, int n, int np, std::span<double> x_store
   const int curv = n + 4;
   for (int j = 1; j <= n; ++j)
     wm(j, j) = 1.0;
-  const fit::vec1 x(x_store.first(un));
+  const core::vec1 x(x_store.first(un));
 
   f = evaluate(ctx, value, x.span());
   ++nfe;
@@ -236,7 +236,7 @@ minsvd_ier nminf(fit::fit_context& ctx, int n, int np, std::span<double> x_store
   return ier;
 }
 
-minsvd_ier nminsvd(fit::fit_context& ctx, int n, int np, std::span<double> x, double& f, int maxit,
+minsvd_ier nminsvd(core::fit_context& ctx, int n, int np, std::span<double> x, double& f, int maxit,
                    int& nfe, const value_function& value) {
   const double rel = 1e-8;
   const double abs = 1e-8 * 2.2e-8;

@@ -6,7 +6,7 @@
 // iteration.
 #include <span>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "optim/svd.hpp"
 #include "optim/value_function.hpp"
 
@@ -35,7 +35,7 @@ enum class minsvd_ier : int {
 //   nfe:   out: evaluations made by the runs (see nminf);
 //   value: the objective; empty means the context's sum of squares.
 // Returns the outcome of the last run.
-[[nodiscard]] minsvd_ier nminsvd(fit::fit_context& ctx, int n, int np, std::span<double> x,
+[[nodiscard]] minsvd_ier nminsvd(core::fit_context& ctx, int n, int np, std::span<double> x,
                                  double& f, int maxit, int& nfe, const value_function& value = {});
 
 // One run of the direction-set iteration from x with identity directions.
@@ -49,8 +49,8 @@ enum class minsvd_ier : int {
 //             convergence test |f - f0| < max(abs, rel |f|) over one iteration.
 // Outcomes: ok; line_search_limit (the iteration is finished, then the run stops);
 // svd_no_convergence, svd_bad_dimensions; too_few_parameters; iteration_limit.
-[[nodiscard]] minsvd_ier nminf(fit::fit_context& ctx, int n, int np, std::span<double> x, double& f,
-                               int maxit, int& nfe, double rel, double abs,
+[[nodiscard]] minsvd_ier nminf(core::fit_context& ctx, int n, int np, std::span<double> x,
+                               double& f, int maxit, int& nfe, double rel, double abs,
                                const value_function& value = {});
 
 // Minimisation along the line x0 + t d by golden bracketing steps and parabolic
@@ -64,13 +64,13 @@ enum class minsvd_ier : int {
 //   nfe:   in/out, raised by every evaluation.
 // Returns ok, or line_search_limit after 25 rounds (t and fmin then stay the best
 // found).
-[[nodiscard]] minsvd_ier linmnf(fit::fit_context& ctx, double& t, double& h, double& fmin,
+[[nodiscard]] minsvd_ier linmnf(core::fit_context& ctx, double& t, double& h, double& fmin,
                                 double rel, double abs, std::span<const double> d,
                                 std::span<const double> x0, int n, int np, int& nfe,
                                 const value_function& value = {});
 
 // Objective at the point |x0 + h d| (absolute value of every coordinate); raises nfe.
-[[nodiscard]] double fln(fit::fit_context& ctx, double h, std::span<const double> d,
+[[nodiscard]] double fln(core::fit_context& ctx, double h, std::span<const double> d,
                          std::span<const double> x0, int n, int np, int& nfe,
                          const value_function& value = {});
 

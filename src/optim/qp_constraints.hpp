@@ -9,8 +9,8 @@
 // values). The list therefore needs 2nv + mt entries, mt = 2nv + m.
 #include <span>
 
-#include "fit/capacities.hpp"
-#include "fit/one_based.hpp"
+#include "core/capacities.hpp"
+#include "core/one_based.hpp"
 #include "optim/dot_products.hpp"
 
 namespace inhibra::optim {
@@ -23,7 +23,7 @@ inline constexpr int qp_solution_size = 125;
 // 2nv live in it.
 inline constexpr int qp_work_ld = 50;
 // Entries of the active list with its state flags for the largest subproblem.
-inline constexpr int qp_list_size = 4 * qp_max_vars + fit::max_constraints;
+inline constexpr int qp_list_size = 4 * qp_max_vars + core::max_constraints;
 
 // Run-wide constants of the subproblem: the zero tolerance and the artificial
 // bound that stands for "unbounded".
@@ -65,7 +65,7 @@ class qp_constraints {
     if (i <= 2 * nv_) return -v[static_cast<std::size_t>((i - nv_ - 1) * inc)];
     return sdotm(nv_, column(i - 2 * nv_), 1, v, inc);
   }
-  [[nodiscard]] double dot(int i, fit::cvec1 v) const { return dot(i, v.span(), 1); }
+  [[nodiscard]] double dot(int i, core::cvec1 v) const { return dot(i, v.span(), 1); }
 
   // Right-hand side: xl(i), -xu(i) or b(j).
   [[nodiscard]] double rhs(int i) const {
@@ -75,14 +75,14 @@ class qp_constraints {
   }
 
   // How far x is inside constraint i (negative when it is violated).
-  [[nodiscard]] double residual(int i, fit::cvec1 x) const {
+  [[nodiscard]] double residual(int i, core::cvec1 x) const {
     if (i <= nv_) return x(i) - xl_(i);
     if (i <= 2 * nv_) return xu_(i - nv_) - x(i - nv_);
     return dot(i, x) - b_(i - 2 * nv_);
   }
 
   // v := v + scale·(normal of constraint i).
-  void add_normal(int i, double scale, fit::vec1 v) const {
+  void add_normal(int i, double scale, core::vec1 v) const {
     if (i <= nv_) {
       v(i) = v(i) + scale;
     } else if (i <= 2 * nv_) {
@@ -100,14 +100,14 @@ class qp_constraints {
 
   int nv_;
   int m_;
-  fit::cmat1 a_;
-  fit::cvec1 b_;
-  fit::cvec1 xl_;
-  fit::cvec1 xu_;
+  core::cmat1 a_;
+  core::cvec1 b_;
+  core::cvec1 xl_;
+  core::cvec1 xu_;
 };
 
 // The state flag of constraint i in the shared list.
-inline int& qp_flag(fit::ivec1 lt, int nv, int i) {
+inline int& qp_flag(core::ivec1 lt, int nv, int i) {
   return lt(2 * nv + i);
 }
 

@@ -4,7 +4,7 @@
 #include <cassert>
 #include <cmath>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "optim/dot_products.hpp"
 #include "optim/ve02ad.hpp"
 
@@ -14,23 +14,23 @@ void qpsub(int n, int m, int meq, std::span<const double> g, std::span<const dou
            std::span<const double> cjac, int& info, int qpmode, std::span<double> vlam,
            std::span<double> vmu, std::span<double> delta, std::span<double> hess,
            std::span<double> wk, qp_data& qp, const qp_limits& lim, std::ostream* diagnostics) {
-  assert(n >= 1 && n < qp_max_vars && m >= 0 && m <= fit::max_constraints);
-  constexpr int ld = fit::max_par;
+  assert(n >= 1 && n < qp_max_vars && m >= 0 && m <= core::max_constraints);
+  constexpr int ld = core::max_par;
   const int nv = n + 1;
   const int mt = 2 * nv + m;
   int k = meq + 1;
 
-  const fit::cvec1 gv(g);
-  const fit::cvec1 cv(c);
-  const fit::cmat1 cjm(cjac, ld);
-  const fit::vec1 dv(delta);
-  const fit::mat1 bm(hess, ld);
-  const fit::vec1 cq(qp.cq);
-  const fit::vec1 xl(qp.xl);
-  const fit::vec1 xu(qp.xu);
-  const fit::vec1 bv(qp.b);
-  const fit::mat1 am(qp.a, ld);
-  const fit::ivec1 lt(qp.lt);
+  const core::cvec1 gv(g);
+  const core::cvec1 cv(c);
+  const core::cmat1 cjm(cjac, ld);
+  const core::vec1 dv(delta);
+  const core::mat1 bm(hess, ld);
+  const core::vec1 cq(qp.cq);
+  const core::vec1 xl(qp.xl);
+  const core::vec1 xu(qp.xu);
+  const core::vec1 bv(qp.b);
+  const core::mat1 am(qp.a, ld);
+  const core::ivec1 lt(qp.lt);
 
   if (info < 0) {
     for (int i = 1; i <= n; ++i) {
@@ -92,8 +92,8 @@ void qpsub(int n, int m, int meq, std::span<const double> g, std::span<const dou
 
   // Multipliers of the active general constraints: row i of T times the gradient
   // of the subproblem at its solution.
-  const fit::vec1 lam(vlam);
-  const fit::vec1 mu(vmu);
+  const core::vec1 lam(vlam);
+  const core::vec1 mu(vmu);
   const std::span<const double> grad = std::span<const double>(delta).subspan(
       static_cast<std::size_t>(6 * nv), static_cast<std::size_t>(nv));
   for (int j = 1; j <= m; ++j)

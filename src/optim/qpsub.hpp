@@ -11,7 +11,7 @@
 #include <iosfwd>
 #include <span>
 
-#include "fit/capacities.hpp"
+#include "core/capacities.hpp"
 #include "optim/qp_constraints.hpp"
 
 namespace inhibra::optim {
@@ -19,13 +19,13 @@ namespace inhibra::optim {
 // The subproblem's arrays. They persist from the first solve of an iteration to
 // the second, which keeps the bounds and starts from the first solve's active set.
 struct qp_data {
-  std::array<double, qp_max_vars> cq{};          // linear term (objective ½vᵀGv - cqᵀv)
-  std::array<double, qp_max_vars> xl{};          // lower bounds of d and ξ
-  std::array<double, qp_max_vars> xu{};          // upper bounds of d and ξ
-  std::array<double, fit::max_constraints> b{};  // right-hand sides
+  std::array<double, qp_max_vars> cq{};           // linear term (objective ½vᵀGv - cqᵀv)
+  std::array<double, qp_max_vars> xl{};           // lower bounds of d and ξ
+  std::array<double, qp_max_vars> xu{};           // upper bounds of d and ξ
+  std::array<double, core::max_constraints> b{};  // right-hand sides
   // Constraint normals by column (leading dimension max_par): cjac's rows 1..n
   // and the coefficient of ξ in row n + 1.
-  std::array<double, fit::max_par * fit::max_constraints> a{};
+  std::array<double, core::max_par * core::max_constraints> a{};
   std::array<int, qp_list_size> lt{};  // active list and constraint states
 };
 

@@ -14,7 +14,7 @@ double pi_power_map(double r, double seed) {
   return p - std::trunc(p);
 }
 
-double rangen(fit::fit_context& ctx, double& seed) {
+double rangen(core::fit_context& ctx, double& seed) {
   double r = pi_power_map(ctx.rangen_state, seed);
   if (r < rangen_low) r = r + 0.05;
   if (r > rangen_high) r = 0.95;

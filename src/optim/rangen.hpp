@@ -2,7 +2,7 @@
 // The searches' pseudo-random numbers: a chaotic map on the fractional part of
 // (r + pi)^5 whose state r lives in the fit context for as long as the context does
 // (0 when it is created, never reset by a run).
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 
 namespace inhibra::optim {
 
@@ -20,6 +20,6 @@ inline constexpr double rangen_high = double(0.95f);  // 0.949999988079071
 // zero matters — 0 restarts the sequence at pi - 3, anything else (a NaN included)
 // continues it from ctx.rangen_state; on return it holds the value returned.
 // ctx.rangen_state is updated. No objective evaluation.
-double rangen(fit::fit_context& ctx, double& seed);
+double rangen(core::fit_context& ctx, double& seed);
 
 }  // namespace inhibra::optim

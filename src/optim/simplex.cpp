@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "models/objective.hpp"
 #include "optim/dorunrun.hpp"
 #include "optim/golden_search.hpp"
@@ -32,7 +32,7 @@ struct vertex_table {
 
 // The point is copied into the caller's x and evaluated there, so x always holds
 // the last point evaluated.
-double evaluate(fit::fit_context& ctx, int n, std::span<double> x, const point& pt) {
+double evaluate(core::fit_context& ctx, int n, std::span<double> x, const point& pt) {
   std::copy_n(pt.begin(), n, x.begin());
   return models::objective_value(ctx, x);
 }
@@ -59,14 +59,14 @@ int highest(vertex_table& t, int n) {
 
 }  // namespace
 
-void simplex(fit::fit_context& ctx, int n, std::span<double> x, double& f, double ftol,
+void simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, double ftol,
              double scale, int maxiter) {
   if (n < 2 || n > simplex_max_n || x.size() < static_cast<std::size_t>(n)) {
     f = models::objective_value(ctx, x);
     return;
   }
   const int model = ctx.model;
-  const fit::vec1 xv(x);
+  const core::vec1 xv(x);
   vertex_table t;
   point vm{};  // centroid of every vertex but the highest
   point vr{};  // reflected point

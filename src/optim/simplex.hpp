@@ -7,7 +7,7 @@
 // every evaluation is models::objective_value (counted in ctx.value_evaluations).
 #include <span>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 
 namespace inhibra::optim {
 
@@ -38,7 +38,7 @@ inline constexpr int simplex_max_n = 10;
 // lowest vertex's coordinate i to 2*p*(atan|p|/pi) + 1e-6 (its value is not
 // re-evaluated; the sign of a negative coordinate is kept).
 // Cost: n + 1, then 1 to 3 per iteration (4 with a shrink), the restarts, and 1.
-void simplex(fit::fit_context& ctx, int n, std::span<double> x, double& f, double ftol,
+void simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, double ftol,
              double scale, int maxiter);
 
 }  // namespace inhibra::optim

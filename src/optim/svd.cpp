@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstddef>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 
 namespace inhibra::optim {
 
@@ -39,10 +39,10 @@ svd_ier svd(int n, int m, std::span<double> a_store, std::span<double> v_store,
       rv1_store.size() < static_cast<std::size_t>(n)) {
     return svd_ier::bad_dimensions;
   }
-  const fit::mat1 a(a_store, lda);
-  const fit::mat1 v(v_store, ldv);
-  const fit::vec1 w(w_store.first(static_cast<std::size_t>(n)));
-  const fit::vec1 rv1(rv1_store.first(static_cast<std::size_t>(n)));
+  const core::mat1 a(a_store, lda);
+  const core::mat1 v(v_store, ldv);
+  const core::vec1 w(w_store.first(static_cast<std::size_t>(n)));
+  const core::vec1 rv1(rv1_store.first(static_cast<std::size_t>(n)));
 
   // Householder reduction to upper bidiagonal form: diagonal in w, superdiagonal in
   // rv1(2..n) (rv1(1) = 0). Column and row norms are plain sums of squares.

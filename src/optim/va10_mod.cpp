@@ -7,8 +7,8 @@
 #include <cstddef>
 #include <vector>
 
-#include "fit/capacities.hpp"
-#include "fit/one_based.hpp"
+#include "core/capacities.hpp"
+#include "core/one_based.hpp"
 #include "models/model_library.hpp"
 
 namespace inhibra::optim {
@@ -46,7 +46,7 @@ enum class search_end { update, no_progress, end_run };
 
 class variable_metric {
  public:
-  variable_metric(fit::fit_context& ctx, const value_function& value, int n, std::span<double> x,
+  variable_metric(core::fit_context& ctx, const value_function& value, int n, std::span<double> x,
                   std::span<double> h, int maxfn)
       : ctx_(ctx),
         value_(value),
@@ -364,22 +364,22 @@ class variable_metric {
     ldl_rank_one(n_, h_, sigma2, v2_.span(), p_.span(), beta_.span(), dmin_);
   }
 
-  fit::fit_context& ctx_;
+  core::fit_context& ctx_;
   const value_function& value_;
   int n_;
-  fit::vec1 x_;
+  core::vec1 x_;
   std::span<double> h_;
   int maxfn_;
   std::vector<double> work_;
-  fit::vec1 xm_;      // scale of each parameter
-  fit::vec1 gr_;      // finite-difference gradient
-  fit::vec1 w_;       // trial point
-  fit::vec1 s_;       // search direction
-  fit::vec1 gr_old_;  // gradient before the last line search
-  fit::vec1 v1_;      // first update vector
-  fit::vec1 v2_;      // second update vector
-  fit::vec1 p_;       // forward-solved update vector
-  fit::vec1 beta_;    // update multipliers
+  core::vec1 xm_;      // scale of each parameter
+  core::vec1 gr_;      // finite-difference gradient
+  core::vec1 w_;       // trial point
+  core::vec1 s_;       // search direction
+  core::vec1 gr_old_;  // gradient before the last line search
+  core::vec1 v1_;      // first update vector
+  core::vec1 v2_;      // second update vector
+  core::vec1 p_;       // forward-solved update vector
+  core::vec1 beta_;    // update multipliers
 
   double hh_ = hh_start;  // difference factor of the current run
   bool nan_seen_ = false;
@@ -420,9 +420,9 @@ bool ldl_factorize(int n, std::span<double> h) {
 void ldl_rank_one(int n, std::span<double> h, double sigma, std::span<double> v_store,
                   std::span<double> p_store, std::span<double> beta_store, double& dmin) {
   const packed a(n, h);
-  const fit::vec1 v(v_store);
-  const fit::vec1 p(p_store);
-  const fit::vec1 beta(beta_store);
+  const core::vec1 v(v_store);
+  const core::vec1 p(p_store);
+  const core::vec1 beta(beta_store);
   // Forward-solve L p = v.
   for (int i = 1; i <= n; ++i)
     p(i) = v(i);
@@ -447,7 +447,7 @@ void ldl_rank_one(int n, std::span<double> h, double sigma, std::span<double> v_
   }
 }
 
-va10_exit va10d(fit::fit_context& ctx, int n, std::span<double> x, double& f, std::span<double> h,
+va10_exit va10d(core::fit_context& ctx, int n, std::span<double> x, double& f, std::span<double> h,
                 int mode, int maxfn, const value_function& value) {
   const auto un = static_cast<std::size_t>(n);
   if (n < 1 || x.size() < un || h.size() < un * (un + 1) / 2) return va10_exit::no_start;

@@ -4,7 +4,7 @@
 // a line search with interpolation and extrapolation, and restarts.
 #include <span>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "optim/value_function.hpp"
 
 namespace inhibra::optim {
@@ -45,7 +45,7 @@ enum class va10_exit : int {
 // otherwise. When the value never changed, the call ends after the fourth run with
 // that run's own outcome (no_start, no_descent or hit_maxfn). n < 1, or x or h too
 // short for n: no_start at once, nothing evaluated or changed.
-[[nodiscard]] va10_exit va10d(fit::fit_context& ctx, int n, std::span<double> x, double& f,
+[[nodiscard]] va10_exit va10d(core::fit_context& ctx, int n, std::span<double> x, double& f,
                               std::span<double> h, int mode, int maxfn,
                               const value_function& value = {});
 

@@ -3,7 +3,7 @@
 #include <functional>
 #include <span>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "models/objective.hpp"
 
 namespace inhibra::optim {
@@ -15,7 +15,7 @@ namespace inhibra::optim {
 // points.
 using value_function = std::function<double(std::span<const double>)>;
 
-inline double evaluate(fit::fit_context& ctx, const value_function& value,
+inline double evaluate(core::fit_context& ctx, const value_function& value,
                        std::span<const double> x) {
   return value ? value(x) : models::objective_value(ctx, x);
 }

@@ -5,7 +5,7 @@
 #include <limits>
 #include <ostream>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "optim/dot_products.hpp"
 #include "optim/la02ad.hpp"
 #include "optim/matrix_inverse.hpp"
@@ -89,7 +89,7 @@ class active_set_solver {
   [[nodiscard]] double t_dot(int i, std::span<const double> v) const {
     return sdotm(nv_, row(w_, nv_ + i), ldw_, v, 1);
   }
-  [[nodiscard]] fit::cvec1 xc() const { return fit::cvec1(std::span<const double>(x_)); }
+  [[nodiscard]] core::cvec1 xc() const { return core::cvec1(std::span<const double>(x_)); }
   [[nodiscard]] std::span<double> gradient() const {
     return x_.subspan(static_cast<std::size_t>(6 * nv_), static_cast<std::size_t>(nv_));
   }
@@ -107,17 +107,17 @@ class active_set_solver {
 
   int nv_, mt_, ke_, ldg_, ldw_;
   std::span<const double> g_;
-  fit::cmat1 gm_;
-  fit::cvec1 cq_;
+  core::cmat1 gm_;
+  core::cvec1 cq_;
   qp_constraints cons_;
   std::span<const double> a_;
   int lda_;
   std::span<const double> b_, xl_, xu_;
   std::span<double> x_;
-  fit::vec1 xv_;
+  core::vec1 xv_;
   std::span<double> w_;
-  fit::mat1 wm_;
-  fit::ivec1 lt_;
+  core::mat1 wm_;
+  core::ivec1 lt_;
   const qp_limits& lim_;
 };
 

@@ -4,17 +4,17 @@
 #include <cmath>
 #include <ostream>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "models/objective.hpp"
 
 namespace inhibra::optim {
 
 namespace {
 
-constexpr int ld = fit::max_par;
+constexpr int ld = core::max_par;
 
 void set_identity(std::span<double> b) {
-  const fit::mat1 bm(b, ld);
+  const core::mat1 bm(b, ld);
   for (int j = 1; j <= ld; ++j)
     for (int i = 1; i <= ld; ++i)
       bm(i, j) = i == j ? 1.0 : 0.0;
@@ -22,8 +22,8 @@ void set_identity(std::span<double> b) {
 
 // Gradient of the Lagrangian, g - Σ vlam(j)·cjac(., j) over the nonzero
 // multipliers.
-void lagrangian_gradient(int n, int m, fit::cvec1 g, fit::cmat1 cjac, fit::cvec1 vlam,
-                         fit::vec1 glag) {
+void lagrangian_gradient(int n, int m, core::cvec1 g, core::cmat1 cjac, core::cvec1 vlam,
+                         core::vec1 glag) {
   for (int i = 1; i <= n; ++i)
     glag(i) = g(i);
   for (int j = 1; j <= m; ++j) {
@@ -76,13 +76,13 @@ sqp_workspace::sqp_workspace() {
 
 bool bfgs_update(int n, std::span<double> b, std::span<const double> delta,
                  std::span<const double> y) {
-  const fit::mat1 bm(b, ld);
-  const fit::cvec1 d(delta);
-  const fit::cvec1 yv(y);
-  std::array<double, fit::max_par> bd_storage{};
-  std::array<double, fit::max_par> gamma_storage{};
-  const fit::vec1 bd(bd_storage);
-  const fit::vec1 gamma(gamma_storage);
+  const core::mat1 bm(b, ld);
+  const core::cvec1 d(delta);
+  const core::cvec1 yv(y);
+  std::array<double, core::max_par> bd_storage{};
+  std::array<double, core::max_par> gamma_storage{};
+  const core::vec1 bd(bd_storage);
+  const core::vec1 gamma(gamma_storage);
 
   for (int i = 1; i <= n; ++i) {
     double s = 0.0;
@@ -118,7 +118,7 @@ bool bfgs_update(int n, std::span<double> b, std::span<const double> delta,
   return damped;
 }
 
-void vmcon4(fit::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> x, double& f,
+void vmcon4(core::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> x, double& f,
             std::span<double> g, std::span<double> c, std::span<double> cjac, int maxit, double tol,
             int iprint, vmcon4_info& info, int maxls, double& cnorm, int& niter, int nruns,
             int qpmode) {
@@ -128,7 +128,7 @@ void vmcon4(fit::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> x
   models::calcfg(ctx, n, x, f, g, c, cjac);
   const int m = ctx.m;
   const int meq = ctx.meq;
-  assert(m >= 0 && m <= fit::max_constraints && meq >= 0 && meq <= m);
+  assert(m >= 0 && m <= core::max_constraints && meq >= 0 && meq <= m);
   mach_prec(ws.limits.qeps, ws.limits.qbig);
 
   ws.xa.fill(0.0);
@@ -149,19 +149,19 @@ void vmcon4(fit::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> x
     if (out != nullptr) print_closing(*out, info);
   };
 
-  const fit::vec1 xv(x);
-  const fit::cvec1 gv(g);
-  const fit::cvec1 cv(c);
-  const fit::cmat1 cjm(std::span<const double>(cjac), ld);
-  const fit::vec1 xa(ws.xa);
-  const fit::vec1 dv(ws.delta);
-  const fit::cvec1 lam(ws.vlam);
-  const fit::vec1 mu(ws.vmu);
-  std::array<double, fit::max_par> glag_storage{};
-  std::array<double, fit::max_par> glag_old_storage{};
-  std::array<double, fit::max_par> y_storage{};
-  const fit::vec1 glag(glag_storage);
-  const fit::vec1 glag_old(glag_old_storage);
+  const core::vec1 xv(x);
+  const core::cvec1 gv(g);
+  const core::cvec1 cv(c);
+  const core::cmat1 cjm(std::span<const double>(cjac), ld);
+  const core::vec1 xa(ws.xa);
+  const core::vec1 dv(ws.delta);
+  const core::cvec1 lam(ws.vlam);
+  const core::vec1 mu(ws.vmu);
+  std::array<double, core::max_par> glag_storage{};
+  std::array<double, core::max_par> glag_old_storage{};
+  std::array<double, core::max_par> y_storage{};
+  const core::vec1 glag(glag_storage);
+  const core::vec1 glag_old(glag_old_storage);
   auto last_equality_violation = [&]() { return m >= 1 && m <= meq ? std::abs(cv(m)) : 0.0; };
 
   for (;;) {

@@ -9,8 +9,8 @@
 #include <iosfwd>
 #include <span>
 
-#include "fit/capacities.hpp"
-#include "fit/fit_context.hpp"
+#include "core/capacities.hpp"
+#include "core/fit_context.hpp"
 #include "optim/qp_constraints.hpp"
 #include "optim/qpsub.hpp"
 
@@ -35,16 +35,16 @@ struct sqp_workspace {
 
   // Carried from one call to the next: the Hessian approximation (max_par x
   // max_par, by column; the method uses rows and columns 1..n).
-  std::array<double, fit::max_par * fit::max_par> hessian{};
+  std::array<double, core::max_par * core::max_par> hessian{};
 
   // Per call.
-  std::array<double, fit::max_par> xa{};         // the point at the start of the iteration
+  std::array<double, core::max_par> xa{};        // the point at the start of the iteration
   qp_limits limits{};                            // qeps and qbig from mach_prec
   qp_data qp{};                                  // the subproblem's arrays
   std::array<double, qp_solution_size> delta{};  // step, ξ, subproblem scratch
   std::array<double, qp_work_ld * qp_work_ld> wk{};
-  std::array<double, fit::max_constraints> vlam{};  // constraint multipliers
-  std::array<double, fit::max_constraints> vmu{};   // merit weights
+  std::array<double, core::max_constraints> vlam{};  // constraint multipliers
+  std::array<double, core::max_constraints> vmu{};   // merit weights
 
   // Where the subproblem's degenerate-minimum warning and, for iprint >= 0, the
   // method's printout go; null (the default) drops them.
@@ -76,7 +76,7 @@ enum class vmcon4_info : int {
 // |gᵀd| + Σ|vlam(j)·c(j)|; niter (in/out): increased by one per iteration; nruns:
 // iterations of the caller's earlier calls, shown in the printout only; qpmode:
 // start mode of the subproblem solver.
-void vmcon4(fit::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> x, double& f,
+void vmcon4(core::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> x, double& f,
             std::span<double> g, std::span<double> c, std::span<double> cjac, int maxit, double tol,
             int iprint, vmcon4_info& info, int maxls, double& cnorm, int& niter, int nruns,
             int qpmode);

@@ -119,7 +119,7 @@ void set_seriescolor(const plot_handle& h, int series, int red, int green, int b
     s->color = {colour_part(red), colour_part(green), colour_part(blue)};
 }
 
-void display_plot(const plot_handle& h, fit::frontend* fe, bool asynchronous) {
+void display_plot(const plot_handle& h, core::frontend* fe, bool asynchronous) {
   if (!h || fe == nullptr) return;
   if (!asynchronous) {
     fe->show_plot(h->chart);
@@ -129,7 +129,7 @@ void display_plot(const plot_handle& h, fit::frontend* fe, bool asynchronous) {
   h->window = fe->show_plot_async(h->chart);
 }
 
-void close_plot(const plot_handle& h, fit::frontend* fe) {
+void close_plot(const plot_handle& h, core::frontend* fe) {
   if (!h || fe == nullptr || h->window < 0) return;
   fe->close_plot(h->window);
   h->window = -1;
@@ -152,7 +152,7 @@ void destroy_plot(plot_handle& h) {
   h.reset();
 }
 
-void show_and_destroy(plot_handle& h, fit::frontend* fe) {
+void show_and_destroy(plot_handle& h, core::frontend* fe) {
   display_plot(h, fe);
   destroy_plot(h);
   if (fe != nullptr) fe->refresh();

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "fit/frontend.hpp"
+#include "core/frontend.hpp"
 #include "plotengine/pplot.hpp"
 
 namespace inhibra::plots {
@@ -68,9 +68,9 @@ void add_unlabelled_series(const plot_handle& h, std::span<const double> x,
 // desktop program, once the person has closed the plot window; with it, it returns
 // once the window is up and leaves it open (showing the plot again replaces that
 // window with one of the current chart). Nothing happens without a front end.
-void display_plot(const plot_handle& h, fit::frontend* fe, bool asynchronous = false);
+void display_plot(const plot_handle& h, core::frontend* fe, bool asynchronous = false);
 // Closes the window an asynchronous display left open, if any.
-void close_plot(const plot_handle& h, fit::frontend* fe);
+void close_plot(const plot_handle& h, core::frontend* fe);
 
 // Writes an image of a chart to a file; true on success.
 using image_writer = std::function<bool(const plotengine::pplot& chart, const std::string& path)>;
@@ -87,6 +87,6 @@ void embed_plot(const plot_handle& h, plotengine::painter& target, const ploteng
 void destroy_plot(plot_handle& h);
 
 // The end of every result plot: show it, free it and let the main window repaint.
-void show_and_destroy(plot_handle& h, fit::frontend* fe);
+void show_and_destroy(plot_handle& h, core::frontend* fe);
 
 }  // namespace inhibra::plots

@@ -16,7 +16,7 @@ std::string kmapp_title(const std::string& model_name) {
   return strings::pad(title, title_field);
 }
 
-std::optional<plotengine::pplot> chart_for(const fit::fit_context& ctx) {
+std::optional<plotengine::pplot> chart_for(const core::fit_context& ctx) {
   std::vector<double> inhibitor, kmapp;
   if (!kmapp_curve(ctx.model, ctx.variables, inhibitor, kmapp)) return std::nullopt;
   auto h = build_kmapp_plot(ctx.strmdl, inhibitor, kmapp, kmapp_points);
@@ -85,13 +85,13 @@ plot_handle build_kmapp_plot(const std::string& model_name, std::span<const doub
   return h;
 }
 
-void plot_kmapp_vs_i(const fit::fit_context& ctx, std::span<const double> inhibitor,
+void plot_kmapp_vs_i(const core::fit_context& ctx, std::span<const double> inhibitor,
                      std::span<const double> kmapp, int n) {
   auto h = build_kmapp_plot(ctx.strmdl, inhibitor, kmapp, n);
   show_and_destroy(h, ctx.fe);
 }
 
-void lin_kmapp_i_plot(const fit::fit_context& ctx) {
+void lin_kmapp_i_plot(const core::fit_context& ctx) {
   if (ctx.model < 1 || ctx.model > 4) return;
   std::vector<double> inhibitor, kmapp;
   if (!kmapp_curve(ctx.model, ctx.variables, inhibitor, kmapp)) return;
@@ -99,7 +99,7 @@ void lin_kmapp_i_plot(const fit::fit_context& ctx) {
   if (ctx.fe != nullptr) ctx.fe->idle(500);
 }
 
-void hyper_kmapp_i_plot(const fit::fit_context& ctx) {
+void hyper_kmapp_i_plot(const core::fit_context& ctx) {
   if (ctx.model < 5 || ctx.model > 10) return;
   std::vector<double> inhibitor, kmapp;
   if (!kmapp_curve(ctx.model, ctx.variables, inhibitor, kmapp)) return;
@@ -107,7 +107,7 @@ void hyper_kmapp_i_plot(const fit::fit_context& ctx) {
   plot_kmapp_vs_i(ctx, inhibitor, kmapp, kmapp_points);
 }
 
-std::optional<plotengine::pplot> kmapp_chart(const fit::fit_context& ctx) {
+std::optional<plotengine::pplot> kmapp_chart(const core::fit_context& ctx) {
   if (ctx.model < 1 || ctx.model > 10) return std::nullopt;
   return chart_for(ctx);
 }

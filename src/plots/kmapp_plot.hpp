@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "plotengine/pplot.hpp"
 #include "plots/aplot.hpp"
 
@@ -32,18 +32,18 @@ inline constexpr int kmapp_points = 100;
                                            std::span<const double> kmapp, int n);
 
 // Builds the chart and shows it through the context's front end.
-void plot_kmapp_vs_i(const fit::fit_context& ctx, std::span<const double> inhibitor,
+void plot_kmapp_vs_i(const core::fit_context& ctx, std::span<const double> inhibitor,
                      std::span<const double> kmapp, int n);
 
 // The curve of the fitted linear model (1..4), then a 500 ms pause; no plot for
 // another model.
-void lin_kmapp_i_plot(const fit::fit_context& ctx);
+void lin_kmapp_i_plot(const core::fit_context& ctx);
 // A 500 ms pause, then the curve of the fitted hyperbolic model (5..10); no plot
 // for another model.
-void hyper_kmapp_i_plot(const fit::fit_context& ctx);
+void hyper_kmapp_i_plot(const core::fit_context& ctx);
 
 // The chart the menu command shows for the context's model (linear up to model 4,
 // hyperbolic above), built but not shown; empty when the model has no curve.
-[[nodiscard]] std::optional<plotengine::pplot> kmapp_chart(const fit::fit_context& ctx);
+[[nodiscard]] std::optional<plotengine::pplot> kmapp_chart(const core::fit_context& ctx);
 
 }  // namespace inhibra::plots

@@ -19,13 +19,13 @@ struct mc50_input {
   label_array labels, fitlabels;
 };
 
-mc50_input input_of(const fit::fit_context& ctx) {
+mc50_input input_of(const core::fit_context& ctx) {
   mc50_input in;
   in.x.assign(ctx.mc50_substrate.begin(), ctx.mc50_substrate.end());
   in.y.assign(ctx.mc50_value.begin(), ctx.mc50_value.end());
-  in.labels.fill(std::string(fit::name_field, ' '));
-  in.labels[0] = strings::pad(strings::adjustl(ctx.strmdl), fit::name_field);
-  in.fitlabels.fill(std::string(fit::name_field, ' '));
+  in.labels.fill(std::string(core::name_field, ' '));
+  in.labels[0] = strings::pad(strings::adjustl(ctx.strmdl), core::name_field);
+  in.fitlabels.fill(std::string(core::name_field, ' '));
   return in;
 }
 
@@ -76,20 +76,20 @@ plot_handle build_mc50_plot(std::span<const double> x, std::span<const double> y
   return h;
 }
 
-void plotmc50(fit::frontend* fe, std::span<const double> x, std::span<const double> y, int n,
+void plotmc50(core::frontend* fe, std::span<const double> x, std::span<const double> y, int n,
               int ncurves, const label_array& labels, const label_array& fitlabels, bool logflag) {
   auto h = build_mc50_plot(x, y, n, ncurves, labels, fitlabels, logflag);
   if (h) show_and_destroy(h, fe);
 }
 
-void mc50plot(const fit::fit_context& ctx) {
+void mc50plot(const core::fit_context& ctx) {
   const auto in = input_of(ctx);
-  plotmc50(ctx.fe, in.x, in.y, fit::mc50_levels, 1, in.labels, in.fitlabels, false);
+  plotmc50(ctx.fe, in.x, in.y, core::mc50_levels, 1, in.labels, in.fitlabels, false);
 }
 
-std::optional<plotengine::pplot> mc50_chart(const fit::fit_context& ctx) {
+std::optional<plotengine::pplot> mc50_chart(const core::fit_context& ctx) {
   const auto in = input_of(ctx);
-  auto h = build_mc50_plot(in.x, in.y, fit::mc50_levels, 1, in.labels, in.fitlabels, false);
+  auto h = build_mc50_plot(in.x, in.y, core::mc50_levels, 1, in.labels, in.fitlabels, false);
   if (!h) return std::nullopt;
   return std::move(h->chart);
 }

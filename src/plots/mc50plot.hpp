@@ -4,7 +4,7 @@
 #include <optional>
 #include <span>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "plotengine/pplot.hpp"
 #include "plots/aplot.hpp"
 #include "plots/xyplot.hpp"
@@ -24,13 +24,13 @@ inline constexpr std::string_view mc50_formula = "MC50 = alpha*Ki*(Km + [S]) / (
                                           const label_array& fitlabels, bool logflag);
 
 // Builds the chart and shows it through `fe`.
-void plotmc50(fit::frontend* fe, std::span<const double> x, std::span<const double> y, int n,
+void plotmc50(core::frontend* fe, std::span<const double> x, std::span<const double> y, int n,
               int ncurves, const label_array& labels, const label_array& fitlabels, bool logflag);
 
 // The MC50 plot of the table held in the context.
-void mc50plot(const fit::fit_context& ctx);
+void mc50plot(const core::fit_context& ctx);
 
 // The same chart, built but not shown.
-[[nodiscard]] std::optional<plotengine::pplot> mc50_chart(const fit::fit_context& ctx);
+[[nodiscard]] std::optional<plotengine::pplot> mc50_chart(const core::fit_context& ctx);
 
 }  // namespace inhibra::plots

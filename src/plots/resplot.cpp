@@ -34,7 +34,7 @@ struct residuals {
   std::vector<double> x, r;
 };
 
-residuals residuals_of(const fit::fit_context& ctx) {
+residuals residuals_of(const core::fit_context& ctx) {
   residuals out;
   const int n = plotted_rows(ctx);
   for (int i = 1; i <= n; ++i) {
@@ -135,20 +135,20 @@ plot_handle build_residual_plot(const std::string& model_name, std::span<const d
   return h;
 }
 
-void plot_residuals(const fit::fit_context& ctx, std::span<const double> x,
+void plot_residuals(const core::fit_context& ctx, std::span<const double> x,
                     std::span<const double> r, int n) {
   auto h = build_residual_plot(ctx.strmdl, x, r, n);
   show_and_destroy(h, ctx.fe);
 }
 
-void resplot(const fit::fit_context& ctx) {
+void resplot(const core::fit_context& ctx) {
   const auto res = residuals_of(ctx);
   if (res.x.empty()) return;
   if (ctx.fe != nullptr) ctx.fe->idle(500);
   plot_residuals(ctx, res.x, res.r, static_cast<int>(res.x.size()));
 }
 
-std::optional<plotengine::pplot> residual_chart(const fit::fit_context& ctx) {
+std::optional<plotengine::pplot> residual_chart(const core::fit_context& ctx) {
   const auto res = residuals_of(ctx);
   if (res.x.empty()) return std::nullopt;
   auto h = build_residual_plot(ctx.strmdl, res.x, res.r, static_cast<int>(res.x.size()));

@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "plotengine/pplot.hpp"
 #include "plots/aplot.hpp"
 
@@ -30,14 +30,14 @@ namespace inhibra::plots {
                                               int n);
 
 // Builds the chart and shows it through the context's front end.
-void plot_residuals(const fit::fit_context& ctx, std::span<const double> x,
+void plot_residuals(const core::fit_context& ctx, std::span<const double> x,
                     std::span<const double> r, int n);
 
 // The residual plot of the fit held in the context; a pause of 500 ms first.
 // Does nothing when there are no observations.
-void resplot(const fit::fit_context& ctx);
+void resplot(const core::fit_context& ctx);
 
 // The same chart, built but not shown.
-[[nodiscard]] std::optional<plotengine::pplot> residual_chart(const fit::fit_context& ctx);
+[[nodiscard]] std::optional<plotengine::pplot> residual_chart(const core::fit_context& ctx);
 
 }  // namespace inhibra::plots

@@ -21,7 +21,8 @@ std::string_view result_plot_name(result_plot which) {
   return "plot";
 }
 
-std::optional<plotengine::pplot> build_result_plot(const fit::fit_context& ctx, result_plot which) {
+std::optional<plotengine::pplot> build_result_plot(const core::fit_context& ctx,
+                                                   result_plot which) {
   switch (which) {
     case result_plot::xy:
       return xy_chart(ctx);

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string_view>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "plotengine/pplot.hpp"
 
 namespace inhibra::plots {
@@ -20,7 +20,7 @@ inline constexpr std::array<result_plot, 4> all_result_plots{
 
 // The chart the desktop program's menu command shows for the fit held in the
 // context; empty when that command would show nothing.
-[[nodiscard]] std::optional<plotengine::pplot> build_result_plot(const fit::fit_context& ctx,
+[[nodiscard]] std::optional<plotengine::pplot> build_result_plot(const core::fit_context& ctx,
                                                                  result_plot which);
 
 }  // namespace inhibra::plots

@@ -14,24 +14,24 @@ constexpr double same_curve = 1e-7;            // [I] closer than this: the same
 constexpr double range_factor = double(1.1f);  // axes end 10 % beyond the largest value
 constexpr double smallest_limit = double(1e-16f);
 
-label_array xy_labels(const fit::fit_context& ctx) {
+label_array xy_labels(const core::fit_context& ctx) {
   label_array labels;
-  labels[0] = strings::pad(strings::adjustl(ctx.strmdl), fit::name_field);
+  labels[0] = strings::pad(strings::adjustl(ctx.strmdl), core::name_field);
   for (std::size_t k = 1; k < labels.size(); ++k)
-    labels[k] = strings::pad("[I]=", fit::name_field);
+    labels[k] = strings::pad("[I]=", core::name_field);
   return labels;
 }
 
 label_array blank_labels() {
   label_array labels;
-  labels.fill(std::string(fit::name_field, ' '));
+  labels.fill(std::string(core::name_field, ' '));
   return labels;
 }
 
 }  // namespace
 
-int plotted_rows(const fit::fit_context& ctx) {
-  return std::clamp(ctx.idat, 0, fit::max_rows);
+int plotted_rows(const core::fit_context& ctx) {
+  return std::clamp(ctx.idat, 0, core::max_rows);
 }
 
 bool usable_limits(double lower, double upper) {
@@ -39,7 +39,7 @@ bool usable_limits(double lower, double upper) {
          lower < upper;
 }
 
-xy_curves group_curves(const fit::fit_context& ctx) {
+xy_curves group_curves(const core::fit_context& ctx) {
   xy_curves c;
   const int rows = plotted_rows(ctx);
   if (rows < 1) return c;
@@ -54,7 +54,7 @@ xy_curves group_curves(const fit::fit_context& ctx) {
       c.n[static_cast<std::size_t>(c.ncurves)] = count;
       c.inhibitor[static_cast<std::size_t>(c.ncurves)] = inh(row - 1);
       ++c.ncurves;
-      if (c.ncurves == fit::max_curves) {  // the rows of an eleventh curve are not plotted
+      if (c.ncurves == core::max_curves) {  // the rows of an eleventh curve are not plotted
         full = true;
         break;
       }
@@ -99,7 +99,7 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
   std::vector<std::vector<double>> x, y, fit;
   // The axes start at 0 and reach past the largest [S] and the largest measured rate.
   double xmax = 0.0, ymax = 0.0;
-  const int ncurves = std::min(c.ncurves, fit::max_curves);
+  const int ncurves = std::min(c.ncurves, core::max_curves);
   for (int k = 1; k <= ncurves; ++k) {
     const auto col = static_cast<std::size_t>(k - 1) * static_cast<std::size_t>(c.maxn);
     const auto n = static_cast<std::size_t>(c.n[static_cast<std::size_t>(k - 1)]);
@@ -116,7 +116,7 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
     for (double v : y.back())
       ymax = std::fmax(ymax, v);
   }
-  if (c.ncurves > fit::max_curves || ncurves < 1) return nullptr;
+  if (c.ncurves > core::max_curves || ncurves < 1) return nullptr;
 
   auto h = initialize_plot();
   set_xlinear(h);
@@ -154,20 +154,20 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
   return h;
 }
 
-void plot(fit::frontend* fe, const xy_curves& c, label_array& labels, const label_array& fitlabels,
+void plot(core::frontend* fe, const xy_curves& c, label_array& labels, const label_array& fitlabels,
           bool logflag) {
   auto h = build_xy_plot(c, labels, fitlabels, logflag);
   if (h) show_and_destroy(h, fe);
 }
 
-void xyplot(const fit::fit_context& ctx) {
+void xyplot(const core::fit_context& ctx) {
   const auto curves = group_curves(ctx);
   if (curves.ncurves < 1) return;
   auto labels = xy_labels(ctx);
   plot(ctx.fe, curves, labels, blank_labels(), false);
 }
 
-std::optional<plotengine::pplot> xy_chart(const fit::fit_context& ctx) {
+std::optional<plotengine::pplot> xy_chart(const core::fit_context& ctx) {
   const auto curves = group_curves(ctx);
   if (curves.ncurves < 1) return std::nullopt;
   auto labels = xy_labels(ctx);

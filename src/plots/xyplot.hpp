@@ -6,17 +6,17 @@
 #include <string>
 #include <vector>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "plotengine/pplot.hpp"
 #include "plots/aplot.hpp"
 
 namespace inhibra::plots {
 
 // Label arrays of the plots: entry 0 the title, entries 1..20 per series.
-using label_array = std::array<std::string, 2 * fit::max_curves + 1>;
+using label_array = std::array<std::string, 2 * core::max_curves + 1>;
 
 // The colour of curve k (index k-1), shared by its dots and its line.
-inline constexpr std::array<plotengine::rgb, fit::max_curves> curve_colors{{
+inline constexpr std::array<plotengine::rgb, core::max_curves> curve_colors{{
     {0, 0, 255},
     {255, 127, 255},
     {255, 127, 64},
@@ -31,10 +31,10 @@ inline constexpr std::array<plotengine::rgb, fit::max_curves> curve_colors{{
 
 // The observations grouped into curves of equal [I] for plotting.
 struct xy_curves {
-  int ncurves = 0;                                  // at most 10
-  int maxn = 0;                                     // rows of the longest curve
-  std::array<int, fit::max_curves> n{};             // rows of curve k (index k-1)
-  std::array<double, fit::max_curves> inhibitor{};  // [I] of the last row of curve k
+  int ncurves = 0;                                   // at most 10
+  int maxn = 0;                                      // rows of the longest curve
+  std::array<int, core::max_curves> n{};             // rows of curve k (index k-1)
+  std::array<double, core::max_curves> inhibitor{};  // [I] of the last row of curve k
   // maxn x ncurves, column by column: column k holds curve k's rows in file order.
   std::vector<double> xd;  // [S]
   std::vector<double> yd;  // measured rates
@@ -44,7 +44,7 @@ struct xy_curves {
 // Walks the rows in file order: a new curve starts where [I] differs from the
 // first [I] of the current curve by more than 1e-7. At most 10 curves; rows after
 // the tenth are left out, and never more than 1000 rows are read.
-[[nodiscard]] xy_curves group_curves(const fit::fit_context& ctx);
+[[nodiscard]] xy_curves group_curves(const core::fit_context& ctx);
 
 // "[I] =" followed by the shortest text that reads back as the same
 // single-precision value, left-adjusted in 50 characters.
@@ -56,18 +56,18 @@ struct xy_curves {
                                         const label_array& fitlabels, bool logflag);
 
 // Builds the chart and shows it through `fe`, then tidies up.
-void plot(fit::frontend* fe, const xy_curves& c, label_array& labels, const label_array& fitlabels,
+void plot(core::frontend* fe, const xy_curves& c, label_array& labels, const label_array& fitlabels,
           bool logflag);
 
 // The XY plot of the fit held in the context (the best model after a run); does
 // nothing when there are no curves.
-void xyplot(const fit::fit_context& ctx);
+void xyplot(const core::fit_context& ctx);
 
 // The same chart, built but not shown; empty when there are no curves.
-[[nodiscard]] std::optional<plotengine::pplot> xy_chart(const fit::fit_context& ctx);
+[[nodiscard]] std::optional<plotengine::pplot> xy_chart(const core::fit_context& ctx);
 
 // Rows of the context that the plots read: idat within 0..1000.
-[[nodiscard]] int plotted_rows(const fit::fit_context& ctx);
+[[nodiscard]] int plotted_rows(const core::fit_context& ctx);
 
 // A fixed axis limit pair is used when its upper limit is finite, larger in
 // magnitude than 1e-16 (single precision) and above the lower limit; otherwise

@@ -67,10 +67,10 @@ void termination_signals::watch(std::function<void()>) {}
 
 services desktop_services(std::ostream& console) {
   services s;
-  s.run = [&console](fit::fit_context& ctx, std::string& data_file) {
+  s.run = [&console](core::fit_context& ctx, std::string& data_file) {
     return fit::ezfit(ctx, data_file, console);
   };
-  s.make_plot = [](fit::fit_context& ctx, result_plot kind) {
+  s.make_plot = [](core::fit_context& ctx, result_plot kind) {
     switch (kind) {
       case result_plot::xy:
         plots::xyplot(ctx);
@@ -97,7 +97,7 @@ services desktop_services(std::ostream& console) {
   return s;
 }
 
-int run_desktop(QApplication& app, termination_signals& termination, fit::fit_context& ctx,
+int run_desktop(QApplication& app, termination_signals& termination, core::fit_context& ctx,
                 services svc, timings pause, std::chrono::milliseconds grace) {
   toolkit::window_system tk([] {
     // Queued: the event loop may not be running yet when the program ends early.

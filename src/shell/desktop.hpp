@@ -8,7 +8,7 @@
 #include <iosfwd>
 #include <memory>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "shell/shell_state.hpp"
 
 class QApplication;
@@ -53,7 +53,7 @@ class termination_signals {
 // the command thread has still not finished after `grace` (a model takes longer),
 // the process ends at once with std::quick_exit: nothing the person can see is
 // waiting any more, and an earlier results file is left as it was.
-int run_desktop(QApplication& app, termination_signals& termination, fit::fit_context& ctx,
+int run_desktop(QApplication& app, termination_signals& termination, core::fit_context& ctx,
                 services svc, timings pause = {},
                 std::chrono::milliseconds grace = std::chrono::seconds(2));
 

@@ -8,7 +8,7 @@
 
 namespace inhibra::shell {
 
-void gui_frontend::message(fit::box_kind kind, std::string_view text) {
+void gui_frontend::message(core::box_kind kind, std::string_view text) {
   tk_.dlgmessage(static_cast<int>(kind), text);
 }
 

@@ -3,7 +3,7 @@
 // repaints through the toolkit, and charts in plot windows that the run waits for.
 #include <functional>
 
-#include "fit/frontend.hpp"
+#include "core/frontend.hpp"
 
 namespace inhibra::toolkit {
 class window_system;
@@ -11,7 +11,7 @@ class window_system;
 
 namespace inhibra::shell {
 
-class gui_frontend final : public fit::frontend {
+class gui_frontend final : public core::frontend {
  public:
   // Shows a chart and returns once its window has been closed.
   using plot_presenter = std::function<void(toolkit::window_system&, const plotengine::pplot&)>;
@@ -19,7 +19,7 @@ class gui_frontend final : public fit::frontend {
   gui_frontend(toolkit::window_system& tk, int main_window, plot_presenter present_plot)
       : tk_(tk), main_window_(main_window), present_plot_(std::move(present_plot)) {}
 
-  void message(fit::box_kind kind, std::string_view text) override;
+  void message(core::box_kind kind, std::string_view text) override;
   void set_title(std::string_view text) override;
   void idle(int milliseconds) override;
   void refresh() override;

@@ -54,7 +54,7 @@ bool is_command(std::int32_t c) {
 
 }  // namespace
 
-main_window::main_window(toolkit::window_system& tk, fit::fit_context& ctx, services svc,
+main_window::main_window(toolkit::window_system& tk, core::fit_context& ctx, services svc,
                          timings pause)
     : tk_(tk), ctx_(ctx), svc_(std::move(svc)), pause_(pause) {}
 
@@ -365,9 +365,9 @@ void main_window::command_run() {
   }
   // The program holds no file open between commands, so the run can open the data file.
   tk_.setwindowtitle(st_.main_window, "Wait, computing model...");
-  fit::run_status status = fit::run_status::success;
+  core::run_status status = core::run_status::success;
   if (svc_.run) status = svc_.run(ctx_, st_.data_file_name);
-  const int s = fit::code(status);
+  const int s = core::code(status);
   if (s == 0) {
     tk_.setwindowtitle(st_.main_window, "Computation completed...Saving results");
     if (!readtext(tk_, st_, st_.data_file_name, pause_)) {
@@ -389,8 +389,8 @@ void main_window::command_run() {
   set_weight_entries();
   // The data file was missing or could not be opened, and the person has been told
   // so: offer another one at once.
-  if (s == fit::code(fit::run_status::file_not_found) ||
-      s == fit::code(fit::run_status::file_not_opened)) {
+  if (s == core::code(core::run_status::file_not_found) ||
+      s == core::code(core::run_status::file_not_opened)) {
     command_open();
   }
 }

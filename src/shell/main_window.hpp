@@ -12,7 +12,7 @@
 #include <memory>
 #include <string_view>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "shell/gui_frontend.hpp"
 #include "shell/shell_state.hpp"
 
@@ -27,7 +27,7 @@ enum class menu_column { start, open, open_cancelled, clear_file_open, run_done,
 
 class main_window {
  public:
-  main_window(toolkit::window_system& tk, fit::fit_context& ctx, services svc, timings pause = {});
+  main_window(toolkit::window_system& tk, core::fit_context& ctx, services svc, timings pause = {});
   ~main_window();
   main_window(const main_window&) = delete;
   main_window& operator=(const main_window&) = delete;
@@ -93,12 +93,12 @@ class main_window {
   void command_plot(result_plot kind);
 
   toolkit::window_system& tk_;
-  fit::fit_context& ctx_;
+  core::fit_context& ctx_;
   services svc_;
   timings pause_;
   shell_state st_;
   std::unique_ptr<gui_frontend> frontend_;
-  fit::frontend* previous_frontend_ = nullptr;
+  core::frontend* previous_frontend_ = nullptr;
   std::atomic<int> main_id_{-1};
   std::atomic<int> panel_id_{-1};
   std::atomic<bool> looping_{false};

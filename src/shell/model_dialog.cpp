@@ -22,7 +22,7 @@ constexpr int margin = 10;
 // touch only the check boxes and the model selection.
 class model_dialog : public std::enable_shared_from_this<model_dialog> {
  public:
-  model_dialog(toolkit::window_system& tk, fit::fit_context& ctx) : tk_(tk), ctx_(ctx) {}
+  model_dialog(toolkit::window_system& tk, core::fit_context& ctx) : tk_(tk), ctx_(ctx) {}
 
   void model_selection(shell_state& st);
 
@@ -57,7 +57,7 @@ class model_dialog : public std::enable_shared_from_this<model_dialog> {
   }
 
   toolkit::window_system& tk_;
-  fit::fit_context& ctx_;
+  core::fit_context& ctx_;
   std::array<int, 10> boxes_{};
   int window_ = -1;
   std::atomic<bool> closed_{false};
@@ -165,7 +165,7 @@ dialog_geometry model_dialog_geometry(toolkit::window_system& tk) {
   return g;
 }
 
-void model_lib(toolkit::window_system& tk, shell_state& st, fit::fit_context& ctx) {
+void model_lib(toolkit::window_system& tk, shell_state& st, core::fit_context& ctx) {
   st.children.close_all(tk);
   tk.enablewindow(st.main_window, false);
   std::make_shared<model_dialog>(tk, ctx)->model_selection(st);

@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "shell/shell_state.hpp"
 
 namespace inhibra::toolkit {
@@ -61,6 +61,6 @@ struct dialog_geometry {
 // model_lib: closes open child windows, disables the main window, runs the dialog
 // until "Close" is pressed, enables the main window again. On return the context's
 // model selection holds the ticked models.
-void model_lib(toolkit::window_system& tk, shell_state& st, fit::fit_context& ctx);
+void model_lib(toolkit::window_system& tk, shell_state& st, core::fit_context& ctx);
 
 }  // namespace inhibra::shell

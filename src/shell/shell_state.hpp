@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "fit/fit_context.hpp"
-#include "fit/run_status.hpp"
+#include "core/fit_context.hpp"
+#include "core/run_status.hpp"
 
 namespace inhibra::plotengine {
 class pplot;
@@ -61,10 +61,10 @@ enum class result_plot { xy, residuals, kmapp_linear, kmapp_hyperbolic, mc50 };
 struct services {
   // The fit of the selected models on `data_file` (which the run may normalise in
   // place); returns the run status.
-  std::function<fit::run_status(fit::fit_context&, std::string& data_file)> run;
+  std::function<core::run_status(core::fit_context&, std::string& data_file)> run;
   // Draws one result plot from the fit context and shows it; returns once the
   // person has closed its window.
-  std::function<void(fit::fit_context&, result_plot)> make_plot;
+  std::function<void(core::fit_context&, result_plot)> make_plot;
   // Shows a finished chart in a plot window and returns once it is closed; used for
   // every chart a run shows through the fit context's front end.
   std::function<void(toolkit::window_system&, const plotengine::pplot&)> present_plot;

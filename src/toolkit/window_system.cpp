@@ -28,7 +28,7 @@
 #include <optional>
 #include <thread>
 
-#include "fit/frontend.hpp"
+#include "core/frontend.hpp"
 #include "toolkit/toolkit_window.hpp"
 
 namespace inhibra::toolkit {
@@ -675,12 +675,12 @@ void window_system::dlgmessage(int kind, std::string_view text) {
   if (closing()) return;
   thread_.call([this, kind, text = std::string(text)] {
     if (closing()) return;
-    const fit::box_kind k = fit::box_kind_of(kind);
-    const QMessageBox::Icon icon = k == fit::box_kind::information ? QMessageBox::Information
-                                   : k == fit::box_kind::warning   ? QMessageBox::Warning
-                                   : k == fit::box_kind::error     ? QMessageBox::Critical
-                                                                   : QMessageBox::NoIcon;
-    const std::string_view title = fit::box_title(k);
+    const core::box_kind k = core::box_kind_of(kind);
+    const QMessageBox::Icon icon = k == core::box_kind::information ? QMessageBox::Information
+                                   : k == core::box_kind::warning   ? QMessageBox::Warning
+                                   : k == core::box_kind::error     ? QMessageBox::Critical
+                                                                    : QMessageBox::NoIcon;
+    const std::string_view title = core::box_title(k);
     QMessageBox box(icon, qt_text(title), widget_text(text), QMessageBox::Ok, dialog_parent());
     box.setTextFormat(Qt::PlainText);
     box.exec();

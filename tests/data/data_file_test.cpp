@@ -14,8 +14,8 @@
 namespace inhibra::data {
 namespace {
 
-using fit::box_kind;
-using fit::run_status;
+using core::box_kind;
+using core::run_status;
 
 // `curves` blocks of `rows` rows each, [I] = 0, 100, 200, ...
 std::string grid(int curves, int rows, double step = 100.0) {
@@ -31,7 +31,7 @@ std::string grid(int curves, int rows, double step = 100.0) {
 
 class DataFile : public ::testing::Test {
  protected:
-  DataFile() : ctx(std::make_unique<fit::fit_context>()) { ctx->fe = &fe; }
+  DataFile() : ctx(std::make_unique<core::fit_context>()) { ctx->fe = &fe; }
 
   data_read run(const std::string& content, bool with_results = true) {
     const auto path = dir.write("case.in", content);
@@ -43,7 +43,7 @@ class DataFile : public ::testing::Test {
 
   support::temp_dir dir;
   support::recording_frontend fe;
-  std::unique_ptr<fit::fit_context> ctx;
+  std::unique_ptr<core::fit_context> ctx;
   output_file results;
   std::ostringstream console;
 };
@@ -427,7 +427,7 @@ TEST_F(DataFile, CheckingWritesNoResultsFile) {
 
 TEST(Ncolmdl, ModelsBeyondTheLibraryAreRefusedWithThreeColumns) {
   support::recording_frontend fe;
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.fe = &fe;
   EXPECT_EQ(ncolmdl(ctx, 3, 10), run_status::success);
   EXPECT_TRUE(fe.boxes.empty());

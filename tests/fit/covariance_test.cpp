@@ -136,7 +136,7 @@ TEST(Invertmat, OneByOneAndSingularMatrices) {
 
 // Sensitivities at full storage size with the given columns (k rows).
 std::vector<double> sensitivities(const std::vector<std::vector<double>>& columns) {
-  std::vector<double> J(static_cast<std::size_t>(jac_ld) * max_par, 0.0);
+  std::vector<double> J(static_cast<std::size_t>(jac_ld) * core::max_par, 0.0);
   for (std::size_t j = 0; j < columns.size(); ++j)
     for (std::size_t k = 0; k < columns[j].size(); ++k)
       J[k + j * jac_ld] = columns[j][k];
@@ -144,14 +144,14 @@ std::vector<double> sensitivities(const std::vector<std::vector<double>>& column
 }
 
 struct stats {
-  std::vector<double> A = std::vector<double>(max_par * max_par, -9.0);
-  std::vector<double> se = std::vector<double>(max_par, -9.0);
-  std::vector<double> R = std::vector<double>(max_par * max_par, -9.0);
-  std::vector<double> cl = std::vector<double>(max_par, -9.0);
+  std::vector<double> A = std::vector<double>(core::max_par * core::max_par, -9.0);
+  std::vector<double> se = std::vector<double>(core::max_par, -9.0);
+  std::vector<double> R = std::vector<double>(core::max_par * core::max_par, -9.0);
+  std::vector<double> cl = std::vector<double>(core::max_par, -9.0);
 };
 
 TEST(Stderrpar, DiagonalWorkedExample) {
-  fit_context ctx;
+  core::fit_context ctx;
   support::recording_frontend fe;
   ctx.fe = &fe;
   // J^T J = diag(4, 1) over 10 observations.
@@ -193,7 +193,7 @@ TEST(Stderrpar, StraightLineRegressionErrorsAndCorrelation) {
     sx += x[k];
     sxx += x[k] * x[k];
   }
-  fit_context ctx;
+  core::fit_context ctx;
   stats s;
   const double ssq = 0.6;
   ASSERT_EQ(stderrpar(ctx, N, 2, sensitivities({ones, x}), s.A, ssq, s.se, s.R, s.cl),
@@ -213,7 +213,7 @@ TEST(Stderrpar, SingularMatrixFallsBackAndEndsInTheDiagonalBox) {
   // Two equal, very large columns: every entry of J^T J is clamped to the same
   // bound, the LU factorisation meets a zero pivot, the full-pivoting inversion
   // finds no second pivot.
-  fit_context ctx;
+  core::fit_context ctx;
   support::recording_frontend fe;
   ctx.fe = &fe;
   const std::vector<double> big(5, 1e9);
@@ -221,7 +221,7 @@ TEST(Stderrpar, SingularMatrixFallsBackAndEndsInTheDiagonalBox) {
   const auto outcome = stderrpar(ctx, 5, 2, sensitivities({big, big}), s.A, 1.0, s.se, s.R, s.cl);
   EXPECT_EQ(outcome, stderr_outcome::diagonal_not_positive);
   ASSERT_EQ(fe.boxes.size(), 1u);
-  EXPECT_EQ(fe.boxes[0].kind, box_kind::error);
+  EXPECT_EQ(fe.boxes[0].kind, core::box_kind::error);
   EXPECT_EQ(fe.boxes[0].text, "Mat Inversion: Matrix diagonal = 0!");
   EXPECT_EQ(s.A[0], 5e18);
   EXPECT_EQ(s.A[1], 5e18);
@@ -233,7 +233,7 @@ TEST(Stderrpar, SingularMatrixFallsBackAndEndsInTheDiagonalBox) {
 }
 
 TEST(Stderrpar, NoMoreObservationsThanParametersGivesNoErrors) {
-  fit_context ctx;
+  core::fit_context ctx;
   support::recording_frontend fe;
   ctx.fe = &fe;
   const std::vector<double> c1{1, 0}, c2{0, 2};

@@ -23,7 +23,7 @@ namespace {
 const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
 
 struct finished_run {
-  std::unique_ptr<fit_context> ctx = std::make_unique<fit_context>();
+  std::unique_ptr<core::fit_context> ctx = std::make_unique<core::fit_context>();
   run_record record;
 };
 
@@ -33,7 +33,7 @@ finished_run fit_file(const std::string& path, const std::vector<int>& models) {
     run.ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
   std::string name = path;
   std::ostringstream console;
-  EXPECT_EQ(ezfit(*run.ctx, name, console, &run.record), run_status::success);
+  EXPECT_EQ(ezfit(*run.ctx, name, console, &run.record), core::run_status::success);
   return run;
 }
 
@@ -70,7 +70,7 @@ struct reference_statistics {
   std::vector<double> se;
   std::vector<double> correlation;  // n x n by column
 };
-reference_statistics reference(const fit_context& ctx, const model_result& r) {
+reference_statistics reference(const core::fit_context& ctx, const model_result& r) {
   const auto n = static_cast<std::size_t>(r.n);
   std::vector<double> a(n * n, 0.0);
   for (int k = 0; k < ctx.rows; ++k) {

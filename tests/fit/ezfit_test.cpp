@@ -24,7 +24,7 @@ using support::model_data;
 
 class Ezfit : public ::testing::Test {
  protected:
-  Ezfit() : ctx(std::make_unique<fit_context>()) {
+  Ezfit() : ctx(std::make_unique<core::fit_context>()) {
     ctx->fe = &fe;
     setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
   }
@@ -34,14 +34,14 @@ class Ezfit : public ::testing::Test {
     for (int m : models)
       ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
   }
-  run_status run(const std::string& path) {
+  core::run_status run(const std::string& path) {
     std::string name = path;
     return ezfit(*ctx, name, console, &record);
   }
 
   support::temp_dir dir;
   support::recording_frontend fe;
-  std::unique_ptr<fit_context> ctx;
+  std::unique_ptr<core::fit_context> ctx;
   std::ostringstream console;
   run_record record;
 };
@@ -56,7 +56,7 @@ TEST(RunConstants, MachineEpsilonAndTolerance) {
 TEST_F(Ezfit, SingleModelRunHasNoSummaryAndLeavesThatModel) {
   const auto path = dir.write("one.in", model_data(2, {120.0, 0.2, 80.0}, 0.01));
   select({2});
-  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(run(path), core::run_status::success);
   const std::string report = support::read_file(dir.file("one.out"));
   EXPECT_EQ(report.find("BEST-FIT MODEL SUMMARY"), std::string::npos);
   EXPECT_NE(report.find("MODEL NAME:  2- Linear Mixed Inhibition"), std::string::npos);
@@ -78,7 +78,7 @@ TEST_F(Ezfit, RecoversTheGeneratingParametersWithinTheirLimits) {
   const std::vector<double> truth{150.0, 0.16, 60.0};
   const auto path = dir.write("mm.in", model_data(1, truth, 0.005));
   select({1, 2});
-  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(run(path), core::run_status::success);
   ASSERT_EQ(record.fitted.size(), 2u);
   const auto& r = record.fitted[0];
   ASSERT_TRUE(r.se_produced);
@@ -99,7 +99,7 @@ TEST_F(Ezfit, RecoversTheGeneratingParametersWithinTheirLimits) {
 TEST_F(Ezfit, HyperbolicDataRankAModelOfTheirKindNearTheTop) {
   const auto path = dir.write("hyp.in", model_data(7, {100.0, 0.2, 40.0, 0.3}, 0.005, 11));
   select({1, 2, 7});
-  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(run(path), core::run_status::success);
   ASSERT_EQ(record.ranking.size(), 3u);
   double ler_of_7 = HUGE_VAL;
   for (const auto& row : record.ranking) {
@@ -112,7 +112,7 @@ TEST_F(Ezfit, RobustRunSaysSoAndLimitsTheConstrainedStage) {
   const auto path = dir.write("rob.in", model_data(1, {150.0, 0.16, 60.0}, 0.01));
   select({1});
   ctx->nwt_global = 2;
-  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(run(path), core::run_status::success);
   EXPECT_EQ(record.weighting, 2);
   EXPECT_EQ(record.fitted[0].sqp_iteration_limit, 100);
   EXPECT_NE(support::read_file(dir.file("rob.out")).find("WEIGHTING: ROBUST WEIGHTING"),
@@ -122,12 +122,12 @@ TEST_F(Ezfit, RobustRunSaysSoAndLimitsTheConstrainedStage) {
 TEST_F(Ezfit, SameInputsInFreshContextsGiveIdenticalReports) {
   const auto path = dir.write("rep.in", model_data(3, {100.0, 0.2, 40.0, 0.5}, 0.01));
   select({1, 3, 8});
-  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(run(path), core::run_status::success);
   const std::string first = support::read_file(dir.file("rep.out"));
-  ctx = std::make_unique<fit_context>();
+  ctx = std::make_unique<core::fit_context>();
   ctx->fe = &fe;
   select({1, 3, 8});
-  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(run(path), core::run_status::success);
   EXPECT_EQ(support::read_file(dir.file("rep.out")), first);
 }
 
@@ -141,7 +141,7 @@ TEST_F(Ezfit, PoorlyDeterminedFitIsRepeatedOnce) {
   }
   const auto path = dir.write("one.in", one_curve);
   select({10});
-  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(run(path), core::run_status::success);
   ASSERT_EQ(record.fitted.size(), 1u);
   EXPECT_TRUE(record.fitted[0].refitted);
   const auto shown = std::count(fe.titles.begin(), fe.titles.end(), "Wait, computing model #10");
@@ -152,7 +152,7 @@ TEST_F(Ezfit, PoorlyDeterminedFitIsRepeatedOnce) {
 TEST_F(Ezfit, RejectedFileLeavesOnlyTheClosingLine) {
   const auto path = dir.write("bad.in", "1 0 1\n2 0 2\n");
   select({1});
-  EXPECT_EQ(run(path), run_status::file_rejected);
+  EXPECT_EQ(run(path), core::run_status::file_rejected);
   EXPECT_EQ(support::read_file(dir.file("bad.out")),
             "\r\n RESULTS FILE " + dir.file("bad.out") + "\r\n\r\n");
   EXPECT_EQ(record.best_model, 0);
@@ -160,7 +160,7 @@ TEST_F(Ezfit, RejectedFileLeavesOnlyTheClosingLine) {
 
 TEST_F(Ezfit, MissingFileWritesNothing) {
   select({1});
-  EXPECT_EQ(run(dir.file("none")), run_status::file_not_found);
+  EXPECT_EQ(run(dir.file("none")), core::run_status::file_not_found);
   EXPECT_FALSE(std::filesystem::exists(dir.file("none.out")));
 }
 
@@ -171,7 +171,7 @@ TEST_F(Ezfit, WeightingSwitchIsTakenOnceAtTheStart) {
   // A toggle during the run (here: when the first fit is shown) does not reach the
   // second model.
   struct toggling : support::recording_frontend {
-    fit_context* ctx = nullptr;
+    core::fit_context* ctx = nullptr;
     void show_plot(const plotengine::pplot& p) override {
       recording_frontend::show_plot(p);
       ctx->nwt_global = 2;
@@ -179,7 +179,7 @@ TEST_F(Ezfit, WeightingSwitchIsTakenOnceAtTheStart) {
   } toggler;
   toggler.ctx = ctx.get();
   ctx->fe = &toggler;
-  ASSERT_EQ(run(path), run_status::success);
+  ASSERT_EQ(run(path), core::run_status::success);
   ASSERT_EQ(record.fitted.size(), 2u);
   EXPECT_EQ(record.fitted[1].weighting, 0);
 }
@@ -201,7 +201,7 @@ TEST_F(Ezfit, StopAskedDuringARunEndsItBeforeTheNextModelAndWritesNothing) {
   } stopper;
   stopper.stop = &stop;
   ctx->fe = &stopper;
-  EXPECT_EQ(run(path), run_status::interrupted);
+  EXPECT_EQ(run(path), core::run_status::interrupted);
   EXPECT_EQ(stopper.plots.size(), 1u);
   EXPECT_EQ(support::snapshot(dir.path()), before);
 }

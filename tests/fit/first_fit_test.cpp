@@ -16,13 +16,13 @@
 namespace inhibra::fit {
 namespace {
 
-using par = std::array<double, max_par>;
+using par = std::array<double, core::max_par>;
 
 TEST(FirstFit, TwoSimplexPassesFromTheEstimatesLowerModel1sSumOfSquares) {
   auto ctx = support::example_context(1);
   const int n = ctx->n_par;
   par x{};
-  init_estimates(*ctx, x, max_par, 1);
+  init_estimates(*ctx, x, core::max_par, 1);
   optim::bound_point(n, x, 1);
   for (int i = 0; i < n; ++i)
     x[static_cast<std::size_t>(i)] = std::abs(x[static_cast<std::size_t>(i)]);

@@ -13,7 +13,7 @@
 namespace inhibra::fit {
 namespace {
 
-using par = std::array<double, max_par>;
+using par = std::array<double, core::max_par>;
 using support::rel_near;
 
 constexpr double tight = support::tight;
@@ -24,7 +24,7 @@ TEST(Randgen, SharesTheSearchesMapWithoutClamping) {
   // The map itself is pinned with the searches' generator; this one differs only in
   // never clamping: frac(pi^5) = 0.0196847852814 stays below 0.05, and
   // frac((0.002 + pi)^5) = 0.99501673650834 above 0.95.
-  fit_context ctx;
+  core::fit_context ctx;
   double seed = 1024.0;
   EXPECT_NEAR(randgen(ctx, seed), 0.0196847852813936, 1e-11);
   EXPECT_EQ(seed, ctx.randgen_state);
@@ -35,7 +35,7 @@ TEST(Randgen, SharesTheSearchesMapWithoutClamping) {
 }
 
 TEST(Randgen, KeepsItsSequenceApartFromTheSearches) {
-  fit_context ctx;
+  core::fit_context ctx;
   double seed = 1.0;
   randgen(ctx, seed);
   const double estimates_state = ctx.randgen_state;
@@ -101,17 +101,17 @@ TEST(MichaelisMentenEstimates, StayFiniteForADegenerateCurve) {
 
 // ---- the start vector -------------------------------------------------------------
 
-par estimates(fit_context& ctx, int model) {
+par estimates(core::fit_context& ctx, int model) {
   support::select_model(ctx, model);
   par out{};
   out.fill(-7.0);
-  init_estimates(ctx, out, max_par, model);
+  init_estimates(ctx, out, core::max_par, model);
   return out;
 }
 
 TEST(InitEstimates, EveryModelStartsFiniteAboveTheFloorWithItsClampsHeld) {
   auto ctx = support::example_context(1);
-  for (int model = 1; model <= max_models; ++model) {
+  for (int model = 1; model <= core::max_models; ++model) {
     const par p = estimates(*ctx, model);
     const int n = ctx->n_par;
     for (int i = 0; i < n; ++i) {
@@ -176,7 +176,7 @@ TEST(InitEstimates, StartsFromTheFirstCurvesEstimatesWithKiEqualToKm) {
 }
 
 TEST(InitEstimates, SingleCurveStartsKiAndShapeParametersAtTheFloor) {
-  for (int model = 1; model <= max_models; ++model) {
+  for (int model = 1; model <= core::max_models; ++model) {
     auto ctx = support::example_context(model);
     ctx->rows = ctx->idat = 6;  // the [I] = 0 curve alone
     const par p = estimates(*ctx, model);
@@ -230,7 +230,7 @@ TEST(InitEstimates, RunsEachGroupsSearchSequence) {
 TEST(InitEstimates, ConsecutiveCallsContinueTheEstimatesSequence) {
   // Each call draws twice from the estimates' generator (the fixed seed 1024, then
   // the seed handed to the random search), continuing where the last call ended.
-  fit_context reference;
+  core::fit_context reference;
   double seed = 1.0;
   double draws[4];
   for (double& d : draws)

@@ -15,19 +15,20 @@ namespace inhibra::fit {
 namespace {
 
 using support::rel_near;
-using par = std::array<double, max_par>;
+using par = std::array<double, core::max_par>;
 
 // Every entry of the sensitivity matrix carries this from the unequal guards of
 // the "+" and "-" quotients.
 constexpr double offset = (jac_hmin - jac_eps) / 2.0;
 
 struct result {
-  std::vector<double> J = std::vector<double>(static_cast<std::size_t>(jac_ld) * max_par, 7.0);
+  std::vector<double> J =
+      std::vector<double>(static_cast<std::size_t>(jac_ld) * core::max_par, 7.0);
   double ssq = -1.0;
   double at(int k, int j) const { return J[static_cast<std::size_t>((k - 1) + (j - 1) * jac_ld)]; }
 };
 
-result run(fit_context& ctx, const par& x) {
+result run(core::fit_context& ctx, const par& x) {
   result r;
   jacobian(ctx, ctx.rows, ctx.n_par, r.J, r.ssq, x);
   return r;
@@ -37,7 +38,7 @@ result run(fit_context& ctx, const par& x) {
 // lies 0.01 above the model, so residuals keep their sign under small shifts.
 struct model1_case {
   par x{200.0, 0.15, 80.0};
-  std::unique_ptr<fit_context> ctx = support::synthetic_context(1, {200.0, 0.15, 80.0});
+  std::unique_ptr<core::fit_context> ctx = support::synthetic_context(1, {200.0, 0.15, 80.0});
   model1_case() {
     for (int k = 0; k < ctx->rows; ++k)
       ctx->rate[k] += 0.01;
@@ -94,14 +95,14 @@ TEST(Jacobian, UnweightedSumFittedRatesAndUntouchedStorage) {
   }
   EXPECT_EQ(r.ssq, direct);
   EXPECT_NEAR(r.ssq, 24 * 1e-4, 1e-12);
-  std::array<double, max_par> g{};
+  std::array<double, core::max_par> g{};
   double f = 0.0;
   models::derivatives(*c.ctx, g, f, c.x);
   EXPECT_EQ(r.ssq, f);
   EXPECT_EQ(c.ctx->fitted[24], 123.0);
   EXPECT_EQ(r.at(25, 1), 0.0);
   EXPECT_EQ(r.at(1, 4), 0.0);
-  EXPECT_EQ(r.at(jac_ld, max_par), 0.0);
+  EXPECT_EQ(r.at(jac_ld, core::max_par), 0.0);
 }
 
 TEST(Jacobian, RobustWeightsScaleRowsAndTheSum) {
@@ -136,7 +137,7 @@ TEST(Jacobian, WeightingModeOneDividesByTheFittedRate) {
 TEST(Jacobian, PoleInAShiftedEvaluationIsClamped) {
   // One observation, model 1 with Km = [S] = 1 and Ki = 0: the step is the lower
   // guard h, and at Ki = -h the denominator 2 + [I]/Ki is exactly 0.
-  fit_context ctx;
+  core::fit_context ctx;
   ctx.model = 1;
   ctx.rows = 1;
   ctx.n_par = 3;

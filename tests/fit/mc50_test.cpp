@@ -11,7 +11,7 @@ namespace inhibra::fit {
 namespace {
 
 using support::rel_near;
-using par = std::array<double, max_par>;
+using par = std::array<double, core::max_par>;
 
 // Km = 2, Vmax = 10, Ki = 0.5, a = 4 with 10 % relative errors on Km, Ki and a.
 const par p{2.0, 10.0, 0.5, 4.0, 0.25};
@@ -20,7 +20,7 @@ const par se{0.2, 0.5, 0.05, 0.4, 0.025};
 TEST(Mc50, LevelsAreMultiplesOfKm) {
   const auto t = mc50(4, p, se);
   const double want[] = {0.2, 2.0, 4.0, 6.0, 8.0, 10.0, 20.0};
-  for (int j = 0; j < mc50_levels; ++j)
+  for (int j = 0; j < core::mc50_levels; ++j)
     EXPECT_TRUE(rel_near(t.substrate[j], want[j], 1e-15)) << "level " << j + 1;
 }
 
@@ -36,7 +36,7 @@ TEST(Mc50, ModelOneGrowsLinearlyWithSubstrate) {
 
 TEST(Mc50, ModelTwoIsKiAtEveryLevel) {
   const auto t = mc50(2, p, se);
-  for (int j = 0; j < mc50_levels; ++j) {
+  for (int j = 0; j < core::mc50_levels; ++j) {
     EXPECT_EQ(t.value[j], 0.5);
     EXPECT_TRUE(rel_near(t.error[j], 0.05, 1e-15));
   }
@@ -61,7 +61,7 @@ TEST(Mc50, ModelThreeNearAOfOneTakesTheErrorOfKiTimesA) {
   par q = p;
   q[3] = 0.9995;
   const auto t = mc50(3, q, se);
-  for (int j = 0; j < mc50_levels; ++j)
+  for (int j = 0; j < core::mc50_levels; ++j)
     EXPECT_EQ(t.error[j], 0.05 * 0.9995);
   // Below the threshold the general formula holds, as for model 7.
   q[3] = 0.999;
@@ -77,7 +77,7 @@ TEST(Mc50, ModelSixUsesAOfOneWithoutErrorNotItsP4) {
   par other_se = se;
   other_se[3] = 0.3;
   for (const auto& t : {mc50(6, p, se), mc50(6, other, other_se)}) {
-    for (int j = 0; j < mc50_levels; ++j)
+    for (int j = 0; j < core::mc50_levels; ++j)
       EXPECT_TRUE(rel_near(t.value[j], 0.5, 1e-15));
     EXPECT_TRUE(rel_near(t.error[1], std::sqrt(0.0175) * 0.5, 1e-14));
     EXPECT_TRUE(rel_near(t.error[6], std::sqrt(0.01 + 1.02 / 121.0) * 0.5, 1e-14));
@@ -86,8 +86,8 @@ TEST(Mc50, ModelSixUsesAOfOneWithoutErrorNotItsP4) {
 
 TEST(Mc50, UndefinedModelGivesZeros) {
   const auto t = mc50(11, p, se);
-  EXPECT_EQ(t.value, (std::array<double, mc50_levels>{}));
-  EXPECT_EQ(t.error, (std::array<double, mc50_levels>{}));
+  EXPECT_EQ(t.value, (std::array<double, core::mc50_levels>{}));
+  EXPECT_EQ(t.error, (std::array<double, core::mc50_levels>{}));
   EXPECT_TRUE(rel_near(t.substrate[6], 20.0, 1e-15));
 }
 

@@ -35,16 +35,16 @@ TEST(StudentT, QuantilesMatchTheTables) {
 }
 
 struct example_fit {
-  std::unique_ptr<fit_context> ctx = std::make_unique<fit_context>();
+  std::unique_ptr<core::fit_context> ctx = std::make_unique<core::fit_context>();
   run_record record;
   example_fit() {
     for (int m : {1, 3, 7})
       ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
     std::string name = example;
     std::ostringstream console;
-    EXPECT_EQ(ezfit(*ctx, name, console, &record), run_status::success);
+    EXPECT_EQ(ezfit(*ctx, name, console, &record), core::run_status::success);
   }
-  fit_context& select(const model_result& r) {
+  core::fit_context& select(const model_result& r) {
     std::copy_n(ctx->xtmp.begin(), ctx->rows, ctx->substrate.begin());
     std::copy_n(ctx->x2tmp.begin(), ctx->rows, ctx->inhibitor.begin());
     std::copy_n(ctx->ytmp.begin(), ctx->rows, ctx->rate.begin());
@@ -59,7 +59,7 @@ TEST(ProfileLimits, FollowTheCurvatureToTheLevelOfTheSumOfSquares) {
   example_fit fit;
   const model_result& r = fit.record.fitted[0];  // model 1
   ASSERT_TRUE(r.profiled);
-  fit_context& ctx = fit.select(r);
+  core::fit_context& ctx = fit.select(r);
   const int dof = ctx.rows - r.n;
   const double level = r.ssr * (1.0 + f1_quantile(0.95, dof) / dof);
   const std::vector<double> ones(static_cast<std::size_t>(ctx.rows), 1.0);
@@ -105,7 +105,7 @@ TEST(ProfileLimits, StopOpenAtTheEndsOfTheModelsBox) {
 TEST(ProfileLimits, NotAvailableWithoutDegreesOfFreedom) {
   example_fit fit;
   model_result r = fit.record.fitted[0];
-  fit_context& ctx = fit.select(r);
+  core::fit_context& ctx = fit.select(r);
   ctx.rows = 3;
   EXPECT_EQ(profile_limits(ctx, r), 0);
   EXPECT_FALSE(r.profiled);

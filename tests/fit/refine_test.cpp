@@ -24,7 +24,7 @@ const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in
 
 // A finished run: its context (the observations stay in it) and what it fitted.
 struct finished_run {
-  std::unique_ptr<fit_context> ctx = std::make_unique<fit_context>();
+  std::unique_ptr<core::fit_context> ctx = std::make_unique<core::fit_context>();
   run_record record;
 };
 
@@ -37,7 +37,7 @@ finished_run fit_file(const std::string& path, std::initializer_list<int> models
   run.ctx->chain_only = chain_only;
   std::string name = path;
   std::ostringstream console;
-  EXPECT_EQ(ezfit(*run.ctx, name, console, &run.record), run_status::success) << path;
+  EXPECT_EQ(ezfit(*run.ctx, name, console, &run.record), core::run_status::success) << path;
   return run;
 }
 
@@ -79,7 +79,7 @@ const test_files& fitted_test_files() {
 }
 
 // Makes the run's context evaluate model r as the driver did.
-void select_fit(fit_context& ctx, const model_result& r) {
+void select_fit(core::fit_context& ctx, const model_result& r) {
   std::copy_n(ctx.xtmp.begin(), ctx.rows, ctx.substrate.begin());
   std::copy_n(ctx.x2tmp.begin(), ctx.rows, ctx.inhibitor.begin());
   std::copy_n(ctx.ytmp.begin(), ctx.rows, ctx.rate.begin());
@@ -89,7 +89,7 @@ void select_fit(fit_context& ctx, const model_result& r) {
 }
 
 // The lowest sum of squares of many full solves from log-uniform starts in the box.
-double brute_force_ssr(fit_context& ctx, const model_result& r) {
+double brute_force_ssr(core::fit_context& ctx, const model_result& r) {
   select_fit(ctx, r);
   const models::parameter_box box = models::reachable_box(r.model);
   std::mt19937 rng(static_cast<unsigned>(r.model));

@@ -175,7 +175,7 @@ constexpr const char* golden_date = "Tue Nov 14 22:13:20 2023";
 // Model 9 fitted to 15 observations in 3 curves, with every printed number chosen so
 // it can be checked by hand.
 struct section_case {
-  fit_context ctx;
+  core::fit_context ctx;
   model_result r;
 
   section_case() {

@@ -10,7 +10,7 @@ namespace inhibra::fit {
 namespace {
 
 TEST(MagnitudeWarning, NamesWhatWasFoundAndWhichUnitsToUse) {
-  fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_data(ctx);
   EXPECT_EQ(magnitude_warning(ctx), "");
   // Rates in M/min instead of µM/min.

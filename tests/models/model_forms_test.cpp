@@ -19,7 +19,7 @@ namespace {
 constexpr double carried_rate = 1e-4;
 
 double rate(int model, double s, double i, parameter_vector p) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.model = model;
   return func(ctx, s, i, 0.0, p);
 }
@@ -72,7 +72,7 @@ TEST(ReachableBox, TheRateFunctionTakesEveryCornerAsGiven) {
     }
   }
   // Past the upper end of a shape parameter below 1 the rate function resets it.
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.model = 3;
   parameter_vector p{100.0, 1.0, 10.0, shape_upper * 1.001, 0.0};
   (void)func(ctx, 100.0, 50.0, 0.0, p);
@@ -161,7 +161,7 @@ TEST(ModelCatalogue, AgreesWithTheModelLibraryAndTheObjective) {
     EXPECT_EQ(n, facts->parameters);
     EXPECT_EQ(reachable_box(model).n, facts->parameters);
     EXPECT_NE(facts->name.find(facts->code), std::string_view::npos);
-    fit::fit_context ctx;
+    core::fit_context ctx;
     ctx.model = model;
     ctx.model_limit = 10;
     ctx.n_par = n;

@@ -10,10 +10,10 @@ namespace inhibra::models {
 namespace {
 
 using support::rel_near;
-using par = std::array<double, fit::max_par>;
+using par = std::array<double, core::max_par>;
 
 double rate(int model, double s, double i, par& p) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.model = model;
   return func(ctx, s, i, 0.0, p);
 }

@@ -14,7 +14,7 @@ namespace inhibra::models {
 namespace {
 
 using support::rel_near;
-using par = std::array<double, fit::max_par>;
+using par = std::array<double, core::max_par>;
 
 struct evaluation {
   double f = -1;
@@ -23,7 +23,7 @@ struct evaluation {
   cjac_array cjac{};
 };
 
-evaluation evaluate(fit::fit_context& ctx, const par& x) {
+evaluation evaluate(core::fit_context& ctx, const par& x) {
   evaluation e;
   e.c.fill(-99);
   calcfg(ctx, ctx.n_par, x, e.f, e.g, e.c, e.cjac);
@@ -31,11 +31,11 @@ evaluation evaluate(fit::fit_context& ctx, const par& x) {
 }
 
 double at(const cjac_array& cjac, int i, int j) {
-  return cjac[static_cast<std::size_t>((i - 1) + (j - 1) * fit::max_par)];
+  return cjac[static_cast<std::size_t>((i - 1) + (j - 1) * core::max_par)];
 }
 
-std::unique_ptr<fit::fit_context> example(int model) {
-  auto ctx = std::make_unique<fit::fit_context>();
+std::unique_ptr<core::fit_context> example(int model) {
+  auto ctx = std::make_unique<core::fit_context>();
   support::fill_example_data(*ctx);
   ctx->model = model;
   std::string name;
@@ -67,7 +67,7 @@ TEST(Objective, GradientMatchesTheAnalyticDerivative) {
     const double numeric = (evaluate(*ctx, up).f - evaluate(*ctx, down).f) / (2 * h);
     EXPECT_TRUE(rel_near(e.g[static_cast<std::size_t>(j)], numeric, 1e-5)) << "g(" << j + 1 << ")";
   }
-  for (std::size_t j = 3; j < fit::max_par; ++j)
+  for (std::size_t j = 3; j < core::max_par; ++j)
     EXPECT_EQ(e.g[j], 0.0);
 }
 

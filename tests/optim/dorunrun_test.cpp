@@ -13,7 +13,7 @@
 namespace inhibra::optim {
 namespace {
 
-using par = std::array<double, fit::max_par>;
+using par = std::array<double, core::max_par>;
 using support::rel_near;
 
 // One evaluation at the start, then per run: the run's start, 10 n + 1 trials and

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "optim/value_function.hpp"
 
 namespace inhibra::optim::testing {
@@ -47,8 +47,8 @@ struct recorder {
 };
 
 // A context whose parameter box is that of model 1: [1e-6, 1e6] for P1..P3.
-inline std::unique_ptr<fit::fit_context> box_context() {
-  auto ctx = std::make_unique<fit::fit_context>();
+inline std::unique_ptr<core::fit_context> box_context() {
+  auto ctx = std::make_unique<core::fit_context>();
   ctx->model = ctx->mdl_number = 1;
   ctx->model_limit = 10;
   return ctx;

@@ -13,12 +13,12 @@
 namespace inhibra::optim {
 namespace {
 
-using par = std::array<double, fit::max_par>;
+using par = std::array<double, core::max_par>;
 using support::evaluations;
 
 // Model 1 with rates from Km = 150, Vmax = 0.15, Ki = 90; Vmax enters the sum of
 // squares as a parabola centred on 0.15.
-std::unique_ptr<fit::fit_context> model1_truth() {
+std::unique_ptr<core::fit_context> model1_truth() {
   auto ctx = support::synthetic_context(1, {150.0, 0.15, 90.0});
   support::set_run_limits(*ctx);
   return ctx;

@@ -33,7 +33,7 @@ struct vertex_search {
   }
   [[nodiscard]] qp_constraints cons() const { return {nv, m(), a, nv, b, xl, xu}; }
   [[nodiscard]] double residual(int i) const {
-    return cons().residual(i, fit::cvec1(std::span<const double>(x)));
+    return cons().residual(i, core::cvec1(std::span<const double>(x)));
   }
   // Largest |(W·N - I)(r, c)| for N the matrix of the active normals.
   [[nodiscard]] double inverse_error() const {

@@ -30,7 +30,7 @@ double rotated_bowl(const point& y) {
 
 // One line search along the first axis from (10, 5), starting with t = 0, h = 1.
 struct line_search {
-  std::unique_ptr<fit::fit_context> ctx = testing::box_context();
+  std::unique_ptr<core::fit_context> ctx = testing::box_context();
   recorder r;
   double t = 0.0, h = 1.0, fmin = 0.0;
   int nfe = 0;
@@ -250,7 +250,7 @@ TEST(Nminsvd, LowersTheSumOfSquaresOfEveryModel) {
   for (const testing::model_case& c : testing::model_cases()) {
     SCOPED_TRACE(c.model);
     auto ctx = support::synthetic_context(c.model, c.truth);
-    std::array<double, fit::max_par> x{};
+    std::array<double, core::max_par> x{};
     std::copy(c.start.begin(), c.start.end(), x.begin());
     double f = models::objective_value(*ctx, x);
     const double f_start = f;

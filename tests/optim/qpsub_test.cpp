@@ -6,7 +6,7 @@
 #include <limits>
 #include <vector>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "optim/vmcon4_mod.hpp"
 
 namespace inhibra::optim {
@@ -20,9 +20,9 @@ struct subproblem {
   int n = 0;
   int m = 0;
   int meq = 0;
-  std::vector<double> g = std::vector<double>(fit::max_par, 0.0);
-  std::vector<double> c = std::vector<double>(fit::max_constraints, 0.0);
-  std::vector<double> cjac = std::vector<double>(fit::max_par * fit::max_constraints, 0.0);
+  std::vector<double> g = std::vector<double>(core::max_par, 0.0);
+  std::vector<double> c = std::vector<double>(core::max_constraints, 0.0);
+  std::vector<double> cjac = std::vector<double>(core::max_par * core::max_constraints, 0.0);
   sqp_workspace ws;
   int info = -1;
 
@@ -31,7 +31,7 @@ struct subproblem {
   void constraint(std::vector<double> grad, double value) {
     ++m;
     for (std::size_t i = 0; i < grad.size(); ++i)
-      cjac[i + static_cast<std::size_t>(m - 1) * fit::max_par] = grad[i];
+      cjac[i + static_cast<std::size_t>(m - 1) * core::max_par] = grad[i];
     c[static_cast<std::size_t>(m - 1)] = value;
   }
   void solve(int start_info) {

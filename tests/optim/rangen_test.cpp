@@ -14,7 +14,7 @@ namespace {
 constexpr double frac_tol = 1e-11;
 
 TEST(Rangen, SeedZeroStartsAtPiMinusThree) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.rangen_state = 0.7;  // whatever came before
   double seed = 0.0;
   const double r = rangen(ctx, seed);
@@ -24,7 +24,7 @@ TEST(Rangen, SeedZeroStartsAtPiMinusThree) {
 }
 
 TEST(Rangen, NonZeroSeedContinuesTheSequence) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   double seed = 0.0;
   rangen(ctx, seed);
   // frac((0.14159265358979312 + pi)^5), evaluated to 50 digits.
@@ -33,12 +33,12 @@ TEST(Rangen, NonZeroSeedContinuesTheSequence) {
   EXPECT_EQ(seed, second);
 
   // Only the zero test reads the seed: any other value continues from the state.
-  fit::fit_context other;
+  core::fit_context other;
   double zero = 0.0;
   rangen(other, zero);
   double unrelated = 1234.5;
   EXPECT_EQ(rangen(other, unrelated), second);
-  fit::fit_context with_nan;
+  core::fit_context with_nan;
   double restart = 0.0;
   rangen(with_nan, restart);
   double nan_seed = std::nan("");
@@ -46,7 +46,7 @@ TEST(Rangen, NonZeroSeedContinuesTheSequence) {
 }
 
 TEST(Rangen, FirstCallOfAFreshContextWithNonZeroSeedIsLifted) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   double seed = 1024.0;
   // frac(pi^5) = 0.0196847852814 lies below 0.05 and is lifted by 0.05.
   EXPECT_NEAR(rangen(ctx, seed), 0.0196847852813936 + 0.05, frac_tol);
@@ -55,14 +55,14 @@ TEST(Rangen, FirstCallOfAFreshContextWithNonZeroSeedIsLifted) {
 TEST(Rangen, FifthPowerIsFormedBySquaring) {
   // From the state 1e-5: ((r + pi)^2)^2 (r + pi) has the fractional part
   // 0.024555270839471177 (a library power function gives ...52802 here); lifted.
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.rangen_state = 1e-5;
   double seed = 1.0;
   EXPECT_EQ(rangen(ctx, seed), 0.024555270839471177 + 0.05);
 }
 
 TEST(Rangen, ClampsIntoTheRange) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   double seed = 1.0;
   // frac((0.04 + pi)^5) = 0.0039602805693387: lifted by 0.05.
   ctx.rangen_state = 0.04;
@@ -83,7 +83,7 @@ TEST(Rangen, ClampsIntoTheRange) {
 TEST(Rangen, UpperClampLeadsIntoACycleOfFive) {
   // Once a draw is clamped to 0.95 the sequence repeats 0.95, 0.7320, 0.1634,
   // 0.3301, 0.3115 (whose successor lies above 0.95 again).
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.rangen_state = 0.95;
   double seed = 1.0;
   const double cycle[] = {0.732050, 0.163411, 0.330088, 0.311547, 0.95};

@@ -12,7 +12,7 @@
 namespace inhibra::optim {
 namespace {
 
-using par = std::array<double, fit::max_par>;
+using par = std::array<double, core::max_par>;
 using support::rel_near;
 
 constexpr double tight = support::tight;

@@ -16,13 +16,13 @@ namespace inhibra::optim {
 namespace {
 
 using testing::point;
-using factors = std::array<double, fit::max_par*(fit::max_par + 1) / 2>;
+using factors = std::array<double, core::max_par*(core::max_par + 1) / 2>;
 
 constexpr double hh1 = 0.00100001;  // difference factor of the first run
 
 // One va10d call on a recorded objective in model 1's box.
 struct va10_run {
-  std::unique_ptr<fit::fit_context> ctx = testing::box_context();
+  std::unique_ptr<core::fit_context> ctx = testing::box_context();
   testing::recorder r;
   factors h{};
   double f = 0.0;
@@ -155,8 +155,8 @@ TEST(Va10d, AcceptedNegativeParametersAreBoundedAndReevaluated) {
   ASSERT_LT(trial[0], 0.0);
   ASSERT_LT(v.r.f(trial), v.r.f(v.at(0)));
   point bounded = trial;
-  std::array<double, fit::max_par> amin{};
-  std::array<double, fit::max_par> amax{};
+  std::array<double, core::max_par> amin{};
+  std::array<double, core::max_par> amax{};
   for (int i = 1; i <= 2; ++i) {
     models::amax_min(i, bounded, 2, 1, amin, amax);
     models::abounds2(i, bounded, amin, amax, 2);
@@ -292,7 +292,7 @@ TEST(Va10d, LowersTheSumOfSquaresOfEveryModel) {
     SCOPED_TRACE(c.model);
     auto ctx = support::synthetic_context(c.model, c.truth);
     const int n = ctx->n_par;
-    std::array<double, fit::max_par> x{};
+    std::array<double, core::max_par> x{};
     std::copy(c.start.begin(), c.start.end(), x.begin());
     const double f_start = models::objective_value(*ctx, x);
     ctx->value_evaluations = 0;

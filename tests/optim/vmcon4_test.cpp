@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "fit/one_based.hpp"
+#include "core/one_based.hpp"
 #include "fixtures.hpp"
 #include "models/model_library.hpp"
 #include "models/objective.hpp"
@@ -27,18 +27,18 @@ TEST(MachPrec, GivesTheDocumentedConstants) {
 
 // Arrays of one vmcon4 call for a context, and its outputs.
 struct sqp_run {
-  fit::fit_context& ctx;
+  core::fit_context& ctx;
   sqp_workspace ws;
-  std::array<double, fit::max_par> x{};
-  std::array<double, fit::max_par> g{};
-  std::array<double, fit::max_constraints> c{};
-  std::array<double, fit::max_par * fit::max_constraints> cjac{};
+  std::array<double, core::max_par> x{};
+  std::array<double, core::max_par> g{};
+  std::array<double, core::max_constraints> c{};
+  std::array<double, core::max_par * core::max_constraints> cjac{};
   double f = 0.0;
   double cnorm = -1.0;
   int niter = 0;
   vmcon4_info info = vmcon4_info::fresh_start;
 
-  explicit sqp_run(fit::fit_context& context) : ctx(context) {}
+  explicit sqp_run(core::fit_context& context) : ctx(context) {}
   [[nodiscard]] int n() const { return ctx.n_par; }
   [[nodiscard]] std::span<double> xs() { return std::span(x).first(static_cast<std::size_t>(n())); }
   void run(int maxit, double tol, int maxls = 10, int iprint = -1) {
@@ -80,9 +80,9 @@ TEST_P(Vmcon4Model, ConvergesFromNearTheOptimumInsideTheBox) {
     EXPECT_TRUE(rel_near(r.x[i], truth[i], 2e-2)) << "parameter " << i + 1;
   // f, g and c belong to the returned point.
   double f2 = 0.0;
-  std::array<double, fit::max_par> g2{};
-  std::array<double, fit::max_constraints> c2{};
-  std::array<double, fit::max_par * fit::max_constraints> cjac2{};
+  std::array<double, core::max_par> g2{};
+  std::array<double, core::max_constraints> c2{};
+  std::array<double, core::max_par * core::max_constraints> cjac2{};
   models::calcfg(*ctx, r.n(), r.xs(), f2, g2, c2, cjac2);
   EXPECT_EQ(f2, r.f);
   EXPECT_EQ(g2, r.g);
@@ -98,7 +98,7 @@ INSTANTIATE_TEST_SUITE_P(AllModels, Vmcon4Model, ::testing::ValuesIn(vmcon4_case
 TEST(Vmcon4, StopsOnTheLowerBoundOfAShapeParameter) {
   // Model 9 on the example data drives b down to its lower bound 1e-6: the
   // constraint b - 1e-6 >= 0 is active, and f grows when b moves into the box.
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_data(ctx);
   ctx.model = ctx.mdl_number = 9;
   ctx.n_par = 5;
@@ -195,9 +195,9 @@ TEST(Vmcon4, LineSearchThatCannotDecreaseEndsAfterMaxlsEvaluations) {
 }
 
 bool is_identity(const sqp_workspace& ws) {
-  const fit::cmat1 b(ws.hessian, fit::max_par);
-  for (int j = 1; j <= fit::max_par; ++j)
-    for (int i = 1; i <= fit::max_par; ++i)
+  const core::cmat1 b(ws.hessian, core::max_par);
+  for (int j = 1; j <= core::max_par; ++j)
+    for (int i = 1; i <= core::max_par; ++i)
       if (b(i, j) != (i == j ? 1.0 : 0.0)) return false;
   return true;
 }
@@ -238,19 +238,20 @@ TEST(Vmcon4, PrintsOnlyWhenAsked) {
 }
 
 // B = diag(1, 2, 4), delta = (1, 1, 0): Bδ = (1, 2, 0), dBd = 3.
-std::array<double, fit::max_par * fit::max_par> diagonal_b() {
-  std::array<double, fit::max_par * fit::max_par> b{};
+std::array<double, core::max_par * core::max_par> diagonal_b() {
+  std::array<double, core::max_par * core::max_par> b{};
   b[0] = 1.0;
-  b[1 + fit::max_par] = 2.0;
-  b[2 + 2 * fit::max_par] = 4.0;
+  b[1 + core::max_par] = 2.0;
+  b[2 + 2 * core::max_par] = 4.0;
   return b;
 }
 
-double quad(const std::array<double, fit::max_par * fit::max_par>& b, const std::vector<double>& v,
+double quad(const std::array<double, core::max_par * core::max_par>& b,
+            const std::vector<double>& v,
             int i) {  // (B·v)(i)
   double s = 0.0;
   for (int j = 0; j < 3; ++j)
-    s += b[static_cast<std::size_t>(i + j * fit::max_par)] * v[static_cast<std::size_t>(j)];
+    s += b[static_cast<std::size_t>(i + j * core::max_par)] * v[static_cast<std::size_t>(j)];
   return s;
 }
 
@@ -271,9 +272,9 @@ TEST(BfgsUpdate, DampedStepMeetsTheCurvatureFloorExactly) {
   // Symmetric and still positive definite (leading minors).
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j)
-      EXPECT_EQ(b[static_cast<std::size_t>(i + j * fit::max_par)],
-                b[static_cast<std::size_t>(j + i * fit::max_par)]);
-  const double b11 = b[0], b12 = b[fit::max_par], b22 = b[1 + fit::max_par];
+      EXPECT_EQ(b[static_cast<std::size_t>(i + j * core::max_par)],
+                b[static_cast<std::size_t>(j + i * core::max_par)]);
+  const double b11 = b[0], b12 = b[core::max_par], b22 = b[1 + core::max_par];
   EXPECT_GT(b11, 0.0);
   EXPECT_GT(b11 * b22 - b12 * b12, 0.0);
 }

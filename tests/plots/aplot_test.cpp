@@ -153,9 +153,9 @@ TEST(PlotFacility, AsynchronousDisplayLeavesOneWindowOpenUntilClosed) {
   EXPECT_EQ(fe.charts[1].title, "Second");
 
   // Where nothing stays open (headless), the chart is shown and there is no window.
-  struct headless : fit::frontend {
+  struct headless : core::frontend {
     int shown = 0;
-    void message(fit::box_kind, std::string_view) override {}
+    void message(core::box_kind, std::string_view) override {}
     void set_title(std::string_view) override {}
     void idle(int) override {}
     void refresh() override {}

@@ -19,8 +19,8 @@ using support::rel_near;
 
 constexpr double km = 2.0, ki = 2.0;
 
-std::array<double, fit::max_par> params(double a, double b = 0.25) {
-  std::array<double, fit::max_par> v{};
+std::array<double, core::max_par> params(double a, double b = 0.25) {
+  std::array<double, core::max_par> v{};
   v[0] = km;
   v[1] = 10.0;
   v[2] = ki;
@@ -102,7 +102,7 @@ TEST(KmappCurve, HundredPointsFromKmOver25To4KmPerModel) {
 }
 
 TEST(KmappChart, TitleSeriesAndAxes) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   const auto chart = kmapp_chart(ctx);
   ASSERT_TRUE(chart.has_value());
@@ -128,7 +128,7 @@ TEST(KmappChart, TitleSeriesAndAxes) {
 }
 
 TEST(KmappChart, ConstantKmappStaysVisible) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.model = 2;
   ctx.variables = params(1.0);
   ctx.strmdl = "2- Linear Mixed";
@@ -143,7 +143,7 @@ TEST(KmappChart, ConstantKmappStaysVisible) {
 }
 
 TEST(KmappChart, FrontRoutinesAndTheirPauses) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.variables = params(0.5);
   testing::chart_recorder fe;
   ctx.fe = &fe;

@@ -15,7 +15,7 @@ using plotengine::drawer_type;
 using plotengine::rgb;
 
 TEST(Mc50Chart, RangesFromTheTable) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   const auto chart = mc50_chart(ctx);
   ASSERT_TRUE(chart.has_value());
@@ -33,7 +33,7 @@ TEST(Mc50Chart, RangesFromTheTable) {
 }
 
 TEST(Mc50Chart, DotsLineAndTheFormulaInTheLegend) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   ctx.strmdl = "  " + ctx.strmdl;
   const auto chart = mc50_chart(ctx);
@@ -57,7 +57,7 @@ TEST(Mc50Chart, DotsLineAndTheFormulaInTheLegend) {
 }
 
 TEST(Mc50Chart, ZeroValuesScaleAutomatically) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   ctx.mc50_value.fill(0.0);
   const auto chart = mc50_chart(ctx);
@@ -87,7 +87,7 @@ TEST(Mc50Chart, OnlyOneCurveIsDrawn) {
 }
 
 TEST(Mc50Chart, Mc50plotShowsTheChart) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   testing::chart_recorder fe;
   ctx.fe = &fe;

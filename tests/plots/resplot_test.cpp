@@ -18,8 +18,8 @@ using plotengine::rgb;
 using support::rel_near;
 
 // A context whose residuals (fitted - measured) are the given values.
-std::unique_ptr<fit::fit_context> with_residuals(const std::vector<double>& r) {
-  auto ctx = std::make_unique<fit::fit_context>();
+std::unique_ptr<core::fit_context> with_residuals(const std::vector<double>& r) {
+  auto ctx = std::make_unique<core::fit_context>();
   for (std::size_t k = 0; k < r.size(); ++k) {
     ctx->rate[k] = 0.05 * double(k + 1);
     ctx->fitted[k] = ctx->rate[k] + r[k];
@@ -115,7 +115,7 @@ TEST(ResidualChart, RangeFromMinus105UToUOrAutomatic) {
 }
 
 TEST(ResidualChart, ExampleFitHasOneDotPerObservation) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   const auto chart = residual_chart(ctx);
   ASSERT_TRUE(chart.has_value());
@@ -140,11 +140,11 @@ TEST(ResidualChart, ResplotPausesThenShows) {
 }
 
 TEST(ResidualChart, NeverPastTheLastRow) {
-  auto ctx = with_residuals(std::vector<double>(fit::max_rows, 0.01));
+  auto ctx = with_residuals(std::vector<double>(core::max_rows, 0.01));
   ctx->idat = 2000;
   const auto chart = residual_chart(*ctx);
   ASSERT_TRUE(chart.has_value());
-  EXPECT_EQ(chart->data[0].x.size(), std::size_t(fit::max_rows));
+  EXPECT_EQ(chart->data[0].x.size(), std::size_t(core::max_rows));
 }
 
 }  // namespace

@@ -11,7 +11,7 @@ namespace inhibra::plots {
 namespace {
 
 TEST(ResultPlots, EachPlotOfAFinishedRun) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   const std::string titles[] = {"", "Residuals Plot", "Catalytic Down", ""};
   const std::size_t series[] = {8, 2, 2, 2};
@@ -29,7 +29,7 @@ TEST(ResultPlots, EachPlotOfAFinishedRun) {
 }
 
 TEST(ResultPlots, NothingAfterAnEmptyRun) {
-  fit::fit_context ctx;  // as at program start
+  core::fit_context ctx;  // as at program start
   EXPECT_FALSE(build_result_plot(ctx, result_plot::xy).has_value());
   EXPECT_FALSE(build_result_plot(ctx, result_plot::residuals).has_value());
   EXPECT_FALSE(build_result_plot(ctx, result_plot::kmapp).has_value());  // model 0

@@ -17,9 +17,9 @@ using plotengine::rgb;
 
 // A context with the given [I] column; [S] = row number, rate = 2 * row,
 // fitted = 2 * row + 1.
-std::unique_ptr<fit::fit_context> with_inhibitor(const std::vector<double>& inh) {
-  auto ctx = std::make_unique<fit::fit_context>();
-  for (std::size_t k = 0; k < inh.size() && k < fit::max_rows; ++k) {
+std::unique_ptr<core::fit_context> with_inhibitor(const std::vector<double>& inh) {
+  auto ctx = std::make_unique<core::fit_context>();
+  for (std::size_t k = 0; k < inh.size() && k < core::max_rows; ++k) {
     ctx->substrate[k] = double(k + 1);
     ctx->inhibitor[k] = inh[k];
     ctx->rate[k] = 2.0 * double(k + 1);
@@ -34,7 +34,7 @@ std::vector<int> counts(const xy_curves& c) {
 }
 
 TEST(XyGrouping, TheExampleHasFourCurvesOfSix) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   const auto c = group_curves(ctx);
   ASSERT_EQ(c.ncurves, 4);
@@ -89,16 +89,16 @@ TEST(XyGrouping, AtMostTenCurves) {
 }
 
 TEST(XyGrouping, NeverReadsPastTheLastRow) {
-  auto ctx = with_inhibitor(std::vector<double>(fit::max_rows, 3.0));
+  auto ctx = with_inhibitor(std::vector<double>(core::max_rows, 3.0));
   ctx->idat = 5000;  // a count no array holds
   const auto c = group_curves(*ctx);
-  EXPECT_EQ(counts(c), (std::vector<int>{fit::max_rows}));
+  EXPECT_EQ(counts(c), (std::vector<int>{core::max_rows}));
   ctx->idat = 1;
   EXPECT_EQ(counts(group_curves(*ctx)), (std::vector<int>{1}));
 }
 
 TEST(XyGrouping, NoRowsNoPlot) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   testing::chart_recorder fe;
   ctx.fe = &fe;
   EXPECT_EQ(group_curves(ctx).ncurves, 0);
@@ -119,7 +119,7 @@ TEST(XyLegend, ShortestSinglePrecisionText) {
 }
 
 TEST(XyChart, TheExampleFit) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   ctx.strmdl = "   " + ctx.strmdl;  // leading blanks are dropped from the title
   const auto chart = xy_chart(ctx);
@@ -157,7 +157,7 @@ TEST(XyChart, TheExampleFit) {
 }
 
 TEST(XyChart, AllRatesZeroScaleAutomatically) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   ctx.rate.fill(0.0);
   const auto chart = xy_chart(ctx);
@@ -168,7 +168,7 @@ TEST(XyChart, AllRatesZeroScaleAutomatically) {
 }
 
 TEST(XyChart, XyplotShowsTheChartOnce) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   testing::chart_recorder fe;
   ctx.fe = &fe;
@@ -179,7 +179,7 @@ TEST(XyChart, XyplotShowsTheChartOnce) {
 }
 
 TEST(XyChart, LogarithmicRateAxisOnRequest) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   auto c = group_curves(ctx);
   label_array labels, fitlabels;

@@ -21,8 +21,8 @@ struct plot_recorder {
   std::vector<shell::result_plot> kinds;  // read once the command has returned
   toolkit::window_system* tk = nullptr;
 
-  std::function<void(fit::fit_context&, shell::result_plot)> service() {
-    return [this](fit::fit_context&, shell::result_plot kind) {
+  std::function<void(core::fit_context&, shell::result_plot)> service() {
+    return [this](core::fit_context&, shell::result_plot kind) {
       kinds.push_back(kind);
       tk->show_plot_window("Plot", [](QPainter&, const QRect&) {});
     };
@@ -195,7 +195,7 @@ class CommandLoopTest : public QObject {
     QCOMPARE(app.end_program_calls.load(), 1);
     QVERIFY(app.tk.closing());
     // The run goes on to its end; nothing it does afterwards waits for the person.
-    std::thread late_box([&] { app.ctx->fe->message(fit::box_kind::error, "late"); });
+    std::thread late_box([&] { app.ctx->fe->message(core::box_kind::error, "late"); });
     late_box.join();
     fit.release();
     QVERIFY(app.wait_finished(3000));

@@ -104,10 +104,10 @@ class InfoPagesTest : public QObject {
       data += lines[i] + "\r\n";
     support::temp_dir dir;
     const auto name = dir.write("Example.in", data);
-    auto ctx = std::make_unique<fit::fit_context>();
+    auto ctx = std::make_unique<core::fit_context>();
     std::ostringstream console;
     const auto read = data::read_data_file(*ctx, name, nullptr, console);
-    QCOMPARE(read.status, fit::run_status::success);
+    QCOMPARE(read.status, core::run_status::success);
     QCOMPARE(ctx->idat, 24);
     QCOMPARE(ctx->idatasets, 4);
     for (int c = 0; c < 4; ++c)

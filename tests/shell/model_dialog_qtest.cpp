@@ -21,7 +21,7 @@ QList<bool> ticks(QWidget* dialog) {
   return out;
 }
 
-QList<bool> selection(const fit::fit_context& ctx) {
+QList<bool> selection(const core::fit_context& ctx) {
   QList<bool> out;
   for (const auto& k : ctx.imdl)
     out << (k.load() != 0);

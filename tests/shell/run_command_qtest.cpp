@@ -193,7 +193,7 @@ class RunCommandTest : public QObject {
     QVERIFY(r.app.start());
     // The run reaches the person through the context's front end.
     QVERIFY(r.app.ctx->fe != nullptr);
-    std::thread t([&] { r.app.ctx->fe->message(fit::box_kind::warning, "first\r\nsecond"); });
+    std::thread t([&] { r.app.ctx->fe->message(core::box_kind::warning, "first\r\nsecond"); });
     const auto box = support::answer_message_box();
     t.join();
     QVERIFY(box.has_value());

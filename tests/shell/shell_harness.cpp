@@ -222,7 +222,7 @@ void fake_fit::release() {
   released_.notify_all();
 }
 
-fit::run_status fake_fit::run(fit::fit_context& ctx, std::string& data_file) {
+core::run_status fake_fit::run(core::fit_context& ctx, std::string& data_file) {
   ++runs;
   weighting_seen = ctx.nwt_global.load();
   chain_only_seen = ctx.chain_only.load() ? 1 : 0;
@@ -239,13 +239,13 @@ fit::run_status fake_fit::run(fit::fit_context& ctx, std::string& data_file) {
   ctx.idatasets = curves;
   ctx.global_mdl_count = models;
   ctx.model = best_model;
-  return static_cast<fit::run_status>(status);
+  return static_cast<core::run_status>(status);
 }
 
 shell::services fake_fit::services(
-    std::function<void(fit::fit_context&, shell::result_plot)> plot) {
+    std::function<void(core::fit_context&, shell::result_plot)> plot) {
   shell::services s;
-  s.run = [this](fit::fit_context& ctx, std::string& name) { return run(ctx, name); };
+  s.run = [this](core::fit_context& ctx, std::string& name) { return run(ctx, name); };
   s.make_plot = std::move(plot);
   return s;
 }
@@ -264,7 +264,7 @@ bool open_data_file(running_shell& app, const std::string& file) {
   return answer_file_dialog(QString::fromStdString(file)).has_value() && app.wait_done(before);
 }
 
-void select_models(fit::fit_context& ctx, std::initializer_list<int> models) {
+void select_models(core::fit_context& ctx, std::initializer_list<int> models) {
   for (auto& m : ctx.imdl)
     m = 0;
   for (int k : models)
@@ -295,7 +295,7 @@ QString lf(std::string_view crlf_text) {
 }
 
 fitted_shell::fitted_shell(std::initializer_list<int> models, const std::string& data_name,
-                           std::function<void(fit::fit_context&, shell::result_plot)> plot)
+                           std::function<void(core::fit_context&, shell::result_plot)> plot)
     : data(write_example_data(dir.path(), data_name)), app(fit.services(std::move(plot))) {
   select_models(*app.ctx, models);
 }

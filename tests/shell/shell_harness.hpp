@@ -22,7 +22,7 @@
 #include <string_view>
 #include <thread>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "shell/main_window.hpp"
 #include "support/temp_dir.hpp"
 #include "toolkit/plot_window.hpp"
@@ -71,7 +71,7 @@ class running_shell {
   // Chooses "Quit" and waits for the program to end.
   bool quit();
 
-  std::unique_ptr<fit::fit_context> ctx = std::make_unique<fit::fit_context>();
+  std::unique_ptr<core::fit_context> ctx = std::make_unique<core::fit_context>();
   std::atomic<int> end_program_calls{0};
   toolkit::window_system tk;
   shell::main_window shell;
@@ -145,10 +145,10 @@ class fake_fit {
   [[nodiscard]] bool inside() const { return inside_.load(); }
 
   // The services for a shell whose runs come here; plots go to `plot`.
-  shell::services services(std::function<void(fit::fit_context&, shell::result_plot)> plot = {});
+  shell::services services(std::function<void(core::fit_context&, shell::result_plot)> plot = {});
 
  private:
-  fit::run_status run(fit::fit_context& ctx, std::string& data_file);
+  core::run_status run(core::fit_context& ctx, std::string& data_file);
 
   std::mutex mutex_;
   std::condition_variable released_;
@@ -164,7 +164,7 @@ std::string write_example_data(const std::filesystem::path& folder,
 bool open_data_file(running_shell& app, const std::string& file);
 
 // Selects model `k` (1..10) in the context as the dialog would.
-void select_models(fit::fit_context& ctx, std::initializer_list<int> models);
+void select_models(core::fit_context& ctx, std::initializer_list<int> models);
 
 // Chooses `path` (usually an open entry) and cancels the file dialog it shows;
 // true once the command is done.
@@ -182,7 +182,7 @@ std::optional<box_seen> choose_and_answer_box(running_shell& app, const QString&
 struct fitted_shell {
   explicit fitted_shell(std::initializer_list<int> models = {1},
                         const std::string& data_name = "Data.in",
-                        std::function<void(fit::fit_context&, shell::result_plot)> plot = {});
+                        std::function<void(core::fit_context&, shell::result_plot)> plot = {});
   bool start_and_open() { return app.start() && open_data_file(app, data); }
   bool start_and_run() { return start_and_open() && app.run_command("Run"); }
 

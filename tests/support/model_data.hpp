@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 #include "models/model_library.hpp"
 
 namespace inhibra::support {
@@ -20,9 +20,9 @@ inline std::string exact_text(double v) {
 }
 
 inline std::string model_data(int model, std::vector<double> p, double noise, unsigned seed = 7) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   ctx.model = model;
-  std::array<double, fit::max_par> par{};
+  std::array<double, core::max_par> par{};
   std::copy(p.begin(), p.end(), par.begin());
   std::mt19937 rng(seed);
   std::normal_distribution<double> gauss(0.0, 1.0);

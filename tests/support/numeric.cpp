@@ -6,15 +6,15 @@
 
 namespace inhibra::support {
 
-std::unique_ptr<fit::fit_context> synthetic_context(int model, std::vector<double> p) {
-  auto ctx = std::make_unique<fit::fit_context>();
+std::unique_ptr<core::fit_context> synthetic_context(int model, std::vector<double> p) {
+  auto ctx = std::make_unique<core::fit_context>();
   fill_example_data(*ctx);
   ctx->model = ctx->mdl_number = model;
   std::string name;
   int np = 0;
   models::npar(model, name, np);
   ctx->n_par = np;
-  std::array<double, fit::max_par> par{};
+  std::array<double, core::max_par> par{};
   std::copy(p.begin(), p.end(), par.begin());
   for (std::size_t k = 0; k < 24; ++k) {
     const double v = models::func(*ctx, ctx->substrate[k], ctx->inhibitor[k], 0.0, par);

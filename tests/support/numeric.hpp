@@ -8,7 +8,7 @@
 #include <span>
 #include <vector>
 
-#include "fit/fit_context.hpp"
+#include "core/fit_context.hpp"
 
 namespace inhibra::support {
 
@@ -33,7 +33,7 @@ inline void expect_rel_near(std::span<const double> got, std::initializer_list<d
 }
 
 // The example data set: [S] = 50..700 at [I] = 0, 100, 200, 400, measured rates.
-inline void fill_example_data(fit::fit_context& ctx) {
+inline void fill_example_data(core::fit_context& ctx) {
   const double s[] = {50, 100, 200, 333, 500, 700};
   const double i[] = {0, 100, 200, 400};
   const double r[4][6] = {{0.032, 0.055, 0.08, 0.102, 0.116, 0.13},
@@ -57,6 +57,6 @@ inline void fill_example_data(fit::fit_context& ctx) {
 
 // A context of the given model whose rates are the model's own values at the
 // example's [S] x [I] grid for parameters `p` (noise-free).
-std::unique_ptr<fit::fit_context> synthetic_context(int model, std::vector<double> p);
+std::unique_ptr<core::fit_context> synthetic_context(int model, std::vector<double> p);
 
 }  // namespace inhibra::support

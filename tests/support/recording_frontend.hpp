@@ -3,18 +3,18 @@
 #include <string>
 #include <vector>
 
-#include "fit/frontend.hpp"
+#include "core/frontend.hpp"
 
 namespace inhibra::support {
 
 struct recorded_box {
-  fit::box_kind kind;
+  core::box_kind kind;
   std::string text;
 };
 
-class recording_frontend : public fit::frontend {
+class recording_frontend : public core::frontend {
  public:
-  void message(fit::box_kind kind, std::string_view text) override {
+  void message(core::box_kind kind, std::string_view text) override {
     boxes.push_back({kind, std::string(text)});
   }
   void set_title(std::string_view text) override { titles.emplace_back(text); }

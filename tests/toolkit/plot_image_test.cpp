@@ -121,7 +121,7 @@ TEST(PlotImage, TextIsPlacedByItsAlignment) {
 // The four result plots of a hand-filled fit, written as PNG and SVG without a
 // display.
 TEST(PlotImage, AllFourResultPlotsRenderHeadless) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   support::temp_dir dir;
 
@@ -158,7 +158,7 @@ TEST(PlotImage, AllFourResultPlotsRenderHeadless) {
 }
 
 TEST(PlotImage, BitmapAndPdf) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   const auto chart = plots::build_result_plot(ctx, plots::result_plot::xy);
   ASSERT_TRUE(chart.has_value());
@@ -183,7 +183,7 @@ TEST(PlotImage, BitmapAndPdf) {
 }
 
 TEST(PlotImage, RefusedWrites) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   const auto chart = plots::build_result_plot(ctx, plots::result_plot::mc50);
   ASSERT_TRUE(chart.has_value());
@@ -207,7 +207,7 @@ TEST(PlotImage, ChartWithoutUsableAxesIsABlankImage) {
 }
 
 TEST(PlotImage, PaintsOnlyItsArea) {
-  fit::fit_context ctx;
+  core::fit_context ctx;
   support::fill_example_fit(ctx);
   const auto chart = plots::build_result_plot(ctx, plots::result_plot::residuals);
   ASSERT_TRUE(chart.has_value());

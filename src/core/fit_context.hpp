@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <string>
 
-#include "fit/capacities.hpp"
-#include "fit/frontend.hpp"
+#include "core/capacities.hpp"
+#include "core/frontend.hpp"
 
-namespace inhibra::fit {
+namespace inhibra::core {
 
 struct fit_context {
   // --- observations -------------------------------------------------------------
@@ -89,4 +89,4 @@ inline void show_message(const fit_context& ctx, box_kind kind, std::string_view
   if (ctx.fe != nullptr) ctx.fe->message(kind, text);
 }
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::core

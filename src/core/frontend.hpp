@@ -8,7 +8,7 @@ namespace inhibra::plotengine {
 class pplot;
 }
 
-namespace inhibra::fit {
+namespace inhibra::core {
 
 // Message box kinds by their type codes; any other code is a plain box.
 enum class box_kind : int { plain = 0, information = 1, warning = 2, error = 3 };
@@ -68,4 +68,4 @@ struct frontend {
   virtual void close_plot(int /*handle*/) {}
 };
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::core

@@ -2,7 +2,7 @@
 // Fixed capacities of the observation set and of the parameter and constraint
 // arrays. Every place where data enter checks against these.
 
-namespace inhibra::fit {
+namespace inhibra::core {
 
 inline constexpr int max_rows = 1000;       // observations in one data file
 inline constexpr int max_curves = 10;       // curves of equal [I]
@@ -13,4 +13,4 @@ inline constexpr int mc50_levels = 7;       // substrate levels of the MC50 tabl
 inline constexpr int name_field = 80;       // model names and labels
 inline constexpr int min_curve_rows = 5;    // a curve needs at least this many rows
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::core

@@ -1,7 +1,7 @@
 #pragma once
 // Outcome of a run, as the desktop program and inhibra-fit report it.
 
-namespace inhibra::fit {
+namespace inhibra::core {
 
 enum class run_status : int {
   success = 0,
@@ -19,4 +19,4 @@ enum class run_status : int {
   return static_cast<int>(s);
 }
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::core

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <span>
 
-namespace inhibra::fit {
+namespace inhibra::core {
 
 template <class T>
 class basic_vec1 {
@@ -51,4 +51,4 @@ using ivec1 = basic_vec1<int>;
 using mat1 = basic_mat1<double>;
 using cmat1 = basic_mat1<const double>;
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::core
