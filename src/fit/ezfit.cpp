@@ -10,6 +10,7 @@
 #include "data/data_file.hpp"
 #include "fit/covariance.hpp"
 #include "fit/exact_statistics.hpp"
+#include "fit/fit_results.hpp"
 #include "fit/init_estimates.hpp"
 #include "fit/jacobian.hpp"
 #include "fit/profile.hpp"
@@ -20,12 +21,6 @@
 #include "models/model_library.hpp"
 #include "models/objective.hpp"
 #include "optim/bound_point.hpp"
-#include "optim/golden_search.hpp"
-#include "optim/minsvd_mod.hpp"
-#include "optim/rangen.hpp"
-#include "optim/simplex.hpp"
-#include "optim/va10_mod.hpp"
-#include "optim/vmcon4_mod.hpp"
 #include "plots/xyplot.hpp"
 #include "strings/text.hpp"
 
@@ -33,12 +28,10 @@ namespace inhibra::fit {
 
 namespace {
 
-using par_array = std::array<double, core::max_par>;
-
 constexpr double no_best_aicc = 1e16;  // best AICc before the first model
-constexpr double shape_floor = 2e-6;   // shape parameters below this restart at shape_restart
-constexpr double shape_restart = 2e-5;
-constexpr int sqp_iteration_cap = 499;  // the constrained stage stops past this many iterations
+// The run's pacing: a pause after each fit's statistics, and around its plot.
+constexpr int pause_after_fit_ms = 1000;
+constexpr int pause_around_plot_ms = 500;
 // Rounds of the consistency sweep after the last model (each round that changes a
 // model lowers its sum of squares, so few are ever needed).
 constexpr int consistency_rounds = 10;
@@ -64,45 +57,19 @@ struct run_state {
   std::vector<double> jac =
       std::vector<double>(static_cast<std::size_t>(core::max_rows * core::max_par));
 
-  // Every model fitted, in the order of fitting, with its report section, the date
-  // line of that section and the fitted rates the report left in the context.
+  // Every model fitted, in the order of fitting, with its report section and the
+  // date line of that section.
   std::vector<model_result> fitted;
   std::vector<std::string> sections;
   std::vector<std::string> dates;
-  std::vector<std::array<double, core::max_rows>> fitted_rates;
   std::vector<std::string> warnings;  // every warning of the run, in the order shown
 
   // The best model (chosen when the run ends).
   double best_aicc = no_best_aicc;
   bool have_best = false;
   int best_model = 0;
-  std::array<double, core::max_rows> best_fit{};
-  par_array best_var{};
-  mc50_table best_mc50{};
+  std::size_t best_index = 0;  // into fitted
 };
-
-// Evaluations made through the context so far, of either kind.
-std::int64_t evaluations(const core::fit_context& ctx) {
-  return ctx.value_evaluations + ctx.full_evaluations;
-}
-
-// Restores f and x from the best so far when the stage did not improve on it
-// (a value that is not a number never counts as an improvement); otherwise the
-// stage's result becomes the best.
-void keep_best(double& f, par_array& x, double& f_best, par_array& x_best) {
-  if (!(f <= f_best)) {
-    f = f_best;
-    x = x_best;
-  } else {
-    f_best = f;
-    x_best = x;
-  }
-}
-
-void absolute(par_array& x, int n) {
-  for (int i = 0; i < n; ++i)
-    x[static_cast<std::size_t>(i)] = std::abs(x[static_cast<std::size_t>(i)]);
-}
 
 void restore_observations(core::fit_context& ctx) {
   const auto rows = static_cast<std::ptrdiff_t>(std::clamp(ctx.idat, 0, core::max_rows));
@@ -143,161 +110,6 @@ core::run_status results_not_written(run_state& run) {
   return core::run_status::file_not_opened;
 }
 
-// The constrained stage: two calls of the SQP method with the decision rules
-// between them. Returns the stage's value; x is its point.
-struct sqp_outcome {
-  double f = 0.0;
-  int info = 0;
-  int iteration_limit = 0;
-};
-
-sqp_outcome sqp_stage(run_state& run, int n, int model) {
-  core::fit_context& ctx = run.ctx;
-  par_array& x = run.x;
-  optim::bound_point(n, x, model);
-  double f = 0.0;
-  models::calcfg(ctx, n, x, f, run.g, run.c, run.cjac);
-
-  sqp_outcome out;
-  out.iteration_limit = ctx.weighting == 0 ? 300 : 100;
-  double tau = run.k.t;
-  double mu_best = run.k.big;
-  int total = 0;
-  std::fill(run.g.begin(), run.g.end(), 1.0);
-  std::fill(x.begin() + n, x.end(), 0.0);
-  double f_best = f;
-  par_array x_best = x;
-
-  optim::sqp_workspace ws;
-  for (int pass = 1; pass <= 2; ++pass) {
-    models::calcfg(ctx, n, x, f, run.g, run.c, run.cjac);
-    auto info = pass == 1 ? optim::vmcon4_info::fresh_start : optim::vmcon4_info::converged;
-    std::fill(run.c.begin(), run.c.end(), run.k.big);
-    int niter = 0;
-    double cnorm = 0.0;
-    optim::vmcon4(ctx, ws, n, std::span(x).first(static_cast<std::size_t>(n)), f, run.g, run.c,
-                  run.cjac, out.iteration_limit, tau, -1, info, 10, cnorm, niter, total, 1);
-    out.info = static_cast<int>(info);
-    double mu = cnorm;
-    total += niter;
-    if (total > sqp_iteration_cap) break;
-    if (std::isnan(mu)) {
-      mu = run.k.big;
-      f = f_best;
-      x = x_best;
-    } else if (!(f <= f_best)) {
-      f = f_best;
-      x = x_best;
-    } else if (mu > 10.0 * mu_best) {
-      f = f_best;
-      x = x_best;
-      break;
-    } else if (mu < run.k.t) {
-      f_best = f;
-      x_best = x;
-      break;
-    } else {
-      mu_best = std::fmin(mu_best, mu);
-      if (static_cast<int>(info) <= 4) tau = run.k.t / 2.0;
-    }
-  }
-  run.k.t = tau;
-  out.f = f;
-  return out;
-}
-
-// Stages 1 to 6 for model `model` with n parameters, from the start in run.x.
-// Returns the constrained stage's outcome; run.x holds the fitted point.
-sqp_outcome optimize(run_state& run, int n, int model, stage_costs& cost) {
-  core::fit_context& ctx = run.ctx;
-  std::int64_t mark = evaluations(ctx);
-  auto stage_done = [&](std::size_t stage) {
-    cost[stage] = evaluations(ctx) - mark;
-    mark = evaluations(ctx);
-  };
-  par_array& x = run.x;
-  const auto count = static_cast<std::size_t>(n);
-
-  double seed = 1024.0;
-  (void)optim::rangen(ctx, seed);  // advances the searches' random sequence
-  double f = run.k.big;
-  double f_best = f;
-  par_array x_best = x;
-
-  // Stage 1: simplex passes with a shrinking scale.
-  double sum_sq = 0.0;
-  double largest = x[0];
-  for (int i = 0; i < n - 1; ++i) {
-    sum_sq += x[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(i)];
-    largest = std::fmax(largest, x[static_cast<std::size_t>(i)]);
-  }
-  double scale = 0.1 * std::sqrt(sum_sq / (n - 1)) / largest;
-  const int passes = model <= 4 ? 2 : 3;
-  const int limit = model <= 9 ? 100 : 150;
-  for (int pass = 1; pass <= passes; ++pass) {
-    optim::simplex(ctx, n, std::span(x).first(count), f, run.k.t, scale, limit);
-    absolute(x, n);
-    scale *= 0.5;
-    if (scale < 0.01) break;
-    keep_best(f, x, f_best, x_best);
-  }
-  stage_done(1);
-
-  // Stage 2: variable metric from the identity.
-  std::vector<double> h(count * (count + 1) / 2, 1.0);
-  (void)optim::va10d(ctx, n, std::span(x).first(count), f, h, 1, model <= 4 ? 30 : 50);
-  keep_best(f, x, f_best, x_best);
-  stage_done(2);
-
-  // Stage 3: golden-section searches along the coordinates.
-  optim::golden_ab_search(ctx, n, std::span(x).first(count), f);
-  keep_best(f, x, f_best, x_best);
-  optim::bound_point(n, x, model);
-  stage_done(3);
-
-  // Stage 4: direction set, undone when it fails or doubles the value.
-  absolute(x, n);
-  for (int i = 0; i < n; ++i) {
-    if (x[static_cast<std::size_t>(i)] <= shape_floor)
-      x[static_cast<std::size_t>(i)] = shape_restart;
-  }
-  const par_array x_svd = x;
-  const double f_svd = f;
-  int nfe = 0;
-  const int maxit = (model >= 6 && model <= 8) ? 15 : 30;
-  const auto ier = optim::nminsvd(ctx, n, core::max_par, std::span(x).first(count), f, maxit, nfe);
-  if (ier != optim::minsvd_ier::ok) {
-    f = f_svd;
-    x = x_svd;
-  }
-  keep_best(f, x, f_best, x_best);
-  if (f > 2.0 * f_svd) {
-    f = f_svd;
-    x = x_svd;
-  }
-  stage_done(4);
-
-  // Shape parameters pushed to their floor get room to move again.
-  if (model >= 4 && x[3] < shape_floor) x[3] = shape_restart;
-  if (model >= 8 && x[4] < shape_floor) x[4] = shape_restart;
-
-  // Stage 5: one more simplex for the models with an unbounded a.
-  if (model == 4 || model == 5 || model == 9 || model == 10) {
-    optim::simplex(ctx, n, std::span(x).first(count), f, run.k.t, 0.1, 100);
-  }
-  if (model >= 4) {
-    if (x[3] < shape_floor) x[3] = shape_restart;
-    if (x[3] > 10000.0) x[3] = 9900.99;
-  }
-
-  stage_done(5);
-
-  // Stage 6: constrained refinement.
-  const sqp_outcome sqp = sqp_stage(run, n, model);
-  stage_done(6);
-  return sqp;
-}
-
 // Statistics of the fit in run.x: gradient, fitted rates, weighted SSR, standard
 // errors, limits and correlations.
 void statistics(run_state& run, model_result& r) {
@@ -330,24 +142,20 @@ void choose_best(run_state& run) {
     run.have_best = true;
     run.best_aicc = r.aicc;
     run.best_model = r.model;
-    run.best_fit = run.fitted_rates[k];
-    run.best_var = r.p;
-    run.best_mc50 = r.mc50;
+    run.best_index = k;
   }
 }
 
 void leave_best_model(run_state& run) {
   core::fit_context& ctx = run.ctx;
   if (!run.have_best) return;
+  const model_result& best = run.fitted[run.best_index];
   restore_observations(ctx);
-  ctx.fitted = run.best_fit;
+  leave_fit_in_context(ctx, best);
   ctx.model = run.best_model;
   ctx.mdl_number = run.best_model;
-  std::copy(run.best_mc50.substrate.begin(), run.best_mc50.substrate.end(),
-            ctx.mc50_substrate.begin());
-  std::copy(run.best_mc50.value.begin(), run.best_mc50.value.end(), ctx.mc50_value.begin());
-  ctx.variables.fill(0.0);
-  ctx.variables = run.best_var;
+  std::copy(best.mc50.substrate.begin(), best.mc50.substrate.end(), ctx.mc50_substrate.begin());
+  std::copy(best.mc50.value.begin(), best.mc50.value.end(), ctx.mc50_value.begin());
   std::string name;
   models::npar(run.best_model, name, ctx.n_par);
   ctx.strmdl = std::string(strings::trim_both(name));
@@ -428,9 +236,11 @@ void after_the_fits(run_state& run) {
 // The model's report section as text; the report also leaves the MC50 table in r
 // and the printable fitted rates in the context.
 std::string section_text(run_state& run, model_result& r, const std::string& date) {
+  complete_result(run.ctx, r);
   r.at_bound = parameters_at_bound(r);
   std::ostringstream out;
   write_model_section(out, run.ctx, r, date);
+  leave_fit_in_context(run.ctx, r);
   return out.str();
 }
 
@@ -457,7 +267,6 @@ void make_consistent(run_state& run) {
       r.ratio_sum = ratio_sum(r.n, r.p, r.se, r.se_produced);
       aicc(ctx.rows, r.n, r.ratio_sum, r.ssr, r.aicc);
       run.sections[k] = section_text(run, r, run.dates[k]);
-      run.fitted_rates[k] = ctx.fitted;
       changed = true;
     }
     if (!changed) break;
@@ -465,22 +274,6 @@ void make_consistent(run_state& run) {
 }
 
 }  // namespace
-
-run_constants compute_run_constants() {
-  run_constants k;
-  double eps = 1e-60;
-  while (true) {
-    eps += eps;
-    const double small = 1.0 + 0.1 * eps;
-    const double larger = 1.0 + 0.2 * eps;
-    if (small > 1.0 && small < larger) break;
-  }
-  k.eps = eps;
-  k.big = 10.0 / eps;
-  const double tol1 = 2.0 * std::sqrt(eps) * (1.0 + std::sqrt(eps));
-  k.t = 10.0 * tol1;
-  return k;
-}
 
 core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostream& console,
                        run_record* record) {
@@ -554,23 +347,24 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
       init_estimates(ctx, std::span(run.x).first(static_cast<std::size_t>(n)), core::max_par,
                      model);
       optim::bound_point(n, run.x, model);
-      absolute(run.x, n);
+      for (int i = 0; i < n; ++i)
+        run.x[static_cast<std::size_t>(i)] = std::abs(run.x[static_cast<std::size_t>(i)]);
 
       if (!switch_valid) {
         core::show_message(ctx, core::box_kind::warning, "Value of weight out of range of [0-2]!");
       }
 
       cost[0] = evaluations(ctx) - before_estimates;
-      const sqp_outcome sqp = optimize(run, n, model, cost);
+      const chain_outcome chain = fit_chain(ctx, run.k, n, model, run.x, cost);
 
       model_result r;
       r.model = model;
       r.name = ctx.strmdl;
       r.n = n;
       r.weighting = ctx.weighting;
-      r.ssr_objective = sqp.f;
-      r.sqp_info = sqp.info;
-      r.sqp_iteration_limit = sqp.iteration_limit;
+      r.ssr_objective = chain.f;
+      r.sqp_info = chain.sqp_info;
+      r.sqp_iteration_limit = chain.sqp_iteration_limit;
       r.refitted = refitted;
       statistics(run, r);
       r.chain_ssr = r.ssr;
@@ -606,16 +400,15 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
                                " fits every rate exactly (residual sum of squares 0): its AICc is "
                                "-Infinity");
       }
-      idle(ctx, 1000);
+      idle(ctx, pause_after_fit_ms);
 
       run.dates.push_back(report_date_time());
       run.sections.push_back(section_text(run, r, run.dates.back()));
       run.fitted.push_back(r);
-      run.fitted_rates.push_back(ctx.fitted);
 
-      idle(ctx, 500);
+      idle(ctx, pause_around_plot_ms);
       plots::xyplot(ctx);
-      idle(ctx, 500);
+      idle(ctx, pause_around_plot_ms);
       if (ctx.fe != nullptr) ctx.fe->refresh();
       break;
     }

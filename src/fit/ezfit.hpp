@@ -11,16 +11,9 @@
 #include "core/run_status.hpp"
 #include "fit/model_comparison.hpp"
 #include "fit/model_result.hpp"
+#include "fit/stage_recipe.hpp"
 
 namespace inhibra::fit {
-
-// Machine constants of a run.
-struct run_constants {
-  double eps = 0.0;  // smallest power-of-two multiple of 1e-60 that 1 + 0.1 eps resolves
-  double big = 0.0;  // 10 / eps
-  double t = 0.0;    // tolerance of the simplex and the constrained stage
-};
-[[nodiscard]] run_constants compute_run_constants();
 
 // What a run did, for callers that report more than the results file (the
 // headless runner's machine-readable output).

@@ -80,9 +80,11 @@ struct model_result {
 
   stage_costs stage_evaluations{};
 
-  // Filled by the report when it writes the model's section.
-  int constraints = 0;  // the constraint count printed
-  mc50_table mc50{};    // the MC50 table (three levels printed, seven kept)
+  // Filled once the statistics are done (complete_result), for the report and the
+  // plots.
+  int constraints = 0;                          // the constraint count printed
+  mc50_table mc50{};                            // the MC50 table (three levels printed, seven kept)
+  std::array<double, core::max_rows> fitted{};  // fitted rate of each observation, as computed
 };
 
 }  // namespace inhibra::fit

@@ -224,7 +224,7 @@ int model_constraint_count(int model) {
   return facts != nullptr ? facts->printed_constraints : 0;
 }
 
-void write_model_section(std::ostream& out, core::fit_context& ctx, model_result& r,
+void write_model_section(std::ostream& out, const core::fit_context& ctx, const model_result& r,
                          std::string_view date_time) {
   const int rows = ctx.rows;
   const int n = r.n;
@@ -239,8 +239,6 @@ void write_model_section(std::ostream& out, core::fit_context& ctx, model_result
 
   model_names(out, r.model);
 
-  r.constraints = model_constraint_count(r.model);
-  ctx.m = r.constraints;
   emit(out, fixed_line().x(10).a("NUMBER OF DATA SETS ANALYZED:").t(52).i(ctx.idatasets, 3));
   emit(out, fixed_line().x(10).a("NUMBER OF PARAMETERS, P:").t(52).i(n, 3));
   emit(out, fixed_line().x(10).a("TOTAL NUMBER OF CONSTRAINTS:").t(52).i(r.constraints, 3));
@@ -309,7 +307,6 @@ void write_model_section(std::ostream& out, core::fit_context& ctx, model_result
     emit(out, line);
   }
 
-  r.mc50 = mc50(r.model, r.p, r.se);
   blank_line(out);
   emit(out, fixed_line().x(16).a("[Substrate]").x(12).a("MC50").x(10).a("STD. ERROR"));
   static constexpr std::array<std::size_t, 3> printed_levels{0, 1, 6};
@@ -346,7 +343,7 @@ void write_model_section(std::ostream& out, core::fit_context& ctx, model_result
   dash_line(out, report_dash_width);
   for (int i = 1; i <= rows; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
-    const double fitted = ctx.fitted[k];
+    const double fitted = r.fitted[k];
     emit(out, fixed_line()
                   .x(5)
                   .i(i, 3)
@@ -357,12 +354,8 @@ void write_model_section(std::ostream& out, core::fit_context& ctx, model_result
                   .f(fitted, 12, 3)
                   .x(3)
                   .f(fitted - ctx.rate[k], 10, 6));
-    if (fitted < 0.0 || fitted > 1e16 || std::isnan(fitted)) ctx.fitted[k] = 0.0;
   }
   dash_line(out, report_dash_width);
-
-  ctx.variables.fill(0.0);
-  std::copy_n(r.p.begin(), n, ctx.variables.begin());
 }
 
 void write_summary(std::ostream& out, std::span<const ranking_row> ranking,

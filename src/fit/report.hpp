@@ -49,14 +49,10 @@ void matprnt(std::ostream& out, int n, std::span<const double> corr);
 // The constraint count a model's section reports.
 [[nodiscard]] int model_constraint_count(int model);
 
-// The complete section of a fitted model, written when its statistics are done.
-// date_time: the 24-character text of report_date_time.
-// Reads from ctx the row and curve counts and the observations with their fitted
-// rates. Afterwards: r.constraints and r.mc50 hold what was printed; ctx.m holds the
-// constraint count; ctx.variables holds p (the rest zeroed); every fitted rate in
-// ctx that is negative, above 1e16 or not a number has been set to 0 (after being
-// printed as computed), so the plots never meet one.
-void write_model_section(std::ostream& out, core::fit_context& ctx, model_result& r,
+// The complete section of a fitted model whose result is complete (complete_result).
+// date_time: the 24-character text of report_date_time. Reads from ctx the row and
+// curve counts and the observations; everything else from r.
+void write_model_section(std::ostream& out, const core::fit_context& ctx, const model_result& r,
                          std::string_view date_time);
 
 // The best-fit summary. ranking: rank_models' rows; fitted(k - 1): the k-th model

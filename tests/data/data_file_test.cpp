@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 
+#include "models/model_catalogue.hpp"
 #include "support/recording_frontend.hpp"
 #include "support/temp_dir.hpp"
 
@@ -437,6 +438,11 @@ TEST(Ncolmdl, ModelsBeyondTheLibraryAreRefusedWithThreeColumns) {
   EXPECT_TRUE(fe.boxes[0].text.starts_with("THE CHOSEN MODEL IS UNDEFINED, BUT\r\n"));
   EXPECT_EQ(ncolmdl(ctx, 2, 1), run_status::model_undefined);
   EXPECT_TRUE(fe.boxes[1].text.starts_with("THE MODEL FUNCTION REQUIRES 3 DATA COLUMNS,"));
+  // The box lists every model of the catalogue by its number and code.
+  for (const auto& facts : models::model_catalogue) {
+    EXPECT_NE(fe.boxes[1].text.find(facts.name.substr(0, 4)), std::string::npos) << facts.number;
+    EXPECT_NE(fe.boxes[1].text.find(facts.code), std::string::npos) << facts.number;
+  }
 }
 
 }  // namespace

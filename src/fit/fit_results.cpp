@@ -1,0 +1,35 @@
+#include "fit/fit_results.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "fit/mc50.hpp"
+#include "fit/report.hpp"
+
+namespace inhibra::fit {
+
+namespace {
+
+// A fitted rate the plots can draw.
+double drawable(double fitted) {
+  return (fitted < 0.0 || fitted > 1e16 || std::isnan(fitted)) ? 0.0 : fitted;
+}
+
+}  // namespace
+
+void complete_result(core::fit_context& ctx, model_result& r) {
+  r.fitted = ctx.fitted;
+  r.mc50 = mc50(r.model, r.p, r.se);
+  r.constraints = model_constraint_count(r.model);
+  ctx.m = r.constraints;
+}
+
+void leave_fit_in_context(core::fit_context& ctx, const model_result& r) {
+  const auto rows = static_cast<std::size_t>(std::clamp(ctx.rows, 0, core::max_rows));
+  for (std::size_t k = 0; k < rows; ++k)
+    ctx.fitted[k] = drawable(r.fitted[k]);
+  ctx.variables.fill(0.0);
+  std::copy_n(r.p.begin(), r.n, ctx.variables.begin());
+}
+
+}  // namespace inhibra::fit

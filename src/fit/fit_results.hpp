@@ -1,0 +1,20 @@
+#pragma once
+// The step between a fit's statistics and its report: the parts of the result that
+// the report prints and the plots read, and what the context keeps of a fit for the
+// plots. The report writer itself only reads.
+#include "core/fit_context.hpp"
+#include "fit/model_result.hpp"
+
+namespace inhibra::fit {
+
+// Completes r from its statistics: the fitted rates as computed (the context's, from
+// the statistics of r), the MC50 table and the constraint count the report prints;
+// the context's constraint count becomes that count too.
+void complete_result(core::fit_context& ctx, model_result& r);
+
+// Leaves fit r in the context for the plots: its fitted rates, with every rate that
+// is negative, above 1e16 or not a number as 0, and its parameters in `variables`
+// (the rest 0).
+void leave_fit_in_context(core::fit_context& ctx, const model_result& r);
+
+}  // namespace inhibra::fit

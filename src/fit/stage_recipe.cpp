@@ -1,0 +1,216 @@
+#include "fit/stage_recipe.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <span>
+#include <vector>
+
+#include "models/objective.hpp"
+#include "optim/bound_point.hpp"
+#include "optim/golden_search.hpp"
+#include "optim/minsvd_mod.hpp"
+#include "optim/rangen.hpp"
+#include "optim/simplex.hpp"
+#include "optim/va10_mod.hpp"
+#include "optim/vmcon4_mod.hpp"
+
+namespace inhibra::fit {
+
+namespace {
+
+// The random sequence of the searches moves on by one draw from this seed before
+// each chain.
+constexpr double rangen_seed = 1024.0;
+// The literal arguments of the SQP calls: no printing, at most 10 steps per line
+// search, and the QP sub-solver's mode.
+constexpr int vmcon4_iprint = -1;
+constexpr int vmcon4_maxls = 10;
+constexpr int vmcon4_qpmode = 1;
+// The SQP stage starts its gradient at 1 for every parameter.
+constexpr double sqp_start_gradient = 1.0;
+
+// Restores f and x from the best so far when the stage did not improve on it
+// (a value that is not a number never counts as an improvement); otherwise the
+// stage's result becomes the best.
+void keep_best(double& f, par_array& x, double& f_best, par_array& x_best) {
+  if (!(f <= f_best)) {
+    f = f_best;
+    x = x_best;
+  } else {
+    f_best = f;
+    x_best = x;
+  }
+}
+
+void absolute(par_array& x, int n) {
+  for (int i = 0; i < n; ++i)
+    x[static_cast<std::size_t>(i)] = std::abs(x[static_cast<std::size_t>(i)]);
+}
+
+// Stage 6: two calls of the SQP method with the decision rules between them.
+chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int model, par_array& x) {
+  models::gradient_array g{};
+  models::constraint_array c{};
+  models::cjac_array cjac{};
+  optim::bound_point(n, x, model);
+  double f = 0.0;
+  models::calcfg(ctx, n, x, f, g, c, cjac);
+
+  chain_outcome out;
+  out.sqp_iteration_limit = ctx.weighting == 0 ? sqp_limit_unweighted : sqp_limit_robust;
+  double tau = k.t;
+  double mu_best = k.big;
+  int total = 0;
+  std::fill(g.begin(), g.end(), sqp_start_gradient);
+  std::fill(x.begin() + n, x.end(), 0.0);
+  double f_best = f;
+  par_array x_best = x;
+
+  optim::sqp_workspace ws;
+  for (int pass = 1; pass <= 2; ++pass) {
+    models::calcfg(ctx, n, x, f, g, c, cjac);
+    auto info = pass == 1 ? optim::vmcon4_info::fresh_start : optim::vmcon4_info::converged;
+    std::fill(c.begin(), c.end(), k.big);
+    int niter = 0;
+    double cnorm = 0.0;
+    optim::vmcon4(ctx, ws, n, std::span(x).first(static_cast<std::size_t>(n)), f, g, c, cjac,
+                  out.sqp_iteration_limit, tau, vmcon4_iprint, info, vmcon4_maxls, cnorm, niter,
+                  total, vmcon4_qpmode);
+    out.sqp_info = static_cast<int>(info);
+    double mu = cnorm;
+    total += niter;
+    if (total > sqp_iteration_cap) break;
+    if (std::isnan(mu)) {
+      mu = k.big;
+      f = f_best;
+      x = x_best;
+    } else if (!(f <= f_best)) {
+      f = f_best;
+      x = x_best;
+    } else if (mu > sqp_divergence_factor * mu_best) {
+      f = f_best;
+      x = x_best;
+      break;
+    } else if (mu < k.t) {
+      f_best = f;
+      x_best = x;
+      break;
+    } else {
+      mu_best = std::fmin(mu_best, mu);
+      if (static_cast<int>(info) <= 4) tau = k.t / 2.0;
+    }
+  }
+  k.t = tau;
+  out.f = f;
+  return out;
+}
+
+}  // namespace
+
+run_constants compute_run_constants() {
+  run_constants k;
+  double eps = 1e-60;
+  while (true) {
+    eps += eps;
+    const double small = 1.0 + 0.1 * eps;
+    const double larger = 1.0 + 0.2 * eps;
+    if (small > 1.0 && small < larger) break;
+  }
+  k.eps = eps;
+  k.big = 10.0 / eps;
+  const double tol1 = 2.0 * std::sqrt(eps) * (1.0 + std::sqrt(eps));
+  k.t = 10.0 * tol1;
+  return k;
+}
+
+chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int model, par_array& x,
+                        stage_costs& cost) {
+  std::int64_t mark = evaluations(ctx);
+  auto stage_done = [&](std::size_t stage) {
+    cost[stage] = evaluations(ctx) - mark;
+    mark = evaluations(ctx);
+  };
+  const auto count = static_cast<std::size_t>(n);
+
+  double seed = rangen_seed;
+  (void)optim::rangen(ctx, seed);  // advances the searches' random sequence
+  double f = k.big;
+  double f_best = f;
+  par_array x_best = x;
+
+  // Stage 1: simplex passes with a shrinking scale.
+  double sum_sq = 0.0;
+  double largest = x[0];
+  for (int i = 0; i < n - 1; ++i) {
+    sum_sq += x[static_cast<std::size_t>(i)] * x[static_cast<std::size_t>(i)];
+    largest = std::fmax(largest, x[static_cast<std::size_t>(i)]);
+  }
+  double scale = simplex_start_scale * std::sqrt(sum_sq / (n - 1)) / largest;
+  const int passes = model <= 4 ? simplex_passes_linear : simplex_passes_hyperbolic;
+  const int limit = model <= 9 ? simplex_limit : simplex_limit_general;
+  for (int pass = 1; pass <= passes; ++pass) {
+    optim::simplex(ctx, n, std::span(x).first(count), f, k.t, scale, limit);
+    absolute(x, n);
+    scale *= simplex_scale_factor;
+    if (scale < simplex_scale_floor) break;
+    keep_best(f, x, f_best, x_best);
+  }
+  stage_done(1);
+
+  // Stage 2: variable metric from the identity.
+  std::vector<double> h(count * (count + 1) / 2, 1.0);
+  (void)optim::va10d(ctx, n, std::span(x).first(count), f, h, va10d_mode_fresh,
+                     model <= 4 ? va10d_limit_linear : va10d_limit_hyperbolic);
+  keep_best(f, x, f_best, x_best);
+  stage_done(2);
+
+  // Stage 3: golden-section searches along the coordinates.
+  optim::golden_ab_search(ctx, n, std::span(x).first(count), f);
+  keep_best(f, x, f_best, x_best);
+  optim::bound_point(n, x, model);
+  stage_done(3);
+
+  // Stage 4: direction set, undone when it fails or doubles the value.
+  absolute(x, n);
+  for (int i = 0; i < n; ++i) {
+    if (x[static_cast<std::size_t>(i)] <= shape_floor)
+      x[static_cast<std::size_t>(i)] = shape_restart;
+  }
+  const par_array x_svd = x;
+  const double f_svd = f;
+  int nfe = 0;
+  const int maxit = (model >= 6 && model <= 8) ? nminsvd_runs_short : nminsvd_runs;
+  const auto ier = optim::nminsvd(ctx, n, core::max_par, std::span(x).first(count), f, maxit, nfe);
+  if (ier != optim::minsvd_ier::ok) {
+    f = f_svd;
+    x = x_svd;
+  }
+  keep_best(f, x, f_best, x_best);
+  if (f > nminsvd_undo_factor * f_svd) {
+    f = f_svd;
+    x = x_svd;
+  }
+  stage_done(4);
+
+  // Shape parameters pushed to their floor get room to move again.
+  if (model >= 4 && x[3] < shape_floor) x[3] = shape_restart;
+  if (model >= 8 && x[4] < shape_floor) x[4] = shape_restart;
+
+  // Stage 5: one more simplex for the models with an unbounded a.
+  if (model == 4 || model == 5 || model == 9 || model == 10) {
+    optim::simplex(ctx, n, std::span(x).first(count), f, k.t, extra_simplex_scale,
+                   extra_simplex_limit);
+  }
+  if (model >= 4) {
+    if (x[3] < shape_floor) x[3] = shape_restart;
+    if (x[3] > shape_cap) x[3] = shape_cap_value;
+  }
+  stage_done(5);
+
+  // Stage 6: constrained refinement of the chain.
+  const chain_outcome out = sqp_stage(ctx, k, n, model, x);
+  stage_done(6);
+  return out;
+}
+
+}  // namespace inhibra::fit
