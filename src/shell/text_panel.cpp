@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "data/file_names.hpp"
+#include "data/output_file.hpp"
 #include "shell/editor.hpp"
 #include "strings/text.hpp"
 #include "toolkit/window_system.hpp"
@@ -136,8 +137,10 @@ void savetext(toolkit::window_system& tk, const shell_state& st) {
 }
 
 bool writelines(const std::string& file_name, std::string_view text) {
-  std::ofstream out(file_name, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
+  // Written beside the final name and renamed into place: a failed save leaves the
+  // earlier file as it was.
+  data::output_file out;
+  if (!out.open(file_name)) return false;
   out << text;
   if (!text.empty() && !text.ends_with(crlf)) {
     if (text.back() == '\r') {
@@ -146,8 +149,7 @@ bool writelines(const std::string& file_name, std::string_view text) {
       out << crlf;
     }
   }
-  out.flush();
-  return static_cast<bool>(out);
+  return out.commit();
 }
 
 void printscreen(toolkit::window_system& tk, const shell_state& st) {

@@ -3,6 +3,7 @@
 // file, and the end of the program when the results cannot be read.
 #include <QScopeGuard>
 #include <QTest>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 
@@ -76,6 +77,14 @@ class TextPanelTest : public QObject {
     QVERIFY(shell::writelines(name, ""));
     QCOMPARE(support::read_file(name), std::string());
     QVERIFY(!shell::writelines(dir.file("no/such/folder.txt"), "x"));
+    // A link at the name is replaced by the saved text; what it pointed to stays.
+    const std::string kept = dir.file("kept.txt");
+    QVERIFY(shell::writelines(kept, "earlier\r\n"));
+    std::filesystem::create_symlink(kept, dir.file("link.txt"));
+    QVERIFY(shell::writelines(dir.file("link.txt"), "new\r\n"));
+    QCOMPARE(support::read_file(kept), std::string("earlier\r\n"));
+    QCOMPARE(support::read_file(dir.file("link.txt")), std::string("new\r\n"));
+    QVERIFY(!std::filesystem::is_symlink(dir.file("link.txt")));
   }
 
   void saveWritesThePanelTextWithCrLf() {
