@@ -383,6 +383,39 @@ void abort_run(const core::fit_context& ctx, output_file* results,
   }
 }
 
+namespace {
+
+// True when the results file would take the place of the data it was made from
+// (the same name, or another name of the same file).
+bool results_replace_data(const text_lines& file, const std::string& data_name,
+                          const std::string& results_name) {
+  struct stat target {};
+  return results_name == data_name ||
+         (::stat(results_name.c_str(), &target) == 0 && target.st_dev == file.device() &&
+          target.st_ino == file.inode());
+}
+
+// Reads the first `rows` lines into the context's observations; false, with the
+// reason shown, at the first line that is not three numbers.
+bool read_rows(core::fit_context& ctx, text_lines& file, int rows) {
+  std::string line;
+  for (int k = 0; k < rows; ++k) {
+    if (!file.next(line)) line.clear();
+    const parsed_row row = parse_row(line);
+    if (row.fault != row_fault::none) {
+      core::show_message(ctx, box_kind::warning, unreadable_row_text(k + 1, line, row.fault));
+      return false;
+    }
+    const auto i = static_cast<std::size_t>(k);
+    ctx.substrate[i] = row.values[0];
+    ctx.inhibitor[i] = row.values[1];
+    ctx.rate[i] = row.values[2];
+  }
+  return true;
+}
+
+}  // namespace
+
 data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, output_file* results,
                          std::ostream& console) {
   data_read out;
@@ -418,11 +451,7 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
       return cannot_open_data();
   }
   if (results != nullptr) {
-    // The report would take the place of the data it was made from.
-    struct stat target {};
-    if (out.results_name == name ||
-        (::stat(out.results_name.c_str(), &target) == 0 && target.st_dev == file.device() &&
-         target.st_ino == file.inode())) {
+    if (results_replace_data(file, name, out.results_name)) {
       core::show_message(ctx, box_kind::warning,
                          "Results file " + out.results_name + " is the data file " + name +
                              " itself: give the data file another name");
@@ -470,20 +499,8 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
     return reject();
   }
 
-  std::string line;
   if (!file.rewind()) return cannot_open_data();
-  for (int k = 0; k < rows; ++k) {
-    if (!file.next(line)) line.clear();
-    const parsed_row row = parse_row(line);
-    if (row.fault != row_fault::none) {
-      core::show_message(ctx, box_kind::warning, unreadable_row_text(k + 1, line, row.fault));
-      return reject();
-    }
-    const auto i = static_cast<std::size_t>(k);
-    ctx.substrate[i] = row.values[0];
-    ctx.inhibitor[i] = row.values[1];
-    ctx.rate[i] = row.values[2];
-  }
+  if (!read_rows(ctx, file, rows)) return reject();
   ctx.idat = rows;
   ctx.rows = rows;
   const auto count = static_cast<std::ptrdiff_t>(rows);

@@ -273,6 +273,127 @@ void make_consistent(run_state& run) {
   }
 }
 
+// Checks that `model` can be fitted to the data read; sets the model's name and
+// parameter count in the context.
+core::run_status check_model(run_state& run, int model, int& n) {
+  core::fit_context& ctx = run.ctx;
+  ctx.model = model;
+  ctx.mdl_number = model;
+  if (data::ncolmdl(ctx, ctx.columns, model) != core::run_status::success) {
+    return abort_with(run, core::box_kind::warning,
+                      "Number of variables not compatible with model: " + strings::int_text(model),
+                      core::run_status::model_not_usable);
+  }
+  std::string name;
+  models::npar(model, name, n);
+  ctx.strmdl = std::string(strings::trim_both(name));
+  ctx.n_par = n;
+  if (n > core::max_par) {
+    return abort_with(run, core::box_kind::warning,
+                      "Number of variables exceeded limit: " + strings::int_text(core::max_par),
+                      core::run_status::too_many_parameters);
+  }
+  if (n > ctx.rows) {
+    return abort_with(run, core::box_kind::warning,
+                      "Not enough data points to fit model: " + strings::int_text(ctx.rows),
+                      core::run_status::too_many_parameters);
+  }
+  return core::run_status::success;
+}
+
+// Initial estimates and the chain of stages for one model, with the chain's statistics.
+model_result fit_by_chain(run_state& run, int model, int n, bool refitted) {
+  core::fit_context& ctx = run.ctx;
+  // The weighting of this run applies from the start, also to the polish of the
+  // initial estimates, so a run never depends on the one before it.
+  const bool switch_valid = run.weighting_switch >= 0 && run.weighting_switch <= 2;
+  ctx.weighting = switch_valid ? run.weighting_switch : 0;
+
+  if (refitted) run.x.fill(1.0);
+  stage_costs cost{};
+  const std::int64_t before_estimates = evaluations(ctx);
+  init_estimates(ctx, std::span(run.x).first(static_cast<std::size_t>(n)), core::max_par, model);
+  optim::bound_point(n, run.x, model);
+  for (int i = 0; i < n; ++i)
+    run.x[static_cast<std::size_t>(i)] = std::abs(run.x[static_cast<std::size_t>(i)]);
+
+  if (!switch_valid) {
+    core::show_message(ctx, core::box_kind::warning, "Value of weight out of range of [0-2]!");
+  }
+
+  cost[0] = evaluations(ctx) - before_estimates;
+  const chain_outcome chain = fit_chain(ctx, run.k, n, model, run.x, cost);
+
+  model_result r;
+  r.model = model;
+  r.name = ctx.strmdl;
+  r.n = n;
+  r.weighting = ctx.weighting;
+  r.ssr_objective = chain.f;
+  r.sqp_info = chain.sqp_info;
+  r.sqp_iteration_limit = chain.sqp_iteration_limit;
+  r.refitted = refitted;
+  r.stage_evaluations = cost;
+  statistics(run, r);
+  r.chain_ssr = r.ssr;
+  return r;
+}
+
+// The refinement from the chain's point and the other models' optima; the
+// statistics follow the point kept.
+void refine_fit(run_state& run, int model, model_result& r) {
+  const auto borrowed = borrowed_starts(run, model);
+  const refinement found = refine(run.ctx, r.p, r.ssr, borrowed);
+  r.stage_evaluations[7] = found.evaluations;
+  if (found.improved) {
+    adopt_point(run, r, found.best.p);
+  } else {
+    exact_statistics(run.ctx, r);
+  }
+}
+
+// AICc, the report section and the plot of a finished fit.
+void keep_fit(run_state& run, int model, model_result& r) {
+  core::fit_context& ctx = run.ctx;
+  set_title_and_refresh(ctx, model);
+  r.ratio_sum = ratio_sum(r.n, r.p, r.se, r.se_produced);
+  aicc(ctx.rows, r.n, r.ratio_sum, r.ssr, r.aicc);
+  if (r.ssr == 0.0) {
+    core::show_message(ctx, core::box_kind::warning,
+                       "Model " + strings::int_text(model) +
+                           " fits every rate exactly (residual sum of squares 0): its AICc is "
+                           "-Infinity");
+  }
+  idle(ctx, pause_after_fit_ms);
+
+  run.dates.push_back(report_date_time());
+  run.sections.push_back(section_text(run, r, run.dates.back()));
+  run.fitted.push_back(r);
+
+  idle(ctx, pause_around_plot_ms);
+  plots::xyplot(ctx);
+  idle(ctx, pause_around_plot_ms);
+  if (ctx.fe != nullptr) ctx.fe->refresh();
+}
+
+// The ranking by AICc, the best model and what the caller keeps of the run.
+std::vector<ranking_row> rank_fits(run_state& run) {
+  std::vector<ranking_row> ranking;
+  if (run.fitted.size() > 1) {
+    std::vector<double> raic;
+    std::vector<double> ridx;
+    for (const auto& r : run.fitted) {
+      raic.push_back(r.aicc);
+      ridx.push_back(static_cast<double>(raic.size()));
+    }
+    ranking = rank_models(raic, ridx, static_cast<int>(raic.size()));
+    write_summary(run.results, ranking, run.fitted);
+  }
+  choose_best(run);
+  leave_best_model(run);
+  return ranking;
+}
+
 }  // namespace
 
 core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostream& console,
@@ -305,70 +426,17 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
   }
   ctx.global_mdl_count = static_cast<int>(selected.size());
 
-  const int rows = ctx.rows;
   for (const int model : selected) {
     if (ctx.stop != nullptr && ctx.stop->load() != 0) return core::run_status::interrupted;
     if (run.results.failed()) return results_not_written(run);
     bool refitted = false;
     while (true) {
       restore_observations(ctx);
-      ctx.model = model;
-      ctx.mdl_number = model;
-      if (data::ncolmdl(ctx, ctx.columns, model) != core::run_status::success) {
-        return abort_with(
-            run, core::box_kind::warning,
-            "Number of variables not compatible with model: " + strings::int_text(model),
-            core::run_status::model_not_usable);
-      }
-      std::string name;
       int n = 0;
-      models::npar(model, name, n);
-      ctx.strmdl = std::string(strings::trim_both(name));
-      ctx.n_par = n;
-      if (n > core::max_par) {
-        return abort_with(run, core::box_kind::warning,
-                          "Number of variables exceeded limit: " + strings::int_text(core::max_par),
-                          core::run_status::too_many_parameters);
+      if (const auto status = check_model(run, model, n); status != core::run_status::success) {
+        return status;
       }
-      if (n > rows) {
-        return abort_with(run, core::box_kind::warning,
-                          "Not enough data points to fit model: " + strings::int_text(rows),
-                          core::run_status::too_many_parameters);
-      }
-
-      // The weighting of this run applies from the start, also to the polish of the
-      // initial estimates, so a run never depends on the one before it.
-      const bool switch_valid = run.weighting_switch >= 0 && run.weighting_switch <= 2;
-      ctx.weighting = switch_valid ? run.weighting_switch : 0;
-
-      if (refitted) run.x.fill(1.0);
-      stage_costs cost{};
-      const std::int64_t before_estimates = evaluations(ctx);
-      init_estimates(ctx, std::span(run.x).first(static_cast<std::size_t>(n)), core::max_par,
-                     model);
-      optim::bound_point(n, run.x, model);
-      for (int i = 0; i < n; ++i)
-        run.x[static_cast<std::size_t>(i)] = std::abs(run.x[static_cast<std::size_t>(i)]);
-
-      if (!switch_valid) {
-        core::show_message(ctx, core::box_kind::warning, "Value of weight out of range of [0-2]!");
-      }
-
-      cost[0] = evaluations(ctx) - before_estimates;
-      const chain_outcome chain = fit_chain(ctx, run.k, n, model, run.x, cost);
-
-      model_result r;
-      r.model = model;
-      r.name = ctx.strmdl;
-      r.n = n;
-      r.weighting = ctx.weighting;
-      r.ssr_objective = chain.f;
-      r.sqp_info = chain.sqp_info;
-      r.sqp_iteration_limit = chain.sqp_iteration_limit;
-      r.refitted = refitted;
-      statistics(run, r);
-      r.chain_ssr = r.ssr;
-
+      model_result r = fit_by_chain(run, model, n, refitted);
       // The refit decision is the chain's own, so the chain and its random sequence
       // are the same with or without the refinement that follows.
       if (!refitted && poorly_determined_count(n, r.p, r.se, r.se_produced) > 2) {
@@ -378,38 +446,8 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
         set_title_and_refresh(ctx, model);
         continue;
       }
-
-      if (run.refine) {
-        const auto borrowed = borrowed_starts(run, model);
-        const refinement found = refine(ctx, r.p, r.ssr, borrowed);
-        cost[7] = found.evaluations;
-        if (found.improved) {
-          adopt_point(run, r, found.best.p);
-        } else {
-          exact_statistics(ctx, r);
-        }
-      }
-      r.stage_evaluations = cost;
-
-      set_title_and_refresh(ctx, model);
-      r.ratio_sum = ratio_sum(n, r.p, r.se, r.se_produced);
-      aicc(rows, n, r.ratio_sum, r.ssr, r.aicc);
-      if (r.ssr == 0.0) {
-        core::show_message(ctx, core::box_kind::warning,
-                           "Model " + strings::int_text(model) +
-                               " fits every rate exactly (residual sum of squares 0): its AICc is "
-                               "-Infinity");
-      }
-      idle(ctx, pause_after_fit_ms);
-
-      run.dates.push_back(report_date_time());
-      run.sections.push_back(section_text(run, r, run.dates.back()));
-      run.fitted.push_back(r);
-
-      idle(ctx, pause_around_plot_ms);
-      plots::xyplot(ctx);
-      idle(ctx, pause_around_plot_ms);
-      if (ctx.fe != nullptr) ctx.fe->refresh();
+      if (run.refine) refine_fit(run, model, r);
+      keep_fit(run, model, r);
       break;
     }
   }
@@ -419,20 +457,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     after_the_fits(run);
   }
   write_sections(run);
-
-  std::vector<ranking_row> ranking;
-  if (run.fitted.size() > 1) {
-    std::vector<double> raic;
-    std::vector<double> ridx;
-    for (const auto& r : run.fitted) {
-      raic.push_back(r.aicc);
-      ridx.push_back(static_cast<double>(raic.size()));
-    }
-    ranking = rank_models(raic, ridx, static_cast<int>(raic.size()));
-    write_summary(run.results, ranking, run.fitted);
-  }
-  choose_best(run);
-  leave_best_model(run);
+  const std::vector<ranking_row> ranking = rank_fits(run);
   if (record != nullptr) {
     record->fitted = run.fitted;
     record->ranking = ranking;

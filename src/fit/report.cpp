@@ -224,11 +224,13 @@ int model_constraint_count(int model) {
   return facts != nullptr ? facts->printed_constraints : 0;
 }
 
-void write_model_section(std::ostream& out, const core::fit_context& ctx, const model_result& r,
-                         std::string_view date_time) {
-  const int rows = ctx.rows;
-  const int n = r.n;
+namespace {
 
+// The program's heading, the date, the model and its counts, and the SQP stage's
+// message when it stopped at its limit or went uphill.
+void write_section_heading(std::ostream& out, const core::fit_context& ctx, const model_result& r,
+                           std::string_view date_time) {
+  const int n = r.n;
   blank_line(out);
   blank_line(out);
   emit(out, fixed_line().x(10).a("INHIBRA NONLINEAR OPTIMIZATION SOFTWARE"));
@@ -260,7 +262,11 @@ void write_model_section(std::ostream& out, const core::fit_context& ctx, const 
     emit(out, fixed_line().x(10).a("(MESSAGE RETURNED FROM STAGE 3)"));
     blank_line(out);
   }
+}
 
+// Weighting, sum of squares, standard error of regression and AICc.
+void write_fit_summary(std::ostream& out, int rows, const model_result& r) {
+  const int n = r.n;
   emit(out, fixed_line()
                 .x(10)
                 .a("WEIGHTING: ")
@@ -279,7 +285,11 @@ void write_model_section(std::ostream& out, const core::fit_context& ctx, const 
   }
   emit(out, fixed_line().x(10).a("AICc (Corrected Akaike)=").x(8).f(r.aicc, 12, 4));
   blank_line(out);
+}
 
+// The gradient at the optimum and the parameters with their errors and limits.
+void write_parameters(std::ostream& out, const model_result& r) {
+  const int n = r.n;
   std::array<double, core::max_par> g = r.gradient;
   for (double& v : g) {
     if (v < gradient_print_floor) v = 1e-8;
@@ -306,7 +316,10 @@ void write_model_section(std::ostream& out, const core::fit_context& ctx, const 
     }
     emit(out, line);
   }
+}
 
+// MC50 at three substrate levels.
+void write_mc50_lines(std::ostream& out, const model_result& r) {
   blank_line(out);
   emit(out, fixed_line().x(16).a("[Substrate]").x(12).a("MC50").x(10).a("STD. ERROR"));
   static constexpr std::array<std::size_t, 3> printed_levels{0, 1, 6};
@@ -333,9 +346,11 @@ void write_model_section(std::ostream& out, const core::fit_context& ctx, const 
   }
   dash_line(out, report_dash_width);
   dash_line(out, report_dash_width);
+}
 
-  matprnt(out, n, r.correlation);
-
+// Observed and fitted rates with their residuals.
+void write_observations(std::ostream& out, const core::fit_context& ctx, const model_result& r) {
+  const int rows = ctx.rows;
   blank_line(out);
   emit(out,
        fixed_line().x(5).a("NO.").x(10).a("[S]").x(9).a("[I]").x(9).a("Y").x(9).a("Ycalc").x(6).a(
@@ -356,6 +371,18 @@ void write_model_section(std::ostream& out, const core::fit_context& ctx, const 
                   .f(fitted - ctx.rate[k], 10, 6));
   }
   dash_line(out, report_dash_width);
+}
+
+}  // namespace
+
+void write_model_section(std::ostream& out, const core::fit_context& ctx, const model_result& r,
+                         std::string_view date_time) {
+  write_section_heading(out, ctx, r, date_time);
+  write_fit_summary(out, ctx.rows, r);
+  write_parameters(out, r);
+  write_mc50_lines(out, r);
+  matprnt(out, r.n, r.correlation);
+  write_observations(out, ctx, r);
 }
 
 void write_summary(std::ostream& out, std::span<const ranking_row> ranking,
