@@ -11,11 +11,11 @@
 #include "cli/cli_frontend.hpp"
 #include "cli/stop_signals.hpp"
 #include "data/output_file.hpp"
+#include "imaging/plot_image.hpp"
 #include "plots/kmapp_plot.hpp"
 #include "plots/mc50plot.hpp"
 #include "plots/resplot.hpp"
 #include "plots/xyplot.hpp"
-#include "toolkit/plot_image.hpp"
 
 namespace inhibra::cli {
 
@@ -31,8 +31,8 @@ bool stop_asked() {
   return stop_signal().load() != 0;
 }
 
-toolkit::image_format format_of(const plot_output& plots) {
-  return toolkit::format_for_path("." + plots.format).value_or(toolkit::image_format::png);
+imaging::image_format format_of(const plot_output& plots) {
+  return imaging::format_for_path("." + plots.format).value_or(imaging::image_format::png);
 }
 
 // Draws a chart into its file, whole or not at all. False (with a message) when the
@@ -42,7 +42,7 @@ bool write_chart(const plotengine::pplot& chart, const plot_output& plots, const
   std::optional<std::string> bytes;
   {
     const std::lock_guard guard(drawing_lock());
-    bytes = toolkit::encode_plot(chart, format_of(plots));
+    bytes = imaging::encode_plot(chart, format_of(plots));
   }
   data::output_file file;
   if (bytes && file.open(path)) {

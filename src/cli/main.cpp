@@ -20,7 +20,7 @@
 #include "cli/stop_signals.hpp"
 #include "data/output_file.hpp"
 #include "fit/report.hpp"
-#include "toolkit/plot_image.hpp"
+#include "imaging/plot_image.hpp"
 
 namespace {
 
@@ -116,7 +116,7 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
-  std::unique_ptr<toolkit::headless_app> drawing;
+  std::unique_ptr<imaging::headless_app> drawing;
   if (!settings.plots.dir.empty()) {
     const std::string& dir = settings.plots.dir;
     std::error_code ec;
@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
       std::cerr << "Error: cannot write into the plot folder " << dir << "\n";
       return 2;
     }
-    drawing = std::make_unique<toolkit::headless_app>();
+    drawing = std::make_unique<imaging::headless_app>();
   }
 
   const auto outcomes = cli::fit_files(opt->files, plan, settings, std::cerr, std::cout);
