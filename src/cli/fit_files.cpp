@@ -62,8 +62,7 @@ std::string plot_path(const plot_output& plots, const std::string& stem, std::st
 }  // namespace
 
 file_outcome fit_file(const std::string& file, const planned_input& plan,
-                      const run_settings& settings, std::ostream& err, std::ostream& console,
-                      std::mutex& lock) {
+                      const run_settings& settings, std::ostream& err, std::mutex& lock) {
   file_outcome out;
   out.file = file;
   out.record.data_name = plan.data_name;
@@ -105,7 +104,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   }
 
   std::string name = file;
-  out.status = core::code(fit::ezfit(*ctx, name, console, &out.record));
+  out.status = core::code(fit::ezfit(*ctx, name, fe.console(), &out.record));
   out.rows = ctx->idat;
   out.curves = ctx->idatasets;
 
@@ -125,14 +124,13 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
 
 std::vector<file_outcome> fit_files(const std::vector<std::string>& files,
                                     const std::vector<planned_input>& plan,
-                                    const run_settings& settings, std::ostream& err,
-                                    std::ostream& console) {
+                                    const run_settings& settings, std::ostream& err) {
   std::vector<file_outcome> outcomes(files.size());
   std::mutex lock;
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i = next++; i < files.size(); i = next++) {
-      outcomes[i] = fit_file(files[i], plan[i], settings, err, console, lock);
+      outcomes[i] = fit_file(files[i], plan[i], settings, err, lock);
     }
   };
   const auto threads = static_cast<std::size_t>(std::max(1, settings.jobs));
