@@ -3,26 +3,35 @@
 #include <memory>
 
 #include <fmt/format.h>
+#include <fmt/ranges.h>
 
 #include "core/fit_context.hpp"
 #include "data/data_file.hpp"
 
 namespace inhibra::cli {
 
-int check_file(const std::string& file, core::frontend& fe, std::ostream& out) {
+check_outcome check_file(const std::string& file, core::frontend& fe, std::ostream& console) {
   auto ctx = std::make_unique<core::fit_context>();
   ctx->fe = &fe;
-  const auto read = data::read_data_file(*ctx, file, nullptr, out);
+  const auto read = data::read_data_file(*ctx, file, nullptr, console);
+  check_outcome out;
+  out.file = file;
+  out.data_name = read.data_name;
+  out.status = core::code(read.status);
   if (read.status == core::run_status::success) {
-    std::string per_curve;
-    for (int k = 0; k < ctx->idatasets; ++k) {
-      if (k > 0) per_curve += ',';
-      per_curve += std::to_string(ctx->id2[static_cast<std::size_t>(k)]);
-    }
-    out << fmt::format("{}: rows={} curves={} per-curve={} columns={}\n", read.data_name, ctx->idat,
-                       ctx->idatasets, per_curve, ctx->columns);
+    out.rows = ctx->idat;
+    out.curves = ctx->idatasets;
+    for (int k = 0; k < ctx->idatasets; ++k)
+      out.per_curve.push_back(ctx->id2[static_cast<std::size_t>(k)]);
+    out.columns = ctx->columns;
   }
-  return core::code(read.status);
+  return out;
+}
+
+std::string check_line(const check_outcome& checked) {
+  return fmt::format("{}: rows={} curves={} per-curve={} columns={}\n", checked.data_name,
+                     checked.rows, checked.curves, fmt::join(checked.per_curve, ","),
+                     checked.columns);
 }
 
 }  // namespace inhibra::cli

@@ -8,9 +8,22 @@
 
 namespace inhibra::cli {
 
-// Checks one file with the messages and status of a run that stops on it; on
-// success prints "FILE: rows=N curves=K per-curve=n1,n2,... columns=C" to `out`.
-// Returns the run status.
-int check_file(const std::string& file, core::frontend& fe, std::ostream& out);
+struct check_outcome {
+  std::string file;       // as given on the command line
+  std::string data_name;  // the file that was read (".in" added when none was given)
+  int status = 0;         // the run status of a run that stops on this file
+  int rows = 0;           // the counts below are known only when status is 0
+  int curves = 0;
+  std::vector<int> per_curve;
+  int columns = 0;
+};
+
+// Checks one file with the messages and status of a run that stops on it; the data
+// reader's console lines go to `console`.
+[[nodiscard]] check_outcome check_file(const std::string& file, core::frontend& fe,
+                                       std::ostream& console);
+
+// "FILE: rows=N curves=K per-curve=n1,n2,... columns=C" of a file that passed.
+[[nodiscard]] std::string check_line(const check_outcome& checked);
 
 }  // namespace inhibra::cli

@@ -4,9 +4,37 @@
 
 namespace inhibra::cli {
 
+cli_frontend::cli_frontend(std::ostream& err, std::mutex& lock) : err_(err), lock_(lock) {}
+
+cli_frontend::~cli_frontend() {
+  console_buffer_.finish();
+}
+
+void cli_frontend::line_buffer::finish() {
+  if (line_.empty()) return;
+  owner_.console_line(line_);
+  line_.clear();
+}
+
+cli_frontend::line_buffer::int_type cli_frontend::line_buffer::overflow(int_type c) {
+  if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+  const char ch = traits_type::to_char_type(c);
+  if (ch == '\n') {
+    owner_.console_line(line_);
+    line_.clear();
+  } else {
+    line_ += ch;
+  }
+  return c;
+}
+
 void cli_frontend::write_line(const std::string& line) {
   const std::lock_guard guard(lock_);
   err_ << line << std::flush;
+}
+
+void cli_frontend::console_line(const std::string& line) {
+  write_line((file_.empty() ? "" : file_ + ": ") + line + "\n");
 }
 
 void cli_frontend::message(core::box_kind kind, std::string_view text) {

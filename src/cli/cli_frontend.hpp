@@ -2,9 +2,11 @@
 // The person's side of a headless run: boxes become lines on the error stream,
 // prefixed by the box title; pauses are skipped; charts go to a callback (written
 // to image files, or dropped); window titles become progress lines when wanted.
+// Standard output is left to what the command was asked for.
 #include <functional>
 #include <mutex>
 #include <ostream>
+#include <streambuf>
 #include <string>
 
 #include "core/frontend.hpp"
@@ -16,7 +18,10 @@ class cli_frontend : public core::frontend {
   using plot_sink = std::function<void(const plotengine::pplot&)>;
 
   // `err` receives the messages; `lock` serialises lines of runs in parallel.
-  cli_frontend(std::ostream& err, std::mutex& lock) : err_(err), lock_(lock) {}
+  cli_frontend(std::ostream& err, std::mutex& lock);
+  ~cli_frontend() override;
+  cli_frontend(const cli_frontend&) = delete;
+  cli_frontend& operator=(const cli_frontend&) = delete;
 
   // Charts shown during the run go here (none when empty).
   void set_plot_sink(plot_sink sink) { sink_ = std::move(sink); }
@@ -26,6 +31,10 @@ class cli_frontend : public core::frontend {
   // files are fitted at once).
   void set_file_label(std::string file) { file_ = std::move(file); }
 
+  // The data reader's console lines ("FILE_COLUMN_COUNT - Warning."): each whole
+  // line goes to the error stream, after "<file>: " when a file label is set.
+  [[nodiscard]] std::ostream& console() { return console_; }
+
   void message(core::box_kind kind, std::string_view text) override;
   void set_title(std::string_view text) override;
   void idle(int) override {}
@@ -33,13 +42,30 @@ class cli_frontend : public core::frontend {
   void show_plot(const plotengine::pplot& plot) override;
 
  private:
+  // Collects characters into lines and hands each finished line on.
+  class line_buffer : public std::streambuf {
+   public:
+    explicit line_buffer(cli_frontend& owner) : owner_(owner) {}
+    void finish();  // hands on an unfinished last line
+
+   protected:
+    int_type overflow(int_type c) override;
+
+   private:
+    cli_frontend& owner_;
+    std::string line_;
+  };
+
   void write_line(const std::string& line);
+  void console_line(const std::string& line);
 
   std::ostream& err_;
   std::mutex& lock_;
   plot_sink sink_;
   std::string progress_;
   std::string file_;
+  line_buffer console_buffer_{*this};
+  std::ostream console_{&console_buffer_};
 };
 
 }  // namespace inhibra::cli

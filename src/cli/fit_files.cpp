@@ -11,11 +11,11 @@
 #include "cli/cli_frontend.hpp"
 #include "cli/stop_signals.hpp"
 #include "data/output_file.hpp"
+#include "imaging/plot_image.hpp"
 #include "plots/kmapp_plot.hpp"
 #include "plots/mc50plot.hpp"
 #include "plots/resplot.hpp"
 #include "plots/xyplot.hpp"
-#include "toolkit/plot_image.hpp"
 
 namespace inhibra::cli {
 
@@ -31,8 +31,8 @@ bool stop_asked() {
   return stop_signal().load() != 0;
 }
 
-toolkit::image_format format_of(const plot_output& plots) {
-  return toolkit::format_for_path("." + plots.format).value_or(toolkit::image_format::png);
+imaging::image_format format_of(const plot_output& plots) {
+  return imaging::format_for_path("." + plots.format).value_or(imaging::image_format::png);
 }
 
 // Draws a chart into its file, whole or not at all. False (with a message) when the
@@ -42,7 +42,7 @@ bool write_chart(const plotengine::pplot& chart, const plot_output& plots, const
   std::optional<std::string> bytes;
   {
     const std::lock_guard guard(drawing_lock());
-    bytes = toolkit::encode_plot(chart, format_of(plots));
+    bytes = imaging::encode_plot(chart, format_of(plots));
   }
   data::output_file file;
   if (bytes && file.open(path)) {
@@ -62,8 +62,7 @@ std::string plot_path(const plot_output& plots, const std::string& stem, std::st
 }  // namespace
 
 file_outcome fit_file(const std::string& file, const planned_input& plan,
-                      const run_settings& settings, std::ostream& err, std::ostream& console,
-                      std::mutex& lock) {
+                      const run_settings& settings, std::ostream& err, std::mutex& lock) {
   file_outcome out;
   out.file = file;
   out.record.data_name = plan.data_name;
@@ -105,7 +104,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   }
 
   std::string name = file;
-  out.status = core::code(fit::ezfit(*ctx, name, console, &out.record));
+  out.status = core::code(fit::ezfit(*ctx, name, fe.console(), &out.record));
   out.rows = ctx->idat;
   out.curves = ctx->idatasets;
 
@@ -125,14 +124,13 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
 
 std::vector<file_outcome> fit_files(const std::vector<std::string>& files,
                                     const std::vector<planned_input>& plan,
-                                    const run_settings& settings, std::ostream& err,
-                                    std::ostream& console) {
+                                    const run_settings& settings, std::ostream& err) {
   std::vector<file_outcome> outcomes(files.size());
   std::mutex lock;
   std::atomic<std::size_t> next{0};
   auto worker = [&] {
     for (std::size_t i = next++; i < files.size(); i = next++) {
-      outcomes[i] = fit_file(files[i], plan[i], settings, err, console, lock);
+      outcomes[i] = fit_file(files[i], plan[i], settings, err, lock);
     }
   };
   const auto threads = static_cast<std::size_t>(std::max(1, settings.jobs));

@@ -40,19 +40,18 @@ struct run_settings {
   bool name_files = false;  // messages name their data file (more than one input)
 };
 
-// Fits one planned input. Messages go to `err` (serialised by `lock`), console lines
-// of the data reader to `console`. A refused input only gets its message and
-// status 2; a plot that cannot be written makes the status at least 2. When a stop
-// signal has come, the input is not started.
+// Fits one planned input. Messages and the data reader's console lines go to `err`
+// (serialised by `lock`). A refused input only gets its message and status 2; a plot
+// that cannot be written makes the status at least 2. When a stop signal has come,
+// the input is not started.
 [[nodiscard]] file_outcome fit_file(const std::string& file, const planned_input& plan,
                                     const run_settings& settings, std::ostream& err,
-                                    std::ostream& console, std::mutex& lock);
+                                    std::mutex& lock);
 
 // Fits every input of the plan with up to settings.jobs at once; outcomes in the
 // order of `files`.
 [[nodiscard]] std::vector<file_outcome> fit_files(const std::vector<std::string>& files,
                                                   const std::vector<planned_input>& plan,
-                                                  const run_settings& settings, std::ostream& err,
-                                                  std::ostream& console);
+                                                  const run_settings& settings, std::ostream& err);
 
 }  // namespace inhibra::cli

@@ -166,14 +166,36 @@ json file_json(const file_outcome& o) {
   return out;
 }
 
+// {"files": [...]} as text; names were given their replacement characters above,
+// so nothing can make the dump fail.
+std::string files_json(const json& files) {
+  return json{{"files", files}}.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+}
+
 }  // namespace
 
 std::string results_json(const std::vector<file_outcome>& outcomes) {
   json files = json::array();
   for (const auto& o : outcomes)
     files.push_back(file_json(o));
-  // Names were given their replacement characters above; nothing can make the dump fail.
-  return json{{"files", files}}.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
+  return files_json(files);
+}
+
+std::string check_json(const std::vector<check_outcome>& checked) {
+  json files = json::array();
+  for (const auto& c : checked) {
+    json out = json::object();
+    put_name(out, "file", c.file);
+    put_name(out, "data_file", c.data_name);
+    out["status"] = c.status;
+    const bool passed = c.status == 0;
+    out["rows"] = passed ? json(c.rows) : json(nullptr);
+    out["curves"] = passed ? json(c.curves) : json(nullptr);
+    out["per_curve"] = passed ? json(c.per_curve) : json(nullptr);
+    out["columns"] = passed ? json(c.columns) : json(nullptr);
+    files.push_back(out);
+  }
+  return files_json(files);
 }
 
 }  // namespace inhibra::cli

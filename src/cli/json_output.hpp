@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/check.hpp"
 #include "cli/fit_files.hpp"
 
 namespace inhibra::cli {
@@ -15,5 +16,10 @@ namespace inhibra::cli {
 // names that are not UTF-8 show U+FFFD for each stray byte and keep their bytes in
 // hex ("file_bytes", "results_file_bytes").
 [[nodiscard]] std::string results_json(const std::vector<file_outcome>& outcomes);
+
+// {"files": [...]} of inhibra-fit --check: per file the name given ("file"), the
+// file read ("data_file"), its status and, when it passed, "rows", "curves",
+// "per_curve" (rows of each curve) and "columns" (null otherwise).
+[[nodiscard]] std::string check_json(const std::vector<check_outcome>& checked);
 
 }  // namespace inhibra::cli

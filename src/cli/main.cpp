@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -20,7 +21,7 @@
 #include "cli/stop_signals.hpp"
 #include "data/output_file.hpp"
 #include "fit/report.hpp"
-#include "toolkit/plot_image.hpp"
+#include "imaging/plot_image.hpp"
 
 namespace {
 
@@ -39,18 +40,6 @@ bool stop_asked() {
   return cli::stop_signal().load() != 0;
 }
 
-int check_files(const std::vector<std::string>& files) {
-  std::mutex lock;
-  int worst = 0;
-  for (const auto& file : files) {
-    if (stop_asked()) return stopped();
-    cli::cli_frontend fe(std::cerr, lock);
-    if (files.size() > 1) fe.set_file_label(file);
-    worst = std::max(worst, cli::check_file(file, fe, std::cout));
-  }
-  return worst;
-}
-
 void warn_about_source_date_epoch() {
   const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
   if (epoch == nullptr || *epoch == '\0' || fit::parse_source_date_epoch(epoch)) return;
@@ -59,7 +48,7 @@ void warn_about_source_date_epoch() {
                "show the current time\n";
 }
 
-// The JSON of every run, to standard output or into its file (whole or not at all).
+// The JSON, to standard output or into its file (whole or not at all).
 bool write_json(const std::string& target, const std::string& json) {
   if (target == "-") {
     std::cout << json << std::flush;
@@ -76,6 +65,28 @@ bool write_json(const std::string& target, const std::string& json) {
   return false;
 }
 
+// --check: each file's summary line on standard output as it is checked, unless the
+// JSON of the checks goes there (--json -); with --json, the checks as JSON.
+int check_files(const cli::options& opt) {
+  std::mutex lock;
+  std::vector<cli::check_outcome> checked;
+  int worst = 0;
+  for (const auto& file : opt.files) {
+    if (stop_asked()) return stopped();
+    cli::cli_frontend fe(std::cerr, lock);
+    if (opt.files.size() > 1) fe.set_file_label(file);
+    auto outcome = cli::check_file(file, fe, fe.console());
+    if (outcome.status == 0 && opt.json_file != "-") std::cout << cli::check_line(outcome);
+    worst = std::max(worst, outcome.status);
+    checked.push_back(std::move(outcome));
+  }
+  std::cout << std::flush;
+  if (!opt.json_file.empty() && !write_json(opt.json_file, cli::check_json(checked))) {
+    worst = std::max(worst, core::code(core::run_status::file_not_opened));
+  }
+  return worst;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -86,13 +97,21 @@ int main(int argc, char** argv) {
   // Past a file-size limit a write fails and is reported, instead of ending the program.
   std::signal(SIGXFSZ, SIG_IGN);
 
-  if (opt->check) return check_files(opt->files);
-
   const auto models = cli::parse_model_list(opt->models);
   if (!models) {
     std::cerr << "Error: --models takes \"all\" or numbers and ranges of 1 to 10, such as 1-4,9\n";
-    return 2;
+    return cli::usage_error;
   }
+  // Every name is settled before the first file is read, so that a long run does
+  // not end in a clash.
+  const auto plan = cli::plan_outputs(opt->files, !opt->plots_dir.empty(), cli::folder_on_disk);
+  if (!opt->json_file.empty() && opt->json_file != "-") {
+    if (const auto replaced = cli::replaced_input(opt->json_file, plan, cli::folder_on_disk)) {
+      std::cerr << "Error: --json " << opt->json_file << " would replace " << *replaced << "\n";
+      return cli::usage_error;
+    }
+  }
+  if (opt->check) return check_files(*opt);
   warn_about_source_date_epoch();
 
   cli::run_settings settings;
@@ -107,16 +126,7 @@ int main(int argc, char** argv) {
   settings.progress = !opt->quiet && isatty(STDERR_FILENO) != 0;
   settings.name_files = opt->files.size() > 1;
 
-  // Every name is settled before the first fit, so that a long run does not end in
-  // a clash.
-  const auto plan = cli::plan_outputs(opt->files, !settings.plots.dir.empty(), cli::folder_on_disk);
-  if (!opt->json_file.empty() && opt->json_file != "-") {
-    if (const auto replaced = cli::replaced_input(opt->json_file, plan, cli::folder_on_disk)) {
-      std::cerr << "Error: --json " << opt->json_file << " would replace " << *replaced << "\n";
-      return 2;
-    }
-  }
-  std::unique_ptr<toolkit::headless_app> drawing;
+  std::unique_ptr<imaging::headless_app> drawing;
   if (!settings.plots.dir.empty()) {
     const std::string& dir = settings.plots.dir;
     std::error_code ec;
@@ -125,10 +135,10 @@ int main(int argc, char** argv) {
       std::cerr << "Error: cannot write into the plot folder " << dir << "\n";
       return 2;
     }
-    drawing = std::make_unique<toolkit::headless_app>();
+    drawing = std::make_unique<imaging::headless_app>();
   }
 
-  const auto outcomes = cli::fit_files(opt->files, plan, settings, std::cerr, std::cout);
+  const auto outcomes = cli::fit_files(opt->files, plan, settings, std::cerr);
   if (stop_asked()) return stopped();
   int worst = 0;
   for (const auto& o : outcomes)

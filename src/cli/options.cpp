@@ -4,11 +4,34 @@
 
 namespace inhibra::cli {
 
+namespace {
+
+// The end of --help: what the exit status says, as in the manual page.
+constexpr const char* status_help =
+    R"(Exit status (with several files, the largest over all of them):
+  0    success
+  1    a data file does not exist
+  2    a file could not be opened, read or written
+  3    a data file was rejected (rows, columns or curves out of limits)
+  5    too many parameters or too few data points for a model
+  6    a model cannot be used with the file's columns
+  64   the command line was not understood; nothing was read or written
+  129, 130, 143  stopped by SIGHUP, SIGINT or SIGTERM
+Standard output carries only the JSON of --json - or the lines of --check;
+every message goes to standard error.
+)";
+
+}  // namespace
+
 std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   options opt;
   CLI::App app{"inhibra-fit: fits enzyme-inhibition models to data files without a window.",
                "inhibra-fit"};
   app.set_version_flag("--version", "inhibra-fit " INHIBRA_VERSION, "print the version and exit");
+  app.footer(status_help);
+  app.failure_message([](const CLI::App*, const CLI::Error& e) {
+    return "Error: " + std::string(e.what()) + " (inhibra-fit --help lists the options)\n";
+  });
   app.add_option("files", opt.files, "data files ([S] [I] rate per line)")->required();
   app.add_option("-m,--models", opt.models, "models to fit: e.g. 1-4,9 or all")->default_val("all");
   app.add_flag("-r,--robust", opt.robust, "robust weighting");
@@ -18,7 +41,8 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   app.add_flag("--no-profiles", opt.no_profiles,
                "skip the profile-likelihood limits (faster on large files)");
   app.add_flag("--check", opt.check,
-               "only read and check each data file; print one summary line each");
+               "only read and check each data file; print one summary line each "
+               "(with --json, the checks as JSON)");
   app.add_option("--plots", opt.plots_dir, "write the result plots of each run into DIR");
   app.add_option("--format", opt.format, "png (default), svg, pdf or bmp")
       ->check(CLI::IsMember({"png", "svg", "pdf", "bmp"}));
@@ -31,7 +55,7 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     exit_code = app.exit(e);
-    if (exit_code != 0) exit_code = 2;
+    if (exit_code != 0) exit_code = usage_error;
     return std::nullopt;
   }
   return opt;

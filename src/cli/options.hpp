@@ -20,8 +20,13 @@ struct options {
   bool quiet = false;
 };
 
+// The exit status of a command line that was not understood (EX_USAGE of sysexits.h):
+// apart from the run statuses, so a script can tell a wrong call from a bad file.
+inline constexpr int usage_error = 64;
+
 // Parses argv. On --help, --version or a usage error returns nullopt and sets
-// `exit_code` (0 after help or version, 2 after an error) with the text already printed.
+// `exit_code` (0 after help or version, usage_error after an error) with the text
+// already printed, errors on the error stream as "Error: ...".
 [[nodiscard]] std::optional<options> parse_options(int argc, char** argv, int& exit_code);
 
 }  // namespace inhibra::cli

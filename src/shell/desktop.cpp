@@ -14,13 +14,13 @@
 #include <thread>
 
 #include "fit/ezfit.hpp"
+#include "imaging/plot_image.hpp"
 #include "plotengine/pplot.hpp"
 #include "plots/kmapp_plot.hpp"
 #include "plots/mc50plot.hpp"
 #include "plots/resplot.hpp"
 #include "plots/xyplot.hpp"
 #include "shell/main_window.hpp"
-#include "toolkit/plot_image.hpp"
 #include "toolkit/window_system.hpp"
 
 #ifdef __linux__
@@ -91,7 +91,7 @@ services desktop_services(std::ostream& console) {
   };
   s.present_plot = [](toolkit::window_system& tk, const plotengine::pplot& plot) {
     tk.show_plot_window(plot.title, [&plot](QPainter& painter, const QRect& area) {
-      toolkit::paint_plot(painter, plot, area);
+      imaging::paint_plot(painter, plot, area);
     });
   };
   return s;

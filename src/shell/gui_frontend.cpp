@@ -2,8 +2,8 @@
 
 #include <memory>
 
+#include "imaging/plot_image.hpp"
 #include "plotengine/pplot.hpp"
-#include "toolkit/plot_image.hpp"
 #include "toolkit/window_system.hpp"
 
 namespace inhibra::shell {
@@ -33,7 +33,7 @@ int gui_frontend::show_plot_async(const plotengine::pplot& plot) {
   // The window outlives this call, so it draws its own copy of the chart.
   auto chart = std::make_shared<const plotengine::pplot>(plot);
   const int id = tk_.open_plot_window(plot.title, [chart](QPainter& painter, const QRect& area) {
-    toolkit::paint_plot(painter, *chart, area);
+    imaging::paint_plot(painter, *chart, area);
   });
   tk_.setcurrentwindow(main_window_);
   return id > 0 ? id : -1;

@@ -197,10 +197,5 @@ TEST(FitCommand, WarnsAboutUnitsAndReportsProfileLimits) {
   }
 }
 
-TEST(FitCommand, RefusesABadModelList) {
-  support::temp_dir dir;
-  EXPECT_EQ(run_fit("-m 0-3 " + quoted(example), dir).status, 2);
-}
-
 }  // namespace
 }  // namespace inhibra::cli

@@ -1,11 +1,11 @@
-#include "toolkit/qt_painter.hpp"
+#include "imaging/qt_painter.hpp"
 
 #include <QFontMetricsF>
 #include <QPen>
 #include <QString>
 #include <cmath>
 
-namespace inhibra::toolkit {
+namespace inhibra::imaging {
 
 namespace {
 
@@ -100,4 +100,4 @@ void qt_painter::clear_clip() {
   p_.setClipping(false);
 }
 
-}  // namespace inhibra::toolkit
+}  // namespace inhibra::imaging

@@ -1,4 +1,4 @@
-#include "toolkit/plot_image.hpp"
+#include "imaging/plot_image.hpp"
 
 #include <QBuffer>
 #include <QDir>
@@ -13,9 +13,9 @@
 #include <cctype>
 #include <cmath>
 
-#include "toolkit/qt_painter.hpp"
+#include "imaging/qt_painter.hpp"
 
-namespace inhibra::toolkit {
+namespace inhibra::imaging {
 
 namespace {
 
@@ -190,4 +190,4 @@ bool headless_app::available() {
   return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
 }
 
-}  // namespace inhibra::toolkit
+}  // namespace inhibra::imaging

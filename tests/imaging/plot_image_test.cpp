@@ -1,4 +1,4 @@
-#include "toolkit/plot_image.hpp"
+#include "imaging/plot_image.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,13 @@
 #include <set>
 #include <string>
 
+#include "imaging/qt_painter.hpp"
 #include "plots/result_plots.hpp"
 #include "plots/xyplot.hpp"
 #include "support/example_fit.hpp"
 #include "support/temp_dir.hpp"
-#include "toolkit/qt_painter.hpp"
 
-namespace inhibra::toolkit {
+namespace inhibra::imaging {
 namespace {
 
 // Drawing text needs a QGuiApplication for the whole test program.
@@ -225,4 +225,4 @@ TEST(PlotImage, PaintsOnlyItsArea) {
 }
 
 }  // namespace
-}  // namespace inhibra::toolkit
+}  // namespace inhibra::imaging

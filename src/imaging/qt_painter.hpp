@@ -6,7 +6,7 @@
 
 #include "plotengine/painter.hpp"
 
-namespace inhibra::toolkit {
+namespace inhibra::imaging {
 
 class qt_painter final : public plotengine::painter {
  public:
@@ -34,4 +34,4 @@ class qt_painter final : public plotengine::painter {
   qreal line_width_ = 1.0;
 };
 
-}  // namespace inhibra::toolkit
+}  // namespace inhibra::imaging

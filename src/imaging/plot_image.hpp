@@ -15,7 +15,7 @@
 class QGuiApplication;
 class QTemporaryDir;
 
-namespace inhibra::toolkit {
+namespace inhibra::imaging {
 
 enum class image_format { png, bmp, svg, pdf };
 
@@ -75,4 +75,4 @@ class headless_app {
   std::unique_ptr<QGuiApplication> app_;
 };
 
-}  // namespace inhibra::toolkit
+}  // namespace inhibra::imaging
