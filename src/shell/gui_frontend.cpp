@@ -9,7 +9,7 @@
 namespace inhibra::shell {
 
 void gui_frontend::message(core::box_kind kind, std::string_view text) {
-  tk_.dlgmessage(static_cast<int>(kind), text);
+  tk_.dlgmessage(kind, text);
 }
 
 void gui_frontend::set_title(std::string_view text) {

@@ -359,8 +359,9 @@ void main_window::command_run() {
   if (st_.data_file_open == 0) {
     tk_.enablemenuitem(st_.menus.bar_run, false);
     tk_.enablemenuitem(st_.menus.file_run, false);
-    tk_.dlgmessage(toolkit::information_box, strings::join_crlf({"No data file open - Warning!",
-                                                                 "Open a data file for input. "}));
+    tk_.dlgmessage(
+        core::box_kind::information,
+        strings::join_crlf({"No data file open - Warning!", "Open a data file for input. "}));
     return;
   }
   // The program holds no file open between commands, so the run can open the data file.

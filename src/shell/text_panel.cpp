@@ -85,7 +85,7 @@ bool readtext(toolkit::window_system& tk, shell_state& st, const std::string& da
     // Opened for appending, so a missing file is created and nothing is lost.
     std::ofstream probe(results, std::ios::binary | std::ios::app);
     if (!probe) {
-      tk.dlgmessage(toolkit::information_box,
+      tk.dlgmessage(core::box_kind::information,
                     strings::join_crlf({"Textbox Data File Read - Fatal error!",
                                         "Could not open the output file " + results}));
       return false;
@@ -130,7 +130,7 @@ void savetext(toolkit::window_system& tk, const shell_state& st) {
   if (tk.dlgsavefile(name, "*.txt", "*.txt", "Save Data") == 0) return;
   const std::string text = tk.gettextboxcontents(st.text_panel);
   if (!writelines(name, text)) {
-    tk.dlgmessage(toolkit::warning_box,
+    tk.dlgmessage(core::box_kind::warning,
                   strings::join_crlf({"The results could not be saved in", name}));
   }
 }
@@ -161,7 +161,7 @@ void editfile(toolkit::window_system& tk, const std::string& file_name, int menu
     tk.enablemenuitem(menu_entry, false);
     return;
   }
-  if (!start_editor(name)) tk.dlgmessage(toolkit::information_box, no_editor_message(name));
+  if (!start_editor(name)) tk.dlgmessage(core::box_kind::information, no_editor_message(name));
 }
 
 }  // namespace inhibra::shell

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/frontend.hpp"
 #include "toolkit/plot_window.hpp"
 #include "toolkit/wake_event.hpp"
 #include "toolkit/window_thread.hpp"
@@ -50,11 +51,6 @@ inline constexpr int top_text = 2;
 // Fonts for settextstyle: the fixed-pitch font lines up columns of text.
 inline constexpr int fixed_pitch_font = 6;
 inline constexpr int gui_font = 7;
-
-// Message box kinds (any other code gives a plain box titled "Message").
-inline constexpr int information_box = 1;
-inline constexpr int warning_box = 2;
-inline constexpr int error_box = 3;
 
 class window_system {
  public:
@@ -150,8 +146,9 @@ class window_system {
                    std::function<void()> callback);
 
   // --- dialogs ------------------------------------------------------------------------
-  // A modal message box; returns when dismissed. Lines are separated by CR LF.
-  void dlgmessage(int kind, std::string_view text);
+  // A modal message box of `kind` (its icon and title); returns when dismissed.
+  // Lines are separated by CR LF.
+  void dlgmessage(core::box_kind kind, std::string_view text);
   // File dialogs. `name` in: a suggested name or a folder followed by a pattern; out:
   // the chosen file. Return 1 when the person confirmed, 0 when cancelled.
   int dlgopenfile(std::string& name, std::string_view filter_name, std::string_view pattern,
@@ -204,6 +201,11 @@ class window_system {
   void forget_window(int id);              // window thread only
   int store_control(std::map<int, control>& table, control c);
   void window_closed(ToolkitWindow* w);
+  // The open and save dialogs: one dialog, told apart by `save`.
+  int file_dialog(bool save, std::string& name, std::string_view filter_name,
+                  std::string_view pattern, std::string_view title);
+  PlotWindow* new_plot_window(std::string_view title, plot_drawer draw);  // window thread
+  void forget_plot_window(const QPointer<QWidget>& window);               // window thread
   void close_everything();
 
   std::function<void()> end_program_;
