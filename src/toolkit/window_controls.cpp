@@ -122,6 +122,66 @@ void window_system::enablemenuitem(int id, bool flag) {
   });
 }
 
+void window_system::setmenuitemchecked(int id, bool checked) {
+  thread_.call([this, id, checked] {
+    const auto it = menus_.find(id);
+    if (it == menus_.end()) return;
+    if (auto* action = qobject_cast<QAction*>(it->second)) {
+      action->setCheckable(true);
+      action->setChecked(checked);
+    }
+  });
+}
+
+namespace {
+
+// The action that shows menu entry or drop-down `item` (null for the bar).
+QAction* shown_action(QObject* item) {
+  if (auto* action = qobject_cast<QAction*>(item)) return action;
+  if (auto* menu = qobject_cast<QMenu*>(item)) return menu->menuAction();
+  return nullptr;
+}
+
+QKeySequence keys_for(shortcut key) {
+  switch (key) {
+    case shortcut::open:
+      return QKeySequence::Open;
+    case shortcut::save:
+      return QKeySequence::Save;
+    case shortcut::print:
+      return QKeySequence::Print;
+    case shortcut::quit:
+      return QKeySequence::Quit;
+  }
+  return {};
+}
+
+}  // namespace
+
+void window_system::setmenuitemtext(int id, std::string_view title) {
+  thread_.call([this, id, title = std::string(title)] {
+    const auto it = menus_.find(id);
+    if (it == menus_.end()) return;
+    if (QAction* action = shown_action(it->second)) action->setText(qt_text(title));
+  });
+}
+
+void window_system::setmenuitemvisible(int id, bool flag) {
+  thread_.call([this, id, flag] {
+    const auto it = menus_.find(id);
+    if (it == menus_.end()) return;
+    if (QAction* action = shown_action(it->second)) action->setVisible(flag);
+  });
+}
+
+void window_system::setmenuitemshortcut(int id, shortcut key) {
+  thread_.call([this, id, key] {
+    const auto it = menus_.find(id);
+    if (it == menus_.end()) return;
+    if (auto* action = qobject_cast<QAction*>(it->second)) action->setShortcut(keys_for(key));
+  });
+}
+
 // --- controls ---------------------------------------------------------------------------
 
 int window_system::store_control(std::map<int, control>& table, control c) {
@@ -141,6 +201,7 @@ int window_system::createmultilinetextbox(int left, int top, int width, int heig
     box->setLineWrapMode(wordwrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
     box->setFont(w->font);
     w->canvas()->place(box, QRect(left, top, width, height), true);
+    w->takeFileDropsOf(box->viewport());  // a dropped file is opened, not pasted
     box->show();
     return store_control(text_boxes_, {id, box});
   });

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QScreen>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -33,6 +34,31 @@ QColor color_of(int code) {
       QColor(84, 84, 84),  QColor(84, 84, 252),  QColor(84, 252, 84),  QColor(84, 252, 252),
       QColor(252, 84, 84), QColor(252, 84, 252), QColor(252, 252, 84), QColor(255, 255, 255)};
   return classic[std::clamp(code, 0, 15)];
+}
+
+// Moves (and if need be shrinks) a window so that it lies inside its screen's
+// available area, frame and title bar included.
+void keep_inside_screen(QWidget* w) {
+  const QScreen* screen = w->screen();
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  const QSize frame_extra = w->frameGeometry().size() - w->size();
+  const QSize most = area.size() - frame_extra;
+  if (w->width() > most.width() || w->height() > most.height()) {
+    w->resize(std::min(w->width(), most.width()), std::min(w->height(), most.height()));
+  }
+  const QRect frame = w->frameGeometry();
+  const int x = std::max(area.left(), std::min(frame.x(), area.right() + 1 - frame.width()));
+  const int y = std::max(area.top(), std::min(frame.y(), area.bottom() + 1 - frame.height()));
+  if (x != frame.x() || y != frame.y()) w->move(x, y);
+}
+
+// Once shown, and again when a window manager has added its frame (which it does
+// after a moment on X11).
+void keep_inside_screen_once_framed(QWidget* w) {
+  keep_inside_screen(w);
+  constexpr int frame_wait_ms = 250;
+  QTimer::singleShot(frame_wait_ms, w, [w] { keep_inside_screen(w); });
 }
 
 }  // namespace
@@ -134,6 +160,7 @@ int window_system::initwindow(int width, int height, std::string_view title, int
         }
         w->canvas()->clearPage(w->background);
         w->show();
+        keep_inside_screen_once_framed(w);
         return id;
       });
   if (id >= 0) current_ = id;
@@ -178,6 +205,10 @@ void window_system::closewindow(int id) {
 }
 
 void window_system::window_closed(ToolkitWindow* w) {
+  {
+    std::lock_guard lock(events_mutex_);
+    closed_geometry_[w->id()] = w->saveGeometry().toBase64().toStdString();
+  }
   if (auto ev = event_of(w->id())) ev->set();
   if (w->endsProgram()) shut_down();
 }
@@ -203,6 +234,41 @@ void window_system::setwindowtitle(std::string_view title) {
 void window_system::setwindowtitle(int id, std::string_view title) {
   thread_.call([this, id, title = std::string(title)] {
     if (ToolkitWindow* w = window(id)) w->setWindowTitle(qt_text(title));
+  });
+}
+
+std::string window_system::getwindowtitle(int id) {
+  return thread_.call([this, id]() -> std::string {
+    ToolkitWindow* w = window(id);
+    return w != nullptr ? w->windowTitle().toStdString() : std::string();
+  });
+}
+
+std::string window_system::getwindowgeometry(int id) {
+  const std::string open = thread_.call([this, id]() -> std::string {
+    ToolkitWindow* w = window(id);
+    return w != nullptr ? w->saveGeometry().toBase64().toStdString() : std::string();
+  });
+  if (!open.empty()) return open;
+  std::lock_guard lock(events_mutex_);
+  const auto it = closed_geometry_.find(id);
+  return it != closed_geometry_.end() ? it->second : std::string();
+}
+
+void window_system::setwindowgeometry(int id, std::string_view geometry) {
+  thread_.call([this, id, geometry = std::string(geometry)] {
+    ToolkitWindow* w = window(id);
+    if (w == nullptr) return;
+    const auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromStdString(geometry),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    if (decoded && w->restoreGeometry(*decoded)) keep_inside_screen_once_framed(w);
+  });
+}
+
+void window_system::setwindowdropcallback(std::function<void(const std::string&)> handler) {
+  const int id = current_.load();
+  thread_.call([this, id, handler = std::move(handler)] {
+    if (ToolkitWindow* w = window(id)) w->setFileDropHandler(handler);
   });
 }
 

@@ -52,6 +52,9 @@ inline constexpr int top_text = 2;
 inline constexpr int fixed_pitch_font = 6;
 inline constexpr int gui_font = 7;
 
+// Standard shortcuts a menu entry can take; the keys are the platform's own.
+enum class shortcut { open, save, print, quit };
+
 class window_system {
  public:
   // `end_program` runs on the window thread when a window made with closeflag has
@@ -83,6 +86,16 @@ class window_system {
   void enablewindow(int id, bool flag);
   void setwindowtitle(std::string_view title);  // the current window
   void setwindowtitle(int id, std::string_view title);
+  [[nodiscard]] std::string getwindowtitle(int id);
+  // The window's place and size as text to keep between sessions; after the window
+  // has closed, as it was then. Empty for an unknown window.
+  [[nodiscard]] std::string getwindowgeometry(int id);
+  // Gives the window a place and size read back by getwindowgeometry, kept inside the
+  // screen; other text changes nothing.
+  void setwindowgeometry(int id, std::string_view geometry);
+  // Called (on the window thread) with the first local file dropped on the current
+  // window or on one of its text boxes.
+  void setwindowdropcallback(std::function<void(const std::string&)> handler);
   // The current window's title-bar close handler: returning 0 keeps the window open.
   void setwindowsystemclosecallback(std::function<int()> handler);
   // Called (on the window thread) on a mouse click or a key press in the current
@@ -118,6 +131,13 @@ class window_system {
   int addmenuitem(std::string_view title, int parent, std::function<void()> callback);
   // Greys a menu or entry out (it never calls back) or restores it.
   void enablemenuitem(int id, bool flag);
+  // Gives an entry a check mark (shown or not); the entry stays a command.
+  void setmenuitemchecked(int id, bool checked);
+  void setmenuitemtext(int id, std::string_view title);
+  // Hides or shows an entry or drop-down.
+  void setmenuitemvisible(int id, bool flag);
+  // The entry also runs on the standard keys for `key`; its text is unchanged.
+  void setmenuitemshortcut(int id, shortcut key);
 
   // --- multi-line text box (line breaks are CR LF in and out) ------------------------
   // Placed in the current window; it keeps its distances to the window's edges when
@@ -229,6 +249,7 @@ class window_system {
   std::map<int, control> check_boxes_;
   std::map<int, control> buttons_;
   std::vector<QPointer<QWidget>> plot_windows_;
+  std::map<int, std::string> closed_geometry_;   // by window id; guarded by events_mutex_
   std::map<int, QPointer<QWidget>> open_plots_;  // windows of open_plot_window, window thread
   int next_open_plot_ = 1;
 };
