@@ -41,14 +41,14 @@ void gui_frontend::show_plot(const plotengine::pplot& plot) {
   }
   const std::string title = tk_.getwindowtitle(main_window_);
   tk_.setwindowtitle(main_window_, plot_wait_title);
-  if (present_plot_) present_plot_(tk_, plot);
+  if (present_plot_) present_plot_(tk_, with_units(plot, units_));
   tk_.setwindowtitle(main_window_, title);
   tk_.setcurrentwindow(main_window_);
 }
 
 int gui_frontend::show_plot_async(const plotengine::pplot& plot) {
   // The window outlives this call, so it draws its own copy of the chart.
-  auto chart = std::make_shared<const plotengine::pplot>(plot);
+  auto chart = std::make_shared<const plotengine::pplot>(with_units(plot, units_));
   const int id = tk_.open_plot_window(plot.title, [chart](QPainter& painter, const QRect& area) {
     toolkit::paint_plot(painter, *chart, area);
   });

@@ -3,7 +3,7 @@
 // repaints through the toolkit, and charts in plot windows that the run waits for
 // (while it waits, the main window's title says so). With pausing switched off a
 // run shows no plot windows; the charts of the last run are kept either way and can
-// be opened afterwards.
+// be opened afterwards. Charts are shown with the axis units the person chose.
 #include <atomic>
 #include <functional>
 #include <memory>
@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/frontend.hpp"
+#include "shell/axis_units.hpp"
 
 namespace inhibra::toolkit {
 class window_system;
@@ -49,12 +50,15 @@ class gui_frontend final : public core::frontend {
   // The charts of the last run, each in a plot window left open; returns how many.
   int show_kept_plots();
   [[nodiscard]] int kept_plot_count() const { return static_cast<int>(kept_.size()); }
+  // Units shown on the axis labels of every chart shown from now on.
+  void set_units(axis_units units) { units_ = std::move(units); }
 
  private:
   toolkit::window_system& tk_;
   int main_window_;
   plot_presenter present_plot_;
   const std::atomic<bool>& pause_at_plots_;
+  axis_units units_;
   bool in_run_ = false;
   std::vector<std::shared_ptr<const plotengine::pplot>> kept_;
 };

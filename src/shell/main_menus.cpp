@@ -88,6 +88,7 @@ void main_window::build_menus() {
                                      on(&main_window::handle_pause_setting));
   m.model_plots = tk_.addmenuitem("Show Model Plots of Last Run", m.settings,
                                   on(&main_window::handle_model_plots));
+  m.axis_units = tk_.addmenuitem("Axis Units...", m.settings, on(&main_window::handle_axis_units));
   m.bar_run = tk_.addmenuitem("Run", m.bar, on(&main_window::handle_run));
   m.bar_clear = tk_.addmenuitem("Clear", m.bar, on(&main_window::handle_clear));
   m.bar_xy_plot = tk_.addmenuitem("XY_Plot", m.bar, on(&main_window::handle_plot));

@@ -17,7 +17,7 @@ namespace inhibra::shell {
 namespace {
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::open_named);
+  return c >= 0 && c <= code(command::axis_units);
 }
 
 }  // namespace
@@ -167,6 +167,8 @@ void main_window::restore_settings() {
   st_.filenamepath = r.folder;
   st_.recent = r.recent;
   pause_at_plots_ = r.pause_at_plots;
+  units_ = {r.concentration_unit, r.rate_unit};
+  frontend_->set_units(units_);
 }
 
 void main_window::keep_settings() {
@@ -179,6 +181,8 @@ void main_window::keep_settings() {
   r.folder = st_.filenamepath;
   r.recent = st_.recent;
   r.pause_at_plots = pause_at_plots_.load();
+  r.concentration_unit = units_.concentration;
+  r.rate_unit = units_.rate;
   keep(*settings_, r);
 }
 
@@ -291,6 +295,9 @@ void main_window::execute(std::int32_t c) {
     case command::pause_setting:
       set_settings_entries();
       break;
+    case command::axis_units:
+      command_axis_units();
+      break;
     case command::model_plots:
       if (frontend_) frontend_->show_kept_plots();
       break;
@@ -371,6 +378,18 @@ void main_window::command_open_named(const std::string& file) {
   st_.data_file_open = 1;
   set_menu_state(menu_column::open);
   note_recent(st_.data_file_name);
+}
+
+// The units are asked one after the other; cancelling either keeps both as they were.
+void main_window::command_axis_units() {
+  axis_units chosen = units_;
+  if (tk_.dlginputtext(chosen.concentration, "Axis Units",
+                       "Concentration unit ([S], [I], Kmapp, MC50; empty for none):") == 0 ||
+      tk_.dlginputtext(chosen.rate, "Axis Units", "Rate unit (empty for none):") == 0) {
+    return;
+  }
+  units_ = chosen;
+  frontend_->set_units(units_);
 }
 
 void main_window::note_recent(const std::string& file) {

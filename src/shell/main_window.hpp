@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "core/fit_context.hpp"
+#include "shell/axis_units.hpp"
 #include "shell/gui_frontend.hpp"
 #include "shell/shell_state.hpp"
 
@@ -76,6 +77,7 @@ class main_window {
   void handle_mc50plot() { post(command::mc50plot); }
   void handle_pause_setting();
   void handle_model_plots() { post(command::model_plots); }
+  void handle_axis_units() { post(command::axis_units); }
   // A file dropped on the main window, or the recent file shown at `index`: the loop
   // opens it as the open dialog would.
   void handle_dropped_file(const std::string& file);
@@ -116,6 +118,7 @@ class main_window {
   void command_plot(result_plot kind);
   void command_open_named(const std::string& file);
   void note_recent(const std::string& file);
+  void command_axis_units();
 
   toolkit::window_system& tk_;
   core::fit_context& ctx_;
@@ -132,6 +135,7 @@ class main_window {
   std::string start_file_;
   toolkit::settings_file* settings_ = nullptr;
   std::atomic<bool> pause_at_plots_{true};
+  axis_units units_;                       // command thread
   std::mutex files_mutex_;                 // guards the two members below
   std::string file_to_open_;               // a dropped or recent file for the loop
   std::vector<std::string> recent_shown_;  // the recent files as the menu shows them

@@ -1,7 +1,7 @@
 #pragma once
 // What the desktop program keeps between sessions: the main window's place and
 // size, the weighting, the model selection, the last data folder, the recent data
-// files and whether a run pauses at each model's plot.
+// files, whether a run pauses at each model's plot, and the axis units.
 #include <array>
 #include <string>
 #include <string_view>
@@ -23,7 +23,9 @@ struct remembered {
   bool models_kept = false;         // a selection was kept (else the program's own stays)
   std::string folder;               // folder of the data file opened last
   std::vector<std::string> recent;  // most recent first, at most recent_count
-  bool pause_at_plots = true;       // a run waits at each model's plot
+  bool pause_at_plots = true;
+  std::string concentration_unit;  // on the axis labels of concentrations
+  std::string rate_unit;  // on the axis labels of rates       // a run waits at each model's plot
 };
 
 // What `store` holds; anything missing or unreadable keeps its default.

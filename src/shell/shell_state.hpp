@@ -51,6 +51,7 @@ enum class command : std::int32_t {
   pause_setting = 24,  // a run pauses at each model's plot, or not
   model_plots = 25,    // the charts of the last run, each in a window
   open_named = 26,     // a dropped or recent file, opened as the open dialog would
+  axis_units = 27,     // the units on the charts' axis labels
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
 
@@ -112,6 +113,7 @@ struct menu_ids {
   int settings = -1;
   int pause_at_plots = -1;
   int model_plots = -1;
+  int axis_units = -1;
   int bar_run = -1;
   int bar_clear = -1;
   int bar_xy_plot = -1;

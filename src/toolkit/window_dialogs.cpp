@@ -7,6 +7,7 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
 #include <optional>
@@ -79,6 +80,25 @@ int window_system::dlgopenfile(std::string& name, std::string_view filter_name,
 int window_system::dlgsavefile(std::string& name, std::string_view filter_name,
                                std::string_view pattern, std::string_view title) {
   return file_dialog(true, name, filter_name, pattern, title);
+}
+
+int window_system::dlginputtext(std::string& value, std::string_view title,
+                                std::string_view label) {
+  if (closing()) return 0;
+  const auto edited =
+      thread_.call([this, text = qt_text(value), title = qt_text(title), label = qt_text(label)] {
+        std::optional<std::string> out;
+        if (closing()) return out;
+        QInputDialog dialog(dialog_parent());
+        dialog.setWindowTitle(title);
+        dialog.setLabelText(label);
+        dialog.setTextValue(text);
+        if (dialog.exec() == QDialog::Accepted) out = dialog.textValue().toStdString();
+        return out;
+      });
+  if (!edited) return 0;
+  value = *edited;
+  return 1;
 }
 
 // --- plot windows -----------------------------------------------------------------------

@@ -175,6 +175,9 @@ class window_system {
                   std::string_view title);
   int dlgsavefile(std::string& name, std::string_view filter_name, std::string_view pattern,
                   std::string_view title);
+  // A one-line text: `value` in, the text as edited out. Returns 1 when the person
+  // confirmed, 0 when cancelled (`value` unchanged).
+  int dlginputtext(std::string& value, std::string_view title, std::string_view label);
 
   // --- wake-up event of the current window --------------------------------------------
   // Waits until the current window's event is set or `milliseconds` passed (the

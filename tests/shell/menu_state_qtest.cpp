@@ -49,6 +49,7 @@ states start_state() {
           {"Settings", true},
           {"Settings/Pause at Each Model's Plot", true},
           {"Settings/Show Model Plots of Last Run", false},
+          {"Settings/Axis Units...", true},
           {"File/Recent Files", false}};
 }
 

@@ -1,12 +1,18 @@
 // A desktop that remembers and takes files from anywhere: a file named on the
 // command line is open at start-up, a file dropped on the main window or chosen
 // under "Recent Files" is opened, and weighting, model selection, plot pausing,
-// the last folder, the recent files and the window's size come back in a second
-// instance over the same settings file (a temporary one, never the person's).
+// the last folder, the recent files, the window's size and the axis units (which
+// the charts' labels carry) come back in a second instance over the same settings
+// file (a temporary one, never the person's).
+#include <QInputDialog>
 #include <QMenu>
 #include <QTest>
 #include <filesystem>
+#include <mutex>
+#include <utility>
 
+#include "plotengine/pplot.hpp"
+#include "shell/axis_units.hpp"
 #include "shell/shell_harness.hpp"
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
@@ -32,6 +38,58 @@ QStringList recent_entries(support::running_shell& app) {
   }
   return shown;
 }
+
+// Waits for the text dialog and confirms `text` in it.
+bool answer_text(const QString& text) {
+  return support::wait_until([&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* d = qobject_cast<QInputDialog*>(w); d != nullptr && d->isVisible()) {
+        d->setTextValue(text);
+        d->accept();
+        return true;
+      }
+    }
+    return false;
+  });
+}
+
+// The axis labels of the charts the shell shows; each plot command shows one chart
+// labelled as the rate plot is.
+struct chart_labels {
+  std::mutex mutex;
+  std::vector<std::pair<std::string, std::string>> seen;
+
+  shell::services services() {
+    shell::services s;
+    s.make_plot = [](core::fit_context& ctx, shell::result_plot) {
+      plotengine::pplot chart;
+      chart.title = "chart";
+      chart.x_label = "[SUBSTRATE]";
+      chart.y_label = "RATE";
+      ctx.fe->show_plot(chart);
+    };
+    s.present_plot = [this](toolkit::window_system&, const plotengine::pplot& p) {
+      std::lock_guard lock(mutex);
+      seen.emplace_back(p.x_label, p.y_label);
+    };
+    return s;
+  }
+  std::pair<std::string, std::string> after_plot(support::running_shell& app) {
+    const int before = app.done();
+    app.shell.handle_plot();
+    if (!app.wait_done(before)) return {};
+    std::lock_guard lock(mutex);
+    return seen.empty() ? std::pair<std::string, std::string>() : seen.back();
+  }
+};
+
+bool set_units(support::running_shell& app, const QString& concentration, const QString& rate) {
+  const int before = app.done();
+  return app.choose("Settings/Axis Units...") && answer_text(concentration) && answer_text(rate) &&
+         app.wait_done(before);
+}
+
+using labels = std::pair<std::string, std::string>;
 
 }  // namespace
 
@@ -84,6 +142,40 @@ class RememberingTest : public QObject {
     QVERIFY(r.app.wait_done(before));
     QVERIFY(title_becomes(r.app, QString::fromStdString(second)));
     QCOMPARE(recent_entries(r.app).front(), QString::fromStdString(second));
+  }
+
+  void unitsGoOnConcentrationAndRateLabelsOnly() {
+    const shell::axis_units units{"mM", "mM/s"};
+    QCOMPARE(shell::label_with_unit("[INHIBITOR]", units), std::string("[INHIBITOR] (mM)"));
+    QCOMPARE(shell::label_with_unit("Kmapp", units), std::string("Kmapp (mM)"));
+    QCOMPARE(shell::label_with_unit("MC50", units), std::string("MC50 (mM)"));
+    QCOMPARE(shell::label_with_unit("RATE", units), std::string("RATE (mM/s)"));
+    QCOMPARE(shell::label_with_unit("NUMBER", units), std::string("NUMBER"));
+    QCOMPARE(shell::label_with_unit("RESIDUAL", units), std::string("RESIDUAL"));
+    QCOMPARE(shell::label_with_unit("RATE", {"mM", ""}), std::string("RATE"));
+  }
+
+  void axisUnitsReachTheChartsAndAreKept() {
+    support::temp_dir config;
+    const std::string ini = config.file("inhibra.ini");
+    chart_labels charts;
+    {
+      toolkit::settings_file store(ini);
+      support::running_shell app(charts.services());
+      app.shell.set_settings(&store);
+      QVERIFY(app.start());
+      QCOMPARE(charts.after_plot(app), labels("[SUBSTRATE]", "RATE"));  // none by default
+      QVERIFY(set_units(app, "uM", "uM/min"));
+      QCOMPARE(charts.after_plot(app), labels("[SUBSTRATE] (uM)", "RATE (uM/min)"));
+      QVERIFY(app.quit());
+    }
+    toolkit::settings_file store(ini);
+    support::running_shell again(charts.services());
+    again.shell.set_settings(&store);
+    QVERIFY(again.start());
+    QCOMPARE(charts.after_plot(again), labels("[SUBSTRATE] (uM)", "RATE (uM/min)"));
+    QVERIFY(set_units(again, "", ""));
+    QCOMPARE(charts.after_plot(again), labels("[SUBSTRATE]", "RATE"));
   }
 
   void secondInstanceRestoresTheSettings() {
