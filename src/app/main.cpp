@@ -2,10 +2,12 @@
 #include <QApplication>
 #include <iostream>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "core/fit_context.hpp"
 #include "shell/desktop.hpp"
+#include "shell/display_check.hpp"
 
 int main(int argc, char** argv) {
   using namespace inhibra;
@@ -16,10 +18,21 @@ int main(int argc, char** argv) {
       return 0;
     }
   }
+  // Without a display the window system would abort the program: say why instead.
+  if (const auto problem = shell::missing_display(shell::current_display_environment(argc, argv))) {
+    std::cerr << *problem << "\n";
+    return 1;
+  }
   shell::termination_signals termination;  // before any thread exists
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Inhibra"));
   QApplication::setApplicationVersion(QStringLiteral(INHIBRA_VERSION));
+  // Qt has taken its own options out; the first argument left names a data file.
+  std::string start_file;
+  const QStringList arguments = QApplication::arguments();
+  for (qsizetype i = 1; i < arguments.size() && start_file.empty(); ++i) {
+    if (!arguments.at(i).startsWith(QChar('-'))) start_file = arguments.at(i).toStdString();
+  }
   auto ctx = std::make_unique<core::fit_context>();
-  return shell::run_desktop(app, termination, *ctx, shell::desktop_services(std::cout));
+  return shell::run_desktop(app, termination, *ctx, shell::desktop_services(std::cout), start_file);
 }

@@ -21,6 +21,7 @@
 #include "plots/resplot.hpp"
 #include "plots/xyplot.hpp"
 #include "shell/main_window.hpp"
+#include "toolkit/settings_file.hpp"
 #include "toolkit/window_system.hpp"
 
 #ifdef __linux__
@@ -98,12 +99,16 @@ services desktop_services(std::ostream& console) {
 }
 
 int run_desktop(QApplication& app, termination_signals& termination, core::fit_context& ctx,
-                services svc, timings pause, std::chrono::milliseconds grace) {
+                services svc, const std::string& start_file, timings pause,
+                std::chrono::milliseconds grace) {
   toolkit::window_system tk([] {
     // Queued: the event loop may not be running yet when the program ends early.
     QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
   });
+  toolkit::settings_file settings;  // the person's own, kept between sessions
   main_window shell(tk, ctx, std::move(svc), pause);
+  shell.set_settings(&settings);
+  shell.set_start_file(start_file);
   // Once the window is gone, a run ends before its next model; its unfinished
   // results file is dropped and an earlier one stays.
   std::atomic<int> closing{0};

@@ -7,6 +7,7 @@
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <string>
 
 #include "core/fit_context.hpp"
 #include "shell/shell_state.hpp"
@@ -48,13 +49,15 @@ class termination_signals {
 // a run included, is shown in a plot window that the command waits for.
 [[nodiscard]] services desktop_services(std::ostream& console);
 
-// Runs the program and returns its exit code. When the main window closes during a
+// Runs the program and returns its exit code; `start_file`, when not empty, is opened
+// at start-up. The person's settings of the program are restored and kept. When the
+// main window closes during a
 // run, the run stops before its next model without writing its results file. When
 // the command thread has still not finished after `grace` (a model takes longer),
 // the process ends at once with std::quick_exit: nothing the person can see is
 // waiting any more, and an earlier results file is left as it was.
 int run_desktop(QApplication& app, termination_signals& termination, core::fit_context& ctx,
-                services svc, timings pause = {},
+                services svc, const std::string& start_file = {}, timings pause = {},
                 std::chrono::milliseconds grace = std::chrono::seconds(2));
 
 }  // namespace inhibra::shell

@@ -1,6 +1,7 @@
 #include "shell/gui_frontend.hpp"
 
 #include <memory>
+#include <string>
 
 #include "imaging/plot_image.hpp"
 #include "plotengine/pplot.hpp"
@@ -8,8 +9,17 @@
 
 namespace inhibra::shell {
 
+gui_frontend::gui_frontend(toolkit::window_system& tk, int main_window, plot_presenter present_plot,
+                           const std::atomic<bool>& pause_at_plots)
+    : tk_(tk),
+      main_window_(main_window),
+      present_plot_(std::move(present_plot)),
+      pause_at_plots_(pause_at_plots) {}
+
+gui_frontend::~gui_frontend() = default;
+
 void gui_frontend::message(core::box_kind kind, std::string_view text) {
-  tk_.dlgmessage(static_cast<int>(kind), text);
+  tk_.dlgmessage(kind, text);
 }
 
 void gui_frontend::set_title(std::string_view text) {
@@ -25,13 +35,20 @@ void gui_frontend::refresh() {
 }
 
 void gui_frontend::show_plot(const plotengine::pplot& plot) {
-  if (present_plot_) present_plot_(tk_, plot);
+  if (in_run_) {
+    kept_.push_back(std::make_shared<const plotengine::pplot>(plot));
+    if (!pause_at_plots_.load()) return;
+  }
+  const std::string title = tk_.getwindowtitle(main_window_);
+  tk_.setwindowtitle(main_window_, plot_wait_title);
+  if (present_plot_) present_plot_(tk_, with_units(plot, units_));
+  tk_.setwindowtitle(main_window_, title);
   tk_.setcurrentwindow(main_window_);
 }
 
 int gui_frontend::show_plot_async(const plotengine::pplot& plot) {
   // The window outlives this call, so it draws its own copy of the chart.
-  auto chart = std::make_shared<const plotengine::pplot>(plot);
+  auto chart = std::make_shared<const plotengine::pplot>(with_units(plot, units_));
   const int id = tk_.open_plot_window(plot.title, [chart](QPainter& painter, const QRect& area) {
     imaging::paint_plot(painter, *chart, area);
   });
@@ -41,6 +58,23 @@ int gui_frontend::show_plot_async(const plotengine::pplot& plot) {
 
 void gui_frontend::close_plot(int handle) {
   if (handle > 0) tk_.close_plot_window(handle);
+}
+
+void gui_frontend::begin_run() {
+  kept_.clear();
+  in_run_ = true;
+}
+
+void gui_frontend::end_run() {
+  in_run_ = false;
+}
+
+int gui_frontend::show_kept_plots() {
+  int shown = 0;
+  for (const auto& chart : kept_) {
+    if (show_plot_async(*chart) > 0) ++shown;
+  }
+  return shown;
 }
 
 }  // namespace inhibra::shell

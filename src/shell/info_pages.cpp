@@ -236,7 +236,7 @@ constexpr std::array splash_text = {
 };
 
 void show_page(toolkit::window_system& tk, const std::string& text) {
-  tk.dlgmessage(toolkit::information_box, text);
+  tk.dlgmessage(core::box_kind::information, text);
 }
 
 }  // namespace

@@ -1,55 +1,23 @@
 #include "shell/main_window.hpp"
 
-#include <array>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
 
 #include "shell/info_pages.hpp"
 #include "shell/model_dialog.hpp"
+#include "shell/remembered.hpp"
 #include "shell/text_panel.hpp"
 #include "strings/text.hpp"
+#include "toolkit/settings_file.hpp"
 #include "toolkit/window_system.hpp"
 
 namespace inhibra::shell {
 
 namespace {
 
-// One row of the menu-state table: its entries and, per column (start, open, open
-// cancelled, clear with a file open, run done, save), E enabled, D disabled, a
-// blank for unchanged, * for the Ca/Sp rule after a run.
-struct menu_row {
-  std::array<int menu_ids::*, 3> entries;
-  int count;
-  std::string_view states;
-};
-
-constexpr std::array<menu_row, 21> menu_table = {{
-    {{&menu_ids::file}, 1, "EE EEE"},
-    {{&menu_ids::bar_open}, 1, "EEEEEE"},
-    {{&menu_ids::weight}, 1, "DE EEE"},
-    {{&menu_ids::bar_run}, 1, "DEDEED"},
-    {{&menu_ids::bar_clear}, 1, "DEEDEE"},
-    {{&menu_ids::bar_xy_plot}, 1, "DD DEE"},
-    {{&menu_ids::bar_residuals}, 1, "DD DEE"},
-    {{&menu_ids::bar_kmapp_plot}, 1, "DD D*E"},
-    {{&menu_ids::bar_mc50_plot}, 1, "DD DEE"},
-    {{&menu_ids::bar_about, &menu_ids::bar_quit}, 2, "EE EEE"},
-    {{&menu_ids::file_open}, 1, "EEEEEE"},
-    {{&menu_ids::file_edit}, 1, "DE DE "},
-    {{&menu_ids::file_run}, 1, "DEDEED"},
-    {{&menu_ids::file_xy_plot}, 1, "DD DEE"},
-    {{&menu_ids::file_clear}, 1, "DEEDEE"},
-    {{&menu_ids::file_save}, 1, "DD DED"},
-    {{&menu_ids::file_print}, 1, "DD DEE"},
-    {{&menu_ids::file_mechanism, &menu_ids::file_example}, 2, "E     "},
-    {{&menu_ids::file_model_library, &menu_ids::file_about, &menu_ids::file_quit}, 3, "EE EEE"},
-    {{&menu_ids::weight_on}, 1, "E  E  "},
-    {{&menu_ids::weight_off}, 1, "D  D  "},
-}};
-
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::refine);
+  return c >= 0 && c <= code(command::axis_units);
 }
 
 }  // namespace
@@ -92,10 +60,33 @@ void main_window::handle_refine() {
   post(command::refine);
 }
 
+void main_window::handle_pause_setting() {
+  pause_at_plots_ = !pause_at_plots_.load();
+  post(command::pause_setting);
+}
+
+void main_window::handle_dropped_file(const std::string& file) {
+  {
+    std::lock_guard lock(files_mutex_);
+    file_to_open_ = file;
+  }
+  post(command::open_named);
+}
+
+void main_window::handle_recent(int index) {
+  {
+    std::lock_guard lock(files_mutex_);
+    if (index < 0 || index >= static_cast<int>(recent_shown_.size())) return;
+    file_to_open_ = recent_shown_[static_cast<std::size_t>(index)];
+  }
+  post(command::open_named);
+}
+
 int main_window::run() {
   start_up();
   command_loop();
   looping_ = false;
+  keep_settings();
   // On quit: the main window closes, which ends the program. The program keeps no
   // file open between commands, so there is no file to close first.
   tk_.closewindow(st_.main_window);
@@ -113,7 +104,8 @@ void main_window::start_up() {
   st_.main_window =
       tk_.initwindow(width, height, strings::trim_both(st_.main_title), left, top, false, true);
   main_id_ = st_.main_window;
-  frontend_ = std::make_unique<gui_frontend>(tk_, st_.main_window, svc_.present_plot);
+  frontend_ =
+      std::make_unique<gui_frontend>(tk_, st_.main_window, svc_.present_plot, pause_at_plots_);
   previous_frontend_ = ctx_.fe;
   ctx_.fe = frontend_.get();
 
@@ -121,6 +113,7 @@ void main_window::start_up() {
   st_.idactivewin = tk_.getactivepage();
   tk_.setactivepage(st_.idactivewin);
   tk_.setwindowtitle(st_.main_window, st_.main_title);
+  tk_.setwindowdropcallback([this](const std::string& file) { handle_dropped_file(file); });
 
   build_menus();
 
@@ -132,7 +125,10 @@ void main_window::start_up() {
 
   set_menu_state(menu_column::start);
   ctx_.nwt_global = 0;
-  set_method_entries();
+  restore_settings();
+  set_weight_entries();
+  set_settings_entries();
+  set_recent_entries();
 
   st_.text_panel = tk_.createmultilinetextbox(5, 5, width - 10, height - 10, false);
   panel_id_ = st_.text_panel;
@@ -154,90 +150,40 @@ void main_window::start_up() {
   std::error_code ec;
   st_.exepath = std::filesystem::current_path(ec).string();
   st_.exepath += static_cast<char>(std::filesystem::path::preferred_separator);
+  if (!start_file_.empty()) command_open_named(start_file_);
 }
 
-void main_window::build_menus() {
-  menu_ids& m = st_.menus;
-  auto on = [this](void (main_window::*handler)()) {
-    return [this, handler] { (this->*handler)(); };
-  };
-  m.bar = tk_.addmenu("", -1);
-  m.file = tk_.addmenu("File", m.bar);
-  m.file_open = tk_.addmenuitem("Open Data File", m.file, on(&main_window::handle_open));
-  m.file_edit = tk_.addmenuitem("Edit Data File", m.file, on(&main_window::handle_data));
-  m.file_run = tk_.addmenuitem("Run Curve-fit", m.file, on(&main_window::handle_run));
-  m.file_xy_plot = tk_.addmenuitem("XY Plot", m.file, on(&main_window::handle_plot));
-  m.file_clear = tk_.addmenuitem("Clear Display", m.file, on(&main_window::handle_clear));
-  m.file_save = tk_.addmenuitem("Save Results", m.file, on(&main_window::handle_save));
-  m.file_print = tk_.addmenuitem("Print Results", m.file, on(&main_window::handle_print));
-  m.file_mechanism =
-      tk_.addmenuitem("Mechanism of Inhibition", m.file, on(&main_window::handle_mechanism));
-  m.file_model_library = tk_.addmenuitem("Model Library", m.file, on(&main_window::handle_models));
-  m.file_mc50 = tk_.addmenuitem("MC50", m.file, on(&main_window::handle_mc50));
-  m.file_example = tk_.addmenuitem("Example Data File", m.file, on(&main_window::handle_example));
-  m.file_about = tk_.addmenuitem("About", m.file, on(&main_window::handle_about));
-  m.file_quit = tk_.addmenuitem("Quit", m.file, on(&main_window::handle_quit));
-  m.bar_open = tk_.addmenuitem("OpenData", m.bar, on(&main_window::handle_open));
-  m.bar_models = tk_.addmenuitem("Models", m.bar, on(&main_window::handle_model_lib));
-  m.weight = tk_.addmenu("Weight", m.bar);
-  m.weight_on = tk_.addmenuitem("Turn-ON Robust Wt", m.weight, on(&main_window::handle_weight_on));
-  m.weight_off =
-      tk_.addmenuitem("Turn-OFF Robust Wt", m.weight, on(&main_window::handle_weight_off));
-  m.method_chain = tk_.addmenuitem("Chain Only (Reproduce Earlier Results)", m.weight,
-                                   on(&main_window::handle_chain_only));
-  m.method_refine =
-      tk_.addmenuitem("Refine Fits (Default)", m.weight, on(&main_window::handle_refine));
-  m.bar_run = tk_.addmenuitem("Run", m.bar, on(&main_window::handle_run));
-  m.bar_clear = tk_.addmenuitem("Clear", m.bar, on(&main_window::handle_clear));
-  m.bar_xy_plot = tk_.addmenuitem("XY_Plot", m.bar, on(&main_window::handle_plot));
-  m.bar_residuals = tk_.addmenuitem("Residuals", m.bar, on(&main_window::handle_resplot));
-  m.bar_kmapp_plot = tk_.addmenuitem("Ca/Sp_Plot", m.bar, on(&main_window::handle_kmapplot));
-  m.bar_mc50_plot = tk_.addmenuitem("MC50_Plot", m.bar, on(&main_window::handle_mc50plot));
-  m.bar_help = tk_.addmenuitem("Help", m.bar, on(&main_window::handle_help));
-  m.bar_about = tk_.addmenuitem("About", m.bar, on(&main_window::handle_about));
-  m.bar_quit = tk_.addmenuitem("Quit", m.bar, on(&main_window::handle_quit));
-}
-
-void main_window::set_menu_state(menu_column column) {
-  const menu_ids& m = st_.menus;
-  if (column == menu_column::start) {
-    // The weighting drop-down is enabled with both entries before the table disables
-    // it, so that it offers "Turn-ON" and not "Turn-OFF" once it becomes available.
-    tk_.enablemenuitem(m.weight, true);
-    tk_.enablemenuitem(m.weight_on, true);
-    tk_.enablemenuitem(m.weight_off, true);
+// What the last session kept: the window's place and size, weighting, model
+// selection, plot pausing, the last folder and the recent files.
+void main_window::restore_settings() {
+  if (settings_ == nullptr) return;
+  const remembered r = recall(*settings_);
+  if (!r.geometry.empty()) tk_.setwindowgeometry(st_.main_window, r.geometry);
+  ctx_.nwt_global = r.weighting;
+  if (r.models_kept) {
+    for (std::size_t k = 0; k < r.models.size(); ++k)
+      ctx_.imdl[k] = r.models[k];
   }
-  const auto index = static_cast<std::size_t>(column);
-  for (const menu_row& row : menu_table) {
-    const char state = row.states[index];
-    if (state == ' ') continue;
-    bool flag = state == 'E';
-    if (state == '*') {
-      // One curve shows no dependence on [I]: the Ca/Sp plot needs two or more.
-      int selected = 0;
-      for (const auto& k : ctx_.imdl)
-        selected += k.load();
-      flag = selected >= 1 && ctx_.idatasets >= 2;
-    }
-    for (int e = 0; e < row.count; ++e)
-      tk_.enablemenuitem(m.*row.entries[e], flag);
-  }
+  st_.filenamepath = r.folder;
+  st_.recent = r.recent;
+  pause_at_plots_ = r.pause_at_plots;
+  units_ = {r.concentration_unit, r.rate_unit};
+  frontend_->set_units(units_);
 }
 
-// The weighting entries follow the switch. A toggle chosen while another command
-// ran has set the switch although its command was lost; the menu must show it.
-void main_window::set_weight_entries() {
-  const bool on = ctx_.nwt_global.load() != 0;
-  tk_.enablemenuitem(st_.menus.weight_on, !on);
-  tk_.enablemenuitem(st_.menus.weight_off, on);
-  set_method_entries();
-}
-
-// The entry of the fitting method in use is greyed out.
-void main_window::set_method_entries() {
-  const bool chain = ctx_.chain_only.load();
-  tk_.enablemenuitem(st_.menus.method_chain, !chain);
-  tk_.enablemenuitem(st_.menus.method_refine, chain);
+void main_window::keep_settings() {
+  if (settings_ == nullptr) return;
+  remembered r;
+  r.geometry = tk_.getwindowgeometry(st_.main_window);
+  r.weighting = ctx_.nwt_global.load();
+  for (std::size_t k = 0; k < r.models.size(); ++k)
+    r.models[k] = ctx_.imdl[k].load() != 0 ? 1 : 0;
+  r.folder = st_.filenamepath;
+  r.recent = st_.recent;
+  r.pause_at_plots = pause_at_plots_.load();
+  r.concentration_unit = units_.concentration;
+  r.rate_unit = units_.rate;
+  keep(*settings_, r);
 }
 
 void main_window::command_loop() {
@@ -251,6 +197,8 @@ void main_window::command_loop() {
     tk_.setcurrentwindow(st_.main_window);
     if (c != code(command::none) && c != no_command && is_command(c)) {
       set_weight_entries();
+      set_settings_entries();
+      keep_settings();
       ++completed_;
     }
     // Back to "nothing", unless quit was chosen meanwhile: quit is never lost, the
@@ -344,6 +292,24 @@ void main_window::execute(std::int32_t c) {
     case command::refine:
       set_method_entries();
       break;
+    case command::pause_setting:
+      set_settings_entries();
+      break;
+    case command::axis_units:
+      command_axis_units();
+      break;
+    case command::model_plots:
+      if (frontend_) frontend_->show_kept_plots();
+      break;
+    case command::open_named: {
+      std::string file;
+      {
+        std::lock_guard lock(files_mutex_);
+        file = file_to_open_;
+      }
+      command_open_named(file);
+      break;
+    }
   }
 }
 
@@ -359,14 +325,17 @@ void main_window::command_run() {
   if (st_.data_file_open == 0) {
     tk_.enablemenuitem(st_.menus.bar_run, false);
     tk_.enablemenuitem(st_.menus.file_run, false);
-    tk_.dlgmessage(toolkit::information_box, strings::join_crlf({"No data file open - Warning!",
-                                                                 "Open a data file for input. "}));
+    tk_.dlgmessage(
+        core::box_kind::information,
+        strings::join_crlf({"No data file open - Warning!", "Open a data file for input. "}));
     return;
   }
   // The program holds no file open between commands, so the run can open the data file.
   tk_.setwindowtitle(st_.main_window, "Wait, computing model...");
   core::run_status status = core::run_status::success;
+  frontend_->begin_run();
   if (svc_.run) status = svc_.run(ctx_, st_.data_file_name);
+  frontend_->end_run();
   const int s = core::code(status);
   if (s == 0) {
     tk_.setwindowtitle(st_.main_window, "Computation completed...Saving results");
@@ -398,6 +367,34 @@ void main_window::command_run() {
 void main_window::command_open() {
   st_.data_file_open = openfile(tk_, st_) ? 1 : 0;
   set_menu_state(st_.data_file_open != 0 ? menu_column::open : menu_column::open_cancelled);
+  if (st_.data_file_open != 0) note_recent(st_.data_file_name);
+}
+
+// A file named on the command line, dropped on the window or chosen from the recent
+// files is opened as the open dialog opens a file; a missing one is reported and the
+// file open before stays open.
+void main_window::command_open_named(const std::string& file) {
+  if (!open_named_file(tk_, st_, file)) return;
+  st_.data_file_open = 1;
+  set_menu_state(menu_column::open);
+  note_recent(st_.data_file_name);
+}
+
+// The units are asked one after the other; cancelling either keeps both as they were.
+void main_window::command_axis_units() {
+  axis_units chosen = units_;
+  if (tk_.dlginputtext(chosen.concentration, "Axis Units",
+                       "Concentration unit ([S], [I], Kmapp, MC50; empty for none):") == 0 ||
+      tk_.dlginputtext(chosen.rate, "Axis Units", "Rate unit (empty for none):") == 0) {
+    return;
+  }
+  units_ = chosen;
+  frontend_->set_units(units_);
+}
+
+void main_window::note_recent(const std::string& file) {
+  st_.recent = with_recent(st_.recent, file);
+  set_recent_entries();
 }
 
 void main_window::command_save() {

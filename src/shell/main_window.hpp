@@ -7,18 +7,27 @@
 // weighting switch) and wake the loop; the loop polls every few milliseconds and
 // runs the command. A command chosen while another one runs is lost, except quit,
 // which ends the program as soon as the running command returns.
+//
+// With a settings store, the window's place and size, the weighting, the model
+// selection, plot pausing, the last folder and the recent files are restored at
+// start-up and kept after every command and at the end.
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/fit_context.hpp"
+#include "shell/axis_units.hpp"
 #include "shell/gui_frontend.hpp"
 #include "shell/shell_state.hpp"
 
 namespace inhibra::toolkit {
+class settings_file;
 class window_system;
-}
+}  // namespace inhibra::toolkit
 
 namespace inhibra::shell {
 
@@ -31,6 +40,11 @@ class main_window {
   ~main_window();
   main_window(const main_window&) = delete;
   main_window& operator=(const main_window&) = delete;
+
+  // Before run(): a data file to open at start-up (the command line's), and where
+  // settings are kept (none: nothing is restored or kept).
+  void set_start_file(std::string file) { start_file_ = std::move(file); }
+  void set_settings(toolkit::settings_file* store) { settings_ = store; }
 
   // Start-up, then the command loop until quit or until the main window is closed;
   // closes the main window and returns the exit code. Runs on the command thread.
@@ -61,6 +75,13 @@ class main_window {
   void handle_help() { post(command::help); }
   void handle_mc50() { post(command::mc50); }
   void handle_mc50plot() { post(command::mc50plot); }
+  void handle_pause_setting();
+  void handle_model_plots() { post(command::model_plots); }
+  void handle_axis_units() { post(command::axis_units); }
+  // A file dropped on the main window, or the recent file shown at `index`: the loop
+  // opens it as the open dialog would.
+  void handle_dropped_file(const std::string& file);
+  void handle_recent(int index);
 
   // Stores any code, as a menu entry would, and wakes the loop. A pending quit is
   // never replaced.
@@ -83,6 +104,10 @@ class main_window {
   void set_menu_state(menu_column column);
   void set_weight_entries();
   void set_method_entries();
+  void set_settings_entries();
+  void set_recent_entries();
+  void restore_settings();
+  void keep_settings();
 
   void command_run();
   void command_open();
@@ -91,6 +116,9 @@ class main_window {
   void command_edit();
   void command_weight(bool on);
   void command_plot(result_plot kind);
+  void command_open_named(const std::string& file);
+  void note_recent(const std::string& file);
+  void command_axis_units();
 
   toolkit::window_system& tk_;
   core::fit_context& ctx_;
@@ -104,6 +132,13 @@ class main_window {
   std::atomic<bool> looping_{false};
   std::atomic<int> completed_{0};
   int exit_code_ = 0;
+  std::string start_file_;
+  toolkit::settings_file* settings_ = nullptr;
+  std::atomic<bool> pause_at_plots_{true};
+  axis_units units_;                       // command thread
+  std::mutex files_mutex_;                 // guards the two members below
+  std::string file_to_open_;               // a dropped or recent file for the loop
+  std::vector<std::string> recent_shown_;  // the recent files as the menu shows them
 };
 
 }  // namespace inhibra::shell

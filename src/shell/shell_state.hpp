@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/fit_context.hpp"
 #include "core/run_status.hpp"
+#include "shell/remembered.hpp"
 
 namespace inhibra::plotengine {
 class pplot;
@@ -44,8 +46,12 @@ enum class command : std::int32_t {
   help = 19,
   mc50 = 20,
   mc50plot = 21,
-  chain_only = 22,  // fit with the fixed chain of stages alone
-  refine = 23,      // fit with the refinement after the chain (the default)
+  chain_only = 22,     // fit with the fixed chain of stages alone
+  refine = 23,         // fit with the refinement after the chain (the default)
+  pause_setting = 24,  // a run pauses at each model's plot, or not
+  model_plots = 25,    // the charts of the last run, each in a window
+  open_named = 26,     // a dropped or recent file, opened as the open dialog would
+  axis_units = 27,     // the units on the charts' axis labels
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
 
@@ -83,6 +89,8 @@ struct menu_ids {
   int bar = -1;
   int file = -1;
   int file_open = -1;
+  int file_recent = -1;  // the "Recent Files" drop-down
+  std::array<int, recent_count> recent{};
   int file_edit = -1;
   int file_run = -1;
   int file_xy_plot = -1;
@@ -102,6 +110,10 @@ struct menu_ids {
   int weight_off = -1;
   int method_chain = -1;   // fit with the fixed chain of stages alone
   int method_refine = -1;  // fit with the refinement after the chain (the default)
+  int settings = -1;
+  int pause_at_plots = -1;
+  int model_plots = -1;
+  int axis_units = -1;
   int bar_run = -1;
   int bar_clear = -1;
   int bar_xy_plot = -1;
@@ -159,7 +171,8 @@ struct shell_state {
   std::string filenamepath;                     // folder of the data file chosen last
   std::string exepath;                          // working folder at start-up, with separator
   child_windows children;
-  int idactivewin = 0;  // the main window's active drawing page
+  int idactivewin = 0;              // the main window's active drawing page
+  std::vector<std::string> recent;  // recent data files, most recent first
 };
 
 }  // namespace inhibra::shell

@@ -33,6 +33,19 @@ bool file_exists(const std::string& name) {
   return !name.empty() && fs::is_regular_file(name, ec);
 }
 
+// The chosen data file becomes the one a run is given; its folder becomes the
+// working folder. The name keeps its case: on a case-sensitive file system another
+// case names another file.
+void take_data_file(toolkit::window_system& tk, shell_state& st, const fs::path& chosen) {
+  std::error_code ec;
+  const std::string folder = chosen.parent_path().string();
+  if (!folder.empty()) fs::current_path(folder, ec);
+  st.filenamepath = working_folder();
+  st.data_file_name = chosen.string();
+  st.filenamedata = st.data_file_name;
+  tk.setwindowtitle(st.main_window, st.data_file_name);
+}
+
 }  // namespace
 
 std::string saved_text_name(std::string_view data_name) {
@@ -56,9 +69,11 @@ std::string panel_line(std::string_view file_line) {
 
 bool openfile(toolkit::window_system& tk, shell_state& st) {
   std::string name;
-  std::string folder = working_folder();
   std::error_code ec;
-  fs::current_path(folder, ec);
+  if (!st.filenamepath.empty() && fs::is_directory(st.filenamepath, ec)) {
+    fs::current_path(st.filenamepath, ec);
+  }
+  const std::string folder = working_folder();
   name = folder + "*.in";
   if (tk.dlgopenfile(name, "*.in", "*.in", "Enter data file") == 0) {
     st.filenamepath = folder;
@@ -66,16 +81,19 @@ bool openfile(toolkit::window_system& tk, shell_state& st) {
     st.filenamedata = "DATA.IN";
     return false;
   }
-  // The chosen file's folder becomes the working folder. The name keeps its case:
-  // on a case-sensitive file system another case names another file.
-  const fs::path chosen(std::string(strings::trim_both(name)));
-  folder = chosen.parent_path().string();
-  if (!folder.empty()) fs::current_path(folder, ec);
-  folder = working_folder();
-  st.filenamepath = folder;
-  st.data_file_name = chosen.string();
-  st.filenamedata = st.data_file_name;
-  tk.setwindowtitle(st.main_window, st.data_file_name);
+  take_data_file(tk, st, fs::path(std::string(strings::trim_both(name))));
+  return true;
+}
+
+bool open_named_file(toolkit::window_system& tk, shell_state& st, const std::string& file) {
+  std::error_code ec;
+  const fs::path named = fs::absolute(fs::path(std::string(strings::trim_both(file))), ec);
+  if (ec || !fs::is_regular_file(named, ec)) {
+    tk.dlgmessage(core::box_kind::warning,
+                  strings::join_crlf({"The data file could not be found:", file}));
+    return false;
+  }
+  take_data_file(tk, st, named.lexically_normal());
   return true;
 }
 
@@ -86,7 +104,7 @@ bool readtext(toolkit::window_system& tk, shell_state& st, const std::string& da
     // Opened for appending, so a missing file is created and nothing is lost.
     std::ofstream probe(results, std::ios::binary | std::ios::app);
     if (!probe) {
-      tk.dlgmessage(toolkit::information_box,
+      tk.dlgmessage(core::box_kind::information,
                     strings::join_crlf({"Textbox Data File Read - Fatal error!",
                                         "Could not open the output file " + results}));
       return false;
@@ -131,7 +149,7 @@ void savetext(toolkit::window_system& tk, const shell_state& st) {
   if (tk.dlgsavefile(name, "*.txt", "*.txt", "Save Data") == 0) return;
   const std::string text = tk.gettextboxcontents(st.text_panel);
   if (!writelines(name, text)) {
-    tk.dlgmessage(toolkit::warning_box,
+    tk.dlgmessage(core::box_kind::warning,
                   strings::join_crlf({"The results could not be saved in", name}));
   }
 }
@@ -163,7 +181,7 @@ void editfile(toolkit::window_system& tk, const std::string& file_name, int menu
     tk.enablemenuitem(menu_entry, false);
     return;
   }
-  if (!start_editor(name)) tk.dlgmessage(toolkit::information_box, no_editor_message(name));
+  if (!start_editor(name)) tk.dlgmessage(core::box_kind::information, no_editor_message(name));
 }
 
 }  // namespace inhibra::shell

@@ -24,10 +24,16 @@ inline constexpr int panel_line_length = 150;
 // at 150 characters, trailing blanks removed, followed by CR LF.
 [[nodiscard]] std::string panel_line(std::string_view file_line);
 
-// openfile: the open dialog for a data file. On a choice the name (case kept), the
-// folder (made current), `filenamedata` and the window title are set and true is
-// returned; on cancel the names become "DATA.IN" and false is returned.
+// openfile: the open dialog for a data file, in the folder of the last data file
+// when it still exists, else in the working folder. On a choice the name (case
+// kept), the folder (made current), `filenamedata` and the window title are set and
+// true is returned; on cancel the names become "DATA.IN" and false is returned.
 bool openfile(toolkit::window_system& tk, shell_state& st);
+
+// The same for a file named without the dialog (on the command line, dropped on the
+// window, a recent file): a file that does not exist is reported in a box, nothing
+// changes and false is returned.
+bool open_named_file(toolkit::window_system& tk, shell_state& st, const std::string& file);
 
 // readtext: loads the results file of `data_name` into the panel and records the
 // file names. False when the results file cannot be opened: the person has then

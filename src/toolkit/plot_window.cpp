@@ -14,7 +14,11 @@
 #include <QPdfWriter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QRegularExpression>
 #include <QSvgGenerator>
+#include <cmath>
+
+#include "toolkit/picture_size_dialog.hpp"
 
 namespace inhibra::toolkit {
 
@@ -27,9 +31,11 @@ picture_format picture_format_of(const QString& file_name) {
   return picture_format::other;
 }
 
-QString with_default_picture_extension(const QString& file_name) {
-  if (QFileInfo(file_name).suffix().isEmpty()) return file_name + ".bmp";
-  return file_name;
+QString with_picture_extension(const QString& file_name, const QString& filter) {
+  if (!QFileInfo(file_name).suffix().isEmpty()) return file_name;
+  static const QRegularExpression pattern(QStringLiteral("\\*\\.([A-Za-z0-9]+)"));
+  const QRegularExpressionMatch found = pattern.match(filter);
+  return file_name + QChar('.') + (found.hasMatch() ? found.captured(1).toLower() : "bmp");
 }
 
 namespace {
@@ -43,8 +49,12 @@ void draw_scaled(QPainter& painter, QRect target, QSize size, const plot_drawer&
   draw(painter, QRect(QPoint(0, 0), size));
 }
 
-bool save_image(const QString& file_name, QSize size, const plot_drawer& draw, const char* format) {
+bool save_image(const QString& file_name, QSize size, const plot_drawer& draw, const char* format,
+                int dpi) {
+  constexpr double inches_per_metre = 1.0 / 0.0254;
   QImage image(size, QImage::Format_RGB32);
+  image.setDotsPerMeterX(static_cast<int>(std::lround(dpi * inches_per_metre)));
+  image.setDotsPerMeterY(static_cast<int>(std::lround(dpi * inches_per_metre)));
   image.fill(Qt::white);
   {
     QPainter painter(&image);
@@ -56,12 +66,12 @@ bool save_image(const QString& file_name, QSize size, const plot_drawer& draw, c
 
 }  // namespace
 
-bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw) {
+bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw, int dpi) {
   switch (picture_format_of(file_name)) {
     case picture_format::bmp:
-      return save_image(file_name, size, draw, "BMP");
+      return save_image(file_name, size, draw, "BMP", dpi);
     case picture_format::png:
-      return save_image(file_name, size, draw, "PNG");
+      return save_image(file_name, size, draw, "PNG", dpi);
     case picture_format::svg: {
       QSvgGenerator svg;
       svg.setFileName(file_name);
@@ -86,7 +96,7 @@ bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw)
     case picture_format::other: {
       const QByteArray suffix = QFileInfo(file_name).suffix().toLower().toLatin1();
       if (!QImageWriter::supportedImageFormats().contains(suffix)) return false;
-      return save_image(file_name, size, draw, suffix.constData());
+      return save_image(file_name, size, draw, suffix.constData(), dpi);
     }
   }
   return false;
@@ -124,6 +134,9 @@ PlotWindow::PlotWindow(const QString& title, plot_drawer draw, QWidget* parent)
   connect(save_, &QAction::triggered, this, &PlotWindow::chooseFileAndSave);
   connect(print_, &QAction::triggered, this, &PlotWindow::choosePrinterAndPrint);
   connect(close_, &QAction::triggered, this, &QWidget::close);
+  save_->setShortcut(QKeySequence::Save);
+  print_->setShortcut(QKeySequence::Print);
+  close_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
   canvas_->resize(plot_window_width, plot_window_height);
   resize(plot_window_width, plot_window_height + menuBar()->sizeHint().height());
 }
@@ -136,14 +149,33 @@ void PlotWindow::printOn(QPrinter& printer) {
   print_drawing(printer, canvas_->size(), canvas_->drawer());
 }
 
+QSize PlotWindow::devicePictureSize() const {
+  const double ratio = canvas_->devicePixelRatioF();
+  return QSize(static_cast<int>(std::lround(canvas_->width() * ratio)),
+               static_cast<int>(std::lround(canvas_->height() * ratio)));
+}
+
 void PlotWindow::chooseFileAndSave() {
-  QString name = QFileDialog::getSaveFileName(
-      this, QStringLiteral("Save As"), QString(),
-      QStringLiteral("Bitmap files (*.bmp);;PNG images (*.png);;SVG drawings (*.svg);;"
-                     "PDF documents (*.pdf)"));
-  if (name.isEmpty()) return;
-  name = with_default_picture_extension(name);
-  if (!saveAs(name)) {
+  QFileDialog dialog(this, QStringLiteral("Save As"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters(
+      {QStringLiteral("Bitmap files (*.bmp)"), QStringLiteral("PNG images (*.png)"),
+       QStringLiteral("SVG drawings (*.svg)"), QStringLiteral("PDF documents (*.pdf)")});
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString name =
+      with_picture_extension(dialog.selectedFiles().front(), dialog.selectedNameFilter());
+  bool saved = false;
+  const picture_format format = picture_format_of(name);
+  if (format == picture_format::bmp || format == picture_format::png) {
+    constexpr int screen_dpi = 96;
+    PictureSizeDialog size(devicePictureSize(), screen_dpi, this);
+    if (size.exec() != QDialog::Accepted) return;
+    const picture_size chosen = size.chosen();
+    saved = save_drawing(name, chosen.pixels, canvas_->drawer(), chosen.dpi);
+  } else {
+    saved = saveAs(name);
+  }
+  if (!saved) {
     QMessageBox::warning(this, QStringLiteral("Warning"),
                          QStringLiteral("The plot could not be saved as\n%1").arg(name));
   }

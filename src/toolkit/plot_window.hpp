@@ -1,7 +1,8 @@
 #pragma once
 // The window that shows one chart: 800 x 600 pixels, the chart's title as window
-// title, and a "File" menu to save the picture (BMP unless the name asks for PNG,
-// SVG or PDF), to print it and to close the window. The chart is drawn by a
+// title, and a "File" menu to save the picture (in the format the name's extension
+// asks for, else the one of the chosen file type), to print it and to close the
+// window (also on Ctrl+W and Escape). The chart is drawn by a
 // callback into whatever rectangle the window (or the file, or the page) offers,
 // so resizing the window redraws it at the new size.
 #include <QMainWindow>
@@ -25,13 +26,15 @@ inline constexpr int plot_window_height = 600;
 // How a picture is written, chosen by the file name's extension.
 enum class picture_format { bmp, png, svg, pdf, other };
 [[nodiscard]] picture_format picture_format_of(const QString& file_name);
-// The name with ".bmp" added when its last component has no extension.
-[[nodiscard]] QString with_default_picture_extension(const QString& file_name);
+// The name with the extension of the file type `filter` ("PNG images (*.png)") added
+// when its last component has none; ".bmp" when the filter names no extension.
+[[nodiscard]] QString with_picture_extension(const QString& file_name, const QString& filter = {});
 
 // Writes the chart, drawn at `size`, to `file_name` in the format its extension names
 // (BMP when it has none; other extensions that Qt can write as images are honoured).
-// Returns false when the file could not be written.
-bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw);
+// Bitmaps record `dpi` as their resolution. Returns false when the file could not be
+// written.
+bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw, int dpi = 96);
 // Prints the chart drawn at `size`, scaled to fit the printer's page.
 void print_drawing(QPrinter& printer, QSize size, const plot_drawer& draw);
 
@@ -63,6 +66,9 @@ class PlotWindow : public QMainWindow {
 
   // Saves the picture as shown now (the window's drawing size) under `file_name`.
   bool saveAs(const QString& file_name);
+  // The picture size Save As offers for bitmaps: the drawing area in device pixels,
+  // so that a picture saved from a high-density screen is as sharp as shown.
+  [[nodiscard]] QSize devicePictureSize() const;
   // Prints the picture as shown now.
   void printOn(QPrinter& printer);
 
@@ -70,7 +76,8 @@ class PlotWindow : public QMainWindow {
   std::function<void()> onClosed;
 
  public slots:
-  // "Save As...": asks for a name (BMP offered first) and saves.
+  // "Save As...": asks for a name and file type (BMP offered first) and, for PNG and
+  // BMP, the picture's size; then draws the picture at that size and saves it.
   void chooseFileAndSave();
   // "Print...": the system print dialog, then printing.
   void choosePrinterAndPrint();

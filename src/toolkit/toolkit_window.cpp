@@ -1,5 +1,9 @@
 #include "toolkit/toolkit_window.hpp"
 
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
 #include <QCloseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -97,6 +101,43 @@ void ToolkitWindow::closeEvent(QCloseEvent* event) {
   if (closed_) return;
   closed_ = true;
   if (onClosed) onClosed(this);
+}
+
+namespace {
+
+// The first local file among the dropped items; empty when there is none.
+QString first_local_file(const QMimeData* mime) {
+  if (mime == nullptr || !mime->hasUrls()) return {};
+  for (const QUrl& url : mime->urls()) {
+    if (url.isLocalFile()) return url.toLocalFile();
+  }
+  return {};
+}
+
+}  // namespace
+
+void ToolkitWindow::setFileDropHandler(std::function<void(const std::string&)> handler) {
+  fileDropped_ = std::move(handler);
+  canvas_->setAcceptDrops(true);
+  takeFileDropsOf(canvas_);
+}
+
+void ToolkitWindow::takeFileDropsOf(QWidget* target) {
+  target->installEventFilter(this);
+}
+
+bool ToolkitWindow::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if (!fileDropped_ ||
+      (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)) {
+    return QMainWindow::eventFilter(watched, event);
+  }
+  auto* drop = static_cast<QDropEvent*>(event);
+  const QString file = first_local_file(drop->mimeData());
+  if (file.isEmpty()) return QMainWindow::eventFilter(watched, event);
+  drop->acceptProposedAction();
+  if (type == QEvent::Drop) fileDropped_(file.toStdString());
+  return true;
 }
 
 }  // namespace inhibra::toolkit

@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <functional>
+#include <string>
 #include <vector>
 
 namespace inhibra::toolkit {
@@ -79,8 +80,15 @@ class ToolkitWindow : public QMainWindow {
   // Closes the window for the program: the system close handler is not asked.
   void closeForProgram();
 
+  // From now on a local file dropped on the client area, or on a widget given to
+  // takeFileDropsOf, goes to `handler` (the first one when several are dropped).
+  void setFileDropHandler(std::function<void(const std::string&)> handler);
+  // Drops on `target` (a text box's viewport) are files to open, not text to paste.
+  void takeFileDropsOf(QWidget* target);
+
  protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   int id_;
@@ -88,6 +96,7 @@ class ToolkitWindow : public QMainWindow {
   bool programClosing_ = false;
   bool closed_ = false;
   ToolkitCanvas* canvas_;
+  std::function<void(const std::string&)> fileDropped_;
 };
 
 }  // namespace inhibra::toolkit

@@ -1,35 +1,23 @@
 #include "toolkit/window_system.hpp"
 
-#include <QAction>
 #include <QApplication>
-#include <QCheckBox>
 #include <QDialog>
-#include <QDir>
-#include <QEventLoop>
-#include <QFileDialog>
-#include <QFileInfo>
-#include <QFontDatabase>
 #include <QFontMetrics>
-#include <QMenu>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QPainter>
-#include <QPlainTextEdit>
 #include <QPointer>
-#include <QPushButton>
 #include <QScreen>
-#include <QStyle>
-#include <QStyleOptionMenuItem>
-#include <QTextCursor>
-#include <QThread>
+#include <QTimer>
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <optional>
 #include <thread>
 
-#include "core/frontend.hpp"
+#include "toolkit/qt_text.hpp"
 #include "toolkit/toolkit_window.hpp"
+
+// The window system's windows and screen: screen sizes, windows and their drawing
+// state, the wake-up events and the program's end. Menus and controls are in
+// window_controls.cpp, dialogs and plot windows in window_dialogs.cpp.
 
 namespace inhibra::toolkit {
 
@@ -48,84 +36,29 @@ QColor color_of(int code) {
   return classic[std::clamp(code, 0, 15)];
 }
 
-QFont font_for(int font, int size) {
-  QFont f = font == fixed_pitch_font ? QFontDatabase::systemFont(QFontDatabase::FixedFont)
-            : font == gui_font       ? QFontDatabase::systemFont(QFontDatabase::GeneralFont)
-                                     : QApplication::font();
-  if (size > 0) f.setPixelSize(size);
-  return f;
-}
-
-QFont fixed_font_like(const QFont& f) {
-  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  if (f.pixelSize() > 0) fixed.setPixelSize(f.pixelSize());
-  return fixed;
-}
-
-QString qt_text(std::string_view s) {
-  return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-// Text for a widget: CR LF (and a lone CR) become the widget's line feed.
-QString widget_text(std::string_view s) {
-  QString t = qt_text(s);
-  t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  t.replace(QChar('\r'), QChar('\n'));
-  return t;
-}
-
-// Text from a widget: line breaks become CR LF.
-std::string program_text(const QString& s) {
-  QString t = s;
-  t.replace(QChar('\n'), QStringLiteral("\r\n"));
-  return t.toStdString();
-}
-
-// Character position in a widget's text of byte `position` of its CR LF form.
-int widget_position(const QString& text, int position) {
-  int bytes = 0;
-  int i = 0;
-  for (; i < text.size() && bytes < position; ++i) {
-    const QChar c = text.at(i);
-    bytes += c == QChar('\n') ? 2 : QString(c).toUtf8().size();
-  }
-  return i;
-}
-
-// Width the bar needs to show every entry without the overflow arrow.
-int menu_bar_width(QMenuBar* bar) {
-  const QFontMetrics fm(bar->font());
-  QStyle* style = bar->style();
-  const int spacing = style->pixelMetric(QStyle::PM_MenuBarItemSpacing, nullptr, bar);
-  const int margin = style->pixelMetric(QStyle::PM_MenuBarHMargin, nullptr, bar) +
-                     style->pixelMetric(QStyle::PM_MenuBarPanelWidth, nullptr, bar);
-  int width = 2 * margin;
-  const QList<QAction*> actions = bar->actions();
-  for (QAction* a : actions) {
-    QStyleOptionMenuItem option;
-    option.initFrom(bar);
-    option.menuItemType = QStyleOptionMenuItem::Normal;
-    option.text = a->text();
-    const QSize text = fm.size(Qt::TextShowMnemonic, a->text());
-    width += style->sizeFromContents(QStyle::CT_MenuBarItem, &option, text, bar).width();
-  }
-  if (!actions.isEmpty()) width += spacing * static_cast<int>(actions.size() - 1);
-  return width + 8;  // a little slack for the frame
-}
-
-// A window is made wide enough for its menu bar, as far as the screen allows.
-void fit_menu_bar(QMainWindow* w, QMenuBar* bar) {
+// Moves (and if need be shrinks) a window so that it lies inside its screen's
+// available area, frame and title bar included.
+void keep_inside_screen(QWidget* w) {
   const QScreen* screen = w->screen();
-  const int most = screen != nullptr ? screen->availableGeometry().width() : w->width();
-  const int want = std::min(menu_bar_width(bar), most);
-  if (w->width() < want) w->resize(want, w->height());
+  if (screen == nullptr) return;
+  const QRect area = screen->availableGeometry();
+  const QSize frame_extra = w->frameGeometry().size() - w->size();
+  const QSize most = area.size() - frame_extra;
+  if (w->width() > most.width() || w->height() > most.height()) {
+    w->resize(std::min(w->width(), most.width()), std::min(w->height(), most.height()));
+  }
+  const QRect frame = w->frameGeometry();
+  const int x = std::max(area.left(), std::min(frame.x(), area.right() + 1 - frame.width()));
+  const int y = std::max(area.top(), std::min(frame.y(), area.bottom() + 1 - frame.height()));
+  if (x != frame.x() || y != frame.y()) w->move(x, y);
 }
 
-QString filter_text(std::string_view filter_name, std::string_view pattern) {
-  QString patterns = qt_text(pattern);
-  const QString upper = patterns.toUpper();
-  if (upper != patterns) patterns += QChar(' ') + upper;  // names keep their case on disk
-  return qt_text(filter_name) + QStringLiteral(" (") + patterns + QChar(')');
+// Once shown, and again when a window manager has added its frame (which it does
+// after a moment on X11).
+void keep_inside_screen_once_framed(QWidget* w) {
+  keep_inside_screen(w);
+  constexpr int frame_wait_ms = 250;
+  QTimer::singleShot(frame_wait_ms, w, [w] { keep_inside_screen(w); });
 }
 
 }  // namespace
@@ -227,6 +160,7 @@ int window_system::initwindow(int width, int height, std::string_view title, int
         }
         w->canvas()->clearPage(w->background);
         w->show();
+        keep_inside_screen_once_framed(w);
         return id;
       });
   if (id >= 0) current_ = id;
@@ -271,6 +205,10 @@ void window_system::closewindow(int id) {
 }
 
 void window_system::window_closed(ToolkitWindow* w) {
+  {
+    std::lock_guard lock(events_mutex_);
+    closed_geometry_[w->id()] = w->saveGeometry().toBase64().toStdString();
+  }
   if (auto ev = event_of(w->id())) ev->set();
   if (w->endsProgram()) shut_down();
 }
@@ -296,6 +234,41 @@ void window_system::setwindowtitle(std::string_view title) {
 void window_system::setwindowtitle(int id, std::string_view title) {
   thread_.call([this, id, title = std::string(title)] {
     if (ToolkitWindow* w = window(id)) w->setWindowTitle(qt_text(title));
+  });
+}
+
+std::string window_system::getwindowtitle(int id) {
+  return thread_.call([this, id]() -> std::string {
+    ToolkitWindow* w = window(id);
+    return w != nullptr ? w->windowTitle().toStdString() : std::string();
+  });
+}
+
+std::string window_system::getwindowgeometry(int id) {
+  const std::string open = thread_.call([this, id]() -> std::string {
+    ToolkitWindow* w = window(id);
+    return w != nullptr ? w->saveGeometry().toBase64().toStdString() : std::string();
+  });
+  if (!open.empty()) return open;
+  std::lock_guard lock(events_mutex_);
+  const auto it = closed_geometry_.find(id);
+  return it != closed_geometry_.end() ? it->second : std::string();
+}
+
+void window_system::setwindowgeometry(int id, std::string_view geometry) {
+  thread_.call([this, id, geometry = std::string(geometry)] {
+    ToolkitWindow* w = window(id);
+    if (w == nullptr) return;
+    const auto decoded = QByteArray::fromBase64Encoding(QByteArray::fromStdString(geometry),
+                                                        QByteArray::AbortOnBase64DecodingErrors);
+    if (decoded && w->restoreGeometry(*decoded)) keep_inside_screen_once_framed(w);
+  });
+}
+
+void window_system::setwindowdropcallback(std::function<void(const std::string&)> handler) {
+  const int id = current_.load();
+  thread_.call([this, id, handler = std::move(handler)] {
+    if (ToolkitWindow* w = window(id)) w->setFileDropHandler(handler);
   });
 }
 
@@ -437,308 +410,6 @@ int window_system::textheight(int font, int size) {
   return thread_.call([font, size] { return QFontMetrics(font_for(font, size)).height(); });
 }
 
-// --- menus ------------------------------------------------------------------------------
-
-int window_system::addmenu(std::string_view title, int parent) {
-  const int id = current_.load();
-  return thread_.call([this, id, parent, title = std::string(title)]() -> int {
-    ToolkitWindow* w = window(id);
-    if (w == nullptr) return -1;
-    QObject* made = nullptr;
-    if (parent == -1) {
-      QMenuBar* bar = w->menuBar();
-      bar->setNativeMenuBar(false);  // commands sit on the bar, in the window
-      made = bar;
-    } else {
-      const auto it = menus_.find(parent);
-      if (it == menus_.end()) return -1;
-      if (auto* bar = qobject_cast<QMenuBar*>(it->second)) {
-        made = bar->addMenu(qt_text(title));
-        fit_menu_bar(w, bar);
-      } else if (auto* menu = qobject_cast<QMenu*>(it->second)) {
-        made = menu->addMenu(qt_text(title));
-      } else {
-        return -1;
-      }
-    }
-    const int menu_id = next_menu_++;
-    menus_[menu_id] = made;
-    menu_window_[menu_id] = id;
-    return menu_id;
-  });
-}
-
-int window_system::addmenuitem(std::string_view title, int parent, std::function<void()> callback) {
-  return thread_.call([this, parent, title = std::string(title), callback]() -> int {
-    const auto it = menus_.find(parent);
-    if (it == menus_.end()) return -1;
-    QAction* action = nullptr;
-    if (auto* bar = qobject_cast<QMenuBar*>(it->second)) {
-      action = bar->addAction(qt_text(title));
-      if (auto* w = qobject_cast<QMainWindow*>(bar->parentWidget())) fit_menu_bar(w, bar);
-    } else if (auto* menu = qobject_cast<QMenu*>(it->second)) {
-      action = menu->addAction(qt_text(title));
-    } else {
-      return -1;
-    }
-    QObject::connect(action, &QAction::triggered, action, [callback] {
-      if (callback) callback();
-    });
-    const int menu_id = next_menu_++;
-    menus_[menu_id] = action;
-    menu_window_[menu_id] = menu_window_[parent];
-    return menu_id;
-  });
-}
-
-void window_system::enablemenuitem(int id, bool flag) {
-  thread_.call([this, id, flag] {
-    const auto it = menus_.find(id);
-    if (it == menus_.end()) return;
-    if (auto* action = qobject_cast<QAction*>(it->second)) {
-      action->setEnabled(flag);
-    } else if (auto* menu = qobject_cast<QMenu*>(it->second)) {
-      menu->menuAction()->setEnabled(flag);
-    } else if (auto* bar = qobject_cast<QMenuBar*>(it->second)) {
-      bar->setEnabled(flag);
-    }
-  });
-}
-
-// --- controls ---------------------------------------------------------------------------
-
-int window_system::store_control(std::map<int, control>& table, control c) {
-  int id = 0;  // the lowest free id: the first controls of a new window count from 0
-  while (table.count(id) != 0)
-    ++id;
-  table[id] = c;
-  return id;
-}
-
-int window_system::createmultilinetextbox(int left, int top, int width, int height, bool wordwrap) {
-  const int id = current_.load();
-  return thread_.call([this, id, left, top, width, height, wordwrap]() -> int {
-    ToolkitWindow* w = window(id);
-    if (w == nullptr) return -1;
-    auto* box = new QPlainTextEdit;
-    box->setLineWrapMode(wordwrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
-    box->setFont(w->font);
-    w->canvas()->place(box, QRect(left, top, width, height), true);
-    box->show();
-    return store_control(text_boxes_, {id, box});
-  });
-}
-
-QPlainTextEdit* window_system::text_box(int id) const {
-  const auto it = text_boxes_.find(id);
-  return it == text_boxes_.end() ? nullptr : qobject_cast<QPlainTextEdit*>(it->second.widget);
-}
-
-void window_system::enabletextbox(int id, bool flag) {
-  thread_.call([this, id, flag] {
-    QPlainTextEdit* box = text_box(id);
-    if (box == nullptr) return;
-    box->setEnabled(flag);
-  });
-}
-
-void window_system::settextboxfocused(int id) {
-  thread_.call([this, id] {
-    QPlainTextEdit* box = text_box(id);
-    if (box == nullptr) return;
-    box->setFocus();
-  });
-}
-
-void window_system::settextboxvisible(int id, bool flag) {
-  thread_.call([this, id, flag] {
-    QPlainTextEdit* box = text_box(id);
-    if (box == nullptr) return;
-    box->setVisible(flag);
-  });
-}
-
-int window_system::gettextboxlength(int id) {
-  return static_cast<int>(gettextboxcontents(id).size());
-}
-
-std::string window_system::gettextboxcontents(int id) {
-  return thread_.call([this, id]() -> std::string {
-    QPlainTextEdit* box = text_box(id);
-    return box != nullptr ? program_text(box->toPlainText()) : std::string();
-  });
-}
-
-void window_system::settextboxcontents(int id, std::string_view text) {
-  thread_.call([this, id, text = std::string(text)] {
-    QPlainTextEdit* box = text_box(id);
-    if (box == nullptr) return;
-    box->setPlainText(widget_text(text));
-  });
-}
-
-void window_system::inserttextboxtext(int id, std::string_view text) {
-  thread_.call([this, id, text = std::string(text)] {
-    QPlainTextEdit* box = text_box(id);
-    if (box == nullptr) return;
-    box->moveCursor(QTextCursor::End);
-    box->insertPlainText(widget_text(text));
-  });
-}
-
-void window_system::settextboxcursorposition(int id, int position) {
-  thread_.call([this, id, position] {
-    QPlainTextEdit* box = text_box(id);
-    if (box == nullptr) return;
-    QTextCursor cursor = box->textCursor();
-    cursor.setPosition(widget_position(box->toPlainText(), std::max(0, position)));
-    box->setTextCursor(cursor);
-    box->ensureCursorVisible();
-  });
-}
-
-int window_system::createcheckbox_nohandler(int x, int y, int width, int height,
-                                            std::string_view label) {
-  const int id = current_.load();
-  return thread_.call([this, id, x, y, width, height, label = std::string(label)]() -> int {
-    ToolkitWindow* w = window(id);
-    if (w == nullptr) return -1;
-    auto* box = new QCheckBox(qt_text(label));
-    box->setFont(fixed_font_like(w->font));
-    w->canvas()->place(box, QRect(x, y, width, height), false);
-    box->show();
-    return store_control(check_boxes_, {id, box});
-  });
-}
-
-int window_system::checkboxwidth(std::string_view label, int size) {
-  return thread_.call([size, label = std::string(label)] {
-    QCheckBox probe(qt_text(label));
-    probe.setFont(fixed_font_like(font_for(fixed_pitch_font, size)));
-    return probe.sizeHint().width();
-  });
-}
-
-int window_system::buttonwidth(std::string_view label, int size) {
-  return thread_.call([size, label = std::string(label)] {
-    QPushButton probe(qt_text(label));
-    probe.setFont(font_for(gui_font, size));
-    return probe.sizeHint().width();
-  });
-}
-
-bool window_system::checkboxischecked(int id) {
-  return thread_.call([this, id] {
-    const auto it = check_boxes_.find(id);
-    auto* box = it == check_boxes_.end() ? nullptr : qobject_cast<QCheckBox*>(it->second.widget);
-    return box != nullptr && box->isChecked();
-  });
-}
-
-void window_system::checkboxsetchecked(int id, bool flag) {
-  thread_.call([this, id, flag] {
-    const auto it = check_boxes_.find(id);
-    if (it == check_boxes_.end()) return;
-    if (auto* box = qobject_cast<QCheckBox*>(it->second.widget)) box->setChecked(flag);
-  });
-}
-
-void window_system::setcheckboxvisible(int id, bool flag) {
-  thread_.call([this, id, flag] {
-    const auto it = check_boxes_.find(id);
-    if (it != check_boxes_.end() && it->second.widget != nullptr)
-      it->second.widget->setVisible(flag);
-  });
-}
-
-int window_system::createbutton(int x, int y, int width, int height, std::string_view label,
-                                std::function<void()> callback) {
-  const int id = current_.load();
-  return thread_.call(
-      [this, id, x, y, width, height, label = std::string(label), callback]() -> int {
-        ToolkitWindow* w = window(id);
-        if (w == nullptr) return -1;
-        auto* button = new QPushButton(qt_text(label));
-        button->setFont(w->font);
-        QObject::connect(button, &QPushButton::clicked, button, [callback] {
-          if (callback) callback();
-        });
-        w->canvas()->place(button, QRect(x, y, width, height), false);
-        button->show();
-        return store_control(buttons_, {id, button});
-      });
-}
-
-// --- dialogs ----------------------------------------------------------------------------
-
-void window_system::dlgmessage(int kind, std::string_view text) {
-  if (closing()) return;
-  thread_.call([this, kind, text = std::string(text)] {
-    if (closing()) return;
-    const core::box_kind k = core::box_kind_of(kind);
-    const QMessageBox::Icon icon = k == core::box_kind::information ? QMessageBox::Information
-                                   : k == core::box_kind::warning   ? QMessageBox::Warning
-                                   : k == core::box_kind::error     ? QMessageBox::Critical
-                                                                    : QMessageBox::NoIcon;
-    const std::string_view title = core::box_title(k);
-    QMessageBox box(icon, qt_text(title), widget_text(text), QMessageBox::Ok, dialog_parent());
-    box.setTextFormat(Qt::PlainText);
-    box.exec();
-  });
-}
-
-namespace {
-
-// Runs a file dialog for `name` (a suggested file, or a folder followed by a pattern).
-std::optional<std::string> run_file_dialog(QWidget* parent, bool save, const std::string& name,
-                                           const QString& filter, const QString& title,
-                                           const QString& pattern) {
-  QFileDialog dialog(parent, title);
-  dialog.setNameFilter(filter);
-  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
-  if (save && pattern.startsWith(QStringLiteral("*."))) dialog.setDefaultSuffix(pattern.mid(2));
-  const QFileInfo suggested(QString::fromStdString(name));
-  if (suggested.fileName().contains(QChar('*')) || name.empty()) {
-    dialog.setDirectory(name.empty() ? QDir::currentPath() : suggested.absolutePath());
-  } else {
-    dialog.setDirectory(suggested.absolutePath());
-    dialog.selectFile(suggested.fileName());
-  }
-  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  const QStringList chosen = dialog.selectedFiles();
-  if (chosen.isEmpty()) return std::nullopt;
-  return QDir::toNativeSeparators(chosen.front()).toStdString();
-}
-
-}  // namespace
-
-int window_system::dlgopenfile(std::string& name, std::string_view filter_name,
-                               std::string_view pattern, std::string_view title) {
-  if (closing()) return 0;
-  const auto chosen = thread_.call([this, name, filter = filter_text(filter_name, pattern),
-                                    title = qt_text(title), pattern = qt_text(pattern)] {
-    return closing() ? std::nullopt
-                     : run_file_dialog(dialog_parent(), false, name, filter, title, pattern);
-  });
-  if (!chosen) return 0;
-  name = *chosen;
-  return 1;
-}
-
-int window_system::dlgsavefile(std::string& name, std::string_view filter_name,
-                               std::string_view pattern, std::string_view title) {
-  if (closing()) return 0;
-  const auto chosen = thread_.call([this, name, filter = filter_text(filter_name, pattern),
-                                    title = qt_text(title), pattern = qt_text(pattern)] {
-    return closing() ? std::nullopt
-                     : run_file_dialog(dialog_parent(), true, name, filter, title, pattern);
-  });
-  if (!chosen) return 0;
-  name = *chosen;
-  return 1;
-}
-
 // --- wake-up event --------------------------------------------------------------------
 
 void window_system::startidle(int milliseconds) {
@@ -761,89 +432,6 @@ void window_system::stopidle(int id) {
 void window_system::loop() {
   if (closing()) return;
   if (auto ev = event_of(current_.load())) ev->wait();
-}
-
-// --- plot windows -----------------------------------------------------------------------
-
-void window_system::show_plot_window(std::string_view title, plot_drawer draw) {
-  if (closing()) return;
-  QString shown = qt_text(title);
-  shown.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-  shown.replace(QChar('\n'), QChar(' '));
-  shown.replace(QChar('\r'), QChar(' '));
-
-  auto ev = std::make_shared<wake_event>();
-  auto closed = std::make_shared<std::atomic<bool>>(false);
-  {
-    std::lock_guard lock(events_mutex_);
-    plot_events_.push_back(ev);
-  }
-  const auto window = thread_.call([this, shown, draw, ev, closed]() -> QPointer<PlotWindow> {
-    if (closing()) return nullptr;
-    auto* pw = new PlotWindow(shown, draw);
-    pw->onClosed = [ev, closed] {
-      closed->store(true);
-      ev->set();
-    };
-    plot_windows_.push_back(pw);
-    pw->show();
-    return pw;
-  });
-  if (window.isNull() || closing()) ev->cancel();
-
-  if (thread_.is_window_thread()) {
-    // Called from a callback: handle events here until the window is closed.
-    while (!closed->load() && !closing() && !window.isNull()) {
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, 50);
-    }
-  } else {
-    while (!closed->load() && !ev->cancelled())
-      ev->wait();
-  }
-
-  thread_.call([this, window] {
-    if (window.isNull()) return;
-    std::erase_if(plot_windows_, [&](const QPointer<QWidget>& p) {
-      return p.isNull() || p.data() == window.data();
-    });
-    window->onClosed = nullptr;
-    window->close();
-    window->deleteLater();
-  });
-  std::lock_guard lock(events_mutex_);
-  std::erase(plot_events_, ev);
-}
-
-int window_system::open_plot_window(std::string_view title, plot_drawer draw) {
-  if (closing()) return 0;
-  QString shown = qt_text(title);
-  shown.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
-  shown.replace(QChar('\n'), QChar(' '));
-  shown.replace(QChar('\r'), QChar(' '));
-  return thread_.call([this, shown, draw]() -> int {
-    if (closing()) return 0;
-    auto* pw = new PlotWindow(shown, draw);
-    pw->setAttribute(Qt::WA_DeleteOnClose);
-    plot_windows_.push_back(pw);
-    const int id = next_open_plot_++;
-    open_plots_[id] = pw;
-    pw->show();
-    return id;
-  });
-}
-
-void window_system::close_plot_window(int id) {
-  if (closing()) return;
-  thread_.call([this, id] {
-    const auto it = open_plots_.find(id);
-    if (it == open_plots_.end()) return;
-    const QPointer<QWidget> window = it->second;
-    open_plots_.erase(it);
-    std::erase_if(plot_windows_, [&](const QPointer<QWidget>& p) {
-      return p.isNull() || p.data() == window.data();
-    });
-    if (!window.isNull()) window->close();
-  });
 }
 
 // --- program end ----------------------------------------------------------------------

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "core/frontend.hpp"
 #include "toolkit/plot_window.hpp"
 #include "toolkit/wake_event.hpp"
 #include "toolkit/window_thread.hpp"
@@ -51,10 +52,8 @@ inline constexpr int top_text = 2;
 inline constexpr int fixed_pitch_font = 6;
 inline constexpr int gui_font = 7;
 
-// Message box kinds (any other code gives a plain box titled "Message").
-inline constexpr int information_box = 1;
-inline constexpr int warning_box = 2;
-inline constexpr int error_box = 3;
+// Standard shortcuts a menu entry can take; the keys are the platform's own.
+enum class shortcut { open, save, print, quit };
 
 class window_system {
  public:
@@ -87,6 +86,16 @@ class window_system {
   void enablewindow(int id, bool flag);
   void setwindowtitle(std::string_view title);  // the current window
   void setwindowtitle(int id, std::string_view title);
+  [[nodiscard]] std::string getwindowtitle(int id);
+  // The window's place and size as text to keep between sessions; after the window
+  // has closed, as it was then. Empty for an unknown window.
+  [[nodiscard]] std::string getwindowgeometry(int id);
+  // Gives the window a place and size read back by getwindowgeometry, kept inside the
+  // screen; other text changes nothing.
+  void setwindowgeometry(int id, std::string_view geometry);
+  // Called (on the window thread) with the first local file dropped on the current
+  // window or on one of its text boxes.
+  void setwindowdropcallback(std::function<void(const std::string&)> handler);
   // The current window's title-bar close handler: returning 0 keeps the window open.
   void setwindowsystemclosecallback(std::function<int()> handler);
   // Called (on the window thread) on a mouse click or a key press in the current
@@ -122,6 +131,13 @@ class window_system {
   int addmenuitem(std::string_view title, int parent, std::function<void()> callback);
   // Greys a menu or entry out (it never calls back) or restores it.
   void enablemenuitem(int id, bool flag);
+  // Gives an entry a check mark (shown or not); the entry stays a command.
+  void setmenuitemchecked(int id, bool checked);
+  void setmenuitemtext(int id, std::string_view title);
+  // Hides or shows an entry or drop-down.
+  void setmenuitemvisible(int id, bool flag);
+  // The entry also runs on the standard keys for `key`; its text is unchanged.
+  void setmenuitemshortcut(int id, shortcut key);
 
   // --- multi-line text box (line breaks are CR LF in and out) ------------------------
   // Placed in the current window; it keeps its distances to the window's edges when
@@ -150,14 +166,18 @@ class window_system {
                    std::function<void()> callback);
 
   // --- dialogs ------------------------------------------------------------------------
-  // A modal message box; returns when dismissed. Lines are separated by CR LF.
-  void dlgmessage(int kind, std::string_view text);
+  // A modal message box of `kind` (its icon and title); returns when dismissed.
+  // Lines are separated by CR LF.
+  void dlgmessage(core::box_kind kind, std::string_view text);
   // File dialogs. `name` in: a suggested name or a folder followed by a pattern; out:
   // the chosen file. Return 1 when the person confirmed, 0 when cancelled.
   int dlgopenfile(std::string& name, std::string_view filter_name, std::string_view pattern,
                   std::string_view title);
   int dlgsavefile(std::string& name, std::string_view filter_name, std::string_view pattern,
                   std::string_view title);
+  // A one-line text: `value` in, the text as edited out. Returns 1 when the person
+  // confirmed, 0 when cancelled (`value` unchanged).
+  int dlginputtext(std::string& value, std::string_view title, std::string_view label);
 
   // --- wake-up event of the current window --------------------------------------------
   // Waits until the current window's event is set or `milliseconds` passed (the
@@ -204,6 +224,11 @@ class window_system {
   void forget_window(int id);              // window thread only
   int store_control(std::map<int, control>& table, control c);
   void window_closed(ToolkitWindow* w);
+  // The open and save dialogs: one dialog, told apart by `save`.
+  int file_dialog(bool save, std::string& name, std::string_view filter_name,
+                  std::string_view pattern, std::string_view title);
+  PlotWindow* new_plot_window(std::string_view title, plot_drawer draw);  // window thread
+  void forget_plot_window(const QPointer<QWidget>& window);               // window thread
   void close_everything();
 
   std::function<void()> end_program_;
@@ -227,6 +252,7 @@ class window_system {
   std::map<int, control> check_boxes_;
   std::map<int, control> buttons_;
   std::vector<QPointer<QWidget>> plot_windows_;
+  std::map<int, std::string> closed_geometry_;   // by window id; guarded by events_mutex_
   std::map<int, QPointer<QWidget>> open_plots_;  // windows of open_plot_window, window thread
   int next_open_plot_ = 1;
 };

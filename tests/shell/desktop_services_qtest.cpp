@@ -1,6 +1,7 @@
 // The desktop program's real services behind the real shell: a run of the example
-// data file shows the model's plot window and waits for it, loads the report, and
-// the plot commands show their charts.
+// data file shows the model's plot window and waits for it (the main window saying
+// so), loads the report, and the plot commands show their charts; with pausing off
+// the run shows no window and its charts are shown on request afterwards.
 #include <QTest>
 #include <filesystem>
 #include <sstream>
@@ -55,6 +56,7 @@ class DesktopServicesTest : public QObject {
     QVERIFY(support::wait_until([&] { return colours_shown(plot) > 4; }));
     support::pump_events(100);
     QCOMPARE(app.done(), before);
+    QCOMPARE(app.window()->windowTitle(), QString("Close the plot window to continue"));
     plot->closeAction()->trigger();
     QVERIFY(app.wait_done(before, 60000));
 
@@ -70,6 +72,47 @@ class DesktopServicesTest : public QObject {
     QVERIFY(open_plot_window()->windowTitle().contains("Residuals"));
     open_plot_window()->close();
     QVERIFY(app.wait_done(again));
+  }
+
+  void withoutPausingTheRunShowsNoWindow() {
+    support::temp_dir dir;
+    const auto data = dir.path() / "Data.in";
+    std::filesystem::copy_file(std::filesystem::path(INHIBRA_SOURCE_DIR) / "examples/Data.in",
+                               data);
+    std::ostringstream console;
+    running_shell app(shell::desktop_services(console));
+    support::select_models(*app.ctx, {1, 2});
+    QVERIFY(app.start());
+    QVERIFY(support::open_data_file(app, data.string()));
+    QVERIFY(!app.action("Settings/Show Model Plots of Last Run")->isEnabled());
+    QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
+    QVERIFY(!app.action("Settings/Pause at Each Model's Plot")->isChecked());
+
+    // The run goes straight through: no plot window ever opens.
+    bool window_seen = false;
+    const int before = app.done();
+    QVERIFY(app.choose("Run"));
+    QVERIFY(support::wait_until(
+        [&] {
+          window_seen = window_seen || open_plot_window() != nullptr;
+          return app.done() > before;
+        },
+        120000));
+    QVERIFY(!window_seen);
+    QVERIFY(app.panel_text().contains("RESULTS FILE"));
+
+    // Both models' charts are there afterwards, each in a window of its own.
+    QVERIFY(app.run_command("Settings/Show Model Plots of Last Run"));
+    QStringList titles;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (auto* p = qobject_cast<toolkit::PlotWindow*>(w); p != nullptr && p->isVisible())
+        titles << p->windowTitle().left(3);
+    }
+    titles.sort();
+    QCOMPARE(titles, QStringList({"1- ", "2- "}));
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (qobject_cast<toolkit::PlotWindow*>(w) != nullptr) w->close();
+    }
   }
 };
 

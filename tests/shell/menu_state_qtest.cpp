@@ -45,7 +45,12 @@ states start_state() {
           {"Weight/Turn-ON Robust Wt", true},
           {"Weight/Turn-OFF Robust Wt", false},
           {"Weight/Chain Only (Reproduce Earlier Results)", true},
-          {"Weight/Refine Fits (Default)", false}};
+          {"Weight/Refine Fits (Default)", false},
+          {"Settings", true},
+          {"Settings/Pause at Each Model's Plot", true},
+          {"Settings/Show Model Plots of Last Run", false},
+          {"Settings/Axis Units...", true},
+          {"File/Recent Files", false}};
 }
 
 // Lists the entries whose state differs from the expected one.
@@ -72,6 +77,7 @@ QStringList texts(const QList<QAction*>& actions) {
 
 // Changes to the start state, "+entry" enabled and "-entry" disabled, applied in order.
 const QStringList after_open = {"+Weight",
+                                "+File/Recent Files",
                                 "+Run",
                                 "+Clear",
                                 "+File/Edit Data File",
@@ -90,14 +96,20 @@ class MenuStateTest : public QObject {
   void barAndFileMenuKeepTheirOrder() {
     support::running_shell app;
     QVERIFY(app.start());
-    QCOMPARE(texts(app.window()->menuBar()->actions()),
-             QStringList({"File", "OpenData", "Models", "Weight", "Run", "Clear", "XY_Plot",
-                          "Residuals", "Ca/Sp_Plot", "MC50_Plot", "Help", "About", "Quit"}));
+    QCOMPARE(
+        texts(app.window()->menuBar()->actions()),
+        QStringList({"File", "OpenData", "Models", "Weight", "Settings", "Run", "Clear", "XY_Plot",
+                     "Residuals", "Ca/Sp_Plot", "MC50_Plot", "Help", "About", "Quit"}));
     QCOMPARE(
         texts(app.action("File")->menu()->actions()),
-        QStringList({"Open Data File", "Edit Data File", "Run Curve-fit", "XY Plot",
+        QStringList({"Open Data File", "Recent Files", "Edit Data File", "Run Curve-fit", "XY Plot",
                      "Clear Display", "Save Results", "Print Results", "Mechanism of Inhibition",
                      "Model Library", "MC50", "Example Data File", "About", "Quit"}));
+    // Standard keys beside unchanged texts.
+    QCOMPARE(app.action("File/Open Data File")->shortcut(), QKeySequence(QKeySequence::Open));
+    QCOMPARE(app.action("File/Save Results")->shortcut(), QKeySequence(QKeySequence::Save));
+    QCOMPARE(app.action("File/Print Results")->shortcut(), QKeySequence(QKeySequence::Print));
+    QCOMPARE(app.action("File/Quit")->shortcut(), QKeySequence(QKeySequence::Quit));
   }
 
   void entriesFollowTheCommands_data() {

@@ -75,11 +75,18 @@ std::map<QString, QAction*> running_shell::actions() const {
   std::map<QString, QAction*> found;
   QMainWindow* w = window();
   if (w == nullptr) return found;
+  // Entries of drop-downs inside drop-downs too; hidden entries are not offered.
+  const std::function<void(const QString&, QMenu*)> add_menu = [&](const QString& path,
+                                                                   QMenu* menu) {
+    for (QAction* item : menu->actions()) {
+      if (!item->isVisible()) continue;
+      found[path + "/" + item->text()] = item;
+      if (item->menu() != nullptr) add_menu(path + "/" + item->text(), item->menu());
+    }
+  };
   for (QAction* a : w->menuBar()->actions()) {
     found[a->text()] = a;  // "Ca/Sp_Plot" is a bar entry, not a path
-    if (a->menu() == nullptr) continue;
-    for (QAction* item : a->menu()->actions())
-      found[a->text() + "/" + item->text()] = item;
+    if (a->menu() != nullptr) add_menu(a->text(), a->menu());
   }
   return found;
 }
@@ -110,8 +117,10 @@ bool running_shell::wait_done(int count, int timeout_ms) {
 
 std::map<QString, bool> running_shell::menu_states() const {
   std::map<QString, bool> states;
-  for (const auto& [path, a] : actions())
-    states[path] = a->isEnabled();
+  // The recent files' entries change with every file opened; they are not states.
+  for (const auto& [path, a] : actions()) {
+    if (!path.startsWith(QStringLiteral("File/Recent Files/"))) states[path] = a->isEnabled();
+  }
   return states;
 }
 

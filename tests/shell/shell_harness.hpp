@@ -50,7 +50,8 @@ class running_shell {
   [[nodiscard]] QString panel_text() const;  // with CR LF line breaks, as saved
 
   // A menu entry by path: "File", "Run" (bar entries and drop-downs by their text),
-  // "File/Open Data File", "Weight/Turn-ON Robust Wt". Null when absent.
+  // "File/Open Data File", "Weight/Turn-ON Robust Wt", "File/Recent Files/<name>".
+  // Null when absent or hidden.
   [[nodiscard]] QAction* action(const QString& path) const;
   // Triggers an entry (as a click does); false when it is absent or greyed out.
   bool choose(const QString& path);
@@ -60,7 +61,7 @@ class running_shell {
   // The number of commands executed so far, and a wait for more than `count`.
   [[nodiscard]] int done() const { return shell.commands_completed(); }
   bool wait_done(int count, int timeout_ms = 10000);
-  // Every entry by path, and its enabled state.
+  // Every entry by path, and its enabled state (without the recent files).
   [[nodiscard]] std::map<QString, QAction*> actions() const;
   [[nodiscard]] std::map<QString, bool> menu_states() const;
 

@@ -1,21 +1,29 @@
 // Plot windows: size, title and "File" menu, the caller blocked until the window
-// closes, redrawing at a new size, and the picture saved as BMP, PNG, SVG or PDF
-// or printed (to a PDF file: no printer needed).
+// closes, redrawing at a new size, the picture saved as BMP, PNG, SVG or PDF (the
+// chosen file type naming the extension, bitmaps drawn at the size asked for) or
+// printed (to a PDF file: no printer needed), and the keys that close the window.
 #include <QAction>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QSpinBox>
 #include <QTest>
 #include <atomic>
+#include <cmath>
+#include <filesystem>
+#include <functional>
 #include <mutex>
 #include <thread>
 
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
 #include "support/temp_dir.hpp"
+#include "toolkit/picture_size_dialog.hpp"
 #include "toolkit/plot_window.hpp"
 #include "toolkit/toolkit_harness.hpp"
 #include "toolkit/window_system.hpp"
@@ -50,6 +58,27 @@ struct recording_drawer {
     return areas.empty() ? QRect() : areas.back();
   }
 };
+
+// Answers Save As: the file dialog, then (when `size` is given) the picture size
+// dialog that follows it for bitmaps. Both are answered from one wait, since the
+// second dialog opens inside the handling of the first.
+bool answer_save_as(const std::function<void(QFileDialog*)>& file,
+                    const std::function<void(toolkit::PictureSizeDialog*)>& size = {}) {
+  bool file_answered = false;
+  return wait_until([&] {
+    if (!file_answered) {
+      QFileDialog* d = support::shown_window<QFileDialog>();
+      if (d == nullptr) return false;
+      file(d);
+      file_answered = true;
+      return !size;
+    }
+    auto* s = support::shown_window<toolkit::PictureSizeDialog>();
+    if (s == nullptr) return false;
+    size(s);
+    return true;
+  });
+}
 
 std::string head(const std::string& file, std::size_t n) {
   return support::read_file(file).substr(0, n);
@@ -141,11 +170,12 @@ class PlotWindowTest : public QObject {
     }
   }
 
-  void namesWithoutExtensionBecomeBitmaps() {
-    QCOMPARE(toolkit::with_default_picture_extension("/tmp/plot"), QString("/tmp/plot.bmp"));
-    QCOMPARE(toolkit::with_default_picture_extension("/tmp/my.folder/plot"),
-             QString("/tmp/my.folder/plot.bmp"));
-    QCOMPARE(toolkit::with_default_picture_extension("/tmp/plot.png"), QString("/tmp/plot.png"));
+  void namesWithoutExtensionTakeTheFileTypes() {
+    QCOMPARE(toolkit::with_picture_extension("/tmp/plot"), QString("/tmp/plot.bmp"));
+    QCOMPARE(toolkit::with_picture_extension("/tmp/my.folder/plot", "PNG images (*.png)"),
+             QString("/tmp/my.folder/plot.png"));
+    QCOMPARE(toolkit::with_picture_extension("/tmp/plot.png", "PDF documents (*.pdf)"),
+             QString("/tmp/plot.png"));  // an extension typed wins
     QCOMPARE(toolkit::picture_format_of("x.Svg"), toolkit::picture_format::svg);
     QCOMPARE(toolkit::picture_format_of("x"), toolkit::picture_format::bmp);
     QCOMPARE(toolkit::picture_format_of("x.jpg"), toolkit::picture_format::other);
@@ -159,15 +189,107 @@ class PlotWindowTest : public QObject {
     w.show();
     QStringList filters;
     QTimer::singleShot(0, &w, [&w] { w.saveAction()->trigger(); });
-    QVERIFY(answer_window<QFileDialog>([&](QFileDialog* d) {
-      filters = d->nameFilters();
-      d->selectFile(QString::fromStdString(dir.file("picture")));
-      static_cast<QDialog*>(d)->accept();
-    }));
+    // The size offered is the window's drawing area.
+    QSize offered;
+    QVERIFY(answer_save_as(
+        [&](QFileDialog* d) {
+          filters = d->nameFilters();
+          d->selectFile(QString::fromStdString(dir.file("picture")));
+          static_cast<QDialog*>(d)->accept();
+        },
+        [&](toolkit::PictureSizeDialog* d) {
+          offered = d->chosen().pixels;
+          d->accept();
+        }));
+    QCOMPARE(offered, w.canvas()->size());
     QVERIFY(wait_until([&] { return std::filesystem::exists(dir.file("picture.bmp")); }));
     QVERIFY(filters.front().startsWith("Bitmap files (*.bmp)"));
     const QImage saved(QString::fromStdString(dir.file("picture.bmp")), "BMP");
     QCOMPARE(saved.size(), w.canvas()->size());
+  }
+
+  void saveAsTakesTheExtensionOfTheChosenFileType_data() {
+    QTest::addColumn<int>("filter");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("magic");
+    QTest::newRow("bitmap") << 0 << "plot.bmp" << QByteArray("BM");
+    QTest::newRow("png") << 1 << "plot.png" << QByteArray("\x89PNG");
+    QTest::newRow("svg") << 2 << "plot.svg" << QByteArray("<?xml");
+    QTest::newRow("pdf") << 3 << "plot.pdf" << QByteArray("%PDF");
+  }
+
+  void saveAsTakesTheExtensionOfTheChosenFileType() {
+    QFETCH(int, filter);
+    QFETCH(QString, file);
+    QFETCH(QByteArray, magic);
+    support::temp_dir dir;
+    recording_drawer drawer;
+    PlotWindow w("Saved", drawer.drawer());
+    w.show();
+    QTimer::singleShot(0, &w, [&w] { w.saveAction()->trigger(); });
+    const auto choose_file = [&](QFileDialog* d) {
+      d->selectNameFilter(d->nameFilters().at(filter));
+      d->selectFile(QString::fromStdString(dir.file("plot")));  // typed without extension
+      static_cast<QDialog*>(d)->accept();
+    };
+    const auto three_by_two_inches = [](toolkit::PictureSizeDialog* d) {
+      d->unitBox()->setCurrentIndex(1);
+      d->dpiBox()->setValue(300);
+      d->widthBox()->setValue(3.0);
+      d->heightBox()->setValue(2.0);
+      d->accept();
+    };
+    if (filter <= 1) {  // bitmaps: 3 x 2 inches at 300 dpi
+      QVERIFY(answer_save_as(choose_file, three_by_two_inches));
+    } else {
+      QVERIFY(answer_save_as(choose_file));
+    }
+    const std::string saved = dir.file(file.toStdString());
+    QVERIFY(wait_until([&] { return std::filesystem::exists(saved); }));
+    QCOMPARE(std::filesystem::directory_iterator(dir.path())->path().filename().string(),
+             file.toStdString());  // no other file
+    QCOMPARE(QByteArray::fromStdString(head(saved, static_cast<std::size_t>(magic.size()))), magic);
+    if (filter <= 1) {
+      const QImage image(QString::fromStdString(saved));
+      QCOMPARE(image.size(), QSize(900, 600));
+      QCOMPARE(drawer.last().size(), QSize(900, 600));  // drawn at that size, not scaled up
+      QCOMPARE(std::lround(image.dotsPerMeterX() * 0.0254), 300L);
+      QCOMPARE(image.pixelColor(10, 10), QColor(255, 0, 0));
+      QCOMPARE(image.pixelColor(880, 580), QColor(255, 255, 255));
+    }
+  }
+
+  void pictureSizesInInchesFollowTheResolution() {
+    toolkit::PictureSizeDialog d(QSize(800, 600), 100);
+    d.unitBox()->setCurrentIndex(1);  // the same picture in inches
+    QCOMPARE(d.widthBox()->value(), 8.0);
+    QCOMPARE(d.heightBox()->value(), 6.0);
+    d.dpiBox()->setValue(150);
+    QCOMPARE(d.chosen().pixels, QSize(1200, 900));
+    d.unitBox()->setCurrentIndex(0);
+    QCOMPARE(d.widthBox()->value(), 1200.0);
+    QCOMPARE(toolkit::pixels_for_inches(0.001, 72), 1);  // never empty
+  }
+
+  void closeKeysEndTheWindow_data() {
+    QTest::addColumn<QKeySequence>("keys");
+    QTest::newRow("Ctrl+W") << QKeySequence(Qt::CTRL | Qt::Key_W);
+    QTest::newRow("Escape") << QKeySequence(Qt::Key_Escape);
+  }
+
+  void closeKeysEndTheWindow() {
+    QFETCH(QKeySequence, keys);
+    PlotWindow w("Closed by key", {});
+    bool closed = false;
+    w.onClosed = [&closed] { closed = true; };
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    w.activateWindow();
+    QTest::keySequence(&w, keys);
+    QVERIFY(wait_until([&] { return closed; }));
+    QCOMPARE(w.closeAction()->text(), QString("Close"));
+    QCOMPARE(w.saveAction()->shortcut(), QKeySequence(QKeySequence::Save));
+    QCOMPARE(w.printAction()->shortcut(), QKeySequence(QKeySequence::Print));
   }
 
   void printingToAPdfFileNeedsNoPrinter() {

@@ -106,7 +106,7 @@ class WindowSystemTest : public QObject {
         [&] {
           tk.startidle(60000);
           tk.loop();
-          tk.dlgmessage(toolkit::information_box, "never shown");
+          tk.dlgmessage(core::box_kind::information, "never shown");
           std::string name = "x";
           QCOMPARE(tk.dlgopenfile(name, "*.in", "*.in", "t"), 0);
           tk.show_plot_window("never", [](QPainter&, const QRect&) {});
@@ -336,7 +336,7 @@ class WindowSystemTest : public QObject {
     tk.initwindow(300, 200, "Main", -1, -1, false, true);
     std::atomic<bool> returned{false};
     std::thread caller([&] {
-      tk.dlgmessage(kind, "Line one <b>not bold</b>\r\nLine two");
+      tk.dlgmessage(core::box_kind_of(kind), "Line one <b>not bold</b>\r\nLine two");
       returned = true;
     });
     QString seen_title;

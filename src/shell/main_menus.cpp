@@ -1,0 +1,171 @@
+// The main window's menus: building them, the menu-state table, and the entries
+// that show a setting (weighting, fitting method, plot pausing) or a list (the
+// recent files).
+#include <array>
+#include <mutex>
+#include <string_view>
+
+#include "shell/main_window.hpp"
+#include "toolkit/window_system.hpp"
+
+namespace inhibra::shell {
+
+namespace {
+
+// One row of the menu-state table: its entries and, per column (start, open, open
+// cancelled, clear with a file open, run done, save), E enabled, D disabled, a
+// blank for unchanged, * for the Ca/Sp rule after a run.
+struct menu_row {
+  std::array<int menu_ids::*, 3> entries;
+  int count;
+  std::string_view states;
+};
+
+constexpr std::array<menu_row, 21> menu_table = {{
+    {{&menu_ids::file}, 1, "EE EEE"},
+    {{&menu_ids::bar_open}, 1, "EEEEEE"},
+    {{&menu_ids::weight}, 1, "DE EEE"},
+    {{&menu_ids::bar_run}, 1, "DEDEED"},
+    {{&menu_ids::bar_clear}, 1, "DEEDEE"},
+    {{&menu_ids::bar_xy_plot}, 1, "DD DEE"},
+    {{&menu_ids::bar_residuals}, 1, "DD DEE"},
+    {{&menu_ids::bar_kmapp_plot}, 1, "DD D*E"},
+    {{&menu_ids::bar_mc50_plot}, 1, "DD DEE"},
+    {{&menu_ids::bar_about, &menu_ids::bar_quit}, 2, "EE EEE"},
+    {{&menu_ids::file_open}, 1, "EEEEEE"},
+    {{&menu_ids::file_edit}, 1, "DE DE "},
+    {{&menu_ids::file_run}, 1, "DEDEED"},
+    {{&menu_ids::file_xy_plot}, 1, "DD DEE"},
+    {{&menu_ids::file_clear}, 1, "DEEDEE"},
+    {{&menu_ids::file_save}, 1, "DD DED"},
+    {{&menu_ids::file_print}, 1, "DD DEE"},
+    {{&menu_ids::file_mechanism, &menu_ids::file_example}, 2, "E     "},
+    {{&menu_ids::file_model_library, &menu_ids::file_about, &menu_ids::file_quit}, 3, "EE EEE"},
+    {{&menu_ids::weight_on}, 1, "E  E  "},
+    {{&menu_ids::weight_off}, 1, "D  D  "},
+}};
+
+}  // namespace
+
+void main_window::build_menus() {
+  menu_ids& m = st_.menus;
+  auto on = [this](void (main_window::*handler)()) {
+    return [this, handler] { (this->*handler)(); };
+  };
+  m.bar = tk_.addmenu("", -1);
+  m.file = tk_.addmenu("File", m.bar);
+  m.file_open = tk_.addmenuitem("Open Data File", m.file, on(&main_window::handle_open));
+  m.file_recent = tk_.addmenu("Recent Files", m.file);
+  for (int i = 0; i < recent_count; ++i) {
+    m.recent[static_cast<std::size_t>(i)] =
+        tk_.addmenuitem("", m.file_recent, [this, i] { handle_recent(i); });
+  }
+  m.file_edit = tk_.addmenuitem("Edit Data File", m.file, on(&main_window::handle_data));
+  m.file_run = tk_.addmenuitem("Run Curve-fit", m.file, on(&main_window::handle_run));
+  m.file_xy_plot = tk_.addmenuitem("XY Plot", m.file, on(&main_window::handle_plot));
+  m.file_clear = tk_.addmenuitem("Clear Display", m.file, on(&main_window::handle_clear));
+  m.file_save = tk_.addmenuitem("Save Results", m.file, on(&main_window::handle_save));
+  m.file_print = tk_.addmenuitem("Print Results", m.file, on(&main_window::handle_print));
+  m.file_mechanism =
+      tk_.addmenuitem("Mechanism of Inhibition", m.file, on(&main_window::handle_mechanism));
+  m.file_model_library = tk_.addmenuitem("Model Library", m.file, on(&main_window::handle_models));
+  m.file_mc50 = tk_.addmenuitem("MC50", m.file, on(&main_window::handle_mc50));
+  m.file_example = tk_.addmenuitem("Example Data File", m.file, on(&main_window::handle_example));
+  m.file_about = tk_.addmenuitem("About", m.file, on(&main_window::handle_about));
+  m.file_quit = tk_.addmenuitem("Quit", m.file, on(&main_window::handle_quit));
+  m.bar_open = tk_.addmenuitem("OpenData", m.bar, on(&main_window::handle_open));
+  m.bar_models = tk_.addmenuitem("Models", m.bar, on(&main_window::handle_model_lib));
+  m.weight = tk_.addmenu("Weight", m.bar);
+  m.weight_on = tk_.addmenuitem("Turn-ON Robust Wt", m.weight, on(&main_window::handle_weight_on));
+  m.weight_off =
+      tk_.addmenuitem("Turn-OFF Robust Wt", m.weight, on(&main_window::handle_weight_off));
+  m.method_chain = tk_.addmenuitem("Chain Only (Reproduce Earlier Results)", m.weight,
+                                   on(&main_window::handle_chain_only));
+  m.method_refine =
+      tk_.addmenuitem("Refine Fits (Default)", m.weight, on(&main_window::handle_refine));
+  m.settings = tk_.addmenu("Settings", m.bar);
+  m.pause_at_plots = tk_.addmenuitem("Pause at Each Model's Plot", m.settings,
+                                     on(&main_window::handle_pause_setting));
+  m.model_plots = tk_.addmenuitem("Show Model Plots of Last Run", m.settings,
+                                  on(&main_window::handle_model_plots));
+  m.axis_units = tk_.addmenuitem("Axis Units...", m.settings, on(&main_window::handle_axis_units));
+  m.bar_run = tk_.addmenuitem("Run", m.bar, on(&main_window::handle_run));
+  m.bar_clear = tk_.addmenuitem("Clear", m.bar, on(&main_window::handle_clear));
+  m.bar_xy_plot = tk_.addmenuitem("XY_Plot", m.bar, on(&main_window::handle_plot));
+  m.bar_residuals = tk_.addmenuitem("Residuals", m.bar, on(&main_window::handle_resplot));
+  m.bar_kmapp_plot = tk_.addmenuitem("Ca/Sp_Plot", m.bar, on(&main_window::handle_kmapplot));
+  m.bar_mc50_plot = tk_.addmenuitem("MC50_Plot", m.bar, on(&main_window::handle_mc50plot));
+  m.bar_help = tk_.addmenuitem("Help", m.bar, on(&main_window::handle_help));
+  m.bar_about = tk_.addmenuitem("About", m.bar, on(&main_window::handle_about));
+  m.bar_quit = tk_.addmenuitem("Quit", m.bar, on(&main_window::handle_quit));
+  // The standard keys reach the File entries; their texts stay as they are.
+  tk_.setmenuitemshortcut(m.file_open, toolkit::shortcut::open);
+  tk_.setmenuitemshortcut(m.file_save, toolkit::shortcut::save);
+  tk_.setmenuitemshortcut(m.file_print, toolkit::shortcut::print);
+  tk_.setmenuitemshortcut(m.file_quit, toolkit::shortcut::quit);
+}
+
+void main_window::set_menu_state(menu_column column) {
+  const menu_ids& m = st_.menus;
+  if (column == menu_column::start) {
+    // The weighting drop-down is enabled with both entries before the table disables
+    // it, so that it offers "Turn-ON" and not "Turn-OFF" once it becomes available.
+    tk_.enablemenuitem(m.weight, true);
+    tk_.enablemenuitem(m.weight_on, true);
+    tk_.enablemenuitem(m.weight_off, true);
+  }
+  const auto index = static_cast<std::size_t>(column);
+  for (const menu_row& row : menu_table) {
+    const char state = row.states[index];
+    if (state == ' ') continue;
+    bool flag = state == 'E';
+    if (state == '*') {
+      // One curve shows no dependence on [I]: the Ca/Sp plot needs two or more.
+      int selected = 0;
+      for (const auto& k : ctx_.imdl)
+        selected += k.load();
+      flag = selected >= 1 && ctx_.idatasets >= 2;
+    }
+    for (int e = 0; e < row.count; ++e)
+      tk_.enablemenuitem(m.*row.entries[e], flag);
+  }
+}
+
+// The weighting entries follow the switch. A toggle chosen while another command
+// ran has set the switch although its command was lost; the menu must show it.
+void main_window::set_weight_entries() {
+  const bool on = ctx_.nwt_global.load() != 0;
+  tk_.enablemenuitem(st_.menus.weight_on, !on);
+  tk_.enablemenuitem(st_.menus.weight_off, on);
+  set_method_entries();
+}
+
+// The entry of the fitting method in use is greyed out.
+void main_window::set_method_entries() {
+  const bool chain = ctx_.chain_only.load();
+  tk_.enablemenuitem(st_.menus.method_chain, !chain);
+  tk_.enablemenuitem(st_.menus.method_refine, chain);
+}
+
+// The pause entry shows the setting with a check mark; the charts of the last run
+// can be shown once there are any.
+void main_window::set_settings_entries() {
+  tk_.setmenuitemchecked(st_.menus.pause_at_plots, pause_at_plots_.load());
+  tk_.enablemenuitem(st_.menus.model_plots, frontend_ && frontend_->kept_plot_count() > 0);
+}
+
+// One entry per recent file, most recent first; unused entries are hidden and the
+// drop-down is greyed out while the list is empty.
+void main_window::set_recent_entries() {
+  for (int i = 0; i < recent_count; ++i) {
+    const int id = st_.menus.recent[static_cast<std::size_t>(i)];
+    const bool used = i < static_cast<int>(st_.recent.size());
+    if (used) tk_.setmenuitemtext(id, st_.recent[static_cast<std::size_t>(i)]);
+    tk_.setmenuitemvisible(id, used);
+  }
+  tk_.enablemenuitem(st_.menus.file_recent, !st_.recent.empty());
+  std::lock_guard lock(files_mutex_);
+  recent_shown_ = st_.recent;
+}
+
+}  // namespace inhibra::shell

@@ -1,0 +1,185 @@
+// The window system's dialogs (message boxes, file dialogs) and plot windows.
+#include "toolkit/window_system.hpp"
+
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPointer>
+#include <optional>
+
+#include "toolkit/qt_text.hpp"
+
+namespace inhibra::toolkit {
+
+// --- dialogs ----------------------------------------------------------------------------
+
+void window_system::dlgmessage(core::box_kind kind, std::string_view text) {
+  if (closing()) return;
+  thread_.call([this, kind, text = std::string(text)] {
+    if (closing()) return;
+    const QMessageBox::Icon icon = kind == core::box_kind::information ? QMessageBox::Information
+                                   : kind == core::box_kind::warning   ? QMessageBox::Warning
+                                   : kind == core::box_kind::error     ? QMessageBox::Critical
+                                                                       : QMessageBox::NoIcon;
+    QMessageBox box(icon, qt_text(core::box_title(kind)), widget_text(text), QMessageBox::Ok,
+                    dialog_parent());
+    box.setTextFormat(Qt::PlainText);
+    box.exec();
+  });
+}
+
+namespace {
+
+// Runs a file dialog for `name` (a suggested file, or a folder followed by a pattern).
+std::optional<std::string> run_file_dialog(QWidget* parent, bool save, const std::string& name,
+                                           const QString& filter, const QString& title,
+                                           const QString& pattern) {
+  QFileDialog dialog(parent, title);
+  dialog.setNameFilter(filter);
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+  if (save && pattern.startsWith(QStringLiteral("*."))) dialog.setDefaultSuffix(pattern.mid(2));
+  const QFileInfo suggested(QString::fromStdString(name));
+  if (suggested.fileName().contains(QChar('*')) || name.empty()) {
+    dialog.setDirectory(name.empty() ? QDir::currentPath() : suggested.absolutePath());
+  } else {
+    dialog.setDirectory(suggested.absolutePath());
+    dialog.selectFile(suggested.fileName());
+  }
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return std::nullopt;
+  return QDir::toNativeSeparators(chosen.front()).toStdString();
+}
+
+}  // namespace
+
+int window_system::file_dialog(bool save, std::string& name, std::string_view filter_name,
+                               std::string_view pattern, std::string_view title) {
+  if (closing()) return 0;
+  const auto chosen = thread_.call([this, save, name, filter = filter_text(filter_name, pattern),
+                                    title = qt_text(title), pattern = qt_text(pattern)] {
+    return closing() ? std::nullopt
+                     : run_file_dialog(dialog_parent(), save, name, filter, title, pattern);
+  });
+  if (!chosen) return 0;
+  name = *chosen;
+  return 1;
+}
+
+int window_system::dlgopenfile(std::string& name, std::string_view filter_name,
+                               std::string_view pattern, std::string_view title) {
+  return file_dialog(false, name, filter_name, pattern, title);
+}
+
+int window_system::dlgsavefile(std::string& name, std::string_view filter_name,
+                               std::string_view pattern, std::string_view title) {
+  return file_dialog(true, name, filter_name, pattern, title);
+}
+
+int window_system::dlginputtext(std::string& value, std::string_view title,
+                                std::string_view label) {
+  if (closing()) return 0;
+  const auto edited =
+      thread_.call([this, text = qt_text(value), title = qt_text(title), label = qt_text(label)] {
+        std::optional<std::string> out;
+        if (closing()) return out;
+        QInputDialog dialog(dialog_parent());
+        dialog.setWindowTitle(title);
+        dialog.setLabelText(label);
+        dialog.setTextValue(text);
+        if (dialog.exec() == QDialog::Accepted) out = dialog.textValue().toStdString();
+        return out;
+      });
+  if (!edited) return 0;
+  value = *edited;
+  return 1;
+}
+
+// --- plot windows -----------------------------------------------------------------------
+
+PlotWindow* window_system::new_plot_window(std::string_view title, plot_drawer draw) {
+  auto* pw = new PlotWindow(one_line_title(title), std::move(draw));
+  plot_windows_.push_back(pw);
+  return pw;
+}
+
+void window_system::forget_plot_window(const QPointer<QWidget>& window) {
+  std::erase_if(plot_windows_, [&](const QPointer<QWidget>& p) {
+    return p.isNull() || p.data() == window.data();
+  });
+}
+
+void window_system::show_plot_window(std::string_view title, plot_drawer draw) {
+  if (closing()) return;
+  auto ev = std::make_shared<wake_event>();
+  auto closed = std::make_shared<std::atomic<bool>>(false);
+  {
+    std::lock_guard lock(events_mutex_);
+    plot_events_.push_back(ev);
+  }
+  const auto window =
+      thread_.call([this, title = std::string(title), draw, ev, closed]() -> QPointer<PlotWindow> {
+        if (closing()) return nullptr;
+        PlotWindow* pw = new_plot_window(title, draw);
+        pw->onClosed = [ev, closed] {
+          closed->store(true);
+          ev->set();
+        };
+        pw->show();
+        return pw;
+      });
+  if (window.isNull() || closing()) ev->cancel();
+
+  if (thread_.is_window_thread()) {
+    // Called from a callback: handle events here until the window is closed.
+    while (!closed->load() && !closing() && !window.isNull()) {
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, 50);
+    }
+  } else {
+    while (!closed->load() && !ev->cancelled())
+      ev->wait();
+  }
+
+  thread_.call([this, window] {
+    if (window.isNull()) return;
+    forget_plot_window(window.data());
+    window->onClosed = nullptr;
+    window->close();
+    window->deleteLater();
+  });
+  std::lock_guard lock(events_mutex_);
+  std::erase(plot_events_, ev);
+}
+
+int window_system::open_plot_window(std::string_view title, plot_drawer draw) {
+  if (closing()) return 0;
+  return thread_.call([this, title = std::string(title), draw]() -> int {
+    if (closing()) return 0;
+    PlotWindow* pw = new_plot_window(title, draw);
+    pw->setAttribute(Qt::WA_DeleteOnClose);
+    const int id = next_open_plot_++;
+    open_plots_[id] = pw;
+    pw->show();
+    return id;
+  });
+}
+
+void window_system::close_plot_window(int id) {
+  if (closing()) return;
+  thread_.call([this, id] {
+    const auto it = open_plots_.find(id);
+    if (it == open_plots_.end()) return;
+    const QPointer<QWidget> window = it->second;
+    open_plots_.erase(it);
+    forget_plot_window(window);
+    if (!window.isNull()) window->close();
+  });
+}
+
+}  // namespace inhibra::toolkit
