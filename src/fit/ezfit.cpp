@@ -407,7 +407,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
       run.fitted.push_back(r);
 
       idle(ctx, pause_around_plot_ms);
-      plots::xyplot(ctx);
+      plots::xyplot(ctx, models::held_model_rate(ctx));
       idle(ctx, pause_around_plot_ms);
       if (ctx.fe != nullptr) ctx.fe->refresh();
       break;

@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "fit/ezfit.hpp"
+#include "models/model_library.hpp"
 #include "plotengine/pplot.hpp"
 #include "plots/kmapp_plot.hpp"
 #include "plots/mc50plot.hpp"
@@ -73,7 +74,7 @@ services desktop_services(std::ostream& console) {
   s.make_plot = [](core::fit_context& ctx, result_plot kind) {
     switch (kind) {
       case result_plot::xy:
-        plots::xyplot(ctx);
+        plots::xyplot(ctx, models::held_model_rate(ctx));
         break;
       case result_plot::residuals:
         plots::resplot(ctx);
