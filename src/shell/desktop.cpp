@@ -68,8 +68,8 @@ void termination_signals::watch(std::function<void()>) {}
 
 services desktop_services(std::ostream& console) {
   services s;
-  s.run = [&console](core::fit_context& ctx, std::string& data_file) {
-    return fit::ezfit(ctx, data_file, console);
+  s.run = [&console](core::fit_context& ctx, std::string& data_file, fit::run_record& record) {
+    return fit::ezfit(ctx, data_file, console, &record);
   };
   s.make_plot = [](core::fit_context& ctx, result_plot kind) {
     switch (kind) {

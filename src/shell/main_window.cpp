@@ -7,6 +7,7 @@
 
 #include "shell/info_pages.hpp"
 #include "shell/model_dialog.hpp"
+#include "shell/results_table.hpp"
 #include "shell/text_panel.hpp"
 #include "strings/text.hpp"
 #include "toolkit/window_system.hpp"
@@ -49,7 +50,7 @@ constexpr std::array<menu_row, 21> menu_table = {{
 }};
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::refine);
+  return c >= 0 && c <= code(command::results_table);
 }
 
 }  // namespace
@@ -131,6 +132,7 @@ void main_window::start_up() {
   tk_.settextstyle(toolkit::fixed_pitch_font, 0, tk_.scaledpi(14));
 
   set_menu_state(menu_column::start);
+  tk_.enablemenuitem(st_.menus.file_results_table, false);
   ctx_.nwt_global = 0;
   set_method_entries();
 
@@ -167,6 +169,8 @@ void main_window::build_menus() {
   m.file_edit = tk_.addmenuitem("Edit Data File", m.file, on(&main_window::handle_data));
   m.file_run = tk_.addmenuitem("Run Curve-fit", m.file, on(&main_window::handle_run));
   m.file_xy_plot = tk_.addmenuitem("XY Plot", m.file, on(&main_window::handle_plot));
+  m.file_results_table =
+      tk_.addmenuitem("Results Table", m.file, on(&main_window::handle_results_table));
   m.file_clear = tk_.addmenuitem("Clear Display", m.file, on(&main_window::handle_clear));
   m.file_save = tk_.addmenuitem("Save Results", m.file, on(&main_window::handle_save));
   m.file_print = tk_.addmenuitem("Print Results", m.file, on(&main_window::handle_print));
@@ -344,6 +348,9 @@ void main_window::execute(std::int32_t c) {
     case command::refine:
       set_method_entries();
       break;
+    case command::results_table:
+      command_results_table();
+      break;
   }
 }
 
@@ -367,7 +374,8 @@ void main_window::command_run() {
   // The program holds no file open between commands, so the run can open the data file.
   tk_.setwindowtitle(st_.main_window, "Wait, computing model...");
   core::run_status status = core::run_status::success;
-  if (svc_.run) status = svc_.run(ctx_, st_.data_file_name);
+  last_run_ = {};
+  if (svc_.run) status = svc_.run(ctx_, st_.data_file_name, last_run_);
   const int s = core::code(status);
   if (s == 0) {
     tk_.setwindowtitle(st_.main_window, "Computation completed...Saving results");
@@ -388,12 +396,24 @@ void main_window::command_run() {
   tk_.setwindowtitle(st_.main_window, st_.main_title);
   set_menu_state(menu_column::run_done);
   set_weight_entries();
+  // The table of the fits comes up beside the report; its entry shows it again.
+  const bool fitted = s == 0 && !last_run_.fitted.empty();
+  tk_.enablemenuitem(st_.menus.file_results_table, fitted);
+  if (fitted) command_results_table();
   // The data file was missing or could not be opened, and the person has been told
   // so: offer another one at once.
   if (s == core::code(core::run_status::file_not_found) ||
       s == core::code(core::run_status::file_not_opened)) {
     command_open();
   }
+}
+
+void main_window::command_results_table() {
+  if (last_run_.fitted.empty()) return;
+  auto rows = results_rows(last_run_);
+  const std::string data = std::filesystem::path(last_run_.data_name).filename().string();
+  tk_.show_table_window(std::string(results_table_title) + " - " + data, results_contents(rows),
+                        [rows](const std::string& name) { return export_csv(rows, name); });
 }
 
 void main_window::command_open() {

@@ -61,6 +61,7 @@ class main_window {
   void handle_help() { post(command::help); }
   void handle_mc50() { post(command::mc50); }
   void handle_mc50plot() { post(command::mc50plot); }
+  void handle_results_table() { post(command::results_table); }
 
   // Stores any code, as a menu entry would, and wakes the loop. A pending quit is
   // never replaced.
@@ -91,6 +92,7 @@ class main_window {
   void command_edit();
   void command_weight(bool on);
   void command_plot(result_plot kind);
+  void command_results_table();
 
   toolkit::window_system& tk_;
   core::fit_context& ctx_;
@@ -104,6 +106,7 @@ class main_window {
   std::atomic<bool> looping_{false};
   std::atomic<int> completed_{0};
   int exit_code_ = 0;
+  fit::run_record last_run_;  // what the last run fitted, for the results table
 };
 
 }  // namespace inhibra::shell

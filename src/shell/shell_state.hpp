@@ -10,6 +10,7 @@
 
 #include "core/fit_context.hpp"
 #include "core/run_status.hpp"
+#include "fit/ezfit.hpp"
 
 namespace inhibra::plotengine {
 class pplot;
@@ -44,8 +45,9 @@ enum class command : std::int32_t {
   help = 19,
   mc50 = 20,
   mc50plot = 21,
-  chain_only = 22,  // fit with the fixed chain of stages alone
-  refine = 23,      // fit with the refinement after the chain (the default)
+  chain_only = 22,     // fit with the fixed chain of stages alone
+  refine = 23,         // fit with the refinement after the chain (the default)
+  results_table = 24,  // the table of the last run's fits
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
 
@@ -60,8 +62,10 @@ enum class result_plot { xy, residuals, kmapp_linear, kmapp_hyperbolic, mc50 };
 // succeeds without writing anything).
 struct services {
   // The fit of the selected models on `data_file` (which the run may normalise in
-  // place); returns the run status.
-  std::function<core::run_status(core::fit_context&, std::string& data_file)> run;
+  // place); returns the run status and leaves what it fitted in `record`.
+  std::function<core::run_status(core::fit_context&, std::string& data_file,
+                                 fit::run_record& record)>
+      run;
   // Draws one result plot from the fit context and shows it; returns once the
   // person has closed its window.
   std::function<void(core::fit_context&, result_plot)> make_plot;
@@ -86,6 +90,7 @@ struct menu_ids {
   int file_edit = -1;
   int file_run = -1;
   int file_xy_plot = -1;
+  int file_results_table = -1;  // offered once a run has fitted a model
   int file_clear = -1;
   int file_save = -1;
   int file_print = -1;
