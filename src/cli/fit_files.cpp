@@ -12,6 +12,7 @@
 #include "cli/stop_signals.hpp"
 #include "data/output_file.hpp"
 #include "imaging/plot_image.hpp"
+#include "models/model_library.hpp"
 #include "plots/kmapp_plot.hpp"
 #include "plots/mc50plot.hpp"
 #include "plots/resplot.hpp"
@@ -109,7 +110,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   out.curves = ctx->idatasets;
 
   if (!plots.dir.empty() && out.status == 0 && out.record.best_model != 0) {
-    if (auto chart = plots::xy_chart(*ctx)) write(*chart, "best-xy");
+    if (auto chart = plots::xy_chart(*ctx, models::held_model_rate(*ctx))) write(*chart, "best-xy");
     if (auto chart = plots::residual_chart(*ctx)) write(*chart, "best-residuals");
     if (ctx->idatasets >= 2) {
       if (auto chart = plots::kmapp_chart(*ctx)) write(*chart, "best-kmapp");

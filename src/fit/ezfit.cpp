@@ -371,7 +371,7 @@ void keep_fit(run_state& run, int model, model_result& r) {
   run.fitted.push_back(r);
 
   idle(ctx, pause_around_plot_ms);
-  plots::xyplot(ctx);
+  plots::xyplot(ctx, models::held_model_rate(ctx));
   idle(ctx, pause_around_plot_ms);
   if (ctx.fe != nullptr) ctx.fe->refresh();
 }

@@ -91,6 +91,13 @@ double func(const core::fit_context& ctx, double s, double i, double /*y*/, std:
   }
 }
 
+std::function<double(double s, double i)> held_model_rate(const core::fit_context& ctx) {
+  return [&ctx, held = ctx.variables](double s, double i) {
+    auto p = held;  // func may move a or b back into the model's range
+    return func(ctx, s, i, 0.0, p);
+  };
+}
+
 void npar(int model, std::string& name, int& np, int width) {
   const model_facts* facts = model_info(model);
   name = strings::pad(facts != nullptr ? facts->name : "0- MODEL NOT DEFINED!", width);

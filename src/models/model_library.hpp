@@ -2,6 +2,7 @@
 // The ten rapid-equilibrium inhibition models, special cases of the general
 // modifier mechanism. Parameters in one order for every model:
 // P1 = Km, P2 = Vmax, P3 = Ki, P4 = a (model 6: b), P5 = b.
+#include <functional>
 #include <span>
 #include <string>
 
@@ -18,6 +19,13 @@ inline constexpr double upper_bound = 1.0e6;   // largest Km, Vmax, Ki
 // moved values in `p`. A model number outside 1..10 gives 0.
 [[nodiscard]] double func(const core::fit_context& ctx, double s, double i, double y,
                           std::span<double> p);
+
+// The rate of the model the context holds (ctx.model with the parameters in
+// ctx.variables) as a function of substrate and inhibitor, through func: what the
+// plots draw as the model's curve. The parameters are copied now; the context must
+// outlive the function.
+[[nodiscard]] std::function<double(double s, double i)> held_model_rate(
+    const core::fit_context& ctx);
 
 // Name (blank-padded or cut to `width`) and parameter count of a model; an
 // undefined model gives "0- MODEL NOT DEFINED!" and 0.

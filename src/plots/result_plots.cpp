@@ -21,11 +21,11 @@ std::string_view result_plot_name(result_plot which) {
   return "plot";
 }
 
-std::optional<plotengine::pplot> build_result_plot(const core::fit_context& ctx,
-                                                   result_plot which) {
+std::optional<plotengine::pplot> build_result_plot(const core::fit_context& ctx, result_plot which,
+                                                   const rate_function& rate) {
   switch (which) {
     case result_plot::xy:
-      return xy_chart(ctx);
+      return xy_chart(ctx, rate);
     case result_plot::residuals:
       return residual_chart(ctx);
     case result_plot::kmapp:

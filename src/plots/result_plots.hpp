@@ -7,6 +7,7 @@
 
 #include "core/fit_context.hpp"
 #include "plotengine/pplot.hpp"
+#include "plots/xyplot.hpp"
 
 namespace inhibra::plots {
 
@@ -19,8 +20,10 @@ inline constexpr std::array<result_plot, 4> all_result_plots{
 [[nodiscard]] std::string_view result_plot_name(result_plot which);
 
 // The chart the desktop program's menu command shows for the fit held in the
-// context; empty when that command would show nothing.
+// context, `rate` that fit's rate function (for the XY plot's model curves); empty
+// when that command would show nothing.
 [[nodiscard]] std::optional<plotengine::pplot> build_result_plot(const core::fit_context& ctx,
-                                                                 result_plot which);
+                                                                 result_plot which,
+                                                                 const rate_function& rate);
 
 }  // namespace inhibra::plots

@@ -28,6 +28,19 @@ label_array blank_labels() {
   return labels;
 }
 
+// Leaves out the points of a curve whose rate is 0 or below.
+void drop_non_positive(model_curve& curve) {
+  std::size_t kept = 0;
+  for (std::size_t j = 0; j < curve.y.size(); ++j) {
+    if (!(curve.y[j] > 0.0)) continue;
+    curve.x[kept] = curve.x[j];
+    curve.y[kept] = curve.y[j];
+    ++kept;
+  }
+  curve.x.resize(kept);
+  curve.y.resize(kept);
+}
+
 }  // namespace
 
 int plotted_rows(const core::fit_context& ctx) {
@@ -94,9 +107,24 @@ std::string inhibitor_label(double inhibitor) {
   return strings::pad(text, 50);
 }
 
+model_curve sample_model_curve(const rate_function& rate, double inhibitor, double s_end) {
+  model_curve curve;
+  if (!rate) return curve;
+  curve.x.reserve(curve_points);
+  curve.y.reserve(curve_points);
+  for (int j = 0; j < curve_points; ++j) {
+    const double s = s_end * static_cast<double>(j) / static_cast<double>(curve_points - 1);
+    const double v = rate(s, inhibitor);
+    if (!std::isfinite(v)) continue;
+    curve.x.push_back(s);
+    curve.y.push_back(v);
+  }
+  return curve;
+}
+
 plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_array& fitlabels,
-                          bool logflag) {
-  std::vector<std::vector<double>> x, y, fit;
+                          bool logflag, const rate_function& rate) {
+  std::vector<std::vector<double>> x, y;
   // The axes start at 0 and reach past the largest [S] and the largest measured rate.
   double xmax = 0.0, ymax = 0.0;
   const int ncurves = std::min(c.ncurves, core::max_curves);
@@ -107,8 +135,6 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
                    c.xd.begin() + static_cast<std::ptrdiff_t>(col + n));
     y.emplace_back(c.yd.begin() + static_cast<std::ptrdiff_t>(col),
                    c.yd.begin() + static_cast<std::ptrdiff_t>(col + n));
-    fit.emplace_back(c.yf.begin() + static_cast<std::ptrdiff_t>(col),
-                     c.yf.begin() + static_cast<std::ptrdiff_t>(col + n));
     labels[static_cast<std::size_t>(k)] =
         inhibitor_label(c.inhibitor[static_cast<std::size_t>(k - 1)]);
     for (double v : x.back())
@@ -126,10 +152,14 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
     set_ylinear(h);
   const double x_upper = range_factor * xmax;
   const double y_upper = range_factor * ymax;
-  if (usable_limits(0.0, x_upper))
+  // The model curves span the [S] axis; an axis scaled from the data ends at the
+  // largest [S].
+  const bool fixed_x = usable_limits(0.0, x_upper);
+  if (fixed_x)
     set_xscale(h, 0.0, x_upper);
   else
     set_xautoscale(h);
+  const double s_end = fixed_x ? x_upper : xmax;
   if (usable_limits(0.0, y_upper))
     set_yscale(h, 0.0, y_upper);
   else
@@ -143,8 +173,10 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
     set_seriescolor(h, dots, colour.red, colour.green, colour.blue);
     set_seriestype(h, dots, series_big_dot);
     set_serieslabel(h, dots, labels[static_cast<std::size_t>(k)]);
-    add_dataset(h, std::span<const double>(x[static_cast<std::size_t>(k - 1)]),
-                std::span<const double>(fit[static_cast<std::size_t>(k - 1)]));
+    model_curve curve =
+        sample_model_curve(rate, c.inhibitor[static_cast<std::size_t>(k - 1)], s_end);
+    if (logflag) drop_non_positive(curve);  // the rate at [S] = 0 has no logarithm
+    add_dataset(h, std::span<const double>(curve.x), std::span<const double>(curve.y));
     set_seriescolor(h, line, colour.red, colour.green, colour.blue);
     set_seriestype(h, line, series_line);
     set_serieslabel(h, line, fitlabels[static_cast<std::size_t>(k)]);
@@ -155,23 +187,23 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
 }
 
 void plot(core::frontend* fe, const xy_curves& c, label_array& labels, const label_array& fitlabels,
-          bool logflag) {
-  auto h = build_xy_plot(c, labels, fitlabels, logflag);
+          bool logflag, const rate_function& rate) {
+  auto h = build_xy_plot(c, labels, fitlabels, logflag, rate);
   if (h) show_and_destroy(h, fe);
 }
 
-void xyplot(const core::fit_context& ctx) {
+void xyplot(const core::fit_context& ctx, const rate_function& rate) {
   const auto curves = group_curves(ctx);
   if (curves.ncurves < 1) return;
   auto labels = xy_labels(ctx);
-  plot(ctx.fe, curves, labels, blank_labels(), false);
+  plot(ctx.fe, curves, labels, blank_labels(), false, rate);
 }
 
-std::optional<plotengine::pplot> xy_chart(const core::fit_context& ctx) {
+std::optional<plotengine::pplot> xy_chart(const core::fit_context& ctx, const rate_function& rate) {
   const auto curves = group_curves(ctx);
   if (curves.ncurves < 1) return std::nullopt;
   auto labels = xy_labels(ctx);
-  auto h = build_xy_plot(curves, labels, blank_labels(), false);
+  auto h = build_xy_plot(curves, labels, blank_labels(), false, rate);
   if (!h) return std::nullopt;
   return std::move(h->chart);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The XY plot of a fit: rate against [S], one curve per [I], the measured rates as
-// big dots and the model's rates as a line through them.
+// big dots and the model's rate as a smooth curve across the [S] axis.
 #include <array>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -29,6 +30,13 @@ inline constexpr std::array<plotengine::rgb, core::max_curves> curve_colors{{
     {127, 127, 127},
 }};
 
+// The fitted model's rate at substrate s and inhibitor i (the plots cannot reach the
+// model library; the caller hands its rate function over).
+using rate_function = std::function<double(double s, double i)>;
+
+// Points of each model curve: evenly spaced from [S] = 0 to the axis' right end.
+inline constexpr int curve_points = 200;
+
 // The observations grouped into curves of equal [I] for plotting.
 struct xy_curves {
   int ncurves = 0;                                   // at most 10
@@ -50,21 +58,34 @@ struct xy_curves {
 // single-precision value, left-adjusted in 50 characters.
 [[nodiscard]] std::string inhibitor_label(double inhibitor);
 
+// The model curve of one [I] at curve_points values of [S] from 0 to s_end, evenly
+// spaced: x the [S] values, y rate(s, inhibitor). A rate that is not a finite
+// number is left out, so that the line only joins points the model gives.
+struct model_curve {
+  std::vector<double> x;
+  std::vector<double> y;
+};
+[[nodiscard]] model_curve sample_model_curve(const rate_function& rate, double inhibitor,
+                                             double s_end);
+
 // The chart of `plot` without showing it; null when there is nothing to draw.
-// Writes the legend labels of the curves into labels(1..ncurves).
+// Each curve's measured rates are big dots and `rate` is drawn as a line across
+// the [S] axis. Writes the legend labels of the curves into labels(1..ncurves).
 [[nodiscard]] plot_handle build_xy_plot(const xy_curves& c, label_array& labels,
-                                        const label_array& fitlabels, bool logflag);
+                                        const label_array& fitlabels, bool logflag,
+                                        const rate_function& rate);
 
 // Builds the chart and shows it through `fe`, then tidies up.
 void plot(core::frontend* fe, const xy_curves& c, label_array& labels, const label_array& fitlabels,
-          bool logflag);
+          bool logflag, const rate_function& rate);
 
-// The XY plot of the fit held in the context (the best model after a run); does
-// nothing when there are no curves.
-void xyplot(const core::fit_context& ctx);
+// The XY plot of the fit held in the context (the best model after a run), with
+// `rate` that fit's rate function; does nothing when there are no curves.
+void xyplot(const core::fit_context& ctx, const rate_function& rate);
 
 // The same chart, built but not shown; empty when there are no curves.
-[[nodiscard]] std::optional<plotengine::pplot> xy_chart(const core::fit_context& ctx);
+[[nodiscard]] std::optional<plotengine::pplot> xy_chart(const core::fit_context& ctx,
+                                                        const rate_function& rate);
 
 // Rows of the context that the plots read: idat within 0..1000.
 [[nodiscard]] int plotted_rows(const core::fit_context& ctx);

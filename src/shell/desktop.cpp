@@ -15,6 +15,7 @@
 
 #include "fit/ezfit.hpp"
 #include "imaging/plot_image.hpp"
+#include "models/model_library.hpp"
 #include "plotengine/pplot.hpp"
 #include "plots/kmapp_plot.hpp"
 #include "plots/mc50plot.hpp"
@@ -68,13 +69,13 @@ void termination_signals::watch(std::function<void()>) {}
 
 services desktop_services(std::ostream& console) {
   services s;
-  s.run = [&console](core::fit_context& ctx, std::string& data_file) {
-    return fit::ezfit(ctx, data_file, console);
+  s.run = [&console](core::fit_context& ctx, std::string& data_file, fit::run_record& record) {
+    return fit::ezfit(ctx, data_file, console, &record);
   };
   s.make_plot = [](core::fit_context& ctx, result_plot kind) {
     switch (kind) {
       case result_plot::xy:
-        plots::xyplot(ctx);
+        plots::xyplot(ctx, models::held_model_rate(ctx));
         break;
       case result_plot::residuals:
         plots::resplot(ctx);

@@ -7,6 +7,7 @@
 #include "shell/info_pages.hpp"
 #include "shell/model_dialog.hpp"
 #include "shell/remembered.hpp"
+#include "shell/results_table.hpp"
 #include "shell/text_panel.hpp"
 #include "strings/text.hpp"
 #include "toolkit/settings_file.hpp"
@@ -17,7 +18,7 @@ namespace inhibra::shell {
 namespace {
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::axis_units);
+  return c >= 0 && c <= code(command::results_table);
 }
 
 }  // namespace
@@ -124,6 +125,7 @@ void main_window::start_up() {
   tk_.settextstyle(toolkit::fixed_pitch_font, 0, tk_.scaledpi(14));
 
   set_menu_state(menu_column::start);
+  tk_.enablemenuitem(st_.menus.file_results_table, false);
   ctx_.nwt_global = 0;
   restore_settings();
   set_weight_entries();
@@ -310,6 +312,9 @@ void main_window::execute(std::int32_t c) {
       command_open_named(file);
       break;
     }
+    case command::results_table:
+      command_results_table();
+      break;
   }
 }
 
@@ -334,7 +339,8 @@ void main_window::command_run() {
   tk_.setwindowtitle(st_.main_window, "Wait, computing model...");
   core::run_status status = core::run_status::success;
   frontend_->begin_run();
-  if (svc_.run) status = svc_.run(ctx_, st_.data_file_name);
+  last_run_ = {};
+  if (svc_.run) status = svc_.run(ctx_, st_.data_file_name, last_run_);
   frontend_->end_run();
   const int s = core::code(status);
   if (s == 0) {
@@ -356,12 +362,24 @@ void main_window::command_run() {
   tk_.setwindowtitle(st_.main_window, st_.main_title);
   set_menu_state(menu_column::run_done);
   set_weight_entries();
+  // The table of the fits comes up beside the report; its entry shows it again.
+  const bool fitted = s == 0 && !last_run_.fitted.empty();
+  tk_.enablemenuitem(st_.menus.file_results_table, fitted);
+  if (fitted) command_results_table();
   // The data file was missing or could not be opened, and the person has been told
   // so: offer another one at once.
   if (s == core::code(core::run_status::file_not_found) ||
       s == core::code(core::run_status::file_not_opened)) {
     command_open();
   }
+}
+
+void main_window::command_results_table() {
+  if (last_run_.fitted.empty()) return;
+  auto rows = results_rows(last_run_);
+  const std::string data = std::filesystem::path(last_run_.data_name).filename().string();
+  tk_.show_table_window(std::string(results_table_title) + " - " + data, results_contents(rows),
+                        [rows](const std::string& name) { return export_csv(rows, name); });
 }
 
 void main_window::command_open() {

@@ -82,6 +82,7 @@ class main_window {
   // opens it as the open dialog would.
   void handle_dropped_file(const std::string& file);
   void handle_recent(int index);
+  void handle_results_table() { post(command::results_table); }
 
   // Stores any code, as a menu entry would, and wakes the loop. A pending quit is
   // never replaced.
@@ -119,6 +120,7 @@ class main_window {
   void command_open_named(const std::string& file);
   void note_recent(const std::string& file);
   void command_axis_units();
+  void command_results_table();
 
   toolkit::window_system& tk_;
   core::fit_context& ctx_;
@@ -139,6 +141,7 @@ class main_window {
   std::mutex files_mutex_;                 // guards the two members below
   std::string file_to_open_;               // a dropped or recent file for the loop
   std::vector<std::string> recent_shown_;  // the recent files as the menu shows them
+  fit::run_record last_run_;               // what the last run fitted, for the results table
 };
 
 }  // namespace inhibra::shell

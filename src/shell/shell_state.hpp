@@ -11,6 +11,7 @@
 
 #include "core/fit_context.hpp"
 #include "core/run_status.hpp"
+#include "fit/ezfit.hpp"
 #include "shell/remembered.hpp"
 
 namespace inhibra::plotengine {
@@ -52,6 +53,7 @@ enum class command : std::int32_t {
   model_plots = 25,    // the charts of the last run, each in a window
   open_named = 26,     // a dropped or recent file, opened as the open dialog would
   axis_units = 27,     // the units on the charts' axis labels
+  results_table = 28,  // the table of the last run's fits
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
 
@@ -66,8 +68,10 @@ enum class result_plot { xy, residuals, kmapp_linear, kmapp_hyperbolic, mc50 };
 // succeeds without writing anything).
 struct services {
   // The fit of the selected models on `data_file` (which the run may normalise in
-  // place); returns the run status.
-  std::function<core::run_status(core::fit_context&, std::string& data_file)> run;
+  // place); returns the run status and leaves what it fitted in `record`.
+  std::function<core::run_status(core::fit_context&, std::string& data_file,
+                                 fit::run_record& record)>
+      run;
   // Draws one result plot from the fit context and shows it; returns once the
   // person has closed its window.
   std::function<void(core::fit_context&, result_plot)> make_plot;
@@ -94,6 +98,7 @@ struct menu_ids {
   int file_edit = -1;
   int file_run = -1;
   int file_xy_plot = -1;
+  int file_results_table = -1;  // offered once a run has fitted a model
   int file_clear = -1;
   int file_save = -1;
   int file_print = -1;

@@ -26,6 +26,7 @@
 
 #include "core/frontend.hpp"
 #include "toolkit/plot_window.hpp"
+#include "toolkit/table_contents.hpp"
 #include "toolkit/wake_event.hpp"
 #include "toolkit/window_thread.hpp"
 
@@ -201,6 +202,16 @@ class window_system {
   // Closes a window of open_plot_window; unknown or closed ones are ignored.
   void close_plot_window(int id);
 
+  // --- table window -------------------------------------------------------------------
+  // Shows `contents` in the table window, beside the window that is current and
+  // inside the screen, and returns without waiting; a table window already open
+  // shows the new contents instead. `export_csv` writes its CSV file (it runs on the
+  // window thread). False when the program is ending.
+  bool show_table_window(std::string_view title, const table_contents& contents,
+                         table_writer export_csv);
+  // The table window, null when none is open (window thread).
+  [[nodiscard]] QWidget* table_window() const;
+
   // --- program end --------------------------------------------------------------------
   // Stops every wait, closes every window and dialog and stops sending work to the
   // window thread. Runs `end_program` when called on the window thread.
@@ -255,6 +266,7 @@ class window_system {
   std::map<int, std::string> closed_geometry_;   // by window id; guarded by events_mutex_
   std::map<int, QPointer<QWidget>> open_plots_;  // windows of open_plot_window, window thread
   int next_open_plot_ = 1;
+  QPointer<QWidget> table_window_;  // the table window, window thread
 };
 
 }  // namespace inhibra::toolkit

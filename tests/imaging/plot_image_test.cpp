@@ -127,7 +127,7 @@ TEST(PlotImage, AllFourResultPlotsRenderHeadless) {
 
   const QRgb blue = qRgb(0, 0, 255);
   for (const auto which : plots::all_result_plots) {
-    const auto chart = plots::build_result_plot(ctx, which);
+    const auto chart = plots::build_result_plot(ctx, which, models::held_model_rate(ctx));
     const std::string name(plots::result_plot_name(which));
     ASSERT_TRUE(chart.has_value()) << name;
     const auto png = dir.file(name + ".png");
@@ -160,7 +160,8 @@ TEST(PlotImage, AllFourResultPlotsRenderHeadless) {
 TEST(PlotImage, BitmapAndPdf) {
   core::fit_context ctx;
   support::fill_example_fit(ctx);
-  const auto chart = plots::build_result_plot(ctx, plots::result_plot::xy);
+  const auto chart =
+      plots::build_result_plot(ctx, plots::result_plot::xy, models::held_model_rate(ctx));
   ASSERT_TRUE(chart.has_value());
   support::temp_dir dir;
   ASSERT_TRUE(save_plot(*chart, dir.file("xy.BMP")));
@@ -185,7 +186,7 @@ TEST(PlotImage, BitmapAndPdf) {
 TEST(PlotImage, RefusedWrites) {
   core::fit_context ctx;
   support::fill_example_fit(ctx);
-  const auto chart = plots::build_result_plot(ctx, plots::result_plot::mc50);
+  const auto chart = plots::build_result_plot(ctx, plots::result_plot::mc50, {});
   ASSERT_TRUE(chart.has_value());
   support::temp_dir dir;
   EXPECT_FALSE(save_plot(*chart, dir.file("plot.jpg")));
@@ -209,7 +210,7 @@ TEST(PlotImage, ChartWithoutUsableAxesIsABlankImage) {
 TEST(PlotImage, PaintsOnlyItsArea) {
   core::fit_context ctx;
   support::fill_example_fit(ctx);
-  const auto chart = plots::build_result_plot(ctx, plots::result_plot::residuals);
+  const auto chart = plots::build_result_plot(ctx, plots::result_plot::residuals, {});
   ASSERT_TRUE(chart.has_value());
   QImage image(1000, 700, QImage::Format_RGB32);
   image.fill(qRgb(200, 200, 200));

@@ -19,7 +19,7 @@ TEST(ResultPlots, EachPlotOfAFinishedRun) {
   for (std::size_t k = 0; k < all_result_plots.size(); ++k) {
     const auto which = all_result_plots[k];
     names.insert(result_plot_name(which));
-    const auto chart = build_result_plot(ctx, which);
+    const auto chart = build_result_plot(ctx, which, models::held_model_rate(ctx));
     ASSERT_TRUE(chart.has_value()) << result_plot_name(which);
     EXPECT_EQ(chart->data.size(), series[k]);
     EXPECT_EQ(chart->title.rfind("4- Linear Mixed", 0), 0u);
@@ -30,11 +30,11 @@ TEST(ResultPlots, EachPlotOfAFinishedRun) {
 
 TEST(ResultPlots, NothingAfterAnEmptyRun) {
   core::fit_context ctx;  // as at program start
-  EXPECT_FALSE(build_result_plot(ctx, result_plot::xy).has_value());
-  EXPECT_FALSE(build_result_plot(ctx, result_plot::residuals).has_value());
-  EXPECT_FALSE(build_result_plot(ctx, result_plot::kmapp).has_value());  // model 0
+  EXPECT_FALSE(build_result_plot(ctx, result_plot::xy, models::held_model_rate(ctx)).has_value());
+  EXPECT_FALSE(build_result_plot(ctx, result_plot::residuals, {}).has_value());
+  EXPECT_FALSE(build_result_plot(ctx, result_plot::kmapp, {}).has_value());  // model 0
   // The MC50 table is all zeros: a chart with automatic axes, as the menu shows it.
-  const auto mc50 = build_result_plot(ctx, result_plot::mc50);
+  const auto mc50 = build_result_plot(ctx, result_plot::mc50, {});
   ASSERT_TRUE(mc50.has_value());
   EXPECT_TRUE(mc50->x_axis.auto_maximum);
 }

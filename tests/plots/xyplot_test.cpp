@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 #include "plots/chart_recorder.hpp"
@@ -80,7 +81,7 @@ TEST(XyGrouping, AtMostTenCurves) {
   ASSERT_EQ(c.ncurves, 10);
   EXPECT_EQ(counts(c), std::vector<int>(10, 5));
   EXPECT_EQ(c.inhibitor[9], 9.0);
-  const auto chart = xy_chart(*ctx);
+  const auto chart = xy_chart(*ctx, models::held_model_rate(*ctx));
   ASSERT_TRUE(chart.has_value());
   ASSERT_EQ(chart->data.size(), 20u);
   EXPECT_EQ(chart->data[18].label, "[I] =9");
@@ -102,9 +103,9 @@ TEST(XyGrouping, NoRowsNoPlot) {
   testing::chart_recorder fe;
   ctx.fe = &fe;
   EXPECT_EQ(group_curves(ctx).ncurves, 0);
-  xyplot(ctx);
+  xyplot(ctx, models::held_model_rate(ctx));
   EXPECT_TRUE(fe.events.empty());
-  EXPECT_FALSE(xy_chart(ctx).has_value());
+  EXPECT_FALSE(xy_chart(ctx, models::held_model_rate(ctx)).has_value());
   ctx.idat = -4;
   EXPECT_EQ(group_curves(ctx).ncurves, 0);
 }
@@ -118,11 +119,18 @@ TEST(XyLegend, ShortestSinglePrecisionText) {
   EXPECT_EQ(strings::trim(inhibitor_label(0.1 + 1e-12)), "[I] =0.1");  // same float
 }
 
+// Model 4 (linear mixed inhibition) written out: the rate the curves must follow.
+double mixed_rate(double s, double i) {
+  const auto& p = support::example_fit_parameters;
+  const double km = p[0], vmax = p[1], ki = p[2], a = p[3];
+  return vmax * s / (km * (1.0 + i / ki) + s * (1.0 + i / (a * ki)));
+}
+
 TEST(XyChart, TheExampleFit) {
   core::fit_context ctx;
   support::fill_example_fit(ctx);
   ctx.strmdl = "   " + ctx.strmdl;  // leading blanks are dropped from the title
-  const auto chart = xy_chart(ctx);
+  const auto chart = xy_chart(ctx, models::held_model_rate(ctx));
   ASSERT_TRUE(chart.has_value());
   EXPECT_EQ(chart->title, "4- Linear Mixed Inhib, LMx(Sp>Ca)I:");
   EXPECT_EQ(chart->x_label, "[SUBSTRATE]");
@@ -135,6 +143,8 @@ TEST(XyChart, TheExampleFit) {
   EXPECT_FALSE(chart->y_axis.auto_maximum);
 
   const std::vector<std::string> legends{"[I] =0", "[I] =100", "[I] =200", "[I] =400"};
+  const double inhibitors[] = {0.0, 100.0, 200.0, 400.0};
+  const double s_end = 1.100000023841858 * 700.0;
   ASSERT_EQ(chart->data.size(), 8u);
   for (std::size_t k = 0; k < 4; ++k) {
     const auto& dots = chart->data[2 * k];
@@ -145,12 +155,26 @@ TEST(XyChart, TheExampleFit) {
     EXPECT_EQ(line.label, "");  // the fitted line has no legend entry
     EXPECT_EQ(dots.color, curve_colors[k]);
     EXPECT_EQ(line.color, curve_colors[k]);
-    ASSERT_EQ(line.y.size(), 6u);
+    ASSERT_EQ(dots.y.size(), 6u);
     for (std::size_t i = 0; i < 6; ++i) {
       EXPECT_EQ(dots.y[i], static_cast<float>(ctx.rate[6 * k + i]));
-      EXPECT_EQ(line.y[i], static_cast<float>(ctx.fitted[6 * k + i]));
-      EXPECT_EQ(line.x[i], dots.x[i]);
+      EXPECT_EQ(dots.x[i], static_cast<float>(ctx.substrate[6 * k + i]));
     }
+    // The model's rate at 200 evenly spaced [S] from 0 to the axis' right end; it
+    // passes through the fitted rates at the measured [S].
+    ASSERT_EQ(line.x.size(), 200u);
+    ASSERT_EQ(line.y.size(), 200u);
+    EXPECT_EQ(line.x.front(), 0.0f);
+    EXPECT_EQ(line.y.front(), 0.0f);
+    EXPECT_FLOAT_EQ(line.x.back(), static_cast<float>(s_end));
+    for (std::size_t j = 1; j < 200; ++j) {
+      const double s = s_end * static_cast<double>(j) / 199.0;
+      EXPECT_FLOAT_EQ(line.x[j], static_cast<float>(s)) << j;
+      EXPECT_FLOAT_EQ(line.y[j], static_cast<float>(mixed_rate(s, inhibitors[k]))) << j;
+      EXPECT_GT(line.x[j], line.x[j - 1]);
+    }
+    const double s50 = ctx.substrate[6 * k + 1];
+    EXPECT_NEAR(mixed_rate(s50, inhibitors[k]), ctx.fitted[6 * k + 1], 1e-12);
   }
   EXPECT_EQ(chart->data[0].color, (rgb{0, 0, 255}));  // the first curve is blue
   EXPECT_EQ(chart->data[2].color, (rgb{255, 127, 255}));
@@ -160,7 +184,7 @@ TEST(XyChart, AllRatesZeroScaleAutomatically) {
   core::fit_context ctx;
   support::fill_example_fit(ctx);
   ctx.rate.fill(0.0);
-  const auto chart = xy_chart(ctx);
+  const auto chart = xy_chart(ctx, models::held_model_rate(ctx));
   ASSERT_TRUE(chart.has_value());
   EXPECT_TRUE(chart->y_axis.auto_maximum);
   EXPECT_TRUE(chart->y_axis.auto_minimum);
@@ -172,7 +196,7 @@ TEST(XyChart, XyplotShowsTheChartOnce) {
   support::fill_example_fit(ctx);
   testing::chart_recorder fe;
   ctx.fe = &fe;
-  xyplot(ctx);
+  xyplot(ctx, models::held_model_rate(ctx));
   EXPECT_EQ(fe.events, (std::vector<std::string>{"plot", "refresh"}));
   ASSERT_EQ(fe.charts.size(), 1u);
   EXPECT_EQ(fe.charts[0].data.size(), 8u);
@@ -183,11 +207,33 @@ TEST(XyChart, LogarithmicRateAxisOnRequest) {
   support::fill_example_fit(ctx);
   auto c = group_curves(ctx);
   label_array labels, fitlabels;
-  auto h = build_xy_plot(c, labels, fitlabels, true);
+  auto h = build_xy_plot(c, labels, fitlabels, true, models::held_model_rate(ctx));
   ASSERT_TRUE(h);
   EXPECT_TRUE(h->chart.y_axis.logarithmic);
   EXPECT_EQ(h->chart.y_axis.log_base, 10.0f);
   EXPECT_EQ(strings::trim(labels[2]), "[I] =100");  // the labels are written back
+  // The rate at [S] = 0 has no logarithm: the curve starts at the next [S].
+  const auto& line = h->chart.data[1];
+  ASSERT_EQ(line.x.size(), 199u);
+  EXPECT_GT(line.x.front(), 0.0f);
+  EXPECT_GT(line.y.front(), 0.0f);
+}
+
+TEST(ModelCurve, PointsTheModelCannotGiveAreLeftOut) {
+  // A rate with a pole: the line joins only the finite values, in [S] order.
+  const rate_function pole = [](double s, double i) { return s == 0.0 ? NAN : i / s; };
+  const model_curve curve = sample_model_curve(pole, 2.0, 199.0);
+  ASSERT_EQ(curve.x.size(), 199u);
+  EXPECT_EQ(curve.x.front(), 1.0);
+  EXPECT_EQ(curve.y.front(), 2.0);
+  EXPECT_EQ(curve.x.back(), 199.0);
+  EXPECT_TRUE(sample_model_curve(rate_function(), 0.0, 1.0).x.empty());
+  // The held model is evaluated with the parameters as they were when it was taken.
+  core::fit_context ctx;
+  support::fill_example_fit(ctx);
+  const rate_function held = models::held_model_rate(ctx);
+  ctx.variables.fill(1.0);
+  EXPECT_DOUBLE_EQ(held(250.0, 100.0), mixed_rate(250.0, 100.0));
 }
 
 TEST(Limits, UsableOnlyWhenFiniteOrderedAndNotTiny) {

@@ -231,7 +231,8 @@ void fake_fit::release() {
   released_.notify_all();
 }
 
-core::run_status fake_fit::run(core::fit_context& ctx, std::string& data_file) {
+core::run_status fake_fit::run(core::fit_context& ctx, std::string& data_file,
+                               fit::run_record& out) {
   ++runs;
   weighting_seen = ctx.nwt_global.load();
   chain_only_seen = ctx.chain_only.load() ? 1 : 0;
@@ -248,13 +249,16 @@ core::run_status fake_fit::run(core::fit_context& ctx, std::string& data_file) {
   ctx.idatasets = curves;
   ctx.global_mdl_count = models;
   ctx.model = best_model;
+  out = record;
   return static_cast<core::run_status>(status);
 }
 
 shell::services fake_fit::services(
     std::function<void(core::fit_context&, shell::result_plot)> plot) {
   shell::services s;
-  s.run = [this](core::fit_context& ctx, std::string& name) { return run(ctx, name); };
+  s.run = [this](core::fit_context& ctx, std::string& name, fit::run_record& out) {
+    return run(ctx, name, out);
+  };
   s.make_plot = std::move(plot);
   return s;
 }

@@ -133,6 +133,7 @@ class fake_fit {
   int best_model = 2;
   std::string report{default_report};
   bool write_results = true;
+  fit::run_record record;  // what the run says it fitted (nothing by default)
 
   // What the runs saw.
   std::atomic<int> runs{0};
@@ -149,7 +150,7 @@ class fake_fit {
   shell::services services(std::function<void(core::fit_context&, shell::result_plot)> plot = {});
 
  private:
-  core::run_status run(core::fit_context& ctx, std::string& data_file);
+  core::run_status run(core::fit_context& ctx, std::string& data_file, fit::run_record& out);
 
   std::mutex mutex_;
   std::condition_variable released_;

@@ -1,0 +1,92 @@
+#pragma once
+// The results table of a run as plain data: one row per fitted model (its name, the
+// textbook name, SSR, AICc, its distance to the best AICc, Akaike weight and
+// evidence ratio) with its parameters by name (value, standard error, 95 % limits
+// and the warnings that qualify them, in words). The same figures the run computed
+// and the machine-readable output gives; the window shows them, the clipboard and a
+// CSV file take them as text.
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fit/ezfit.hpp"
+#include "toolkit/table_contents.hpp"
+
+namespace inhibra::shell {
+
+// The table window's title (the data file's name follows).
+inline constexpr std::string_view results_table_title = "Results Table";
+
+// Flag texts, as the table shows them.
+inline constexpr std::string_view flag_at_bound = "at bound";
+inline constexpr std::string_view flag_poorly_determined = "poorly determined";
+inline constexpr std::string_view flag_clipped = "limits clipped to the model's range";
+inline constexpr std::string_view flag_refined = "refined";
+
+// Which 95 % limits a parameter shows.
+enum class limit_kind {
+  profile,    // profile-likelihood limits
+  symmetric,  // value +- t * standard error
+};
+
+struct parameter_row {
+  std::string name;  // "Km", "Vmax", "Ki", "a", "b"
+  double value = 0.0;
+  double se = 0.0;    // NaN when not available
+  double low = 0.0;   // 95 % limits, inside the model's range; NaN when not available
+  double high = 0.0;  //
+  limit_kind limits = limit_kind::symmetric;
+  bool at_bound = false;
+  bool poorly_determined = false;
+  bool clipped = false;  // a limit reached past the model's range and stops at its end
+};
+
+struct model_row {
+  int model = 0;
+  std::string name;      // the model's name ("4- Linear Mixed Inhib, LMx(Sp>Ca)I:")
+  std::string textbook;  // "mixed, toward competitive (a > 1)"
+  double ssr = 0.0;
+  double aicc = 0.0;
+  double delta_aicc = 0.0;      // AICc minus the lowest AICc of the run
+  double weight = 1.0;          // Akaike weight
+  double evidence_ratio = 1.0;  // weight of the best model / this weight
+  bool refined = false;
+  std::vector<parameter_row> parameters;
+};
+
+// The rows of a run, in the order of fitting. A run of one model gives that model
+// distance 0, weight 1 and evidence ratio 1.
+[[nodiscard]] std::vector<model_row> results_rows(const fit::run_record& record);
+
+// The flags of a row in words, separated by "; " (empty when none).
+[[nodiscard]] std::string flag_text(const model_row& row);
+[[nodiscard]] std::string flag_text(const parameter_row& row);
+
+// The table as a grid of texts: a header line, then each model's line followed by
+// its parameters' lines. A model line fills the model columns, a parameter line the
+// parameter columns; the first column holds the model number on both, so that
+// every line of an exported table says which model it belongs to. `digits`:
+// significant digits of the numbers, 0 for the shortest text that reads back as
+// the same number. Figures that are not available are "n/a".
+inline constexpr int exact_digits = 0;
+[[nodiscard]] std::vector<std::vector<std::string>> results_grid(const std::vector<model_row>& rows,
+                                                                 int digits);
+
+// The grid as tab-separated lines (for the clipboard) and as CSV (RFC 4180 quoting,
+// CR LF line ends), with exact numbers.
+[[nodiscard]] std::string tab_separated(const std::vector<model_row>& rows);
+[[nodiscard]] std::string csv_text(const std::vector<model_row>& rows);
+
+// What the columns mean, for the table's window.
+[[nodiscard]] std::string results_legend();
+
+// The table window's texts: each model a row with its parameters under it, the
+// numbers to six significant digits, the legend, and the tab-separated text.
+[[nodiscard]] toolkit::table_contents results_contents(const std::vector<model_row>& rows);
+
+// Writes csv_text(rows) to `file_name` whole or not at all; returns an empty text
+// when it did, else why it did not (an earlier file of that name then stays).
+[[nodiscard]] std::string export_csv(const std::vector<model_row>& rows,
+                                     const std::string& file_name);
+
+}  // namespace inhibra::shell

@@ -1,0 +1,27 @@
+#pragma once
+// The texts of a table window, as plain data: the caller fills them without Qt.
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace inhibra::toolkit {
+
+// One row: its cells (one per column, missing cells are empty) and the rows under it.
+struct table_row {
+  std::vector<std::string> cells;
+  std::vector<table_row> children;
+};
+
+struct table_contents {
+  std::vector<std::string> columns;  // header texts
+  std::vector<bool> right_aligned;   // per column; numbers line up on the right
+  std::vector<table_row> rows;
+  std::string legend;          // shown below the table
+  std::string clipboard_text;  // what "Copy" puts on the clipboard
+};
+
+// Writes the table to the file named; returns an empty text when it did, else why
+// it did not.
+using table_writer = std::function<std::string(const std::string& file_name)>;
+
+}  // namespace inhibra::toolkit

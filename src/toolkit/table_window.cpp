@@ -1,0 +1,123 @@
+#include "toolkit/table_window.hpp"
+
+#include <QAction>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+#include "toolkit/qt_text.hpp"
+
+namespace inhibra::toolkit {
+
+namespace {
+
+QList<QStandardItem*> items_of(const table_row& row, const table_contents& contents) {
+  QList<QStandardItem*> items;
+  for (std::size_t c = 0; c < contents.columns.size(); ++c) {
+    auto* item = new QStandardItem(c < row.cells.size() ? qt_text(row.cells[c]) : QString());
+    item->setEditable(false);
+    if (c < contents.right_aligned.size() && contents.right_aligned[c])
+      item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    items.append(item);
+  }
+  for (const table_row& child : row.children)
+    items.front()->appendRow(items_of(child, contents));
+  return items;
+}
+
+}  // namespace
+
+TableWindow::TableWindow(const QString& title, const table_contents& contents,
+                         table_writer export_csv, QWidget* parent)
+    : QMainWindow(parent),
+      view_(new QTreeView),
+      model_(new QStandardItemModel(this)),
+      legend_(new QLabel),
+      export_csv_(std::move(export_csv)) {
+  setWindowTitle(title);
+  menuBar()->setNativeMenuBar(false);
+  QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
+  copy_ = file->addAction(QStringLiteral("Copy Table"));
+  export_ = file->addAction(QStringLiteral("Export CSV..."));
+  close_ = file->addAction(QStringLiteral("Close"));
+  connect(copy_, &QAction::triggered, this, &TableWindow::copyToClipboard);
+  connect(export_, &QAction::triggered, this, &TableWindow::chooseFileAndExport);
+  connect(close_, &QAction::triggered, this, &QWidget::close);
+
+  view_->setModel(model_);
+  view_->setAlternatingRowColors(true);
+  view_->setUniformRowHeights(true);
+  view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  legend_->setWordWrap(true);
+  legend_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+  auto* copy_button = new QPushButton(QStringLiteral("Copy"));
+  auto* export_button = new QPushButton(QStringLiteral("Export CSV..."));
+  connect(copy_button, &QPushButton::clicked, copy_, &QAction::trigger);
+  connect(export_button, &QPushButton::clicked, export_, &QAction::trigger);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch();
+  buttons->addWidget(copy_button);
+  buttons->addWidget(export_button);
+
+  auto* central = new QWidget;
+  auto* layout = new QVBoxLayout(central);
+  layout->addWidget(view_, 1);
+  layout->addWidget(legend_);
+  layout->addLayout(buttons);
+  setCentralWidget(central);
+  setContents(contents);
+  resize(1000, 560);
+}
+
+void TableWindow::setContents(const table_contents& contents) {
+  model_->clear();
+  QStringList header;
+  for (const std::string& column : contents.columns)
+    header.append(qt_text(column));
+  model_->setHorizontalHeaderLabels(header);
+  for (const table_row& row : contents.rows)
+    model_->appendRow(items_of(row, contents));
+  // Columns as wide as their widest cell, the rows under others included (a view
+  // measures only the rows it shows).
+  view_->expandAll();
+  for (int c = 0; c < model_->columnCount(); ++c)
+    view_->resizeColumnToContents(c);
+  view_->collapseAll();
+  legend_->setText(qt_text(contents.legend));
+  clipboard_text_ = contents.clipboard_text;
+}
+
+void TableWindow::copyToClipboard() {
+  QGuiApplication::clipboard()->setText(qt_text(clipboard_text_));
+}
+
+bool TableWindow::exportTo(const QString& file_name) {
+  QString name = file_name;
+  if (QFileInfo(name).suffix().isEmpty()) name += QStringLiteral(".csv");
+  const std::string error = export_csv_ ? export_csv_(name.toStdString()) : "nothing to write";
+  if (error.empty()) return true;
+  QMessageBox::warning(
+      this, QStringLiteral("Warning"),
+      QStringLiteral("The table could not be exported as\n%1\n%2").arg(name, qt_text(error)));
+  return false;
+}
+
+void TableWindow::chooseFileAndExport() {
+  const QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Export CSV"), QString(),
+                                                    QStringLiteral("CSV files (*.csv)"));
+  if (!name.isEmpty()) exportTo(name);
+}
+
+}  // namespace inhibra::toolkit

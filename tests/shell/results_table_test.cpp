@@ -1,0 +1,223 @@
+#include "shell/results_table.hpp"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+
+#include "support/temp_dir.hpp"
+
+namespace inhibra::shell {
+namespace {
+
+// A fitted model as the run leaves it; standard errors and t give symmetric limits.
+fit::model_result fitted(int model, int n, std::vector<double> p, std::vector<double> se) {
+  fit::model_result r;
+  r.model = model;
+  r.name = std::to_string(model) + "- some model, X:";
+  r.n = n;
+  r.se_produced = true;
+  r.t = 2.0;
+  for (int i = 0; i < n; ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    r.p[k] = p[k];
+    r.se[k] = se[k];
+    r.cl[k] = r.t * se[k];
+  }
+  r.ssr = 1e-4 * model;
+  r.aicc = -100.0 + model;
+  return r;
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> out(1);
+  for (const char c : text) {
+    if (c == separator)
+      out.emplace_back();
+    else
+      out.back() += c;
+  }
+  return out;
+}
+
+double read_number(const std::string& text) {
+  double v = NAN;
+  std::from_chars(text.data(), text.data() + text.size(), v);
+  return v;
+}
+
+TEST(ResultsRows, NamesRankingAndWeightsFollowTheOrderOfFitting) {
+  fit::run_record record;
+  record.fitted.push_back(fitted(9, 5, {250, 0.18, 100, 1.5, 0.4}, {10, 0.01, 5, 0.1, 0.05}));
+  record.fitted.push_back(fitted(1, 3, {250, 0.18, 100}, {10, 0.01, 5}));
+  record.fitted[1].refined = true;
+  // The ranking lists the second model fitted first.
+  record.ranking = {{2, -99.0, 0.0, 0.9, 0.0, "**"}, {1, -91.0, 8.0, 0.1, std::log10(9.0), "  "}};
+  const auto rows = results_rows(record);
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0].model, 9);
+  EXPECT_EQ(rows[0].textbook, "partial (hyperbolic) mixed, toward competitive (a > 1)");
+  EXPECT_EQ(rows[1].textbook, "competitive");
+  EXPECT_DOUBLE_EQ(rows[0].delta_aicc, 8.0);
+  EXPECT_DOUBLE_EQ(rows[0].weight, 0.1);
+  EXPECT_NEAR(rows[0].evidence_ratio, 9.0, 1e-12);
+  EXPECT_DOUBLE_EQ(rows[1].evidence_ratio, 1.0);
+  EXPECT_EQ(rows[0].aicc, record.fitted[0].aicc);
+  EXPECT_EQ(flag_text(rows[1]), "refined");
+  EXPECT_EQ(flag_text(rows[0]), "");
+  ASSERT_EQ(rows[0].parameters.size(), 5u);
+  EXPECT_EQ(rows[0].parameters[3].name, "a");
+  EXPECT_EQ(rows[0].parameters[4].name, "b");
+
+  // One model alone: the best by itself.
+  record.fitted.resize(1);
+  record.ranking.clear();
+  const auto alone = results_rows(record);
+  EXPECT_EQ(alone[0].delta_aicc, 0.0);
+  EXPECT_EQ(alone[0].weight, 1.0);
+  EXPECT_EQ(alone[0].evidence_ratio, 1.0);
+}
+
+TEST(ResultsRows, SymmetricLimitsStopAtTheModelsRange) {
+  fit::run_record record;
+  // Model 9: a >= 1 and b <= 0.99; a = 4.14 +- 2 * 2.51 reaches -0.88.
+  record.fitted.push_back(fitted(9, 5, {250, 0.18, 100, 4.14, 0.9}, {10, 0.01, 5, 2.51, 0.1}));
+  // Model 8: b stays below its a (0.5).
+  record.fitted.push_back(fitted(8, 5, {250, 0.18, 100, 0.5, 0.45}, {10, 0.01, 5, 0.01, 0.05}));
+  const auto rows = results_rows(record);
+  const parameter_row& a = rows[0].parameters[3];
+  EXPECT_EQ(a.limits, limit_kind::symmetric);
+  EXPECT_EQ(a.low, 1.0);
+  EXPECT_DOUBLE_EQ(a.high, 4.14 + 2 * 2.51);
+  EXPECT_TRUE(a.clipped);
+  const parameter_row& b9 = rows[0].parameters[4];
+  EXPECT_DOUBLE_EQ(b9.low, 0.9 - 0.2);
+  EXPECT_EQ(b9.high, 0.99);
+  EXPECT_TRUE(b9.clipped);
+  const parameter_row& km = rows[0].parameters[0];
+  EXPECT_FALSE(km.clipped);
+  EXPECT_DOUBLE_EQ(km.low, 230.0);
+  EXPECT_EQ(flag_text(km), "");
+  EXPECT_EQ(flag_text(a), "limits clipped to the model's range");
+  const parameter_row& b8 = rows[1].parameters[4];
+  EXPECT_DOUBLE_EQ(b8.high, 0.5 * (1.0 - 1e-6));
+  EXPECT_TRUE(b8.clipped);
+  EXPECT_FALSE(rows[1].parameters[3].clipped);  // 0.48 .. 0.52 inside (0, 0.99)
+}
+
+TEST(ResultsRows, ProfileLimitsWhereTheRunComputedThem) {
+  fit::run_record record;
+  record.fitted.push_back(fitted(3, 4, {250, 0.18, 100, 0.99}, {10, 0.01, 5, 0.5}));
+  fit::model_result& r = record.fitted[0];
+  r.profiled = true;
+  r.profile[0] = {220.0, 290.0, false, false};
+  r.profile[3] = {0.4, 0.99, false, true};  // open above: the range ends first
+  r.at_bound = {{4, true}};
+  const auto rows = results_rows(record);
+  const parameter_row& km = rows[0].parameters[0];
+  EXPECT_EQ(km.limits, limit_kind::profile);
+  EXPECT_EQ(km.low, 220.0);
+  EXPECT_EQ(km.high, 290.0);
+  EXPECT_FALSE(km.clipped);
+  const parameter_row& a = rows[0].parameters[3];
+  EXPECT_EQ(a.high, 0.99);
+  EXPECT_TRUE(a.at_bound);
+  EXPECT_TRUE(a.clipped);
+  EXPECT_FALSE(a.poorly_determined);  // 0.5 <= 0.99 / 1.333
+  EXPECT_EQ(flag_text(a), "at bound; limits clipped to the model's range");
+  EXPECT_FALSE(rows[0].parameters[2].at_bound);
+}
+
+TEST(ResultsRows, PoorlyDeterminedByTheDriversRule) {
+  fit::run_record record;
+  const double p = 1.333;
+  // se exactly p / 1.333 is still determined; a hair above is not.
+  record.fitted.push_back(fitted(1, 3, {p, p, p}, {1.0, std::nextafter(1.0, 2.0), NAN}));
+  auto rows = results_rows(record);
+  EXPECT_FALSE(rows[0].parameters[0].poorly_determined);
+  EXPECT_TRUE(rows[0].parameters[1].poorly_determined);
+  EXPECT_TRUE(rows[0].parameters[2].poorly_determined);  // a NaN error counts
+  EXPECT_TRUE(std::isnan(rows[0].parameters[2].low));
+  EXPECT_FALSE(rows[0].parameters[2].clipped);
+  // No errors at all: every parameter counts, and nothing is available.
+  record.fitted[0].se_produced = false;
+  rows = results_rows(record);
+  for (const auto& q : rows[0].parameters) {
+    EXPECT_TRUE(q.poorly_determined);
+    EXPECT_TRUE(std::isnan(q.se));
+  }
+  const auto grid = results_grid(rows, 6);
+  EXPECT_EQ(grid[2][9], "n/a");
+  EXPECT_EQ(grid[2][10], "n/a");
+}
+
+TEST(ResultsText, ClipboardAndCsvCarryEveryLineWithExactNumbers) {
+  fit::run_record record;
+  record.fitted.push_back(fitted(1, 3, {250.123456789, 0.18, 100}, {10, 0.01, 5}));
+  record.fitted.push_back(fitted(9, 5, {250, 0.18, 100, 4.14, 0.9}, {10, 0.01, 5, 2.51, 0.1}));
+  const auto rows = results_rows(record);
+
+  const auto lines = split(tab_separated(rows), '\n');
+  ASSERT_EQ(lines.size(), 1u + 1 + 3 + 1 + 5 + 1);  // header, 2 models, 8 parameters, end
+  EXPECT_EQ(lines.back(), "");
+  const auto header = split(lines[0], '\t');
+  ASSERT_EQ(header.size(), 14u);
+  EXPECT_EQ(header[5], "\u0394AICc");
+  EXPECT_EQ(header[13], "Flags");
+  const auto km = split(lines[2], '\t');
+  ASSERT_EQ(km.size(), 14u);
+  EXPECT_EQ(km[0], "1");  // every line names its model
+  EXPECT_EQ(km[1], "Km");
+  EXPECT_EQ(read_number(km[8]), 250.123456789);
+  const auto a9 = split(lines[9], '\t');
+  EXPECT_EQ(a9[1], "a");
+  EXPECT_EQ(read_number(a9[10]), 1.0);
+  EXPECT_EQ(a9[12], "symmetric");
+  EXPECT_EQ(a9[13], "limits clipped to the model's range");
+  // Shown in the window: six digits.
+  EXPECT_EQ(results_grid(rows, 6)[2][8], "250.123");
+
+  // CSV: the model names hold commas and are quoted; lines end in CR LF.
+  const std::string csv = csv_text(rows);
+  EXPECT_NE(csv.find("\r\n1,\"1- some model, X:\",competitive,"), std::string::npos);
+  EXPECT_EQ(split(csv, '\n').size(), lines.size());
+  EXPECT_NE(csv.find("\r\n9,a,,,,,,,4.14,2.51,1,"), std::string::npos);
+}
+
+TEST(ResultsText, WindowContentsNestParametersUnderTheirModel) {
+  fit::run_record record;
+  record.fitted.push_back(fitted(1, 3, {250, 0.18, 100}, {10, 0.01, 5}));
+  record.fitted.push_back(fitted(10, 5, {250, 0.18, 100, 2, 0.5}, {10, 0.01, 5, 0.1, 0.1}));
+  const auto contents = results_contents(results_rows(record));
+  ASSERT_EQ(contents.rows.size(), 2u);
+  EXPECT_EQ(contents.rows[1].cells[2], "general modifier mechanism");
+  ASSERT_EQ(contents.rows[1].children.size(), 5u);
+  EXPECT_EQ(contents.rows[1].children[4].cells[1], "b");
+  EXPECT_EQ(contents.rows[1].children[4].cells[0], "");
+  EXPECT_EQ(contents.columns.size(), contents.right_aligned.size());
+  EXPECT_TRUE(contents.right_aligned[3]);
+  EXPECT_FALSE(contents.right_aligned[13]);
+  EXPECT_NE(contents.legend.find("Evidence ratio"), std::string::npos);
+  EXPECT_EQ(contents.clipboard_text, tab_separated(results_rows(record)));
+}
+
+TEST(ResultsExport, WholeFileOrNone) {
+  fit::run_record record;
+  record.fitted.push_back(fitted(2, 3, {250, 0.18, 100}, {10, 0.01, 5}));
+  const auto rows = results_rows(record);
+  support::temp_dir dir;
+  const std::string name = dir.file("table.csv");
+  EXPECT_EQ(export_csv(rows, name), "");
+  EXPECT_EQ(support::read_file(name), csv_text(rows));
+  // A folder at the name: refused, with a reason, and the folder is left alone.
+  std::filesystem::create_directory(dir.file("taken"));
+  EXPECT_NE(export_csv(rows, dir.file("taken")), "");
+  EXPECT_TRUE(std::filesystem::is_directory(dir.file("taken")));
+  EXPECT_NE(export_csv(rows, dir.file("missing/table.csv")), "");
+  EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
+}
+
+}  // namespace
+}  // namespace inhibra::shell

@@ -1,0 +1,116 @@
+// Table windows: rows with rows under them, the header and alignment as given, the
+// clipboard text, and the CSV export through the file dialog, with a failure told.
+#include <QAction>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QStandardItemModel>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <string>
+#include <vector>
+
+#include "support/qt_test_main.hpp"
+#include "support/qt_wait.hpp"
+#include "support/temp_dir.hpp"
+#include "toolkit/table_window.hpp"
+#include "toolkit/toolkit_harness.hpp"
+
+using namespace inhibra;
+using support::answer_window;
+using support::wait_until;
+using toolkit::TableWindow;
+
+namespace {
+
+toolkit::table_contents two_rows() {
+  toolkit::table_contents c;
+  c.columns = {"Name", "Figure", "Note"};
+  c.right_aligned = {false, true, false};
+  c.rows = {{{"first", "1.5", ""}, {{{"", "2", "under"}, {}}, {{"", "3"}, {}}}},
+            {{"second \u0394", "4"}, {}}};
+  c.legend = "What the figures mean.";
+  c.clipboard_text = "Name\tFigure\nfirst\t1.5\n";
+  return c;
+}
+
+}  // namespace
+
+class TableWindowTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void rowsOpenOntoTheRowsUnderThem() {
+    TableWindow w("Table", two_rows(), {});
+    QStandardItemModel* m = w.model();
+    QCOMPARE(m->columnCount(), 3);
+    QCOMPARE(m->rowCount(), 2);
+    QCOMPARE(m->headerData(1, Qt::Horizontal).toString(), QString("Figure"));
+    QCOMPARE(m->item(1, 0)->text(), QString("second \u0394"));
+    QCOMPARE(m->item(1, 2)->text(), QString());  // a missing cell is empty
+    QStandardItem* first = m->item(0, 0);
+    QCOMPARE(first->rowCount(), 2);
+    QCOMPARE(first->child(0, 2)->text(), QString("under"));
+    QCOMPARE(first->child(1, 1)->text(), QString("3"));
+    QVERIFY(m->item(0, 1)->textAlignment() & Qt::AlignRight);
+    QVERIFY(!(m->item(0, 0)->textAlignment() & Qt::AlignRight));
+    QVERIFY(!m->item(0, 1)->isEditable());
+    QCOMPARE(w.legend()->text(), QString("What the figures mean."));
+    QCOMPARE(w.windowTitle(), QString("Table"));
+
+    // New contents replace the old ones in the same window.
+    toolkit::table_contents one = two_rows();
+    one.rows.resize(1);
+    w.setContents(one);
+    QCOMPARE(w.model()->rowCount(), 1);
+  }
+
+  void copyPutsTheGivenTextOnTheClipboard() {
+    TableWindow w("Table", two_rows(), {});
+    QGuiApplication::clipboard()->setText("before");
+    w.copyAction()->trigger();
+    QCOMPARE(QGuiApplication::clipboard()->text(), QString("Name\tFigure\nfirst\t1.5\n"));
+  }
+
+  void exportAsksForANameAndAddsCsv() {
+    support::temp_dir dir;
+    std::vector<std::string> written;
+    TableWindow w("Table", two_rows(), [&](const std::string& name) {
+      written.push_back(name);
+      return std::string();
+    });
+    w.show();
+    QStringList filters;
+    QTimer::singleShot(0, &w, [&w] { w.exportAction()->trigger(); });
+    QVERIFY(answer_window<QFileDialog>([&](QFileDialog* d) {
+      filters = d->nameFilters();
+      d->selectFile(QString::fromStdString(dir.file("table")));
+      static_cast<QDialog*>(d)->accept();
+    }));
+    QVERIFY(wait_until([&] { return !written.empty(); }));
+    QCOMPARE(written, std::vector<std::string>{dir.file("table.csv")});
+    QCOMPARE(filters, QStringList{"CSV files (*.csv)"});
+    QVERIFY(w.exportTo(QString::fromStdString(dir.file("kept.txt"))));
+    QCOMPARE(written.back(), dir.file("kept.txt"));
+  }
+
+  void aFailedExportIsTold() {
+    TableWindow w("Table", two_rows(), [](const std::string&) { return std::string("disk full"); });
+    QString told;
+    QTimer::singleShot(0, &w, [&] {
+      answer_window<QMessageBox>([&](QMessageBox* box) {
+        told = box->text();
+        box->accept();
+      });
+    });
+    QVERIFY(!w.exportTo("/nowhere/table.csv"));
+    QVERIFY(told.contains("/nowhere/table.csv"));
+    QVERIFY(told.contains("disk full"));
+  }
+};
+
+INHIBRA_QT_TEST(TableWindowTest)
+#include "table_window_qtest.moc"
