@@ -2,7 +2,8 @@
 # scripts/mutants on a toy project of one source file: a comparison the toy test
 # checks (killed), two constants it does not (surviving: 7 -> 8 and 2 -> 3) and a
 # compile-time check that the flipped comparison breaks (not compiling). The
-# source is byte-identical afterwards and the replayed sample gives the same counts.
+# source is byte-identical afterwards, and the replayed sample gives the same counts
+# after a line was added above the mutated ones.
 set -euo pipefail
 source_dir=$1
 work=$(mktemp -d)
@@ -38,8 +39,11 @@ grep -qxF "$expected" "$work/out" || { cat "$work/out" >&2; exit 1; }
 grep -qF 'src/toy/toy.cpp:7: constant: 7 -> 8' "$work/out" || { cat "$work/out" >&2; exit 1; }
 cmp "$work/original.cpp" "$work/src/toy/toy.cpp"
 
+# A line added above the mutated ones: the replay finds them by their text.
+{ echo "// A toy."; cat "$work/original.cpp"; } >"$work/src/toy/toy.cpp"
+cp "$work/src/toy/toy.cpp" "$work/shifted.cpp"
 "$source_dir/scripts/mutants" --root "$work" --build build --replay "$work/sample.json" \
   >"$work/again"
 grep -qxF "$expected" "$work/again" || { cat "$work/again" >&2; exit 1; }
-cmp "$work/original.cpp" "$work/src/toy/toy.cpp"
+cmp "$work/shifted.cpp" "$work/src/toy/toy.cpp"
 echo "mutants counts a toy's killed, surviving and broken mutants and restores its source"
