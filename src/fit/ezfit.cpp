@@ -128,22 +128,15 @@ void statistics(run_state& run, model_result& r) {
   std::copy(run.x.begin(), run.x.end(), r.p.begin());
 }
 
-// AICc that is not a number ranks behind every number.
-double comparable(double aicc) {
-  return std::isnan(aicc) ? HUGE_VAL : aicc;
-}
-
-// The best model: the lowest AICc, the later model on ties; the first model fitted
-// always starts the comparison, so a run with fitted models always has one.
+// The best model of the run (none when nothing was fitted).
 void choose_best(run_state& run) {
-  for (std::size_t k = 0; k < run.fitted.size(); ++k) {
-    const model_result& r = run.fitted[k];
-    if (run.have_best && !(comparable(r.aicc) <= comparable(run.best_aicc))) continue;
-    run.have_best = true;
-    run.best_aicc = r.aicc;
-    run.best_model = r.model;
-    run.best_index = k;
-  }
+  const auto best = best_fitted(run.fitted);
+  if (!best) return;
+  const model_result& r = run.fitted[*best];
+  run.have_best = true;
+  run.best_aicc = r.aicc;
+  run.best_model = r.model;
+  run.best_index = *best;
 }
 
 void leave_best_model(run_state& run) {

@@ -15,7 +15,22 @@ double drawable(double fitted) {
   return (fitted < 0.0 || fitted > 1e16 || std::isnan(fitted)) ? 0.0 : fitted;
 }
 
+// AICc that is not a number ranks behind every number.
+double comparable(double aicc) {
+  return std::isnan(aicc) ? HUGE_VAL : aicc;
+}
+
 }  // namespace
+
+std::optional<std::size_t> best_fitted(std::span<const model_result> fitted) {
+  std::optional<std::size_t> best;
+  for (std::size_t k = 0; k < fitted.size(); ++k) {
+    const model_result& r = fitted[k];
+    if (best && !(comparable(r.aicc) <= comparable(fitted[*best].aicc))) continue;
+    best = k;
+  }
+  return best;
+}
 
 void complete_result(core::fit_context& ctx, model_result& r) {
   r.fitted = ctx.fitted;

@@ -2,6 +2,10 @@
 // The step between a fit's statistics and its report: the parts of the result that
 // the report prints and the plots read, and what the context keeps of a fit for the
 // plots. The report writer itself only reads.
+#include <cstddef>
+#include <optional>
+#include <span>
+
 #include "core/fit_context.hpp"
 #include "fit/model_result.hpp"
 
@@ -16,5 +20,10 @@ void complete_result(core::fit_context& ctx, model_result& r);
 // is negative, above 1e16 or not a number as 0, and its parameters in `variables`
 // (the rest 0).
 void leave_fit_in_context(core::fit_context& ctx, const model_result& r);
+
+// The best of the fitted models: the lowest AICc, the later model on ties. An AICc
+// that is not a number ranks behind every number, and the first model always starts
+// the comparison, so a run with fitted models always has a best one.
+[[nodiscard]] std::optional<std::size_t> best_fitted(std::span<const model_result> fitted);
 
 }  // namespace inhibra::fit

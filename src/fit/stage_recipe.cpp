@@ -29,19 +29,6 @@ constexpr int vmcon4_qpmode = 1;
 // The SQP stage starts its gradient at 1 for every parameter.
 constexpr double sqp_start_gradient = 1.0;
 
-// Restores f and x from the best so far when the stage did not improve on it
-// (a value that is not a number never counts as an improvement); otherwise the
-// stage's result becomes the best.
-void keep_best(double& f, par_array& x, double& f_best, par_array& x_best) {
-  if (!(f <= f_best)) {
-    f = f_best;
-    x = x_best;
-  } else {
-    f_best = f;
-    x_best = x;
-  }
-}
-
 void absolute(par_array& x, int n) {
   for (int i = 0; i < n; ++i)
     x[static_cast<std::size_t>(i)] = std::abs(x[static_cast<std::size_t>(i)]);
@@ -106,6 +93,16 @@ chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int mod
 }
 
 }  // namespace
+
+void keep_best(double& f, par_array& x, double& f_best, par_array& x_best) {
+  if (!(f <= f_best)) {
+    f = f_best;
+    x = x_best;
+  } else {
+    f_best = f;
+    x_best = x;
+  }
+}
 
 run_constants compute_run_constants() {
   run_constants k;

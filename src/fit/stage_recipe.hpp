@@ -23,6 +23,11 @@ struct run_constants {
 
 using par_array = std::array<double, core::max_par>;
 
+// The rule between stages: f and x go back to the best so far when the stage did
+// not improve on it (a value that is not a number never counts as an improvement);
+// otherwise the stage's result becomes the best.
+void keep_best(double& f, par_array& x, double& f_best, par_array& x_best);
+
 // Objective evaluations made through the context so far, of either kind.
 [[nodiscard]] inline std::int64_t evaluations(const core::fit_context& ctx) {
   return ctx.value_evaluations + ctx.full_evaluations;

@@ -37,22 +37,27 @@ double evaluate(core::fit_context& ctx, int n, std::span<double> x, const point&
   return models::objective_value(ctx, x);
 }
 
-// Index of the lowest value, the first one on ties; values that are not numbers
-// are passed over unless all are.
+// A value that is not a number is worse than any number, so a vertex without a
+// value is the first to be replaced and never taken as the answer while another
+// vertex has one.
+bool worse(double a, double b) {
+  return a > b || (std::isnan(a) && !std::isnan(b));
+}
+
+// Index of the lowest value, the first one on ties.
 int lowest(vertex_table& t, int n) {
   int l = 0;
   for (int j = 1; j <= n; ++j) {
-    if (t.value(j) < t.value(l) || (std::isnan(t.value(l)) && !std::isnan(t.value(j)))) l = j;
+    if (worse(t.value(l), t.value(j))) l = j;
   }
   return l;
 }
 
-// Index of the highest value, the first one on ties; values that are not numbers
-// are passed over unless all are.
+// Index of the highest value, the first one on ties.
 int highest(vertex_table& t, int n) {
   int h = 0;
   for (int j = 1; j <= n; ++j) {
-    if (t.value(j) > t.value(h) || (std::isnan(t.value(h)) && !std::isnan(t.value(j)))) h = j;
+    if (worse(t.value(j), t.value(h))) h = j;
   }
   return h;
 }
@@ -92,7 +97,7 @@ void simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, doub
     const int l = lowest(t, n);
     int nh = l;
     for (int j = 0; j <= n; ++j) {
-      if (t.value(j) > t.value(nh) && t.value(h) > t.value(j)) nh = j;
+      if (worse(t.value(j), t.value(nh)) && worse(t.value(h), t.value(j))) nh = j;
     }
 
     for (int i = 1; i <= n; ++i) {
@@ -112,15 +117,15 @@ void simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, doub
       vr[k] = 2.0 * vm[k] - t.vertex(h)[k];
     }
     const double yr = evaluate(ctx, n, x, vr);
-    if (t.value(l) < yr && yr <= t.value(nh)) {
+    if (worse(yr, t.value(l)) && !worse(yr, t.value(nh))) {
       replace_highest(vr, yr);
-    } else if (yr <= t.value(l)) {
+    } else if (!worse(yr, t.value(l))) {
       for (int i = 0; i < n; ++i) {
         const auto k = static_cast<std::size_t>(i);
         ve[k] = 2.0 * vr[k] - vm[k];
       }
       const double ye = evaluate(ctx, n, x, ve);
-      if (yr <= ye) {
+      if (!worse(yr, ye)) {
         replace_highest(vr, yr);
       } else {
         replace_highest(ve, ye);
@@ -131,7 +136,7 @@ void simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, doub
         vc[k] = 0.5 * t.vertex(h)[k] + 0.5 * vm[k];
       }
       const double yc = evaluate(ctx, n, x, vc);
-      if (yc < t.value(h)) {
+      if (worse(t.value(h), yc)) {
         replace_highest(vc, yc);
       } else {
         // Shrink towards the lowest vertex. Only the highest and the second highest

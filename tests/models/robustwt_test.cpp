@@ -70,6 +70,16 @@ TEST(RobustWeights, OneOutlierOfEightIsWeightedDown) {
   EXPECT_EQ(w, (std::vector<double>{1, 1, 1, 1, 1, 1, 1e-6, 1}));
 }
 
+TEST(RobustWeights, AResidualExactlyAtTheLocationKeepsTheOutlierWeightedDown) {
+  // The binned median of these absolute residuals is exactly 4 (computed apart),
+  // so in the first pass three residuals sit at the location (u = 0). Their terms
+  // of the step's denominator take the limit A*B; as 0/0 they would make the
+  // location and every weight NaN, and NaN weights end as 1, the outlier's too.
+  EXPECT_EQ(binmedian(std::vector<double>{1, 3, 4, 4, 4, 6, 6, 40}, 8), 4.0);
+  EXPECT_EQ(weights({1, -3, 4, -4, 4, -6, 6, 40}),
+            (std::vector<double>{1, 1, 1, 1, 1, 1, 1, 1e-6}));
+}
+
 TEST(RobustWeights, ResidualsOfEqualSizeKeepWeightOne) {
   EXPECT_EQ(weights({1, 1, 1, 1}), (std::vector<double>{1, 1, 1, 1}));
   EXPECT_EQ(weights({-2, 2, -2, 2, 2}), (std::vector<double>{1, 1, 1, 1, 1}));

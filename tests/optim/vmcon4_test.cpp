@@ -222,6 +222,32 @@ TEST(Vmcon4, LaterCallsContinueFromTheHessianOfTheEarlierOne) {
   EXPECT_TRUE(is_identity(r.ws));
 }
 
+TEST(Vmcon4, MeritWeightsStartAtZeroOnEveryCall) {
+  // Model 9 drives b to its bound, so the constraint weights of the merit function
+  // shape the line searches. Weights a workspace still holds from an earlier call
+  // (here made huge on purpose) must not reach the next call: it runs exactly as
+  // one from a workspace whose weights are zero.
+  core::fit_context ctx;
+  support::fill_example_data(ctx);
+  ctx.model = ctx.mdl_number = 9;
+  ctx.n_par = 5;
+  sqp_run clean(ctx), stale(ctx);
+  for (auto* r : {&clean, &stale}) {
+    r->x = {250, 0.17, 100, 2.0, 0.5};
+    r->run(3, 1.0685e-6);
+    r->info = vmcon4_info::converged;
+    r->niter = 0;
+  }
+  stale.ws.vmu.fill(1e12);
+  stale.ws.vlam.fill(-3.0);
+  clean.run(300, 1.0685e-6);
+  stale.run(300, 1.0685e-6);
+  EXPECT_EQ(stale.x, clean.x);
+  EXPECT_EQ(stale.f, clean.f);
+  EXPECT_EQ(stale.niter, clean.niter);
+  EXPECT_EQ(stale.ws.vmu, clean.ws.vmu);
+}
+
 TEST(Vmcon4, PrintsOnlyWhenAsked) {
   auto ctx = support::synthetic_context(2, {200, 0.15, 80});
   std::ostringstream out;

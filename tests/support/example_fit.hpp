@@ -25,7 +25,8 @@ inline void fill_example_fit(core::fit_context& ctx) {
     ctx.fitted[k] = models::func(ctx, ctx.substrate[k], ctx.inhibitor[k], 0.0, p);
   }
   const double km = ctx.variables[0], ki = ctx.variables[2], a = ctx.variables[3];
-  const double levels[core::mc50_levels] = {0.1, 0.2, 0.5, 1.0, 2.0, 5.0, 10.0};
+  // The table's levels: 0.1, 1, 2, 3, 4, 5 and 10 times Km.
+  const double levels[core::mc50_levels] = {0.1, 1.0, 2.0, 3.0, 4.0, 5.0, 10.0};
   for (std::size_t j = 0; j < core::mc50_levels; ++j) {
     const double s = km * levels[j];
     ctx.mc50_substrate[j] = s;

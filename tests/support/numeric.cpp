@@ -1,10 +1,22 @@
 #include "support/numeric.hpp"
 
 #include <array>
+#include <sstream>
+#include <string>
 
+#include "data/data_file.hpp"
 #include "models/model_library.hpp"
 
 namespace inhibra::support {
+
+void fill_example_data(core::fit_context& ctx) {
+  std::ostringstream console;
+  const auto read = data::read_data_file(ctx, std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in",
+                                         nullptr, console);
+  ASSERT_EQ(read.status, core::run_status::success);
+  ASSERT_EQ(ctx.idat, 24);
+  ctx.model_limit = 10;
+}
 
 std::unique_ptr<core::fit_context> synthetic_context(int model, std::vector<double> p) {
   auto ctx = std::make_unique<core::fit_context>();

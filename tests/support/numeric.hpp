@@ -32,28 +32,9 @@ inline void expect_rel_near(std::span<const double> got, std::initializer_list<d
   }
 }
 
-// The example data set: [S] = 50..700 at [I] = 0, 100, 200, 400, measured rates.
-inline void fill_example_data(core::fit_context& ctx) {
-  const double s[] = {50, 100, 200, 333, 500, 700};
-  const double i[] = {0, 100, 200, 400};
-  const double r[4][6] = {{0.032, 0.055, 0.08, 0.102, 0.116, 0.13},
-                          {0.017, 0.028, 0.045, 0.065, 0.072, 0.078},
-                          {0.01, 0.018, 0.03, 0.041, 0.048, 0.052},
-                          {0.004, 0.008, 0.012, 0.015, 0.022, 0.024}};
-  std::size_t k = 0;
-  for (int c = 0; c < 4; ++c) {
-    for (int j = 0; j < 6; ++j, ++k) {
-      ctx.substrate[k] = ctx.xtmp[k] = s[j];
-      ctx.inhibitor[k] = ctx.x2tmp[k] = i[c];
-      ctx.rate[k] = ctx.ytmp[k] = r[c][j];
-    }
-    ctx.id2[static_cast<std::size_t>(c)] = 6;
-  }
-  ctx.rows = ctx.idat = 24;
-  ctx.idatasets = 4;
-  ctx.columns = 3;
-  ctx.model_limit = 10;
-}
+// The bundled example examples/Data.in, read by the data reader: [S] = 50..700
+// at [I] = 0, 100, 200, 400 with measured rates (24 rows, 4 curves of 6).
+void fill_example_data(core::fit_context& ctx);
 
 // A context of the given model whose rates are the model's own values at the
 // example's [S] x [I] grid for parameters `p` (noise-free).
