@@ -13,29 +13,13 @@
 #include <vector>
 
 #include "fit/ezfit.hpp"
+#include "fit/finished_run.hpp"
 #include "support/model_data.hpp"
 #include "support/numeric.hpp"
 #include "support/temp_dir.hpp"
 
 namespace inhibra::fit {
 namespace {
-
-const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
-
-struct finished_run {
-  std::unique_ptr<core::fit_context> ctx = std::make_unique<core::fit_context>();
-  run_record record;
-};
-
-finished_run fit_file(const std::string& path, const std::vector<int>& models) {
-  finished_run run;
-  for (int m : models)
-    run.ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
-  std::string name = path;
-  std::ostringstream console;
-  EXPECT_EQ(ezfit(*run.ctx, name, console, &run.record), core::run_status::success);
-  return run;
-}
 
 // The rate equations of each model as written in the model table, for complex
 // arguments (an implementation apart from the program's).

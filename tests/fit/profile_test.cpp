@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "fit/ezfit.hpp"
+#include "fit/finished_run.hpp"
 #include "fit/refine.hpp"
 #include "fit/student_t.hpp"
 #include "models/model_forms.hpp"
@@ -18,8 +19,6 @@
 
 namespace inhibra::fit {
 namespace {
-
-const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
 
 TEST(StudentT, QuantilesMatchTheTables) {
   // Two-sided 95 % points of t.
@@ -34,16 +33,9 @@ TEST(StudentT, QuantilesMatchTheTables) {
   EXPECT_TRUE(std::isnan(student_t_quantile(1.0, 3)));
 }
 
-struct example_fit {
-  std::unique_ptr<core::fit_context> ctx = std::make_unique<core::fit_context>();
-  run_record record;
-  example_fit() {
-    for (int m : {1, 3, 7})
-      ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
-    std::string name = example;
-    std::ostringstream console;
-    EXPECT_EQ(ezfit(*ctx, name, console, &record), core::run_status::success);
-  }
+// Models 1, 3 and 7 fitted to the example.
+struct example_fit : finished_run {
+  example_fit() : finished_run(fit_file(example, {1, 3, 7})) {}
   core::fit_context& select(const model_result& r) {
     std::copy_n(ctx->xtmp.begin(), ctx->rows, ctx->substrate.begin());
     std::copy_n(ctx->x2tmp.begin(), ctx->rows, ctx->inhibitor.begin());

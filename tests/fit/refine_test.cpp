@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "fit/ezfit.hpp"
+#include "fit/finished_run.hpp"
 #include "models/model_forms.hpp"
 #include "support/model_data.hpp"
 #include "support/numeric.hpp"
@@ -19,27 +20,6 @@
 
 namespace inhibra::fit {
 namespace {
-
-const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
-
-// A finished run: its context (the observations stay in it) and what it fitted.
-struct finished_run {
-  std::unique_ptr<core::fit_context> ctx = std::make_unique<core::fit_context>();
-  run_record record;
-};
-
-finished_run fit_file(const std::string& path, std::initializer_list<int> models, int weighting = 0,
-                      bool chain_only = false) {
-  finished_run run;
-  for (int m : models)
-    run.ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
-  run.ctx->nwt_global = weighting;
-  run.ctx->chain_only = chain_only;
-  std::string name = path;
-  std::ostringstream console;
-  EXPECT_EQ(ezfit(*run.ctx, name, console, &run.record), core::run_status::success) << path;
-  return run;
-}
 
 constexpr std::initializer_list<int> all_models{1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
 
