@@ -38,14 +38,12 @@ class DesktopServicesTest : public QObject {
  private slots:
   void runOfTheExampleShowsItsPlotAndReport() {
     support::temp_dir dir;
-    const auto data = dir.path() / "Data.in";
-    std::filesystem::copy_file(std::filesystem::path(INHIBRA_SOURCE_DIR) / "examples/Data.in",
-                               data);
+    const std::string data = support::copy_bundled_example(dir.path());
     std::ostringstream console;
     running_shell app(shell::desktop_services(console));
     support::select_models(*app.ctx, {2});
     QVERIFY(app.start());
-    QVERIFY(support::open_data_file(app, data.string()));
+    QVERIFY(support::open_data_file(app, data));
 
     const int before = app.done();
     QVERIFY(app.choose("Run"));
@@ -76,14 +74,12 @@ class DesktopServicesTest : public QObject {
 
   void withoutPausingTheRunShowsNoWindow() {
     support::temp_dir dir;
-    const auto data = dir.path() / "Data.in";
-    std::filesystem::copy_file(std::filesystem::path(INHIBRA_SOURCE_DIR) / "examples/Data.in",
-                               data);
+    const std::string data = support::copy_bundled_example(dir.path());
     std::ostringstream console;
     running_shell app(shell::desktop_services(console));
     support::select_models(*app.ctx, {1, 2});
     QVERIFY(app.start());
-    QVERIFY(support::open_data_file(app, data.string()));
+    QVERIFY(support::open_data_file(app, data));
     QVERIFY(!app.action("Settings/Show Model Plots of Last Run")->isEnabled());
     QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
     QVERIFY(!app.action("Settings/Pause at Each Model's Plot")->isChecked());

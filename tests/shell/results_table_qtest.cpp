@@ -160,12 +160,10 @@ class ExampleResultsTableTest : public QObject {
  private slots:
   void everyModelOfTheExample() {
     support::temp_dir dir;
-    const auto data = dir.path() / "Data.in";
-    std::filesystem::copy_file(std::filesystem::path(INHIBRA_SOURCE_DIR) / "examples/Data.in",
-                               data);
+    const std::string data = support::copy_bundled_example(dir.path());
     std::ostringstream console;
     support::running_shell app(shell::desktop_services(console));
-    QVERIFY(run_example_with_every_model(app, data.string()));
+    QVERIFY(run_example_with_every_model(app, data));
     QVERIFY(app.panel_text().contains("RESULTS FILE"));
     toolkit::TableWindow* table = nullptr;
     QVERIFY(support::wait_until([&] { return (table = table_of(app)) != nullptr; }));

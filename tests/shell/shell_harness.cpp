@@ -271,6 +271,12 @@ std::string write_example_data(const std::filesystem::path& folder, const std::s
   return path.string();
 }
 
+std::string copy_bundled_example(const std::filesystem::path& folder) {
+  const auto path = folder / "Data.in";
+  std::filesystem::copy_file(std::filesystem::path(INHIBRA_SOURCE_DIR) / "examples/Data.in", path);
+  return path.string();
+}
+
 bool open_data_file(running_shell& app, const std::string& file) {
   const int before = app.done();
   if (!app.choose(QStringLiteral("OpenData"))) return false;

@@ -162,6 +162,9 @@ class fake_fit {
 std::string write_example_data(const std::filesystem::path& folder,
                                const std::string& name = "Data.in");
 
+// Copies the bundled example (four curves) into `folder` as Data.in; its path.
+std::string copy_bundled_example(const std::filesystem::path& folder);
+
 // Opens `file` through "OpenData" and the open dialog; true when the dialog came.
 bool open_data_file(running_shell& app, const std::string& file);
 
