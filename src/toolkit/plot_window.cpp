@@ -15,6 +15,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QSaveFile>
 #include <QSvgGenerator>
 #include <cmath>
 
@@ -61,11 +62,14 @@ bool save_image(const QString& file_name, QSize size, const plot_drawer& draw, c
     painter.setRenderHint(QPainter::Antialiasing);
     draw(painter, image.rect());
   }
-  return image.save(file_name, format);
+  QSaveFile file(file_name);
+  return file.open(QIODevice::WriteOnly) && image.save(&file, format) && file.commit();
 }
 
 }  // namespace
 
+// Every picture is written beside its name and renamed into place when complete, so a
+// failed save leaves an earlier file as it was.
 bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw, int dpi) {
   switch (picture_format_of(file_name)) {
     case picture_format::bmp:
@@ -73,25 +77,29 @@ bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw,
     case picture_format::png:
       return save_image(file_name, size, draw, "PNG", dpi);
     case picture_format::svg: {
+      QSaveFile file(file_name);
+      if (!file.open(QIODevice::WriteOnly)) return false;
       QSvgGenerator svg;
-      svg.setFileName(file_name);
+      svg.setOutputDevice(&file);
       svg.setSize(size);
       svg.setViewBox(QRect(QPoint(0, 0), size));
       QPainter painter;
       if (!painter.begin(&svg)) return false;
       painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
       draw(painter, QRect(QPoint(0, 0), size));
-      return painter.end() && QFileInfo(file_name).isFile();
+      return painter.end() && file.commit();
     }
     case picture_format::pdf: {
-      QPdfWriter pdf(file_name);
+      QSaveFile file(file_name);
+      if (!file.open(QIODevice::WriteOnly)) return false;
+      QPdfWriter pdf(&file);
       pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
       pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
       pdf.setResolution(72);  // one device unit per point: the page is `size` units large
       QPainter painter;
       if (!painter.begin(&pdf)) return false;
       draw_scaled(painter, painter.viewport(), size, draw);
-      return painter.end() && QFileInfo(file_name).isFile();
+      return painter.end() && file.commit();
     }
     case picture_format::other: {
       const QByteArray suffix = QFileInfo(file_name).suffix().toLower().toLatin1();

@@ -17,6 +17,7 @@
 #include <cmath>
 #include <filesystem>
 #include <functional>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -162,6 +163,10 @@ class PlotWindowTest : public QObject {
              !start.isEmpty());
     if (start.isEmpty()) return;
     QCOMPARE(head(name, static_cast<std::size_t>(start.size())), start.toStdString());
+    // Written beside the name and renamed into place: nothing else is left in the folder.
+    const auto entries = std::distance(std::filesystem::directory_iterator(dir.path()),
+                                       std::filesystem::directory_iterator());
+    QCOMPARE(entries, std::ptrdiff_t{1});
     if (file.endsWith(".bmp")) {  // the drawing itself, at the size asked for
       const QImage bmp(QString::fromStdString(name), "BMP");
       QCOMPARE(bmp.size(), QSize(800, 600));
