@@ -24,11 +24,8 @@ TEST(CliFrontend, ConsoleLinesAreLabelledAndAnUnfinishedLastLineIsKept) {
         "a.in:  -\na.in: \na.in: FILE_COLUMN_COUNT - Warning.\nWarning: a.in: first\nsecond\n");
   }
   EXPECT_TRUE(err.str().ends_with("second\na.in: no newline\n")) << err.str();
-}
-
-TEST(CliFrontend, WithoutALabelConsoleLinesPassUnchanged) {
-  std::ostringstream err;
-  std::mutex lock;
+  // Without a label console lines pass unchanged.
+  err.str("");
   cli_frontend fe(err, lock);
   fe.console() << " -\nFILE_COLUMN_COUNT - Warning.\n";
   EXPECT_EQ(err.str(), " -\nFILE_COLUMN_COUNT - Warning.\n");

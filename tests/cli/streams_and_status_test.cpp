@@ -23,29 +23,24 @@ bool has(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-TEST(StandardOutput, EmptyFileLeavesTheJsonAloneAndItsWarningOnStandardError) {
+TEST(StandardOutput, HoldsOnlyTheJsonAndTheReadersLinesGoToStandardError) {
   support::temp_dir dir;
-  const auto empty = dir.write("empty.in", "");
-  const auto r = run_fit("-q --json - " + quoted(empty), dir);
+  dir.write("empty.in", "");
+  dir.write("Data.in", support::read_file(example));
+  auto r = run_fit("-q --json - empty.in", dir);
   EXPECT_NE(r.status, 0);
   ASSERT_TRUE(nlohmann::json::accept(r.out)) << r.out;
-  const auto json = nlohmann::json::parse(r.out);
-  EXPECT_EQ(json.at("files").at(0).at("status"), r.status);
+  EXPECT_EQ(nlohmann::json::parse(r.out).at("files").at(0).at("status"), r.status);
   EXPECT_TRUE(r.err.starts_with(empty_file_warning)) << r.err;
-}
 
-TEST(StandardOutput, SeveralFilesLabelTheReadersLinesAndAPlainRunPrintsNothing) {
-  support::temp_dir dir;
-  const auto empty = dir.write("empty.in", "");
-  dir.write("Data.in", support::read_file(example));
-  auto r = run_fit("-q -j 2 -m 1 --json - Data.in empty.in", dir);
+  // Several files label the reader's lines; a plain run prints nothing.
+  r = run_fit("-q -j 2 -m 1 --json - Data.in empty.in", dir);
   ASSERT_TRUE(nlohmann::json::accept(r.out)) << r.out;
   EXPECT_EQ(nlohmann::json::parse(r.out).at("files").size(), 2u);
   EXPECT_TRUE(has(r.err,
                   "empty.in:  -\nempty.in: FILE_COLUMN_COUNT - Warning.\n"
                   "empty.in:   The file does not contain any data.\n"))
       << r.err;
-
   r = run_fit("-q -m 1 Data.in empty.in", dir);
   EXPECT_EQ(r.out, "");
   EXPECT_TRUE(has(r.err, "empty.in: FILE_COLUMN_COUNT - Warning.\n")) << r.err;
@@ -111,6 +106,7 @@ TEST(CheckAsJson, StandsAloneOnStandardOutputOrGoesToItsFileBesideTheLines) {
   EXPECT_EQ(json[2].at("status"), 3);
   EXPECT_TRUE(has(r.err, "File does not exist")) << r.err;
   EXPECT_TRUE(has(r.err, empty + ": FILE_COLUMN_COUNT - Warning.\n")) << r.err;
+  EXPECT_TRUE(has(r.err, "Data rows exceeded limit of 1000")) << r.err;
 
   const auto to_file = run_fit("--check --json checks.json " + files, dir);
   EXPECT_EQ(to_file.status, 3);

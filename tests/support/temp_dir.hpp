@@ -53,7 +53,7 @@ inline std::map<std::string, std::string> snapshot(const std::filesystem::path& 
   namespace fs = std::filesystem;
   std::map<std::string, std::string> out;
   for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-    const auto name = fs::relative(entry.path(), folder).string();
+    const auto name = entry.path().lexically_relative(folder).string();
     const auto status = entry.symlink_status();
     if (fs::is_symlink(status)) {
       out[name] = "<link to " + fs::read_symlink(entry.path()).string() + ">";
