@@ -19,13 +19,8 @@ class recording_frontend : public core::frontend {
   }
   void set_title(std::string_view text) override { titles.emplace_back(text); }
   void idle(int milliseconds) override { idles.push_back(milliseconds); }
-  void refresh() override { ++refreshes; }
+  void refresh() override {}
   void show_plot(const plotengine::pplot& plot) override { plots.push_back(&plot); }
-  int show_plot_async(const plotengine::pplot& plot) override {
-    plots.push_back(&plot);
-    return next_window++;
-  }
-  void close_plot(int handle) override { closed.push_back(handle); }
 
   // The texts of the boxes, in order, for compact assertions.
   [[nodiscard]] std::vector<std::string> texts() const {
@@ -38,10 +33,7 @@ class recording_frontend : public core::frontend {
   std::vector<recorded_box> boxes;
   std::vector<std::string> titles;
   std::vector<int> idles;
-  int refreshes = 0;
   std::vector<const plotengine::pplot*> plots;  // valid only during the call
-  std::vector<int> closed;                      // handles passed to close_plot
-  int next_window = 1;
 };
 
 }  // namespace inhibra::support
