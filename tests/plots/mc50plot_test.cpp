@@ -11,9 +11,16 @@
 namespace inhibra::plots {
 namespace {
 
-TEST(Mc50Chart, ZeroValuesScaleAutomatically) {
+TEST(Mc50Chart, RangeDoesNotDependOnTheOrderAndZeroValuesScaleAutomatically) {
   core::fit_context ctx;
   support::fill_example_fit(ctx);
+  const auto in_order = mc50_chart(ctx);
+  std::reverse(ctx.mc50_value.begin(), ctx.mc50_value.end());  // the smallest last
+  const auto reversed = mc50_chart(ctx);
+  ASSERT_TRUE(in_order.has_value() && reversed.has_value());
+  EXPECT_EQ(reversed->y_axis.minimum, in_order->y_axis.minimum);
+  EXPECT_EQ(reversed->y_axis.maximum, in_order->y_axis.maximum);
+
   ctx.mc50_value.fill(0.0);
   const auto chart = mc50_chart(ctx);
   ASSERT_TRUE(chart.has_value());

@@ -104,6 +104,8 @@ TEST(ResidualChart, ResplotPausesThenShowsTheRowsThereAre) {
   resplot(*ctx);
   EXPECT_TRUE(fe.events.empty());
   EXPECT_FALSE(residual_chart(*ctx).has_value());
+  const std::vector<double> x{1.0, 2.0}, r{0.1, -0.1};
+  EXPECT_TRUE(build_residual_plot("", x, r, -3)->chart.data.at(0).x.empty());
   // Never past the last row.
   ctx = with_residuals(std::vector<double>(core::max_rows, 0.01));
   ctx->idat = 2000;
