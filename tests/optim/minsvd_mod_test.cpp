@@ -84,13 +84,19 @@ TEST(Linmnf, NearlyStraightLineTakesTheBetterBracketEndWithoutAParabolicTrial) {
 }
 
 TEST(Linmnf, FlatLineShrinksTheLongerSideAndGivesUpAfter25Rounds) {
-  // With any tolerance a flat line is done after one shrink of its longer side
-  // (c = -1.618034 is farther from t than h = 1).
-  line_search s([](const point&) { return 4.0; });
-  EXPECT_EQ(s.run(rel, abs_tol, {0.0, 1.0}), minsvd_ier::ok);
-  ASSERT_EQ(s.r.points.size(), 3u);
-  EXPECT_EQ(s.r.points[2][1], std::abs(5.0 + (0.0 + (-1.618034 - 0.0) * 0.381966)));
-  EXPECT_EQ(s.t, 0.0);
+  // With any tolerance a flat line is done after one shrink of its longer side:
+  // c = t - 1.618034 (h - t) lies farther from t than h = 1 and moves to
+  // t + (c - t) 0.381966, for t = 0 and for a caller's t of 0.5.
+  for (const double t : {0.0, 0.5}) {
+    SCOPED_TRACE(t);
+    line_search s([](const point&) { return 4.0; });
+    s.t = t;
+    EXPECT_EQ(s.run(rel, abs_tol, {0.0, 1.0}), minsvd_ier::ok);
+    ASSERT_EQ(s.r.points.size(), 3u);
+    const double c = t - 1.618034 * (1.0 - t);
+    EXPECT_NEAR(s.r.points[2][1], 5.0 + t + (c - t) * 0.381966, 1e-12);
+    EXPECT_EQ(s.t, t);
+  }
   // Without tolerance it never ends by itself: 25 rounds of one evaluation each.
   line_search endless([](const point&) { return 4.0; });
   EXPECT_EQ(endless.run(0.0, 0.0, {0.0, 1.0}), minsvd_ier::line_search_limit);

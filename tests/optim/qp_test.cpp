@@ -342,6 +342,7 @@ struct subproblem {
 TEST(Qpsub, InteriorStepIsTheNewtonStep) {
   subproblem s(2, {1.0, -2.0});
   s.box(5, 5);
+  s.ws.hessian[2] = s.ws.hessian[2 * core::max_par] = 0.5;  // row and column n + 1
   s.solve(-1);
   EXPECT_EQ(s.info, -1);  // success leaves info alone
   EXPECT_NEAR(s.d(1), -1.0, qp_tol);
@@ -351,9 +352,12 @@ TEST(Qpsub, InteriorStepIsTheNewtonStep) {
     EXPECT_EQ(s.lam(j), 0.0);
     EXPECT_EQ(s.mu(j), s.ws.limits.qeps);  // weights never fall below qeps
   }
-  // The caller's gradient is left alone; row n + 1 of cjac too.
+  // The caller's gradient is left alone; row and column n + 1 of B are zeroed.
   EXPECT_EQ(s.g[0], 1.0);
-  EXPECT_EQ(s.cjac[2], 0.0);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(s.ws.hessian[2 + i * core::max_par], 0.0);
+    EXPECT_EQ(s.ws.hessian[i + 2 * core::max_par], 0.0);
+  }
 }
 
 TEST(Qpsub, LinearisedBoundStopsTheStepAndGetsAMultiplier) {

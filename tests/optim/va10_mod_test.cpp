@@ -208,6 +208,8 @@ TEST(LdlFactors, PackedLayoutAndFactorisation) {
 
   std::vector<double> indefinite{1, 2, 1};  // [[1, 2], [2, 1]]
   EXPECT_FALSE(ldl_factorize(2, indefinite));
+  std::vector<double> small{1e-9};  // any positive pivot will do
+  EXPECT_TRUE(ldl_factorize(1, small));
 }
 
 TEST(LdlFactors, RankOneCorrectionGivesTheFactorsOfTheCorrectedMatrix) {
