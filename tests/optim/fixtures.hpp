@@ -1,6 +1,6 @@
 #pragma once
-// Shared pieces of the minimiser tests: noise-free fitting problems for every model,
-// an objective that records where it is asked, and a context with model 1's box.
+// Shared pieces of the minimiser tests: an objective that records where it is
+// asked, and a context with model 1's box.
 #include <functional>
 #include <memory>
 #include <span>
@@ -12,27 +12,6 @@
 namespace inhibra::optim::testing {
 
 using point = std::vector<double>;
-
-struct model_case {
-  int model;
-  point truth;  // generating parameters
-  point start;  // where the minimiser starts, perturbed as rough estimates would be
-};
-
-inline std::vector<model_case> model_cases() {
-  return {
-      {1, {200.0, 0.15, 100.0}, {150.0, 0.2, 60.0}},
-      {2, {200.0, 0.15, 100.0}, {280.0, 0.12, 150.0}},
-      {3, {200.0, 0.15, 100.0, 0.5}, {150.0, 0.2, 60.0, 0.7}},
-      {4, {200.0, 0.15, 100.0, 3.0}, {150.0, 0.2, 60.0, 2.0}},
-      {5, {200.0, 0.15, 100.0, 3.0}, {150.0, 0.2, 60.0, 2.0}},
-      {6, {200.0, 0.15, 100.0, 0.4}, {150.0, 0.2, 60.0, 0.6}},
-      {7, {200.0, 0.15, 100.0, 0.4}, {150.0, 0.2, 60.0, 0.6}},
-      {8, {200.0, 0.15, 100.0, 0.6, 0.3}, {150.0, 0.2, 60.0, 0.8, 0.2}},
-      {9, {200.0, 0.15, 100.0, 3.0, 0.5}, {150.0, 0.2, 60.0, 2.0, 0.3}},
-      {10, {200.0, 0.15, 100.0, 2.0, 0.5}, {150.0, 0.2, 60.0, 3.0, 0.3}},
-  };
-}
 
 // An objective that keeps every point it is asked about.
 struct recorder {

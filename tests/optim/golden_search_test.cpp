@@ -24,41 +24,34 @@ std::unique_ptr<core::fit_context> model1_truth() {
   return ctx;
 }
 
-TEST(GoldenKernel, NarrowsTowardsTheMinimumAboveTheStart) {
-  auto ctx = model1_truth();
-  par x{150.0, 0.12, 90.0};  // the minimum lies at 1.25 times the start
-  const double f = golden_kernel(*ctx, x, 2);
-  // The lower end (0.38 v) is worse than the upper (1.62 v), so it is moved to
-  // 0.81 v: 2 + 1 + 2 + 10 evaluations.
-  EXPECT_EQ(ctx->value_evaluations, 15);
-  EXPECT_EQ(ctx->full_evaluations, 0);
-  // Bracket [0.81 v, 1.62 v] narrowed ten times by 0.618: width 0.0066 v. The
-  // same steps in exact double arithmetic, computed apart, end on 0.14960533.
-  EXPECT_NEAR(x[1], 0.15, 0.0066 * 0.12);
-  EXPECT_TRUE(support::rel_near(x[1], 0.14960533147510727, support::tight));
-  EXPECT_EQ(x[0], 150.0);
-  EXPECT_EQ(x[2], 90.0);
-  EXPECT_EQ(f, models::objective_value(*ctx, x));
-}
-
-TEST(GoldenKernel, NarrowsTowardsTheMinimumBelowTheStart) {
-  auto ctx = model1_truth();
-  par x{150.0, 0.1875, 90.0};  // the minimum lies at 0.8 times the start
-  const double f = golden_kernel(*ctx, x, 2);
-  EXPECT_EQ(ctx->value_evaluations, 14);
-  // Bracket [0.38 v, 1.62 v] narrowed ten times: width 0.01 v (computed apart:
-  // 0.14911280).
-  EXPECT_NEAR(x[1], 0.15, 0.0101 * 0.1875);
-  EXPECT_TRUE(support::rel_near(x[1], 0.14911279804381902, support::tight));
-  EXPECT_EQ(f, models::objective_value(*ctx, x));
-}
-
-TEST(GoldenKernel, ZeroCoordinateStaysZero) {
-  auto ctx = model1_truth();
-  par x{150.0, 0.0, 90.0};
-  golden_kernel(*ctx, x, 2);
-  EXPECT_EQ(x[1], 0.0);
-  EXPECT_EQ(ctx->value_evaluations, 14);  // a tie never moves the lower end
+TEST(GoldenKernel, NarrowsTheBracketTowardsTheMinimum) {
+  // The same steps in exact double arithmetic, computed apart, end where stated.
+  struct narrowing {
+    double start;
+    int evaluations;
+    double end;
+  };
+  for (const narrowing& c : {
+           // Minimum at 1.25 times the start: the lower end (0.38 v) is worse than
+           // the upper (1.62 v), so it is moved to 0.81 v: 2 + 1 + 2 + 10
+           // evaluations, and [0.81 v, 1.62 v] narrowed ten times by 0.618.
+           narrowing{0.12, 15, 0.14960533147510727},
+           // Minimum at 0.8 times the start: [0.38 v, 1.62 v] narrowed ten times.
+           narrowing{0.1875, 14, 0.14911279804381902},
+           // A zero coordinate stays zero: a tie never moves the lower end.
+           narrowing{0.0, 14, 0.0},
+       }) {
+    SCOPED_TRACE(c.start);
+    auto ctx = model1_truth();
+    par x{150.0, c.start, 90.0};
+    const double f = golden_kernel(*ctx, x, 2);
+    EXPECT_EQ(ctx->value_evaluations, c.evaluations);
+    EXPECT_EQ(ctx->full_evaluations, 0);
+    EXPECT_TRUE(support::rel_near(x[1], c.end, support::tight));
+    EXPECT_EQ(x[0], 150.0);
+    EXPECT_EQ(x[2], 90.0);
+    EXPECT_EQ(f, models::objective_value(*ctx, x));
+  }
 }
 
 TEST(GoldenKernel, EndWithoutANumberIsNotChosen) {
@@ -78,58 +71,48 @@ TEST(GoldenKernel, EndWithoutANumberIsNotChosen) {
   EXPECT_EQ(f, models::objective_value(*ctx, x));
 }
 
-TEST(GoldenSearch, CostsTenPassesOfKernelsAndABoundedEvaluation) {
+TEST(GoldenSearch, CostsTenPassesOfKernelsAndEvaluatesTheBoundedPoint) {
   for (int model : {1, 10}) {
     auto ctx = support::flat_context(model);
     const int n = ctx->n_par;
-    par x{150.0, 0.15, 90.0, 0.5, 0.25};
+    par x{-150.0, 0.15, 90.0, 0.5, 0.25};
     double f = -1;
     golden_search(*ctx, n, x, f);
     EXPECT_EQ(ctx->value_evaluations, 10 * (14 * n + 1)) << "model " << model;
     EXPECT_EQ(ctx->full_evaluations, 0);
     EXPECT_EQ(f, 0.0);
+    EXPECT_GE(x[0], models::lower_bound);  // every pass bounds the point it evaluates
   }
 }
 
-TEST(GoldenSearch, LowersTheObjectiveAndReturnsTheBoundedPointsValue) {
-  auto ctx = support::example_context(3);
-  par x{300.0, 0.3, 40.0, 0.7};
-  const double before = models::objective_value(*ctx, x);
-  double f = -1;
-  golden_search(*ctx, 4, x, f);
-  EXPECT_LT(f, 0.5 * before);
-  EXPECT_EQ(f, models::objective_value(*ctx, x));
-  for (int i = 0; i < 3; ++i) {
-    EXPECT_GE(x[static_cast<std::size_t>(i)], models::lower_bound);
-    EXPECT_LE(x[static_cast<std::size_t>(i)], models::upper_bound);
-  }
-  EXPECT_GT(x[3], 0.0);
-  EXPECT_LE(x[3], 1.0);
-}
-
-TEST(GoldenSearch, BringsANegativeParameterBackIntoTheBox) {
-  auto ctx = support::example_context(1);
-  par x{-50.0, 0.15, 90.0};
-  double f = -1;
-  golden_search(*ctx, 3, x, f);
-  EXPECT_GE(x[0], models::lower_bound);
-  EXPECT_EQ(f, models::objective_value(*ctx, x));
-}
-
-TEST(GoldenAbSearch, CostsTwentyPassesOverTheShapeParameters) {
-  struct expectation {
-    int model;
-    int kernels;
-  };
-  for (const auto& e :
-       {expectation{1, 1}, expectation{2, 1}, expectation{3, 1}, expectation{5, 1},
-        expectation{7, 1}, expectation{8, 2}, expectation{9, 2}, expectation{10, 2}}) {
-    auto ctx = support::flat_context(e.model);
+TEST(GoldenAbSearch, SearchesOnlyTheModelsShapeParameters) {
+  // Ki for models 1 and 2, a for 3-7, a and b for 8-10, twenty passes of one or two
+  // kernels. The starts lie inside every model's box, so the bounding step leaves
+  // the parameters not searched alone.
+  for (int model = 1; model <= 10; ++model) {
+    SCOPED_TRACE(model);
+    auto flat = support::flat_context(model);
     par x{150.0, 0.15, 90.0, 0.5, 0.25};
     double f = -1;
-    golden_ab_search(*ctx, ctx->n_par, x, f);
-    EXPECT_EQ(ctx->value_evaluations, 20 * (14 * e.kernels + 1)) << "model " << e.model;
+    golden_ab_search(*flat, flat->n_par, x, f);
+    EXPECT_EQ(flat->value_evaluations, 20 * (14 * (model >= 8 ? 2 : 1) + 1));
     EXPECT_EQ(f, 0.0);
+
+    auto ctx = support::example_context(model);
+    const bool above_one = model == 4 || model == 5 || model == 9 || model == 10;
+    const par start{300.0, 0.3, 40.0, above_one ? 3.0 : model == 8 ? 0.6 : 0.4, 0.2};
+    x = start;
+    golden_ab_search(*ctx, ctx->n_par, x, f);
+    const std::size_t first = model <= 2 ? 2 : 3;
+    const std::size_t last = model <= 2 ? 2 : model <= 7 ? 3 : 4;
+    for (std::size_t i = 0; i < 5; ++i) {
+      if (i >= first && i <= last) {
+        EXPECT_NE(x[i], start[i]) << "P" << i + 1;
+      } else {
+        EXPECT_EQ(x[i], start[i]) << "P" << i + 1;
+      }
+    }
+    EXPECT_EQ(f, models::objective_value(*ctx, x));
   }
 }
 
@@ -144,30 +127,6 @@ TEST(GoldenAbSearch, DoesNothingForAModelOutsideTheLibrary) {
     EXPECT_EQ(x, start);
     EXPECT_EQ(f, 42.0);
     EXPECT_EQ(evaluations(*ctx), 0);
-  }
-}
-
-TEST(GoldenAbSearch, ChangesOnlyTheModelsShapeParameters) {
-  // Ki for models 1 and 2, a for 3-7, a and b for 8-10. The starts lie inside every
-  // model's box, so the bounding step leaves the parameters not searched alone.
-  for (int model = 1; model <= 10; ++model) {
-    SCOPED_TRACE(model);
-    auto ctx = support::example_context(model);
-    const bool above_one = model == 4 || model == 5 || model == 9 || model == 10;
-    const par start{300.0, 0.3, 40.0, above_one ? 3.0 : model == 8 ? 0.6 : 0.4, 0.2};
-    par x = start;
-    double f = -1;
-    golden_ab_search(*ctx, ctx->n_par, x, f);
-    const std::size_t first = model <= 2 ? 2 : 3;
-    const std::size_t last = model <= 2 ? 2 : model <= 7 ? 3 : 4;
-    for (std::size_t i = 0; i < 5; ++i) {
-      if (i >= first && i <= last) {
-        EXPECT_NE(x[i], start[i]) << "P" << i + 1;
-      } else {
-        EXPECT_EQ(x[i], start[i]) << "P" << i + 1;
-      }
-    }
-    EXPECT_EQ(f, models::objective_value(*ctx, x));
   }
 }
 

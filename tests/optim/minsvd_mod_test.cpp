@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <array>
 #include <cmath>
 #include <vector>
 
 #include "fixtures.hpp"
-#include "models/objective.hpp"
 #include "support/numeric.hpp"
 
 namespace inhibra::optim {
@@ -87,13 +84,19 @@ TEST(Linmnf, NearlyStraightLineTakesTheBetterBracketEndWithoutAParabolicTrial) {
 }
 
 TEST(Linmnf, FlatLineShrinksTheLongerSideAndGivesUpAfter25Rounds) {
-  // With any tolerance a flat line is done after one shrink of its longer side
-  // (c = -1.618034 is farther from t than h = 1).
-  line_search s([](const point&) { return 4.0; });
-  EXPECT_EQ(s.run(rel, abs_tol, {0.0, 1.0}), minsvd_ier::ok);
-  ASSERT_EQ(s.r.points.size(), 3u);
-  EXPECT_EQ(s.r.points[2][1], std::abs(5.0 + (0.0 + (-1.618034 - 0.0) * 0.381966)));
-  EXPECT_EQ(s.t, 0.0);
+  // With any tolerance a flat line is done after one shrink of its longer side:
+  // c = t - 1.618034 (h - t) lies farther from t than h = 1 and moves to
+  // t + (c - t) 0.381966, for t = 0 and for a caller's t of 0.5.
+  for (const double t : {0.0, 0.5}) {
+    SCOPED_TRACE(t);
+    line_search s([](const point&) { return 4.0; });
+    s.t = t;
+    EXPECT_EQ(s.run(rel, abs_tol, {0.0, 1.0}), minsvd_ier::ok);
+    ASSERT_EQ(s.r.points.size(), 3u);
+    const double c = t - 1.618034 * (1.0 - t);
+    EXPECT_NEAR(s.r.points[2][1], 5.0 + t + (c - t) * 0.381966, 1e-12);
+    EXPECT_EQ(s.t, t);
+  }
   // Without tolerance it never ends by itself: 25 rounds of one evaluation each.
   line_search endless([](const point&) { return 4.0; });
   EXPECT_EQ(endless.run(0.0, 0.0, {0.0, 1.0}), minsvd_ier::line_search_limit);
@@ -102,6 +105,37 @@ TEST(Linmnf, FlatLineShrinksTheLongerSideAndGivesUpAfter25Rounds) {
   EXPECT_EQ(endless.fmin, 4.0);
 }
 
+// nminf runs (each counting from nfe = 0) or the restart loop nminsvd on a
+// recorded objective in model 1's box; every evaluation goes into `r`.
+struct search {
+  std::unique_ptr<core::fit_context> ctx = testing::box_context();
+  recorder r;
+  point x;
+  double f = 0.0;
+  int nfe = 0;
+  search(std::function<double(const point&)> fn, point start) : x(std::move(start)) {
+    r.f = std::move(fn);
+  }
+  [[nodiscard]] int n() const { return static_cast<int>(x.size()); }
+  minsvd_ier run(int maxit = 30) {
+    nfe = 0;
+    return nminf(*ctx, n(), 25, x, f, maxit, nfe, rel, abs_tol, r.fn());
+  }
+  // The values of `count` runs, each from where the last one ended.
+  std::vector<double> runs(int count) {
+    std::vector<double> values;
+    for (int k = 0; k < count; ++k) {
+      (void)run();
+      values.push_back(f);
+    }
+    return values;
+  }
+  minsvd_ier restarts(double given) {
+    f = given;
+    return nminsvd(*ctx, n(), 25, x, f, 30, nfe, r.fn());
+  }
+};
+
 TEST(Nminf, FewerThanTwoParametersEvaluateNothing) {
   auto ctx = testing::box_context();
   recorder r;
@@ -109,12 +143,9 @@ TEST(Nminf, FewerThanTwoParametersEvaluateNothing) {
   for (int n : {1, 0, -2}) {
     point x{0.25, 0.5};
     double f = 3.5;
-    int nfe = 0;
+    int nfe = 7;
     EXPECT_EQ(nminf(*ctx, n, 25, x, f, 30, nfe, rel, abs_tol, r.fn()),
               minsvd_ier::too_few_parameters);
-    EXPECT_EQ(nfe, 0);
-    f = 3.5;
-    nfe = 7;
     EXPECT_EQ(nminsvd(*ctx, n, 25, x, f, 30, nfe, r.fn()), minsvd_ier::too_few_parameters);
     EXPECT_EQ(x, (point{0.25, 0.5}));
     EXPECT_EQ(f, 3.5);
@@ -123,26 +154,12 @@ TEST(Nminf, FewerThanTwoParametersEvaluateNothing) {
   EXPECT_TRUE(r.points.empty());
 }
 
-TEST(Nminf, MinimisesACoupledQuadraticWithinItsIterationLimit) {
-  auto ctx = testing::box_context();
-  recorder r;
-  r.f = rotated_bowl;
-  point x{1.0, 1.0, 1.0};
-  double f = 0.0;
-  int nfe = 0;
-  EXPECT_EQ(nminf(*ctx, 3, 25, x, f, 0, nfe, rel, abs_tol, r.fn()), minsvd_ier::iteration_limit);
-  EXPECT_EQ(nfe, 1);
-  EXPECT_EQ(f, rotated_bowl({1.0, 1.0, 1.0}));
-  EXPECT_EQ(x, (point{1.0, 1.0, 1.0}));
-
-  nfe = 0;
-  EXPECT_EQ(nminf(*ctx, 3, 25, x, f, 30, nfe, rel, abs_tol, r.fn()), minsvd_ier::ok);
-  EXPECT_TRUE(support::rel_near(f, 1.0, 1e-10));
-  EXPECT_EQ(f, rotated_bowl(x));
-  support::expect_rel_near(x, {2.0, 3.0, 0.5}, 1e-4);
-  // Every evaluation but the one after each iteration's bounding step is counted.
-  EXPECT_LT(static_cast<std::size_t>(nfe), r.points.size() - 1);
-  EXPECT_LT(r.points.size(), 400u);
+TEST(Nminf, IterationLimitZeroEvaluatesTheStartOnly) {
+  search s(rotated_bowl, {1.0, 1.0, 1.0});
+  EXPECT_EQ(s.run(0), minsvd_ier::iteration_limit);
+  EXPECT_EQ(s.nfe, 1);
+  EXPECT_EQ(s.f, rotated_bowl({1.0, 1.0, 1.0}));
+  EXPECT_EQ(s.x, (point{1.0, 1.0, 1.0}));
 }
 
 TEST(Nminf, BoundingThatRaisesTheValueStillGivesUsableSteps) {
@@ -150,77 +167,47 @@ TEST(Nminf, BoundingThatRaisesTheValueStillGivesUsableSteps) {
   // (-0.5, 0.5); the bounding step reflects the negative coordinate to a small
   // positive one with a higher value than before the last line search. The next
   // steps are still finite and the run goes on to the minimum.
-  auto ctx = testing::box_context();
-  recorder r;
-  r.f = [](const point& y) {
-    const double a = std::abs(y[0]) - 0.5;
-    const double b = std::abs(y[1]) - 0.5;
-    return 1.0 + a * a + b * b;
-  };
-  point x{-0.3, 0.2};
-  double f = 0.0;
-  int nfe = 0;
-  EXPECT_EQ(nminf(*ctx, 2, 25, x, f, 30, nfe, rel, abs_tol, r.fn()), minsvd_ier::ok);
-  for (const point& p : r.points)
+  search s(
+      [](const point& y) {
+        const double a = std::abs(y[0]) - 0.5;
+        const double b = std::abs(y[1]) - 0.5;
+        return 1.0 + a * a + b * b;
+      },
+      {-0.3, 0.2});
+  EXPECT_EQ(s.run(), minsvd_ier::ok);
+  for (const point& p : s.r.points)
     ASSERT_TRUE(std::isfinite(p[0]) && std::isfinite(p[1]));
-  support::expect_rel_near(x, {0.5, 0.5}, 1e-4);
-  EXPECT_TRUE(support::rel_near(f, 1.0, 1e-10));
+  support::expect_rel_near(s.x, {0.5, 0.5}, 1e-4);
+  EXPECT_TRUE(support::rel_near(s.f, 1.0, 1e-10));
+  EXPECT_EQ(s.f, s.r.f(s.x));
+  // Every evaluation but the one after each iteration's bounding step is counted.
+  EXPECT_LT(static_cast<std::size_t>(s.nfe), s.r.points.size() - 1);
 }
-
-// Runs of one nminf after another, each from where the last one ended, as the
-// restart loop makes them; every evaluation goes into `r`.
-std::vector<double> successive_runs(recorder& r, point& x, int runs) {
-  auto ctx = testing::box_context();
-  std::vector<double> values;
-  for (int k = 0; k < runs; ++k) {
-    double f = 0.0;
-    int nfe = 0;
-    (void)nminf(*ctx, static_cast<int>(x.size()), 25, x, f, 30, nfe, rel, abs_tol, r.fn());
-    values.push_back(f);
-  }
-  return values;
-}
-
-// nminsvd from (1, 1, 1) with the caller's value f.
-struct restart_loop {
-  recorder r;
-  point x{1.0, 1.0, 1.0};
-  int nfe = 0;
-  minsvd_ier run(double& f) {
-    auto ctx = testing::box_context();
-    return nminsvd(*ctx, 3, 25, x, f, 30, nfe, r.fn());
-  }
-};
 
 TEST(Nminsvd, StopsWhenTwoSuccessiveRunsAgree) {
-  recorder one, two;
-  one.f = two.f = rotated_bowl;
-  point x1{1.0, 1.0, 1.0}, x2 = x1;
-  (void)successive_runs(one, x1, 1);
-  const std::vector<double> f_run = successive_runs(two, x2, 2);
+  search one(rotated_bowl, {1.0, 1.0, 1.0}), two(rotated_bowl, {1.0, 1.0, 1.0});
+  (void)one.runs(1);
+  const std::vector<double> f_run = two.runs(2);
   ASSERT_LT(std::abs(f_run[0] - f_run[1]), rel * f_run[1]);
+  support::expect_rel_near(two.x, {2.0, 3.0, 0.5}, 1e-4);
 
   // A caller's value that already agrees with the first run ends the loop after it
   // and is returned as it was.
-  restart_loop agreeing;
-  agreeing.r.f = rotated_bowl;
+  search agreeing(rotated_bowl, {1.0, 1.0, 1.0});
   const double given = f_run[0] * (1.0 + 5e-9);
-  double f = given;
-  EXPECT_EQ(agreeing.run(f), minsvd_ier::ok);
-  EXPECT_EQ(agreeing.r.points, one.points);
-  EXPECT_EQ(f, given);
-  EXPECT_EQ(agreeing.x, x1);
+  EXPECT_EQ(agreeing.restarts(given), minsvd_ier::ok);
+  EXPECT_EQ(agreeing.r.points, one.r.points);
+  EXPECT_EQ(agreeing.f, given);
+  EXPECT_EQ(agreeing.x, one.x);
 
   // A caller's value far off: the first run's value replaces it, the second run
   // agrees with that, and the first run's value comes back with the second run's
   // point.
-  restart_loop far;
-  far.r.f = rotated_bowl;
-  f = 1e30;
-  EXPECT_EQ(far.run(f), minsvd_ier::ok);
-  EXPECT_EQ(far.r.points, two.points);
-  EXPECT_EQ(f, f_run[0]);
-  EXPECT_EQ(far.x, x2);
+  search far(rotated_bowl, {1.0, 1.0, 1.0});
+  EXPECT_EQ(far.restarts(1e30), minsvd_ier::ok);
+  EXPECT_EQ(far.r.points, two.r.points);
+  EXPECT_EQ(far.f, f_run[0]);
+  EXPECT_EQ(far.x, two.x);
   // One count per run for its start and one per line-search evaluation.
   EXPECT_LT(static_cast<std::size_t>(far.nfe), far.r.points.size());
   EXPECT_GT(far.nfe, 2);
@@ -231,42 +218,14 @@ TEST(Nminsvd, RunsTenTimesAtMost) {
   // agree; after the tenth run the value is that run's.
   int calls = 0;
   auto creeping = [&calls](const point& y) { return rotated_bowl(y) + 1e-4 * ++calls; };
-  recorder ten;
-  ten.f = creeping;
-  point x10{1.0, 1.0, 1.0};
-  const std::vector<double> f_run = successive_runs(ten, x10, 10);
-
+  search ten(creeping, {1.0, 1.0, 1.0});
+  const std::vector<double> f_run = ten.runs(10);
   calls = 0;
-  restart_loop loop;
-  loop.r.f = creeping;
-  double f = 0.0;
-  (void)loop.run(f);
-  EXPECT_EQ(loop.r.points, ten.points);
-  EXPECT_EQ(loop.x, x10);
-  EXPECT_EQ(f, f_run[9]);
-}
-
-TEST(Nminsvd, LowersTheSumOfSquaresOfEveryModel) {
-  for (const testing::model_case& c : testing::model_cases()) {
-    SCOPED_TRACE(c.model);
-    auto ctx = support::synthetic_context(c.model, c.truth);
-    std::array<double, core::max_par> x{};
-    std::copy(c.start.begin(), c.start.end(), x.begin());
-    double f = models::objective_value(*ctx, x);
-    const double f_start = f;
-    ctx->value_evaluations = 0;
-    const int maxit = (c.model >= 6 && c.model <= 8) ? 15 : 30;
-    int nfe = 0;
-    const minsvd_ier ier = nminsvd(*ctx, ctx->n_par, 25, x, f, maxit, nfe, {});
-    EXPECT_LT(f, 1e-3 * f_start);
-    EXPECT_GE(ctx->value_evaluations, nfe);
-    EXPECT_LE(ctx->value_evaluations, 50000);
-    if (c.model <= 2) {
-      EXPECT_EQ(ier, minsvd_ier::ok);
-      EXPECT_LT(f, 1e-20);
-      support::expect_rel_near(std::span(x).first(3), {200.0, 0.15, 100.0}, 1e-6);
-    }
-  }
+  search loop(creeping, {1.0, 1.0, 1.0});
+  (void)loop.restarts(0.0);
+  EXPECT_EQ(loop.r.points, ten.r.points);
+  EXPECT_EQ(loop.x, ten.x);
+  EXPECT_EQ(loop.f, f_run[9]);
 }
 
 }  // namespace

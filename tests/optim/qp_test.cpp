@@ -10,7 +10,6 @@
 #include <sstream>
 #include <vector>
 
-#include "core/one_based.hpp"
 #include "optim/la02ad.hpp"
 #include "optim/qpsub.hpp"
 #include "optim/ve02ad.hpp"
@@ -21,271 +20,223 @@ namespace {
 
 constexpr double vertex_tol = 1e-12;
 constexpr double qp_tol = 1e-10;
+using values = std::vector<double>;
 
-struct vertex_search {
-  int nv = 0;
-  std::vector<double> a{};  // normals by column, leading dimension nv
-  std::vector<double> b{}, xl{}, xu{};
+void expect_near(const values& got, const values& want, double tol) {
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i)
+    EXPECT_NEAR(got[i], want[i], tol) << "x" << i + 1;
+}
+
+// minimise ½xᵀGx - cqᵀx subject to xl <= x <= xu and aⱼᵀx >= bⱼ (= for j <= ke),
+// with the arrays one call of la02ad or ve02ad works in.
+struct qp_problem {
+  int nv = 2;
+  values g{1, 0, 0, 1};  // nv x nv by column
+  values cq{}, xl{}, xu{};
+  std::vector<values> a{};  // normals of the general constraints
+  values b{};
   int ke = 0;
-  std::vector<double> x = std::vector<double>(qp_solution_size, 0.0);
-  std::vector<double> w = std::vector<double>(qp_work_ld * qp_work_ld, 0.0);
+  values x = values(qp_solution_size, 0.0);
+  values w = values(qp_work_ld * qp_work_ld, 0.0);
   std::vector<int> lt = std::vector<int>(qp_list_size, 0);
   int k = 0;
+  std::ostringstream diag{};
 
-  [[nodiscard]] int m() const { return static_cast<int>(b.size()); }
-  // Starts from the given constraints (lt(1..k)).
-  void run(const std::vector<int>& given = {}) {
-    k = static_cast<int>(given.size());
-    std::copy(given.begin(), given.end(), lt.begin());
+  [[nodiscard]] int mt() const { return 2 * nv + static_cast<int>(a.size()); }
+  [[nodiscard]] values normals() const {
+    values flat;
+    for (const auto& col : a)
+      flat.insert(flat.end(), col.begin(), col.end());
+    return flat;
+  }
+  [[nodiscard]] static qp_limits limits() {
     qp_limits lim;
     mach_prec(lim.qeps, lim.qbig);
-    la02ad(nv, 2 * nv + m(), a, nv, b, xl, xu, x, k, ke, w, qp_work_ld, lt, lim);
+    return lim;
   }
-  [[nodiscard]] qp_constraints cons() const { return {nv, m(), a, nv, b, xl, xu}; }
+  // The vertex search from x, starting with the given constraints (lt(1..k)).
+  void vertex(const std::vector<int>& given = {}) {
+    k = static_cast<int>(given.size());
+    std::copy(given.begin(), given.end(), lt.begin());
+    la02ad(nv, mt(), normals(), nv, b, xl, xu, x, k, ke, w, qp_work_ld, lt, limits());
+  }
+  // The solver from `start`, with the equalities as the initial active set.
+  qp_outcome solve(const values& start, bool with_diag = true) {
+    std::copy(start.begin(), start.end(), x.begin());
+    k = ke;
+    for (int j = 1; j <= ke; ++j)
+      lt[static_cast<std::size_t>(j - 1)] = 2 * nv + j;
+    return ve02ad(nv, mt(), g, nv, cq, normals(), nv, b, xl, xu, x, k, ke, w, qp_work_ld, lt, 1,
+                  limits(), with_diag ? &diag : nullptr);
+  }
+  [[nodiscard]] values solution() const { return {x.begin(), x.begin() + nv}; }
+  [[nodiscard]] std::vector<int> active() const { return {lt.begin(), lt.begin() + k}; }
+  // Component c (0-based) of the normal of constraint i (1-based): lower bounds,
+  // upper bounds, general constraints.
+  [[nodiscard]] double normal(int i, int c) const {
+    if (i <= nv) return i - 1 == c ? 1.0 : 0.0;
+    if (i <= 2 * nv) return i - nv - 1 == c ? -1.0 : 0.0;
+    return a[static_cast<std::size_t>(i - 2 * nv - 1)][static_cast<std::size_t>(c)];
+  }
+  // How far x is inside constraint i.
   [[nodiscard]] double residual(int i) const {
-    return cons().residual(i, core::cvec1(std::span<const double>(x)));
+    double s = i <= nv       ? -xl[static_cast<std::size_t>(i - 1)]
+               : i <= 2 * nv ? xu[static_cast<std::size_t>(i - nv - 1)]
+                             : -b[static_cast<std::size_t>(i - 2 * nv - 1)];
+    for (int c = 0; c < nv; ++c)
+      s += normal(i, c) * x[static_cast<std::size_t>(c)];
+    return s;
+  }
+  // Multiplier of active entry p: row p of T times the gradient at the solution.
+  [[nodiscard]] double multiplier(int p) const {
+    double s = 0.0;
+    for (int c = 1; c <= nv; ++c)
+      s += w[static_cast<std::size_t>(nv + p - 1 + (c - 1) * qp_work_ld)] *
+           x[static_cast<std::size_t>(6 * nv + c - 1)];
+    return s;
   }
   // Largest |(W·N - I)(r, c)| for N the matrix of the active normals.
   [[nodiscard]] double inverse_error() const {
-    const auto c = cons();
     double worst = 0.0;
-    for (int r = 1; r <= nv; ++r)
-      for (int j = 1; j <= nv; ++j) {
+    for (int r = 0; r < nv; ++r)
+      for (int j = 0; j < nv; ++j) {
         double s = 0.0;
-        for (int q = 1; q <= nv; ++q)
-          s += w[static_cast<std::size_t>(r - 1 + (q - 1) * qp_work_ld)] *
-               c.normal(lt[static_cast<std::size_t>(j - 1)], q);
+        for (int q = 0; q < nv; ++q)
+          s += w[static_cast<std::size_t>(r + q * qp_work_ld)] *
+               normal(lt[static_cast<std::size_t>(j)], q);
         worst = std::max(worst, std::abs(s - (r == j ? 1.0 : 0.0)));
       }
     return worst;
   }
-  [[nodiscard]] std::vector<int> active() const { return {lt.begin(), lt.begin() + k}; }
 };
 
-TEST(La02ad, FindsFeasibleVertexFromTheNearerBounds) {
-  // x1 + x2 >= 1 and x2 <= x1 + 1 in the box [-10, 10]²; the start (0, 0) puts
-  // both variables on their lower bounds, where the first constraint is violated.
-  vertex_search v{.nv = 2, .a = {1, 1, 1, -1}, .b = {1, -1}, .xl = {-10, -10}, .xu = {10, 10}};
-  v.run();
-  ASSERT_EQ(v.k, 2);
-  for (int i = 1; i <= 6; ++i)
-    EXPECT_GE(v.residual(i), -vertex_tol) << "constraint " << i;
-  for (int i : v.active())
-    EXPECT_NEAR(v.residual(i), 0.0, vertex_tol) << "active constraint " << i;
-  EXPECT_LT(v.inverse_error(), vertex_tol);
-}
-
-TEST(La02ad, CompletesGivenConstraintsBySmallestProjection) {
+TEST(La02ad, CompletesGivenConstraintsBySmallestProjectionAtTheNearerBound) {
   // Given x1 + 2·x2 = 0 (as an equality): the unit vectors project onto its
   // normal with values 1/5, 4/5 and 0, so x3 is fixed first and then x1, each at
   // its nearer bound (the lower one, 0).
-  vertex_search v{.nv = 3, .a = {1, 2, 0}, .b = {0}, .xl = {0, 0, 0}, .xu = {10, 10, 10}, .ke = 1};
+  qp_problem v{.nv = 3, .xl = {0, 0, 0}, .xu = {10, 10, 10}, .a = {{1, 2, 0}}, .b = {0}, .ke = 1};
   v.x[0] = v.x[1] = v.x[2] = 0.5;
-  v.run({7});
+  v.vertex({7});
   ASSERT_EQ(v.k, 3);
   EXPECT_EQ(v.active(), (std::vector<int>{7, 3, 1}));
   EXPECT_EQ(v.lt[6 + 7 - 1], state_equality);
-  for (int i = 0; i < 3; ++i)
-    EXPECT_NEAR(v.x[static_cast<std::size_t>(i)], 0.0, vertex_tol);
+  expect_near(v.solution(), {0, 0, 0}, vertex_tol);
   EXPECT_LT(v.inverse_error(), vertex_tol);
+
+  // Given x1 + x2 >= 12: both projections are 1/2, so the tie goes to x1; it is
+  // nearer its upper bound 10, and the vertex is (10, 2).
+  qp_problem tie{.xl = {0, 0}, .xu = {10, 10}, .a = {{1, 1}}, .b = {12}};
+  tie.x[0] = 9;
+  tie.x[1] = 1;
+  tie.vertex({5});
+  ASSERT_EQ(tie.k, 2);
+  EXPECT_EQ(tie.active(), (std::vector<int>{5, 3}));
+  expect_near(tie.solution(), {10, 2}, vertex_tol);
 }
 
-TEST(La02ad, TiesGoToTheFirstVariableAndTheNearerBoundMayBeTheUpper) {
-  // Given x1 + x2 >= 12: both projections are 1/2, so x1 is fixed; it is nearer
-  // its upper bound 10, and the vertex is (10, 2).
-  vertex_search v{.nv = 2, .a = {1, 1}, .b = {12}, .xl = {0, 0}, .xu = {10, 10}};
-  v.x[0] = 9;
-  v.x[1] = 1;
-  v.run({5});
-  ASSERT_EQ(v.k, 2);
-  EXPECT_EQ(v.active(), (std::vector<int>{5, 3}));
-  EXPECT_NEAR(v.x[0], 10.0, vertex_tol);
-  EXPECT_NEAR(v.x[1], 2.0, vertex_tol);
-}
-
-TEST(La02ad, ReportsNoVertexForInconsistentOrDependentConstraints) {
+TEST(La02ad, ReportsNoVertexForInconsistentOrDependentConstraintsOrTooManyExchanges) {
   // x1 >= 2 and x1 <= 1.
-  vertex_search inconsistent{
-      .nv = 2, .a = {1, 0, -1, 0}, .b = {2, -1}, .xl = {-10, -10}, .xu = {10, 10}};
-  inconsistent.run();
+  qp_problem inconsistent{.xl = {-10, -10}, .xu = {10, 10}, .a = {{1, 0}, {-1, 0}}, .b = {2, -1}};
+  inconsistent.vertex();
   EXPECT_EQ(inconsistent.k, 0);
   // Parallel normals given as the start.
-  vertex_search dependent{
-      .nv = 2, .a = {1, 1, 2, 2}, .b = {0, 0}, .xl = {-10, -10}, .xu = {10, 10}};
-  dependent.run({5, 6});
+  qp_problem dependent{.xl = {-10, -10}, .xu = {10, 10}, .a = {{1, 1}, {2, 2}}, .b = {0, 0}};
+  dependent.vertex({5, 6});
   EXPECT_EQ(dependent.k, 0);
-}
-
-TEST(La02ad, AllowsTenExchanges) {
   // nv variables that all start on their lower bound -100 and each need one
-  // exchange to meet x(i) >= 1.
+  // exchange to meet x(i) >= 1: ten exchanges are allowed, eleven are not.
   for (const int nv : {10, 11}) {
-    vertex_search v{.nv = nv,
-                    .a = std::vector<double>(static_cast<std::size_t>(nv * nv), 0.0),
-                    .b = std::vector<double>(static_cast<std::size_t>(nv), 1.0),
-                    .xl = std::vector<double>(static_cast<std::size_t>(nv), -100.0),
-                    .xu = std::vector<double>(static_cast<std::size_t>(nv), 100.0)};
-    for (int i = 0; i < nv; ++i)
-      v.a[static_cast<std::size_t>(i + i * nv)] = 1.0;
-    v.run();
-    if (nv == 11) {
-      EXPECT_EQ(v.k, 0);
-      continue;
+    const auto unv = static_cast<std::size_t>(nv);
+    qp_problem v{
+        .nv = nv, .xl = values(unv, -100.0), .xu = values(unv, 100.0), .b = values(unv, 1.0)};
+    for (std::size_t i = 0; i < unv; ++i) {
+      v.a.emplace_back(unv, 0.0);
+      v.a.back()[i] = 1.0;
     }
-    ASSERT_EQ(v.k, 10);
-    for (int i = 0; i < 10; ++i)
-      EXPECT_NEAR(v.x[static_cast<std::size_t>(i)], 1.0, vertex_tol);
+    v.vertex();
+    EXPECT_EQ(v.k, nv == 10 ? 10 : 0);
+    if (nv == 10) expect_near(v.solution(), values(10, 1.0), vertex_tol);
   }
 }
 
-//   minimise ½xᵀGx - cqᵀx  subject to  xl <= x <= xu,  aⱼᵀx >= bⱼ (= for j < ke)
-struct small_qp {
-  int nv = 2;
-  std::vector<double> g{1, 0, 0, 1};  // nv x nv by column
-  std::vector<double> cq{};
-  std::vector<double> xl{}, xu{};
-  std::vector<std::vector<double>> a{};  // normals of the general constraints
-  std::vector<double> b{};
-  int ke = 0;
-};
-
-// Everything one call of ve02ad needs, laid out as the subproblem lays it out.
-struct qp_run {
-  std::vector<double> x = std::vector<double>(qp_solution_size, 0.0);
-  std::vector<double> w = std::vector<double>(qp_work_ld * qp_work_ld, 0.0);
-  std::vector<int> lt = std::vector<int>(qp_list_size, 0);
-  int k = 0;
-  int nv = 0;
-  qp_outcome outcome = qp_outcome::infeasible;
-  std::ostringstream diag;
-
-  // Solves qp from `start` with the equalities as the initial active set.
-  qp_run(const small_qp& qp, const std::vector<double>& start, bool with_diag = true)
-      : k(qp.ke), nv(qp.nv) {
-    std::vector<double> a;
-    for (const auto& col : qp.a)
-      a.insert(a.end(), col.begin(), col.end());
-    std::copy(start.begin(), start.end(), x.begin());
-    for (int j = 1; j <= qp.ke; ++j)
-      lt[static_cast<std::size_t>(j - 1)] = 2 * qp.nv + j;
-    qp_limits lim;
-    mach_prec(lim.qeps, lim.qbig);
-    outcome =
-        ve02ad(qp.nv, 2 * qp.nv + static_cast<int>(qp.a.size()), qp.g, qp.nv, qp.cq, a, qp.nv, qp.b,
-               qp.xl, qp.xu, x, k, qp.ke, w, qp_work_ld, lt, 1, lim, with_diag ? &diag : nullptr);
+TEST(Ve02ad, SolvesEqualityDegenerateAndLinearProblems) {
+  struct qp_case {
+    const char* what;
+    int nv, ke;
+    values cq, xl, xu;
+    std::vector<values> a;
+    values b, start, want;
+    bool linear = false;  // G = 0 instead of the identity
+  };
+  const values z3{0, 0, 0}, box{-10, -10}, ten{10, 10};
+  const qp_case cases[] = {
+      // min ½|x|² with x1 + x2 + x3 = 3, and with x1 >= 2 as well.
+      {"sum", 3, 1, z3, z3, {10, 10, 10}, {{1, 1, 1}}, {3}, z3, {1, 1, 1}},
+      {"sum, x1 >= 2", 3, 1, z3, z3, {10, 10, 10}, {{1, 1, 1}, {1, 0, 0}}, {3, 2}, z3, {2, .5, .5}},
+      // The unconstrained minimum (2, 2) lies beyond x1 + x2 = 1: an inequality would
+      // let go, the equality holds the solution.
+      {"equality", 2, 1, {2, 2}, box, ten, {{1, 1}}, {1}, {0, 0}, {0.5, 0.5}},
+      // x1 <= 1, x2 <= 1 and x1 + x2 <= 2 all pass through the solution.
+      {"degenerate", 2, 0, {3, 2}, box, {1, 1}, {{-1, -1}}, {-2}, {0, 0}, {1, 1}},
+      {"degenerate, other start", 2, 0, {3, 2}, box, {1, 1}, {{-1, -1}}, {-2}, {-9, 0.5}, {1, 1}},
+      // G = 0: max x1 + 2·x2 over x >= 0, x1 + x2 <= 3 is at the vertex (0, 3).
+      {"linear", 2, 0, {1, 2}, {0, 0}, {100, 100}, {{-1, -1}}, {-3}, {0, 0}, {0, 3}, true},
+  };
+  for (const qp_case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qp_problem qp{.nv = c.nv, .cq = c.cq, .xl = c.xl, .xu = c.xu, .a = c.a, .b = c.b, .ke = c.ke};
+    qp.g.assign(static_cast<std::size_t>(c.nv * c.nv), 0.0);
+    for (int i = 0; i < c.nv && !c.linear; ++i)
+      qp.g[static_cast<std::size_t>(i * (c.nv + 1))] = 1.0;
+    ASSERT_EQ(qp.solve(c.start), qp_outcome::solved);
+    expect_near(qp.solution(), c.want, qp_tol);
+    if (c.ke > 0) {
+      EXPECT_EQ(qp.lt[0], 2 * c.nv + 1);  // the equality stays first in the list
+    }
   }
-  [[nodiscard]] std::vector<double> solution() const { return {x.begin(), x.begin() + nv}; }
-  [[nodiscard]] std::vector<int> active() const { return {lt.begin(), lt.begin() + k}; }
-  // Multiplier of active entry i: row i of T times the gradient at the solution.
-  [[nodiscard]] double multiplier(int i) const {
-    double s = 0.0;
-    for (int c = 1; c <= nv; ++c)
-      s += w[static_cast<std::size_t>(nv + i - 1 + (c - 1) * qp_work_ld)] *
-           x[static_cast<std::size_t>(6 * nv + c - 1)];
-    return s;
-  }
-};
-
-void expect_solution(const qp_run& run, const std::vector<double>& want) {
-  ASSERT_EQ(run.outcome, qp_outcome::solved);
-  for (std::size_t i = 0; i < want.size(); ++i)
-    EXPECT_NEAR(run.x[i], want[i], qp_tol) << "x" << i + 1;
 }
 
-TEST(Ve02ad, KeepsEqualitiesActive) {
-  // min ½|x|² with x1 + x2 + x3 = 3: (1, 1, 1); adding x1 >= 2 gives (2, ½, ½).
-  small_qp qp{.nv = 3,
-              .g = {1, 0, 0, 0, 1, 0, 0, 0, 1},
-              .cq = {0, 0, 0},
-              .xl = {0, 0, 0},
-              .xu = {10, 10, 10},
-              .a = {{1, 1, 1}},
-              .b = {3},
-              .ke = 1};
-  const qp_run run(qp, {0, 0, 0});
-  expect_solution(run, {1, 1, 1});
-  EXPECT_EQ(run.lt[0], 7);  // the equality stays first in the list
-  EXPECT_NEAR(run.multiplier(1), 1.0, qp_tol);
+TEST(Ve02ad, StartVertexAlreadyOptimalOrWithZeroMultipliers) {
+  // The nearer bounds of the start form the vertex (0, 0), which is optimal with
+  // both multipliers 1: nothing to say.
+  qp_problem optimal{.cq = {-1, -1}, .xl = {0, 0}, .xu = {5, 5}};
+  ASSERT_EQ(optimal.solve({0, 0}), qp_outcome::solved);
+  EXPECT_EQ(optimal.solution(), (values{0, 0}));
+  EXPECT_EQ(optimal.active(), (std::vector<int>{1, 2}));
+  EXPECT_NEAR(optimal.multiplier(1), 1.0, qp_tol);
+  EXPECT_NEAR(optimal.multiplier(2), 1.0, qp_tol);
+  EXPECT_TRUE(optimal.diag.str().empty());
 
-  qp.a.push_back({1, 0, 0});
-  qp.b.push_back(2);
-  expect_solution(qp_run(qp, {0, 0, 0}), {2.0, 0.5, 0.5});
-
-  // The unconstrained minimum (2, 2) on the far side of x1 + x2 = 1: an inequality
-  // would let go, the equality holds the solution at (½, ½).
-  expect_solution(
-      qp_run({.cq = {2, 2}, .xl = {-10, -10}, .xu = {10, 10}, .a = {{1, 1}}, .b = {1}, .ke = 1},
-             {0, 0}),
-      {0.5, 0.5});
-}
-
-TEST(Ve02ad, StartVertexAlreadyOptimal) {
-  // The nearer bounds of the start form the vertex (0, 0), which is optimal
-  // (both multipliers 1).
-  const qp_run run({.cq = {-1, -1}, .xl = {0, 0}, .xu = {5, 5}}, {0, 0});
-  EXPECT_EQ(run.solution(), (std::vector<double>{0, 0}));
-  EXPECT_EQ(run.active(), (std::vector<int>{1, 2}));
-  EXPECT_NEAR(run.multiplier(1), 1.0, qp_tol);
-  EXPECT_NEAR(run.multiplier(2), 1.0, qp_tol);
-  EXPECT_TRUE(run.diag.str().empty());
-}
-
-TEST(Ve02ad, WarnsAboutZeroMultiplierAtTheSolution) {
   // The unconstrained minimum (1, 1) lies exactly on the corner of the upper
-  // bounds, so both active bounds have multiplier 0.
-  const small_qp qp{.cq = {1, 1}, .xl = {-5, -5}, .xu = {1, 1}};
-  const qp_run run(qp, {1, 1});
-  ASSERT_EQ(run.outcome, qp_outcome::solved);
-  EXPECT_EQ(run.solution(), (std::vector<double>{1, 1}));
-  EXPECT_EQ(run.diag.str(), "\n     *** WARNING:   SOLUTION MAY BE A DEGENERATE LOCAL MINIMUM\n\n");
-  // No channel: same answer, nothing written anywhere.
-  EXPECT_EQ(qp_run(qp, {1, 1}, false).solution(), (std::vector<double>{1, 1}));
+  // bounds, so both active bounds have multiplier 0: a warning, and without a
+  // channel the same answer with nothing written anywhere.
+  for (const bool with_diag : {true, false}) {
+    qp_problem corner{.cq = {1, 1}, .xl = {-5, -5}, .xu = {1, 1}};
+    ASSERT_EQ(corner.solve({1, 1}, with_diag), qp_outcome::solved);
+    EXPECT_EQ(corner.solution(), (values{1, 1}));
+    EXPECT_EQ(corner.diag.str(), with_diag ? "\n     *** WARNING:   SOLUTION MAY BE A DEGENERATE "
+                                             "LOCAL MINIMUM\n\n"
+                                           : "");
+  }
 }
 
-TEST(Ve02ad, SolvesDegenerateVertex) {
-  // Three constraints through the solution (1, 1) in the plane: x1 <= 1, x2 <= 1
-  // and x1 + x2 <= 2, with the unconstrained minimum at (3, 2).
-  const small_qp qp{.cq = {3, 2}, .xl = {-10, -10}, .xu = {1, 1}, .a = {{-1, -1}}, .b = {-2}};
-  for (const auto& start : {std::vector<double>{0, 0}, std::vector<double>{-9, 0.5}})
-    expect_solution(qp_run(qp, start), {1.0, 1.0});
-}
-
-TEST(Ve02ad, ReportsInfeasibleProblem) {
+TEST(Ve02ad, ReportsInfeasibleProblemAndGivesUpAfterItsPasses) {
   // x1 >= 2 and x1 <= 1 cannot both hold.
-  const qp_run run(
-      {.cq = {0, 0}, .xl = {-10, -10}, .xu = {10, 10}, .a = {{1, 0}, {-1, 0}}, .b = {2, -1}},
-      {0, 0});
-  EXPECT_EQ(run.outcome, qp_outcome::infeasible);
-  EXPECT_EQ(run.k, 0);
-}
+  qp_problem infeasible{
+      .cq = {0, 0}, .xl = {-10, -10}, .xu = {10, 10}, .a = {{1, 0}, {-1, 0}}, .b = {2, -1}};
+  EXPECT_EQ(infeasible.solve({0, 0}), qp_outcome::infeasible);
+  EXPECT_EQ(infeasible.k, 0);
 
-TEST(Ve02ad, SingularHessianWithConstraintsOnly) {
-  // A linear objective (G = 0) is minimised at a vertex: max x1 + 2·x2 over the
-  // triangle x >= 0, x1 + x2 <= 3 is at (0, 3).
-  expect_solution(qp_run({.g = {0, 0, 0, 0},
-                          .cq = {1, 2},
-                          .xl = {0, 0},
-                          .xu = {100, 100},
-                          .a = {{-1, -1}},
-                          .b = {-3}},
-                         {0, 0}),
-                  {0.0, 3.0});
-}
-
-TEST(Ve02ad, GivesUpAfterItsPassesWithTheCurrentPoint) {
   // An indefinite G (negative curvature along x2): releasing and adding the bounds
   // of the box never settles. After 10·(2nv + m) passes the solver stops and returns
   // the point it reached, inside the box with its active bound met exactly.
-  const qp_run run({.g = {2, -2, -2, -1}, .cq = {2, 2}, .xl = {-1, -1}, .xu = {1, 1}}, {0, 0});
-  EXPECT_EQ(run.outcome, qp_outcome::pass_limit);
-  for (double v : run.solution()) {
-    EXPECT_GE(v, -1.0);
-    EXPECT_LE(v, 1.0);
-  }
-  ASSERT_GE(run.k, 1);
-  const int bound = run.lt[0];  // 1..2 lower, 3..4 upper bounds
-  const double at = run.x[static_cast<std::size_t>((bound - 1) % 2)];
-  EXPECT_EQ(at, bound <= 2 ? -1.0 : 1.0);
+  qp_problem indefinite{.g = {2, -2, -2, -1}, .cq = {2, 2}, .xl = {-1, -1}, .xu = {1, 1}};
+  EXPECT_EQ(indefinite.solve({0, 0}), qp_outcome::pass_limit);
+  for (int i = 1; i <= 4; ++i)
+    EXPECT_GE(indefinite.residual(i), 0.0) << "bound " << i;
+  ASSERT_GE(indefinite.k, 1);
+  EXPECT_EQ(indefinite.residual(indefinite.lt[0]), 0.0);
 }
 
 // Random strictly convex problems with a known feasible point. A point is their
@@ -300,8 +251,8 @@ TEST(Ve02ad, MeetsTheOptimalityConditionsOnRandomProblems) {
     const int nv = 2 + trial % 3;
     const int m = trial % 5;
     const auto unv = static_cast<std::size_t>(nv);
-    small_qp qp{.nv = nv, .ke = (trial % 7 == 0 && m > 0) ? 1 : 0};
-    std::vector<double> r(unv * unv), x0(unv);
+    qp_problem qp{.nv = nv, .ke = (trial % 7 == 0 && m > 0) ? 1 : 0};
+    values r(unv * unv), x0(unv);
     for (auto& v : r)
       v = u(gen);
     qp.g.assign(unv * unv, 0.0);
@@ -318,7 +269,7 @@ TEST(Ve02ad, MeetsTheOptimalityConditionsOnRandomProblems) {
       x0[i] = 1.5 * u(gen);
     }
     for (int j = 0; j < m; ++j) {
-      std::vector<double> a(unv);
+      values a(unv);
       double ax = 0.0;
       for (std::size_t i = 0; i < unv; ++i) {
         a[i] = u(gen);
@@ -327,69 +278,59 @@ TEST(Ve02ad, MeetsTheOptimalityConditionsOnRandomProblems) {
       qp.a.push_back(a);
       qp.b.push_back(j < qp.ke ? ax : ax - 0.5 * (1.0 + u(gen)));
     }
-    const qp_run run(qp, std::vector<double>(unv, 0.0));
-    ASSERT_EQ(run.outcome, qp_outcome::solved);
+    ASSERT_EQ(qp.solve(values(unv, 0.0)), qp_outcome::solved);
 
-    // Normal (component c) and right-hand side of constraint i, 1-based: lower
-    // bounds, upper bounds, general constraints.
-    auto normal = [&](int i, std::size_t c) {
-      if (i <= nv) return i - 1 == static_cast<int>(c) ? 1.0 : 0.0;
-      if (i <= 2 * nv) return i - nv - 1 == static_cast<int>(c) ? -1.0 : 0.0;
-      return qp.a[static_cast<std::size_t>(i - 2 * nv - 1)][c];
-    };
-    auto residual = [&](int i) {
-      double s = i <= nv       ? -qp.xl[static_cast<std::size_t>(i - 1)]
-                 : i <= 2 * nv ? qp.xu[static_cast<std::size_t>(i - nv - 1)]
-                               : -qp.b[static_cast<std::size_t>(i - 2 * nv - 1)];
-      for (std::size_t c = 0; c < unv; ++c)
-        s += normal(i, c) * run.x[c];
-      return s;
-    };
-    for (int i = 1; i <= 2 * nv + m; ++i) {
-      EXPECT_GE(residual(i), -1e-9) << "constraint " << i;
+    for (int i = 1; i <= qp.mt(); ++i) {
+      EXPECT_GE(qp.residual(i), -1e-9) << "constraint " << i;
       if (i > 2 * nv && i <= 2 * nv + qp.ke) {  // an equality
-        EXPECT_NEAR(residual(i), 0.0, 1e-9) << "constraint " << i;
+        EXPECT_NEAR(qp.residual(i), 0.0, 1e-9) << "constraint " << i;
       }
     }
-    std::vector<double> combination(unv, 0.0);
-    for (int p = 1; p <= run.k; ++p) {
-      const int i = run.lt[static_cast<std::size_t>(p - 1)];
-      EXPECT_NEAR(residual(i), 0.0, 1e-9) << "active constraint " << i;
-      const double lambda = run.multiplier(p);
+    values combination(unv, 0.0);
+    for (int p = 1; p <= qp.k; ++p) {
+      const int i = qp.lt[static_cast<std::size_t>(p - 1)];
+      EXPECT_NEAR(qp.residual(i), 0.0, 1e-9) << "active constraint " << i;
+      const double lambda = qp.multiplier(p);
       if (i > 2 * nv + qp.ke || i <= 2 * nv) {  // an inequality
         EXPECT_GE(lambda, -1e-9) << "constraint " << i;
       }
-      for (std::size_t c = 0; c < unv; ++c)
-        combination[c] += lambda * normal(i, c);
+      for (int c = 0; c < nv; ++c)
+        combination[static_cast<std::size_t>(c)] += lambda * qp.normal(i, c);
     }
     for (std::size_t c = 0; c < unv; ++c)
-      EXPECT_NEAR(run.x[6 * unv + c], combination[c], 1e-9) << "gradient " << c + 1;
+      EXPECT_NEAR(qp.x[6 * unv + c], combination[c], 1e-9) << "gradient " << c + 1;
   }
 }
 
-// One subproblem: n parameters with B = identity, constraints given by their
-// gradients (columns of cjac) and values.
+// One subproblem: n parameters with B = identity and gradient g, constraints given
+// by their gradients (columns of cjac) and values.
 struct subproblem {
-  int n = 0;
+  int n;
+  values g;
   int m = 0;
-  int meq = 0;
-  std::vector<double> g = std::vector<double>(core::max_par, 0.0);
-  std::vector<double> c = std::vector<double>(core::max_constraints, 0.0);
-  std::vector<double> cjac = std::vector<double>(core::max_par * core::max_constraints, 0.0);
+  values c = values(core::max_constraints, 0.0);
+  values cjac = values(core::max_par * core::max_constraints, 0.0);
   sqp_workspace ws;
   int info = -1;
 
-  subproblem() { mach_prec(ws.limits.qeps, ws.limits.qbig); }
-  // Constraint j: gradient `grad` (n values), value `value`.
-  void constraint(std::vector<double> grad, double value) {
-    ++m;
-    for (std::size_t i = 0; i < grad.size(); ++i)
-      cjac[i + static_cast<std::size_t>(m - 1) * core::max_par] = grad[i];
-    c[static_cast<std::size_t>(m - 1)] = value;
+  subproblem(int parameters, values gradient) : n(parameters), g(std::move(gradient)) {
+    g.resize(core::max_par, 0.0);
+    mach_prec(ws.limits.qeps, ws.limits.qbig);
+  }
+  void constraint(const values& grad, double value) {
+    std::copy(grad.begin(), grad.end(), cjac.begin() + m * core::max_par);
+    c[static_cast<std::size_t>(m++)] = value;
+  }
+  // Box 0 <= x(i) <= 10 around the point x as the model constraints write it.
+  void box(double x1, double x2) {
+    constraint({1, 0}, x1);
+    constraint({0, 1}, x2);
+    constraint({-1, 0}, 10 - x1);
+    constraint({0, -1}, 10 - x2);
   }
   void solve(int start_info) {
     info = start_info;
-    qpsub(n, m, meq, g, c, cjac, info, 1, ws.vlam, ws.vmu, ws.delta, ws.hessian, ws.wk, ws.qp,
+    qpsub(n, m, 0, g, c, cjac, info, 1, ws.vlam, ws.vmu, ws.delta, ws.hessian, ws.wk, ws.qp,
           ws.limits, nullptr);
   }
   [[nodiscard]] double d(int i) const { return ws.delta[static_cast<std::size_t>(i - 1)]; }
@@ -398,20 +339,10 @@ struct subproblem {
   [[nodiscard]] double mu(int j) const { return ws.vmu[static_cast<std::size_t>(j - 1)]; }
 };
 
-// Box 0 <= x(i) <= 10 around the point x = (5, 5) as the model constraints write it.
-void add_box(subproblem& s, double x1, double x2) {
-  s.constraint({1, 0}, x1);
-  s.constraint({0, 1}, x2);
-  s.constraint({-1, 0}, 10 - x1);
-  s.constraint({0, -1}, 10 - x2);
-}
-
 TEST(Qpsub, InteriorStepIsTheNewtonStep) {
-  subproblem s;
-  s.n = 2;
-  s.g[0] = 1.0;
-  s.g[1] = -2.0;
-  add_box(s, 5, 5);
+  subproblem s(2, {1.0, -2.0});
+  s.box(5, 5);
+  s.ws.hessian[2] = s.ws.hessian[2 * core::max_par] = 0.5;  // row and column n + 1
   s.solve(-1);
   EXPECT_EQ(s.info, -1);  // success leaves info alone
   EXPECT_NEAR(s.d(1), -1.0, qp_tol);
@@ -421,84 +352,75 @@ TEST(Qpsub, InteriorStepIsTheNewtonStep) {
     EXPECT_EQ(s.lam(j), 0.0);
     EXPECT_EQ(s.mu(j), s.ws.limits.qeps);  // weights never fall below qeps
   }
-  // The caller's gradient is left alone; row n + 1 of cjac too.
+  // The caller's gradient is left alone; row and column n + 1 of B are zeroed.
   EXPECT_EQ(s.g[0], 1.0);
-  EXPECT_EQ(s.cjac[2], 0.0);
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(s.ws.hessian[2 + i * core::max_par], 0.0);
+    EXPECT_EQ(s.ws.hessian[i + 2 * core::max_par], 0.0);
+  }
 }
 
 TEST(Qpsub, LinearisedBoundStopsTheStepAndGetsAMultiplier) {
   // x1 is 0.5 above its lower bound and the gradient pulls it down by 2: the
-  // step stops at the bound, d1 = -0.5, with multiplier 2 - 0.5 = 1.5.
-  subproblem s;
-  s.n = 2;
-  s.g[0] = 2.0;
-  add_box(s, 0.5, 5);
-  s.solve(-1);
-  EXPECT_NEAR(s.d(1), -0.5, qp_tol);
-  EXPECT_NEAR(s.d(2), 0.0, qp_tol);
-  EXPECT_NEAR(s.lam(1), 1.5, qp_tol);
-  EXPECT_NEAR(s.mu(1), 1.5, qp_tol);  // max(|vlam|, (0 + |vlam|)/2)
-
-  // The second solve of the iteration starts from the first one's active set and
-  // bounds and gives the same step; the weight moves again towards |vlam|.
-  s.solve(0);
-  EXPECT_NEAR(s.d(1), -0.5, qp_tol);
-  EXPECT_NEAR(s.lam(1), 1.5, qp_tol);
-  EXPECT_NEAR(s.mu(1), 1.5, qp_tol);
+  // step stops at the bound, d1 = -0.5, with multiplier 2 - 0.5 = 1.5 and weight
+  // max(|vlam|, (0 + |vlam|)/2). The second solve of the iteration starts from the
+  // first one's active set and bounds and gives the same step; the weight moves
+  // again towards |vlam|.
+  subproblem s(2, {2.0});
+  s.box(0.5, 5);
+  for (const int start_info : {-1, 0}) {
+    SCOPED_TRACE(start_info);
+    s.solve(start_info);
+    EXPECT_NEAR(s.d(1), -0.5, qp_tol);
+    EXPECT_NEAR(s.d(2), 0.0, qp_tol);
+    EXPECT_NEAR(s.lam(1), 1.5, qp_tol);
+    EXPECT_NEAR(s.mu(1), 1.5, qp_tol);
+  }
 }
 
-TEST(Qpsub, InconsistentLinearisationRetriesWithSmallerXi) {
+TEST(Qpsub, InconsistentLinearisationRetriesWithSmallerXiOrFails) {
   // x1 = -1 violates x1 >= 0, and x1 <= -0.5 holds: the relaxed constraint
   // d1 - ξ >= 0 with d1 <= 0.5 allows ξ up to 0.5 only. The retry caps ξ at 0.45,
   // which then is the active bound; the smallest |d1| is 0.45.
-  subproblem s;
-  s.n = 1;
+  subproblem s(1, {});
   s.constraint({1}, -1.0);
   s.constraint({-1}, 0.5);
   s.solve(-1);
   EXPECT_EQ(s.info, -1);
   EXPECT_NEAR(s.xi(), 0.45, qp_tol);
   EXPECT_NEAR(s.d(1), 0.45, qp_tol);
-}
 
-TEST(Qpsub, NoRoomForXiFails) {
   // x1 >= 1 and x1 <= -1 both violated: the relaxed pair d1 >= ξ, -d1 >= ξ
   // leaves only ξ = 0.
-  subproblem s;
-  s.n = 1;
-  s.constraint({1}, -1.0);
-  s.constraint({-1}, -1.0);
-  s.solve(-1);
-  EXPECT_EQ(s.info, 5);
-  EXPECT_LE(s.xi(), s.ws.limits.qeps);
+  subproblem none(1, {});
+  none.constraint({1}, -1.0);
+  none.constraint({-1}, -1.0);
+  none.solve(-1);
+  EXPECT_EQ(none.info, 5);
+  EXPECT_LE(none.xi(), none.ws.limits.qeps);
 }
 
 TEST(Qpsub, WeightsStayBetweenQepsAndQbig) {
   // A huge gradient against an active bound gives a multiplier above qbig.
-  subproblem s;
-  s.n = 1;
-  s.g[0] = 1e17;
+  subproblem s(1, {1e17});
   s.constraint({1}, 0.5);
   s.constraint({-1}, 9.5);
   s.solve(-1);
   EXPECT_GT(s.lam(1), s.ws.limits.qbig);
   EXPECT_EQ(s.mu(1), s.ws.limits.qbig);
   EXPECT_EQ(s.mu(2), s.ws.limits.qeps);
-}
 
-TEST(Qpsub, NotANumberMultiplierGivesWeightQeps) {
-  subproblem s;
-  s.n = 2;
-  s.g[0] = std::numeric_limits<double>::quiet_NaN();
-  add_box(s, 5, 5);
-  s.solve(-1);
+  // A multiplier that is not a number gives the weight qeps.
+  subproblem nan(2, {std::numeric_limits<double>::quiet_NaN()});
+  nan.box(5, 5);
+  nan.solve(-1);
   int nan_multipliers = 0;
   for (int j = 1; j <= 4; ++j) {
-    EXPECT_GE(s.mu(j), s.ws.limits.qeps) << j;
-    EXPECT_LE(s.mu(j), s.ws.limits.qbig) << j;
-    if (std::isnan(s.lam(j))) {
+    EXPECT_GE(nan.mu(j), nan.ws.limits.qeps) << j;
+    EXPECT_LE(nan.mu(j), nan.ws.limits.qbig) << j;
+    if (std::isnan(nan.lam(j))) {
       ++nan_multipliers;
-      EXPECT_EQ(s.mu(j), s.ws.limits.qeps) << j;
+      EXPECT_EQ(nan.mu(j), nan.ws.limits.qeps) << j;
     }
   }
   EXPECT_GT(nan_multipliers, 0);

@@ -33,6 +33,13 @@ constexpr int golden_ab_one = 20 * (14 + 1);
 constexpr int golden_ab_two = 20 * (2 * 14 + 1);
 constexpr int dorunrun_five = 1 + 15 * (10 * 5 + 3);
 
+// One call over the context's parameter count (or n); the value it returns.
+double run(core::fit_context& ctx, par& x, double ftol, double scale, int maxiter, int n = 0) {
+  double f = -1;
+  simplex(ctx, n > 0 ? n : ctx.n_par, x, f, ftol, scale, maxiter);
+  return f;
+}
+
 TEST(Simplex, StopTestWaitsForMoreThanAHundredthOfTheIterationLimit) {
   // On a flat objective every iteration reflects vertex 0 (the expansion ties) and
   // the spread is 0; the stop test fires in the first iteration past maxiter / 100.
@@ -46,103 +53,75 @@ TEST(Simplex, StopTestWaitsForMoreThanAHundredthOfTheIterationLimit) {
     SCOPED_TRACE(e.maxiter);
     auto ctx = support::flat_context(1);
     par x{1.0, 1.0, 1.0};
-    double f = -1;
-    simplex(*ctx, 3, x, f, run_tol, 0.1, e.maxiter);
+    const double f = run(*ctx, x, run_tol, 0.1, e.maxiter);
     EXPECT_EQ(ctx->value_evaluations, 4 + e.iterations * flat_iteration + 1);
     EXPECT_EQ(ctx->full_evaluations, 0);
-    for (int i = 0; i < 3; ++i)
-      EXPECT_TRUE(rel_near(x[static_cast<std::size_t>(i)], e.coordinate, tight));
+    for (std::size_t i = 0; i < 3; ++i)
+      EXPECT_TRUE(rel_near(x[i], e.coordinate, tight));
     EXPECT_EQ(f, 0.0);
   }
 }
 
-TEST(Simplex, SpreadComesFromTheFirstNVertexValues) {
-  // Model 1 on the example data from (150, 0.15, 90), scale 0.1. Computed apart:
-  // the starting values are 8.8535e-3, 1.8321e-2, 8.0305e-2 and 1.8360e-2; the
-  // first iteration reflects vertex 2 (one evaluation, value 1.0856e-2). Over
-  // vertices 0..2 with mean sum/4 and divisor 2 the spread is 6.3213e-3 (over all
-  // four vertices with the ordinary mean it would be 4.97e-3).
-  constexpr double spread = 0.006321302191978072;
-  for (const double ftol : {spread * 1.001, spread * 0.999}) {
-    auto ctx = support::example_context(1);
-    par x{150.0, 0.15, 90.0};
-    double f = -1;
-    simplex(*ctx, 3, x, f, ftol, 0.1, 50);
-    if (ftol > spread) {
-      EXPECT_EQ(ctx->value_evaluations, 4 + 1 + 1);
-    } else {
-      EXPECT_GT(ctx->value_evaluations, 4 + 1 + 1);
+TEST(Simplex, StopTestUsesTheSpreadOfTheFirstNVertexValues) {
+  // Model 1 on the example data; a tolerance just above the spread stops the
+  // search, just below it does not. Computed apart:
+  // - from (150, 0.15, 90), scale 0.1: the starting values are 8.8535e-3, 1.8321e-2,
+  //   8.0305e-2 and 1.8360e-2; the first iteration reflects vertex 2 (one
+  //   evaluation, 1.0856e-2). Over vertices 0..2 with mean sum/4 and divisor 2 the
+  //   spread is 6.3213e-3 (over all four with the ordinary mean, 4.97e-3).
+  // - from (37.44, -0.2, -188.69), scale 15.03: values 2.9736, 580.36, 86518,
+  //   3491.0 (h = 2, l = 0, nh = 3); the reflection (9795) and the contraction
+  //   (687193) are worse, so the simplex shrinks towards vertex 0 and evaluates
+  //   vertices 2 and 3 again (5332.6, 819.33). Vertex 1 keeps its old value 580.36
+  //   (moved, it would be 10821), which makes the spread 2986.3 rather than 5655.1.
+  struct stop {
+    par start;
+    double scale, spread;
+    int evaluations;
+  };
+  for (const stop& c : {stop{{150.0, 0.15, 90.0}, 0.1, 0.006321302191978072, 4 + 1 + 1},
+                        stop{{37.44, -0.2, -188.69}, 15.03, 2986.3200945048343, 4 + 4 + 1}}) {
+    SCOPED_TRACE(c.scale);
+    for (const double ftol : {c.spread * 1.001, c.spread * 0.999}) {
+      auto ctx = support::example_context(1);
+      par x = c.start;
+      const double f = run(*ctx, x, ftol, c.scale, 50);
+      if (ftol < c.spread) {
+        EXPECT_GT(ctx->value_evaluations, c.evaluations);
+        continue;
+      }
+      EXPECT_EQ(ctx->value_evaluations, c.evaluations);
+      EXPECT_EQ(x, c.start);  // vertex 0, the lowest, did not move
+      EXPECT_EQ(f, models::objective_value(*ctx, c.start));
     }
   }
 }
 
-TEST(Simplex, ShrinkEvaluatesOnlyTheHighestAndSecondHighestAgain) {
-  // Model 1 on the example data from (37.44, -0.2, -188.69), scale 15.03. Computed
-  // apart: values 2.9736, 580.36, 86518, 3491.0 (h = 2, l = 0, nh = 3); the
-  // reflection (9795) and the contraction (687193) are worse, so the simplex
-  // shrinks towards vertex 0 and evaluates vertices 2 and 3 again (5332.6, 819.33).
-  // Vertex 1 keeps its old value 580.36 (moved, it would be 10821), which makes the
-  // spread 2986.3 rather than 5655.1.
-  constexpr double spread = 2986.3200945048343;
-  for (const double ftol : {spread * 1.001, spread * 0.999}) {
-    auto ctx = support::example_context(1);
-    par x{37.44, -0.2, -188.69};
-    double f = -1;
-    simplex(*ctx, 3, x, f, ftol, 15.03, 50);
-    if (ftol > spread) {
-      // Reflection, contraction and two re-evaluations, then the stop.
-      EXPECT_EQ(ctx->value_evaluations, 4 + 4 + 1);
-      EXPECT_EQ(x[0], 37.44);  // vertex 0, the lowest, did not move
-      EXPECT_EQ(x[1], -0.2);
-      EXPECT_EQ(x[2], -188.69);
-      EXPECT_TRUE(rel_near(f, 2.973634521185243, tight));
-    } else {
-      EXPECT_GT(ctx->value_evaluations, 4 + 4 + 1);
-    }
-  }
-}
-
-TEST(Simplex, RestartPolicyByModelGroupWhileTheSpreadIsLarge) {
+TEST(Simplex, RestartPolicyByModelGroup) {
   // ftol -1: the spread (0 here) always exceeds it, so the stop test never fires
   // and the search runs its 25 iterations; restarts happen in iterations 1..19.
+  // With the run's tolerance the spread 0 lies below it: models 1-7 stop at
+  // iteration 2; models 8-10 keep restarting in iterations 1..19 and stop at 20.
   struct expectation {
     int model;
-    int per_restart;
+    double ftol;
+    int iterations, per_restart;
   };
-  for (const auto& e : {expectation{1, 0}, expectation{2, 0}, expectation{3, golden_ab_one},
-                        expectation{4, golden_ab_one}, expectation{7, golden_ab_one},
-                        expectation{8, 2 * golden_ab_two + dorunrun_five},
-                        expectation{10, 2 * golden_ab_two + dorunrun_five}}) {
+  constexpr int full_restart = 2 * golden_ab_two + dorunrun_five;
+  for (const auto& e :
+       {expectation{1, -1.0, 25, 0}, expectation{2, -1.0, 25, 0},
+        expectation{3, -1.0, 25, golden_ab_one}, expectation{4, -1.0, 25, golden_ab_one},
+        expectation{7, -1.0, 25, golden_ab_one}, expectation{8, -1.0, 25, full_restart},
+        expectation{10, -1.0, 25, full_restart}, expectation{1, run_tol, 2, 0},
+        expectation{3, run_tol, 2, 0}, expectation{5, run_tol, 2, 0}, expectation{7, run_tol, 2, 0},
+        expectation{8, run_tol, 20, full_restart}, expectation{9, run_tol, 20, full_restart}}) {
+    SCOPED_TRACE(testing::Message() << "model " << e.model << " ftol " << e.ftol);
     auto ctx = support::flat_context(e.model);
-    const int n = ctx->n_par;
     par x{1.0, 1.0, 1.0, 0.5, 0.25};
-    double f = -1;
-    simplex(*ctx, n, x, f, -1.0, 0.1, 25);
-    EXPECT_EQ(ctx->value_evaluations, (n + 1) + 25 * flat_iteration + 19 * e.per_restart + 1)
-        << "model " << e.model;
-    EXPECT_EQ(ctx->full_evaluations, 0);
-  }
-}
-
-TEST(Simplex, RestartPolicyByModelGroupWhenTheSpreadIsZero) {
-  // Spread exactly 0 (below ftol): models 1-7 stop at iteration 2; models 8-10 keep
-  // restarting in iterations 1..19 and stop at iteration 20.
-  for (int model : {1, 2, 3, 5, 7}) {
-    auto ctx = support::flat_context(model);
-    const int n = ctx->n_par;
-    par x{1.0, 1.0, 1.0, 0.5, 0.25};
-    double f = -1;
-    simplex(*ctx, n, x, f, run_tol, 0.1, 100);
-    EXPECT_EQ(ctx->value_evaluations, (n + 1) + 2 * flat_iteration + 1) << "model " << model;
-  }
-  for (int model : {8, 9, 10}) {
-    auto ctx = support::flat_context(model);
-    par x{1.0, 1.0, 1.0, 0.5, 0.25};
-    double f = -1;
-    simplex(*ctx, 5, x, f, run_tol, 0.1, 100);
+    run(*ctx, x, e.ftol, 0.1, e.ftol < 0 ? 25 : 100);
     EXPECT_EQ(ctx->value_evaluations,
-              6 + 20 * flat_iteration + 19 * (2 * golden_ab_two + dorunrun_five) + 1)
-        << "model " << model;
+              (ctx->n_par + 1) + e.iterations * flat_iteration + 19 * e.per_restart + 1);
+    EXPECT_EQ(ctx->full_evaluations, 0);
   }
 }
 
@@ -151,11 +130,10 @@ TEST(Simplex, RestartResultIsNotTakenIntoTheSimplex) {
   // into a's box (at most 1), but the answer is the best vertex, the reflection.
   auto ctx = support::flat_context(3);
   par x{1.0, 1.0, 1.0, 1.0};
-  double f = -1;
-  simplex(*ctx, 4, x, f, -1.0, 0.1, 1);
+  run(*ctx, x, -1.0, 0.1, 1);
   EXPECT_EQ(ctx->value_evaluations, 5 + flat_iteration + golden_ab_one + 1);
-  for (int i = 0; i < 4; ++i)
-    EXPECT_TRUE(rel_near(x[static_cast<std::size_t>(i)], reflected4, tight));
+  for (std::size_t i = 0; i < 4; ++i)
+    EXPECT_TRUE(rel_near(x[i], reflected4, tight));
 }
 
 TEST(Simplex, SafeguardPullsTheLowestVertexTowardsZeroKeepingItsSign) {
@@ -164,8 +142,7 @@ TEST(Simplex, SafeguardPullsTheLowestVertexTowardsZeroKeepingItsSign) {
   // the reflection p = -1 + 0.0942809) becomes 2 p atan|p| / pi + 1e-6.
   auto ctx = support::flat_context(1);
   par x{-1.0, 1.0, 1.0};
-  double f = -1;
-  simplex(*ctx, 3, x, f, -1.0, 0.1, 1);
+  run(*ctx, x, -1.0, 0.1, 1);
   EXPECT_TRUE(rel_near(x[0], -0.4243559426779418, tight));
   EXPECT_TRUE(rel_near(x[1], reflected3, tight));
   EXPECT_TRUE(rel_near(x[2], reflected3, tight));
@@ -173,39 +150,14 @@ TEST(Simplex, SafeguardPullsTheLowestVertexTowardsZeroKeepingItsSign) {
   // The test looks at the last point evaluated, not at the vertex: from
   // (-0.12, 1, 1) the expansion's first coordinate is positive (0.0214) while the
   // lowest vertex's is negative (-0.0257), which therefore stays as it is.
-  auto positive_probe = support::flat_context(1);
   par z{-0.12, 1.0, 1.0};
-  simplex(*positive_probe, 3, z, f, -1.0, 0.1, 1);
+  run(*support::flat_context(1), z, -1.0, 0.1, 1);
   EXPECT_TRUE(rel_near(z[0], -0.12 + (reflected3 - 1.0), 1e-12));
 
   // When the search stops in that iteration the safeguard is not applied.
-  auto stopping = support::flat_context(1);
   par y{-1.0, 1.0, 1.0};
-  simplex(*stopping, 3, y, f, run_tol, 0.1, 1);
+  run(*support::flat_context(1), y, run_tol, 0.1, 1);
   EXPECT_TRUE(rel_near(y[0], -1.0 + (reflected3 - 1.0), tight));
-}
-
-TEST(Simplex, LowersTheObjectiveAndReturnsAFreshValue) {
-  auto ctx = support::synthetic_context(1, {150.0, 0.15, 90.0});
-  support::set_run_limits(*ctx);
-  par x{200.0, 0.2, 60.0};
-  const double before = models::objective_value(*ctx, x);
-  double f = -1;
-  simplex(*ctx, 3, x, f, run_tol, 0.05, 100);
-  EXPECT_LT(f, 0.05 * before);
-  EXPECT_EQ(f, models::objective_value(*ctx, x));
-}
-
-TEST(Simplex, ReturnsTheBestVertexAfterFullRestarts) {
-  // Model 8 on the example data restarts through the random search; the answer is
-  // still a vertex with its value evaluated afresh at the end.
-  auto ctx = support::example_context(8);
-  par x{300.0, 0.3, 40.0, 0.6, 0.2};
-  double f = -1;
-  simplex(*ctx, 5, x, f, run_tol, 1.0, 30);
-  EXPECT_EQ(f, models::objective_value(*ctx, x));
-  // At least the starting simplex, one restart and the final evaluation.
-  EXPECT_GE(ctx->value_evaluations, 6 + 1 + 2 * golden_ab_two + dorunrun_five + 1);
 }
 
 TEST(Simplex, AVertexWithoutANumberIsReplacedFirstAndTheSearchConverges) {
@@ -218,8 +170,7 @@ TEST(Simplex, AVertexWithoutANumberIsReplacedFirstAndTheSearchConverges) {
   auto ctx = support::synthetic_context(1, {150.0, 0.15, 90.0});
   par x{200.0, 0.2, 0.0};
   const double start = models::objective_value(*ctx, par{200.0, 0.2, 1e-3});
-  double f = -1;
-  simplex(*ctx, 3, x, f, run_tol, 0.1, limit);
+  const double f = run(*ctx, x, run_tol, 0.1, limit);
   EXPECT_LT(ctx->value_evaluations, limit / 10);
   EXPECT_LT(f, 1e-4 * start);
   EXPECT_GT(x[2], 0.0);
@@ -231,8 +182,7 @@ TEST(Simplex, TooFewOrTooManyParametersOnlyEvaluate) {
     auto ctx = support::example_context(1);
     par x{300.0, 0.3, 40.0};
     const par start = x;
-    double f = -1;
-    simplex(*ctx, n, x, f, run_tol, 0.1, 100);
+    const double f = run(*ctx, x, run_tol, 0.1, 100, n);
     EXPECT_EQ(x, start);
     EXPECT_EQ(f, models::objective_value(*ctx, x));
     EXPECT_EQ(ctx->value_evaluations, 2);  // the call's and the check's
