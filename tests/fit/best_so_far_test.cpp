@@ -16,29 +16,18 @@ namespace {
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 
 TEST(KeepBest, AStageThatIsNotLowerOrHasNoValueIsUndone) {
-  struct expectation {
-    double stage;
-    bool taken;
-  };
-  for (const auto& e : {expectation{1.5, true}, expectation{2.0, true}, expectation{2.5, false},
-                        expectation{nan, false}}) {
-    SCOPED_TRACE(e.stage);
-    const par_array best_point{1.0, 2.0, 3.0};
-    const par_array stage_point{4.0, 5.0, 6.0};
-    double f = e.stage, f_best = 2.0;
+  const par_array best_point{1.0, 2.0, 3.0};
+  const par_array stage_point{4.0, 5.0, 6.0};
+  for (const auto& [stage, taken] :
+       {std::pair{1.5, true}, std::pair{2.0, true}, std::pair{2.5, false}, std::pair{nan, false}}) {
+    SCOPED_TRACE(stage);
+    double f = stage, f_best = 2.0;
     par_array x = stage_point, x_best = best_point;
     keep_best(f, x, f_best, x_best);
-    if (e.taken) {
-      EXPECT_EQ(f, e.stage);
-      EXPECT_EQ(f_best, e.stage);
-      EXPECT_EQ(x, stage_point);
-      EXPECT_EQ(x_best, stage_point);
-    } else {
-      EXPECT_EQ(f, 2.0);
-      EXPECT_EQ(f_best, 2.0);
-      EXPECT_EQ(x, best_point);
-      EXPECT_EQ(x_best, best_point);
-    }
+    EXPECT_EQ(f, taken ? stage : 2.0);
+    EXPECT_EQ(f_best, taken ? stage : 2.0);
+    EXPECT_EQ(x, taken ? stage_point : best_point);
+    EXPECT_EQ(x_best, taken ? stage_point : best_point);
   }
 }
 

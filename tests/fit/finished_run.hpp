@@ -1,8 +1,10 @@
 #pragma once
 // A whole run of the fit driver on a data file, kept for the tests that look at
-// what it fitted.
+// what it fitted, and the small data-file edits those tests make.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -10,6 +12,7 @@
 
 #include "core/fit_context.hpp"
 #include "fit/ezfit.hpp"
+#include "support/model_data.hpp"
 
 namespace inhibra::fit {
 
@@ -19,6 +22,17 @@ inline const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/
 struct finished_run {
   std::unique_ptr<core::fit_context> ctx = std::make_unique<core::fit_context>();
   run_record record;
+
+  // Makes the context evaluate fit r as the driver did.
+  core::fit_context& select(const model_result& r) const {
+    std::copy_n(ctx->xtmp.begin(), ctx->rows, ctx->substrate.begin());
+    std::copy_n(ctx->x2tmp.begin(), ctx->rows, ctx->inhibitor.begin());
+    std::copy_n(ctx->ytmp.begin(), ctx->rows, ctx->rate.begin());
+    ctx->model = r.model;
+    ctx->n_par = r.n;
+    ctx->weighting = r.weighting;
+    return *ctx;
+  }
 };
 
 // Fits `models` to the file at `path` with the given weighting switch and method.
@@ -33,6 +47,24 @@ inline finished_run fit_file(const std::string& path, const std::vector<int>& mo
   std::ostringstream console;
   EXPECT_EQ(ezfit(*run.ctx, name, console, &run.record), core::run_status::success) << path;
   return run;
+}
+
+// The data rows of `text` (up to its first line that is not three numbers), each
+// ([S], [I], rate) and its 1-based row number passed through `edit`.
+inline std::string edited_rows(const std::string& text,
+                               const std::function<void(int, double&, double&, double&)>& edit) {
+  std::istringstream lines(text);
+  std::string line;
+  std::string out;
+  for (int row = 1; std::getline(lines, line); ++row) {
+    std::istringstream in(line);
+    double s = 0, i = 0, v = 0;
+    if (!(in >> s >> i >> v)) break;
+    edit(row, s, i, v);
+    out +=
+        support::exact_text(s) + " " + support::exact_text(i) + " " + support::exact_text(v) + "\n";
+  }
+  return out;
 }
 
 }  // namespace inhibra::fit

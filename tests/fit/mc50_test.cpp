@@ -17,14 +17,16 @@ using par = std::array<double, core::max_par>;
 const par p{2.0, 10.0, 0.5, 4.0, 0.25};
 const par se{0.2, 0.5, 0.05, 0.4, 0.025};
 
-TEST(Mc50, LevelsAreMultiplesOfKm) {
-  const auto t = mc50(4, p, se);
+TEST(Mc50, LevelsAreMultiplesOfKmAndAnUndefinedModelGivesZeros) {
+  const auto t = mc50(11, p, se);
   const double want[] = {0.2, 2.0, 4.0, 6.0, 8.0, 10.0, 20.0};
   for (int j = 0; j < core::mc50_levels; ++j)
     EXPECT_TRUE(rel_near(t.substrate[j], want[j], 1e-15)) << "level " << j + 1;
+  EXPECT_EQ(t.value, (std::array<double, core::mc50_levels>{}));
+  EXPECT_EQ(t.error, (std::array<double, core::mc50_levels>{}));
 }
 
-TEST(Mc50, ModelOneGrowsLinearlyWithSubstrate) {
+TEST(Mc50, ModelOneGrowsLinearlyWithSubstrateModelTwoIsKiAtEveryLevel) {
   const auto t = mc50(1, p, se);
   // MC50 = Ki (1 + S/Km); error from se(Ki) and (rKm, rKi) on Ki S/Km.
   EXPECT_TRUE(rel_near(t.value[1], 1.0, 1e-15));
@@ -32,13 +34,10 @@ TEST(Mc50, ModelOneGrowsLinearlyWithSubstrate) {
   EXPECT_TRUE(rel_near(t.value[6], 5.5, 1e-15));
   EXPECT_TRUE(rel_near(t.error[6], std::sqrt(0.0025 + 0.02 * 25.0), 1e-14));
   EXPECT_TRUE(rel_near(t.value[0], 0.55, 1e-15));
-}
-
-TEST(Mc50, ModelTwoIsKiAtEveryLevel) {
-  const auto t = mc50(2, p, se);
+  const auto two = mc50(2, p, se);
   for (int j = 0; j < core::mc50_levels; ++j) {
-    EXPECT_EQ(t.value[j], 0.5);
-    EXPECT_TRUE(rel_near(t.error[j], 0.05, 1e-15));
+    EXPECT_EQ(two.value[j], 0.5);
+    EXPECT_TRUE(rel_near(two.error[j], 0.05, 1e-15));
   }
 }
 
@@ -82,13 +81,6 @@ TEST(Mc50, ModelSixUsesAOfOneWithoutErrorNotItsP4) {
     EXPECT_TRUE(rel_near(t.error[1], std::sqrt(0.0175) * 0.5, 1e-14));
     EXPECT_TRUE(rel_near(t.error[6], std::sqrt(0.01 + 1.02 / 121.0) * 0.5, 1e-14));
   }
-}
-
-TEST(Mc50, UndefinedModelGivesZeros) {
-  const auto t = mc50(11, p, se);
-  EXPECT_EQ(t.value, (std::array<double, core::mc50_levels>{}));
-  EXPECT_EQ(t.error, (std::array<double, core::mc50_levels>{}));
-  EXPECT_TRUE(rel_near(t.substrate[6], 20.0, 1e-15));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 #include <random>
 #include <utility>
 #include <vector>
@@ -22,22 +23,20 @@ double criterion(int N, int n, double R, double SSR) {
   return a;
 }
 
-TEST(Aicc, ThirtyObservationsFourParametersUseTheFactorOnePointSix) {
-  // F0 = (1800 - 60)/676 - 0.96875 = 1.6052..., rounded to 1.6.
-  const double expected = 30.0 * std::log(0.3 / 30.0) + (0.5 + 1.6) * 4.0 * 30.0 / 26.0;
-  EXPECT_TRUE(rel_near(criterion(30, 4, 0.5, 0.3), expected, 1e-15));
-}
-
-TEST(Aicc, FactorRoundsToOneDecimalAndIsCappedAtFive) {
-  // N = 10, n = 2: F0 = 180/64 - 0.96875 = 1.84375, rounded to 1.8.
-  EXPECT_TRUE(rel_near(criterion(10, 2, 0.0, 10.0), 1.8 * 2.0 * 10.0 / 8.0, 1e-15));
-  // N = 24, n = 5: F0 = 1104/361 - 0.96875 = 2.0894..., rounded to 2.1.
-  EXPECT_TRUE(rel_near(criterion(24, 5, 0.0, 24.0), 2.1 * 5.0 * 24.0 / 19.0, 1e-15));
-  // N = 6, n = 5: F0 = 59.03125, capped at 5.
-  EXPECT_TRUE(rel_near(criterion(6, 5, 0.0, 6.0), 5.0 * 5.0 * 6.0 / 1.0, 1e-15));
-}
-
-TEST(Aicc, CappedAboveButNotBelow) {
+TEST(Aicc, FactorRoundsToOneDecimalAndIsCappedAtFiveTheValueCappedAboveOnly) {
+  // F0 = (2N^2 - 2N) / (N - n - 1)^2 - 0.96875, rounded to one decimal, at most 5.
+  struct expectation {
+    int N, n;
+    double R, SSR, want;
+  };
+  for (const auto& e : {
+           expectation{30, 4, 0.5, 0.3, 30.0 * std::log(0.01) + 2.1 * 4.0 * 30.0 / 26.0},  // 1.6
+           expectation{10, 2, 0.0, 10.0, 1.8 * 2.0 * 10.0 / 8.0},   // F0 = 1.84375
+           expectation{24, 5, 0.0, 24.0, 2.1 * 5.0 * 24.0 / 19.0},  // F0 = 2.0894...
+           expectation{6, 5, 0.0, 6.0, 5.0 * 5.0 * 6.0 / 1.0},      // F0 = 59.03125
+       }) {
+    EXPECT_TRUE(rel_near(criterion(e.N, e.n, e.R, e.SSR), e.want, 1e-15)) << e.N << " " << e.n;
+  }
   EXPECT_EQ(criterion(24, 3, 0.0, 1e200), aicc_cap);
   EXPECT_EQ(criterion(24, 3, 0.0, 0.0), -std::numeric_limits<double>::infinity());
   EXPECT_EQ(criterion(5, 5, 0.0, 1.0), aicc_cap);
@@ -63,26 +62,17 @@ TEST(PoorlyDetermined, CountsErrorsAboveThreeQuartersOfTheValue) {
   EXPECT_EQ(poorly_determined_count(4, p, se, false), 4);
 }
 
-// Sorts with dsort and checks order and that every value kept its companion.
+// Sorts with dsort and checks the order and that every value kept its companion.
 void check_sort(std::vector<double> v, int kind) {
+  const auto original = v;
   std::vector<double> c(v.size());
-  for (std::size_t q = 0; q < v.size(); ++q)
-    c[q] = 1000.0 + static_cast<double>(q);
-  std::vector<std::pair<double, double>> before;
-  for (std::size_t q = 0; q < v.size(); ++q)
-    before.emplace_back(v[q], c[q]);
+  std::iota(c.begin(), c.end(), 0.0);
   dsort(v, c, static_cast<int>(v.size()), kind);
-  if (kind > 0) {
-    EXPECT_TRUE(std::is_sorted(v.begin(), v.end()));
-  } else {
-    EXPECT_TRUE(std::is_sorted(v.rbegin(), v.rend()));
-  }
-  std::vector<std::pair<double, double>> after;
+  EXPECT_TRUE(kind > 0 ? std::is_sorted(v.begin(), v.end()) : std::is_sorted(v.rbegin(), v.rend()));
   for (std::size_t q = 0; q < v.size(); ++q)
-    after.emplace_back(v[q], c[q]);
-  std::sort(before.begin(), before.end());
-  std::sort(after.begin(), after.end());
-  EXPECT_EQ(before, after);
+    EXPECT_EQ(v[q], original[static_cast<std::size_t>(c[q])]);
+  std::sort(c.begin(), c.end());
+  EXPECT_EQ(std::adjacent_find(c.begin(), c.end()), c.end());  // each companion once
 }
 
 TEST(Dsort, CarriesTheCompanionArray) {
@@ -115,42 +105,16 @@ TEST(Dsort, EqualValuesComeOutInTheQuicksortsOrder) {
 }
 
 TEST(Dsort, KindOneSortsWithoutCompanionAndOtherKindsDoNothing) {
-  std::vector<double> v{3, 1, 2};
-  dsort(v, {}, 3, 1);
-  EXPECT_EQ(v, (std::vector<double>{1, 2, 3}));
+  std::vector<double> v{9, 3, 1, 2};
+  dsort(v, {}, 3, 1);  // only the first `count` values take part
+  EXPECT_EQ(v, (std::vector<double>{1, 3, 9, 2}));
   dsort(v, {}, 3, -1);
-  EXPECT_EQ(v, (std::vector<double>{3, 2, 1}));
-  std::vector<double> w{3, 1, 2};
-  std::vector<double> c{1, 2, 3};
-  dsort(w, c, 3, 0);
-  dsort(w, c, 1, 2);
-  EXPECT_EQ(w, (std::vector<double>{3, 1, 2}));
-  EXPECT_EQ(c, (std::vector<double>{1, 2, 3}));
-  // Only the first `count` values take part.
-  std::vector<double> part{9, 8, 7, 1};
-  dsort(part, {}, 3, 1);
-  EXPECT_EQ(part, (std::vector<double>{7, 8, 9, 1}));
-}
-
-TEST(RankModels, TwoModelsTwoUnitsApart) {
-  std::vector<double> raic{12.0, 10.0};
-  std::vector<double> ridx{1.0, 2.0};
-  const auto rows = rank_models(raic, ridx, 2);
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(raic, (std::vector<double>{10.0, 12.0}));
-  EXPECT_EQ(ridx, (std::vector<double>{2.0, 1.0}));
-  EXPECT_EQ(rows[0].index, 2);
-  EXPECT_EQ(rows[1].index, 1);
-  EXPECT_TRUE(rel_near(rows[0].weight, 1.0 / (1.0 + std::exp(-1.0)), 1e-15));
-  EXPECT_TRUE(rel_near(rows[1].weight, std::exp(-1.0) / (1.0 + std::exp(-1.0)), 1e-15));
-  EXPECT_NEAR(rows[0].weight, 0.7311, 5e-5);
-  EXPECT_NEAR(rows[1].weight, 0.2689, 5e-5);
-  EXPECT_EQ(rows[0].ler, 0.0);
-  EXPECT_NEAR(rows[1].ler, 0.4343, 5e-5);
-  EXPECT_EQ(rows[0].delta, 0.0);
-  EXPECT_EQ(rows[1].delta, 2.0);
-  EXPECT_EQ(rows[0].marker, "**");
-  EXPECT_EQ(rows[1].marker, "**");
+  EXPECT_EQ(v, (std::vector<double>{9, 3, 1, 2}));
+  std::vector<double> c{1, 2, 3, 4};
+  dsort(v, c, 4, 0);
+  dsort(v, c, 1, 2);
+  EXPECT_EQ(v, (std::vector<double>{9, 3, 1, 2}));
+  EXPECT_EQ(c, (std::vector<double>{1, 2, 3, 4}));
 }
 
 TEST(RankModels, EvidenceRatiosAndMarkers) {

@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -19,107 +19,25 @@ namespace {
 
 // The lines of a report text, without their CR LF; fails the test on a bare LF.
 std::vector<std::string> lines_of(const std::string& text) {
+  EXPECT_TRUE(text.ends_with("\r\n"));
   std::vector<std::string> out;
-  std::size_t start = 0;
-  while (start < text.size()) {
-    const auto end = text.find("\r\n", start);
-    if (end == std::string::npos) {
-      ADD_FAILURE() << "text does not end in CR LF";
-      break;
-    }
-    const std::string line = text.substr(start, end - start);
-    EXPECT_EQ(line.find('\n'), std::string::npos) << "bare LF in: " << line;
-    out.push_back(line);
-    start = end + 2;
-  }
+  for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2)
+    out.push_back(text.substr(at, end - at));
+  EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::ssize(out)) << "bare LF";
   return out;
 }
 
-std::string dashes(int k) {
-  return " " + std::string(static_cast<std::size_t>(k), '-');
-}
-
-TEST(CorrelationCell, ZeroNegativeOneAndTruncation) {
-  EXPECT_EQ(correlation_cell(0.0), "  ........");
-  EXPECT_EQ(correlation_cell(-0.0), "  ........");
-  EXPECT_EQ(correlation_cell(0.8532109), " 0.853210");
-  EXPECT_EQ(correlation_cell(-0.4120079), "-0.412007");
-  EXPECT_EQ(correlation_cell(1.0), " 1.000000");
-  EXPECT_EQ(correlation_cell(-1.0), "-1.000000");
-  EXPECT_EQ(correlation_cell(0.25), " 0.250000");
-  // Rounded to ten decimals before the cut: never 0.998999 for 0.999.
-  EXPECT_EQ(correlation_cell(0.999), " 0.999000");
-  EXPECT_EQ(correlation_cell(0.99999999999), " 1.000000");
-  EXPECT_EQ(correlation_cell(0.1234569999), " 0.123456");
-  EXPECT_EQ(correlation_cell(1e-7), " 0.000000");
-  EXPECT_EQ(correlation_cell(-4e-7), "-0.000000");
-  EXPECT_EQ(correlation_cell(12.5), " 12.500000");
-  EXPECT_EQ(correlation_cell(std::nan("")), " NaN");
-}
-
-// The model section's golden file shows five parameters: gradients in two pairs and
-// a single, correlations in two column groups. Here the pair lines of other counts.
-TEST(PrintGrad, PairLinesForTwoThreeAndFourParameters) {
-  for (const int n : {2, 3, 4}) {
-    std::vector<double> p, g;
-    for (int i = 1; i <= n; ++i) {
-      p.push_back(i);
-      g.push_back(-0.5 * i);
-    }
-    std::ostringstream out;
-    print_grad(out, n, p, g);
-    const auto lines = lines_of(out.str());
-    ASSERT_EQ(lines.size(), n == 2 ? 6u : 7u);
-    EXPECT_EQ(lines[4],
-              "  1 -  2    | 0.1000000E+01    -0.5000000E+00  | 0.2000000E+01    -0.1000000E+01");
-    EXPECT_EQ(lines.back(), dashes(79));
-    if (n == 3) {
-      EXPECT_EQ(lines[5], "  3 -  3    | 0.3000000E+01    -0.1500000E+01");
-    } else if (n == 4) {
-      EXPECT_EQ(lines[5].substr(0, 12), "  3 -  4    ");
-      EXPECT_EQ(lines[5].size(), 80u);
-    }
-  }
-}
-
-TEST(ModelNames, EveryModelHasTitleEquationAndForm) {
-  for (int model = 1; model <= 10; ++model) {
-    std::ostringstream out;
-    model_names(out, model);
-    const auto lines = lines_of(out.str());
-    const bool two_line = model >= 5;
-    ASSERT_EQ(lines.size(), two_line ? 7u : 5u) << "model " << model;
-    EXPECT_EQ(lines[0].substr(0, 23), "          MODEL NAME:  ");
-    EXPECT_EQ(lines[0].substr(23, std::to_string(model).size()), std::to_string(model));
-    EXPECT_EQ(lines[1].substr(0, 19), "               v = ");
-    EXPECT_EQ(lines[two_line ? 3 : 2], "");
-    EXPECT_EQ(lines[two_line ? 4 : 3].substr(0, 19), "               y = ");
-    EXPECT_EQ(lines.back(), "");
-    if (two_line) {
-      EXPECT_EQ(lines[2].substr(0, 18), std::string(18, ' '));
-      EXPECT_EQ(lines[5].substr(0, 18), std::string(18, ' '));
-    }
-  }
-  std::ostringstream out;
-  model_names(out, 1);
-  EXPECT_EQ(out.str(),
-            "          MODEL NAME:  1- Linear Specific Inhibition, LSpI [a = infinity, b = 0]:\r\n"
-            "               v = Vmax / ( 1 + Km/[S]*(1 + [I]/Ki) )\r\n"
-            "\r\n"
-            "               y = P2 / ( 1 + P1/X1*(1 + X2/P3) )\r\n"
-            "\r\n");
-}
-
-TEST(ModelNames, UndefinedModelWritesOneEmptyLine) {
-  for (int model : {0, 11, -3}) {
-    std::ostringstream out;
-    model_names(out, model);
-    EXPECT_EQ(out.str(), "\r\n");
-  }
+TEST(CorrelationCell, RoundedToTenDecimalsThenCutToSix) {
+  const std::pair<double, const char*> cells[] = {
+      {0.0, "  ........"},  {-0.0, "  ........"},         {0.8532109, " 0.853210"},
+      {0.999, " 0.999000"}, {0.99999999999, " 1.000000"}, {0.1234569999, " 0.123456"},
+      {-4e-7, "-0.000000"}, {12.5, " 12.500000"},         {std::nan(""), " NaN"}};
+  for (const auto& [r, cell] : cells)
+    EXPECT_EQ(correlation_cell(r), cell) << r;
 }
 
 // The report words each model its own way; its titles still name the catalogue's
-// number and code.
+// number and code. Numbers outside the library get one empty line.
 TEST(ModelNames, TitlesNameTheCataloguesNumberAndCode) {
   for (const auto& facts : models::model_catalogue) {
     std::ostringstream out;
@@ -128,23 +46,11 @@ TEST(ModelNames, TitlesNameTheCataloguesNumberAndCode) {
     EXPECT_EQ(title.substr(0, 3), std::string(facts.name.substr(0, 3))) << facts.number;
     EXPECT_NE(title.find(facts.code), std::string::npos) << facts.number;
   }
-}
-
-TEST(DateTime, TwentyFourCharactersWithEnglishNames) {
-  std::tm t{};
-  t.tm_year = 70;
-  t.tm_mon = 0;
-  t.tm_mday = 1;
-  t.tm_wday = 4;
-  EXPECT_EQ(date_time_text(t), "Thu Jan  1 00:00:00 1970");
-  t.tm_year = 124;
-  t.tm_mon = 11;
-  t.tm_mday = 31;
-  t.tm_wday = 2;
-  t.tm_hour = 23;
-  t.tm_min = 5;
-  t.tm_sec = 9;
-  EXPECT_EQ(date_time_text(t), "Tue Dec 31 23:05:09 2024");
+  for (int model : {0, 11, -3}) {
+    std::ostringstream out;
+    model_names(out, model);
+    EXPECT_EQ(out.str(), "\r\n");
+  }
 }
 
 TEST(DateTime, SourceDateEpochFixesTheReportTime) {
@@ -166,14 +72,7 @@ TEST(DateTime, SourceDateEpochOutsideTheYearsOfTheDateLineIsRefused) {
                            " 5", "5 ", "1e9", ""}) {
     EXPECT_FALSE(parse_source_date_epoch(text)) << text;
   }
-  EXPECT_EQ(parse_source_date_epoch("0"), std::time_t{0});
   EXPECT_EQ(parse_source_date_epoch("253402300799"), std::time_t{253402300799});
-}
-
-TEST(ClosingLine, TrimmedFileNameBetweenEmptyLines) {
-  std::ostringstream out;
-  write_closing_line(out, "  /data/run 1/Data.out   ");
-  EXPECT_EQ(out.str(), "\r\n RESULTS FILE /data/run 1/Data.out\r\n\r\n");
 }
 
 // --- a complete section -------------------------------------------------------------
@@ -258,23 +157,8 @@ TEST(ReportGolden, ModelSectionAndTwoModelSummary) {
   const std::string text = c.section() + two_model_summary(c.r);
   const std::string want =
       support::read_file(std::string(INHIBRA_SOURCE_DIR) + "/tests/fit/golden/model_section.out");
-  // To look at the rendering: INHIBRA_GOLDEN_DUMP=path writes it there.
-  if (const char* dump = std::getenv("INHIBRA_GOLDEN_DUMP")) {
-    std::ofstream(dump, std::ios::binary) << text;
-  }
   ASSERT_FALSE(want.empty()) << "golden file missing";
-  EXPECT_EQ(text, want);
-  if (text != want) {
-    const auto got_lines = lines_of(text);
-    const auto want_lines = lines_of(want);
-    for (std::size_t q = 0; q < std::min(got_lines.size(), want_lines.size()); ++q) {
-      if (got_lines[q] != want_lines[q]) {
-        ADD_FAILURE() << "first difference in line " << q + 1 << ":\n got: [" << got_lines[q]
-                      << "]\nwant: [" << want_lines[q] << "]";
-        break;
-      }
-    }
-  }
+  EXPECT_EQ(lines_of(text), lines_of(want));
 }
 
 // Completing the result fills what the report prints; leaving it in the context
@@ -320,14 +204,8 @@ TEST(ReportSection, ErrorsNotProducedPrintAsAsterisks) {
       has("       1          2.000000  +/-*************   [************** ,************** ]"));
   EXPECT_TRUE(has("        2   1.0*Km =     2.000000       0.800000 +/- **********"));
   EXPECT_FALSE(has("          CALLS TO FUNCTION EXCEEDED  300--INFO = 2"));
-}
-
-TEST(ReportSection, OtherSqpOutcomesWriteNoMessage) {
-  section_case c;
-  c.r.sqp_info = 1;
-  const std::string text = c.section();
-  EXPECT_EQ(text.find("MESSAGE RETURNED"), std::string::npos);
-  EXPECT_EQ(text.find("INFO ="), std::string::npos);
+  c.r.sqp_info = 1;  // other outcomes write no message
+  EXPECT_EQ(c.section().find("MESSAGE RETURNED"), std::string::npos);
 }
 
 }  // namespace

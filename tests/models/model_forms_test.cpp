@@ -26,33 +26,10 @@ double rate(int model, double s, double i, parameter_vector p) {
 
 // A point of each model inside its box, away from the ends.
 parameter_vector inner_point(int model) {
-  parameter_vector p{120.0, 0.2, 45.0, 0.0, 0.0};
-  switch (model) {
-    case 3:
-    case 6:
-    case 7:
-      p[3] = 0.4;
-      break;
-    case 4:
-    case 5:
-      p[3] = 3.5;
-      break;
-    case 8:
-      p[3] = 0.6;
-      p[4] = 0.25;
-      break;
-    case 9:
-      p[3] = 2.5;
-      p[4] = 0.3;
-      break;
-    case 10:
-      p[3] = 0.7;
-      p[4] = 1.8;
-      break;
-    default:
-      break;
-  }
-  return p;
+  constexpr double shapes[10][2] = {{0, 0},   {0, 0},   {0.4, 0},    {3.5, 0},   {3.5, 0},
+                                    {0.4, 0}, {0.4, 0}, {0.6, 0.25}, {2.5, 0.3}, {0.7, 1.8}};
+  const auto& [a, b] = shapes[model - 1];
+  return {120.0, 0.2, 45.0, a, b};
 }
 
 TEST(ReachableBox, TheRateFunctionTakesEveryCornerAsGiven) {
