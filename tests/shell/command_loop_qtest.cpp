@@ -64,6 +64,7 @@ class CommandLoopTest : public QObject {
     QCOMPARE(client->height() - panel->geometry().bottom() - 1, 5);
     const QImage shown = client->grab().toImage();
     QCOMPARE(shown.pixelColor(1, 1), QColor(153, 204, 255));
+    QCOMPARE(shown.pixelColor(shown.width() - 2, shown.height() - 2), QColor(153, 204, 255));
     // Unknown command codes do nothing; the next command runs.
     app.shell.post(99);
     app.shell.post(18);

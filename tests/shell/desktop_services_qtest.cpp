@@ -63,13 +63,15 @@ class DesktopServicesTest : public QObject {
     QVERIFY(app.panel_text().contains("RESULTS FILE"));
     QVERIFY(app.action("Ca/Sp_Plot")->isEnabled());  // four curves
 
-    // A plot command after the run.
-    const int again = app.done();
-    QVERIFY(app.choose("Residuals"));
-    QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }));
-    QVERIFY(open_plot_window()->windowTitle().contains("Residuals"));
-    open_plot_window()->close();
-    QVERIFY(app.wait_done(again));
+    // Plot commands after the run.
+    for (const QString entry : {"XY_Plot", "Residuals"}) {
+      const int again = app.done();
+      QVERIFY(app.choose(entry));
+      QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }));
+      QVERIFY(entry == "XY_Plot" || open_plot_window()->windowTitle().contains(entry));
+      open_plot_window()->close();
+      QVERIFY(app.wait_done(again));
+    }
 
     // Without pausing the run goes straight through: no plot window ever opens.
     support::select_models(*app.ctx, {1, 2});

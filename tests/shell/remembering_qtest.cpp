@@ -156,7 +156,7 @@ class RememberingTest : public QObject {
     {
       toolkit::settings_file store(ini);
       support::running_shell app(charts.services());
-      support::select_models(*app.ctx, {3, 7});
+      support::select_models(*app.ctx, {1, 7});
       app.shell.set_settings(&store);
       QVERIFY(app.start());
       QCOMPARE(charts.after_plot(app), labels("[SUBSTRATE]", "RATE"));  // no units by default
@@ -179,7 +179,7 @@ class RememberingTest : public QObject {
     for (int k = 1; k <= 10; ++k) {
       if (again.ctx->imdl[k - 1] != 0) selected << k;
     }
-    QCOMPARE(selected, QList<int>({3, 7}));
+    QCOMPARE(selected, QList<int>({1, 7}));
     QVERIFY(!again.action("Settings/Pause at Each Model's Plot")->isChecked());
     QCOMPARE(again.window()->size(), size);
     QCOMPARE(recent_entries(again), QStringList{QString::fromStdString(data)});

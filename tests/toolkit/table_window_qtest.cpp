@@ -46,6 +46,7 @@ class TableWindowTest : public QObject {
   void rowsOpenOntoTheRowsUnderThem() {
     TableWindow w("Table", two_rows(), {});
     QStandardItemModel* m = w.model();
+    QVERIFY(w.view()->model() == m);  // the view shows it
     QCOMPARE(m->columnCount(), 3);
     QCOMPARE(m->rowCount(), 2);
     QCOMPARE(m->headerData(1, Qt::Horizontal).toString(), QString("Figure"));
