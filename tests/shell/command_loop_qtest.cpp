@@ -1,6 +1,6 @@
 // Start-up and the command loop: the main window as it starts, quit honoured after
-// a plot window closes, commands lost while another runs, and the program ending
-// promptly when its main window is closed, whatever it is doing.
+// a plot window closes, other commands lost while a plot is shown, and the program
+// ending promptly when its main window is closed, whatever it is doing.
 #include <QFontInfo>
 #include <QPointer>
 #include <QTest>
@@ -16,22 +16,9 @@ Q_DECLARE_METATYPE(std::vector<inhibra::shell::result_plot>)
 
 namespace {
 
-// Plots as the plot facility shows them: a window the command waits for.
-struct plot_recorder {
-  std::vector<shell::result_plot> kinds;  // read once the command has returned
-  toolkit::window_system* tk = nullptr;
-
-  std::function<void(core::fit_context&, shell::result_plot)> service() {
-    return [this](core::fit_context&, shell::result_plot kind) {
-      kinds.push_back(kind);
-      tk->show_plot_window("Plot", [](QPainter&, const QRect&) {});
-    };
-  }
-};
-
-// A shell after a run, with plots waiting to be shown.
+// A shell after a run; its plot commands show a window and wait for it, as the plot
+// facility does.
 struct shell_after_run {
-  shell_after_run() { plots.tk = &s.app.tk; }
   bool start() { return s.start_and_run(); }
   // Chooses a plot entry and waits for its window.
   bool plot(const QString& entry) {
@@ -39,8 +26,11 @@ struct shell_after_run {
            support::wait_until([] { return support::open_plot_window() != nullptr; });
   }
 
-  plot_recorder plots;
-  support::fitted_shell s{{1}, "Data.in", plots.service()};
+  std::vector<shell::result_plot> kinds;  // read once the command has returned
+  support::fitted_shell s{{1}, "Data.in", [this](core::fit_context&, shell::result_plot kind) {
+                            kinds.push_back(kind);
+                            s.app.tk.show_plot_window("Plot", [](QPainter&, const QRect&) {});
+                          }};
   running_shell& app = s.app;
 };
 
@@ -64,13 +54,24 @@ class CommandLoopTest : public QObject {
     QVERIFY(panel->isEnabled());
     QVERIFY(QFontInfo(panel->font()).fixedPitch());
     QCOMPARE(panel->lineWrapMode(), QPlainTextEdit::NoWrap);
-    // Five pixels of the window's background around the panel.
-    QCOMPARE(panel->geometry().topLeft(), QPoint(5, 5));
+    // Five pixels of the window's background around the panel, also when it grows.
     QWidget* client = panel->parentWidget();
+    const int client_width = client->width();
+    w->resize(w->size() + QSize(40, 30));
+    QVERIFY(support::wait_until([&] { return client->width() == client_width + 40; }));
+    QCOMPARE(panel->geometry().topLeft(), QPoint(5, 5));
     QCOMPARE(client->width() - panel->geometry().right() - 1, 5);
     QCOMPARE(client->height() - panel->geometry().bottom() - 1, 5);
     const QImage shown = client->grab().toImage();
     QCOMPARE(shown.pixelColor(1, 1), QColor(153, 204, 255));
+    QCOMPARE(shown.pixelColor(shown.width() - 2, shown.height() - 2), QColor(153, 204, 255));
+    // Unknown command codes do nothing; the next command runs.
+    app.shell.post(99);
+    app.shell.post(18);
+    QVERIFY(support::no_message_box_within(50));
+    const int before = app.done();
+    QVERIFY(support::choose_and_answer_box(app, "About"));
+    QCOMPARE(app.done(), before + 1);
     QVERIFY(app.quit());
     QCOMPARE(app.exit_code(), 0);
     QCOMPARE(app.end_program_calls.load(), 1);
@@ -134,24 +135,8 @@ class CommandLoopTest : public QObject {
     QVERIFY(support::open_plot_window() != nullptr);
     support::open_plot_window()->closeAction()->trigger();
     QVERIFY(r.app.wait_finished());
-    QCOMPARE(r.plots.kinds.size(), std::size_t{1});
+    QCOMPARE(r.kinds.size(), std::size_t{1});
     QCOMPARE(r.app.end_program_calls.load(), 1);
-  }
-
-  void clearChosenDuringAPlotHasNoEffect() {
-    shell_after_run r;
-    QVERIFY(r.start());
-    const QString report = r.app.panel_text();
-    QVERIFY(!report.isEmpty());
-    const int before = r.app.done();
-    QVERIFY(r.plot("Residuals"));
-    QVERIFY(r.app.choose("Clear"));
-    support::open_plot_window()->close();
-    QVERIFY(r.app.wait_done(before));
-    support::pump_events(100);
-    QCOMPARE(r.app.done(), before + 1);
-    QCOMPARE(r.app.panel_text(), report);
-    QVERIFY(r.app.action("XY_Plot")->isEnabled());
   }
 
   void plotCommandsDrawTheirPlots_data() {
@@ -174,47 +159,44 @@ class CommandLoopTest : public QObject {
     shell_after_run r;
     r.s.fit.best_model = best_model;
     QVERIFY(r.start());
+    const QString report = r.app.panel_text();
+    const int first = r.app.done();
     for (const QString& entry : entries) {
       const int before = r.app.done();
       QVERIFY2(r.plot(entry), qPrintable(entry));
+      QVERIFY(r.app.choose("Clear"));  // lost while the plot window is open
       support::open_plot_window()->close();
       QVERIFY(r.app.wait_done(before));
     }
-    QCOMPARE(r.plots.kinds, kinds);
+    support::pump_events(100);
+    QCOMPARE(r.app.done(), first + static_cast<int>(entries.size()));
+    QCOMPARE(r.app.panel_text(), report);
+    QCOMPARE(r.kinds, kinds);
   }
 
-  void closingTheMainWindowDuringARunEndsPromptly() {
-    support::fitted_shell s;
-    auto& fit = s.fit;
+  void closingTheMainWindowEndsPromptly_data() {
+    QTest::addColumn<QString>("during");  // the entry whose command is going on
+    QTest::newRow("a run") << "Run";
+    QTest::newRow("the model dialog") << "Models";
+    QTest::newRow("an information box") << "Help";
+  }
+
+  void closingTheMainWindowEndsPromptly() {
+    QFETCH(QString, during);
+    support::fitted_shell s({3, 4});
     auto& app = s.app;
-    fit.hold();
+    s.fit.hold();
     QVERIFY(s.start_and_open());
-    QVERIFY(app.choose("Run"));
-    QVERIFY(support::wait_until([&] { return fit.inside(); }));
-    app.window()->close();
-    QCOMPARE(app.end_program_calls.load(), 1);
-    QVERIFY(app.tk.closing());
-    // The run goes on to its end; nothing it does afterwards waits for the person.
-    std::thread late_box([&] { app.ctx->fe->message(core::box_kind::error, "late"); });
-    late_box.join();
-    fit.release();
-    QVERIFY(app.wait_finished(3000));
-    QVERIFY(support::no_message_box_within(50));
-  }
-
-  void closingTheMainWindowWithADialogOrBoxOpenEndsPromptly_data() {
-    QTest::addColumn<QString>("entry");
-    QTest::newRow("model dialog") << "Models";
-    QTest::newRow("information box") << "Help";
-  }
-
-  void closingTheMainWindowWithADialogOrBoxOpenEndsPromptly() {
-    QFETCH(QString, entry);
-    running_shell app;
-    support::select_models(*app.ctx, {3, 4});
-    QVERIFY(app.start());
-    QVERIFY(app.choose(entry));
-    if (entry == "Models") {
+    QVERIFY(app.choose(during));
+    if (during == "Run") {
+      QVERIFY(support::wait_until([&] { return s.fit.inside(); }));
+      app.window()->close();
+      QCOMPARE(app.end_program_calls.load(), 1);
+      QVERIFY(app.tk.closing());
+      // The run goes on to its end; nothing it does afterwards waits for the person.
+      std::thread([&] { app.ctx->fe->message(core::box_kind::error, "late"); }).join();
+      s.fit.release();
+    } else if (during == "Models") {
       QVERIFY(support::wait_until([] { return support::model_dialog_window() != nullptr; }));
       QVERIFY(support::press_dialog_button("Clear"));
       app.window()->close();
@@ -227,19 +209,7 @@ class CommandLoopTest : public QObject {
     QVERIFY(app.wait_finished(3000));
     QCOMPARE(app.end_program_calls.load(), 1);
     QVERIFY(support::model_dialog_window() == nullptr);
-    QVERIFY(support::shown_message_box() == nullptr);
-  }
-
-  void unknownCodesDoNothing() {
-    running_shell app;
-    QVERIFY(app.start());
-    app.shell.post(99);
-    app.shell.post(18);
-    support::pump_events(50);
-    QVERIFY(support::no_message_box_within(20));
-    const int before = app.done();
-    QVERIFY(support::choose_and_answer_box(app, "About"));
-    QCOMPARE(app.done(), before + 1);
+    QVERIFY(support::no_message_box_within(50));
   }
 };
 

@@ -13,50 +13,25 @@ class DisplayCheckTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void aWindowNeedsADisplay_data() {
-    QTest::addColumn<QString>("platform");
-    QTest::addColumn<QString>("display");
-    QTest::addColumn<QString>("wayland");
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("default, no display") << ""
-                                         << ""
-                                         << "" << false;
-    QTest::newRow("default, X display") << ""
-                                        << ":0"
-                                        << "" << true;
-    QTest::newRow("default, Wayland only") << ""
-                                           << ""
-                                           << "wayland-0" << true;
-    QTest::newRow("xcb with options, no display") << "xcb:nograb"
-                                                  << ""
-                                                  << "" << false;
-    QTest::newRow("wayland, X display only") << "wayland"
-                                             << ":0"
-                                             << "" << false;
-    QTest::newRow("wayland-egl") << "wayland-egl"
-                                 << ""
-                                 << "wayland-0" << true;
-    QTest::newRow("offscreen") << "offscreen"
-                               << ""
-                               << "" << true;
-    QTest::newRow("vnc") << "vnc"
-                         << ""
-                         << "" << true;
-  }
-
   void aWindowNeedsADisplay() {
-    QFETCH(QString, platform);
-    QFETCH(QString, display);
-    QFETCH(QString, wayland);
-    QFETCH(bool, shown);
-    const display_environment env{platform.toStdString(), display.toStdString(),
-                                  wayland.toStdString()};
-    const auto problem = shell::missing_display(env);
-    QCOMPARE(!problem.has_value(), shown);
-    if (problem) {
+    struct case_ {
+      std::string platform, display, wayland;
+      bool shown;
+    };
+    const case_ cases[] = {{"", "", "", false},          {"", ":0", "", true},
+                           {"", "", "wayland-0", true},  {"xcb:nograb", "", "", false},
+                           {"wayland", ":0", "", false}, {"wayland-egl", "", "wayland-0", true},
+                           {"offscreen", "", "", true},  {"vnc", "", "", true}};
+    for (const case_& c : cases) {
+      const auto problem =
+          shell::missing_display(display_environment{c.platform, c.display, c.wayland});
+      const std::string name = c.platform + "|" + c.display + "|" + c.wayland;
+      QVERIFY2(!problem.has_value() == c.shown, name.c_str());
+      if (!problem) continue;
       QVERIFY(problem->starts_with("inhibra: no display"));
-      QVERIFY(problem->find(platform.startsWith("wayland") ? "WAYLAND_DISPLAY" : "DISPLAY") !=
-              std::string::npos);
+      const bool wayland = c.platform.starts_with("wayland");
+      QVERIFY2(problem->find(wayland ? "WAYLAND_DISPLAY" : "DISPLAY") != std::string::npos,
+               name.c_str());
     }
   }
 

@@ -18,6 +18,7 @@
 #include "support/qt_wait.hpp"
 #include "support/temp_dir.hpp"
 #include "toolkit/settings_file.hpp"
+#include "toolkit/toolkit_harness.hpp"
 
 using namespace inhibra;
 using support::fitted_shell;
@@ -41,23 +42,19 @@ QStringList recent_entries(support::running_shell& app) {
 
 // Waits for the text dialog and confirms `text` in it.
 bool answer_text(const QString& text) {
-  return support::wait_until([&] {
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* d = qobject_cast<QInputDialog*>(w); d != nullptr && d->isVisible()) {
-        d->setTextValue(text);
-        d->accept();
-        return true;
-      }
-    }
-    return false;
+  return support::answer_window<QInputDialog>([&](QInputDialog* d) {
+    d->setTextValue(text);
+    d->accept();
   });
 }
+
+using labels = std::pair<std::string, std::string>;
 
 // The axis labels of the charts the shell shows; each plot command shows one chart
 // labelled as the rate plot is.
 struct chart_labels {
   std::mutex mutex;
-  std::vector<std::pair<std::string, std::string>> seen;
+  std::vector<labels> seen;
 
   shell::services services() {
     shell::services s;
@@ -74,12 +71,12 @@ struct chart_labels {
     };
     return s;
   }
-  std::pair<std::string, std::string> after_plot(support::running_shell& app) {
+  labels after_plot(support::running_shell& app) {
     const int before = app.done();
     app.shell.handle_plot();
     if (!app.wait_done(before)) return {};
     std::lock_guard lock(mutex);
-    return seen.empty() ? std::pair<std::string, std::string>() : seen.back();
+    return seen.empty() ? labels() : seen.back();
   }
 };
 
@@ -89,34 +86,29 @@ bool set_units(support::running_shell& app, const QString& concentration, const 
          app.wait_done(before);
 }
 
-using labels = std::pair<std::string, std::string>;
-
 }  // namespace
 
 class RememberingTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void fileNamedAtStartIsOpen() {
+  void fileNamedAtStartIsOpenOrReported() {
     fitted_shell r;
     r.app.shell.set_start_file(r.data);
     QVERIFY(r.app.start());
     QVERIFY(title_becomes(r.app, QString::fromStdString(r.data)));
-    QVERIFY(r.app.action("Run")->isEnabled());
     QVERIFY(r.app.run_command("Run"));
     QCOMPARE(QString::fromStdString(r.fit.data_file_seen), QString::fromStdString(r.data));
-  }
 
-  void missingFileNamedAtStartIsReported() {
-    fitted_shell r;
-    const std::string missing = r.dir.file("Nowhere.in");
-    r.app.shell.set_start_file(missing);
-    r.app.start_async();
+    fitted_shell missing;
+    const std::string nowhere = missing.dir.file("Nowhere.in");
+    missing.app.shell.set_start_file(nowhere);
+    missing.app.start_async();
     const auto box = support::answer_message_box();
     QVERIFY(box.has_value());
-    QVERIFY(box->text.contains(QString::fromStdString(missing)));
-    QVERIFY(support::wait_until([&] { return r.app.shell.in_command_loop(); }));
-    QVERIFY(!r.app.action("Run")->isEnabled());
+    QVERIFY(box->text.contains(QString::fromStdString(nowhere)));
+    QVERIFY(support::wait_until([&] { return missing.app.shell.in_command_loop(); }));
+    QVERIFY(!missing.app.action("Run")->isEnabled());
   }
 
   void droppedAndRecentFilesAreOpened() {
@@ -155,18 +147,26 @@ class RememberingTest : public QObject {
     QCOMPARE(shell::label_with_unit("RATE", {"mM", ""}), std::string("RATE"));
   }
 
-  void axisUnitsReachTheChartsAndAreKept() {
-    support::temp_dir config;
+  void secondInstanceRestoresTheSettings() {
+    support::temp_dir config;  // the settings file and the data file
     const std::string ini = config.file("inhibra.ini");
+    const std::string data = support::write_example_data(config.path());
     chart_labels charts;
+    QSize size;
     {
       toolkit::settings_file store(ini);
       support::running_shell app(charts.services());
+      support::select_models(*app.ctx, {1, 7});
       app.shell.set_settings(&store);
       QVERIFY(app.start());
-      QCOMPARE(charts.after_plot(app), labels("[SUBSTRATE]", "RATE"));  // none by default
+      QCOMPARE(charts.after_plot(app), labels("[SUBSTRATE]", "RATE"));  // no units by default
       QVERIFY(set_units(app, "uM", "uM/min"));
       QCOMPARE(charts.after_plot(app), labels("[SUBSTRATE] (uM)", "RATE (uM/min)"));
+      QVERIFY(support::open_data_file(app, data));
+      QVERIFY(app.run_command("Weight/Turn-ON Robust Wt"));
+      QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
+      app.window()->resize(app.window()->size() - QSize(40, 30));
+      size = app.window()->size();
       QVERIFY(app.quit());
     }
     toolkit::settings_file store(ini);
@@ -174,48 +174,22 @@ class RememberingTest : public QObject {
     again.shell.set_settings(&store);
     QVERIFY(again.start());
     QCOMPARE(charts.after_plot(again), labels("[SUBSTRATE] (uM)", "RATE (uM/min)"));
-    QVERIFY(set_units(again, "", ""));
-    QCOMPARE(charts.after_plot(again), labels("[SUBSTRATE]", "RATE"));
-  }
-
-  void secondInstanceRestoresTheSettings() {
-    support::temp_dir config;
-    const std::string ini = config.file("inhibra.ini");
-    support::temp_dir folder;  // outlives the first instance
-    const std::string data = support::write_example_data(folder.path());
-    QSize size;
-    {
-      toolkit::settings_file store(ini);
-      fitted_shell r({3, 7});
-      r.app.shell.set_settings(&store);
-      QVERIFY(r.app.start());
-      QVERIFY(support::open_data_file(r.app, data));
-      QVERIFY(r.app.run_command("Weight/Turn-ON Robust Wt"));
-      QVERIFY(r.app.run_command("Settings/Pause at Each Model's Plot"));
-      r.app.window()->resize(r.app.window()->size() - QSize(40, 30));
-      size = r.app.window()->size();
-      QVERIFY(r.app.quit());
-    }
-    toolkit::settings_file store(ini);
-    fitted_shell again({});
-    again.app.shell.set_settings(&store);
-    QVERIFY(again.app.start());
-    QCOMPARE(again.app.ctx->nwt_global.load(), 2);
+    QCOMPARE(again.ctx->nwt_global.load(), 2);
     QList<int> selected;
     for (int k = 1; k <= 10; ++k) {
-      if (again.app.ctx->imdl[k - 1] != 0) selected << k;
+      if (again.ctx->imdl[k - 1] != 0) selected << k;
     }
-    QCOMPARE(selected, QList<int>({3, 7}));
-    QVERIFY(!again.app.action("Settings/Pause at Each Model's Plot")->isChecked());
-    QCOMPARE(again.app.window()->size(), size);
-    QCOMPARE(recent_entries(again.app).size(), 1);
-    QVERIFY(recent_entries(again.app).front().endsWith("Data.in"));
+    QCOMPARE(selected, QList<int>({1, 7}));
+    QVERIFY(!again.action("Settings/Pause at Each Model's Plot")->isChecked());
+    QCOMPARE(again.window()->size(), size);
+    QCOMPARE(recent_entries(again), QStringList{QString::fromStdString(data)});
     // The open dialog starts in the folder of the last data file.
-    QVERIFY(again.app.choose("OpenData"));
-    const auto dialog = support::answer_file_dialog(QString());
+    const auto dialog = support::choose_and_answer_dialog(again, "OpenData");
     QVERIFY(dialog.has_value());
     QCOMPARE(std::filesystem::weakly_canonical(dialog->directory.toStdString()),
-             std::filesystem::weakly_canonical(folder.path()));
+             std::filesystem::weakly_canonical(config.path()));
+    QVERIFY(set_units(again, "", ""));
+    QCOMPARE(charts.after_plot(again), labels("[SUBSTRATE]", "RATE"));
   }
 };
 

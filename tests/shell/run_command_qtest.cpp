@@ -43,7 +43,7 @@ class RunCommandTest : public QObject {
     QCOMPARE(r.fit.runs.load(), 1);
   }
 
-  void runWithoutADataFileShowsTheTwoLineBox() {
+  void runOrPrintWithoutAFileIsRefused() {
     fitted_shell r;
     QVERIFY(r.app.start());
     // The menus never offer Run without a file; the command is reached directly.
@@ -59,31 +59,32 @@ class RunCommandTest : public QObject {
     QVERIFY(!r.app.action("Run")->isEnabled());
     QVERIFY(!r.app.action("File/Run Curve-fit")->isEnabled());
     QCOMPARE(r.fit.runs.load(), 0);
+    // Nor do they offer printing before a run: the entry is greyed out again, silently.
+    r.app.action("File/Print Results")->setEnabled(true);
+    const int printed = r.app.done();
+    r.app.shell.handle_print();
+    QVERIFY(r.app.wait_done(printed));
+    QVERIFY(!r.app.action("File/Print Results")->isEnabled());
+    QVERIFY(support::no_message_box_within(50));
   }
 
-  void panelShowsTheResultsFileFromItsSecondLine() {
-    fitted_shell r;
-    r.fit.report = "FIRST LINE IS NOT SHOWN\r\n\r\n   TITLE   \r\ncol1  col2\t\r\nlast";
-    QVERIFY(r.start_and_run());
-    QCOMPARE(r.app.panel_text(), QString("\r\n   TITLE\r\ncol1  col2\r\nlast\r\n"));
-    QCOMPARE(QString::fromStdString(r.fit.data_file_seen), QString::fromStdString(r.data));
-  }
-
-  void viewStartsAtTheReportOrTheSummary_data() {
+  void panelShowsTheResultsFileFromItsSecondLine_data() {
     QTest::addColumn<int>("models");
-    QTest::addColumn<bool>("at_end");
+    QTest::addColumn<bool>("at_end");  // where the view starts
     QTest::newRow("one model: from the start") << 1 << false;
     QTest::newRow("several models: at the summary") << 3 << true;
   }
 
-  void viewStartsAtTheReportOrTheSummary() {
+  void panelShowsTheResultsFileFromItsSecondLine() {
     QFETCH(int, models);
     QFETCH(bool, at_end);
     fitted_shell r;
     r.fit.models = models;
+    r.fit.report = "FIRST LINE IS NOT SHOWN\r\n\r\n   TITLE   \r\ncol1  col2\t\r\nlast";
     QVERIFY(r.start_and_run());
+    QCOMPARE(r.app.panel_text(), QString("\r\n   TITLE\r\ncol1  col2\r\nlast\r\n"));
+    QCOMPARE(QString::fromStdString(r.fit.data_file_seen), QString::fromStdString(r.data));
     QPlainTextEdit* panel = r.app.panel();
-    QVERIFY(panel->toPlainText().size() > 0);
     QCOMPARE(panel->textCursor().position(), at_end ? panel->toPlainText().size() : 0);
   }
 
@@ -151,40 +152,32 @@ class RunCommandTest : public QObject {
     QVERIFY(weighting_offered(r.app, true));
   }
 
-  void clearAfterARobustRunSwitchesWeightingOff() {
-    fitted_shell r;
-    QVERIFY(r.start_and_open());
-    QVERIFY(r.app.run_command("Weight/Turn-ON Robust Wt"));
-    QVERIFY(r.app.run_command("Weight/Turn-OFF Robust Wt"));
-    QCOMPARE(r.app.ctx->nwt_global.load(), 0);
-    QVERIFY(weighting_offered(r.app, false));
-    QVERIFY(r.app.run_command("Weight/Turn-ON Robust Wt"));
-    QCOMPARE(r.app.ctx->nwt_global.load(), 2);
-    QVERIFY(weighting_offered(r.app, true));
-    QVERIFY(r.app.run_command("Run"));
-    QCOMPARE(r.fit.weighting_seen.load(), 2);
-    QVERIFY(r.app.run_command("Clear"));
-    QCOMPARE(r.app.ctx->nwt_global.load(), 0);
-    QVERIFY(weighting_offered(r.app, false));
-    // The next run is unweighted.
-    QVERIFY(r.app.run_command("Run"));
-    QCOMPARE(r.fit.weighting_seen.load(), 0);
-  }
-
-  void theFittingMethodIsASettingOfTheRuns() {
+  void weightingAndMethodAreSettingsOfTheRuns() {
     fitted_shell r;
     QVERIFY(r.start_and_open());
     const char* chain = "Weight/Chain Only (Reproduce Earlier Results)";
     const char* refine = "Weight/Refine Fits (Default)";
-    QVERIFY(r.app.run_command("Run"));
-    QCOMPARE(r.fit.chain_only_seen.load(), 0);
+    QVERIFY(r.app.run_command("Weight/Turn-ON Robust Wt"));
     QVERIFY(r.app.run_command(chain));
+    QVERIFY(weighting_offered(r.app, true));
     QVERIFY(!r.app.action(chain)->isEnabled() && r.app.action(refine)->isEnabled());
     QVERIFY(r.app.run_command("Run"));
+    QCOMPARE(r.fit.weighting_seen.load(), 2);
+    QCOMPARE(r.fit.chain_only_seen.load(), 1);
+    // Clear after a robust run switches weighting off; the method stays.
+    QVERIFY(r.app.run_command("Clear"));
+    QCOMPARE(r.app.ctx->nwt_global.load(), 0);
+    QVERIFY(weighting_offered(r.app, false));
+    QVERIFY(r.app.run_command("Run"));
+    QCOMPARE(r.fit.weighting_seen.load(), 0);
     QCOMPARE(r.fit.chain_only_seen.load(), 1);
     QVERIFY(r.app.run_command(refine));
+    QVERIFY(r.app.run_command("Weight/Turn-ON Robust Wt"));
+    QVERIFY(r.app.run_command("Weight/Turn-OFF Robust Wt"));
+    QVERIFY(weighting_offered(r.app, false));
     QVERIFY(r.app.action(chain)->isEnabled() && !r.app.action(refine)->isEnabled());
     QVERIFY(r.app.run_command("Run"));
+    QCOMPARE(r.fit.weighting_seen.load(), 0);
     QCOMPARE(r.fit.chain_only_seen.load(), 0);
   }
 
@@ -192,18 +185,17 @@ class RunCommandTest : public QObject {
     fitted_shell r;
     QVERIFY(r.app.start());
     // The run reaches the person through the context's front end.
-    QVERIFY(r.app.ctx->fe != nullptr);
-    std::thread t([&] { r.app.ctx->fe->message(core::box_kind::warning, "first\r\nsecond"); });
+    std::thread t([&] {
+      r.app.ctx->fe->message(core::box_kind::warning, "first\r\nsecond");
+      r.app.ctx->fe->set_title("Wait, computing model # 3");
+    });
     const auto box = support::answer_message_box();
+    QVERIFY(support::wait_until(
+        [&] { return r.app.window()->windowTitle() == QString("Wait, computing model # 3"); }));
     t.join();
     QVERIFY(box.has_value());
     QCOMPARE(box->title, QString("Warning"));
-    QCOMPARE(box->icon, QMessageBox::Warning);
     QCOMPARE(box->text, QString("first\nsecond"));
-    std::thread title([&] { r.app.ctx->fe->set_title("Wait, computing model # 3"); });
-    QVERIFY(support::wait_until(
-        [&] { return r.app.window()->windowTitle() == QString("Wait, computing model # 3"); }));
-    title.join();
   }
 };
 

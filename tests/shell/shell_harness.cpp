@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "support/qt_wait.hpp"
+#include "toolkit/toolkit_harness.hpp"
 
 namespace inhibra::support {
 
@@ -133,20 +134,8 @@ bool running_shell::quit() {
   return wait_finished();
 }
 
-namespace {
-
-template <class T>
-T* visible_top_level() {
-  for (QWidget* w : QApplication::topLevelWidgets()) {
-    if (auto* t = qobject_cast<T*>(w); t != nullptr && t->isVisible()) return t;
-  }
-  return nullptr;
-}
-
-}  // namespace
-
 QMessageBox* shown_message_box() {
-  return visible_top_level<QMessageBox>();
+  return shown_window<QMessageBox>();
 }
 
 std::optional<box_seen> answer_message_box(int timeout_ms) {
@@ -175,7 +164,7 @@ std::optional<file_dialog_seen> answer_file_dialog(const QString& file, int time
   std::optional<file_dialog_seen> seen;
   wait_until(
       [&] {
-        QFileDialog* dialog = visible_top_level<QFileDialog>();
+        QFileDialog* dialog = shown_window<QFileDialog>();
         if (dialog == nullptr) return false;
         seen = file_dialog_seen{dialog->windowTitle(), dialog->directory().absolutePath(),
                                 dialog->nameFilters(), dialog->selectedFiles(),
@@ -265,22 +254,13 @@ shell::services fake_fit::services(
 
 std::string write_example_data(const std::filesystem::path& folder, const std::string& name) {
   const auto path = folder / name;
-  std::ofstream(path, std::ios::binary)
-      << " 50    0    0.032\r\n100    0    0.055\r\n200    0    0.08\r\n"
-         "333    0    0.102\r\n500    0    0.116\r\n700    0    0.13\r\n";
-  return path.string();
-}
-
-std::string copy_bundled_example(const std::filesystem::path& folder) {
-  const auto path = folder / "Data.in";
   std::filesystem::copy_file(std::filesystem::path(INHIBRA_SOURCE_DIR) / "examples/Data.in", path);
   return path.string();
 }
 
 bool open_data_file(running_shell& app, const std::string& file) {
-  const int before = app.done();
-  if (!app.choose(QStringLiteral("OpenData"))) return false;
-  return answer_file_dialog(QString::fromStdString(file)).has_value() && app.wait_done(before);
+  return choose_and_answer_dialog(app, QStringLiteral("OpenData"), QString::fromStdString(file))
+      .has_value();
 }
 
 void select_models(core::fit_context& ctx, std::initializer_list<int> models) {
@@ -290,9 +270,13 @@ void select_models(core::fit_context& ctx, std::initializer_list<int> models) {
     ctx.imdl[static_cast<std::size_t>(k - 1)] = 1;
 }
 
-bool choose_and_cancel_dialog(running_shell& app, const QString& path) {
+std::optional<file_dialog_seen> choose_and_answer_dialog(running_shell& app, const QString& path,
+                                                         const QString& file) {
   const int before = app.done();
-  return app.choose(path) && answer_file_dialog(QString()).has_value() && app.wait_done(before);
+  if (!app.choose(path)) return std::nullopt;
+  auto dialog = answer_file_dialog(file);
+  if (!app.wait_done(before)) return std::nullopt;
+  return dialog;
 }
 
 std::optional<box_seen> choose_and_answer_box(running_shell& app, const QString& path) {
@@ -304,7 +288,7 @@ std::optional<box_seen> choose_and_answer_box(running_shell& app, const QString&
 }
 
 toolkit::PlotWindow* open_plot_window() {
-  return visible_top_level<toolkit::PlotWindow>();
+  return shown_window<toolkit::PlotWindow>();
 }
 
 QString lf(std::string_view crlf_text) {

@@ -158,12 +158,9 @@ class fake_fit {
   std::atomic<bool> inside_{false};
 };
 
-// Writes the example data file into `folder` and returns its path.
+// Copies the bundled example data file (four curves) into `folder` as `name`; its path.
 std::string write_example_data(const std::filesystem::path& folder,
                                const std::string& name = "Data.in");
-
-// Copies the bundled example (four curves) into `folder` as Data.in; its path.
-std::string copy_bundled_example(const std::filesystem::path& folder);
 
 // Opens `file` through "OpenData" and the open dialog; true when the dialog came.
 bool open_data_file(running_shell& app, const std::string& file);
@@ -171,9 +168,10 @@ bool open_data_file(running_shell& app, const std::string& file);
 // Selects model `k` (1..10) in the context as the dialog would.
 void select_models(core::fit_context& ctx, std::initializer_list<int> models);
 
-// Chooses `path` (usually an open entry) and cancels the file dialog it shows;
-// true once the command is done.
-bool choose_and_cancel_dialog(running_shell& app, const QString& path);
+// Chooses `path`, picks `file` in the file dialog it shows (or cancels it when empty)
+// and waits until the command is done; the dialog as seen, or nothing.
+std::optional<file_dialog_seen> choose_and_answer_dialog(running_shell& app, const QString& path,
+                                                         const QString& file = {});
 // Chooses `path` and answers the message box it shows.
 std::optional<box_seen> choose_and_answer_box(running_shell& app, const QString& path);
 

@@ -93,11 +93,9 @@ class TextPanelTest : public QObject {
     QVERIFY(s.start_and_run());
     const QString shown = s.app.panel_text();
     QCOMPARE(shown, QString("\r\n  REPORT\r\n  a   b\r\n"));
-    const int before = s.app.done();
-    QVERIFY(s.app.choose("File/Save Results"));
-    const auto dialog = support::answer_file_dialog(QString::fromStdString(s.dir.file("saved")));
+    const auto dialog = support::choose_and_answer_dialog(
+        s.app, "File/Save Results", QString::fromStdString(s.dir.file("saved")));
     QVERIFY(dialog.has_value());
-    QVERIFY(s.app.wait_done(before));
     QCOMPARE(dialog->title, QString("Save Data"));
     QVERIFY(dialog->saving);
     QCOMPARE(dialog->proposed, QStringList{QString::fromStdString(s.dir.file("Data.txt"))});
@@ -109,19 +107,8 @@ class TextPanelTest : public QObject {
   void cancelledSaveWritesNothing() {
     support::fitted_shell s;
     QVERIFY(s.start_and_run());
-    QVERIFY(support::choose_and_cancel_dialog(s.app, "File/Save Results"));
+    QVERIFY(support::choose_and_answer_dialog(s.app, "File/Save Results"));
     QVERIFY(!std::filesystem::exists(s.dir.file("Data.txt")));
-  }
-
-  void printBeforeAnyRunDisablesTheEntry() {
-    running_shell app;
-    QVERIFY(app.start());
-    app.action("File/Print Results")->setEnabled(true);  // the menus never offer it yet
-    const int before = app.done();
-    app.shell.handle_print();
-    QVERIFY(app.wait_done(before));
-    QVERIFY(!app.action("File/Print Results")->isEnabled());
-    QVERIFY(support::no_message_box_within(50));
   }
 
   void entriesOpenTheirFileInTheEditor_data() {
@@ -191,11 +178,9 @@ class TextPanelTest : public QObject {
     running_shell app;
     std::filesystem::current_path(start_dir.path());
     QVERIFY(app.start());
-    const int before = app.done();
-    QVERIFY(app.choose("OpenData"));
-    const auto dialog = support::answer_file_dialog(QString::fromStdString(data));
+    const auto dialog =
+        support::choose_and_answer_dialog(app, "OpenData", QString::fromStdString(data));
     QVERIFY(dialog.has_value());
-    QVERIFY(app.wait_done(before));
     QCOMPARE(dialog->title, QString("Enter data file"));
     QCOMPARE(std::filesystem::path(dialog->directory.toStdString()),
              std::filesystem::canonical(start_dir.path()));
