@@ -212,28 +212,22 @@ QPlainTextEdit* window_system::text_box(int id) const {
   return it == text_boxes_.end() ? nullptr : qobject_cast<QPlainTextEdit*>(it->second.widget);
 }
 
-void window_system::enabletextbox(int id, bool flag) {
-  thread_.call([this, id, flag] {
-    QPlainTextEdit* box = text_box(id);
-    if (box == nullptr) return;
-    box->setEnabled(flag);
+void window_system::change_text_box(int id, std::function<void(QPlainTextEdit*)> change) {
+  thread_.call([this, id, change = std::move(change)] {
+    if (QPlainTextEdit* box = text_box(id)) change(box);
   });
+}
+
+void window_system::enabletextbox(int id, bool flag) {
+  change_text_box(id, [flag](QPlainTextEdit* box) { box->setEnabled(flag); });
 }
 
 void window_system::settextboxfocused(int id) {
-  thread_.call([this, id] {
-    QPlainTextEdit* box = text_box(id);
-    if (box == nullptr) return;
-    box->setFocus();
-  });
+  change_text_box(id, [](QPlainTextEdit* box) { box->setFocus(); });
 }
 
 void window_system::settextboxvisible(int id, bool flag) {
-  thread_.call([this, id, flag] {
-    QPlainTextEdit* box = text_box(id);
-    if (box == nullptr) return;
-    box->setVisible(flag);
-  });
+  change_text_box(id, [flag](QPlainTextEdit* box) { box->setVisible(flag); });
 }
 
 int window_system::gettextboxlength(int id) {

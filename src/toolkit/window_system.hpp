@@ -233,6 +233,8 @@ class window_system {
   ToolkitWindow* current() const;          // window thread only
   QWidget* dialog_parent() const;          // window thread only
   void forget_window(int id);              // window thread only
+  // Runs change(box) on the window thread when text box `id` exists.
+  void change_text_box(int id, std::function<void(QPlainTextEdit*)> change);
   int store_control(std::map<int, control>& table, control c);
   void window_closed(ToolkitWindow* w);
   // The open and save dialogs: one dialog, told apart by `save`.
