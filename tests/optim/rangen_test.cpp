@@ -26,8 +26,9 @@ TEST(Rangen, DrawsTheFractionalPartOfTheFifthPowerClampedIntoRange) {
       // A fresh context with a non-zero seed: frac(pi^5) = 0.0196847852814 lies
       // below 0.05 and is lifted by 0.05.
       {core::fit_context{}.rangen_state, 1024.0, 0.0196847852813936 + 0.05, frac_tol},
-      // ((r + pi)^2)^2 (r + pi) has the fractional part 0.024555270839471177 (a
-      // library power function gives ...52802 here); lifted.
+      // The fifth power is formed as ((r + pi)^2)^2 (r + pi), products only, so every
+      // machine draws the same sequence: frac = 0.024555270839471177 here, where a
+      // library power function would give ...52802; lifted.
       {1e-5, 1.0, 0.024555270839471177 + 0.05, 0.0},
       {0.04, 1.0, 0.0039602805693387 + 0.05, frac_tol},
       {0.002, 1.0, 0.95, 0.0},  // frac = 0.9950167365083413: replaced by 0.95
