@@ -25,9 +25,8 @@ void mark_not_produced(int n, std::span<double> se, std::span<double> cl) {
 
 }  // namespace
 
-stderr_outcome stderrpar(core::fit_context& ctx, int N, int n, std::span<const double> J,
-                         std::span<double> A, double ssq, std::span<double> se, std::span<double> R,
-                         std::span<double> cl) {
+stderr_outcome stderrpar(int N, int n, std::span<const double> J, std::span<double> A, double ssq,
+                         std::span<double> se, std::span<double> R, std::span<double> cl) {
   const auto nn = static_cast<std::size_t>(n) * static_cast<std::size_t>(n);
   const core::cmat1 jac(J, jac_ld);
   const core::mat1 a(A.first(nn), n);
@@ -71,7 +70,6 @@ stderr_outcome stderrpar(core::fit_context& ctx, int N, int n, std::span<const d
   std::fill_n(R.begin(), nn, 0.0);
   for (int i = 1; i <= n; ++i) {
     if (v(i, i) <= 0.0) {
-      core::show_message(ctx, core::box_kind::error, "Mat Inversion: Matrix diagonal = 0!");
       mark_not_produced(n, se, cl);
       return stderr_outcome::diagonal_not_positive;
     }

@@ -26,11 +26,10 @@ enum class stderr_outcome : int {
 // The inverse is taken of J^T J with tiny entries raised to cov_eps, symmetrised,
 // its diagonal damped by (1 + sqrt eps) and every entry limited to +-1/cov_eps; the
 // matrix is balanced before the LU inversion and the correlations are read from the
-// inverse of the balanced matrix. When the inverse's diagonal is not positive an
-// error box says so through the context's front end.
-[[nodiscard]] stderr_outcome stderrpar(core::fit_context& ctx, int N, int n,
-                                       std::span<const double> J, std::span<double> A, double ssq,
-                                       std::span<double> se, std::span<double> R,
+// inverse of the balanced matrix. When the inverse's diagonal is not positive the
+// outcome says so; the driver tells the person once per model.
+[[nodiscard]] stderr_outcome stderrpar(int N, int n, std::span<const double> J, std::span<double> A,
+                                       double ssq, std::span<double> se, std::span<double> R,
                                        std::span<double> cl);
 
 // Diagonal similarity scaling by powers of 2 that evens out the off-diagonal sums of

@@ -18,6 +18,7 @@ void exact_statistics(core::fit_context& ctx, model_result& r) {
   const int n = r.n;
   const auto count = static_cast<std::size_t>(n);
   const auto nn = count * count;
+  r.inverse_unusable = false;
 
   // Weights of the residuals at the point, as the reported sum has them.
   std::array<double, core::max_rows> w{};
@@ -77,7 +78,7 @@ void exact_statistics(core::fit_context& ctx, model_result& r) {
   r.t = tvalue(rows - n);
   for (std::size_t i = 0; i < count; ++i) {
     if (!(inverse[i + i * count] > 0.0)) {
-      core::show_message(ctx, core::box_kind::error, "Mat Inversion: Matrix diagonal = 0!");
+      r.inverse_unusable = true;
       std::fill_n(r.se.begin(), count, nan);
       std::fill_n(r.cl.begin(), count, nan);
       r.se_produced = false;

@@ -14,8 +14,8 @@ namespace inhibra::fit {
 // correlations and normal matrix J^T J with those of the exact Jacobian at r.p, for
 // the context's observations and r's model and weighting (robust weights of the
 // residuals at r.p, as the reported sum of squares has them). r.ssr must be that
-// sum. An inverse with a diagonal that is not positive shows the same error box as
-// the other statistics and leaves se and cl not produced.
+// sum. An inverse with a diagonal that is not positive sets r.inverse_unusable and
+// leaves se and cl not produced.
 void exact_statistics(core::fit_context& ctx, model_result& r);
 
 }  // namespace inhibra::fit

@@ -122,8 +122,9 @@ void statistics(run_state& run, model_result& r) {
   double ssr = 0.0;
   jacobian(ctx, rows, n, run.jac, ssr, run.x);
   r.ssr = ssr;
-  const auto outcome = stderrpar(ctx, rows, n, run.jac, r.normal, ssr, r.se, r.correlation, r.cl);
+  const auto outcome = stderrpar(rows, n, run.jac, r.normal, ssr, r.se, r.correlation, r.cl);
   r.se_produced = outcome == stderr_outcome::produced;
+  r.inverse_unusable = outcome == stderr_outcome::diagonal_not_positive;
   r.t = tvalue(rows - n);
   std::copy(run.x.begin(), run.x.end(), r.p.begin());
 }
@@ -338,6 +339,12 @@ void refine_fit(run_state& run, int model, model_result& r) {
   const auto borrowed = borrowed_starts(run, model);
   const refinement found = refine(run.ctx, r.p, r.ssr, borrowed);
   r.stage_evaluations[7] = found.evaluations;
+  if (found.solver_failed) {
+    warn(run, "Model " + strings::int_text(model) +
+                  ": the refinement met parameter values where the rates cannot be computed "
+                  "(numbers out of range; are the data in sensible units?) and kept the best "
+                  "point it could compute");
+  }
   if (found.improved) {
     adopt_point(run, r, found.best.p);
   } else {
@@ -351,6 +358,11 @@ void keep_fit(run_state& run, int model, model_result& r) {
   set_title_and_refresh(ctx, model);
   r.ratio_sum = ratio_sum(r.n, r.p, r.se, r.se_produced);
   aicc(ctx.rows, r.n, r.ratio_sum, r.ssr, r.aicc);
+  if (r.inverse_unusable) {
+    warn(run, "Model " + strings::int_text(model) +
+                  ": Mat Inversion: Matrix diagonal = 0! The data do not determine its "
+                  "parameters: no standard errors, confidence limits or correlations");
+  }
   if (r.ssr == 0.0) {
     core::show_message(ctx, core::box_kind::warning,
                        "Model " + strings::int_text(model) +

@@ -47,6 +47,7 @@ struct model_result {
   // unusable, or there were no more observations than parameters) se and cl hold
   // NaN and are shown as not available.
   bool se_produced = false;
+  bool inverse_unusable = false;           // the inverse of J^T J had a diagonal entry not above 0
   std::array<double, core::max_par> se{};  // standard errors
   std::array<double, core::max_par> cl{};  // 95 % confidence half-widths se * t
   double t = 0.0;                          // the t quantile for N - n degrees of freedom

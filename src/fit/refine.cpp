@@ -4,8 +4,10 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <mutex>
 
 #include <ceres/ceres.h>
+#include <glog/logging.h>
 
 #include "models/model_library.hpp"
 #include "models/rate_derivatives.hpp"
@@ -185,10 +187,20 @@ class stop_at_box_end final : public ceres::IterationCallback {
   int streak_ = 0;
 };
 
+// The solver library logs its own warnings (every residual it cannot evaluate, with
+// a page of advice) to standard error. The refinement reports a failed solve itself,
+// once per model, so the library's log is turned off before the first solve.
+void silence_solver_log() {
+  static std::once_flag once;
+  std::call_once(once, [] { FLAGS_minloglevel = google::GLOG_FATAL; });
+}
+
 // One bounded solve with fixed weights from p (in: start; out: the solution).
-void solve_once(const core::fit_context& ctx, const models::parameter_box& box,
-                const weight_array& w, const solve_effort& effort, parameter_vector& p,
-                std::int64_t& evaluations, int pinned = -1) {
+// False when the solver stopped at a point where the residuals or their slopes are
+// not finite numbers.
+[[nodiscard]] bool solve_once(const core::fit_context& ctx, const models::parameter_box& box,
+                              const weight_array& w, const solve_effort& effort,
+                              parameter_vector& p, std::int64_t& evaluations, int pinned = -1) {
   const int n = box.n;
   const auto count = static_cast<std::size_t>(n);
   // Residuals relative to the root mean square rate: the solver's tolerances then
@@ -221,6 +233,7 @@ void solve_once(const core::fit_context& ctx, const models::parameter_box& box,
   }
   rate_residuals cost(ctx, box, root_w, evaluations);
 
+  silence_solver_log();
   ceres::Solver::Options options;
   options.trust_region_strategy_type = ceres::LEVENBERG_MARQUARDT;
   options.linear_solver_type = ceres::DENSE_QR;
@@ -232,6 +245,7 @@ void solve_once(const core::fit_context& ctx, const models::parameter_box& box,
   options.minimizer_progress_to_stdout = false;
   options.num_threads = 1;
 
+  bool evaluated = true;
   for (int round = 1; round <= effort.active_set_rounds; ++round) {
     ceres::Problem::Options problem_options;
     problem_options.cost_function_ownership = ceres::DO_NOT_TAKE_OWNERSHIP;
@@ -267,6 +281,7 @@ void solve_once(const core::fit_context& ctx, const models::parameter_box& box,
       ceres::Solver::Summary summary;
       ceres::Solve(round_options, &problem, &summary);
       converged = summary.termination_type == ceres::CONVERGENCE;
+      evaluated = evaluated && summary.termination_type != ceres::FAILURE;
     }
 
     // The slope of the sum of squares along each log-parameter at the solution.
@@ -278,7 +293,10 @@ void solve_once(const core::fit_context& ctx, const models::parameter_box& box,
     std::array<const double*, 5> args{};
     for (std::size_t i = 0; i < count; ++i)
       args[i] = &theta[i];
-    if (!cost.Evaluate(args.data(), r.data(), jac.data())) break;
+    if (!cost.Evaluate(args.data(), r.data(), jac.data())) {
+      evaluated = false;
+      break;
+    }
     bool changed = false;
     for (std::size_t i = 0; i < count; ++i) {
       double slope = 0.0;
@@ -299,6 +317,7 @@ void solve_once(const core::fit_context& ctx, const models::parameter_box& box,
     if (!changed && converged) break;
   }
   p = from_logs(ctx.model, box, theta.data()).p;
+  return evaluated;
 }
 
 }  // namespace
@@ -330,8 +349,9 @@ scored_point solve_from(const core::fit_context& ctx, const parameter_vector& st
   weight_array w{};
   weights_at(ctx, p, w);
   const int rounds = ctx.weighting == 2 ? effort.reweightings : 1;
+  bool failed = false;
   for (int round = 1; round <= rounds; ++round) {
-    solve_once(ctx, box, w, effort, p, evaluations);
+    failed = !solve_once(ctx, box, w, effort, p, evaluations) || failed;
     const double ssr = reported_ssr(ctx, p);
     if (lower_ssr(ssr, best.ssr)) best = {p, ssr};
     if (ctx.weighting != 2) break;
@@ -343,6 +363,7 @@ scored_point solve_from(const core::fit_context& ctx, const parameter_vector& st
     w = next;
     if (moved <= weights_settled) break;
   }
+  best.solver_failed = failed;
   return best;
 }
 
@@ -401,9 +422,9 @@ scored_point solve_pinned(const core::fit_context& ctx, const parameter_vector& 
   weight_array w{};
   std::copy_n(weights.begin(), ctx.rows, w.begin());
   parameter_vector p = start;
-  solve_once(ctx, box, w, full_effort, p, evaluations, pinned);
+  const bool evaluated = solve_once(ctx, box, w, full_effort, p, evaluations, pinned);
   p[static_cast<std::size_t>(pinned)] = start[static_cast<std::size_t>(pinned)];
-  return {p, weighted_ssr(ctx, p, weights)};
+  return {p, weighted_ssr(ctx, p, weights), !evaluated};
 }
 
 refinement refine(const core::fit_context& ctx, const parameter_vector& chain, double chain_ssr,
@@ -411,6 +432,7 @@ refinement refine(const core::fit_context& ctx, const parameter_vector& chain, d
   refinement out;
   out.best = {chain, chain_ssr};
   auto keep = [&](const scored_point& found) {
+    out.solver_failed = out.solver_failed || found.solver_failed;
     if (lower_ssr(found.ssr, out.best.ssr)) {
       out.best = found;
       out.improved = true;
@@ -429,6 +451,7 @@ refinement refine(const core::fit_context& ctx, const parameter_vector& chain, d
   for (auto s : starts) {
     models::clip_to_box(ctx.model, s);
     scouted.push_back(solve_from(ctx, s, out.evaluations, scouting_effort));
+    out.solver_failed = out.solver_failed || scouted.back().solver_failed;
   }
   std::stable_sort(
       scouted.begin(), scouted.end(),

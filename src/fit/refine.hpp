@@ -34,6 +34,9 @@ inline constexpr int reweighting_rounds = 50;
 struct scored_point {
   parameter_vector p{};
   double ssr = 0.0;
+  // The solver met points where the rates or their slopes are not finite numbers
+  // (data far outside the model's range) and stopped there.
+  bool solver_failed = false;
 };
 
 // How hard one solve tries: trust-region iterations per round of the active-set
@@ -74,6 +77,7 @@ struct refinement {
   scored_point best;      // the chain's point unless a start did better
   bool improved = false;  // best is lower than the chain's sum of squares
   std::int64_t evaluations = 0;
+  bool solver_failed = false;  // some solve stopped at a point it could not evaluate
 };
 
 // The whole stage for the context's current model: a full solve from the chain's

@@ -7,7 +7,6 @@
 
 #include "fit/jacobian.hpp"
 #include "support/numeric.hpp"
-#include "support/recording_frontend.hpp"
 
 namespace inhibra::fit {
 namespace {
@@ -129,10 +128,9 @@ TEST(Stderrpar, StraightLineRegressionErrorsAndCorrelation) {
     sx += x[k];
     sxx += x[k] * x[k];
   }
-  core::fit_context ctx;
   stats s;
   const double ssq = 0.6;
-  ASSERT_EQ(stderrpar(ctx, N, 2, sensitivities({ones, x}), s.A, ssq, s.se, s.R, s.cl),
+  ASSERT_EQ(stderrpar(N, 2, sensitivities({ones, x}), s.A, ssq, s.se, s.R, s.cl),
             stderr_outcome::produced);
   const double det = N * sxx - sx * sx;
   const double var = ssq / (N - 2);
@@ -146,19 +144,13 @@ TEST(Stderrpar, StraightLineRegressionErrorsAndCorrelation) {
 }
 
 TEST(Stderrpar, NoErrorsFromASingularMatrixOrWithoutDegreesOfFreedom) {
-  core::fit_context ctx;
-  support::recording_frontend fe;
-  ctx.fe = &fe;
   // Two equal, very large columns: every entry of J^T J is clamped to the same
   // bound, the LU factorisation meets a zero pivot, the full-pivoting inversion
   // finds no second pivot.
   const std::vector<double> big(5, 1e9);
   stats s;
-  EXPECT_EQ(stderrpar(ctx, 5, 2, sensitivities({big, big}), s.A, 1.0, s.se, s.R, s.cl),
+  EXPECT_EQ(stderrpar(5, 2, sensitivities({big, big}), s.A, 1.0, s.se, s.R, s.cl),
             stderr_outcome::diagonal_not_positive);
-  ASSERT_EQ(fe.boxes.size(), 1u);
-  EXPECT_EQ(fe.boxes[0].kind, core::box_kind::error);
-  EXPECT_EQ(fe.boxes[0].text, "Mat Inversion: Matrix diagonal = 0!");
   EXPECT_EQ(s.A[0], 5e18);
   EXPECT_EQ(s.A[1], 5e18);
   for (int i = 0; i < 4; ++i)
@@ -169,9 +161,8 @@ TEST(Stderrpar, NoErrorsFromASingularMatrixOrWithoutDegreesOfFreedom) {
 
   const std::vector<double> c1{1, 0}, c2{0, 2};
   stats t;
-  EXPECT_EQ(stderrpar(ctx, 2, 2, sensitivities({c1, c2}), t.A, 0.0, t.se, t.R, t.cl),
+  EXPECT_EQ(stderrpar(2, 2, sensitivities({c1, c2}), t.A, 0.0, t.se, t.R, t.cl),
             stderr_outcome::no_degrees_of_freedom);
-  EXPECT_EQ(fe.boxes.size(), 1u);
   EXPECT_EQ(t.R[0], 1.0);
   EXPECT_EQ(t.R[3], 1.0);
   EXPECT_TRUE(std::isnan(t.se[0]) && std::isnan(t.cl[1]));
