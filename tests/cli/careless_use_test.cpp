@@ -250,7 +250,7 @@ int interrupted_run(const support::temp_dir& dir, int signal_number) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   auto running = [&] {
     for (const auto& name : support::file_names(dir.path()))
-      if (name.starts_with(".Data.out.")) return true;
+      if (name.starts_with(".inhibra-partial-Data.out.")) return true;
     return false;
   };
   while (!running() && std::chrono::steady_clock::now() < deadline)
