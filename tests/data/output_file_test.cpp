@@ -135,20 +135,5 @@ TEST_F(OutputFile, TemporaryNameIsMarkedAndHeldUntilTheEnd) {
   }
 }
 
-TEST_F(OutputFile, OpenRemovesWhatAKilledProgramLeftInTheFolder) {
-  const auto stale = dir.write(".inhibra-partial-Data.out.Xy12Ab", "killed run");
-  dir.write(".inhibra-partial-Other.out.Cd34Ef", "running now");
-  const timespec old[2] = {{std::time(nullptr) - 2 * 24 * 3600, 0},
-                           {std::time(nullptr) - 2 * 24 * 3600, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, stale.c_str(), old, 0), 0);
-  output_file out;
-  ASSERT_TRUE(out.open(target));
-  out << "report";
-  ASSERT_TRUE(out.commit());
-  EXPECT_EQ(support::snapshot(dir.path()),
-            (std::map<std::string, std::string>{
-                {"Data.out", "report"}, {".inhibra-partial-Other.out.Cd34Ef", "running now"}}));
-}
-
 }  // namespace
 }  // namespace inhibra::data

@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <map>
 #include <string>
-#include <vector>
 
 #include "data/output_file.hpp"
 #include "support/temp_dir.hpp"
@@ -127,23 +126,6 @@ TEST(HeldPartials, GoWhenTheProgramEndsThroughExit) {
   ASSERT_EQ(waitpid(pid, &raw, 0), pid);
   EXPECT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 1) << raw;
   EXPECT_EQ(support::snapshot(dir.path()), (files{{"Data.out", "earlier"}}));
-}
-
-TEST(HeldPartials, RunOutOfSlotsWithoutHarm) {
-  const int before = held_partial_count();
-  std::vector<int> slots;
-  for (int slot = hold_partial("x"); slot >= 0; slot = hold_partial("x"))
-    slots.push_back(slot);
-  // Room for the results file and 14 plots of a run on each of 64 cores.
-  EXPECT_GE(slots.size() + static_cast<std::size_t>(before), 15u * 64u);
-  EXPECT_EQ(hold_partial("x"), -1);
-  release_partial(slots.back());
-  const int again = hold_partial("y");
-  EXPECT_EQ(again, slots.back());
-  slots.back() = again;
-  for (const int slot : slots)
-    release_partial(slot);
-  EXPECT_EQ(held_partial_count(), before);
 }
 
 TEST(StalePartials, OnlyOldFilesOfOursGoAndAFileBeingWrittenStays) {

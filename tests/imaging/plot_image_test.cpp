@@ -1,13 +1,10 @@
 #include "imaging/plot_image.hpp"
 
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <QColor>
 #include <QImage>
 #include <QRegularExpression>
-#include <ctime>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -205,24 +202,6 @@ TEST(PlotImage, RefusedWritesAndABlankChart) {
   ASSERT_TRUE(save_plot(empty, dir.file("empty.png"), 200, 100));
   const QImage image(QString::fromStdString(dir.file("empty.png")));
   EXPECT_EQ(non_white(image, image.rect()), 0);
-}
-
-// Saved like every file of the programs: under a marked temporary name that a later
-// save in the same folder recognises when a killed program left it behind.
-TEST(PlotImage, SavesThroughTheMarkedTemporaryFile) {
-  core::fit_context ctx;
-  support::fill_example_fit(ctx);
-  const auto chart = plots::build_result_plot(ctx, plots::result_plot::residuals, {});
-  ASSERT_TRUE(chart.has_value());
-  support::temp_dir dir;
-  const auto left = dir.write(".inhibra-partial-old.png.Ab12Cd", "left by a killed program");
-  const std::time_t then = std::time(nullptr) - 2 * 24 * 60 * 60;
-  const timespec times[2] = {{then, 0}, {then, 0}};
-  ASSERT_EQ(utimensat(AT_FDCWD, left.c_str(), times, 0), 0);
-  dir.write("plot.svg", "earlier");
-  ASSERT_TRUE(save_plot(*chart, dir.file("plot.svg")));
-  EXPECT_EQ(support::file_names(dir.path()), std::vector<std::string>{"plot.svg"});
-  EXPECT_EQ(head(dir.file("plot.svg"), 5), "<?xml");
 }
 
 TEST(PlotImage, PaintsOnlyItsArea) {
