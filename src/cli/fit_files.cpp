@@ -2,11 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <filesystem>
 #include <memory>
 #include <thread>
-
-#include <fmt/format.h>
 
 #include "cli/cli_frontend.hpp"
 #include "cli/stop_signals.hpp"
@@ -36,29 +33,56 @@ imaging::image_format format_of(const plot_output& plots) {
   return imaging::format_for_path("." + plots.format).value_or(imaging::image_format::png);
 }
 
-// Draws a chart into its file, whole or not at all. False (with a message) when the
-// file could not be written.
-bool write_chart(const plotengine::pplot& chart, const plot_output& plots, const std::string& path,
-                 core::frontend& fe) {
-  std::optional<std::string> bytes;
-  {
-    const std::lock_guard guard(drawing_lock());
-    bytes = imaging::encode_plot(chart, format_of(plots));
-  }
-  data::output_file file;
-  if (bytes && file.open(path)) {
-    file << *bytes;
-    if (file.commit()) return true;
-  }
-  fe.message(core::box_kind::error, "Plot file not written: " + path +
-                                        (file.error().empty() ? "" : " (" + file.error() + ")"));
-  return false;
-}
+// The plot files of one run, each written to its temporary file as it is drawn and
+// put in place together when the run has ended without a stop.
+class run_plots {
+ public:
+  run_plots(const plot_output& plots, const std::string& stem, core::frontend& fe)
+      : plots_(plots), stem_(stem), fe_(fe) {}
 
-std::string plot_path(const plot_output& plots, const std::string& stem, std::string_view what) {
-  return (std::filesystem::path(plots.dir) / fmt::format("{}-{}.{}", stem, what, plots.format))
-      .string();
-}
+  // Draws the chart into the temporary file of <stem>-<what>; a message when it could
+  // not be written.
+  void write(const plotengine::pplot& chart, std::string_view what) {
+    const std::string path = plot_file_name(plots_, stem_, what);
+    std::optional<std::string> bytes;
+    {
+      const std::lock_guard guard(drawing_lock());
+      bytes = imaging::encode_plot(chart, format_of(plots_));
+    }
+    auto file = std::make_unique<data::output_file>();
+    if (bytes && file->open(path)) {
+      *file << *bytes;
+      if (file->seal()) {
+        waiting_.push_back(std::move(file));
+        return;
+      }
+    }
+    not_written(*file, path);
+  }
+
+  // Renames every waiting file into place. False when one could not be.
+  bool commit() {
+    for (auto& file : waiting_) {
+      const std::string path = file->final_name();
+      if (!file->commit()) not_written(*file, path);
+    }
+    waiting_.clear();
+    return all_written_;
+  }
+
+ private:
+  void not_written(const data::output_file& file, const std::string& path) {
+    fe_.message(core::box_kind::error, "Plot file not written: " + path +
+                                           (file.error().empty() ? "" : " (" + file.error() + ")"));
+    all_written_ = false;
+  }
+
+  const plot_output& plots_;
+  const std::string& stem_;
+  core::frontend& fe_;
+  std::vector<std::unique_ptr<data::output_file>> waiting_;  // discarded unless committed
+  bool all_written_ = true;
+};
 
 }  // namespace
 
@@ -92,15 +116,11 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   if (settings.progress) fe.set_progress(file);
 
   const plot_output& plots = settings.plots;
-  bool plots_written = true;
-  auto write = [&](const plotengine::pplot& chart, std::string_view what) {
-    if (stop_asked()) return;
-    plots_written =
-        write_chart(chart, plots, plot_path(plots, plan.plot_stem, what), fe) && plots_written;
-  };
+  run_plots written(plots, plan.plot_stem, fe);
   if (!plots.dir.empty()) {
     fe.set_plot_sink([&](const plotengine::pplot& chart) {
-      write(chart, fmt::format("model{:02}-xy", ctx->model));
+      // A run that is stopping keeps none of its plots: no need to draw more.
+      if (!stop_asked()) written.write(chart, model_plot_kind(ctx->model));
     });
   }
 
@@ -108,16 +128,22 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   out.status = core::code(fit::ezfit(*ctx, name, fe.console(), &out.record));
   out.rows = ctx->idat;
   out.curves = ctx->idatasets;
+  // A stopped run puts nothing in place; its plot files go with `written`.
+  if (out.status == core::code(core::run_status::interrupted)) return out;
 
+  // The run has ended (its results file is in place): its plots are completed and put
+  // in place even when a stop comes meanwhile, so that they match the results.
   if (!plots.dir.empty() && out.status == 0 && out.record.best_model != 0) {
-    if (auto chart = plots::xy_chart(*ctx, models::held_model_rate(*ctx))) write(*chart, "best-xy");
-    if (auto chart = plots::residual_chart(*ctx)) write(*chart, "best-residuals");
-    if (ctx->idatasets >= 2) {
-      if (auto chart = plots::kmapp_chart(*ctx)) write(*chart, "best-kmapp");
+    if (auto chart = plots::xy_chart(*ctx, models::held_model_rate(*ctx))) {
+      written.write(*chart, "best-xy");
     }
-    if (auto chart = plots::mc50_chart(*ctx)) write(*chart, "best-mc50");
+    if (auto chart = plots::residual_chart(*ctx)) written.write(*chart, "best-residuals");
+    if (ctx->idatasets >= 2) {
+      if (auto chart = plots::kmapp_chart(*ctx)) written.write(*chart, "best-kmapp");
+    }
+    if (auto chart = plots::mc50_chart(*ctx)) written.write(*chart, "best-mc50");
   }
-  if (!plots_written) {
+  if (!written.commit()) {
     out.status = std::max(out.status, core::code(core::run_status::file_not_opened));
   }
   return out;

@@ -20,14 +20,6 @@ struct file_outcome {
   fit::run_record record;
 };
 
-// Where plot files go and how they are named: <dir>/<stem>-model07-xy.png for the
-// plot of each fit, <dir>/<stem>-best-xy.png (-residuals, -kmapp, -mc50) for the best
-// model, the stem coming from the plan. Empty dir: no plot files.
-struct plot_output {
-  std::string dir;
-  std::string format = "png";
-};
-
 // How every input is fitted and reported.
 struct run_settings {
   model_selection models{};
@@ -43,7 +35,9 @@ struct run_settings {
 // Fits one planned input. Messages and the data reader's console lines go to `err`
 // (serialised by `lock`). A refused input only gets its message and status 2; a plot
 // that cannot be written makes the status at least 2. When a stop signal has come,
-// the input is not started.
+// the input is not started. The plot files wait under temporary names until the run
+// has ended: a run stopped by a signal puts none of them in place, a run that ended
+// puts all of them in place.
 [[nodiscard]] file_outcome fit_file(const std::string& file, const planned_input& plan,
                                     const run_settings& settings, std::ostream& err,
                                     std::mutex& lock);

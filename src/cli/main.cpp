@@ -20,6 +20,7 @@
 #include "cli/output_plan.hpp"
 #include "cli/stop_signals.hpp"
 #include "data/output_file.hpp"
+#include "data/write_access.hpp"
 #include "fit/report.hpp"
 #include "imaging/plot_image.hpp"
 
@@ -31,8 +32,8 @@ using namespace inhibra;
 int stopped() {
   const int signal_number = cli::stop_signal().load();
   std::cerr << "Error: stopped by " << cli::stop_signal_name(signal_number)
-            << ": the results files of unfinished runs were not written; earlier ones are "
-               "unchanged\n";
+            << ": the results and plot files of unfinished runs were not written; earlier ones "
+               "are unchanged\n";
   return 128 + signal_number;
 }
 
@@ -104,7 +105,8 @@ int main(int argc, char** argv) {
   }
   // Every name is settled before the first file is read, so that a long run does
   // not end in a clash.
-  const auto plan = cli::plan_outputs(opt->files, !opt->plots_dir.empty(), cli::folder_on_disk);
+  const cli::plot_output plots{opt->plots_dir, opt->format};
+  auto plan = cli::plan_outputs(opt->files, plots, *models, cli::folder_on_disk);
   if (!opt->json_file.empty() && opt->json_file != "-") {
     if (const auto replaced = cli::replaced_input(opt->json_file, plan, cli::folder_on_disk)) {
       std::cerr << "Error: --json " << opt->json_file << " would replace " << *replaced << "\n";
@@ -119,24 +121,32 @@ int main(int argc, char** argv) {
   settings.robust = opt->robust;
   settings.chain_only = opt->chain_only;
   settings.profiles = !opt->no_profiles;
-  settings.plots = {opt->plots_dir, opt->format};
+  settings.plots = plots;
   settings.jobs = opt->jobs > 0
                       ? opt->jobs
                       : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   settings.progress = !opt->quiet && isatty(STDERR_FILENO) != 0;
   settings.name_files = opt->files.size() > 1;
 
+  // Every folder is checked before the first file is fitted, so that a long run does
+  // not end in a file that cannot be put in place.
   std::unique_ptr<imaging::headless_app> drawing;
-  if (!settings.plots.dir.empty()) {
-    const std::string& dir = settings.plots.dir;
+  if (!plots.dir.empty()) {
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (!std::filesystem::is_directory(dir, ec) || access(dir.c_str(), W_OK | X_OK) != 0) {
-      std::cerr << "Error: cannot write into the plot folder " << dir << "\n";
-      return 2;
+    std::filesystem::create_directories(plots.dir, ec);
+    if (const auto refusal = data::folder_refusal(plots.dir); !refusal.empty()) {
+      std::cerr << "Error: plot files: " << refusal << "\n";
+      return core::code(core::run_status::file_not_opened);
     }
-    drawing = std::make_unique<imaging::headless_app>();
   }
+  if (!opt->json_file.empty() && opt->json_file != "-") {
+    if (const auto refusal = data::write_refusal(opt->json_file); !refusal.empty()) {
+      std::cerr << "Error: JSON file not written: " << opt->json_file << " (" << refusal << ")\n";
+      return core::code(core::run_status::file_not_opened);
+    }
+  }
+  cli::refuse_unwritable(plan, [](const std::string& name) { return data::write_refusal(name); });
+  if (!plots.dir.empty()) drawing = std::make_unique<imaging::headless_app>();
 
   const auto outcomes = cli::fit_files(opt->files, plan, settings, std::cerr);
   if (stop_asked()) return stopped();

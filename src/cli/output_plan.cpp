@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <map>
 
+#include <fmt/format.h>
+
 #include "data/file_names.hpp"
 
 namespace inhibra::cli {
@@ -27,6 +29,25 @@ std::string folder_leaf(const std::string& resolved) {
 
 }  // namespace
 
+std::string plot_file_name(const plot_output& plots, const std::string& stem,
+                           std::string_view what) {
+  return (fs::path(plots.dir) / fmt::format("{}-{}.{}", stem, what, plots.format)).string();
+}
+
+std::string model_plot_kind(int model) {
+  return fmt::format("model{:02}-xy", model);
+}
+
+std::vector<std::string> plot_kinds(const model_selection& models) {
+  std::vector<std::string> kinds;
+  for (std::size_t i = 0; i < models.size(); ++i) {
+    if (models[i]) kinds.push_back(model_plot_kind(static_cast<int>(i) + 1));
+  }
+  for (const char* best : {"best-xy", "best-residuals", "best-kmapp", "best-mc50"})
+    kinds.emplace_back(best);
+  return kinds;
+}
+
 std::string folder_on_disk(const std::string& folder) {
   std::error_code ec;
   const fs::path absolute = fs::absolute(folder.empty() ? fs::path(".") : fs::path(folder), ec);
@@ -42,7 +63,8 @@ std::string resolved_name(const std::string& name, const folder_resolver& resolv
   return resolved + leaf;
 }
 
-std::vector<planned_input> plan_outputs(const std::vector<std::string>& files, bool plots,
+std::vector<planned_input> plan_outputs(const std::vector<std::string>& files,
+                                        const plot_output& plots, const model_selection& models,
                                         const folder_resolver& resolve) {
   std::vector<planned_input> plan(files.size());
   std::vector<std::string> data_keys(files.size());
@@ -72,7 +94,7 @@ std::vector<planned_input> plan_outputs(const std::vector<std::string>& files, b
                         plan[i].data_name + " is not fitted";
     }
   }
-  if (!plots) return plan;
+  if (plots.dir.empty()) return plan;
 
   std::vector<std::string> stems(files.size());
   std::map<std::string, int> stem_count;
@@ -96,7 +118,48 @@ std::vector<planned_input> plan_outputs(const std::vector<std::string>& files, b
     }
     plan[i].plot_stem = stem;
   }
+
+  // A plot file never takes the place of a data file of the run. Every plot file is in
+  // one folder: it is resolved once.
+  std::map<std::string, std::string> resolved_folders;
+  const folder_resolver resolve_once = [&](const std::string& folder) {
+    const auto [at, fresh] = resolved_folders.try_emplace(folder);
+    if (fresh) at->second = resolve(folder);
+    return at->second;
+  };
+  std::map<std::string, std::size_t> data_owner;
+  for (std::size_t j = 0; j < files.size(); ++j)
+    data_owner.emplace(data_keys[j], j);
+  const auto kinds = plot_kinds(models);
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!plan[i].refusal.empty()) continue;
+    for (const auto& what : kinds)
+      plan[i].plot_files.push_back(plot_file_name(plots, plan[i].plot_stem, what));
+    for (const auto& name : plan[i].plot_files) {
+      const auto owner = data_owner.find(resolved_name(name, resolve_once));
+      if (owner == data_owner.end()) continue;
+      plan[i].refusal = "Plot file " + name + " of " + plan[i].data_name +
+                        " would replace the data file " + plan[owner->second].data_name +
+                        " of this run: " + plan[i].data_name + " is not fitted";
+      plan[i].plot_stem.clear();
+      plan[i].plot_files.clear();
+      break;
+    }
+  }
   return plan;
+}
+
+void refuse_unwritable(std::vector<planned_input>& plan, const write_check& check) {
+  for (auto& p : plan) {
+    if (!p.refusal.empty()) continue;
+    std::string why = check(p.results_name);
+    std::string what = "Results file " + p.results_name;
+    for (std::size_t k = 0; why.empty() && k < p.plot_files.size(); ++k) {
+      why = check(p.plot_files[k]);
+      what = "Plot file " + p.plot_files[k];
+    }
+    if (!why.empty()) p.refusal = what + ": " + why + ": " + p.data_name + " is not fitted";
+  }
 }
 
 std::optional<std::string> replaced_input(const std::string& name,
@@ -105,7 +168,11 @@ std::optional<std::string> replaced_input(const std::string& name,
   const std::string key = resolved_name(name, resolve);
   for (const auto& p : plan) {
     if (resolved_name(p.data_name, resolve) == key) return p.data_name;
-    if (p.refusal.empty() && resolved_name(p.results_name, resolve) == key) return p.results_name;
+    if (!p.refusal.empty()) continue;
+    if (resolved_name(p.results_name, resolve) == key) return p.results_name;
+    for (const auto& plot : p.plot_files) {
+      if (resolved_name(plot, resolve) == key) return plot;
+    }
   }
   return std::nullopt;
 }

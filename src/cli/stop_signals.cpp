@@ -2,6 +2,8 @@
 
 #include <csignal>
 
+#include "data/partial_files.hpp"
+
 namespace inhibra::cli {
 
 namespace {
@@ -9,9 +11,18 @@ namespace {
 std::atomic<int> received{0};
 static_assert(std::atomic<int>::is_always_lock_free, "stored from a signal handler");
 
+// The first signal asks for a stop. A second one (of any of the three) removes the
+// unfinished files and ends the program by the default action of its signal, which
+// is delivered as soon as this handler returns.
 extern "C" void on_stop_signal(int signal_number) {
   int none = 0;
-  (void)received.compare_exchange_strong(none, signal_number);
+  if (received.compare_exchange_strong(none, signal_number)) return;
+  data::remove_held_partials();
+  struct sigaction fallback {};
+  fallback.sa_handler = SIG_DFL;
+  sigemptyset(&fallback.sa_mask);
+  (void)sigaction(signal_number, &fallback, nullptr);
+  (void)raise(signal_number);
 }
 
 }  // namespace
@@ -20,9 +31,11 @@ void install_stop_signals() {
   struct sigaction action {};
   action.sa_handler = on_stop_signal;
   sigemptyset(&action.sa_mask);
-  // Interrupted system calls resume; the handler then gives way to the default, so
-  // that a second signal ends a program that does not stop soon enough.
-  action.sa_flags = SA_RESTART | SA_RESETHAND;
+  // Interrupted system calls resume; the other two signals wait while one is handled.
+  action.sa_flags = SA_RESTART;
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
+  sigaddset(&action.sa_mask, SIGHUP);
   for (const int s : {SIGINT, SIGTERM, SIGHUP}) {
     // A signal the caller chose to ignore (nohup, a background job) stays ignored.
     struct sigaction before {};

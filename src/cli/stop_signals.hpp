@@ -1,9 +1,9 @@
 #pragma once
 // SIGINT, SIGTERM and SIGHUP ask inhibra-fit to stop at its next safe point (between
 // two models, before the next file or plot) instead of ending it mid-write: the
-// runs that have not finished leave no results file, and earlier results stay. A
-// second signal of the same kind ends the program at once; a signal that was ignored
-// when the program started (nohup) stays ignored.
+// runs that have not finished leave no results or plot file, and earlier ones stay. A
+// second signal (any of the three) removes the unfinished files and ends the program
+// at once; a signal that was ignored when the program started (nohup) stays ignored.
 #include <atomic>
 
 namespace inhibra::cli {

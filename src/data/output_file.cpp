@@ -5,15 +5,18 @@
 #include <system_error>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include "data/partial_files.hpp"
+#include "data/write_access.hpp"
 
 namespace inhibra::data {
 
 namespace {
 
-constexpr int name_attempts = 100;              // fresh temporary names tried before giving up
-constexpr std::size_t longest_leaf_kept = 200;  // of the final name, in the temporary name
+constexpr int name_attempts = 100;  // fresh temporary names tried before giving up
 
 std::string system_message(int error_number) {
   return std::generic_category().message(error_number);
@@ -102,42 +105,49 @@ bool output_file::open(const std::string& final_name) {
   buffer_.error = 0;
   clear();
 
+  const std::string folder = split_folder(final_name).first;
+  // What an earlier run that was killed left in this folder goes first.
+  remove_stale_partials_once(folder);
+  // Refused before anything is written: a folder the file cannot be created in, a
+  // file that cannot be replaced, something other than a file at the name.
+  if (const std::string refusal = write_refusal(final_name); !refusal.empty()) {
+    fail(refusal, 0);
+    return false;
+  }
   struct stat existing {};
-  const bool exists = ::lstat(final_name.c_str(), &existing) == 0;
-  if (exists && !S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
-    fail(S_ISDIR(existing.st_mode) ? "a folder has that name" : "not a regular file", 0);
-    return false;
-  }
-  // A file the person made read-only is not replaced behind their back.
-  if (exists && S_ISREG(existing.st_mode) && ::access(final_name.c_str(), W_OK) != 0) {
-    fail("", errno);
-    return false;
-  }
+  const bool replaces_file =
+      ::lstat(final_name.c_str(), &existing) == 0 && S_ISREG(existing.st_mode);
 
-  const auto [folder, leaf] = split_folder(final_name);
   for (int attempt = 0; attempt < name_attempts; ++attempt) {
-    const std::string candidate =
-        folder + "." + leaf.substr(0, longest_leaf_kept) + "." + random_tag();
+    const std::string candidate = partial_name(final_name, random_tag());
+    // Held before it exists, so that a second stop signal finds it at any moment.
+    const int slot = hold_partial(candidate);
     // Created new (never an existing file or link), with the permissions the
     // process would give any new file.
     const int fd =
         ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) {
-      fail("", errno);
+      const int error_number = errno;
+      release_partial(slot);
+      if (error_number == EEXIST) continue;
+      fail("", error_number);
       return false;
     }
+    // The lock tells a clean-up in another program that the file is being written.
+    (void)::flock(fd, LOCK_EX | LOCK_NB);
     // A file that replaces an earlier one keeps the earlier one's permissions.
-    if (exists && S_ISREG(existing.st_mode)) (void)::fchmod(fd, existing.st_mode & 0777);
+    if (replaces_file) (void)::fchmod(fd, existing.st_mode & 0777);
     buffer_.fd = fd;
     temporary_name_ = candidate;
+    held_slot_ = slot;
     return true;
   }
   fail("no free temporary name", 0);
   return false;
 }
 
-bool output_file::commit() {
+bool output_file::seal() {
+  if (sealed_) return true;
   if (!is_open()) {
     fail("not open", 0);
     return false;
@@ -155,17 +165,27 @@ bool output_file::commit() {
     ok = false;
   }
   buffer_.fd = -1;
-  if (ok && ::rename(temporary_name_.c_str(), final_name_.c_str()) != 0) {
-    fail("", errno);
-    ok = false;
-  }
   if (!ok) {
-    ::unlink(temporary_name_.c_str());
-  } else {
-    sync_folder(split_folder(final_name_).first);
+    discard();
+    return false;
   }
+  sealed_ = true;
+  return true;
+}
+
+bool output_file::commit() {
+  if (!seal()) return false;
+  if (::rename(temporary_name_.c_str(), final_name_.c_str()) != 0) {
+    fail("", errno);
+    discard();
+    return false;
+  }
+  sync_folder(split_folder(final_name_).first);
   temporary_name_.clear();
-  return ok;
+  sealed_ = false;
+  release_partial(held_slot_);
+  held_slot_ = -1;
+  return true;
 }
 
 void output_file::discard() {
@@ -177,6 +197,9 @@ void output_file::discard() {
     ::unlink(temporary_name_.c_str());
     temporary_name_.clear();
   }
+  release_partial(held_slot_);
+  held_slot_ = -1;
+  sealed_ = false;
   buffer_.empty();  // what is still buffered belongs to the discarded file
 }
 

@@ -6,13 +6,14 @@
 #include <QGuiApplication>
 #include <QPageSize>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 
+#include "data/output_file.hpp"
+#include "data/partial_files.hpp"
 #include "imaging/qt_painter.hpp"
 
 namespace inhibra::imaging {
@@ -21,10 +22,6 @@ namespace {
 
 constexpr int base_font_pixels = 14;  // at 800 x 600
 constexpr int screen_dpi = 96;
-
-QString qt_path(const std::string& path) {
-  return QString::fromStdString(path);
-}
 
 // The chart's first title line names the vector files.
 QString document_title(const plotengine::pplot& plot) {
@@ -151,10 +148,10 @@ bool save_plot_as(const plotengine::pplot& plot, const std::string& path, image_
   const auto bytes = encode_plot(plot, format, width, height);
   if (!bytes) return false;
   // Written whole or not at all: an earlier file stays until the new one is complete.
-  QSaveFile file(qt_path(path));
-  if (!file.open(QIODevice::WriteOnly)) return false;
-  const auto size = static_cast<qint64>(bytes->size());
-  return file.write(bytes->data(), size) == size && file.commit();
+  data::output_file file;
+  if (!file.open(path)) return false;
+  file << *bytes;
+  return file.commit();
 }
 
 bool save_plot(const plotengine::pplot& plot, const std::string& path, int width, int height) {
@@ -167,10 +164,17 @@ headless_app::headless_app() {
   // Without a runtime folder Qt falls back to a predictable one in the temporary
   // folder, which another local user could have prepared; a private one of our own
   // (a fresh name, mode 0700) is used instead for as long as we draw.
+  // Such folders that programs killed earlier left behind (older than a day) go first;
+  // a second stop signal removes ours.
   if (qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")) {
-    runtime_ = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/inhibra-runtime-XXXXXX");
+    const QString temporary = QDir::tempPath();
+    (void)data::remove_stale_runtime_folders(QFile::encodeName(temporary).toStdString());
+    runtime_ = std::make_unique<QTemporaryDir>(
+        temporary + "/" + QString::fromUtf8(data::runtime_folder_prefix) + "XXXXXX");
     if (runtime_->isValid()) {
       qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtime_->path()));
+      runtime_slot_ = data::hold_partial(QFile::encodeName(runtime_->path()).toStdString(),
+                                         data::partial_kind::folder);
     } else {
       runtime_.reset();
     }
@@ -183,6 +187,7 @@ headless_app::headless_app() {
 
 headless_app::~headless_app() {
   app_.reset();
+  data::release_partial(runtime_slot_);
   if (runtime_) qunsetenv("XDG_RUNTIME_DIR");
 }
 

@@ -53,8 +53,9 @@ bool paint_plot(QPainter& painter, const plotengine::pplot& plot, const QRect& a
 
 // Makes drawing possible in a program without a window: creates a QGuiApplication
 // on the offscreen platform unless one exists, whatever QT_QPA_PLATFORM says. Where
-// no runtime folder is set, a private one is made for the time of drawing. Keep it
-// alive while drawing; it removes only what it created.
+// no runtime folder is set, a private one is made for the time of drawing (and those
+// of the same user that programs killed more than a day before left in the temporary
+// folder are removed). Keep it alive while drawing; it removes only what it created.
 class headless_app {
  public:
   headless_app();
@@ -72,6 +73,7 @@ class headless_app {
   char platform_[10] = "offscreen";
   char* argv_[4] = {name_, platform_option_, platform_, nullptr};
   std::unique_ptr<QTemporaryDir> runtime_;  // private runtime folder, when none was set
+  int runtime_slot_ = -1;                   // of runtime_, among the names a stop clears
   std::unique_ptr<QGuiApplication> app_;
 };
 

@@ -1,7 +1,9 @@
 #include "toolkit/plot_window.hpp"
 
 #include <QAction>
+#include <QBuffer>
 #include <QCloseEvent>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QImage>
@@ -15,10 +17,10 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <cmath>
 
+#include "data/output_file.hpp"
 #include "toolkit/picture_size_dialog.hpp"
 
 namespace inhibra::toolkit {
@@ -50,6 +52,16 @@ void draw_scaled(QPainter& painter, QRect target, QSize size, const plot_drawer&
   draw(painter, QRect(QPoint(0, 0), size));
 }
 
+// Writes the bytes whole or not at all, like every file of the programs: beside the
+// final name under a temporary name, renamed into place when complete, so a failed
+// save leaves an earlier file as it was.
+bool write_whole(const QString& file_name, const QByteArray& bytes) {
+  data::output_file file;
+  if (bytes.isEmpty() || !file.open(QFile::encodeName(file_name).toStdString())) return false;
+  file.write(bytes.constData(), bytes.size());
+  return file.commit();
+}
+
 bool save_image(const QString& file_name, QSize size, const plot_drawer& draw, const char* format,
                 int dpi) {
   constexpr double inches_per_metre = 1.0 / 0.0254;
@@ -62,14 +74,13 @@ bool save_image(const QString& file_name, QSize size, const plot_drawer& draw, c
     painter.setRenderHint(QPainter::Antialiasing);
     draw(painter, image.rect());
   }
-  QSaveFile file(file_name);
-  return file.open(QIODevice::WriteOnly) && image.save(&file, format) && file.commit();
+  QBuffer buffer;
+  return buffer.open(QIODevice::WriteOnly) && image.save(&buffer, format) &&
+         write_whole(file_name, buffer.data());
 }
 
 }  // namespace
 
-// Every picture is written beside its name and renamed into place when complete, so a
-// failed save leaves an earlier file as it was.
 bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw, int dpi) {
   switch (picture_format_of(file_name)) {
     case picture_format::bmp:
@@ -77,29 +88,32 @@ bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw,
     case picture_format::png:
       return save_image(file_name, size, draw, "PNG", dpi);
     case picture_format::svg: {
-      QSaveFile file(file_name);
-      if (!file.open(QIODevice::WriteOnly)) return false;
+      QBuffer buffer;
+      if (!buffer.open(QIODevice::WriteOnly)) return false;
       QSvgGenerator svg;
-      svg.setOutputDevice(&file);
+      svg.setOutputDevice(&buffer);
       svg.setSize(size);
       svg.setViewBox(QRect(QPoint(0, 0), size));
       QPainter painter;
       if (!painter.begin(&svg)) return false;
       painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
       draw(painter, QRect(QPoint(0, 0), size));
-      return painter.end() && file.commit();
+      return painter.end() && write_whole(file_name, buffer.data());
     }
     case picture_format::pdf: {
-      QSaveFile file(file_name);
-      if (!file.open(QIODevice::WriteOnly)) return false;
-      QPdfWriter pdf(&file);
-      pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
-      pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-      pdf.setResolution(72);  // one device unit per point: the page is `size` units large
-      QPainter painter;
-      if (!painter.begin(&pdf)) return false;
-      draw_scaled(painter, painter.viewport(), size, draw);
-      return painter.end() && file.commit();
+      QBuffer buffer;
+      if (!buffer.open(QIODevice::WriteOnly)) return false;
+      {
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
+        pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
+        pdf.setResolution(72);  // one device unit per point: the page is `size` units large
+        QPainter painter;
+        if (!painter.begin(&pdf)) return false;
+        draw_scaled(painter, painter.viewport(), size, draw);
+        if (!painter.end()) return false;
+      }
+      return write_whole(file_name, buffer.data());
     }
     case picture_format::other: {
       const QByteArray suffix = QFileInfo(file_name).suffix().toLower().toLatin1();
