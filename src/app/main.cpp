@@ -8,6 +8,7 @@
 #include "core/fit_context.hpp"
 #include "shell/desktop.hpp"
 #include "shell/display_check.hpp"
+#include "strings/classic_numbers.hpp"
 
 int main(int argc, char** argv) {
   using namespace inhibra;
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
   }
   shell::termination_signals termination;  // before any thread exists
   QApplication app(argc, argv);
+  // QApplication has set the C library's locale from the environment; the report,
+  // the plots and the results table write their numbers with printf, which would
+  // then take a decimal comma from a German or French locale.
+  strings::keep_numbers_classic();
   QApplication::setApplicationName(QStringLiteral("Inhibra"));
   QApplication::setApplicationVersion(QStringLiteral(INHIBRA_VERSION));
   // Qt has taken its own options out; the first argument left names a data file.

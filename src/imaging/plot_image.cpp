@@ -14,6 +14,7 @@
 #include <cmath>
 
 #include "imaging/qt_painter.hpp"
+#include "strings/classic_numbers.hpp"
 
 namespace inhibra::imaging {
 
@@ -179,6 +180,9 @@ headless_app::headless_app() {
   // precedence over QT_QPA_PLATFORM: a variable inherited from a desktop session
   // (xcb in a job without a display) must not stop a program that only draws files.
   app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+  // The application object has set the C library's locale from the environment; the
+  // reports and tick labels written with printf keep their decimal point.
+  strings::keep_numbers_classic();
 }
 
 headless_app::~headless_app() {
