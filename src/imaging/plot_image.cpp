@@ -15,6 +15,7 @@
 #include "data/output_file.hpp"
 #include "data/partial_files.hpp"
 #include "imaging/qt_painter.hpp"
+#include "strings/classic_numbers.hpp"
 
 namespace inhibra::imaging {
 
@@ -183,6 +184,9 @@ headless_app::headless_app() {
   // precedence over QT_QPA_PLATFORM: a variable inherited from a desktop session
   // (xcb in a job without a display) must not stop a program that only draws files.
   app_ = std::make_unique<QGuiApplication>(argc_, argv_);
+  // The application object has set the C library's locale from the environment; the
+  // reports and tick labels written with printf keep their decimal point.
+  strings::keep_numbers_classic();
 }
 
 headless_app::~headless_app() {

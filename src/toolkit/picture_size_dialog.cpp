@@ -4,6 +4,7 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QLocale>
 #include <QSpinBox>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -30,6 +31,11 @@ PictureSizeDialog::PictureSizeDialog(QSize suggested, int dpi, QWidget* parent)
       height_(new QDoubleSpinBox(this)),
       dpi_(new QSpinBox(this)) {
   setWindowTitle(QStringLiteral("Picture Size"));
+  // Sizes are shown and typed with a decimal point whatever the person's locale, as
+  // every number of the program; a comma is refused rather than taken for grouping.
+  QLocale numbers = QLocale::c();
+  numbers.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+  setLocale(numbers);
   unit_->addItems({QStringLiteral("pixels"), QStringLiteral("inches")});
   dpi_->setRange(lowest_dpi, highest_dpi);
   dpi_->setValue(std::clamp(dpi, lowest_dpi, highest_dpi));

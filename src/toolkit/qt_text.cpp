@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 
+#include "toolkit/column_font.hpp"
 #include "toolkit/window_system.hpp"
 
 namespace inhibra::toolkit {
@@ -50,7 +51,7 @@ QString filter_text(std::string_view filter_name, std::string_view pattern) {
 }
 
 QFont font_for(int font, int size) {
-  QFont f = font == fixed_pitch_font ? QFontDatabase::systemFont(QFontDatabase::FixedFont)
+  QFont f = font == fixed_pitch_font ? column_font()
             : font == gui_font       ? QFontDatabase::systemFont(QFontDatabase::GeneralFont)
                                      : QApplication::font();
   if (size > 0) f.setPixelSize(size);
@@ -58,7 +59,7 @@ QFont font_for(int font, int size) {
 }
 
 QFont fixed_font_like(const QFont& f) {
-  QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QFont fixed = column_font();
   if (f.pixelSize() > 0) fixed.setPixelSize(f.pixelSize());
   return fixed;
 }

@@ -28,11 +28,12 @@ namespace inhibra::toolkit {
 // case too, since names keep their case on disk.
 [[nodiscard]] QString filter_text(std::string_view filter_name, std::string_view pattern);
 
-// The font for a font code (fixed_pitch_font, gui_font, others the application font)
-// with characters `size` pixels high (0 keeps the font's own size).
+// The font for a font code (fixed_pitch_font: the font whose characters line up,
+// gui_font, others the application font) with characters `size` pixels high (0 keeps
+// the font's own size).
 [[nodiscard]] QFont font_for(int font, int size);
 
-// The fixed-pitch font at the pixel size of `f`.
+// The font whose characters line up, at the pixel size of `f`.
 [[nodiscard]] QFont fixed_font_like(const QFont& f);
 
 }  // namespace inhibra::toolkit

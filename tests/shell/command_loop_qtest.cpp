@@ -1,13 +1,13 @@
 // Start-up and the command loop: the main window as it starts, quit honoured after
 // a plot window closes, other commands lost while a plot is shown, and the program
 // ending promptly when its main window is closed, whatever it is doing.
-#include <QFontInfo>
 #include <QPointer>
 #include <QTest>
 
 #include "shell/shell_harness.hpp"
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
+#include "toolkit/column_font.hpp"
 
 using namespace inhibra;
 using support::running_shell;
@@ -52,7 +52,7 @@ class CommandLoopTest : public QObject {
     QPlainTextEdit* panel = app.panel();
     QVERIFY(panel != nullptr);
     QVERIFY(panel->isEnabled());
-    QVERIFY(QFontInfo(panel->font()).fixedPitch());
+    QVERIFY(toolkit::characters_line_up(panel->font()));  // the report's columns line up
     QCOMPARE(panel->lineWrapMode(), QPlainTextEdit::NoWrap);
     // Five pixels of the window's background around the panel, also when it grows.
     QWidget* client = panel->parentWidget();

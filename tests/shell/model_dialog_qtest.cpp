@@ -1,7 +1,6 @@
 // The model-selection dialog: its boxes show the selection, its four selection
 // buttons change boxes and selection at once, single ticks count only on "Close",
 // the title bar cannot close it, and it fits its contents and the screen.
-#include <QFontInfo>
 #include <QScreen>
 #include <QTest>
 #include <algorithm>
@@ -10,6 +9,7 @@
 #include "shell/shell_harness.hpp"
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
+#include "toolkit/column_font.hpp"
 
 using namespace inhibra;
 using support::running_shell;
@@ -67,7 +67,7 @@ class ModelDialogTest : public QObject {
     const auto boxes = dialog->findChildren<QCheckBox*>();
     for (int k = 0; k < 10; ++k)
       QCOMPARE(boxes[k]->text(), QString::fromUtf8(shell::model_labels[k].data(), 71));
-    QVERIFY(QFontInfo(boxes[0]->font()).fixedPitch());  // the labels' columns line up
+    QVERIFY(toolkit::characters_line_up(boxes[0]->font()));  // the labels' columns line up
     QVERIFY(std::all_of(boxes.begin(), boxes.end(), [](QCheckBox* b) { return b->isVisible(); }));
     QStringList buttons;
     for (auto* b : dialog->findChildren<QPushButton*>())

@@ -12,6 +12,8 @@
 #include <map>
 #include <vector>
 
+#include "strings/classic_numbers.hpp"
+
 namespace inhibra::support {
 
 namespace {
@@ -42,6 +44,8 @@ int main(int argc, char** argv) {
     setenv("XDG_RUNTIME_DIR", dir.c_str(), 1);
   }
   QApplication app(argc, argv);
+  // As the program does: numbers keep their point whatever the machine's locale.
+  inhibra::strings::keep_numbers_classic();
   // Windows open and close all the time here; the application must not end with them.
   QApplication::setQuitOnLastWindowClosed(false);
 

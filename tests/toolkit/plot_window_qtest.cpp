@@ -6,6 +6,8 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
@@ -21,6 +23,7 @@
 #include <iterator>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
@@ -247,6 +250,31 @@ class PlotWindowTest : public QObject {
     d.unitBox()->setCurrentIndex(0);
     QCOMPARE(d.widthBox()->value(), 1200.0);
     QCOMPARE(toolkit::pixels_for_inches(0.001, 72), 1);  // never empty
+  }
+
+  // A German desktop's locale neither shows a comma nor reads "2,5" as 25.
+  void pictureSizesKeepTheDecimalPointInAnyLocale() {
+    const QLocale before;
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    QCOMPARE(QLocale().toString(2.5), QString("2,5"));  // the locale took
+    toolkit::PictureSizeDialog d(QSize(1000, 600), 400);
+    d.unitBox()->setCurrentIndex(1);
+    QCOMPARE(d.widthBox()->text(), QString("2.50"));
+    QLineEdit* typed = d.widthBox()->findChild<QLineEdit*>();
+    QVERIFY(typed != nullptr);
+    for (const auto& [text, inches] : {std::pair{"3.25", 3.25}, {"1.5", 1.5}}) {
+      typed->selectAll();
+      QTest::keyClicks(typed, text);
+      d.widthBox()->interpretText();
+      QCOMPARE(d.widthBox()->value(), inches);
+    }
+    // A typed comma is refused: what the box shows is what it reads.
+    typed->selectAll();
+    QTest::keyClicks(typed, "2,5");
+    d.widthBox()->interpretText();
+    QVERIFY(!d.widthBox()->text().contains(','));
+    QCOMPARE(d.widthBox()->value(), QLocale::c().toDouble(d.widthBox()->cleanText()));
+    QLocale::setDefault(before);
   }
 
   void printingToAPdfFileNeedsNoPrinter() {
