@@ -419,7 +419,7 @@ bool read_rows(core::fit_context& ctx, text_lines& file, int rows) {
 data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, output_file* results,
                          std::ostream& console) {
   data_read out;
-  out.data_name = normalise_data_name(raw_name);
+  out.data_name = data_file_name(raw_name);
   out.results_name = results_name(out.data_name);
   const std::string& name = out.data_name;
 
