@@ -87,7 +87,9 @@ bool openfile(toolkit::window_system& tk, shell_state& st) {
 
 bool open_named_file(toolkit::window_system& tk, shell_state& st, const std::string& file) {
   std::error_code ec;
-  const fs::path named = fs::absolute(fs::path(std::string(strings::trim_both(file))), ec);
+  // The file a run of that name reads: the name as given when such a file exists,
+  // otherwise with the default extension ("Data" opens Data.in).
+  const fs::path named = fs::absolute(fs::path(data::data_file_name(file)), ec);
   if (ec || !fs::is_regular_file(named, ec)) {
     tk.dlgmessage(core::box_kind::warning,
                   strings::join_crlf({"The data file could not be found:", file}));
@@ -134,6 +136,17 @@ void write2textbox(toolkit::window_system& tk, int panel, const std::string& fil
       continue;
     }
     tk.inserttextboxtext(panel, panel_line(line));
+  }
+}
+
+void write_text_to_panel(toolkit::window_system& tk, int panel, std::string_view text) {
+  tk.enabletextbox(panel, true);
+  tk.settextboxvisible(panel, true);
+  while (!text.empty()) {
+    const auto feed = text.find('\n');
+    const std::string_view line = text.substr(0, feed);
+    tk.inserttextboxtext(panel, panel_line(line));
+    text.remove_prefix(feed == std::string_view::npos ? text.size() : feed + 1);
   }
 }
 
