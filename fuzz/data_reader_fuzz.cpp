@@ -91,7 +91,8 @@ std::vector<std::string> lines_of(std::string text) {
 // What may follow a row's values after a comma: more commas and blanks, then nothing
 // or a note.
 bool closing_commas(const std::string& rest) {
-  static const std::regex closing("^[ \t\r]*,[, \t\r]*([#!'\"].*)?$");
+  // [\s\S]: a note may hold a CR, which "." does not match.
+  static const std::regex closing("^[ \t\r]*,[, \t\r]*([#!'\"][\\s\\S]*)?$");
   return std::regex_match(rest, closing);
 }
 
