@@ -46,7 +46,8 @@ bool readtext(toolkit::window_system& tk, shell_state& st, const std::string& da
 void write2textbox(toolkit::window_system& tk, int panel, const std::string& file_name);
 
 // Appends `text` (lines ending in LF or CR LF) to panel `panel`, each line as a line
-// of the results file is shown.
+// of the results file is shown, except that a line the panel would cut is broken at
+// blanks: nothing of a message is lost.
 void write_text_to_panel(toolkit::window_system& tk, int panel, std::string_view text);
 
 // cleartext: empties the panel.

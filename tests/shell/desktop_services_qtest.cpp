@@ -139,6 +139,20 @@ class RefusedDesktopRunTest : public QObject {
                "export with a header row:\r\nS,I,v\r\nsave the data as plain text: three columns "
                "[S] [I] rate separated by blanks, one row a line, no header row\r\nError: * * * "
                "ERROR: RUN ABORTED * * *\r\n");
+    // A message longer than a panel line is broken at a blank, not cut.
+    const QString cut_short =
+        "The data end at line 3 (a blank line), but 5 lines below it begin with three numbers "
+        "and were not read. The rows of all curves follow one another, without blank or note "
+        "lines between them";
+    const QString warned = "Warning: " + cut_short;
+    const auto at = warned.lastIndexOf(' ', 149);
+    QTest::newRow("rows left below, too few rows")
+        << QString("50 0 0.032\n100 0 0.055\n\n") + QString(comma).replace(',', '.') << false
+        << QStringList{warned, "Warning: Data rows exceeded limit of 1000",
+                       "Error: * * * ERROR: RUN ABORTED * * *"}
+        << warned.left(at) + "\r\n" + warned.mid(at + 1) +
+               "\r\nWarning: Data rows exceeded limit of 1000\r\nthe data hold 2 rows; at least "
+               "3 are needed\r\nError: * * * ERROR: RUN ABORTED * * *\r\n";
   }
 
   void panelShowsWhyAndNothingIsWritten() {
