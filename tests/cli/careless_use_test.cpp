@@ -270,25 +270,12 @@ TEST(CarelessUse, DataThatAreNotWhatTheySeemAreToldAndNothingIsLost) {
   const std::string c1 = example_curve(1, "100");
   const std::string c2 = example_curve(2, "200");
   const std::string c3 = example_curve(3, "400");
-  auto not_read = [](int line, const char* what, int rows) {
-    return "Warning: The data end at line " + std::to_string(line) + " (" + what + "), but " +
-           std::to_string(rows) +
-           " lines below it begin with three numbers and were not read. The rows of all curves "
-           "follow one another, without blank or note lines between them\n";
-  };
-  auto one_level = [](const std::string& value) {
-    return "Warning: Every row has the same inhibitor concentration ([I] = " + value +
-           "): inhibition constants cannot be determined from this data. Measure the rates at "
-           "two or more inhibitor concentrations, one of them 0\n";
-  };
   const std::string save =
       "save the data as plain text: three columns [S] [I] rate separated by blanks, one row a "
       "line, no header row\n";
   const std::string columns = "Warning: Data columns not equal to 3\n";
-  const std::string any_more = "...\n";  // a fit of one curve may end Ki at a box end
   const std::string comma_rows =
       "50,0,0.032\n100,0,0.055\n200,0,0.08\n333,0,0.102\n500,0,0.116\n700,0,0.13\n";
-  const std::string semicolon_rows = "50;0;0.032\n100;0;0.055\n200;0;0.08\n333;0;0.102\n";
   const files earlier = {{"k.out", lone_report()}};
   auto with = [](files f, const std::string& name, const std::string& content) {
     f[name] = content;
@@ -316,25 +303,17 @@ TEST(CarelessUse, DataThatAreNotWhatTheySeemAreToldAndNothingIsLost) {
        {{"k.in", c0 + c1 + "\n" + c2 + c3}},
        "-q -m 1 k.in",
        0,
-       not_read(13, "a blank line", 12),
-       {{"k.out", "<report>"}}},
-      {"curves apart by a note line",
-       {{"k.in", c0 + "# curve 2\n" + c1 + c2 + c3}},
-       "-q -m 1 k.in",
-       0,
-       not_read(7, "a note line", 18) + one_level("0") + any_more,
+       "Warning: The data end at line 13 (a blank line), but 12 lines below it begin with three "
+       "numbers and were not read. The rows of all curves follow one another, without blank or "
+       "note lines between them\n",
        {{"k.out", "<report>"}}},
       {"no inhibitor",
        {{"k.in", c0}},
        "-q -m 1 k.in",
        0,
-       one_level("0") + any_more,
-       {{"k.out", "<report>"}}},
-      {"one inhibitor level",
-       {{"k.in", example_curve(0, "50") + example_curve(1, "50")}},
-       "-q -m 1 k.in",
-       0,
-       one_level("50") + any_more,
+       "Warning: Every row has the same inhibitor concentration ([I] = 0): inhibition "
+       "constants cannot be determined from this data. Measure the rates at two or more "
+       "inhibitor concentrations, one of them 0\n...\n",  // and Ki may end at a box end
        {{"k.out", "<report>"}}},
       {"curves that do not stand together",
        {{"k.in", c0 + c1 + example_curve(2, "0") + example_curve(3, "100")}},
@@ -365,12 +344,6 @@ TEST(CarelessUse, DataThatAreNotWhatTheySeemAreToldAndNothingIsLost) {
        0,
        "",
        {{"k.out", "<report>"}}},
-      {"a long note, then rows not read",
-       {{"k.in", c0 + c1 + "! " + std::string(70000, 'n') + "\n" + c2 + c3}},
-       "-q -m 1 k.in",
-       0,
-       not_read(13, "a note line", 12),
-       {{"k.out", "<report>"}}},
       {"a spreadsheet export with a header row",
        with(earlier, "k.in", "S,I,v\n" + comma_rows),
        "-q -m 1 k.in",
@@ -378,44 +351,11 @@ TEST(CarelessUse, DataThatAreNotWhatTheySeemAreToldAndNothingIsLost) {
        columns + "Warning: Line 1 looks like a spreadsheet export with a header row:\nS,I,v\n" +
            save + aborted + stopped("k.out"),
        {}},
-      {"a header with units and semicolons",
-       {{"k.in", "[S] (uM);[I];rate\n" + semicolon_rows}},
-       "-q -m 1 k.in",
-       3,
-       columns +
-           "Warning: Line 1 looks like a spreadsheet export with a header row:\n[S] "
-           "(uM);[I];rate\n" +
-           save + aborted + stopped("k.out"),
-       {}},
-      {"a separator line",
-       {{"k.in", "sep=,\nS,I,v\n" + comma_rows}},
-       "-q -m 1 k.in",
-       3,
-       columns + "Warning: Line 2 looks like a spreadsheet export with a header row:\nS,I,v\n" +
-           save + aborted + stopped("k.out"),
-       {}},
-      {"semicolons",
-       {{"k.in", semicolon_rows}},
-       "-q -m 1 k.in",
-       3,
-       columns +
-           "Warning: The file looks like a spreadsheet export with values separated by \";\":\n"
-           "50;0;0.032\n" +
-           save + aborted + stopped("k.out"),
-       {}},
       {"two rows",
        with(earlier, "k.in", "50 0 0.032\n100 0 0.055\n"),
        "-q -m 1 k.in",
        3,
        "Warning: Data rows exceeded limit of 1000\nthe data hold 2 rows; at least 3 are needed\n" +
-           aborted + stopped("k.out"),
-       {}},
-      {"an empty file",
-       {{"k.in", ""}},
-       "-q -m 1 k.in",
-       3,
-       " -\nFILE_COLUMN_COUNT - Warning.\n  The file does not contain any data.\n"
-       "Warning: Data rows exceeded limit of 1000\nthe file holds no data rows\n" +
            aborted + stopped("k.out"),
        {}},
       {"old Mac line ends",
@@ -451,12 +391,6 @@ TEST(CarelessUse, DataThatAreNotWhatTheySeemAreToldAndNothingIsLost) {
        {{"my data.out", "<report>"}}},
       {"a name and the same name with .in",
        {{"Data", example}, {"Data.in", "x\n"}},
-       "-q -m 1 Data",
-       0,
-       "",
-       {{"Data.out", "<report>"}}},
-      {"no file of the name, one with .in",
-       {{"Data.in", example}},
        "-q -m 1 Data",
        0,
        "",
@@ -629,13 +563,14 @@ TEST(DegenerateData, IsFittedWithWarningsAndTheJsonAgreesWithItself) {
       "concentrations, one of them 0";
   const std::string equal = "All rates are equal: the data cannot tell the models apart";
   EXPECT_EQ(r.err,
-            "Warning: " + one_level + "\nWarning: " + equal + "\n"
-            "Warning: Model 1 fits every rate exactly (residual sum of squares 0): its AICc is "
-            "-Infinity\n"
-            "Warning: Model 2 fits every rate exactly (residual sum of squares 0): its AICc is "
-            "-Infinity\n"
-            "Warning: Model 3 fits every rate exactly (residual sum of squares 0): its AICc is "
-            "-Infinity\n");
+            "Warning: " + one_level + "\nWarning: " + equal +
+                "\n"
+                "Warning: Model 1 fits every rate exactly (residual sum of squares 0): its AICc is "
+                "-Infinity\n"
+                "Warning: Model 2 fits every rate exactly (residual sum of squares 0): its AICc is "
+                "-Infinity\n"
+                "Warning: Model 3 fits every rate exactly (residual sum of squares 0): its AICc is "
+                "-Infinity\n");
   const auto f = nlohmann::json::parse(r.out).at("files").at(0);
   EXPECT_EQ(f.at("warnings"), nlohmann::json::array({one_level, equal}));
   // Equal AICc: the later model is the best one, and the ranking says so first.
