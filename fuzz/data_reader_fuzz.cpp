@@ -76,13 +76,24 @@ void require(bool condition, const char* what) {
   }
 }
 
+// Lines end at a line feed, or, in a file without one, at a carriage return.
 std::vector<std::string> lines_of(std::string text) {
   if (text.starts_with("\xEF\xBB\xBF")) text.erase(0, 3);
+  const char end =
+      text.find('\n') == std::string::npos && text.find('\r') != std::string::npos ? '\r' : '\n';
   std::vector<std::string> lines;
   std::istringstream in(text);
-  for (std::string line; std::getline(in, line);)
+  for (std::string line; std::getline(in, line, end);)
     lines.push_back(line);
   return lines;
+}
+
+// What may follow a row's values after a comma: more commas and blanks, then nothing
+// or a note.
+bool closing_commas(const std::string& rest) {
+  // [\s\S]: a note may hold a CR, which "." does not match.
+  static const std::regex closing("^[ \t\r]*,[, \t\r]*([#!'\"][\\s\\S]*)?$");
+  return std::regex_match(rest, closing);
 }
 
 // The value a plain row's word stands for, read independently of the reader.
@@ -142,7 +153,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::vector<std::string> w;
     std::smatch m;
     if (std::regex_search(line, m, comma_row)) {
-      require(m.suffix().str().empty() || m.suffix().str().front() != ',', "no fourth comma field");
+      const std::string rest = m.suffix().str();
+      require(rest.empty() || rest.front() != ',' || closing_commas(rest), "no fourth comma field");
       w = {m[1].str(), m[2].str(), m[3].str()};
     } else {
       // operator>> splits at blanks, tabs and CR alike; no other control is left here.
@@ -150,6 +162,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
       for (std::string word; w.size() < 3 && words >> word;)
         w.push_back(word);
       require(w.size() == 3, "three values");
+      // A third value may be followed by the commas that close a spreadsheet row.
+      const auto comma = w[2].find(',');
+      if (comma != std::string::npos) {
+        std::string rest;
+        std::getline(words, rest);
+        require(closing_commas(w[2].substr(comma) + rest), "only closing commas after a value");
+        w[2].erase(comma);
+      }
       require(std::none_of(w.begin(), w.end(),
                            [](const std::string& x) { return x.find(',') != std::string::npos; }),
               "no comma inside a blank-separated value");

@@ -7,6 +7,7 @@
 
 #include "core/fit_context.hpp"
 #include "data/data_file.hpp"
+#include "strings/text.hpp"
 
 namespace inhibra::cli {
 
@@ -24,14 +25,20 @@ check_outcome check_file(const std::string& file, core::frontend& fe, std::ostre
     for (int k = 0; k < ctx->idatasets; ++k)
       out.per_curve.push_back(ctx->id2[static_cast<std::size_t>(k)]);
     out.columns = ctx->columns;
+  } else if (read.curves_found > 0) {
+    // Refused for its curves: the rows were read and counted, and the count of
+    // curves is the true one, also beyond the ten a file may have.
+    out.rows = ctx->idat;
+    out.curves = read.curves_found;
+    out.columns = ctx->columns;
   }
   return out;
 }
 
 std::string check_line(const check_outcome& checked) {
-  return fmt::format("{}: rows={} curves={} per-curve={} columns={}\n", checked.data_name,
-                     checked.rows, checked.curves, fmt::join(checked.per_curve, ","),
-                     checked.columns);
+  return fmt::format("{}: rows={} curves={} per-curve={} columns={}\n",
+                     strings::printable(checked.data_name), checked.rows, checked.curves,
+                     fmt::join(checked.per_curve, ","), checked.columns);
 }
 
 }  // namespace inhibra::cli

@@ -9,12 +9,12 @@
 namespace inhibra::cli {
 
 struct check_outcome {
-  std::string file;       // as given on the command line
-  std::string data_name;  // the file that was read (".in" added when none was given)
-  int status = 0;         // the run status of a run that stops on this file
-  int rows = 0;           // the counts below are known only when status is 0
-  int curves = 0;
-  std::vector<int> per_curve;
+  std::string file;            // as given on the command line
+  std::string data_name;       // the file that was read (".in" added when none was given)
+  int status = 0;              // the run status of a run that stops on this file
+  int rows = 0;                // rows, curves and columns are known when status is 0 and
+  int curves = 0;              // when the file was refused for its curves (curves > 0,
+  std::vector<int> per_curve;  // the true count); per_curve only when status is 0
   int columns = 0;
 };
 
@@ -23,7 +23,8 @@ struct check_outcome {
 [[nodiscard]] check_outcome check_file(const std::string& file, core::frontend& fe,
                                        std::ostream& console);
 
-// "FILE: rows=N curves=K per-curve=n1,n2,... columns=C" of a file that passed.
+// "FILE: rows=N curves=K per-curve=n1,n2,... columns=C" of a file that passed, the
+// name's control characters shown as \xNN so that the line stays one line.
 [[nodiscard]] std::string check_line(const check_outcome& checked);
 
 }  // namespace inhibra::cli

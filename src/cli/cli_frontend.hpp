@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/frontend.hpp"
+#include "strings/text.hpp"
 
 namespace inhibra::cli {
 
@@ -26,10 +27,11 @@ class cli_frontend : public core::frontend {
   // Charts shown during the run go here (none when empty).
   void set_plot_sink(plot_sink sink) { sink_ = std::move(sink); }
   // Progress lines "<label>: computing model #M" on the error stream.
-  void set_progress(std::string label) { progress_ = std::move(label); }
+  void set_progress(const std::string& label) { progress_ = strings::printable(label); }
   // Messages name the file they are about: "Warning: <file>: <text>" (when several
-  // files are fitted at once).
-  void set_file_label(std::string file) { file_ = std::move(file); }
+  // files are fitted at once). Control characters of the names are shown as \xNN, so
+  // that a name never sends an escape sequence to the terminal or breaks a line.
+  void set_file_label(const std::string& file) { file_ = strings::printable(file); }
 
   // The data reader's console lines ("FILE_COLUMN_COUNT - Warning."): each whole
   // line goes to the error stream, after "<file>: " when a file label is set.

@@ -154,9 +154,15 @@ json file_json(const file_outcome& o) {
   json out = json::object();
   put_name(out, "file", o.file);
   out["status"] = o.status;
-  put_name(out, "results_file", o.record.results_name);
+  // Only a results file the run wrote is named: a run that stopped before fitting
+  // wrote none, and an earlier file of that name is not this run's.
+  if (o.record.results_written) {
+    put_name(out, "results_file", o.record.results_name);
+  } else {
+    out["results_file"] = nullptr;
+  }
   out["rows"] = o.rows;
-  out["curves"] = o.curves;
+  out["curves"] = o.record.curves_found;
   out["weighting"] = o.record.weighting == 2 ? "robust" : "none";
   out["models"] = models;
   out["ranking"] = ranking;
@@ -189,10 +195,11 @@ std::string check_json(const std::vector<check_outcome>& checked) {
     put_name(out, "data_file", c.data_name);
     out["status"] = c.status;
     const bool passed = c.status == 0;
-    out["rows"] = passed ? json(c.rows) : json(nullptr);
-    out["curves"] = passed ? json(c.curves) : json(nullptr);
+    const bool counted = passed || c.curves > 0;
+    out["rows"] = counted ? json(c.rows) : json(nullptr);
+    out["curves"] = counted ? json(c.curves) : json(nullptr);
     out["per_curve"] = passed ? json(c.per_curve) : json(nullptr);
-    out["columns"] = passed ? json(c.columns) : json(nullptr);
+    out["columns"] = counted ? json(c.columns) : json(nullptr);
     files.push_back(out);
   }
   return files_json(files);

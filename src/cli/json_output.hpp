@@ -8,9 +8,11 @@
 
 namespace inhibra::cli {
 
-// {"files": [...]} with, per file, its status, counts, weighting, every fitted model
-// with its parameters (value, standard error, 95 % limits), the ranking and the best
-// model, listed first in the ranking ("tie": true when another model has its AICc).
+// {"files": [...]} with, per file, its status, the results file it wrote (null when
+// it wrote none), counts ("curves": the true count, also beyond ten), weighting, its
+// warnings, every fitted model with its parameters (value, standard error, 95 %
+// limits), the ranking and the best model, listed first in the ranking ("tie": true
+// when another model has its AICc).
 // Numbers keep full double precision; numbers that do not exist or are not finite (a
 // standard error that could not be computed, an AICc of -Infinity) are null. File
 // names that are not UTF-8 show U+FFFD for each stray byte and keep their bytes in
@@ -19,7 +21,8 @@ namespace inhibra::cli {
 
 // {"files": [...]} of inhibra-fit --check: per file the name given ("file"), the
 // file read ("data_file"), its status and, when it passed, "rows", "curves",
-// "per_curve" (rows of each curve) and "columns" (null otherwise).
+// "per_curve" (rows of each curve) and "columns" (null otherwise); a file refused for
+// its curves keeps "rows", "columns" and the true "curves".
 [[nodiscard]] std::string check_json(const std::vector<check_outcome>& checked);
 
 }  // namespace inhibra::cli

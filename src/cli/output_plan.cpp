@@ -70,7 +70,7 @@ std::vector<planned_input> plan_outputs(const std::vector<std::string>& files,
   std::vector<std::string> data_keys(files.size());
   std::vector<std::string> results_keys(files.size());
   for (std::size_t i = 0; i < files.size(); ++i) {
-    plan[i].data_name = data::normalise_data_name(files[i]);
+    plan[i].data_name = data::data_file_name(files[i]);
     plan[i].results_name = data::results_name(plan[i].data_name);
     data_keys[i] = resolved_name(plan[i].data_name, resolve);
     results_keys[i] = resolved_name(plan[i].results_name, resolve);

@@ -7,6 +7,8 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
+#include <vector>
 
 #include <fmt/format.h>
 #include <sys/stat.h>
@@ -114,10 +116,24 @@ struct parsed_row {
 
 using row_fields = std::array<std::string_view, 3>;
 
+// What may follow the three values of a row: nothing, a note (anything that does not
+// begin with a comma), or commas closing the row as spreadsheets write them
+// ("100,0,0.055,"), with nothing or a note starting with a note character after
+// them. Anything else after a comma leaves it unclear where the values end.
+bool clean_row_end(std::string_view rest) {
+  std::size_t i = 0;
+  while (i < rest.size() && is_row_blank(rest[i]))
+    ++i;
+  if (i == rest.size() || rest[i] != ',') return true;
+  while (i < rest.size() && (rest[i] == ',' || is_row_blank(rest[i])))
+    ++i;
+  return i == rest.size() || is_note_char(rest[i]);
+}
+
 // Three values separated by commas, with or without blanks around them
-// ("50,0,0.032", "50, 0, 0.032"), as spreadsheets export them. `fourth` is set when
-// a further comma field follows the third value.
-std::optional<row_fields> comma_fields(std::string_view s, bool& fourth) {
+// ("50,0,0.032", "50, 0, 0.032"), as spreadsheets export them. `end` is set to where
+// the third value ends.
+std::optional<row_fields> comma_fields(std::string_view s, std::size_t& end) {
   row_fields fields;
   std::size_t i = 0;
   auto skip_blanks = [&] {
@@ -131,20 +147,20 @@ std::optional<row_fields> comma_fields(std::string_view s, bool& fourth) {
       ++i;
     if (i == start) return std::nullopt;
     fields[k] = s.substr(start, i - start);
-    skip_blanks();
+    end = i;
     if (k < 2) {
+      skip_blanks();
       if (i >= s.size() || s[i] != ',') return std::nullopt;
       ++i;
       skip_blanks();
     }
   }
-  fourth = i < s.size() && s[i] == ',';
   return fields;
 }
 
-// The first three blank-separated words; `comma_after` is set when the text after
-// them begins with a comma.
-std::optional<row_fields> blank_fields(std::string_view s, bool& comma_after) {
+// The first three blank-separated words; `end` is set to where the third ends. A
+// third word followed only by closing commas ("0.055,") ends before them.
+std::optional<row_fields> blank_fields(std::string_view s, std::size_t& end) {
   row_fields fields;
   std::size_t i = 0;
   for (std::size_t k = 0; k < 3; ++k) {
@@ -156,9 +172,15 @@ std::optional<row_fields> blank_fields(std::string_view s, bool& comma_after) {
     if (i == start) return std::nullopt;
     fields[k] = s.substr(start, i - start);
   }
-  while (i < s.size() && is_row_blank(s[i]))
-    ++i;
-  comma_after = i < s.size() && s[i] == ',';
+  end = i;
+  const auto comma = fields[2].find(',');
+  if (comma != std::string_view::npos && comma > 0) {
+    const std::size_t at = static_cast<std::size_t>(fields[2].data() - s.data()) + comma;
+    if (clean_row_end(s.substr(at))) {
+      fields[2] = fields[2].substr(0, comma);
+      end = at;
+    }
+  }
   return fields;
 }
 
@@ -172,19 +194,20 @@ parsed_row parse_row(std::string_view line) {
     row.fault = row_fault::control_character;
     return row;
   }
-  bool extra_comma = false;
-  auto fields = comma_fields(line, extra_comma);
+  std::size_t end = 0;
+  auto fields = comma_fields(line, end);
   if (!fields) {
-    fields = blank_fields(line, extra_comma);
+    fields = blank_fields(line, end);
     if (!fields) {
       row.fault = row_fault::unreadable;
       return row;
     }
   }
   const auto& f = *fields;
-  // A further comma right after the values ("50,0,0,032", "50 0 0,032") leaves it
+  // A further comma field after the values ("50,0,0,032", "50 0 0,032") leaves it
   // unclear where the values end.
-  if (extra_comma || std::any_of(f.begin(), f.end(), [](auto v) { return has_decimal_comma(v); })) {
+  if (!clean_row_end(line.substr(end)) ||
+      std::any_of(f.begin(), f.end(), [](auto v) { return has_decimal_comma(v); })) {
     row.fault = has_decimal_comma(line) ? row_fault::decimal_comma : row_fault::unreadable;
     return row;
   }
@@ -219,15 +242,89 @@ std::string model_list_box(std::initializer_list<std::string_view> heading) {
 std::string quoted_line(std::string_view line) {
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
     line.remove_suffix(1);
-  std::string out;
-  for (const char c : line) {
-    if (c != '\t' && strings::is_blank_or_control(c) && c != ' ') {
-      out += fmt::format("\\x{:02X}", static_cast<unsigned char>(c));
-    } else {
-      out += c;
-    }
+  return strings::printable(line, true);
+}
+
+// Fields of a line split at blanks, tabs, commas and semicolons, quotes left out:
+// how a person reads the first lines of a file, whatever wrote them.
+std::vector<std::string_view> loose_fields(std::string_view line) {
+  auto separates = [](char c) {
+    return is_row_blank(c) || c == ',' || c == ';' || c == '"' || c == '\'';
+  };
+  std::vector<std::string_view> fields;
+  std::size_t i = 0;
+  while (i < line.size()) {
+    while (i < line.size() && separates(line[i]))
+      ++i;
+    const std::size_t start = i;
+    while (i < line.size() && !separates(line[i]))
+      ++i;
+    if (i > start) fields.push_back(line.substr(start, i - start));
   }
-  return out;
+  return fields;
+}
+
+// Column titles rather than values: none of the first three fields is a number and
+// the line holds a letter ("S I v", "[S] (uM);[I];rate").
+bool holds_titles(std::string_view line) {
+  const auto fields = loose_fields(line);
+  const std::size_t first = std::min<std::size_t>(fields.size(), 3);
+  return std::any_of(line.begin(), line.end(),
+                     [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }) &&
+         std::none_of(fields.begin(), fields.begin() + static_cast<std::ptrdiff_t>(first),
+                      [](std::string_view f) { return parse_number(f).has_value(); });
+}
+
+// A header row as spreadsheets write it: titles of three or more columns joined by
+// commas, semicolons or tabs.
+bool spreadsheet_header(std::string_view line) {
+  const auto separators = std::count_if(line.begin(), line.end(),
+                                        [](char c) { return c == ',' || c == ';' || c == '\t'; });
+  return separators >= 2 && loose_fields(line).size() >= 3 && holds_titles(line);
+}
+
+constexpr std::string_view save_as_text =
+    "save the data as plain text: three columns [S] [I] rate separated by blanks, one row a "
+    "line, no header row";
+
+// What to tell about a file that a spreadsheet wrote (a header row, a "sep=" line,
+// values separated by semicolons), judged from its first two non-blank lines;
+// nothing for any other file.
+std::optional<std::string> spreadsheet_hint(text_lines& file) {
+  if (!file.rewind()) return std::nullopt;
+  struct numbered {
+    int number;
+    std::string text;
+  };
+  std::vector<numbered> first;
+  std::string line;
+  while (first.size() < 2 && file.next(line)) {
+    if (strings::adjustl_controls(line).empty()) continue;
+    first.push_back({file.line_number(), line.substr(0, column_line_length)});
+  }
+  if (first.empty()) return std::nullopt;
+  auto header_at = [&](std::size_t k) -> std::optional<std::string> {
+    if (k >= first.size() || !spreadsheet_header(first[k].text)) return std::nullopt;
+    return "Line " + strings::int_text(first[k].number) +
+           " looks like a spreadsheet export with a header row:" +
+           std::string(core::box_line_break) + quoted_line(first[k].text) +
+           std::string(core::box_line_break) + std::string(save_as_text);
+  };
+  const std::string_view top = strings::adjustl_controls(first[0].text);
+  if (strings::to_upper(top.substr(0, 4)) == "SEP=") {
+    if (auto header = header_at(1)) return header;
+    return "Line " + strings::int_text(first[0].number) + " (" + quoted_line(top) +
+           ") looks like a spreadsheet export:" + std::string(core::box_line_break) +
+           std::string(save_as_text);
+  }
+  if (auto header = header_at(0)) return header;
+  const auto fields = loose_fields(top);
+  if (top.find(';') != std::string_view::npos && !fields.empty() && parse_number(fields[0])) {
+    return "The file looks like a spreadsheet export with values separated by \";\":" +
+           std::string(core::box_line_break) + quoted_line(first[0].text) +
+           std::string(core::box_line_break) + std::string(save_as_text);
+  }
+  return std::nullopt;
 }
 
 std::string unreadable_row_text(int line_number, std::string_view line, row_fault fault) {
@@ -241,42 +338,197 @@ std::string unreadable_row_text(int line_number, std::string_view line, row_faul
   } else if (fault == row_fault::control_character) {
     text += core::box_line_break;
     text += "control character in the line (shown as \\xNN); save the file as plain text";
+  } else if (line_number == 1 && holds_titles(line)) {
+    text += core::box_line_break;
+    text += "the data begin on the first line: remove the header row";
   }
   return text;
 }
 
+// A number of the data in a message: the shortest text that reads back as the same
+// value ("100", "1e-07", "0.5").
+std::string value_text(double v) {
+  return fmt::format("{}", v);
+}
+
+// "1", "1 and 3", "1, 3 and 5".
+std::string listed(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t k = 0; k < items.size(); ++k) {
+    if (k > 0) text += k + 1 == items.size() ? " and " : ", ";
+    text += items[k];
+  }
+  return text;
+}
+
+// Parts of a message that are lists themselves, apart: "a and b; c and d".
+std::string joined_by_semicolons(const std::vector<std::string>& parts) {
+  std::string text;
+  for (const auto& part : parts)
+    text += (text.empty() ? "" : "; ") + part;
+  return text;
+}
+
+// Warnings of the reader: shown as boxes and kept for the run's record.
+struct reader_warnings {
+  const core::fit_context& ctx;
+  std::vector<std::string>& kept;
+  void operator()(const std::string& text) const {
+    core::show_message(ctx, box_kind::warning, text);
+    kept.push_back(text);
+  }
+};
+
 // Warnings for data that read well but leave the models little to work with; the
 // run goes on with them.
-void warn_about_degenerate_data(const core::fit_context& ctx) {
+void warn_about_degenerate_data(const core::fit_context& ctx, const reader_warnings& warn,
+                                int curves) {
   const auto rows = static_cast<std::size_t>(std::clamp(ctx.idat, 0, core::max_rows));
   if (rows == 0) return;
+  if (curves == 1) {
+    warn("Every row has the same inhibitor concentration ([I] = " + value_text(ctx.inhibitor[0]) +
+         "): inhibition constants cannot be determined from this data. Measure the rates at two "
+         "or more inhibitor concentrations, one of them 0");
+  }
   const auto rate = std::span(ctx.rate).first(rows);
   if (std::all_of(rate.begin(), rate.end(), [&](double v) { return v == rate[0]; })) {
-    core::show_message(ctx, box_kind::warning,
-                       "All rates are equal: the data cannot tell the models apart");
+    warn("All rates are equal: the data cannot tell the models apart");
   }
   if (std::all_of(rate.begin(), rate.end(), [](double v) { return v <= 0.0; })) {
-    core::show_message(ctx, box_kind::warning,
-                       "No rate is above 0: the models describe positive rates");
+    warn("No rate is above 0: the models describe positive rates");
   }
   for (std::size_t k = 0; k < rows; ++k) {
     if (ctx.substrate[k] <= 0.0) {
-      core::show_message(ctx, box_kind::warning,
-                         "[S] is 0 or below in data line " +
-                             strings::int_text(static_cast<long long>(k) + 1) +
-                             ": the models need [S] above 0");
+      warn("[S] is 0 or below in data line " + strings::int_text(static_cast<long long>(k) + 1) +
+           ": the models need [S] above 0");
       break;
     }
   }
   for (std::size_t k = 0; k < rows; ++k) {
     if (ctx.inhibitor[k] < 0.0) {
-      core::show_message(ctx, box_kind::warning,
-                         "[I] is below 0 in data line " +
-                             strings::int_text(static_cast<long long>(k) + 1) +
-                             ": the models need [I] of 0 or more");
+      warn("[I] is below 0 in data line " + strings::int_text(static_cast<long long>(k) + 1) +
+           ": the models need [I] of 0 or more");
       break;
     }
   }
+}
+
+// A block of rows read as one curve: its [I] (the value of its first row) and the
+// smallest and largest [I] in it.
+struct block {
+  double reference = 0.0;
+  double low = 0.0;
+  double high = 0.0;
+};
+
+// The blocks of rows of equal [I], by the same rule as ycurves.
+std::vector<block> blocks_of(const core::fit_context& ctx) {
+  std::vector<block> blocks;
+  const int rows = std::clamp(ctx.idat, 0, core::max_rows);
+  for (int k = 0; k < rows; ++k) {
+    const double value = ctx.inhibitor[static_cast<std::size_t>(k)];
+    if (blocks.empty() || std::abs(value - blocks.back().reference) > curve_tolerance) {
+      blocks.push_back({value, value, value});
+    } else {
+      blocks.back().low = std::fmin(blocks.back().low, value);
+      blocks.back().high = std::fmax(blocks.back().high, value);
+    }
+  }
+  return blocks;
+}
+
+// Curves that are not what the person meant: one [I] in two or more separated blocks
+// (each is fitted as a curve of its own), and different concentrations that the
+// tolerance joins into one curve (0 and 1e-7, [I] written in M). Values within a
+// hundredth of each other are taken for one concentration written with rounding
+// noise (100 and 100.00000005).
+void warn_about_curve_layout(const core::fit_context& ctx, const reader_warnings& warn) {
+  const auto blocks = blocks_of(ctx);
+  std::vector<std::string> repeated;
+  std::vector<bool> told(blocks.size(), false);
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    if (told[i]) continue;
+    std::vector<std::string> curves{strings::int_text(static_cast<long long>(i) + 1)};
+    for (std::size_t j = i + 2; j < blocks.size(); ++j) {
+      if (!told[j] && std::abs(blocks[j].reference - blocks[i].reference) <= curve_tolerance) {
+        told[j] = true;
+        curves.push_back(strings::int_text(static_cast<long long>(j) + 1));
+      }
+    }
+    if (curves.size() > 1) {
+      repeated.push_back("[I] = " + value_text(blocks[i].reference) + " in curves " +
+                         listed(curves));
+    }
+  }
+  if (!repeated.empty()) {
+    warn("Rows of one [I] do not stand together (" + joined_by_semicolons(repeated) +
+         "): each block of rows is fitted as a curve of its own. Put the rows of each [I] in "
+         "one block");
+  }
+  std::vector<std::string> joined;
+  for (std::size_t i = 0; i < blocks.size(); ++i) {
+    const block& b = blocks[i];
+    if (b.high - b.low > 0.01 * std::fmax(std::abs(b.low), std::abs(b.high))) {
+      joined.push_back(value_text(b.low) + " and " + value_text(b.high) + " (curve " +
+                       strings::int_text(static_cast<long long>(i) + 1) + ")");
+    }
+  }
+  if (!joined.empty()) {
+    warn("[I] values that differ by at most 1e-7 are read as one curve: " +
+         joined_by_semicolons(joined) +
+         ". Write [I] in a unit that keeps different concentrations apart (for example µM "
+         "instead of M)");
+  }
+}
+
+// Where the data of a file lie: the rows from the top to the line that ends them, and
+// what lies below that line.
+struct data_extent {
+  int rows = 0;
+  int long_row = 0;  // the first data row longer than max_line_length, 0 if none
+  int end_line = 0;  // the blank or note line that ends the data, 0 at end of file
+  bool end_is_blank = false;
+  int rows_below = 0;  // lines below end_line that begin with three numbers
+};
+
+// Reads `file` from the top to its end. Meaningless when the reading stopped early
+// (file.stopped()).
+data_extent scan_data(text_lines& file) {
+  data_extent extent;
+  if (!file.rewind()) return extent;
+  std::string line;
+  while (file.next(line)) {
+    if (extent.end_line == 0) {
+      const std::string_view head = std::string_view(line).substr(0, row_line_length);
+      if (ends_data(head)) {
+        extent.end_line = file.line_number();
+        extent.end_is_blank = strings::adjustl_controls(head).empty();
+        continue;
+      }
+      ++extent.rows;
+      if (file.cut() && extent.long_row == 0) extent.long_row = file.line_number();
+    } else if (!ends_data(line) && parse_row(line).fault == row_fault::none) {
+      ++extent.rows_below;
+    }
+  }
+  return extent;
+}
+
+// The second line of the row-limit message: what is actually wrong.
+std::string row_count_text(const data_extent& extent, int columns) {
+  if (extent.rows == 0) {
+    if (columns < 0) return "the file holds no data rows";
+    return std::string("the data end at line 1, ") +
+           (extent.end_is_blank ? "a blank line" : "a note line") +
+           ", before any row: the data begin on the first line";
+  }
+  const std::string rows = strings::int_text(extent.rows);
+  if (extent.rows < 3) {
+    return "the data hold " + rows + (extent.rows == 1 ? " row" : " rows") +
+           "; at least 3 are needed";
+  }
+  return "the data hold " + rows + " rows; at most " + strings::int_text(core::max_rows) +
+         " can be read";
 }
 
 }  // namespace
@@ -301,14 +553,7 @@ int file_column_count(text_lines& file, std::ostream& console) {
 }
 
 int data_row_count(text_lines& file) {
-  if (!file.rewind()) return 0;
-  std::string line;
-  int rows = 0;
-  while (file.next(line)) {
-    if (ends_data(std::string_view(line).substr(0, row_line_length))) break;
-    ++rows;
-  }
-  return rows;
+  return scan_data(file).rows;
 }
 
 curve_summary ycurves(core::fit_context& ctx) {
@@ -364,7 +609,8 @@ core::run_status ncolmdl(const core::fit_context& ctx, int column_count, int mod
 
 void warn_results_not_written(const core::fit_context& ctx, const output_file& results) {
   core::show_message(ctx, box_kind::warning,
-                     "Results file not written: " + results.final_name() + " (" + results.error() +
+                     "Results file not written: " + strings::printable(results.final_name()) +
+                         " (" + results.error() +
                          "); an earlier file of that name is left as it was");
 }
 
@@ -374,13 +620,15 @@ bool commit_results(const core::fit_context& ctx, output_file& results) {
   return false;
 }
 
+void console_closing_line(std::ostream& console, std::string_view results_file_name) {
+  console << " RESULTS FILE " << strings::printable(strings::trim_both(results_file_name)) << '\n';
+}
+
 void abort_run(const core::fit_context& ctx, output_file* results,
-               std::string_view results_file_name) {
+               std::string_view results_file_name, std::ostream* console) {
   core::show_message(ctx, box_kind::error, "* * * ERROR: RUN ABORTED * * *");
-  if (results != nullptr && results->is_open()) {
-    *results << "\r\n RESULTS FILE " << strings::trim(results_file_name) << "\r\n\r\n";
-    (void)commit_results(ctx, *results);
-  }
+  if (results != nullptr && results->is_open()) results->discard();
+  if (console != nullptr) console_closing_line(*console, results_file_name);
 }
 
 namespace {
@@ -395,23 +643,27 @@ bool results_replace_data(const text_lines& file, const std::string& data_name,
           target.st_ino == file.inode());
 }
 
-// Reads the first `rows` lines into the context's observations; false, with the
-// reason shown, at the first line that is not three numbers.
-bool read_rows(core::fit_context& ctx, text_lines& file, int rows) {
+// A row that could not be read: its line and why.
+struct unread_row {
+  int number = 0;  // 0: every row was read
+  std::string line;
+  row_fault fault = row_fault::none;
+};
+
+// Reads the first `rows` lines into the context's observations, up to the first line
+// that is not three numbers.
+unread_row read_rows(core::fit_context& ctx, text_lines& file, int rows) {
   std::string line;
   for (int k = 0; k < rows; ++k) {
     if (!file.next(line)) line.clear();
     const parsed_row row = parse_row(line);
-    if (row.fault != row_fault::none) {
-      core::show_message(ctx, box_kind::warning, unreadable_row_text(k + 1, line, row.fault));
-      return false;
-    }
+    if (row.fault != row_fault::none) return {k + 1, line, row.fault};
     const auto i = static_cast<std::size_t>(k);
     ctx.substrate[i] = row.values[0];
     ctx.inhibitor[i] = row.values[1];
     ctx.rate[i] = row.values[2];
   }
-  return true;
+  return {};
 }
 
 }  // namespace
@@ -419,15 +671,20 @@ bool read_rows(core::fit_context& ctx, text_lines& file, int rows) {
 data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, output_file* results,
                          std::ostream& console) {
   data_read out;
-  out.data_name = normalise_data_name(raw_name);
+  out.data_name = data_file_name(raw_name);
   out.results_name = results_name(out.data_name);
   const std::string& name = out.data_name;
+  const std::string shown = strings::printable(name);
+  const reader_warnings warn{ctx, out.warnings};
+  // Only a run names its results file when it stops; a check has none.
+  std::ostream* run_console = results != nullptr ? &console : nullptr;
 
   std::error_code ec;
   if (!std::filesystem::exists(name, ec)) {
-    core::show_message(ctx, box_kind::warning, "File does not exist: " + name);
+    core::show_message(ctx, box_kind::warning, "File does not exist: " + shown);
     core::show_message(ctx, box_kind::error, "* * * OPEN ANOTHER DATA FILE * * *");
     out.status = run_status::file_not_found;
+    out.results_name.clear();  // no data file, so no results file either
     return out;
   }
 
@@ -435,7 +692,7 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
   // stops the run before anything is written; a failure must not look like success.
   auto cannot_open_data = [&] {
     core::show_message(ctx, box_kind::error, "Data input file error at Line 381");
-    abort_run(ctx, nullptr, out.results_name);
+    abort_run(ctx, nullptr, out.results_name, run_console);
     out.status = run_status::file_not_opened;
     return out;
   };
@@ -445,7 +702,7 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
       break;
     case text_lines::opened::not_regular:
       core::show_message(ctx, box_kind::warning,
-                         "Not a regular file (a folder, pipe or device): " + name);
+                         "Not a regular file (a folder, pipe or device): " + shown);
       return cannot_open_data();
     case text_lines::opened::cannot_open:
       return cannot_open_data();
@@ -453,54 +710,83 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
   if (results != nullptr) {
     if (results_replace_data(file, name, out.results_name)) {
       core::show_message(ctx, box_kind::warning,
-                         "Results file " + out.results_name + " is the data file " + name +
+                         "Results file " + strings::printable(out.results_name) +
+                             " is the data file " + shown +
                              " itself: give the data file another name");
-      abort_run(ctx, nullptr, out.results_name);
+      abort_run(ctx, nullptr, out.results_name, run_console);
       out.status = run_status::file_not_opened;
       return out;
     }
   }
 
   const int columns = file_column_count(file, console);
-  const int rows = file.stopped() == text_lines::stop::none ? data_row_count(file) : 0;
-  if (file.stopped() == text_lines::stop::read_error) return cannot_open_data();
+  const data_extent extent =
+      file.stopped() == text_lines::stop::none ? scan_data(file) : data_extent{};
+  if (file.stopped() != text_lines::stop::none) return cannot_open_data();
   ctx.columns = columns;
 
+  // The results file is started now, so that a run that could not write it stops
+  // before fitting; a run that stops later discards it.
   if (results != nullptr && !results->open(out.results_name)) {
-    core::show_message(
-        ctx, box_kind::warning,
-        "Results file cannot be created: " + out.results_name + " (" + results->error() + ")");
+    core::show_message(ctx, box_kind::warning,
+                       "Results file cannot be created: " + strings::printable(out.results_name) +
+                           " (" + results->error() + ")");
     core::show_message(ctx, box_kind::error, "Data output file error at Line 395");
-    abort_run(ctx, nullptr, out.results_name);
+    abort_run(ctx, nullptr, out.results_name, run_console);
     out.status = run_status::file_not_opened;
     return out;
   }
   auto reject = [&] {
-    abort_run(ctx, results, out.results_name);
+    abort_run(ctx, results, out.results_name, run_console);
     out.status = run_status::file_rejected;
     return out;
   };
+  auto hint = [&] { return spreadsheet_hint(file); };
 
-  if (file.stopped() == text_lines::stop::too_long) {
+  if (extent.long_row != 0) {
     core::show_message(ctx, box_kind::warning,
-                       "Data line " + strings::int_text(file.line_number()) + " is longer than " +
+                       "Data line " + strings::int_text(extent.long_row) + " is longer than " +
                            strings::int_text(static_cast<long long>(max_line_length)) +
                            " characters");
     return reject();
   }
-  if (rows < 3 || rows > core::max_rows) {
+  if (extent.rows_below > 0) {
+    // The data end where they end; the person is told what was left out.
+    const std::string below = strings::int_text(extent.rows_below);
+    warn("The data end at line " + strings::int_text(extent.end_line) +
+         (extent.end_is_blank ? " (a blank line)" : " (a note line)") + ", but " + below +
+         (extent.rows_below == 1 ? " line below it begins" : " lines below it begin") +
+         " with three numbers and " + (extent.rows_below == 1 ? "was" : "were") +
+         " not read. The rows of all curves follow one another, without blank or note lines "
+         "between them");
+  }
+  if (extent.rows < 3 || extent.rows > core::max_rows) {
     core::show_message(ctx, box_kind::warning,
-                       "Data rows exceeded limit of " + strings::int_text(core::max_rows));
+                       "Data rows exceeded limit of " + strings::int_text(core::max_rows) +
+                           std::string(core::box_line_break) + row_count_text(extent, columns));
+    if (const auto told = hint()) core::show_message(ctx, box_kind::warning, *told);
     return reject();
   }
   if (columns != 3) {
     core::show_message(ctx, box_kind::warning, "Data columns not equal to 3");
-    if (columns <= 2) (void)ncolmdl(ctx, columns, 1);
+    if (const auto told = hint()) {
+      core::show_message(ctx, box_kind::warning, *told);
+    } else if (columns <= 2) {
+      (void)ncolmdl(ctx, columns, 1);
+    }
     return reject();
   }
 
   if (!file.rewind()) return cannot_open_data();
-  if (!read_rows(ctx, file, rows)) return reject();
+  const unread_row unread = read_rows(ctx, file, extent.rows);
+  if (unread.number != 0) {
+    const auto told = unread.number == 1 ? hint() : std::nullopt;
+    core::show_message(
+        ctx, box_kind::warning,
+        told ? *told : unreadable_row_text(unread.number, unread.line, unread.fault));
+    return reject();
+  }
+  const int rows = extent.rows;
   ctx.idat = rows;
   ctx.rows = rows;
   const auto count = static_cast<std::ptrdiff_t>(rows);
@@ -510,6 +796,7 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
 
   const curve_summary curves = ycurves(ctx);
   out.curves_found = curves.curves;
+  warn_about_curve_layout(ctx, warn);
   if (curves.smallest < core::min_curve_rows) {
     core::show_message(
         ctx, box_kind::warning,
@@ -522,7 +809,7 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
         "Curve limit of 10 exceeded! Number of curves = " + strings::int_text(curves.curves));
     return reject();
   }
-  warn_about_degenerate_data(ctx);
+  warn_about_degenerate_data(ctx, warn, curves.curves);
   return out;
 }
 

@@ -5,6 +5,7 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/fit_context.hpp"
 #include "core/run_status.hpp"
@@ -24,7 +25,8 @@ inline constexpr double curve_tolerance = 1e-7;
 [[nodiscard]] int file_column_count(text_lines& file, std::ostream& console);
 
 // Data rows from the top of the file up to the first blank line, note line or end
-// of file. As above, meaningless when the reading stopped early.
+// of file (rows longer than max_line_length included). As above, meaningless when
+// the reading stopped early.
 [[nodiscard]] int data_row_count(text_lines& file);
 
 // Curve grouping of the rows in the context: fills id2 (the first ten curves) and
@@ -47,23 +49,33 @@ void warn_results_not_written(const core::fit_context& ctx, const output_file& r
 // file and the reason, and false is returned; an earlier results file stays as it was.
 [[nodiscard]] bool commit_results(const core::fit_context& ctx, output_file& results);
 
-// The ordered stop of a run: the error box, then (when the results file is open)
-// the closing line naming the results file, and the file is moved into place.
-void abort_run(const core::fit_context& ctx, output_file* results,
-               std::string_view results_file_name);
+// The closing line of a run that stopped, " RESULTS FILE <name>", as one console line
+// (control characters in the name shown as \xNN).
+void console_closing_line(std::ostream& console, std::string_view results_file_name);
 
-// The whole reading stage of a run. `raw_name` is the data file name as given.
-// Only a regular file is read. When `results` is not null the results file is
-// started beside the data file (never when that name is the data file itself) and
-// left open for the report on success; on a stop it holds the closing line only and
-// is in place. When null (checking only) nothing is written. Data that read well
-// but cannot describe inhibition sensibly (all rates equal, no positive rate, [S]
-// not above 0, [I] below 0) get a warning and are kept.
+// The ordered stop of a run that has fitted nothing: the error box, then the closing
+// line naming the results file on `console` (none when null: a check names no results
+// file). A results file started for the run is discarded, so an earlier results file
+// stays as it was and none is created: a run that fits nothing writes nothing.
+void abort_run(const core::fit_context& ctx, output_file* results,
+               std::string_view results_file_name, std::ostream* console);
+
+// The whole reading stage of a run. `raw_name` is the data file name as given
+// (data_file_name). Only a regular file is read. When `results` is not null the
+// results file is started beside the data file (never when that name is the data
+// file itself) and left open for the report on success; on a stop it is discarded
+// and the closing line goes to `console`. When null (checking only) nothing is
+// written. Data that read well but cannot describe inhibition sensibly (one [I]
+// only, all rates equal, no positive rate, [S] not above 0, [I] below 0), rows below
+// the end of the data that were not read, and curves that are not what the rows
+// suggest get a warning and are kept. File names in messages show control
+// characters as \xNN.
 struct data_read {
   core::run_status status = core::run_status::success;
-  std::string data_name;     // normalised data file name
-  std::string results_name;  // results file name derived from it
+  std::string data_name;     // the data file read (data_file_name)
+  std::string results_name;  // results file name derived from it; empty when the file is missing
   int curves_found = 0;      // true number of curves (may exceed 10 on a stop)
+  std::vector<std::string> warnings;  // the warnings shown, in order
 };
 [[nodiscard]] data_read read_data_file(core::fit_context& ctx, std::string_view raw_name,
                                        output_file* results, std::ostream& console);

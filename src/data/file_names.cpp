@@ -1,5 +1,8 @@
 #include "data/file_names.hpp"
 
+#include <filesystem>
+#include <system_error>
+
 #include "strings/text.hpp"
 
 namespace inhibra::data {
@@ -20,6 +23,17 @@ std::string normalise_data_name(std::string_view raw) {
   const std::string_view leaf = name.substr(start);
   if (leaf.find('.') != std::string_view::npos) return std::string(name);
   return std::string(name.substr(0, start)) + strings::delete_blanks(leaf) + ".in";
+}
+
+std::string data_file_name(std::string_view raw) {
+  const std::string as_given(strings::trim_both(raw));
+  std::error_code ec;
+  const auto status = std::filesystem::status(as_given, ec);
+  if (!as_given.empty() && std::filesystem::exists(status) &&
+      !std::filesystem::is_directory(status)) {
+    return as_given;
+  }
+  return normalise_data_name(raw);
 }
 
 std::string results_name(std::string_view data_name) {

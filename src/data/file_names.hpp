@@ -11,6 +11,14 @@ namespace inhibra::data {
 // that component's blanks and appends ".in" (" my data" -> "mydata.in").
 [[nodiscard]] std::string normalise_data_name(std::string_view raw);
 
+// The data file a name given by a person stands for: the name itself (left-adjusted
+// and trimmed) when a file of that name exists, so that "my data" or "Data" is read
+// as named even when "mydata.in" or "Data.in" exists too; otherwise
+// normalise_data_name. A folder is not a data file: "Data" names "Data.in" when
+// "Data" is a folder. Every reader of data files and every plan of their results
+// files goes through this one rule.
+[[nodiscard]] std::string data_file_name(std::string_view raw);
+
 // The data file name up to and including the last "." of its last component,
 // followed by "out" ("Data.in" -> "Data.out"); a name without a dot gets ".out".
 [[nodiscard]] std::string results_name(std::string_view data_name);

@@ -30,7 +30,21 @@ text_lines::opened text_lines::open(const std::string& name) {
   }
   device_ = info.st_dev;
   inode_ = info.st_ino;
-  return rewind() ? opened::ok : opened::cannot_open;
+  return rewind() && find_line_end() && rewind() ? opened::ok : opened::cannot_open;
+}
+
+bool text_lines::find_line_end() {
+  line_end_ = '\n';
+  bool carriage_return = false;
+  while (fill()) {
+    const auto* start = buffer_.data();
+    const auto* stop_at = start + filled_;
+    if (std::find(start, stop_at, '\n') != stop_at) return true;
+    carriage_return = carriage_return || std::find(start, stop_at, '\r') != stop_at;
+  }
+  if (stop_ != stop::none) return false;
+  if (carriage_return) line_end_ = '\r';
+  return true;
 }
 
 bool text_lines::rewind() {
@@ -66,8 +80,9 @@ bool text_lines::fill() {
 
 bool text_lines::next(std::string& line) {
   line.clear();
+  cut_ = false;
   if (stop_ != stop::none || fd_ < 0) return false;
-  bool any = false;  // a last line without a line feed still counts
+  bool any = false;  // a last line without a line end still counts
   while (true) {
     if (position_ == filled_ && (end_ || !fill())) {
       if (stop_ != stop::none || !any) return false;
@@ -76,16 +91,14 @@ bool text_lines::next(std::string& line) {
     any = true;
     const char* start = buffer_.data() + position_;
     const char* stop_at = buffer_.data() + filled_;
-    const char* feed = std::find(start, stop_at, '\n');
-    line.append(start, feed);
-    position_ = static_cast<std::size_t>(feed - buffer_.data());
-    if (line.size() > max_line_length) {
-      ++line_number_;
-      stop_ = stop::too_long;
-      line.clear();
-      return false;
-    }
-    if (feed != stop_at) {
+    const char* found = std::find(start, stop_at, line_end_);
+    // Beyond the longest line only the line end is looked for, so memory stays bounded.
+    const auto length = static_cast<std::size_t>(found - start);
+    const std::size_t room = max_line_length - line.size();
+    line.append(start, std::min(length, room));
+    cut_ = cut_ || length > room;
+    position_ = static_cast<std::size_t>(found - buffer_.data());
+    if (found != stop_at) {
       ++position_;
       break;
     }

@@ -40,9 +40,11 @@ constexpr double at_bound_tolerance = 1e-6;
 
 // Everything a run keeps between its models.
 struct run_state {
-  explicit run_state(core::fit_context& context) : ctx(context), k(compute_run_constants()) {}
+  run_state(core::fit_context& context, std::ostream& console_stream)
+      : ctx(context), console(console_stream), k(compute_run_constants()) {}
 
   core::fit_context& ctx;
+  std::ostream& console;  // the terminal's lines of the run
   data::output_file results;
   std::string results_name;
   run_constants k;
@@ -63,6 +65,7 @@ struct run_state {
   std::vector<std::string> sections;
   std::vector<std::string> dates;
   std::vector<std::string> warnings;  // every warning of the run, in the order shown
+  bool results_written = false;       // the results file was put in place
 
   // The best model (chosen when the run ends).
   double best_aicc = no_best_aicc;
@@ -93,11 +96,22 @@ void write_sections(run_state& run) {
     run.results << section;
 }
 
+// An ordered stop before a model is fitted. A run that has fitted nothing writes
+// nothing: an earlier results file stays as it was. Models already fitted before
+// the stop keep their sections: the results file then holds them and the closing
+// line, and is put in place.
 core::run_status abort_with(run_state& run, core::box_kind kind, const std::string& text,
                             core::run_status status) {
   core::show_message(run.ctx, kind, text);
+  if (run.sections.empty()) {
+    data::abort_run(run.ctx, &run.results, run.results_name, &run.console);
+    return status;
+  }
+  core::show_message(run.ctx, core::box_kind::error, "* * * ERROR: RUN ABORTED * * *");
   write_sections(run);
-  data::abort_run(run.ctx, &run.results, run.results_name);
+  write_closing_line(run.results, run.results_name);
+  data::console_closing_line(run.console, run.results_name);
+  run.results_written = data::commit_results(run.ctx, run.results);
   return status;
 }
 
@@ -403,7 +417,7 @@ std::vector<ranking_row> rank_fits(run_state& run) {
 
 core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostream& console,
                        run_record* record) {
-  const auto state = std::make_unique<run_state>(ctx);
+  const auto state = std::make_unique<run_state>(ctx, console);
   run_state& run = *state;
   ctx.eps = run.k.eps;
   ctx.big = run.k.big;
@@ -417,10 +431,13 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
   const auto read = data::read_data_file(ctx, file_name, &run.results, console);
   file_name = read.data_name;
   run.results_name = read.results_name;
+  run.warnings = read.warnings;
   if (record != nullptr) {
     record->data_name = read.data_name;
     record->results_name = read.results_name;
     record->weighting = run.weighting_switch;
+    record->curves_found = read.curves_found;
+    record->warnings = run.warnings;
   }
   if (read.status != core::run_status::success) return read.status;
   if (const std::string units = magnitude_warning(ctx); !units.empty()) warn(run, units);
@@ -439,6 +456,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
       restore_observations(ctx);
       int n = 0;
       if (const auto status = check_model(run, model, n); status != core::run_status::success) {
+        if (record != nullptr) record->results_written = run.results_written;
         return status;
       }
       model_result r = fit_by_chain(run, model, n, refitted);
@@ -475,6 +493,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     core::show_message(ctx, core::box_kind::error, "* * * ERROR: RUN ABORTED * * *");
     return core::run_status::file_not_opened;
   }
+  if (record != nullptr) record->results_written = true;
   return core::run_status::success;
 }
 

@@ -19,21 +19,24 @@ namespace inhibra::fit {
 // headless runner's machine-readable output).
 struct run_record {
   std::string data_name;              // the data file as read (normalised name)
-  std::string results_name;           // the results file written beside it
+  std::string results_name;           // the results file beside it (empty: no data file)
+  bool results_written = false;       // the run put its results file in place
+  int curves_found = 0;               // curves in the data, the true count also beyond 10
   int weighting = 0;                  // the weighting switch the run used (0 or 2)
   std::vector<model_result> fitted;   // every model fitted, in the order of fitting
   std::vector<ranking_row> ranking;   // by AICc; empty unless two or more were fitted
   int best_model = 0;                 // model number left in the context, 0 if none
-  std::vector<std::string> warnings;  // warnings of the run (units, parameters at a box end)
+  std::vector<std::string> warnings;  // warnings of the run (data, units, parameters at a box end)
 };
 
 // Runs the fit of the models selected in ctx.imdl on `file_name` (normalised in
 // place) with the weighting switch ctx.nwt_global, taken once at the start.
 // Messages, pauses, window titles and the plot of each fit go through ctx.fe.
-// `console` receives the data reader's console lines. The results file is put in
-// place when the run ends (an ordered stop included); when ctx.stop asks for a stop,
-// the run ends before its next model with status interrupted and writes no results
-// file. Returns the run status.
+// `console` receives the data reader's console lines and, when the run stops in
+// order, its closing line. The results file is put in place when the run ends; a run
+// that stops before fitting a model writes none (an earlier one stays as it was).
+// When ctx.stop asks for a stop, the run ends before its next model with status
+// interrupted and writes no results file. Returns the run status.
 [[nodiscard]] core::run_status ezfit(core::fit_context& ctx, std::string& file_name,
                                      std::ostream& console, run_record* record = nullptr);
 

@@ -19,6 +19,7 @@ gui_frontend::gui_frontend(toolkit::window_system& tk, int main_window, plot_pre
 gui_frontend::~gui_frontend() = default;
 
 void gui_frontend::message(core::box_kind kind, std::string_view text) {
+  if (in_run_) messages_.push_back({kind, std::string(text)});
   tk_.dlgmessage(kind, text);
 }
 
@@ -62,6 +63,7 @@ void gui_frontend::close_plot(int handle) {
 
 void gui_frontend::begin_run() {
   kept_.clear();
+  messages_.clear();
   in_run_ = true;
 }
 

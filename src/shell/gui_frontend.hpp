@@ -7,6 +7,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -44,9 +45,15 @@ class gui_frontend final : public core::frontend {
   int show_plot_async(const plotengine::pplot& plot) override;
   void close_plot(int handle) override;
 
-  // Around a run: its start forgets the charts of the run before.
+  // Around a run: its start forgets the charts and messages of the run before.
   void begin_run();
   void end_run();
+  // The boxes shown during the last run, in order.
+  struct shown_message {
+    core::box_kind kind;
+    std::string text;
+  };
+  [[nodiscard]] const std::vector<shown_message>& run_messages() const { return messages_; }
   // The charts of the last run, each in a plot window left open; returns how many.
   int show_kept_plots();
   [[nodiscard]] int kept_plot_count() const { return static_cast<int>(kept_.size()); }
@@ -61,6 +68,7 @@ class gui_frontend final : public core::frontend {
   axis_units units_;
   bool in_run_ = false;
   std::vector<std::shared_ptr<const plotengine::pplot>> kept_;
+  std::vector<shown_message> messages_;
 };
 
 }  // namespace inhibra::shell

@@ -1,9 +1,11 @@
 #include "shell/main_window.hpp"
 
 #include <filesystem>
+#include <sstream>
 #include <string_view>
 #include <system_error>
 
+#include "fit/report.hpp"
 #include "shell/info_pages.hpp"
 #include "shell/model_dialog.hpp"
 #include "shell/remembered.hpp"
@@ -343,6 +345,7 @@ void main_window::command_run() {
   if (svc_.run) status = svc_.run(ctx_, st_.data_file_name, last_run_);
   frontend_->end_run();
   const int s = core::code(status);
+  if (s != 0 && status != core::run_status::interrupted) show_stopped_run(s);
   if (s == 0) {
     tk_.setwindowtitle(st_.main_window, "Computation completed...Saving results");
     if (!readtext(tk_, st_, st_.data_file_name, pause_)) {
@@ -372,6 +375,22 @@ void main_window::command_run() {
       s == core::code(core::run_status::file_not_opened)) {
     command_open();
   }
+}
+
+// A run that stopped wrote no results file (or, when it had fitted models, only
+// theirs): the panel shows what the run's boxes said, each after the box's title,
+// and the run's closing line naming the results file. A missing data file has no
+// results file to name.
+void main_window::show_stopped_run(int status) {
+  std::string text;
+  for (const auto& shown : frontend_->run_messages())
+    text += std::string(core::box_title(shown.kind)) + ": " + shown.text + "\r\n";
+  if (status != core::code(core::run_status::file_not_found)) {
+    std::ostringstream closing;
+    fit::write_closing_line(closing, strings::printable(last_run_.results_name));
+    text += closing.str();
+  }
+  write_text_to_panel(tk_, st_.text_panel, text);
 }
 
 void main_window::command_results_table() {

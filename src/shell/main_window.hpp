@@ -111,6 +111,7 @@ class main_window {
   void keep_settings();
 
   void command_run();
+  void show_stopped_run(int status);
   void command_open();
   void command_save();
   void command_clear();

@@ -87,7 +87,9 @@ bool openfile(toolkit::window_system& tk, shell_state& st) {
 
 bool open_named_file(toolkit::window_system& tk, shell_state& st, const std::string& file) {
   std::error_code ec;
-  const fs::path named = fs::absolute(fs::path(std::string(strings::trim_both(file))), ec);
+  // The file a run of that name reads: the name as given when such a file exists,
+  // otherwise with the default extension ("Data" opens Data.in).
+  const fs::path named = fs::absolute(fs::path(data::data_file_name(file)), ec);
   if (ec || !fs::is_regular_file(named, ec)) {
     tk.dlgmessage(core::box_kind::warning,
                   strings::join_crlf({"The data file could not be found:", file}));
@@ -134,6 +136,28 @@ void write2textbox(toolkit::window_system& tk, int panel, const std::string& fil
       continue;
     }
     tk.inserttextboxtext(panel, panel_line(line));
+  }
+}
+
+void write_text_to_panel(toolkit::window_system& tk, int panel, std::string_view text) {
+  tk.enabletextbox(panel, true);
+  tk.settextboxvisible(panel, true);
+  constexpr auto width = static_cast<std::size_t>(panel_line_length);
+  while (!text.empty()) {
+    const auto feed = text.find('\n');
+    std::string_view line = text.substr(0, feed);
+    if (line.ends_with('\r')) line.remove_suffix(1);
+    // A line the panel would cut is broken at its last blank before the cut instead.
+    while (line.size() >= width) {
+      const auto blank = line.substr(0, width).find_last_of(' ');
+      const std::size_t take = blank == std::string_view::npos || blank == 0 ? width - 1 : blank;
+      tk.inserttextboxtext(panel, panel_line(line.substr(0, take)));
+      line.remove_prefix(take);
+      while (line.starts_with(' '))
+        line.remove_prefix(1);
+    }
+    tk.inserttextboxtext(panel, panel_line(line));
+    text.remove_prefix(feed == std::string_view::npos ? text.size() : feed + 1);
   }
 }
 

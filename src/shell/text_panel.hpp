@@ -31,7 +31,8 @@ inline constexpr int panel_line_length = 150;
 bool openfile(toolkit::window_system& tk, shell_state& st);
 
 // The same for a file named without the dialog (on the command line, dropped on the
-// window, a recent file): a file that does not exist is reported in a box, nothing
+// window, a recent file), by the rule every run reads a name with
+// (data::data_file_name): a file that does not exist is reported in a box, nothing
 // changes and false is returned.
 bool open_named_file(toolkit::window_system& tk, shell_state& st, const std::string& file);
 
@@ -43,6 +44,11 @@ bool readtext(toolkit::window_system& tk, shell_state& st, const std::string& da
 
 // write2textbox: appends the lines of `file_name`, from its second line on, to panel `panel`.
 void write2textbox(toolkit::window_system& tk, int panel, const std::string& file_name);
+
+// Appends `text` (lines ending in LF or CR LF) to panel `panel`, each line as a line
+// of the results file is shown, except that a line the panel would cut is broken at
+// blanks: nothing of a message is lost.
+void write_text_to_panel(toolkit::window_system& tk, int panel, std::string_view text);
 
 // cleartext: empties the panel.
 void cleartext(toolkit::window_system& tk, const shell_state& st);

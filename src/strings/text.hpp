@@ -35,5 +35,10 @@ namespace inhibra::strings {
 [[nodiscard]] std::string to_upper(std::string_view s);
 // Joins lines with CR LF, the line break of message boxes and written files.
 [[nodiscard]] std::string join_crlf(std::initializer_list<std::string_view> lines);
+// The text as it may be shown in one line of a message or on a terminal: control
+// characters (a TAB too, unless `keep_tabs`), DEL, the C1 controls and every byte
+// that is not part of well-formed UTF-8 are shown as \xNN. A file name or a line of
+// a file can then neither send an escape sequence to a terminal nor break a line.
+[[nodiscard]] std::string printable(std::string_view text, bool keep_tabs = false);
 
 }  // namespace inhibra::strings

@@ -8,9 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 #include <thread>
 
@@ -36,9 +38,15 @@ std::string example_with_row(int row, const std::string& text) {
   return example.substr(0, start) + text + example.substr(end);
 }
 
-// What a results file holds when its data file was refused.
+// How a complete results file ends.
 std::string closing_line(const std::string& results) {
   return "\r\n RESULTS FILE " + results + "\r\n\r\n";
+}
+
+// The last line on the terminal of a run that stopped: it names the results file the
+// run did not write.
+std::string stopped(const std::string& results, const std::string& label = "") {
+  return label + " RESULTS FILE " + results + "\n";
 }
 
 // Files in the notation of support::snapshot ("<other>" is a pipe); in what a run
@@ -139,36 +147,34 @@ TEST(CarelessUse, RefusedInputsAndOutputsLeaveEveryFileAsItWas) {
       "data file named like its results", {{"x.out", example}}, "-q x.out", 2,
       "Warning: Results file x.out is the data file x.out itself: give the data file another "
       "name\n" +
-          aborted);
-  expect_run("decimal comma", {{"comma.in", example_with_row(2, "100 0 0,055")}},
-             "-q -m 1 comma.in", 3,
-             row_refused + "100 0 0,055\ndecimal comma? use a point\n" + aborted,
-             {{"comma.out", closing_line("comma.out")}});
+          aborted + stopped("x.out"));
+  expect_run(
+      "decimal comma", {{"comma.in", example_with_row(2, "100 0 0,055")}}, "-q -m 1 comma.in", 3,
+      row_refused + "100 0 0,055\ndecimal comma? use a point\n" + aborted + stopped("comma.out"));
   expect_run("decimal comma in the first number",
              {{"shifted.in", example_with_row(3, "200,5 0 0.08")}}, "-q -m 1 shifted.in", 3,
              "Warning: Data line 3 does not begin with three numbers [S] [I] Rate:\n200,5 0 0.08\n"
              "decimal comma? use a point\n" +
-                 aborted,
-             {{"shifted.out", closing_line("shifted.out")}});
+                 aborted + stopped("shifted.out"));
   expect_run(
       "control byte inside a number",
       {{"nul.in", example_with_row(5, "500 0 0.1" + std::string(1, '\0') + "16")}},
       "-q -m 1 nul.in", 3,
       "Warning: Data line 5 does not begin with three numbers [S] [I] Rate:\n500 0 0.1\\x0016\n"
       "control character in the line (shown as \\xNN); save the file as plain text\n" +
-          aborted,
-      {{"nul.out", closing_line("nul.out")}});
-  expect_run("endless line", {{"endless.in", std::string(200000, '5')}}, "-q -m 1 endless.in", 3,
-             "Warning: Data line 1 is longer than 65536 characters\n" + aborted,
-             {{"endless.out", closing_line("endless.out")}});
+          aborted + stopped("nul.out"));
+  expect_run(
+      "endless line", {{"endless.in", std::string(200000, '5')}}, "-q -m 1 endless.in", 3,
+      "Warning: Data line 1 is longer than 65536 characters\n" + aborted + stopped("endless.out"));
   expect_run("several files, one missing, one failing",
              {{"good.in", example}, {"bad.in", "1 0 1\n2 0 2\n3 0 3\n"}},
              "-q -m 1 good.in gone bad.in", 3,
              "Warning: gone.in: File does not exist: gone.in\n"
              "Error: gone.in: * * * OPEN ANOTHER DATA FILE * * *\n"
              "Warning: bad.in: Single curve data must be greater than 5\n"
-             "Error: bad.in: * * * ERROR: RUN ABORTED * * *\n",
-             {{"good.out", "<report>"}, {"bad.out", closing_line("bad.out")}});
+             "Error: bad.in: * * * ERROR: RUN ABORTED * * *\n" +
+                 stopped("bad.out", "bad.in: "),
+             {{"good.out", "<report>"}});
   expect_run("two inputs, one results file, one job", two_inputs, "-q -m 1,2 -j 1 Data.in Data.txt",
              2, same_results, {{"Data.out", lone_report()}});
   expect_run("two inputs, one results file, two jobs", two_inputs,
@@ -191,9 +197,11 @@ TEST(CarelessUse, RefusedInputsAndOutputsLeaveEveryFileAsItWas) {
              "Warning: pipe.in: Not a regular file (a folder, pipe or device): pipe.in\n"
              "Error: pipe.in: Data input file error at Line 381\n"
              "Error: pipe.in: * * * ERROR: RUN ABORTED * * *\n"
+             "pipe.in:  RESULTS FILE pipe.out\n"
              "Warning: zero.in: Not a regular file (a folder, pipe or device): zero.in\n"
              "Error: zero.in: Data input file error at Line 381\n"
              "Error: zero.in: * * * ERROR: RUN ABORTED * * *\n"
+             "zero.in:  RESULTS FILE zero.out\n"
              "Warning: Data.in: Results file Data.out: not a regular file: Data.in is not "
              "fitted\n",
              {}, std::string(fixed_date) + " timeout 120");
@@ -245,15 +253,238 @@ TEST(CarelessUse, RefusedInputsAndOutputsLeaveEveryFileAsItWas) {
           aborted);
 }
 
+// Six rows of the example's curve `k` (0 to 3) as "[S] [I] rate", with [I] written
+// as `inhibitor`.
+std::string example_curve(int k, const std::string& inhibitor) {
+  std::istringstream in(example);
+  std::string out;
+  int n = 0;
+  for (std::string line; std::getline(in, line); ++n) {
+    if (n / 6 != k) continue;
+    std::istringstream words(line);
+    std::string s, i, v;
+    words >> s >> i >> v;
+    out += s + " " + inhibitor + " " + v + "\n";
+  }
+  return out;
+}
+
+std::string with_line_ends(const std::string& text, char end) {
+  std::string out = text;
+  std::replace(out.begin(), out.end(), '\n', end);
+  return out;
+}
+
+// Every row closed by a comma, as some spreadsheets write them.
+std::string with_closing_commas(const std::string& text) {
+  std::string out;
+  for (const char c : text)
+    out += c == '\n' ? std::string(",\n") : std::string(1, c);
+  return out;
+}
+
+// Data that are not what they seem, as a new user writes them: each run says what
+// it found and goes on when the data can be fitted (status 0), or stops and leaves
+// every file as it was (no results file created, an earlier one kept).
+TEST(CarelessUse, DataThatAreNotWhatTheySeemAreToldAndNothingIsLost) {
+  const std::string c0 = example_curve(0, "0");
+  const std::string c1 = example_curve(1, "100");
+  const std::string c2 = example_curve(2, "200");
+  const std::string c3 = example_curve(3, "400");
+  const std::string save =
+      "save the data as plain text: three columns [S] [I] rate separated by blanks, one row a "
+      "line, no header row\n";
+  const std::string columns = "Warning: Data columns not equal to 3\n";
+  const std::string comma_rows =
+      "50,0,0.032\n100,0,0.055\n200,0,0.08\n333,0,0.102\n500,0,0.116\n700,0,0.13\n";
+  const files earlier = {{"k.out", lone_report()}};
+  auto with = [](files f, const std::string& name, const std::string& content) {
+    f[name] = content;
+    return f;
+  };
+  struct fault {
+    const char* what;
+    files given;
+    std::string args;
+    int status;
+    std::string err;
+    files written = {};
+    std::string out = "";
+  };
+  const std::vector<fault> faults = {
+      {"a decimal comma on rerun",
+       with(earlier, "k.in", example_with_row(2, "100 0 0,055")),
+       "-q -m 1 k.in",
+       3,
+       "Warning: Data line 2 does not begin with three numbers [S] [I] Rate:\n100 0 0,055\n"
+       "decimal comma? use a point\n" +
+           aborted + stopped("k.out"),
+       {}},
+      {"curves apart by a blank line",
+       {{"k.in", c0 + c1 + "\n" + c2 + c3}},
+       "-q -m 1 k.in",
+       0,
+       "Warning: The data end at line 13 (a blank line), but 12 lines below it begin with three "
+       "numbers and were not read. The rows of all curves follow one another, without blank or "
+       "note lines between them\n",
+       {{"k.out", "<report>"}}},
+      {"no inhibitor",
+       {{"k.in", c0}},
+       "-q -m 1 k.in",
+       0,
+       "Warning: Every row has the same inhibitor concentration ([I] = 0): inhibition "
+       "constants cannot be determined from this data. Measure the rates at two or more "
+       "inhibitor concentrations, one of them 0\n...\n",  // and Ki may end at a box end
+       {{"k.out", "<report>"}}},
+      {"curves that do not stand together",
+       {{"k.in", c0 + c1 + example_curve(2, "0") + example_curve(3, "100")}},
+       "-q -m 1 k.in",
+       0,
+       "Warning: Rows of one [I] do not stand together ([I] = 0 in curves 1 and 3; [I] = 100 in "
+       "curves 2 and 4): each block of rows is fitted as a curve of its own. Put the rows of "
+       "each [I] in one block\n",
+       {{"k.out", "<report>"}}},
+      {"concentrations joined by the tolerance",
+       {{"k.in", c0 + example_curve(1, "1e-7") + c2 + c3}},
+       "-q -m 1 k.in",
+       0,
+       "Warning: [I] values that differ by at most 1e-7 are read as one curve: 0 and 1e-07 "
+       "(curve 1). Write [I] in a unit that keeps different concentrations apart (for example "
+       "µM instead of M)\n...\n",
+       {{"k.out", "<report>"}}},
+      {"commas closing the rows",
+       {{"k.in", example_with_row(2, "100 0 0.055,")},
+        {"c.in", with_closing_commas(c0 + c1 + c2 + c3)}},
+       "-q -m 1 k.in c.in",
+       0,
+       "",
+       {{"k.out", "<report>"}, {"c.out", "<report>"}}},
+      {"a long note after the data",
+       {{"k.in", example + std::string(70000, '#') + "\n"}},
+       "-q -m 1 k.in",
+       0,
+       "",
+       {{"k.out", "<report>"}}},
+      {"a spreadsheet export with a header row",
+       with(earlier, "k.in", "S,I,v\n" + comma_rows),
+       "-q -m 1 k.in",
+       3,
+       columns + "Warning: Line 1 looks like a spreadsheet export with a header row:\nS,I,v\n" +
+           save + aborted + stopped("k.out"),
+       {}},
+      {"two rows",
+       with(earlier, "k.in", "50 0 0.032\n100 0 0.055\n"),
+       "-q -m 1 k.in",
+       3,
+       "Warning: Data rows exceeded limit of 1000\nthe data hold 2 rows; at least 3 are needed\n" +
+           aborted + stopped("k.out"),
+       {}},
+      {"old Mac line ends",
+       {{"k.in", with_line_ends(c0 + c1 + c2 + c3, '\r')}},
+       "-q -m 1 k.in",
+       0,
+       "",
+       {{"k.out", "<report>"}}},
+      {"a terminal escape in a name",
+       {},
+       "-q -m 1 \"\x1b[2Jx\"",
+       1,
+       "Warning: File does not exist: \\x1B[2Jx.in\nError: * * * OPEN ANOTHER DATA FILE * * *\n"},
+      {"a terminal escape in a name among several",
+       {{"k.in", example}},
+       "-q -m 1 k.in \"\x1b[2Jx\"",
+       1,
+       "Warning: \\x1B[2Jx.in: File does not exist: \\x1B[2Jx.in\n"
+       "Error: \\x1B[2Jx.in: * * * OPEN ANOTHER DATA FILE * * *\n",
+       {{"k.out", "<report>"}}},
+      {"a line break in a checked name",
+       {{"a\nb.in", example}},
+       "--check \"a\nb.in\"",
+       0,
+       "",
+       {},
+       "a\\x0Ab.in: rows=24 curves=4 per-curve=6,6,6,6 columns=3\n"},
+      {"a name with a blank and no extension",
+       {{"my data", example}, {"mydata.in", "x\n"}},
+       "-q -m 1 \"my data\"",
+       0,
+       "",
+       {{"my data.out", "<report>"}}},
+      {"a name and the same name with .in",
+       {{"Data", example}, {"Data.in", "x\n"}},
+       "-q -m 1 Data",
+       0,
+       "",
+       {{"Data.out", "<report>"}}},
+  };
+  for (const auto& f : faults)
+    expect_run(f.what, f.given, f.args, f.status, f.err, f.written, fixed_date, f.out);
+}
+
+// A complete report survives a rejected rerun byte for byte and with its time; where
+// there was none, none is made.
+TEST(CarelessUse, RejectedRerunKeepsTheEarlierReportAndItsTime) {
+  support::temp_dir dir;
+  dir.write("k.in", example);
+  ASSERT_EQ(run_fit("-q k.in", dir).status, 0);
+  const std::string report = support::read_file(dir.file("k.out"));
+  ASSERT_GT(report.size(), 10000u);
+  const auto then = fs::file_time_type::clock::now() - std::chrono::hours(24);
+  fs::last_write_time(dir.file("k.out"), then);
+  dir.write("k.in", example_with_row(2, "100 0 0,055"));
+  EXPECT_EQ(run_fit("-q k.in", dir).status, 3);
+  EXPECT_EQ(support::read_file(dir.file("k.out")), report);
+  EXPECT_EQ(fs::last_write_time(dir.file("k.out")), then);
+  fs::remove(dir.file("k.out"));
+  EXPECT_EQ(run_fit("-q k.in", dir).status, 3);
+  EXPECT_EQ(support::file_names(dir.path()), std::vector<std::string>{"k.in"});
+}
+
+// The JSON names only a results file that was written, and counts every curve.
+TEST(CarelessUse, JsonNamesOnlyWrittenResultsAndTrueCurveCounts) {
+  support::temp_dir dir;
+  std::string eleven;
+  for (int k = 0; k < 11; ++k)
+    eleven += example_curve(k % 4, std::to_string(100 * k));
+  dir.write("eleven.in", eleven);
+  dir.write("k.in", example);
+  auto files_of = [&](const std::string& args) {
+    const auto r = run_fit(args, dir);
+    EXPECT_TRUE(nlohmann::json::accept(r.out)) << r.out;
+    return nlohmann::json::parse(r.out).at("files");
+  };
+  const auto fitted = files_of("-q -m 1 -j 1 --json - k.in gone eleven.in");
+  EXPECT_EQ(fitted.at(0).at("results_file"), "k.out");
+  EXPECT_TRUE(fitted.at(1).at("results_file").is_null());
+  EXPECT_EQ(fitted.at(1).at("status"), 1);
+  EXPECT_TRUE(fitted.at(2).at("results_file").is_null());
+  EXPECT_EQ(fitted.at(2).at("status"), 3);
+  EXPECT_EQ(fitted.at(2).at("curves"), 11);
+  const auto checked = files_of("--check --json - gone eleven.in");
+  EXPECT_FALSE(checked.at(0).contains("results_file"));
+  EXPECT_TRUE(checked.at(0).at("curves").is_null());
+  EXPECT_EQ(checked.at(1).at("status"), 3);
+  EXPECT_EQ(checked.at(1).at("curves"), 11);
+  EXPECT_EQ(checked.at(1).at("rows"), 66);
+  EXPECT_EQ(checked.at(1).at("columns"), 3);
+  EXPECT_TRUE(checked.at(1).at("per_curve").is_null());
+  EXPECT_EQ(support::file_names(dir.path()),
+            (std::vector<std::string>{"eleven.in", "k.in", "k.out"}));
+}
+
 // The same values written as a spreadsheet exports them give the same report.
 TEST(CarelessUse, CommaSeparatedRowsAreRead) {
   support::temp_dir dir;
   dir.write("points.in", example);
   dir.write("csv.in", example_with_row(2, "100,0,0.055"));
-  ASSERT_EQ(run_fit("-q -m 1 points.in csv.in", dir).status, 0);
-  std::string csv_report = support::read_file(dir.file("csv.out"));
-  csv_report.replace(csv_report.rfind("csv.out"), 7, "points.out");
-  EXPECT_EQ(csv_report, support::read_file(dir.file("points.out")));
+  dir.write("end.in", example_with_row(2, "100 0 0.055,"));
+  dir.write("both.in", example_with_row(2, "100,0,0.055,"));
+  ASSERT_EQ(run_fit("-q -m 1 points.in csv.in end.in both.in", dir).status, 0);
+  for (const std::string stem : {"csv", "end", "both"}) {
+    std::string report = support::read_file(dir.file(stem + ".out"));
+    report.replace(report.rfind(stem + ".out"), stem.size() + 4, "points.out");
+    EXPECT_EQ(report, support::read_file(dir.file("points.out"))) << stem;
+  }
 }
 
 // Starts inhibra-fit in `dir`, waits until its run has begun writing (a temporary
@@ -347,15 +578,22 @@ TEST(DegenerateData, IsFittedWithWarningsAndTheJsonAgreesWithItself) {
   dir.write("same.in", same);
   const auto r = run_fit("-q -m 1,2,3 --json - same.in", dir);
   EXPECT_EQ(r.status, 0);
+  const std::string one_level =
+      "Every row has the same inhibitor concentration ([I] = 0): inhibition constants cannot "
+      "be determined from this data. Measure the rates at two or more inhibitor "
+      "concentrations, one of them 0";
+  const std::string equal = "All rates are equal: the data cannot tell the models apart";
   EXPECT_EQ(r.err,
-            "Warning: All rates are equal: the data cannot tell the models apart\n"
-            "Warning: Model 1 fits every rate exactly (residual sum of squares 0): its AICc is "
-            "-Infinity\n"
-            "Warning: Model 2 fits every rate exactly (residual sum of squares 0): its AICc is "
-            "-Infinity\n"
-            "Warning: Model 3 fits every rate exactly (residual sum of squares 0): its AICc is "
-            "-Infinity\n");
+            "Warning: " + one_level + "\nWarning: " + equal +
+                "\n"
+                "Warning: Model 1 fits every rate exactly (residual sum of squares 0): its AICc is "
+                "-Infinity\n"
+                "Warning: Model 2 fits every rate exactly (residual sum of squares 0): its AICc is "
+                "-Infinity\n"
+                "Warning: Model 3 fits every rate exactly (residual sum of squares 0): its AICc is "
+                "-Infinity\n");
   const auto f = nlohmann::json::parse(r.out).at("files").at(0);
+  EXPECT_EQ(f.at("warnings"), nlohmann::json::array({one_level, equal}));
   // Equal AICc: the later model is the best one, and the ranking says so first.
   EXPECT_EQ(f.at("best_model"), 3);
   EXPECT_EQ(f.at("ranking").at(0).at("model"), 3);

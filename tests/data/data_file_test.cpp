@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -54,10 +55,8 @@ class DataFile : public ::testing::Test {
     EXPECT_EQ(run(content).status, run_status::file_rejected) << content.substr(0, 80);
     return fe.texts();
   }
-  // What a refused file leaves in its results file.
-  std::string closing_line_only() const {
-    return "\r\n RESULTS FILE " + dir.file("case.out") + "\r\n\r\n";
-  }
+  // What a refused run says on the console after its boxes.
+  std::string closing_line() const { return " RESULTS FILE " + dir.file("case.out") + "\n"; }
 
   support::temp_dir dir;
   support::recording_frontend fe;
@@ -82,6 +81,8 @@ TEST_F(DataFile, MissingFileShowsTwoBoxesAndWritesNothing) {
   EXPECT_EQ(fe.boxes[0].text, "File does not exist: " + dir.file("absent.in"));
   EXPECT_EQ(fe.boxes[1].kind, box_kind::error);
   EXPECT_EQ(fe.boxes[1].text, "* * * OPEN ANOTHER DATA FILE * * *");
+  EXPECT_EQ(read.results_name, "");  // nothing is named, nothing is written
+  EXPECT_EQ(console.str(), "");
   EXPECT_FALSE(std::filesystem::exists(dir.file("absent.out")));
 }
 
@@ -137,7 +138,7 @@ TEST_F(DataFile, DataFileIsNeverItsOwnResultsFile) {
   EXPECT_EQ(support::snapshot(dir.path()), before);
 }
 
-TEST_F(DataFile, LongLineStopsTheReadingAndIsNamed) {
+TEST_F(DataFile, LongDataLineStopsTheRunButALongNoteDoesNot) {
   const std::string rows = grid(1, 6);
   const std::string row = "50 0 0.032";
   const std::string longest = row + std::string(max_line_length - row.size(), ' ');
@@ -151,30 +152,45 @@ TEST_F(DataFile, LongLineStopsTheReadingAndIsNamed) {
     EXPECT_EQ(refusal(content), (std::vector<std::string>{"Data line " + std::to_string(line) +
                                                               " is longer than 65536 characters",
                                                           aborted}));
-    EXPECT_EQ(support::read_file(dir.file("case.out")), closing_line_only());
   }
   // A file without line breaks is one long line.
   EXPECT_EQ(refusal(std::string(3 * max_line_length, '1')).front(),
             "Data line 1 is longer than 65536 characters");
+  // Notes after the data may be as long as they like, whatever they begin with.
+  const std::string note(3 * max_line_length, 'n');
+  for (const std::string& after : {"! " + note, "\n" + note, "\n" + note + "\n# " + note}) {
+    EXPECT_EQ(run(grid(2, 6) + after + "\n").status, run_status::success) << after.substr(0, 8);
+    EXPECT_EQ(ctx->idat, 12);
+    EXPECT_EQ(fe.texts(), std::vector<std::string>{}) << after.substr(0, 8);
+  }
 }
 
-TEST_F(DataFile, RowLimitsStopTheRunAndLeaveOnlyTheClosingLine) {
-  for (const auto& content :
-       {grid(1, 2), grid(1, 1001), std::string("# note first\n") + grid(1, 6)}) {
-    EXPECT_EQ(refusal(content),
-              (std::vector<std::string>{"Data rows exceeded limit of 1000", aborted}));
-    EXPECT_FALSE(results.is_open());
-    EXPECT_EQ(support::read_file(dir.file("case.out")), closing_line_only());
+TEST_F(DataFile, RowLimitsSayWhatIsWrong) {
+  const std::string row_limit = "Data rows exceeded limit of 1000\r\n";
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {grid(1, 2), "the data hold 2 rows; at least 3 are needed"},
+      {"50 0 0.032\n", "the data hold 1 row; at least 3 are needed"},
+      {grid(1, 1001), "the data hold 1001 rows; at most 1000 can be read"},
+      {"", "the file holds no data rows"},
+      {"\n \n\t\n", "the file holds no data rows"},
+      {"# note first\n",
+       "the data end at line 1, a note line, before any row: the data begin "
+       "on the first line"},
+      {"\n# notes\n",
+       "the data end at line 1, a blank line, before any row: the data begin on "
+       "the first line"},
+  };
+  for (const auto& [content, why] : cases) {
+    EXPECT_EQ(refusal(content), (std::vector<std::string>{row_limit + why, aborted}))
+        << content.substr(0, 20);
   }
-  // Checking alone writes no results file.
-  EXPECT_EQ(run_path(dir.write("only.in", grid(2, 2)), false).status, run_status::file_rejected);
-  EXPECT_FALSE(std::filesystem::exists(dir.file("only.out")));
 }
 
 TEST_F(DataFile, EmptyFileGetsTheRowMessageAndTheConsoleWarning) {
-  EXPECT_EQ(refusal("").front(), "Data rows exceeded limit of 1000");
-  EXPECT_EQ(console.str(),
-            " -\nFILE_COLUMN_COUNT - Warning.\n  The file does not contain any data.\n");
+  EXPECT_EQ(refusal("").front(), "Data rows exceeded limit of 1000\r\nthe file holds no data rows");
+  EXPECT_EQ(
+      console.str(),
+      " -\nFILE_COLUMN_COUNT - Warning.\n  The file does not contain any data.\n" + closing_line());
   EXPECT_EQ(ctx->columns, -1);
 }
 
@@ -203,20 +219,54 @@ TEST_F(DataFile, CommaSeparatedFirstRowIsOneColumnWithTheModelListBox) {
   EXPECT_EQ(fe.boxes[2].kind, box_kind::error);
 }
 
-TEST_F(DataFile, BlankOrNoteLineEndsTheData) {
+TEST_F(DataFile, BlankOrNoteLineEndsTheDataAndRowsLeftBelowAreCounted) {
   const std::string rows = grid(4, 5);
-  // Everything after the blank line (even data-like rows) is ignored.
-  EXPECT_EQ(run(rows + "\n1 2 3\n4 5 6\n").status, run_status::success);
-  EXPECT_EQ(ctx->idat, 20);
-  EXPECT_EQ(run(rows + "  ! notes follow\n1 2 3\n").status, run_status::success);
-  EXPECT_EQ(ctx->idat, 20);
-  // A Windows blank line ("\r") also ends the data, and CR LF rows read fine.
   std::string crlf;
   for (char c : rows)
     crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  EXPECT_EQ(run(crlf + "\r\n9 9 9\r\n").status, run_status::success);
-  EXPECT_EQ(ctx->idat, 20);
+  auto not_read = [](const std::string& end, int lines) {
+    return "The data end at line 21 (" + end + "), but " + std::to_string(lines) +
+           (lines == 1 ? " line below it begins with three numbers and was"
+                       : " lines below it begin with three numbers and were") +
+           " not read. The rows of all curves follow one another, without blank or note lines "
+           "between them";
+  };
+  struct cut_case {
+    std::string content;
+    std::vector<std::string> warnings;
+  };
+  const std::vector<cut_case> cases = {
+      {rows, {}},
+      {rows + "\n", {}},
+      {rows + "\n1 2 3\n4 5 6\n", {not_read("a blank line", 2)}},
+      {rows + "  ! notes follow\n1 2 3\n", {not_read("a note line", 1)}},
+      {rows + "# curve 5\n" + grid(1, 5) + "\n# curve 6\n" + grid(1, 5),
+       {not_read("a note line", 10)}},
+      // Notes below the data do not count, nor do lines that only start with a number.
+      {rows + "\n# fitted 2024\nmeasured at 25 C\n25 C 7.4\n\n", {}},
+      // A Windows blank line ("\r") also ends the data, and CR LF rows read fine.
+      {crlf + "\r\n9 9 9\r\n", {not_read("a blank line", 1)}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(run(c.content).status, run_status::success) << c.content;
+    EXPECT_EQ(ctx->idat, 20);
+    EXPECT_EQ(fe.texts(), c.warnings) << c.content;
+  }
   EXPECT_EQ(ctx->rate[19], ctx->ytmp[19]);
+}
+
+TEST_F(DataFile, CarriageReturnsEndLinesOnlyInAFileWithoutLineFeeds) {
+  std::string mac;
+  for (char c : grid(2, 6))
+    mac += c == '\n' ? '\r' : c;
+  ASSERT_EQ(run(mac + "\r! notes\r").status, run_status::success);
+  EXPECT_EQ(ctx->idat, 12);
+  EXPECT_EQ(ctx->idatasets, 2);
+  EXPECT_EQ(ctx->rate[11], 0.3);
+  EXPECT_EQ(fe.texts(), std::vector<std::string>{});
+  // Where lines end in line feeds, a carriage return inside a row is a blank.
+  ASSERT_EQ(run(with_line_4("333\r0\r0.102")).status, run_status::success);
+  EXPECT_EQ(ctx->rate[3], 0.102);
 }
 
 TEST_F(DataFile, RowsTakeExponentsAndIgnoreTrailingTextAfterAByteOrderMark) {
@@ -256,6 +306,16 @@ TEST_F(DataFile, UnreadableRowsCommasAndControlBytesNeverShiftAValue) {
       {" 333, 0, 0.102", {333, 0, 0.102}, nullptr},
       {"333 , 0 , 0.102 ! note", {333, 0, 0.102}, nullptr},
       {"333 0 0.102 ! [I] 1,5", {333, 0, 0.102}, nullptr},  // a note may hold anything
+      // Commas closing a row, as spreadsheets write them.
+      {"333 0 0.102,", {333, 0, 0.102}, nullptr},
+      {"333,0,0.102,", {333, 0, 0.102}, nullptr},
+      {"333, 0, 0.102, ,\r", {333, 0, 0.102}, nullptr},
+      {"333\t0\t0.102,, ! note", {333, 0, 0.102}, nullptr},
+      {"333 0 0.102 ,", {333, 0, 0.102}, nullptr},
+      {"333 0 0.102,5", {}, "decimal comma? use a point"},
+      {"333,0,0.102,5", {}, "decimal comma? use a point"},
+      {"333 0 0.102,x", {}, refused},
+      {"333 0 0.102, 7", {}, refused},
       {"333\t0\r 0.102\r", {333, 0, 0.102}, nullptr},
       {std::string("333 0 0.1\0"
                    "02",
@@ -294,14 +354,26 @@ TEST_F(DataFile, DegenerateDataAreReadWithAWarning) {
       text += row(k);
     return text;
   };
+  auto one_level = [](const std::string& value) {
+    return "Every row has the same inhibitor concentration ([I] = " + value +
+           "): inhibition constants cannot be determined from this data. Measure the rates at "
+           "two or more inhibitor concentrations, one of them 0";
+  };
   const std::string equal = "All rates are equal: the data cannot tell the models apart";
   const std::string none_positive = "No rate is above 0: the models describe positive rates";
   const std::vector<std::pair<std::string, std::vector<std::string>>> cases = {
-      {rows([](int) { return std::string("50 0 0.5\n"); }), {equal}},
+      {rows([](int) { return std::string("50 0 0.5\n"); }), {one_level("0"), equal}},
       {rows([](int k) { return std::to_string(50 + k) + " " + std::to_string(k / 6) + " 0\n"; }),
        {equal, none_positive}},
       {rows([](int k) { return std::to_string(50 + k) + " 0 " + std::to_string(-k) + "\n"; }),
-       {none_positive}},
+       {one_level("0"), none_positive}},
+      {rows([](int k) { return std::to_string(50 + k) + " 50 0.5" + std::to_string(k) + "\n"; }),
+       {one_level("50")}},
+      {rows([](int k) {
+         return std::to_string(50 + k) + (k % 2 == 0 ? " 2.5e-8 0.5" : " 2.50000001e-8 0.5") +
+                std::to_string(k) + "\n";
+       }),
+       {one_level("2.5e-08")}},
       {rows([](int k) {
          return std::to_string(k % 6 == 2 ? 0 : 50 + k) + " " + std::to_string(k / 6) + " 0.5" +
                 std::to_string(k) + "\n";
@@ -315,9 +387,66 @@ TEST_F(DataFile, DegenerateDataAreReadWithAWarning) {
       {grid(2, 6), {}},
   };
   for (const auto& [content, warnings] : cases) {
-    EXPECT_EQ(run(content).status, run_status::success) << content;
+    const auto read = run(content);
+    EXPECT_EQ(read.status, run_status::success) << content;
     EXPECT_EQ(fe.texts(), warnings) << content;
+    EXPECT_EQ(read.warnings, warnings) << content;  // kept for the run's record
   }
+}
+
+TEST_F(DataFile, CurvesThatAreNotWhatTheRowsSuggestGetAWarning) {
+  auto curve = [](const std::string& inhibitor, int rows = 6) {
+    std::string text;
+    for (int r = 0; r < rows; ++r)
+      text += std::to_string(50 + r) + " " + inhibitor + " 0.1" + std::to_string(r) + "\n";
+    return text;
+  };
+  auto apart = [](const std::string& where) {
+    return "Rows of one [I] do not stand together (" + where +
+           "): each block of rows is fitted as a curve of its own. Put the rows of each [I] in "
+           "one block";
+  };
+  auto joined = [](const std::string& which) {
+    return "[I] values that differ by at most 1e-7 are read as one curve: " + which +
+           ". Write [I] in a unit that keeps different concentrations apart (for example µM "
+           "instead of M)";
+  };
+  struct layout_case {
+    std::string content;
+    std::vector<int> sizes;
+    std::vector<std::string> warnings;
+  };
+  const std::vector<layout_case> cases = {
+      {curve("0") + curve("100") + curve("0") + curve("100"),
+       {6, 6, 6, 6},
+       {apart("[I] = 0 in curves 1 and 3; [I] = 100 in curves 2 and 4")}},
+      {curve("0") + curve("5") + curve("0.00000001") + curve("7") + curve("0"),
+       {6, 6, 6, 6, 6},
+       {apart("[I] = 0 in curves 1, 3 and 5")}},
+      {curve("0") + curve("1e-7") + curve("2e-6"), {12, 6}, {joined("0 and 1e-07 (curve 1)")}},
+      {curve("1e-9") + curve("5e-8") + curve("1e-6") + curve("1.05e-6"),
+       {12, 12},
+       {joined("1e-09 and 5e-08 (curve 1); 1e-06 and 1.05e-06 (curve 2)")}},
+      // Rounding noise in one concentration, and concentrations well apart: no word.
+      {curve("100") + curve("100.00000005") + curve("200"), {12, 6}, {}},
+      {curve("0") + curve("1e-6") + curve("2e-6"), {6, 6, 6}, {}},
+  };
+  for (const auto& c : cases) {
+    ASSERT_EQ(run(c.content).status, run_status::success) << c.content;
+    std::vector<int> sizes = c.sizes;
+    sizes.resize(ctx->id2.size());
+    EXPECT_EQ(std::vector<int>(ctx->id2.begin(), ctx->id2.end()), sizes) << c.content;
+    EXPECT_EQ(fe.texts(), c.warnings) << c.content;
+  }
+  // Blocks that repeat are named also when they make too many curves.
+  std::string twelve;
+  for (int k = 0; k < 12; ++k)
+    twelve += curve(k % 2 == 0 ? "0" : "100");
+  EXPECT_EQ(refusal(twelve),
+            (std::vector<std::string>{
+                apart("[I] = 0 in curves 1, 3, 5, 7, 9 and 11; [I] = 100 in curves 2, 4, 6, 8, "
+                      "10 and 12"),
+                "Curve limit of 10 exceeded! Number of curves = 12", aborted}));
 }
 
 TEST_F(DataFile, CurvesSplitByTheToleranceAndEachNeedsFiveRows) {
@@ -358,6 +487,121 @@ TEST_F(DataFile, CurvesSplitByTheToleranceAndEachNeedsFiveRows) {
   }
   EXPECT_EQ(ctx->idatasets, 10);  // only 10 curves are kept, the true count is named
   EXPECT_EQ(run(grid(11, 6)).curves_found, 11);
+}
+
+// A refused run writes nothing: an earlier results file keeps its bytes and its time,
+// none is created where there was none, and the closing line goes to the console.
+TEST_F(DataFile, RefusedRunLeavesTheResultsFileAsItWas) {
+  const std::string earlier = "an earlier complete report\r\n";
+  const std::vector<std::string> refused = {with_line_4("333 0 0,102"),
+                                            grid(1, 2),
+                                            "",
+                                            grid(3, 4),
+                                            grid(11, 6),
+                                            "S,I,v\n" + grid(1, 6),
+                                            std::string(2 * max_line_length, '1')};
+  for (const bool had_results : {true, false}) {
+    for (const auto& content : refused) {
+      SCOPED_TRACE(content.substr(0, 20) + (had_results ? " (earlier results)" : ""));
+      std::filesystem::remove(dir.file("case.out"));
+      if (had_results) {
+        dir.write("case.out", earlier);
+        std::filesystem::last_write_time(
+            dir.file("case.out"),
+            std::filesystem::file_time_type::clock::now() - std::chrono::hours(24));
+      }
+      dir.write("case.in", content);
+      const auto before = support::snapshot(dir.path());
+      const auto time = had_results ? std::filesystem::last_write_time(dir.file("case.out"))
+                                    : std::filesystem::file_time_type{};
+      console.str("");
+      EXPECT_EQ(run_path(dir.file("case.in")).status, run_status::file_rejected);
+      EXPECT_EQ(fe.boxes.back().text, aborted);
+      EXPECT_FALSE(results.is_open());
+      EXPECT_EQ(support::snapshot(dir.path()), before);
+      if (had_results) {
+        EXPECT_EQ(std::filesystem::last_write_time(dir.file("case.out")), time);
+      }
+      EXPECT_TRUE(console.str().ends_with(closing_line())) << console.str();
+    }
+  }
+}
+
+TEST_F(DataFile, CheckingAloneNamesNoResultsFile) {
+  const auto read = run_path(dir.write("only.in", grid(2, 2)), false);
+  EXPECT_EQ(read.status, run_status::file_rejected);
+  EXPECT_EQ(console.str(), "");
+  EXPECT_EQ(support::file_names(dir.path()), std::vector<std::string>{"only.in"});
+}
+
+TEST_F(DataFile, SpreadsheetExportsAreToldSo) {
+  const std::string rows = "50,0,0.032\n100,0,0.055\n200,0,0.08\n333,0,0.102\n500,0,0.116\n";
+  const std::string save =
+      "save the data as plain text: three columns [S] [I] rate separated by blanks, one row a "
+      "line, no header row";
+  auto header = [&](int line, const std::string& text) {
+    return "Line " + std::to_string(line) +
+           " looks like a spreadsheet export with a header row:" + "\r\n" + text + "\r\n" + save;
+  };
+  const std::string columns = "Data columns not equal to 3";
+  struct export_case {
+    std::string content;
+    std::vector<std::string> boxes;
+  };
+  const std::vector<export_case> cases = {
+      {"S,I,v\n" + rows, {columns, header(1, "S,I,v"), aborted}},
+      {"[S] (uM);[I];rate\n50;0;0.032\n100;0;0.055\n200;0;0.08\n",
+       {columns, header(1, "[S] (uM);[I];rate"), aborted}},
+      {"S\tI\tv\n50\t0\t0.032\n100\t0\t0.055\n200\t0\t0.08\n", {header(1, "S\tI\tv"), aborted}},
+      {"\xEF\xBB\xBFsep=,\nS,I,v\n" + rows, {columns, header(2, "S,I,v"), aborted}},
+      {"sep=;\n50;0;0.032\n100;0;0.055\n200;0;0.08\n",
+       {columns, "Line 1 (sep=;) looks like a spreadsheet export:\r\n" + save, aborted}},
+      {"50;0;0.032\n100;0;0.055\n200;0;0.08\n",
+       {columns,
+        "The file looks like a spreadsheet export with values separated by \";\":\r\n"
+        "50;0;0.032\r\n" +
+            save,
+        aborted}},
+      // A quoted header ends the data at once: the row limit, then what the file is.
+      {"\"S\",\"I\",\"v\"\n",
+       {"Data rows exceeded limit of 1000\r\nthe data end at line 1, a note line, before any row: "
+        "the data begin on the first line",
+        header(1, "\"S\",\"I\",\"v\""), aborted}},
+      // A header typed with blanks is a first row that is not three numbers.
+      {"S I v\n" + grid(1, 6),
+       {"Data line 1 does not begin with three numbers [S] [I] Rate:\r\nS I v\r\nthe data "
+        "begin on the first line: remove the header row",
+        aborted}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(refusal(c.content), c.boxes) << c.content;
+  // Values alone, separated by commas from the first row on, keep the column message
+  // and its list of models; a typo in the first row is no header.
+  EXPECT_EQ(refusal(rows).at(1).substr(0, 43), "THE MODEL FUNCTION REQUIRES 3 DATA COLUMNS,");
+  EXPECT_EQ(
+      refusal("5O 0 0.032\n" + grid(1, 6)),
+      (std::vector<std::string>{
+          "Data line 1 does not begin with three numbers [S] [I] Rate:\r\n5O 0 0.032", aborted}));
+}
+
+TEST_F(DataFile, FileNamesInMessagesShowControlCharacters) {
+  const std::string odd = "a\x1b[2Jb\nc";  // a terminal escape and a line break
+  const std::string shown = "a\\x1B[2Jb\\x0Ac";
+  EXPECT_EQ(run_path(dir.file(odd + ".in")).status, run_status::file_not_found);
+  EXPECT_EQ(fe.boxes.at(0).text, "File does not exist: " + dir.file(shown + ".in"));
+  std::filesystem::create_directory(dir.file(odd + ".in"));
+  EXPECT_EQ(run_path(dir.file(odd + ".in")).status, run_status::file_not_opened);
+  EXPECT_EQ(fe.boxes.at(0).text,
+            "Not a regular file (a folder, pipe or device): " + dir.file(shown + ".in"));
+  EXPECT_EQ(console.str(), " RESULTS FILE " + dir.file(shown + ".out") + "\n");
+  dir.write(odd + ".x", grid(2, 6));
+  std::filesystem::create_directory(dir.file(odd + ".out"));
+  EXPECT_EQ(run_path(dir.file(odd + ".x")).status, run_status::file_not_opened);
+  EXPECT_TRUE(fe.boxes.at(0).text.starts_with(
+      "Results file cannot be created: " + dir.file(shown + ".out") + " ("))
+      << fe.boxes.at(0).text;
+  for (const auto& box : fe.boxes)
+    EXPECT_EQ(box.text.find_first_of("\x1b\n"), std::string::npos) << box.text;
 }
 
 TEST(Ncolmdl, ModelsBeyondTheLibraryAreRefusedWithThreeColumns) {

@@ -147,5 +147,56 @@ TEST_F(Ezfit, StopAskedDuringARunEndsItBeforeTheNextModelAndWritesNothing) {
   EXPECT_EQ(support::snapshot(dir.path()), before);
 }
 
+// A run that fits nothing writes nothing: the boxes say why, the console gets the
+// closing line, and the results file of an earlier run keeps its bytes (or, where
+// there was none, none is made). The record names no results file as written.
+TEST_F(Ezfit, RefusedDataWriteNoResultsFile) {
+  const std::string good = model_data(1, {150.0, 0.16, 60.0}, 0.01);
+  const std::string comma = good.substr(0, good.find('.')) + "," + good.substr(good.find('.') + 1);
+  select({1, 2});
+  for (const bool earlier : {true, false}) {
+    dir.write("d.in", comma);
+    if (earlier) dir.write("d.out", "an earlier report\r\n");
+    const auto before = support::snapshot(dir.path());
+    console.str("");
+    EXPECT_EQ(run(dir.file("d.in")), core::run_status::file_rejected);
+    EXPECT_EQ(support::snapshot(dir.path()), before);
+    EXPECT_EQ(console.str(), " RESULTS FILE " + dir.file("d.out") + "\n");
+    EXPECT_EQ(fe.boxes.back().text, "* * * ERROR: RUN ABORTED * * *");
+    EXPECT_FALSE(record.results_written);
+    EXPECT_TRUE(record.fitted.empty());
+    EXPECT_TRUE(fe.plots.empty());
+    std::filesystem::remove(dir.file("d.out"));
+    fe.boxes.clear();
+  }
+  // The same file corrected is fitted and its report put in place.
+  dir.write("d.in", good);
+  console.str("");
+  ASSERT_EQ(run(dir.file("d.in")), core::run_status::success);
+  EXPECT_TRUE(record.results_written);
+  EXPECT_TRUE(support::read_file(dir.file("d.out"))
+                  .ends_with(" RESULTS FILE " + dir.file("d.out") + "\r\n\r\n"));
+  EXPECT_EQ(console.str(), "");
+}
+
+// The reader's warnings are the run's too, and the run goes on after them.
+TEST_F(Ezfit, WarningsAboutTheDataReachTheRecord) {
+  std::string one_level;
+  for (double s : {50.0, 100.0, 200.0, 333.0, 500.0, 700.0})
+    one_level +=
+        support::exact_text(s) + " 0 " + support::exact_text(0.18 * s / (220.0 + s)) + "\n";
+  const auto path = dir.write("one.in", one_level + "\n" + one_level);
+  select({1});
+  ASSERT_EQ(run(path), core::run_status::success);
+  ASSERT_GE(record.warnings.size(), 2u);
+  EXPECT_TRUE(record.warnings[0].starts_with("The data end at line 7 (a blank line), but 6 lines"))
+      << record.warnings[0];
+  EXPECT_TRUE(record.warnings[1].starts_with("Every row has the same inhibitor concentration"))
+      << record.warnings[1];
+  EXPECT_EQ(record.curves_found, 1);
+  EXPECT_EQ(record.fitted.size(), 1u);
+  EXPECT_TRUE(record.results_written);
+}
+
 }  // namespace
 }  // namespace inhibra::fit

@@ -109,6 +109,12 @@ class RememberingTest : public QObject {
     QVERIFY(box->text.contains(QString::fromStdString(nowhere)));
     QVERIFY(support::wait_until([&] { return missing.app.shell.in_command_loop(); }));
     QVERIFY(!missing.app.action("Run")->isEnabled());
+
+    // A name without its extension opens the file a run of that name reads.
+    fitted_shell bare;
+    bare.app.shell.set_start_file(bare.dir.file("Data"));
+    QVERIFY(bare.app.start());
+    QVERIFY(title_becomes(bare.app, QString::fromStdString(bare.data)));
   }
 
   void droppedAndRecentFilesAreOpened() {
