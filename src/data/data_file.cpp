@@ -730,7 +730,7 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
   if (results != nullptr && !results->open(out.results_name)) {
     core::show_message(ctx, box_kind::warning,
                        "Results file cannot be created: " + strings::printable(out.results_name) +
-                           " (" + results->error() + ")");
+                           ": " + results->error());
     core::show_message(ctx, box_kind::error, "Data output file error at Line 395");
     abort_run(ctx, nullptr, out.results_name, run_console);
     out.status = run_status::file_not_opened;

@@ -109,7 +109,7 @@ TEST_F(DataFile, ResultsFileThatCannotBeCreatedStopsWithStatusTwo) {
     EXPECT_EQ(run_path(dir.file(stem + ".in")).status, run_status::file_not_opened);
     ASSERT_EQ(fe.boxes.size(), 3u);
     EXPECT_TRUE(fe.boxes[0].text.starts_with(
-        "Results file cannot be created: " + dir.file(stem + ".out") + " ("))
+        "Results file cannot be created: " + dir.file(stem + ".out") + ": "))
         << fe.boxes[0].text;
     EXPECT_EQ(fe.boxes[1].text, "Data output file error at Line 395");
     EXPECT_EQ(fe.boxes[2].text, aborted);
@@ -598,7 +598,7 @@ TEST_F(DataFile, FileNamesInMessagesShowControlCharacters) {
   std::filesystem::create_directory(dir.file(odd + ".out"));
   EXPECT_EQ(run_path(dir.file(odd + ".x")).status, run_status::file_not_opened);
   EXPECT_TRUE(fe.boxes.at(0).text.starts_with(
-      "Results file cannot be created: " + dir.file(shown + ".out") + " ("))
+      "Results file cannot be created: " + dir.file(shown + ".out") + ": "))
       << fe.boxes.at(0).text;
   for (const auto& box : fe.boxes)
     EXPECT_EQ(box.text.find_first_of("\x1b\n"), std::string::npos) << box.text;
