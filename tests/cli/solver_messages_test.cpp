@@ -15,8 +15,9 @@ namespace {
 const std::string example =
     support::read_file(std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in");
 
-// The example with every [S] and [I] multiplied by 10^exponent ("50 0" -> "50e302 0e302").
-std::string scaled_concentrations(int exponent) {
+// The example's rows, each rewritten by `row` from its three fields.
+template <typename Row>
+std::string rewritten_rows(Row row) {
   std::istringstream in(example);
   std::string line;
   std::string out;
@@ -24,22 +25,7 @@ std::string scaled_concentrations(int exponent) {
     std::istringstream fields(line);
     std::string s, i, v;
     if (!(fields >> s >> i >> v)) break;
-    out += s + "e" + std::to_string(exponent) + " " + i + "e" + std::to_string(exponent) + " " + v +
-           "\n";
-  }
-  return out;
-}
-
-// The example's rows with every rate 0.
-std::string zero_rates() {
-  std::istringstream in(example);
-  std::string line;
-  std::string out;
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    std::string s, i, v;
-    if (!(fields >> s >> i >> v)) break;
-    out += s + " " + i + " 0\n";
+    out += row(s, i, v) + "\n";
   }
   return out;
 }
@@ -75,10 +61,12 @@ struct trouble_case {
 
 TEST(SolverMessages, TroubleIsOneWarningPerModelAndNoLibraryLog) {
   const trouble_case cases[] = {
-      {"concentrations near the largest number", scaled_concentrations(302), "1,2",
-       ": the refinement met parameter values where the rates cannot be computed"},
-      {"every rate 0", zero_rates(), "1,2",
-       ": Mat Inversion: Matrix diagonal = 0! The data do not determine its parameters"},
+      {"concentrations near the largest number", rewritten_rows([](auto& s, auto& i, auto& v) {
+         return s + "e302 " + i + "e302 " + v;  // [S] and [I] times 10^302
+       }),
+       "1,2", ": the refinement met parameter values where the rates cannot be computed"},
+      {"every rate 0", rewritten_rows([](auto& s, auto& i, auto&) { return s + " " + i + " 0"; }),
+       "1,2", ": Mat Inversion: Matrix diagonal = 0! The data do not determine its parameters"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
