@@ -13,18 +13,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::pair<std::string, std::string> split_folder(const std::string& name) {
-  const auto slash = name.find_last_of('/');
-  if (slash == std::string::npos) return {"", name};
-  return {name.substr(0, slash + 1), name.substr(slash + 1)};
-}
-
 // The last component of a resolved folder ("/x/a" -> "a").
 std::string folder_leaf(const std::string& resolved) {
   std::string folder = resolved;
   while (folder.size() > 1 && folder.back() == '/')
     folder.pop_back();
-  return split_folder(folder).second;
+  return data::split_folder(folder).leaf;
 }
 
 }  // namespace
@@ -57,7 +51,7 @@ std::string folder_on_disk(const std::string& folder) {
 }
 
 std::string resolved_name(const std::string& name, const folder_resolver& resolve) {
-  const auto [folder, leaf] = split_folder(name);
+  const auto [folder, leaf] = data::split_folder(name);
   std::string resolved = resolve(folder);
   if (resolved.empty() || resolved.back() != '/') resolved += '/';
   return resolved + leaf;
@@ -107,7 +101,7 @@ std::vector<planned_input> plan_outputs(const std::vector<std::string>& files,
     if (!plan[i].refusal.empty()) continue;
     std::string stem = stems[i];
     if (stem_count[stem] > 1) {
-      stem = folder_leaf(resolve(split_folder(plan[i].data_name).first)) + "-" + stem;
+      stem = folder_leaf(resolve(data::split_folder(plan[i].data_name).folder)) + "-" + stem;
     }
     const auto [owner, fresh] = stem_owner.emplace(stem, i);
     if (!fresh) {

@@ -17,6 +17,11 @@ std::size_t last_component(std::string_view name) {
 
 }  // namespace
 
+split_name split_folder(std::string_view name) {
+  const std::size_t start = last_component(name);
+  return {std::string(name.substr(0, start)), std::string(name.substr(start))};
+}
+
 std::string normalise_data_name(std::string_view raw) {
   const std::string_view name = strings::trim(strings::adjustl(raw));
   const std::size_t start = last_component(name);

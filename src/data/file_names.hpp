@@ -7,6 +7,14 @@
 
 namespace inhibra::data {
 
+// The folder part of a name, up to and including its last "/" ("" for none), and
+// its last component: "a/b/Data.in" -> {"a/b/", "Data.in"}.
+struct split_name {
+  std::string folder;
+  std::string leaf;
+};
+[[nodiscard]] split_name split_folder(std::string_view name);
+
 // Left-adjusts and trims the name; when its last component holds no ".", deletes
 // that component's blanks and appends ".in" (" my data" -> "mydata.in").
 [[nodiscard]] std::string normalise_data_name(std::string_view raw);

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "data/file_names.hpp"
 #include "data/partial_files.hpp"
 #include "data/write_access.hpp"
 
@@ -32,13 +33,6 @@ std::string random_tag() {
   for (char& c : tag)
     c = alphabet[pick(engine)];
   return tag;
-}
-
-// The folder part of a name ("" for none) and its last component.
-std::pair<std::string, std::string> split_folder(const std::string& name) {
-  const auto slash = name.find_last_of('/');
-  if (slash == std::string::npos) return {"", name};
-  return {name.substr(0, slash + 1), name.substr(slash + 1)};
 }
 
 // The folder is made durable too, so that the rename survives a crash.
@@ -105,7 +99,7 @@ bool output_file::open(const std::string& final_name) {
   buffer_.error = 0;
   clear();
 
-  const std::string folder = split_folder(final_name).first;
+  const std::string folder = split_folder(final_name).folder;
   // What an earlier run that was killed left in this folder goes first.
   remove_stale_partials_once(folder);
   // Refused before anything is written: a folder the file cannot be created in, a
@@ -180,7 +174,7 @@ bool output_file::commit() {
     discard();
     return false;
   }
-  sync_folder(split_folder(final_name_).first);
+  sync_folder(split_folder(final_name_).folder);
   temporary_name_.clear();
   sealed_ = false;
   release_partial(held_slot_);

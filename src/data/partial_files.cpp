@@ -13,6 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "data/file_names.hpp"
+
 namespace inhibra::data {
 
 namespace {
@@ -104,11 +106,10 @@ extern "C" void remove_held_partials_at_exit() {
 }  // namespace
 
 std::string partial_name(const std::string& final_name, std::string_view tag) {
-  const auto slash = final_name.find_last_of('/');
-  const std::size_t leaf = slash == std::string::npos ? 0 : slash + 1;
-  std::string name = final_name.substr(0, leaf);
+  const auto [folder, leaf] = split_folder(final_name);
+  std::string name = folder;
   name += partial_prefix;
-  name += final_name.substr(leaf, longest_leaf_kept);
+  name += leaf.substr(0, longest_leaf_kept);
   name += '.';
   name += tag;
   return name;

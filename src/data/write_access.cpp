@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "data/file_names.hpp"
+
 namespace inhibra::data {
 
 namespace {
@@ -70,9 +72,8 @@ std::string write_refusal(const write_facts& f) {
 
 write_facts facts_on_disk(const std::string& final_name) {
   write_facts f;
-  const auto slash = final_name.find_last_of('/');
-  const std::string folder = slash == std::string::npos ? "" : final_name.substr(0, slash + 1);
-  f.leaf = final_name.substr(folder.size());
+  const auto [folder, leaf] = split_folder(final_name);
+  f.leaf = leaf;
   f.folder = shown_folder(folder);
   f.user = static_cast<std::uint32_t>(::geteuid());
   f.folder_error = folder_write_error(folder);
