@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "fit/covariance.hpp"
+#include "fit/student_t.hpp"
 #include "models/model_library.hpp"
 #include "models/rate_derivatives.hpp"
 #include "models/robustwt.hpp"
@@ -75,7 +76,7 @@ void exact_statistics(core::fit_context& ctx, model_result& r) {
 
   const double nan = std::numeric_limits<double>::quiet_NaN();
   std::fill(r.correlation.begin(), r.correlation.end(), 0.0);
-  r.t = tvalue(rows - n);
+  r.t = t95(rows - n);
   for (std::size_t i = 0; i < count; ++i) {
     if (!(inverse[i + i * count] > 0.0)) {
       r.inverse_unusable = true;

@@ -10,7 +10,7 @@
 
 namespace inhibra::fit {
 
-// Replaces r's standard errors, limits (half-widths se * tvalue(N - n)),
+// Replaces r's standard errors, limits (half-widths se * t95(N - n), the exact t),
 // correlations and normal matrix J^T J with those of the exact Jacobian at r.p, for
 // the context's observations and r's model and weighting (robust weights of the
 // residuals at r.p, as the reported sum of squares has them). r.ssr must be that
