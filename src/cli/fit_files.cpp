@@ -109,6 +109,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   for (std::size_t i = 0; i < settings.models.size(); ++i)
     ctx->imdl[i] = settings.models[i] ? 1 : 0;
   ctx->nwt_global = settings.robust ? 2 : 0;
+  ctx->errors_global = settings.errors;
   ctx->chain_only = settings.chain_only;
   ctx->profiles = settings.profiles;
   ctx->stop = &stop_signal();

@@ -24,6 +24,7 @@ struct file_outcome {
 struct run_settings {
   model_selection models{};
   bool robust = false;
+  core::error_model errors = core::error_model::equal;
   bool chain_only = false;  // the fixed chain of stages alone, without the refinement
   bool profiles = true;     // profile-likelihood limits of the refined fits
   plot_output plots;

@@ -164,6 +164,7 @@ json file_json(const file_outcome& o) {
   out["rows"] = o.rows;
   out["curves"] = o.record.curves_found;
   out["weighting"] = o.record.weighting == 2 ? "robust" : "none";
+  out["weights"] = std::string(core::error_model_name(o.record.errors));
   out["models"] = models;
   out["ranking"] = ranking;
   out["warnings"] = o.record.warnings;

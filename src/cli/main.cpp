@@ -114,11 +114,18 @@ int main(int argc, char** argv) {
     }
   }
   if (opt->check) return check_files(*opt);
+  if (opt->chain_only && opt->weights != "equal") {
+    std::cerr << "Error: --weights " << opt->weights
+              << " acts in the refinement after the chain of stages, which --chain-only leaves "
+                 "out; fit without --chain-only, or with equal weights\n";
+    return cli::usage_error;
+  }
   warn_about_source_date_epoch();
 
   cli::run_settings settings;
   settings.models = *models;
   settings.robust = opt->robust;
+  settings.errors = core::error_model_named(opt->weights).value_or(core::error_model::equal);
   settings.chain_only = opt->chain_only;
   settings.profiles = !opt->no_profiles;
   settings.plots = plots;

@@ -35,6 +35,10 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   app.add_option("files", opt.files, "data files ([S] [I] rate per line)")->required();
   app.add_option("-m,--models", opt.models, "models to fit: e.g. 1-4,9 or all")->default_val("all");
   app.add_flag("-r,--robust", opt.robust, "robust weighting");
+  app.add_option("--weights", opt.weights,
+                 "error model: equal (default), relative (error grows with the rate, 1/v^2) "
+                 "or poisson (variance grows with the rate, 1/v)")
+      ->check(CLI::IsMember({"equal", "relative", "poisson"}));
   app.add_flag("--chain-only", opt.chain_only,
                "fit with the fixed chain of stages only, without the refinement after it "
                "(reproduces results files of earlier versions)");

@@ -10,8 +10,9 @@ struct options {
   std::vector<std::string> files;
   std::string models = "all";  // e.g. "1-4,9" or "all"
   bool robust = false;
-  bool chain_only = false;   // the fixed chain of stages without the refinement
-  bool no_profiles = false;  // skip the profile-likelihood limits
+  std::string weights = "equal";  // the error model: equal, relative or poisson
+  bool chain_only = false;        // the fixed chain of stages without the refinement
+  bool no_profiles = false;       // skip the profile-likelihood limits
   bool check = false;
   std::string plots_dir;       // empty: no plot files
   std::string format = "png";  // png, svg, pdf or bmp

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "core/capacities.hpp"
+#include "core/error_model.hpp"
 #include "core/frontend.hpp"
 
 namespace inhibra::core {
@@ -38,6 +39,9 @@ struct fit_context {
   std::int32_t columns = 0;    // columns on the first data line
   std::int32_t n_par = 0;      // n, parameters of the current model
   std::int32_t weighting = 0;  // 0 unweighted, 2 robust weights (1 behaves like 0)
+  // The error model of the current fit. It weights the refinement, the statistics,
+  // the profiles and the criterion, never the fixed chain of stages.
+  error_model errors = error_model::equal;
 
   // --- MC50 table of the best model ------------------------------------------------
   std::array<double, mc50_levels> mc50_substrate{};
@@ -50,13 +54,14 @@ struct fit_context {
   // --- shell run state --------------------------------------------------------------
   // The model selection and the weighting switch are written by the window thread's
   // menu and dialog callbacks while the command thread may read them.
-  std::array<std::atomic<std::int32_t>, max_models> imdl{};  // model i selected when > 0
-  std::atomic<std::int32_t> nwt_global{0};                   // weighting switch: 0 or 2
-  std::int32_t global_mdl_count = 0;                         // models selected in the run
-  std::int32_t idat = 0;                                     // rows read
-  std::int32_t idatasets = 0;                                // curves (at most 10 stored)
-  std::array<std::int32_t, max_curves> id2{};                // rows per curve, file order
-  std::int32_t mdl_number = 0;                               // copy of M
+  std::array<std::atomic<std::int32_t>, max_models> imdl{};    // model i selected when > 0
+  std::atomic<std::int32_t> nwt_global{0};                     // weighting switch: 0 or 2
+  std::atomic<error_model> errors_global{error_model::equal};  // the error model switch
+  std::int32_t global_mdl_count = 0;                           // models selected in the run
+  std::int32_t idat = 0;                                       // rows read
+  std::int32_t idatasets = 0;                                  // curves (at most 10 stored)
+  std::array<std::int32_t, max_curves> id2{};                  // rows per curve, file order
+  std::int32_t mdl_number = 0;                                 // copy of M
   std::string strmdl;                       // left-adjusted name of the (best) model
   std::array<double, max_par> variables{};  // fitted parameters of the (best) model
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "fit/covariance.hpp"
+#include "fit/row_weights.hpp"
 #include "fit/student_t.hpp"
 #include "models/model_library.hpp"
 #include "models/rate_derivatives.hpp"
-#include "models/robustwt.hpp"
 
 namespace inhibra::fit {
 
@@ -22,16 +22,8 @@ void exact_statistics(core::fit_context& ctx, model_result& r) {
   r.inverse_unusable = false;
 
   // Weights of the residuals at the point, as the reported sum has them.
-  std::array<double, core::max_rows> w{};
-  std::fill(w.begin(), w.end(), 1.0);
-  if (r.weighting == 2) {
-    std::array<double, core::max_rows> res{};
-    for (std::size_t k = 0; k < static_cast<std::size_t>(rows); ++k) {
-      std::array<double, core::max_par> q = r.p;
-      res[k] = ctx.rate[k] - models::func(ctx, ctx.substrate[k], ctx.inhibitor[k], ctx.rate[k], q);
-    }
-    models::robust_wt(rows, res, w);
-  }
+  row_weight_array w{};
+  row_weights(ctx, r.p, w);
 
   // The residual scale: the root mean square rate (1 when every rate is 0).
   double sum_sq = 0.0;

@@ -16,6 +16,7 @@
 #include "fit/profile.hpp"
 #include "fit/refine.hpp"
 #include "fit/report.hpp"
+#include "fit/row_weights.hpp"
 #include "fit/unit_checks.hpp"
 #include "models/model_forms.hpp"
 #include "models/model_library.hpp"
@@ -49,6 +50,7 @@ struct run_state {
   std::string results_name;
   run_constants k;
   int weighting_switch = 0;
+  core::error_model errors = core::error_model::equal;  // the run's error model
   bool refine = true;    // the refinement stage after the chain (off: the chain alone)
   bool profiles = true;  // profile-likelihood limits of the refined fits
 
@@ -209,6 +211,16 @@ void adopt_point(run_state& run, model_result& r, const par_array& p) {
   r.refined = true;
 }
 
+// The criterion of a finished fit: AICc from its sum of squares and standard errors,
+// plus, with an error model other than equal weights, the likelihood's sum of the
+// log error sizes, which differs between models.
+void score(const core::fit_context& ctx, model_result& r) {
+  r.ratio_sum = ratio_sum(r.n, r.p, r.se, r.se_produced);
+  aicc(ctx.rows, r.n, r.ratio_sum, r.ssr, r.aicc);
+  r.error_log = error_log_term(ctx, r.p);
+  if (r.aicc < aicc_cap) r.aicc += r.error_log;
+}
+
 // Makes the context evaluate fitted model r again (after other models were fitted).
 void select_fitted(core::fit_context& ctx, const model_result& r) {
   restore_observations(ctx);
@@ -216,6 +228,7 @@ void select_fitted(core::fit_context& ctx, const model_result& r) {
   ctx.mdl_number = r.model;
   ctx.n_par = r.n;
   ctx.weighting = r.weighting;
+  ctx.errors = r.errors;
 }
 
 void warn(run_state& run, const std::string& text) {
@@ -272,8 +285,7 @@ void make_consistent(run_state& run) {
       r.stage_evaluations[7] += evaluations;
       if (best.p == r.p) continue;
       adopt_point(run, r, best.p);
-      r.ratio_sum = ratio_sum(r.n, r.p, r.se, r.se_produced);
-      aicc(ctx.rows, r.n, r.ratio_sum, r.ssr, r.aicc);
+      score(ctx, r);
       run.sections[k] = section_text(run, r, run.dates[k]);
       changed = true;
     }
@@ -316,6 +328,9 @@ model_result fit_by_chain(run_state& run, int model, int n, bool refitted) {
   // initial estimates, so a run never depends on the one before it.
   const bool switch_valid = run.weighting_switch >= 0 && run.weighting_switch <= 2;
   ctx.weighting = switch_valid ? run.weighting_switch : 0;
+  // The chain always fits with equal weights; the error model starts to act in the
+  // refinement from the chain's point.
+  ctx.errors = core::error_model::equal;
 
   if (refitted) run.x.fill(1.0);
   stage_costs cost{};
@@ -337,6 +352,7 @@ model_result fit_by_chain(run_state& run, int model, int n, bool refitted) {
   r.name = ctx.strmdl;
   r.n = n;
   r.weighting = ctx.weighting;
+  r.errors = run.errors;
   r.ssr_objective = chain.f;
   r.sqp_info = chain.sqp_info;
   r.sqp_iteration_limit = chain.sqp_iteration_limit;
@@ -351,6 +367,8 @@ model_result fit_by_chain(run_state& run, int model, int n, bool refitted) {
 // statistics follow the point kept.
 void refine_fit(run_state& run, int model, model_result& r) {
   const auto borrowed = borrowed_starts(run, model);
+  run.ctx.errors = r.errors;
+  if (r.errors != core::error_model::equal) r.ssr = reported_ssr(run.ctx, r.p);
   const refinement found = refine(run.ctx, r.p, r.ssr, borrowed);
   r.stage_evaluations[7] = found.evaluations;
   if (found.solver_failed) {
@@ -370,8 +388,7 @@ void refine_fit(run_state& run, int model, model_result& r) {
 void keep_fit(run_state& run, int model, model_result& r) {
   core::fit_context& ctx = run.ctx;
   set_title_and_refresh(ctx, model);
-  r.ratio_sum = ratio_sum(r.n, r.p, r.se, r.se_produced);
-  aicc(ctx.rows, r.n, r.ratio_sum, r.ssr, r.aicc);
+  score(ctx, r);
   if (r.inverse_unusable) {
     warn(run, "Model " + strings::int_text(model) +
                   ": Mat Inversion: Matrix diagonal = 0! The data do not determine its "
@@ -425,6 +442,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
   // One copy of the switches for the whole run, so a toggle during the run does not
   // mix weightings (or fitting methods) within it.
   run.weighting_switch = ctx.nwt_global.load();
+  run.errors = ctx.errors_global.load();
   run.refine = !ctx.chain_only.load();
   run.profiles = run.refine && ctx.profiles.load();
 
@@ -436,10 +454,17 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     record->data_name = read.data_name;
     record->results_name = read.results_name;
     record->weighting = run.weighting_switch;
+    record->errors = run.errors;
     record->curves_found = read.curves_found;
     record->warnings = run.warnings;
   }
   if (read.status != core::run_status::success) return read.status;
+  if (!run.refine && run.errors != core::error_model::equal) {
+    warn(run, "Fitting with the chain of stages alone uses equal weights: " +
+                  std::string(core::error_model_name(run.errors)) +
+                  " weights act in the refinement after it, which this run leaves out");
+    run.errors = core::error_model::equal;
+  }
   if (const std::string units = magnitude_warning(ctx); !units.empty()) warn(run, units);
 
   std::vector<int> selected;
@@ -483,6 +508,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
   const std::vector<ranking_row> ranking = rank_fits(run);
   if (record != nullptr) {
     record->fitted = run.fitted;
+    record->errors = run.errors;
     record->ranking = ranking;
     record->best_model = run.have_best ? run.best_model : 0;
     record->warnings = run.warnings;

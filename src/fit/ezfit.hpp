@@ -18,11 +18,12 @@ namespace inhibra::fit {
 // What a run did, for callers that report more than the results file (the
 // headless runner's machine-readable output).
 struct run_record {
-  std::string data_name;              // the data file as read (normalised name)
-  std::string results_name;           // the results file beside it (empty: no data file)
-  bool results_written = false;       // the run put its results file in place
-  int curves_found = 0;               // curves in the data, the true count also beyond 10
-  int weighting = 0;                  // the weighting switch the run used (0 or 2)
+  std::string data_name;         // the data file as read (normalised name)
+  std::string results_name;      // the results file beside it (empty: no data file)
+  bool results_written = false;  // the run put its results file in place
+  int curves_found = 0;          // curves in the data, the true count also beyond 10
+  int weighting = 0;             // the weighting switch the run used (0 or 2)
+  core::error_model errors = core::error_model::equal;  // the error model the run used
   std::vector<model_result> fitted;   // every model fitted, in the order of fitting
   std::vector<ranking_row> ranking;   // by AICc; empty unless two or more were fitted
   int best_model = 0;                 // model number left in the context, 0 if none
@@ -30,7 +31,9 @@ struct run_record {
 };
 
 // Runs the fit of the models selected in ctx.imdl on `file_name` (normalised in
-// place) with the weighting switch ctx.nwt_global, taken once at the start.
+// place) with the weighting switch ctx.nwt_global and the error model
+// ctx.errors_global, taken once at the start (the chain of stages alone always fits
+// with equal weights).
 // Messages, pauses, window titles and the plot of each fit go through ctx.fe.
 // `console` receives the data reader's console lines and, when the run stops in
 // order, its closing line. The results file is put in place when the run ends; a run

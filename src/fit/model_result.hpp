@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/capacities.hpp"
+#include "core/error_model.hpp"
 #include "fit/mc50.hpp"
 
 namespace inhibra::fit {
@@ -37,6 +38,7 @@ struct model_result {
   std::string name;   // the model's short name, trimmed ("3- Linear Mixed Inhib, LMx(Sp<Ca)I:")
   int n = 0;          // parameter count
   int weighting = 0;  // weighting mode of the fit: 0 none, 2 robust (1 as 0)
+  core::error_model errors = core::error_model::equal;  // the error model of the fit
 
   std::array<double, core::max_par> p{};         // fitted parameters 1..n
   std::array<double, core::max_par> gradient{};  // objective gradient at p, as computed
@@ -56,7 +58,11 @@ struct model_result {
   std::array<double, core::max_par * core::max_par> correlation{};  // correlation matrix
 
   double ratio_sum = 0.0;  // sum of min(se_i / p_i, 2)
-  double aicc = 0.0;       // corrected Akaike criterion
+  // Corrected Akaike criterion. With an error model other than equal weights it
+  // includes error_log: sum of ln(1 / w_k) of the error model's weights, by which the
+  // Gaussian likelihoods of two models differ beyond their weighted sums.
+  double aicc = 0.0;
+  double error_log = 0.0;
 
   // Outcome of the constrained last stage: its info code and its iteration limit
   // (the report mentions info 2, limit reached, and 4, uphill direction).

@@ -6,10 +6,10 @@
 #include <limits>
 
 #include "fit/refine.hpp"
+#include "fit/row_weights.hpp"
 #include "fit/student_t.hpp"
 #include "models/model_forms.hpp"
 #include "models/model_library.hpp"
-#include "models/robustwt.hpp"
 
 namespace inhibra::fit {
 
@@ -115,16 +115,9 @@ std::int64_t profile_limits(const core::fit_context& ctx, model_result& r) {
     }
     return 0;
   }
-  std::array<double, core::max_rows> w{};
-  std::fill(w.begin(), w.end(), 1.0);
-  if (r.weighting == 2) {
-    std::array<double, core::max_rows> res{};
-    for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k) {
-      std::array<double, core::max_par> q = r.p;
-      res[k] = ctx.rate[k] - models::func(ctx, ctx.substrate[k], ctx.inhibitor[k], ctx.rate[k], q);
-    }
-    models::robust_wt(ctx.rows, res, w);
-  }
+  // The weights are held at the estimate's along every path.
+  row_weight_array w{};
+  row_weights(ctx, r.p, w);
   const double ssr = weighted_ssr(ctx, r.p, w);
   const double level = ssr * (1.0 + f1_quantile(confidence, dof) / dof);
   model_result at_estimate = r;

@@ -9,6 +9,7 @@
 #include <ceres/ceres.h>
 #include <glog/logging.h>
 
+#include "fit/row_weights.hpp"
 #include "models/model_library.hpp"
 #include "models/rate_derivatives.hpp"
 #include "models/robustwt.hpp"
@@ -137,14 +138,9 @@ void residuals_at(const core::fit_context& ctx, std::span<const double> p, std::
   }
 }
 
-// Robust weights of the residuals at p (all 1 outside robust mode).
+// The weights of the rows at p (all 1 with equal weights and no robust weighting).
 void weights_at(const core::fit_context& ctx, std::span<const double> p, weight_array& w) {
-  std::fill(w.begin(), w.end(), 1.0);
-  if (ctx.weighting != 2) return;
-  std::array<double, core::max_rows> r{};
-  std::array<double, core::max_rows> fitted{};
-  residuals_at(ctx, p, r, fitted);
-  models::robust_wt(ctx.rows, r, w);
+  row_weights(ctx, p, w);
 }
 
 // Where a log-parameter sits: free, held at its lower or upper box end, or pinned
@@ -330,7 +326,7 @@ double reported_ssr(const core::fit_context& ctx, std::span<const double> p) {
   residuals_at(ctx, p, r, fitted);
   double ssq = 0.0;
   for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k) {
-    if (ctx.weighting == 2) {
+    if (weights_follow_fit(ctx)) {
       ssq += w[k] * (r[k] * r[k]);
     } else if (ctx.weighting == 1) {
       ssq += (r[k] * r[k]) / std::fmax(std::abs(fitted[k]), 1e-30);
@@ -348,18 +344,29 @@ scored_point solve_from(const core::fit_context& ctx, const parameter_vector& st
   parameter_vector p = start;
   weight_array w{};
   weights_at(ctx, p, w);
-  const int rounds = ctx.weighting == 2 ? effort.reweightings : 1;
+  const bool reweighted = weights_follow_fit(ctx);
+  // With an error model the estimate is the point where the weights settle (the
+  // weights from the fitted rates there give that point back), not the lowest sum
+  // met on the way, which would favour rates fitted too high. Robust weighting keeps
+  // the lowest robust sum met.
+  const bool settled_point = ctx.errors != core::error_model::equal;
+  const int rounds = reweighted ? effort.reweightings : 1;
   bool failed = false;
   for (int round = 1; round <= rounds; ++round) {
     failed = !solve_once(ctx, box, w, effort, p, evaluations) || failed;
     const double ssr = reported_ssr(ctx, p);
-    if (lower_ssr(ssr, best.ssr)) best = {p, ssr};
-    if (ctx.weighting != 2) break;
+    if (settled_point || lower_ssr(ssr, best.ssr)) best = {p, ssr};
+    if (!reweighted) break;
     weight_array next{};
     weights_at(ctx, p, next);
+    // Robust weights lie in (0, 1] and settle by their absolute moves; an error
+    // model's weights carry the rates' units and spread over orders of magnitude, so
+    // each settles by its move relative to its own size.
     double moved = 0.0;
-    for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
-      moved = std::fmax(moved, std::abs(next[k] - w[k]));
+    for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k) {
+      const double size = settled_point ? std::fmax(std::abs(w[k]), 1e-300) : 1.0;
+      moved = std::fmax(moved, std::abs(next[k] - w[k]) / size);
+    }
     w = next;
     if (moved <= weights_settled) break;
   }
@@ -440,7 +447,16 @@ refinement refine(const core::fit_context& ctx, const parameter_vector& chain, d
   };
   parameter_vector start = chain;
   models::clip_to_box(ctx.model, start);
-  keep(solve_from(ctx, start, out.evaluations, full_effort));
+  // With an error model, only points where the weights have settled are estimates:
+  // the chain's point (fitted with equal weights) and the brief looks are not.
+  const bool settled_only = ctx.errors != core::error_model::equal;
+  if (settled_only) {
+    out.best = solve_from(ctx, start, out.evaluations, full_effort);
+    out.solver_failed = out.best.solver_failed;
+    out.improved = true;
+  } else {
+    keep(solve_from(ctx, start, out.evaluations, full_effort));
+  }
 
   // Every other start is scouted briefly; the most promising ends are then solved in
   // full.
@@ -464,7 +480,7 @@ refinement refine(const core::fit_context& ctx, const parameter_vector& chain, d
     });
     if (seen) continue;
     polished.push_back(candidate.p);
-    keep(candidate);
+    if (!settled_only) keep(candidate);
     keep(solve_from(ctx, candidate.p, out.evaluations, full_effort));
   }
   return out;

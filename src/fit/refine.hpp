@@ -5,7 +5,8 @@
 // optima of models already fitted, and from a few starts of its own. The best point
 // replaces the chain's only when its sum of squares is lower. In robust mode the
 // solve is iteratively reweighted: the robust weights of the residuals are held
-// fixed during a solve and recomputed after it until they settle.
+// fixed during a solve and recomputed after it until they settle; so are an error
+// model's weights from the fitted rates.
 //
 // The stage never draws from the searches' random sequences, so the chain's result
 // for every model stays the same with or without it.
@@ -25,9 +26,10 @@ using models::parameter_vector;
 inline constexpr double weights_settled = 1e-6;
 inline constexpr int reweighting_rounds = 50;
 
-// The sum of squares the report prints for the context's model and weighting mode
-// at p: unweighted, or (robust mode) weighted by the robust weights of the residuals
-// at p. Mode 1 divides each squared residual by the fitted rate's size.
+// The sum of squares the report prints for the context's model, error model and
+// weighting mode at p: each squared residual times its row's weight at p (see
+// row_weights; 1 with equal weights and no robust weighting). Mode 1 divides each
+// squared residual by the fitted rate's size.
 [[nodiscard]] double reported_ssr(const core::fit_context& ctx, std::span<const double> p);
 
 // A point and its reported sum of squares.
@@ -83,7 +85,9 @@ struct refinement {
 // The whole stage for the context's current model: a full solve from the chain's
 // point (clipped into the box); brief solves from `borrowed` (other models' optima
 // carried into this model) and from the model's own starts, of which the lowest
-// distinct ends are solved in full; keeps the lowest reported sum of squares.
+// distinct ends are solved in full; keeps the lowest reported sum of squares. With
+// an error model other than equal weights only points where the weights settled
+// count, so the chain's point is never kept.
 // `chain_ssr` is the chain's reported sum of squares at `chain`; a value that is
 // not a number counts as worse than any number.
 [[nodiscard]] refinement refine(const core::fit_context& ctx, const parameter_vector& chain,

@@ -264,13 +264,25 @@ void write_section_heading(std::ostream& out, const core::fit_context& ctx, cons
   }
 }
 
+// The weighting of a fit as the report names it: robust or not, and the error
+// model unless it is equal weights.
+std::string weighting_words(const model_result& r) {
+  const bool robust = r.weighting != 0;
+  switch (r.errors) {
+    case core::error_model::relative:
+      return robust ? "ROBUST WEIGHTING, RELATIVE (1/v^2)" : "RELATIVE WEIGHTING (1/v^2)";
+    case core::error_model::poisson:
+      return robust ? "ROBUST WEIGHTING, POISSON (1/v)" : "POISSON WEIGHTING (1/v)";
+    case core::error_model::equal:
+      break;
+  }
+  return robust ? "ROBUST WEIGHTING" : "NO WEIGHTING";
+}
+
 // Weighting, sum of squares, standard error of regression and AICc.
 void write_fit_summary(std::ostream& out, int rows, const model_result& r) {
   const int n = r.n;
-  emit(out, fixed_line()
-                .x(10)
-                .a("WEIGHTING: ")
-                .a(r.weighting == 0 ? "NO WEIGHTING" : "ROBUST WEIGHTING"));
+  emit(out, fixed_line().x(10).a("WEIGHTING: ").a(weighting_words(r)));
   emit(out, fixed_line().x(10).a("RESIDUAL SUM OF SQUARES=").x(10).f(r.ssr, 14, 8));
   {
     fixed_line line;

@@ -50,7 +50,7 @@ TEST(FitCommand, StatusesOfMissingAndRejectedFilesAndTheLargestWins) {
   copy_example(dir, "Data.in");
   dir.write("bad.in", "1 0 1\n2 0 2\n3 0 3\n4 0 4\n");
   EXPECT_EQ(run_fit("-q gone.in", dir).status, 1);
-  const auto r = run_fit("-q -m 1 -r --json - gone.in bad.in Data.in", dir);
+  const auto r = run_fit("-q -m 1 -r --weights poisson --json - gone.in bad.in Data.in", dir);
   EXPECT_EQ(r.status, 3);
   const auto json = nlohmann::json::parse(r.out).at("files");
   EXPECT_EQ(json.at(0).at("status"), 1);
@@ -60,6 +60,10 @@ TEST(FitCommand, StatusesOfMissingAndRejectedFilesAndTheLargestWins) {
   EXPECT_TRUE(json.at(2).at("ranking").empty());  // one model: nothing to rank
   EXPECT_EQ(json.at(2).at("best_model"), 1);
   EXPECT_EQ(json.at(2).at("weighting"), "robust");
+  EXPECT_EQ(json.at(2).at("weights"), "poisson");
+  EXPECT_NE(
+      support::read_file(dir.file("Data.out")).find("WEIGHTING: ROBUST WEIGHTING, POISSON (1/v)"),
+      std::string::npos);
 }
 
 TEST(FitCommand, ParallelJobsWriteTheSameFilesAsOneAtATime) {

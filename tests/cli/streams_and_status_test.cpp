@@ -60,6 +60,8 @@ TEST(UsageError, ExitsSixtyFourWithAnErrorLineAndWritesNothing) {
       "--check -m 11 Data.in",     // the same for a check
       "--json Data.in Data.in",    // the JSON would replace the data
       "--check --json Data.out Data.in",
+      "--weights cv Data.in",                     // unknown error model
+      "--chain-only --weights relative Data.in",  // weights need the refinement
   };
   for (const auto& args : calls) {
     const auto r = run_fit(args, dir);

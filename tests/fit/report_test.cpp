@@ -208,5 +208,28 @@ TEST(ReportSection, ErrorsNotProducedPrintAsAsterisks) {
   EXPECT_EQ(c.section().find("MESSAGE RETURNED"), std::string::npos);
 }
 
+// The weighting line names the error model and the robust switch together.
+TEST(ReportSection, TheWeightingLineNamesTheErrorModel) {
+  const struct {
+    int weighting;
+    core::error_model errors;
+    const char* line;
+  } cases[] = {
+      {0, core::error_model::equal, "          WEIGHTING: NO WEIGHTING"},
+      {2, core::error_model::equal, "          WEIGHTING: ROBUST WEIGHTING"},
+      {0, core::error_model::relative, "          WEIGHTING: RELATIVE WEIGHTING (1/v^2)"},
+      {2, core::error_model::relative, "          WEIGHTING: ROBUST WEIGHTING, RELATIVE (1/v^2)"},
+      {0, core::error_model::poisson, "          WEIGHTING: POISSON WEIGHTING (1/v)"},
+      {2, core::error_model::poisson, "          WEIGHTING: ROBUST WEIGHTING, POISSON (1/v)"},
+  };
+  for (const auto& k : cases) {
+    section_case c;
+    c.r.weighting = k.weighting;
+    c.r.errors = k.errors;
+    const auto lines = lines_of(c.section());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), k.line), lines.end()) << k.line;
+  }
+}
+
 }  // namespace
 }  // namespace inhibra::fit
