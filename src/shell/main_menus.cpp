@@ -81,6 +81,17 @@ void main_window::build_menus() {
   m.weight_on = tk_.addmenuitem("Turn-ON Robust Wt", m.weight, on(&main_window::handle_weight_on));
   m.weight_off =
       tk_.addmenuitem("Turn-OFF Robust Wt", m.weight, on(&main_window::handle_weight_off));
+  // The error model: one of three, shown by a check mark.
+  constexpr std::array<std::pair<std::string_view, core::error_model>, 3> error_entries{{
+      {"Equal Weights", core::error_model::equal},
+      {"Relative Weights (1/v\u00b2)", core::error_model::relative},
+      {"Poisson Weights (1/v)", core::error_model::poisson},
+  }};
+  for (std::size_t k = 0; k < error_entries.size(); ++k) {
+    const core::error_model errors = error_entries[k].second;
+    m.error_models[k] = tk_.addmenuitem(std::string(error_entries[k].first), m.weight,
+                                        [this, errors] { handle_error_model(errors); });
+  }
   m.method_chain = tk_.addmenuitem("Chain Only (Reproduce Earlier Results)", m.weight,
                                    on(&main_window::handle_chain_only));
   m.method_refine =
@@ -140,6 +151,14 @@ void main_window::set_weight_entries() {
   tk_.enablemenuitem(st_.menus.weight_on, !on);
   tk_.enablemenuitem(st_.menus.weight_off, on);
   set_method_entries();
+  set_error_model_entries();
+}
+
+// The entry of the error model in use carries a check mark.
+void main_window::set_error_model_entries() {
+  const auto in_use = static_cast<std::size_t>(ctx_.errors_global.load());
+  for (std::size_t k = 0; k < st_.menus.error_models.size(); ++k)
+    tk_.setmenuitemchecked(st_.menus.error_models[k], k == in_use);
 }
 
 // The entry of the fitting method in use is greyed out.

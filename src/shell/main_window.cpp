@@ -20,7 +20,7 @@ namespace inhibra::shell {
 namespace {
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::results_table);
+  return c >= 0 && c <= code(command::error_model);
 }
 
 }  // namespace
@@ -61,6 +61,12 @@ void main_window::handle_chain_only() {
 void main_window::handle_refine() {
   ctx_.chain_only = false;
   post(command::refine);
+}
+
+// The error model is a setting like the weighting.
+void main_window::handle_error_model(core::error_model errors) {
+  ctx_.errors_global = errors;
+  post(command::error_model);
 }
 
 void main_window::handle_pause_setting() {
@@ -164,6 +170,7 @@ void main_window::restore_settings() {
   const remembered r = recall(*settings_);
   if (!r.geometry.empty()) tk_.setwindowgeometry(st_.main_window, r.geometry);
   ctx_.nwt_global = r.weighting;
+  ctx_.errors_global = r.errors;
   if (r.models_kept) {
     for (std::size_t k = 0; k < r.models.size(); ++k)
       ctx_.imdl[k] = r.models[k];
@@ -180,6 +187,7 @@ void main_window::keep_settings() {
   remembered r;
   r.geometry = tk_.getwindowgeometry(st_.main_window);
   r.weighting = ctx_.nwt_global.load();
+  r.errors = ctx_.errors_global.load();
   for (std::size_t k = 0; k < r.models.size(); ++k)
     r.models[k] = ctx_.imdl[k].load() != 0 ? 1 : 0;
   r.folder = st_.filenamepath;
@@ -295,6 +303,9 @@ void main_window::execute(std::int32_t c) {
     case command::chain_only:
     case command::refine:
       set_method_entries();
+      break;
+    case command::error_model:
+      set_error_model_entries();
       break;
     case command::pause_setting:
       set_settings_entries();

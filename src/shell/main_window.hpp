@@ -69,6 +69,7 @@ class main_window {
   void handle_weight_off();
   void handle_chain_only();
   void handle_refine();
+  void handle_error_model(core::error_model errors);
   void handle_model_lib() { post(command::model_lib); }
   void handle_resplot() { post(command::resplot); }
   void handle_kmapplot() { post(command::kmapplot); }
@@ -105,6 +106,7 @@ class main_window {
   void set_menu_state(menu_column column);
   void set_weight_entries();
   void set_method_entries();
+  void set_error_model_entries();
   void set_settings_entries();
   void set_recent_entries();
   void restore_settings();

@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view geometry_key = "window/geometry";
 constexpr std::string_view weighting_key = "fit/weighting";
+constexpr std::string_view errors_key = "fit/error_model";
 constexpr std::string_view models_key = "fit/models";
 constexpr std::string_view folder_key = "files/folder";
 constexpr std::string_view recent_key = "files/recent";
@@ -23,6 +24,8 @@ remembered recall(const toolkit::settings_file& store) {
   remembered r;
   r.geometry = store.text(geometry_key);
   r.weighting = store.number(weighting_key, 0) != 0 ? 2 : 0;
+  // An unknown name (a later version's error model) falls back to equal weights.
+  r.errors = core::error_model_named(store.text(errors_key)).value_or(core::error_model::equal);
   // The selection is kept as the numbers of the selected models.
   r.models_kept = store.contains(models_key);
   for (const std::string& number : store.texts(models_key)) {
@@ -44,6 +47,7 @@ remembered recall(const toolkit::settings_file& store) {
 void keep(toolkit::settings_file& store, const remembered& r) {
   store.set_text(geometry_key, r.geometry);
   store.set_number(weighting_key, r.weighting);
+  store.set_text(errors_key, std::string(core::error_model_name(r.errors)));
   std::vector<std::string> selected;
   for (std::size_t k = 0; k < r.models.size(); ++k) {
     if (r.models[k] != 0) selected.push_back(std::to_string(k + 1));

@@ -1,11 +1,13 @@
 #pragma once
 // What the desktop program keeps between sessions: the main window's place and
-// size, the weighting, the model selection, the last data folder, the recent data
+// size, the weighting and error model, the model selection, the last data folder, the recent data
 // files, whether a run pauses at each model's plot, and the axis units.
 #include <array>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "core/error_model.hpp"
 
 namespace inhibra::toolkit {
 class settings_file;
@@ -17,9 +19,10 @@ namespace inhibra::shell {
 inline constexpr int recent_count = 6;
 
 struct remembered {
-  std::string geometry;             // the main window's, as the toolkit stores it
-  int weighting = 0;                // the robust-weighting switch (0 off, 2 on)
-  std::array<int, 10> models{};     // model k selected: models[k - 1] == 1
+  std::string geometry;  // the main window's, as the toolkit stores it
+  int weighting = 0;     // the robust-weighting switch (0 off, 2 on)
+  core::error_model errors = core::error_model::equal;  // equal, relative or Poisson weights
+  std::array<int, 10> models{};                         // model k selected: models[k - 1] == 1
   bool models_kept = false;         // a selection was kept (else the program's own stays)
   std::string folder;               // folder of the data file opened last
   std::vector<std::string> recent;  // most recent first, at most recent_count

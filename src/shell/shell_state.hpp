@@ -54,6 +54,8 @@ enum class command : std::int32_t {
   open_named = 26,     // a dropped or recent file, opened as the open dialog would
   axis_units = 27,     // the units on the charts' axis labels
   results_table = 28,  // the table of the last run's fits
+  error_model = 29,    // the error model of the next run (equal, relative, Poisson weights)
+  // A new code comes last, and is_command accepts the codes up to the last one.
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
 
@@ -115,6 +117,9 @@ struct menu_ids {
   int weight_off = -1;
   int method_chain = -1;   // fit with the fixed chain of stages alone
   int method_refine = -1;  // fit with the refinement after the chain (the default)
+  // The error model's entries, in the order of core::error_model (equal, relative,
+  // Poisson); the one in use carries a check mark.
+  std::array<int, 3> error_models{-1, -1, -1};
   int settings = -1;
   int pause_at_plots = -1;
   int model_plots = -1;

@@ -170,6 +170,7 @@ class RememberingTest : public QObject {
       QCOMPARE(charts.after_plot(app), labels("[SUBSTRATE] (uM)", "RATE (uM/min)"));
       QVERIFY(support::open_data_file(app, data));
       QVERIFY(app.run_command("Weight/Turn-ON Robust Wt"));
+      QVERIFY(app.run_command("Weight/Poisson Weights (1/v)"));
       QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
       app.window()->resize(app.window()->size() - QSize(40, 30));
       size = app.window()->size();
@@ -181,6 +182,8 @@ class RememberingTest : public QObject {
     QVERIFY(again.start());
     QCOMPARE(charts.after_plot(again), labels("[SUBSTRATE] (uM)", "RATE (uM/min)"));
     QCOMPARE(again.ctx->nwt_global.load(), 2);
+    QVERIFY(again.ctx->errors_global.load() == core::error_model::poisson);
+    QVERIFY(again.action("Weight/Poisson Weights (1/v)")->isChecked());
     QList<int> selected;
     for (int k = 1; k <= 10; ++k) {
       if (again.ctx->imdl[k - 1] != 0) selected << k;

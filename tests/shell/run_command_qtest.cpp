@@ -186,6 +186,18 @@ class RunCommandTest : public QObject {
     QVERIFY(r.app.run_command("Run"));
     QCOMPARE(r.fit.weighting_seen.load(), 0);
     QCOMPARE(r.fit.chain_only_seen.load(), 0);
+    // The error model: one entry of three carries the check mark, and the run uses it.
+    const char* error_entries[] = {"Weight/Equal Weights", "Weight/Relative Weights (1/v\u00b2)",
+                                   "Weight/Poisson Weights (1/v)"};
+    QVERIFY(r.app.action(error_entries[0])->isChecked());
+    for (const auto errors : {core::error_model::poisson, core::error_model::relative}) {
+      const char* entry = error_entries[static_cast<int>(errors)];
+      QVERIFY(r.app.run_command(entry));
+      for (const char* other : error_entries)
+        QCOMPARE(r.app.action(other)->isChecked(), other == entry);
+      QVERIFY(r.app.run_command("Run"));
+      QVERIFY(r.fit.errors_seen.load() == errors);
+    }
   }
 
   void messagesOfTheRunAppearAsBoxes() {
