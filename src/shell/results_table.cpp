@@ -28,9 +28,7 @@ struct range {
   double hi = 0.0;
 };
 range model_range(const fit::model_result& r, const models::parameter_box& box, std::size_t k) {
-  range out{box.lo[k], box.hi[k]};
-  if (r.model == 8 && k == 4) out.hi = std::fmin(out.hi, models::model8_b_ratio * r.p[3]);
-  return out;
+  return {box.lo[k], models::upper_end(r.model, r.p, k)};
 }
 
 parameter_row parameter_of(const fit::model_result& r, const models::parameter_box& box,

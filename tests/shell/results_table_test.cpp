@@ -101,7 +101,7 @@ TEST(ResultsRows, SymmetricLimitsStopAtTheModelsRange) {
   EXPECT_EQ(flag_text(km), "");
   EXPECT_EQ(flag_text(a), "limits clipped to the model's range");
   const parameter_row& b8 = rows[1].parameters[4];
-  EXPECT_DOUBLE_EQ(b8.high, 0.5 * (1.0 - 1e-6));
+  EXPECT_EQ(b8.high, std::nextafter(0.5, 0.0));
   EXPECT_TRUE(b8.clipped);
   EXPECT_FALSE(rows[1].parameters[3].clipped);  // 0.48 .. 0.52 inside (0, 0.99)
 }
