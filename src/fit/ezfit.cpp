@@ -246,6 +246,7 @@ void after_the_fits(run_state& run) {
 std::string section_text(run_state& run, model_result& r, const std::string& date) {
   complete_result(run.ctx, r);
   r.at_bound = parameters_at_bound(r);
+  conditional_statistics(run.ctx, r);
   std::ostringstream out;
   write_model_section(out, run.ctx, r, date);
   leave_fit_in_context(run.ctx, r);
