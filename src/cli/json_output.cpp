@@ -83,16 +83,24 @@ std::string parameter_name(int model, int i) {
 }
 
 json model_json(const fit::model_result& r) {
+  // Parameters at a box end are held there: they have no standard error or symmetric
+  // limits, and the others' errors are conditional on them.
+  json held = json::array();
+  for (int i = 1; i <= r.n; ++i) {
+    if (r.held[static_cast<std::size_t>(i - 1)]) held.push_back(parameter_name(r.model, i));
+  }
   json parameters = json::array();
   for (int i = 1; i <= r.n; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
-    const double se = r.se_produced ? r.se[k] : NAN;
-    const double cl = r.se_produced ? r.cl[k] : NAN;
+    const bool shown = r.se_free_produced && !r.held[k];
+    const double se = shown ? r.se_free[k] : NAN;
+    const double cl = shown ? r.cl_free[k] : NAN;
     json parameter = {{"name", parameter_name(r.model, i)},
                       {"value", number(r.p[k])},
                       {"se", number(se)},
                       {"ci_low", number(r.p[k] - cl)},
-                      {"ci_high", number(r.p[k] + cl)}};
+                      {"ci_high", number(r.p[k] + cl)},
+                      {"conditional_on", r.held[k] ? json::array() : held}};
     if (r.profiled) {
       const auto& limits = r.profile[k];
       json open = json::array();
@@ -107,11 +115,12 @@ json model_json(const fit::model_result& r) {
   json at_bound = json::array();
   for (const auto& hit : r.at_bound)
     at_bound.push_back(parameter_name(r.model, hit.index) + (hit.upper ? "=upper" : "=lower"));
-  return {{"model", r.model},       {"name", r.name},
-          {"ssr", number(r.ssr)},   {"chain_ssr", number(r.chain_ssr)},
-          {"refined", r.refined},   {"at_bound", at_bound},
-          {"aicc", number(r.aicc)}, {"sqp_info", r.sqp_info},
-          {"refitted", r.refitted}, {"parameters", parameters}};
+  return {{"model", r.model},        {"name", r.name},
+          {"ssr", number(r.ssr)},    {"chain_ssr", number(r.chain_ssr)},
+          {"refined", r.refined},    {"at_bound", at_bound},
+          {"conditional_on", held},  {"aicc", number(r.aicc)},
+          {"sqp_info", r.sqp_info},  {"refitted", r.refitted},
+          {"parameters", parameters}};
 }
 
 json file_json(const file_outcome& o) {

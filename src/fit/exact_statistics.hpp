@@ -18,4 +18,13 @@ namespace inhibra::fit {
 // leaves se and cl not produced.
 void exact_statistics(core::fit_context& ctx, model_result& r);
 
+// The statistics shown outside the report (r.held, r.se_free, r.cl_free), once
+// r.at_bound is known. A parameter at an end of its box is held there and gets no
+// standard error or symmetric limits. The others' errors come from the exact
+// Jacobian over the free parameters alone, the held ones fixed at their ends (model
+// 8's b held at a keeps to a), in the same relative units and conditioning as
+// exact_statistics; the residual variance and t keep the fit's N - n degrees of
+// freedom. With nothing held they are r's own se and cl, whatever computed them.
+void conditional_statistics(const core::fit_context& ctx, model_result& r);
+
 }  // namespace inhibra::fit

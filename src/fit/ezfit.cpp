@@ -172,7 +172,8 @@ void leave_best_model(run_state& run) {
 }
 
 // The parameters of r within at_bound_tolerance (relative) of an end of the model's
-// reachable box; model 8's b is at its upper end when it sits at its cap below a.
+// reachable box; model 8's b is at its upper end when it sits at its ceiling just
+// below a (b = a).
 std::vector<bound_hit> parameters_at_bound(const model_result& r) {
   const models::parameter_box box = models::reachable_box(r.model);
   std::vector<bound_hit> hits;
@@ -181,8 +182,7 @@ std::vector<bound_hit> parameters_at_bound(const model_result& r) {
   };
   for (int i = 1; i <= box.n; ++i) {
     const auto k = static_cast<std::size_t>(i - 1);
-    double hi = box.hi[k];
-    if (r.model == 8 && i == 5) hi = std::fmin(hi, models::model8_b_ratio * r.p[3]);
+    const double hi = models::upper_end(r.model, r.p, k);
     if (near(r.p[k], box.lo[k]))
       hits.push_back({i, false});
     else if (near(r.p[k], hi))
@@ -259,6 +259,7 @@ void after_the_fits(run_state& run) {
 std::string section_text(run_state& run, model_result& r, const std::string& date) {
   complete_result(run.ctx, r);
   r.at_bound = parameters_at_bound(r);
+  conditional_statistics(run.ctx, r);
   std::ostringstream out;
   write_model_section(out, run.ctx, r, date);
   leave_fit_in_context(run.ctx, r);

@@ -77,6 +77,17 @@ struct model_result {
   bool refined = false;
   std::vector<bound_hit> at_bound;  // parameters at an end of the model's box
 
+  // The statistics shown outside the report (machine-readable output, results
+  // table). A parameter at an end of its box is held there: it has no standard error
+  // and no symmetric limits (its profile limits, which let it move, are the limits
+  // offered). The other parameters' errors are conditional on the held ones: from the
+  // exact Jacobian over the free parameters alone. With nothing held they are se and
+  // cl. NaN where held or not produced.
+  std::array<bool, core::max_par> held{};
+  bool se_free_produced = false;
+  std::array<double, core::max_par> se_free{};
+  std::array<double, core::max_par> cl_free{};
+
   // Profile-likelihood limits (default fitting only; `profiled` tells whether they
   // were computed). Parameters 1..n, index 0..n-1.
   bool profiled = false;

@@ -35,10 +35,9 @@ profile_side profile_one_side(const core::fit_context& ctx, const model_result& 
                               std::int64_t& evaluations) {
   const auto k = static_cast<std::size_t>(j);
   const models::parameter_box box = models::reachable_box(r.model);
-  double lo = box.lo[k];
-  double hi = box.hi[k];
-  // Model 8's b stays below a, which stays at most 0.99.
-  if (r.model == 8 && j == 4) hi = std::fmin(hi, models::model8_b_ratio * box.hi[3]);
+  const double lo = box.lo[k];
+  // Model 8's b stays below a, which stays at most its own upper end.
+  const double hi = models::upper_end(r.model, box.hi, k);
   const double end = std::log(direction > 0 ? hi : lo);
   const double start = std::log(r.p[k]);
   if (direction * (end - start) <= crossing_width) return {direction > 0 ? hi : lo, true};

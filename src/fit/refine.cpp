@@ -41,17 +41,64 @@ bool same_point(const parameter_vector& a, const parameter_vector& b, int n) {
   return true;
 }
 
-// The point of log-parameters theta: p = exp(theta) inside the box; model 8's b is
-// held below a. `b_held` tells whether that cap is in force.
-struct point_from_logs {
-  parameter_vector p{};
-  bool b_held = false;
+// The coordinates a solve moves in: the logarithms of the parameters, inside the
+// model's box. Model 8 moves in log a and log u with b = a u, u in (0, 1], unless
+// its b is pinned: its b <= a is then the upper box end of u (u = 1 is b = a, model
+// 7's point), which the active-set loop holds and frees like any other box end. A
+// pinned b instead sets a floor just above it under a.
+struct log_coordinates {
+  models::parameter_box box;  // the parameters' own box
+  int model = 0;
+  bool b_over_a = false;       // model 8 in (log a, log u)
+  std::array<double, 5> lo{};  // the coordinates' box
+  std::array<double, 5> hi{};
 };
 
-point_from_logs from_logs(int model, const models::parameter_box& box, const double* theta) {
+log_coordinates coordinates_for(int model, int pinned, const parameter_vector& start) {
+  log_coordinates c;
+  c.box = models::reachable_box(model);
+  c.model = model;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(c.box.n); ++i) {
+    c.lo[i] = std::log(c.box.lo[i]);
+    c.hi[i] = std::log(c.box.hi[i]);
+  }
+  if (model != 8) return c;
+  if (pinned == 4) {
+    c.lo[3] = std::fmax(c.lo[3], std::log(models::model8_a_floor(start[4])));
+  } else {
+    c.b_over_a = true;
+    // At u's lower end b = a u is below b's own lower end for every a of the box.
+    c.lo[4] = std::log(c.box.lo[4] / c.box.hi[3]);
+    c.hi[4] = 0.0;
+  }
+  return c;
+}
+
+// The coordinates of a point of the model (inside its box).
+std::array<double, 5> to_logs(const log_coordinates& c, const parameter_vector& p) {
+  std::array<double, 5> theta{};
+  for (std::size_t i = 0; i < static_cast<std::size_t>(c.box.n); ++i)
+    theta[i] = std::log(p[i]);
+  if (c.b_over_a) theta[4] = theta[4] - theta[3];
+  for (std::size_t i = 0; i < static_cast<std::size_t>(c.box.n); ++i)
+    theta[i] = std::clamp(theta[i], c.lo[i], c.hi[i]);
+  return theta;
+}
+
+// The point of coordinates theta. `b_floored` tells that model 8's b = a u fell
+// below b's lower end and stays there (u then has no effect).
+struct point_from_logs {
+  parameter_vector p{};
+  bool b_floored = false;
+};
+
+point_from_logs from_logs(const log_coordinates& c, const double* theta) {
   point_from_logs out;
-  for (std::size_t i = 0; i < static_cast<std::size_t>(box.n); ++i) {
-    // A log-parameter at a box end stands for that end exactly.
+  const models::parameter_box& box = c.box;
+  // The parameters taken from their own logarithms (model 8 in (log a, log u): all
+  // but b); one at a box end stands for that end exactly.
+  const auto direct = c.b_over_a ? std::size_t{4} : static_cast<std::size_t>(box.n);
+  for (std::size_t i = 0; i < direct; ++i) {
     if (theta[i] <= std::log(box.lo[i])) {
       out.p[i] = box.lo[i];
     } else if (theta[i] >= std::log(box.hi[i])) {
@@ -60,12 +107,17 @@ point_from_logs from_logs(int model, const models::parameter_box& box, const dou
       out.p[i] = std::clamp(std::exp(theta[i]), box.lo[i], box.hi[i]);
     }
   }
-  if (model == 8) {
-    const double cap = models::model8_b_ratio * out.p[3];
-    if (out.p[4] > cap) {
-      out.p[4] = std::fmax(models::lower_bound, cap);
-      out.b_held = true;
+  if (c.b_over_a) {
+    const double u = theta[4] >= 0.0 ? 1.0 : std::exp(theta[4]);
+    double b = std::fmin(out.p[3] * u, models::model8_b_ceiling(out.p[3]));
+    if (b < box.lo[4]) {
+      b = box.lo[4];
+      out.b_floored = true;
     }
+    out.p[4] = b;
+  } else if (c.model == 8 && out.p[4] >= out.p[3]) {
+    // A pinned b: a rounded onto it from its floor moves just above it.
+    out.p[3] = models::model8_a_floor(out.p[4]);
   }
   return out;
 }
@@ -76,11 +128,11 @@ point_from_logs from_logs(int model, const models::parameter_box& box, const dou
 // their exact derivatives.
 class rate_residuals final : public ceres::CostFunction {
  public:
-  rate_residuals(const core::fit_context& ctx, const models::parameter_box& box,
+  rate_residuals(const core::fit_context& ctx, const log_coordinates& coords,
                  const weight_array& root_weights, std::int64_t& evaluations)
-      : ctx_(ctx), box_(box), root_w_(root_weights), evaluations_(evaluations) {
+      : ctx_(ctx), coords_(coords), root_w_(root_weights), evaluations_(evaluations) {
     set_num_residuals(ctx.rows);
-    for (int j = 0; j < box.n; ++j)
+    for (int j = 0; j < coords.box.n; ++j)
       mutable_parameter_block_sizes()->push_back(1);
   }
 
@@ -88,11 +140,11 @@ class rate_residuals final : public ceres::CostFunction {
                 double** jacobians) const override {
     ++evaluations_;
     const int model = ctx_.model;
-    const int n = box_.n;
+    const int n = coords_.box.n;
     std::array<double, 5> theta{};
     for (int j = 0; j < n; ++j)
       theta[static_cast<std::size_t>(j)] = parameters[j][0];
-    const point_from_logs at = from_logs(model, box_, theta.data());
+    const point_from_logs at = from_logs(coords_, theta.data());
     parameter_vector q = at.p;
     std::array<double, 5> dv{};
     for (int k = 0; k < ctx_.rows; ++k) {
@@ -108,10 +160,11 @@ class rate_residuals final : public ceres::CostFunction {
       std::array<double, 5> d{};
       for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j)
         d[j] = -root_w_[row] * dv[j] * at.p[j];  // d/d log p = p d/dp
-      if (at.b_held) {
-        // b follows a at its cap: b's own direction is flat, a carries both.
-        d[3] += d[4];
-        d[4] = 0.0;
+      if (coords_.b_over_a) {
+        // b = a u moves with a and with u; a b held at its lower end moves with neither.
+        const double db = at.b_floored ? 0.0 : d[4];
+        d[3] += db;
+        d[4] = db;
       }
       for (int j = 0; j < n; ++j) {
         if (jacobians[j] != nullptr) jacobians[j][k] = d[static_cast<std::size_t>(j)];
@@ -122,7 +175,7 @@ class rate_residuals final : public ceres::CostFunction {
 
  private:
   const core::fit_context& ctx_;
-  const models::parameter_box& box_;
+  const log_coordinates& coords_;
   const weight_array& root_w_;
   std::int64_t& evaluations_;
 };
@@ -194,10 +247,11 @@ void silence_solver_log() {
 // One bounded solve with fixed weights from p (in: start; out: the solution).
 // False when the solver stopped at a point where the residuals or their slopes are
 // not finite numbers.
-[[nodiscard]] bool solve_once(const core::fit_context& ctx, const models::parameter_box& box,
-                              const weight_array& w, const solve_effort& effort,
-                              parameter_vector& p, std::int64_t& evaluations, int pinned = -1) {
-  const int n = box.n;
+[[nodiscard]] bool solve_once(const core::fit_context& ctx, const weight_array& w,
+                              const solve_effort& effort, parameter_vector& p,
+                              std::int64_t& evaluations, int pinned = -1) {
+  const log_coordinates coords = coordinates_for(ctx.model, pinned, p);
+  const int n = coords.box.n;
   const auto count = static_cast<std::size_t>(n);
   // Residuals relative to the root mean square rate: the solver's tolerances then
   // mean the same whatever units the rates are written in.
@@ -208,26 +262,16 @@ void silence_solver_log() {
   weight_array root_w{};
   for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
     root_w[k] = std::sqrt(w[k]) / scale;
-  std::array<double, 5> theta{};
-  std::array<double, 5> lo{};
-  std::array<double, 5> hi{};
-  for (std::size_t i = 0; i < count; ++i) {
-    lo[i] = std::log(box.lo[i]);
-    hi[i] = std::log(box.hi[i]);
-    theta[i] = std::clamp(std::log(p[i]), lo[i], hi[i]);
-  }
+  const std::array<double, 5>& lo = coords.lo;
+  const std::array<double, 5>& hi = coords.hi;
+  std::array<double, 5> theta = to_logs(coords, p);
   std::array<held, 5> state{};
   if (pinned >= 0) {
     const auto k = static_cast<std::size_t>(pinned);
     state[k] = held::pinned;
     theta[k] = std::log(p[k]);
-    // Model 8 keeps b below a: a pinned b sets a floor under a.
-    if (ctx.model == 8 && pinned == 4) {
-      lo[3] = std::fmax(lo[3], std::log(p[4] / models::model8_b_ratio));
-      theta[3] = std::clamp(theta[3], lo[3], hi[3]);
-    }
   }
-  rate_residuals cost(ctx, box, root_w, evaluations);
+  rate_residuals cost(ctx, coords, root_w, evaluations);
 
   silence_solver_log();
   ceres::Solver::Options options;
@@ -312,7 +356,7 @@ void silence_solver_log() {
     }
     if (!changed && converged) break;
   }
-  p = from_logs(ctx.model, box, theta.data()).p;
+  p = from_logs(coords, theta.data()).p;
   return evaluated;
 }
 
@@ -339,7 +383,6 @@ double reported_ssr(const core::fit_context& ctx, std::span<const double> p) {
 
 scored_point solve_from(const core::fit_context& ctx, const parameter_vector& start,
                         std::int64_t& evaluations, const solve_effort& effort) {
-  const models::parameter_box box = models::reachable_box(ctx.model);
   scored_point best{start, reported_ssr(ctx, start)};
   parameter_vector p = start;
   weight_array w{};
@@ -353,7 +396,7 @@ scored_point solve_from(const core::fit_context& ctx, const parameter_vector& st
   const int rounds = reweighted ? effort.reweightings : 1;
   bool failed = false;
   for (int round = 1; round <= rounds; ++round) {
-    failed = !solve_once(ctx, box, w, effort, p, evaluations) || failed;
+    failed = !solve_once(ctx, w, effort, p, evaluations) || failed;
     const double ssr = reported_ssr(ctx, p);
     if (settled_point || lower_ssr(ssr, best.ssr)) best = {p, ssr};
     if (!reweighted) break;
@@ -404,7 +447,7 @@ std::vector<parameter_vector> own_starts(int model, const parameter_vector& chai
       p[4] = b;
       parameter_vector clipped = p;
       models::clip_to_box(model, clipped);
-      // Model 8's cap on b makes some grid points coincide.
+      // Model 8's ceiling on b makes some grid points coincide.
       if (std::find(starts.begin(), starts.end(), clipped) == starts.end())
         starts.push_back(clipped);
     }
@@ -425,12 +468,15 @@ double weighted_ssr(const core::fit_context& ctx, std::span<const double> p,
 
 scored_point solve_pinned(const core::fit_context& ctx, const parameter_vector& start,
                           std::span<const double> weights, int pinned, std::int64_t& evaluations) {
-  const models::parameter_box box = models::reachable_box(ctx.model);
   weight_array w{};
   std::copy_n(weights.begin(), ctx.rows, w.begin());
   parameter_vector p = start;
-  const bool evaluated = solve_once(ctx, box, w, full_effort, p, evaluations, pinned);
+  const bool evaluated = solve_once(ctx, w, full_effort, p, evaluations, pinned);
+  // The pinned value exactly as given; model 8's other shape parameter keeps to its
+  // side of it.
   p[static_cast<std::size_t>(pinned)] = start[static_cast<std::size_t>(pinned)];
+  if (ctx.model == 8 && pinned == 3) p[4] = std::fmin(p[4], models::model8_b_ceiling(p[3]));
+  if (ctx.model == 8 && pinned == 4) p[3] = std::fmax(p[3], models::model8_a_floor(p[4]));
   return {p, weighted_ssr(ctx, p, weights), !evaluated};
 }
 

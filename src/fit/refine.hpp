@@ -2,11 +2,12 @@
 // The refinement stage after the fixed chain of optimizer stages: a bounded
 // trust-region least-squares solve (Levenberg-Marquardt on the logarithms of the
 // parameters, inside the model's reachable box) from the chain's point, from the
-// optima of models already fitted, and from a few starts of its own. The best point
-// replaces the chain's only when its sum of squares is lower. In robust mode the
-// solve is iteratively reweighted: the robust weights of the residuals are held
-// fixed during a solve and recomputed after it until they settle; so are an error
-// model's weights from the fitted rates.
+// optima of models already fitted, and from a few starts of its own. Model 8's
+// b <= a is a box end of its own: the solve moves in log a and log(b / a) <= 0.
+// The best point replaces the chain's only when its sum of squares is lower. In
+// robust mode the solve is iteratively reweighted: the robust weights of the
+// residuals are held fixed during a solve and recomputed after it until they settle;
+// so are an error model's weights from the fitted rates.
 //
 // The stage never draws from the searches' random sequences, so the chain's result
 // for every model stays the same with or without it.

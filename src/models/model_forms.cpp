@@ -111,13 +111,27 @@ parameter_vector carry_into(int model, const general_point& g) {
   return p;
 }
 
+double model8_b_ceiling(double a) {
+  return std::nextafter(a, 0.0);
+}
+
+double model8_a_floor(double b) {
+  return std::nextafter(b, HUGE_VAL);
+}
+
+double upper_end(int model, std::span<const double> p, std::size_t i) {
+  const parameter_box box = reachable_box(model);
+  const double hi = box.hi[i];
+  return model == 8 && i == 4 ? std::fmin(hi, model8_b_ceiling(p[3])) : hi;
+}
+
 void clip_to_box(int model, std::span<double> p) {
   const parameter_box box = reachable_box(model);
   for (std::size_t i = 0; i < static_cast<std::size_t>(box.n); ++i) {
     // A value that is not a number starts from the box's lower end.
     p[i] = std::isnan(p[i]) ? box.lo[i] : std::clamp(p[i], box.lo[i], box.hi[i]);
   }
-  if (model == 8) p[4] = std::fmax(lower_bound, std::fmin(p[4], model8_b_ratio * p[3]));
+  if (model == 8) p[4] = std::fmax(lower_bound, std::fmin(p[4], model8_b_ceiling(p[3])));
 }
 
 }  // namespace inhibra::models

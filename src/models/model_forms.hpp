@@ -16,8 +16,6 @@ namespace inhibra::models {
 // Largest a and b that models with a or b below 1 take as given: the rate function
 // resets values above this.
 inline constexpr double shape_upper = 0.99;
-// Model 8 needs b below a; a carried or refined point keeps b at most a times this.
-inline constexpr double model8_b_ratio = 1.0 - 1e-6;
 // An infinite a and a zero b of the linear models, written as numbers a fit can use.
 inline constexpr double infinite_a = 1e6;
 inline constexpr double zero_b = 1e-6;
@@ -25,7 +23,7 @@ inline constexpr double zero_b = 1e-6;
 using parameter_vector = std::array<double, core::max_par>;
 
 // The values of the parameters that the model's rate function uses unchanged:
-// lo[i] <= p[i] <= hi[i] for i < n. Model 8 also needs b < a (see model8_b_ratio).
+// lo[i] <= p[i] <= hi[i] for i < n. Model 8 also needs b < a (see model8_b_ceiling).
 struct parameter_box {
   int n = 0;
   parameter_vector lo{};
@@ -41,7 +39,19 @@ using general_point = std::array<double, 5>;
 // taken from it (a infinite as 1e6, b = 0 as 1e-6), clipped into the model's box.
 [[nodiscard]] parameter_vector carry_into(int model, const general_point& g);
 
-// Clips p into the model's box (model 8: b at most model8_b_ratio * a).
+// Model 8 needs b below a: its rate function replaces a b at or above a by a / 2.
+// The largest b it takes as given with a is the number just below a, and the
+// smallest a it takes with b the number just above b, so that b = a (model 7's
+// point) is reached to the last bit and never passed. Every check of model 8's
+// b against a uses these two.
+[[nodiscard]] double model8_b_ceiling(double a);
+[[nodiscard]] double model8_a_floor(double b);
+
+// The upper end that parameter i (0-based) of `model` can reach at p: the box's
+// end, and for model 8's b the ceiling below p's a.
+[[nodiscard]] double upper_end(int model, std::span<const double> p, std::size_t i);
+
+// Clips p into the model's box (model 8: b at most model8_b_ceiling(a)).
 void clip_to_box(int model, std::span<double> p);
 
 }  // namespace inhibra::models

@@ -17,9 +17,14 @@ namespace {
 constexpr int shown_digits = 6;  // significant digits in the window
 
 const std::vector<std::string> grid_header{
-    "Model",      "Name / parameter", "Textbook name",  "SSR",   "AICc",
-    "\u0394AICc", "Akaike weight",    "Evidence ratio", "Value", "Standard error",
-    "95 % lower", "95 % upper",       "Limits",         "Flags"};
+    "Model",  "Name / parameter", "Textbook name",   "SSR",
+    "AICc",   "\u0394AICc",       "Akaike weight",   "Evidence ratio",
+    "Value",  "Standard error",   "95 % lower",      "95 % upper",
+    "Limits", "Symmetric lower",  "Symmetric upper", "Flags"};
+// The figures' columns: SSR to the symmetric upper limit, "Limits" aside.
+constexpr std::size_t first_figure = 3;
+constexpr std::size_t limits_column = 12;
+constexpr std::size_t last_figure = 14;
 
 // The end of the model's range that parameter k (0-based) of r may reach; model 8
 // keeps b below its fitted a, as the run's bound check does.
@@ -28,9 +33,7 @@ struct range {
   double hi = 0.0;
 };
 range model_range(const fit::model_result& r, const models::parameter_box& box, std::size_t k) {
-  range out{box.lo[k], box.hi[k]};
-  if (r.model == 8 && k == 4) out.hi = std::fmin(out.hi, models::model8_b_ratio * r.p[3]);
-  return out;
+  return {box.lo[k], models::upper_end(r.model, r.p, k)};
 }
 
 parameter_row parameter_of(const fit::model_result& r, const models::parameter_box& box,
@@ -39,14 +42,31 @@ parameter_row parameter_of(const fit::model_result& r, const models::parameter_b
   const models::model_facts* facts = models::model_info(r.model);
   if (facts != nullptr) row.name = std::string(facts->parameter_names[k]);
   row.value = r.p[k];
-  row.se = r.se_produced ? r.se[k] : NAN;
-  const int index = static_cast<int>(k) + 1;
-  for (const fit::bound_hit& hit : r.at_bound)
-    row.at_bound = row.at_bound || hit.index == index;
-  // The driver's rule: an error above 75 % of the value (or none at all).
-  row.poorly_determined = !r.se_produced || !(r.se[k] <= r.p[k] / 1.333);
+  row.at_bound = r.held[k];
+  const bool has_error = r.se_free_produced && !row.at_bound;
+  row.se = has_error ? r.se_free[k] : NAN;
+  if (!row.at_bound) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(r.n); ++i) {
+      if (r.held[i] && facts != nullptr) row.conditional_on.emplace_back(facts->parameter_names[i]);
+    }
+  }
+  // The driver's rule: an error above 75 % of the value (or none at all); a parameter
+  // at bound says so instead.
+  row.poorly_determined = !row.at_bound && !(row.se <= r.p[k] / 1.333);
 
   const range limits_range = model_range(r, box, k);
+  const double cl = has_error ? r.cl_free[k] : NAN;
+  row.symmetric_low = r.p[k] - cl;
+  row.symmetric_high = r.p[k] + cl;
+  bool symmetric_clipped = false;
+  if (row.symmetric_low < limits_range.lo) {
+    row.symmetric_low = limits_range.lo;
+    symmetric_clipped = true;
+  }
+  if (row.symmetric_high > limits_range.hi) {
+    row.symmetric_high = limits_range.hi;
+    symmetric_clipped = true;
+  }
   if (r.profiled) {
     // The profile stops at the range's ends; an open side is a limit that the
     // range cut short.
@@ -56,20 +76,22 @@ parameter_row parameter_of(const fit::model_result& r, const models::parameter_b
     row.high = p.high;
     row.clipped = p.low_open || p.high_open;
   } else {
-    const double cl = r.se_produced ? r.cl[k] : NAN;
-    row.limits = limit_kind::symmetric;
-    row.low = r.p[k] - cl;
-    row.high = r.p[k] + cl;
-    if (row.low < limits_range.lo) {
-      row.low = limits_range.lo;
-      row.clipped = true;
-    }
-    if (row.high > limits_range.hi) {
-      row.high = limits_range.hi;
-      row.clipped = true;
-    }
+    row.limits = row.at_bound ? limit_kind::none : limit_kind::symmetric;
+    row.low = row.symmetric_low;
+    row.high = row.symmetric_high;
+    row.clipped = symmetric_clipped;
   }
   return row;
+}
+
+// "a and b" for two names, "Km, a and b" for three.
+std::string listed(const std::vector<std::string>& names) {
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " and " : ", ";
+    text += names[i];
+  }
+  return text;
 }
 
 void add_flag(std::string& text, bool on, std::string_view flag) {
@@ -158,6 +180,11 @@ std::string flag_text(const model_row& row) {
 std::string flag_text(const parameter_row& row) {
   std::string text;
   add_flag(text, row.at_bound, flag_at_bound);
+  if (!row.conditional_on.empty()) {
+    add_flag(text, true,
+             "conditional on " + listed(row.conditional_on) +
+                 (row.conditional_on.size() == 1 ? " at its bound" : " at their bounds"));
+  }
   add_flag(text, row.poorly_determined, flag_poorly_determined);
   add_flag(text, row.clipped, flag_clipped);
   return text;
@@ -176,11 +203,15 @@ std::vector<std::vector<std::string>> results_grid(const std::vector<model_row>&
       line[0] = model;
       line[1] = p.name;
       line[8] = number(p.value, digits);
-      line[9] = number(p.se, digits);
+      line[9] = p.at_bound ? std::string(se_at_bound) : number(p.se, digits);
       line[10] = number(p.low, digits);
       line[11] = number(p.high, digits);
-      line[12] = p.limits == limit_kind::profile ? "profile" : "symmetric";
-      line[13] = flag_text(p);
+      line[limits_column] = p.limits == limit_kind::profile     ? "profile"
+                            : p.limits == limit_kind::symmetric ? "symmetric"
+                                                                : "none";
+      line[13] = number(p.symmetric_low, digits);
+      line[14] = number(p.symmetric_high, digits);
+      line[15] = flag_text(p);
       grid.push_back(std::move(line));
     }
   }
@@ -203,22 +234,26 @@ std::string results_legend() {
          "Evidence ratio: how many times more likely the best model is than this one (1 for "
          "the best model).\n"
          "95 % limits: profile-likelihood limits where the run computed them, else value "
-         "\u00b1 t \u00b7 standard error.\n"
-         "Flags: \"at bound\": the estimate sits at an end of the model's range, and its "
-         "standard error says little; \"poorly determined\": the standard error exceeds 75 % "
-         "of the value; \"limits clipped to the model's range\": a limit reached past the "
-         "range and is shown at its end; \"refined\": the refinement after the fixed chain of "
-         "stages found a lower sum of squares.";
+         "\u00b1 t \u00b7 standard error; the symmetric limits value \u00b1 t \u00b7 standard "
+         "error follow.\n"
+         "A parameter at an end of the model's range has no standard error and no symmetric "
+         "limits (\"not determined \u2014 at bound\"); its profile limits, which let it move, "
+         "are its limits. The other parameters' standard errors then hold it at its end: "
+         "\"conditional on Ki at its bound\".\n"
+         "Flags: \"at bound\": the estimate sits at an end of the model's range; \"poorly "
+         "determined\": the standard error exceeds 75 % of the value; \"limits clipped to the "
+         "model's range\": a limit reached past the range and is shown at its end; "
+         "\"refined\": the refinement after the fixed chain of stages found a lower sum of "
+         "squares.";
 }
 
 toolkit::table_contents results_contents(const std::vector<model_row>& rows) {
   toolkit::table_contents contents;
   const auto grid = results_grid(rows, shown_digits);
   contents.columns = grid.front();
-  // The figures' columns: SSR to the upper limit.
   contents.right_aligned.assign(contents.columns.size(), false);
-  for (std::size_t c = 3; c <= 11; ++c)
-    contents.right_aligned[c] = true;
+  for (std::size_t c = first_figure; c <= last_figure; ++c)
+    contents.right_aligned[c] = c != limits_column;
   // The grid holds each model's line followed by one line per parameter.
   std::size_t line = 1;
   for (const model_row& m : rows) {

@@ -22,23 +22,32 @@ inline constexpr std::string_view flag_at_bound = "at bound";
 inline constexpr std::string_view flag_poorly_determined = "poorly determined";
 inline constexpr std::string_view flag_clipped = "limits clipped to the model's range";
 inline constexpr std::string_view flag_refined = "refined";
+// The standard error of a parameter at an end of its range.
+inline constexpr std::string_view se_at_bound = "not determined \u2014 at bound";
 
 // Which 95 % limits a parameter shows.
 enum class limit_kind {
   profile,    // profile-likelihood limits
   symmetric,  // value +- t * standard error
+  none,       // a parameter at an end of its range without profile limits
 };
 
+// A parameter at an end of its range (at_bound) has no standard error and no
+// symmetric limits; the other parameters' errors are then conditional on it (held
+// at its end), and say so.
 struct parameter_row {
   std::string name;  // "Km", "Vmax", "Ki", "a", "b"
   double value = 0.0;
-  double se = 0.0;    // NaN when not available
-  double low = 0.0;   // 95 % limits, inside the model's range; NaN when not available
-  double high = 0.0;  //
+  double se = 0.0;    // NaN when not available or at bound
+  double low = 0.0;   // the 95 % limits offered: profile limits where the run computed
+  double high = 0.0;  // them, else the symmetric ones; NaN when not available
   limit_kind limits = limit_kind::symmetric;
+  double symmetric_low = 0.0;   // value -+ t * standard error, inside the model's range;
+  double symmetric_high = 0.0;  // NaN when not available or at bound
   bool at_bound = false;
+  std::vector<std::string> conditional_on;  // the parameters at bound its error holds fixed
   bool poorly_determined = false;
-  bool clipped = false;  // a limit reached past the model's range and stops at its end
+  bool clipped = false;  // a limit offered reached past the model's range and stops at its end
 };
 
 struct model_row {
@@ -58,7 +67,8 @@ struct model_row {
 // distance 0, weight 1 and evidence ratio 1.
 [[nodiscard]] std::vector<model_row> results_rows(const fit::run_record& record);
 
-// The flags of a row in words, separated by "; " (empty when none).
+// The flags of a row in words, separated by "; " (empty when none); a parameter whose
+// error is conditional says on which ("conditional on Ki at its bound").
 [[nodiscard]] std::string flag_text(const model_row& row);
 [[nodiscard]] std::string flag_text(const parameter_row& row);
 
@@ -67,7 +77,9 @@ struct model_row {
 // parameter columns; the first column holds the model number on both, so that
 // every line of an exported table says which model it belongs to. `digits`:
 // significant digits of the numbers, 0 for the shortest text that reads back as
-// the same number. Figures that are not available are "n/a".
+// the same number. Figures that are not available are "n/a"; the standard error of a
+// parameter at bound is se_at_bound. The limits offered come before the symmetric
+// ones.
 inline constexpr int exact_digits = 0;
 [[nodiscard]] std::vector<std::vector<std::string>> results_grid(const std::vector<model_row>& rows,
                                                                  int digits);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <filesystem>
@@ -86,23 +87,36 @@ reference_statistics reference(const core::fit_context& ctx, const model_result&
   return out;
 }
 
+// The example fitted with all ten models, once for all tests.
+const finished_run& example_all_models() {
+  static const finished_run run = fit_file(example, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  return run;
+}
+
+// The exact t of the 24 rows' degrees of freedom (from tables), not a value rounded
+// to two decimals.
+double exact_t(int n) {
+  return n == 3 ? 2.0796138 : n == 4 ? 2.0859634 : 2.0930241;
+}
+
 TEST(ExactStatistics, TheExamplesErrorsAgreeWithAnIndependentExactJacobian) {
   constexpr double agreement = 1e-6;
-  const auto run = fit_file(example, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
+  const finished_run& run = example_all_models();
   int compared = 0;
   for (const auto& r : run.record.fitted) {
     // Fits against a box end leave a nearly singular matrix whose inverse the
     // damping of the diagonal moves; the comparison takes the interior fits.
     if (!r.at_bound.empty()) continue;
     ASSERT_TRUE(r.se_produced) << "model " << r.model;
+    // Nothing held: the errors shown outside the report are these.
+    EXPECT_TRUE(r.se_free_produced);
+    EXPECT_EQ(r.se_free, r.se) << "model " << r.model;
+    EXPECT_EQ(r.held, decltype(r.held){}) << "model " << r.model;
     const auto ref = reference(*run.ctx, r);
-    // The limits use the exact t of the 24 rows' degrees of freedom (from tables), not
-    // a value rounded to two decimals.
-    const double exact_t = r.n == 3 ? 2.0796138 : r.n == 4 ? 2.0859634 : 2.0930241;
     for (std::size_t i = 0; i < static_cast<std::size_t>(r.n); ++i) {
       EXPECT_TRUE(support::rel_near(r.se[i], ref.se[i], agreement))
           << "model " << r.model << " parameter " << i + 1;
-      EXPECT_NEAR(r.cl[i] / r.se[i], exact_t, 1e-6) << "model " << r.model;
+      EXPECT_NEAR(r.cl[i] / r.se[i], exact_t(r.n), 1e-6) << "model " << r.model;
       for (std::size_t j = 0; j < static_cast<std::size_t>(r.n); ++j) {
         const std::size_t at = i + j * static_cast<std::size_t>(r.n);
         EXPECT_NEAR(r.correlation[at], ref.correlation[at], agreement) << "model " << r.model;
@@ -121,6 +135,88 @@ TEST(ExactStatistics, TheExamplesErrorsAgreeWithAnIndependentExactJacobian) {
     }
   }
   EXPECT_GE(compared, 3);
+}
+
+// Standard errors of fit r with the parameters at a box end held there: J by complex
+// steps along the free parameters only (model 8's b held at a moves with a, db =
+// (b / a) da), the variance SSR / (N - n) of the whole fit. NaN for held parameters.
+std::vector<double> held_reference(const core::fit_context& ctx, const model_result& r) {
+  const auto n = static_cast<std::size_t>(r.n);
+  std::vector<bool> held(n, false);
+  bool b_follows_a = false;
+  for (const auto& hit : r.at_bound) {
+    held[static_cast<std::size_t>(hit.index - 1)] = true;
+    b_follows_a = b_follows_a || (r.model == 8 && hit.index == 5 && hit.upper);
+  }
+  b_follows_a = b_follows_a && !held[3];
+  std::vector<std::size_t> free;
+  for (std::size_t c = 0; c < n; ++c) {
+    if (!held[c]) free.push_back(c);
+  }
+  const std::size_t m = free.size();
+  std::vector<double> a(m * m, 0.0);
+  for (int k = 0; k < ctx.rows; ++k) {
+    const auto row = static_cast<std::size_t>(k);
+    std::vector<double> j(m);
+    for (std::size_t c = 0; c < m; ++c) {
+      std::array<cplx, 5> p{};
+      for (std::size_t q = 0; q < n; ++q)
+        p[q] = r.p[q];
+      constexpr double h = 1e-30;
+      p[free[c]] += cplx(0.0, h);
+      if (b_follows_a && free[c] == 3) p[4] += cplx(0.0, h * r.p[4] / r.p[3]);
+      j[c] = -table_rate(r.model, ctx.xtmp[row], ctx.x2tmp[row], p).imag() / h;
+    }
+    for (std::size_t c = 0; c < m; ++c) {
+      for (std::size_t q = 0; q < m; ++q)
+        a[q + c * m] += j[q] * j[c];
+    }
+  }
+  invertmat(a, static_cast<int>(m));
+  std::vector<double> se(n, NAN);
+  for (std::size_t c = 0; c < m; ++c)
+    se[free[c]] = std::sqrt(a[c + c * m] * r.ssr / (ctx.rows - r.n));
+  return se;
+}
+
+// Fits with parameters at box ends (the example's, and model 8 held at b = a on data
+// of model 7): those parameters have no error outside the report, and the others'
+// errors are those of the exact Jacobian over the free parameters alone. The
+// report's errors stay as they were.
+TEST(ExactStatistics, ErrorsOfFitsAtABoxEndHoldTheParametersThereFixed) {
+  constexpr double agreement = 1e-6;
+  std::vector<const finished_run*> runs{&example_all_models()};
+  for (const auto& run : model7_data_fitted_by_7_and_8().runs)
+    runs.push_back(&run);
+  int compared = 0;
+  int b_held_at_a = 0;
+  for (const finished_run* run : runs) {
+    for (const auto& r : run->record.fitted) {
+      if (r.at_bound.empty()) continue;
+      const std::string where = "model " + std::to_string(r.model);
+      ASSERT_TRUE(r.se_free_produced) << where;
+      EXPECT_TRUE(r.se_produced) << where;  // the report still prints its own
+      const auto ref = held_reference(*run->ctx, r);
+      for (std::size_t i = 0; i < static_cast<std::size_t>(r.n); ++i) {
+        const bool at_end = std::any_of(r.at_bound.begin(), r.at_bound.end(), [&](const auto& hit) {
+          return hit.index == static_cast<int>(i) + 1;
+        });
+        EXPECT_EQ(r.held[i], at_end) << where << " parameter " << i + 1;
+        if (at_end) {
+          EXPECT_TRUE(std::isnan(r.se_free[i])) << where << " parameter " << i + 1;
+          EXPECT_TRUE(std::isnan(r.cl_free[i])) << where << " parameter " << i + 1;
+          continue;
+        }
+        EXPECT_TRUE(support::rel_near(r.se_free[i], ref[i], agreement))
+            << where << " parameter " << i + 1 << ": " << r.se_free[i] << " vs " << ref[i];
+        EXPECT_NEAR(r.cl_free[i] / r.se_free[i], exact_t(r.n), 1e-6) << where;
+      }
+      ++compared;
+      if (r.model == 8 && r.held[4] && !r.held[3]) ++b_held_at_a;
+    }
+  }
+  EXPECT_GE(compared, 8);
+  EXPECT_GE(b_held_at_a, 3);
 }
 
 // `text` with [S] and [I] multiplied by cs and the rates by cr.

@@ -13,6 +13,7 @@
 #include "core/fit_context.hpp"
 #include "fit/ezfit.hpp"
 #include "support/model_data.hpp"
+#include "support/temp_dir.hpp"
 
 namespace inhibra::fit {
 
@@ -47,6 +48,35 @@ inline finished_run fit_file(const std::string& path, const std::vector<int>& mo
   std::ostringstream console;
   EXPECT_EQ(ezfit(*run.ctx, name, console, &run.record), core::run_status::success) << path;
   return run;
+}
+
+// Data of model 7 (b = a) on which model 8's optimum lies on its b = a end, each
+// fitted with models 7 and 8; written once into a folder that lives as long as the
+// tests.
+struct b_equals_a_runs {
+  support::temp_dir dir;
+  std::vector<finished_run> runs;
+};
+inline const b_equals_a_runs& model7_data_fitted_by_7_and_8() {
+  static const auto fitted = [] {
+    auto f = std::make_unique<b_equals_a_runs>();
+    struct data_set {
+      std::vector<double> truth;  // Km, Vmax, Ki, a
+      double noise;
+      unsigned seed;
+    };
+    const std::vector<data_set> sets{{{100, 1, 40, 0.2}, 0.01, 3},
+                                     {{100, 1, 60, 0.4}, 0.005, 8},
+                                     {{80, 2, 30, 0.5}, 0.005, 9},
+                                     {{150, 0.5, 20, 0.1}, 0.01, 11}};
+    for (const auto& set : sets) {
+      const std::string path = f->dir.write("m7-" + std::to_string(set.seed) + ".in",
+                                            support::model_data(7, set.truth, set.noise, set.seed));
+      f->runs.push_back(fit_file(path, {7, 8}));
+    }
+    return f;
+  }();
+  return *fitted;
 }
 
 // The data rows of `text` (up to its first line that is not three numbers), each

@@ -69,6 +69,41 @@ TEST(ProfileLimits, FollowTheCurvatureToTheLevelOfTheSumOfSquares) {
   EXPECT_GT(km.high, r.p[0] + r.cl[0]);
 }
 
+// Model 8 with its optimum on b = a: no point with b = a whose sum of squares is
+// below the profile level lies beyond a closed limit. The points with b = a are
+// model 7's: each parameter pinned just past each limit (b's with a = b), model 7
+// solved for the others.
+TEST(ProfileLimits, NoPointWithBEqualToABelowTheLevelLiesBeyondALimit) {
+  constexpr double past = 1e-3;  // relative distance beyond the limit
+  int checked = 0;
+  for (const auto& run : model7_data_fitted_by_7_and_8().runs) {
+    const model_result& m7 = run.record.fitted[0];
+    const model_result& m8 = run.record.fitted[1];
+    ASSERT_TRUE(m8.profiled);
+    const int dof = run.ctx->rows - m8.n;
+    const double level = m8.ssr * (1.0 + f1_quantile(0.95, dof) / dof);
+    core::fit_context& ctx = run.select(m7);
+    const models::parameter_box box = models::reachable_box(7);
+    const std::vector<double> ones(static_cast<std::size_t>(ctx.rows), 1.0);
+    for (int j = 0; j < m8.n; ++j) {
+      const profile_limit& limits = m8.profile[static_cast<std::size_t>(j)];
+      const auto pinned = static_cast<std::size_t>(j == 4 ? 3 : j);  // b = a pins a
+      const std::pair<bool, double> sides[] = {{limits.low_open, limits.low * (1.0 - past)},
+                                               {limits.high_open, limits.high * (1.0 + past)}};
+      for (const auto& [open, at] : sides) {
+        if (open || at < box.lo[pinned] || at > box.hi[pinned]) continue;
+        parameter_vector p = m7.p;
+        p[pinned] = at;
+        std::int64_t evaluations = 0;
+        const double ssr = solve_pinned(ctx, p, ones, static_cast<int>(pinned), evaluations).ssr;
+        EXPECT_GE(ssr, level) << "parameter " << j + 1 << " at " << at;
+        ++checked;
+      }
+    }
+  }
+  EXPECT_GE(checked, 20);
+}
+
 TEST(ProfileLimits, NotAvailableWithoutDegreesOfFreedom) {
   model_result r = example_fit().record.fitted[0];
   core::fit_context& ctx = example_fit().select(r);

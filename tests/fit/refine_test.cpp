@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -111,6 +112,31 @@ TEST(Refinement, NoModelReportsMoreThanAnotherModelsOptimumGivesIt) {
             << "model " << target.model << " against model " << source.model;
       }
     }
+  }
+}
+
+// Where model 8's optimum lies on its end b = a it is model 7's optimum: model 8 ends
+// there with b just below a and a sum of squares not above model 7's, whether model
+// 7's point is carried over or model 8 is refined from its chain's start alone.
+TEST(Refinement, Model8ReachesModel7sOptimumOnItsEndBEqualsA) {
+  constexpr double never_above = 1e-9;
+  for (const auto& run : model7_data_fitted_by_7_and_8().runs) {
+    const model_result& m7 = run.record.fitted[0];
+    const model_result& m8 = run.record.fitted[1];
+    ASSERT_EQ(m8.model, 8);
+    EXPECT_EQ(m8.p[4], models::model8_b_ceiling(m8.p[3]));
+    EXPECT_TRUE(std::any_of(m8.at_bound.begin(), m8.at_bound.end(),
+                            [](const bound_hit& hit) { return hit.index == 5 && hit.upper; }));
+    EXPECT_LE(m8.ssr, m7.ssr * (1.0 + never_above)) << m8.ssr << " vs " << m7.ssr;
+
+    // From a start well inside the box, with no other model's optimum to borrow.
+    core::fit_context& ctx = run.select(m8);
+    parameter_vector start = m7.p;
+    start[3] = 0.6;
+    start[4] = 0.05;
+    const refinement alone = refine(ctx, start, reported_ssr(ctx, start), {});
+    EXPECT_LE(alone.best.ssr, m7.ssr * (1.0 + never_above)) << alone.best.ssr << " vs " << m7.ssr;
+    EXPECT_EQ(alone.best.p[4], models::model8_b_ceiling(alone.best.p[3]));
   }
 }
 

@@ -79,7 +79,7 @@ TEST(CarryInto, TakesTheModelsOwnParametersAndClipsThemIntoItsBox) {
   EXPECT_EQ(carry_into(6, g)[3], shape_upper);  // model 6 holds b in the fourth place
   const parameter_vector m8 = carry_into(8, g);
   EXPECT_EQ(m8[3], shape_upper);
-  EXPECT_EQ(m8[4], model8_b_ratio * shape_upper);  // b stays below a
+  EXPECT_EQ(m8[4], std::nextafter(shape_upper, 0.0));  // b stays just below a
   EXPECT_EQ(carry_into(9, g)[4], shape_upper);
   // Model 1's infinite a and the linear models' zero b.
   const general_point linear = general_form(1, parameter_vector{150.0, 0.3, 40.0});

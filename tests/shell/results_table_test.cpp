@@ -26,6 +26,10 @@ fit::model_result fitted(int model, int n, std::vector<double> p, std::vector<do
     r.se[k] = se[k];
     r.cl[k] = r.t * se[k];
   }
+  // Nothing at bound: the errors shown are the fit's own.
+  r.se_free_produced = true;
+  r.se_free = r.se;
+  r.cl_free = r.cl;
   r.ssr = 1e-4 * model;
   r.aicc = -100.0 + model;
   return r;
@@ -101,32 +105,86 @@ TEST(ResultsRows, SymmetricLimitsStopAtTheModelsRange) {
   EXPECT_EQ(flag_text(km), "");
   EXPECT_EQ(flag_text(a), "limits clipped to the model's range");
   const parameter_row& b8 = rows[1].parameters[4];
-  EXPECT_DOUBLE_EQ(b8.high, 0.5 * (1.0 - 1e-6));
+  EXPECT_EQ(b8.high, std::nextafter(0.5, 0.0));
   EXPECT_TRUE(b8.clipped);
   EXPECT_FALSE(rows[1].parameters[3].clipped);  // 0.48 .. 0.52 inside (0, 0.99)
 }
 
 TEST(ResultsRows, ProfileLimitsWhereTheRunComputedThem) {
   fit::run_record record;
-  record.fitted.push_back(fitted(3, 4, {250, 0.18, 100, 0.99}, {10, 0.01, 5, 0.5}));
+  record.fitted.push_back(fitted(3, 4, {250, 0.18, 100, 0.5}, {10, 0.01, 5, 0.1}));
   fit::model_result& r = record.fitted[0];
   r.profiled = true;
   r.profile[0] = {220.0, 290.0, false, false};
   r.profile[3] = {0.4, 0.99, false, true};  // open above: the range ends first
-  r.at_bound = {{4, true}};
   const auto rows = results_rows(record);
   const parameter_row& km = rows[0].parameters[0];
   EXPECT_EQ(km.limits, limit_kind::profile);
   EXPECT_EQ(km.low, 220.0);
   EXPECT_EQ(km.high, 290.0);
   EXPECT_FALSE(km.clipped);
+  EXPECT_DOUBLE_EQ(km.symmetric_low, 230.0);  // after them, the symmetric ones
   const parameter_row& a = rows[0].parameters[3];
   EXPECT_EQ(a.high, 0.99);
-  EXPECT_TRUE(a.at_bound);
   EXPECT_TRUE(a.clipped);
-  EXPECT_FALSE(a.poorly_determined);  // 0.5 <= 0.99 / 1.333
-  EXPECT_EQ(flag_text(a), "at bound; limits clipped to the model's range");
-  EXPECT_FALSE(rows[0].parameters[2].at_bound);
+  EXPECT_EQ(flag_text(a), "limits clipped to the model's range");
+  const auto grid = results_grid(rows, 6);
+  EXPECT_EQ(grid[5][12], "profile");
+  EXPECT_EQ(grid[5][13], "0.3");
+}
+
+// Parameters at an end of the range (held there by the run): no standard error and
+// no symmetric limits; their profile limits where the run computed them, else none.
+// The other parameters' errors are conditional on them and say so.
+TEST(ResultsRows, ParametersAtBoundHaveNoErrorAndTheOthersAreConditional) {
+  struct held_case {
+    std::vector<int> at_bound;  // 1-based
+    bool profiled;
+    std::string conditional;  // the others' flag
+  };
+  const std::vector<held_case> cases{
+      {{3}, true, "conditional on Ki at its bound"},
+      {{3}, false, "conditional on Ki at its bound"},
+      {{4, 5}, true, "conditional on a and b at their bounds"},
+      {{1, 4, 5}, false, "conditional on Km, a and b at their bounds"},
+  };
+  for (const auto& c : cases) {
+    fit::run_record record;
+    // The report's errors (se) differ from the ones shown (se_free).
+    record.fitted.push_back(fitted(8, 5, {250, 0.18, 100, 0.5, 0.3}, {9, 9, 9, 9, 9}));
+    fit::model_result& r = record.fitted[0];
+    r.se_free = {10, 0.01, 5, 0.1, 0.05};
+    r.cl_free = {20, 0.02, 10, 0.2, 0.1};
+    for (const int i : c.at_bound) {
+      r.at_bound.push_back({i, true});
+      r.held[static_cast<std::size_t>(i - 1)] = true;
+      r.se_free[static_cast<std::size_t>(i - 1)] = NAN;
+    }
+    r.profiled = c.profiled;
+    for (std::size_t k = 0; k < 5; ++k)
+      r.profile[k] = {r.p[k] * 0.5, r.p[k] * 1.2, false, false};
+    const auto rows = results_rows(record);
+    const auto grid = results_grid(rows, 6);
+    for (std::size_t k = 0; k < 5; ++k) {
+      const parameter_row& q = rows[0].parameters[k];
+      const auto& line = grid[2 + k];
+      const std::string where = q.name + (c.profiled ? " profiled" : "");
+      EXPECT_EQ(q.at_bound, r.held[k]) << where;
+      EXPECT_FALSE(q.poorly_determined) << where;
+      EXPECT_EQ(line[13] == "n/a", r.held[k]) << where;  // symmetric lower
+      if (r.held[k]) {
+        EXPECT_EQ(line[9], se_at_bound) << where;
+        EXPECT_EQ(flag_text(q), "at bound") << where;
+        EXPECT_EQ(line[12], c.profiled ? "profile" : "none") << where;
+        EXPECT_EQ(std::isnan(q.low), !c.profiled) << where;
+        continue;
+      }
+      EXPECT_EQ(q.se, r.se_free[k]) << where;
+      EXPECT_EQ(flag_text(q), c.conditional) << where;
+      EXPECT_DOUBLE_EQ(q.symmetric_high, r.p[k] + r.cl_free[k]) << where;
+      EXPECT_EQ(q.low, c.profiled ? r.profile[k].low : q.symmetric_low) << where;
+    }
+  }
 }
 
 TEST(ResultsRows, PoorlyDeterminedByTheDriversRule) {
@@ -141,7 +199,7 @@ TEST(ResultsRows, PoorlyDeterminedByTheDriversRule) {
   EXPECT_TRUE(std::isnan(rows[0].parameters[2].low));
   EXPECT_FALSE(rows[0].parameters[2].clipped);
   // No errors at all: every parameter counts, and nothing is available.
-  record.fitted[0].se_produced = false;
+  record.fitted[0].se_free_produced = false;
   rows = results_rows(record);
   for (const auto& q : rows[0].parameters) {
     EXPECT_TRUE(q.poorly_determined);
@@ -162,11 +220,11 @@ TEST(ResultsText, ClipboardAndCsvCarryEveryLineWithExactNumbers) {
   ASSERT_EQ(lines.size(), 1u + 1 + 3 + 1 + 5 + 1);  // header, 2 models, 8 parameters, end
   EXPECT_EQ(lines.back(), "");
   const auto header = split(lines[0], '\t');
-  ASSERT_EQ(header.size(), 14u);
+  ASSERT_EQ(header.size(), 16u);
   EXPECT_EQ(header[5], "\u0394AICc");
-  EXPECT_EQ(header[13], "Flags");
+  EXPECT_EQ(header[15], "Flags");
   const auto km = split(lines[2], '\t');
-  ASSERT_EQ(km.size(), 14u);
+  ASSERT_EQ(km.size(), 16u);
   EXPECT_EQ(km[0], "1");  // every line names its model
   EXPECT_EQ(km[1], "Km");
   EXPECT_EQ(read_number(km[8]), 250.123456789);
@@ -174,7 +232,8 @@ TEST(ResultsText, ClipboardAndCsvCarryEveryLineWithExactNumbers) {
   EXPECT_EQ(a9[1], "a");
   EXPECT_EQ(read_number(a9[10]), 1.0);
   EXPECT_EQ(a9[12], "symmetric");
-  EXPECT_EQ(a9[13], "limits clipped to the model's range");
+  EXPECT_EQ(a9[13], a9[10]);  // the symmetric limits, offered and repeated
+  EXPECT_EQ(a9[15], "limits clipped to the model's range");
   // Shown in the window: six digits.
   EXPECT_EQ(results_grid(rows, 6)[2][8], "250.123");
 
