@@ -5,6 +5,7 @@
 // shrinks with the rate (Spearman's rank correlation), and replicate means the
 // model misses (the lack-of-fit F test). Pure arithmetic on the rows handed in; no
 // fit context.
+#include <limits>
 #include <span>
 #include <string>
 
@@ -22,8 +23,8 @@ inline constexpr double advice_level = 0.05;
 // of advice (empty when p is not below advice_level, or the check was not made).
 struct diagnostic_test {
   bool available = false;
-  double statistic = 0.0;  // NaN when not available
-  double p = 0.0;          // NaN when not available
+  double statistic = std::numeric_limits<double>::quiet_NaN();  // NaN when not available
+  double p = std::numeric_limits<double>::quiet_NaN();          //
   std::string advice;
 };
 
