@@ -110,7 +110,7 @@ void one_set(const design& d, noise kind, unsigned seed, const std::filesystem::
     out << data_text(d, kind, seed);
   }
   fit::model_result r = fit_once(path, d.model, core::error_model::equal);
-  if (r.diagnostics.advised == core::error_model::relative) {
+  if (r.diagnostics.advises_relative()) {
     ++t.advised_relative;
     r = fit_once(path, d.model, core::error_model::relative);
   }

@@ -84,6 +84,17 @@ class run_plots {
   bool all_written_ = true;
 };
 
+// One line for each residual check of each model that advises something, such as
+// "Model 3: residuals grow with the rate (p = 0.002): fit with relative weights".
+void tell_advice(const fit::run_record& record, std::ostream& console) {
+  for (const fit::model_result& r : record.fitted) {
+    const fit::residual_diagnostics& d = r.diagnostics;
+    for (const fit::diagnostic_test* t : {&d.runs, &d.normality, &d.spread, &d.lack_of_fit}) {
+      if (!t->advice.empty()) console << "Model " << r.model << ": " << t->advice << '\n';
+    }
+  }
+}
+
 }  // namespace
 
 file_outcome fit_file(const std::string& file, const planned_input& plan,
@@ -131,6 +142,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   out.curves = ctx->idatasets;
   // A stopped run puts nothing in place; its plot files go with `written`.
   if (out.status == core::code(core::run_status::interrupted)) return out;
+  if (settings.advice) tell_advice(out.record, fe.console());
 
   // The run has ended (its results file is in place): its plots are completed and put
   // in place even when a stop comes meanwhile, so that they match the results.

@@ -82,6 +82,25 @@ std::string parameter_name(int model, int i) {
                           : std::string();
 }
 
+// One residual check: null when it could not be made; its advice null when it has none.
+json residual_check_json(const fit::diagnostic_test& t) {
+  if (!t.available) return nullptr;
+  return {{"statistic", number(t.statistic)},
+          {"p", number(t.p)},
+          {"advice", t.advice.empty() ? json(nullptr) : json(t.advice)}};
+}
+
+json diagnostics_json(const fit::residual_diagnostics& d) {
+  json weights = nullptr;
+  if (d.weights == fit::weights_advice::relative) weights = "relative";
+  if (d.weights == fit::weights_advice::poisson_or_equal) weights = "poisson_or_equal";
+  return {{"runs", residual_check_json(d.runs)},
+          {"normality", residual_check_json(d.normality)},
+          {"spread", residual_check_json(d.spread)},
+          {"lack_of_fit", residual_check_json(d.lack_of_fit)},
+          {"advised_weights", weights}};
+}
+
 json model_json(const fit::model_result& r) {
   // Parameters at a box end are held there: they have no standard error or symmetric
   // limits, and the others' errors are conditional on them.
@@ -115,12 +134,12 @@ json model_json(const fit::model_result& r) {
   json at_bound = json::array();
   for (const auto& hit : r.at_bound)
     at_bound.push_back(parameter_name(r.model, hit.index) + (hit.upper ? "=upper" : "=lower"));
-  return {{"model", r.model},        {"name", r.name},
-          {"ssr", number(r.ssr)},    {"chain_ssr", number(r.chain_ssr)},
-          {"refined", r.refined},    {"at_bound", at_bound},
-          {"conditional_on", held},  {"aicc", number(r.aicc)},
-          {"sqp_info", r.sqp_info},  {"refitted", r.refitted},
-          {"parameters", parameters}};
+  return {{"model", r.model},         {"name", r.name},
+          {"ssr", number(r.ssr)},     {"chain_ssr", number(r.chain_ssr)},
+          {"refined", r.refined},     {"at_bound", at_bound},
+          {"conditional_on", held},   {"aicc", number(r.aicc)},
+          {"sqp_info", r.sqp_info},   {"refitted", r.refitted},
+          {"parameters", parameters}, {"diagnostics", diagnostics_json(r.diagnostics)}};
 }
 
 json file_json(const file_outcome& o) {

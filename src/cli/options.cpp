@@ -54,7 +54,8 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
                  "machine-readable results of every file ('-' = standard output)");
   app.add_option("-j,--jobs", opt.jobs, "fit up to N files at once (default: number of cores)")
       ->check(CLI::Range(1, 256));
-  app.add_flag("-q,--quiet", opt.quiet, "no progress output");
+  app.add_flag("-q,--quiet", opt.quiet,
+               "no progress output and no advice from the residual checks");
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -16,6 +16,7 @@
 #include "fit/profile.hpp"
 #include "fit/refine.hpp"
 #include "fit/report.hpp"
+#include "fit/residual_diagnostics.hpp"
 #include "fit/row_weights.hpp"
 #include "fit/unit_checks.hpp"
 #include "models/model_forms.hpp"
@@ -294,6 +295,45 @@ void make_consistent(run_state& run) {
   }
 }
 
+// The curve of each row (0-based, in file order): the data reader counts the rows of
+// each curve in id2.
+std::vector<int> curve_of_rows(const core::fit_context& ctx) {
+  const auto rows = static_cast<std::size_t>(std::clamp(ctx.rows, 0, core::max_rows));
+  std::vector<int> curve(rows, std::clamp(ctx.idatasets, 0, core::max_curves));
+  std::size_t k = 0;
+  for (int c = 0; c < std::clamp(ctx.idatasets, 0, core::max_curves); ++c) {
+    for (int i = 0; i < ctx.id2[static_cast<std::size_t>(c)] && k < rows; ++i)
+      curve[k++] = c;
+  }
+  return curve;
+}
+
+// The residual checks of every fitted model at its final point. The rows weigh as
+// in the fit: the error model's weights times, in robust mode, the robust weights at
+// that point.
+void diagnose_fits(run_state& run) {
+  core::fit_context& ctx = run.ctx;
+  const std::vector<int> curve = curve_of_rows(ctx);
+  const auto rows = curve.size();
+  for (auto& r : run.fitted) {
+    select_fitted(ctx, r);
+    std::vector<double> residual(rows);
+    for (std::size_t k = 0; k < rows; ++k)
+      residual[k] = ctx.rate[k] - r.fitted[k];
+    row_weight_array w{};
+    row_weights(ctx, r.p, w);
+    const std::vector<double> weights(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(rows));
+    const bool robust = r.weighting == 2;
+    const residual_rows data{std::span(ctx.substrate).first(rows),
+                             std::span(ctx.inhibitor).first(rows),
+                             std::span(ctx.rate).first(rows),
+                             std::span(r.fitted).first(rows),
+                             weights,
+                             curve};
+    r.diagnostics = diagnose_residuals(data, {r.n, r.errors, robust});
+  }
+}
+
 // Checks that `model` can be fitted to the data read; sets the model's name and
 // parameter count in the context.
 core::run_status check_model(run_state& run, int model, int& n) {
@@ -505,6 +545,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     make_consistent(run);
     after_the_fits(run);
   }
+  diagnose_fits(run);
   write_sections(run);
   const std::vector<ranking_row> ranking = rank_fits(run);
   if (record != nullptr) {

@@ -10,6 +10,7 @@
 #include "core/capacities.hpp"
 #include "core/error_model.hpp"
 #include "fit/mc50.hpp"
+#include "fit/residual_diagnostics.hpp"
 
 namespace inhibra::fit {
 
@@ -103,6 +104,11 @@ struct model_result {
   int constraints = 0;                          // the constraint count printed
   mc50_table mc50{};                            // the MC50 table (three levels printed, seven kept)
   std::array<double, core::max_rows> fitted{};  // fitted rate of each observation, as computed
+
+  // Checks of the residuals at the final point (runs along [S], normality, the
+  // spread's trend with the rate, lack of fit against replicates), each with its
+  // advice; filled once the fits are final.
+  residual_diagnostics diagnostics{};
 };
 
 }  // namespace inhibra::fit

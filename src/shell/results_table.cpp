@@ -1,5 +1,6 @@
 #include "shell/results_table.hpp"
 
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -17,14 +18,28 @@ namespace {
 constexpr int shown_digits = 6;  // significant digits in the window
 
 const std::vector<std::string> grid_header{
-    "Model",  "Name / parameter", "Textbook name",   "SSR",
-    "AICc",   "\u0394AICc",       "Akaike weight",   "Evidence ratio",
-    "Value",  "Standard error",   "95 % lower",      "95 % upper",
-    "Limits", "Symmetric lower",  "Symmetric upper", "Flags"};
+    "Model",          "Name / parameter", "Textbook name",   "SSR",
+    "AICc",           "\u0394AICc",       "Akaike weight",   "Evidence ratio",
+    "Value",          "Standard error",   "95 % lower",      "95 % upper",
+    "Limits",         "Symmetric lower",  "Symmetric upper", "Flags",
+    "Residual checks"};
 // The figures' columns: SSR to the symmetric upper limit, "Limits" aside.
 constexpr std::size_t first_figure = 3;
 constexpr std::size_t limits_column = 12;
 constexpr std::size_t last_figure = 14;
+constexpr std::size_t residual_column = 16;
+
+// The residual checks in the order the table lists them, with their names.
+struct named_check {
+  std::string_view name;
+  const fit::diagnostic_test* test;
+};
+std::array<named_check, 4> checks_of(const fit::residual_diagnostics& d) {
+  return {{{"runs", &d.runs},
+           {"normality", &d.normality},
+           {"spread", &d.spread},
+           {"lack of fit", &d.lack_of_fit}}};
+}
 
 // The end of the model's range that parameter k (0-based) of r may reach; model 8
 // keeps b below its fitted a, as the run's bound check does.
@@ -155,6 +170,7 @@ std::vector<model_row> results_rows(const fit::run_record& record) {
     row.ssr = r.ssr;
     row.aicc = r.aicc;
     row.refined = r.refined;
+    row.diagnostics = r.diagnostics;
     const models::parameter_box box = models::reachable_box(r.model);
     for (int i = 0; i < r.n; ++i)
       row.parameters.push_back(parameter_of(r, box, static_cast<std::size_t>(i)));
@@ -190,6 +206,36 @@ std::string flag_text(const parameter_row& row) {
   return text;
 }
 
+std::string residual_summary(const model_row& row) {
+  const named_check* smallest = nullptr;
+  int advising = 0;
+  bool any = false;
+  const auto checks = checks_of(row.diagnostics);
+  for (const named_check& c : checks) {
+    any = any || c.test->available;
+    if (c.test->advice.empty()) continue;
+    ++advising;
+    if (smallest == nullptr || c.test->p < smallest->test->p) smallest = &c;
+  }
+  if (!any) return "n/a";
+  if (smallest == nullptr) return "no advice";
+  std::string text = std::string(smallest->name) + " " + fit::p_text(smallest->test->p);
+  if (advising > 1) text += " (+" + std::to_string(advising - 1) + ")";
+  return text;
+}
+
+std::string residual_details(const model_row& row) {
+  std::string text;
+  std::string advice;
+  for (const named_check& c : checks_of(row.diagnostics)) {
+    if (!text.empty()) text += '\n';
+    text +=
+        std::string(c.name) + ": " + (c.test->available ? fit::p_text(c.test->p) : "not available");
+    if (!c.test->advice.empty()) advice += "\n" + c.test->advice;
+  }
+  return advice.empty() ? text : text + "\n" + advice;
+}
+
 std::vector<std::vector<std::string>> results_grid(const std::vector<model_row>& rows, int digits) {
   std::vector<std::vector<std::string>> grid{grid_header};
   const std::size_t columns = grid_header.size();
@@ -197,7 +243,8 @@ std::vector<std::vector<std::string>> results_grid(const std::vector<model_row>&
     const std::string model = std::to_string(m.model);
     grid.push_back({model, m.name, m.textbook, number(m.ssr, digits), number(m.aicc, digits),
                     number(m.delta_aicc, digits), number(m.weight, digits),
-                    number(m.evidence_ratio, digits), "", "", "", "", "", flag_text(m)});
+                    number(m.evidence_ratio, digits), "", "", "", "", "", "", "", flag_text(m),
+                    residual_summary(m)});
     for (const parameter_row& p : m.parameters) {
       std::vector<std::string> line(columns);
       line[0] = model;
@@ -244,7 +291,13 @@ std::string results_legend() {
          "determined\": the standard error exceeds 75 % of the value; \"limits clipped to the "
          "model's range\": a limit reached past the range and is shown at its end; "
          "\"refined\": the refinement after the fixed chain of stages found a lower sum of "
-         "squares.";
+         "squares.\n"
+         "Residual checks: of the checks that advise something (p below 0.05), the one with "
+         "the smallest p and how many more; the tooltip gives every check and its advice. "
+         "\"runs\": too few runs of residual signs along [S] in the curves, a shape the model "
+         "does not follow; \"normality\": Shapiro-Wilk; \"spread\": the residuals' size "
+         "follows the rate, a sign that other weights suit the data; \"lack of fit\": the "
+         "model misses the means of replicate rows.";
 }
 
 toolkit::table_contents results_contents(const std::vector<model_row>& rows) {
@@ -258,6 +311,8 @@ toolkit::table_contents results_contents(const std::vector<model_row>& rows) {
   std::size_t line = 1;
   for (const model_row& m : rows) {
     toolkit::table_row row{grid[line++], {}};
+    row.tooltips.resize(contents.columns.size());
+    row.tooltips[residual_column] = residual_details(m);
     for (std::size_t i = 0; i < m.parameters.size(); ++i) {
       toolkit::table_row child{grid[line++], {}};
       child.cells[0].clear();  // the model's row above says which model it is

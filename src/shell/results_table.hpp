@@ -60,6 +60,7 @@ struct model_row {
   double weight = 1.0;          // Akaike weight
   double evidence_ratio = 1.0;  // weight of the best model / this weight
   bool refined = false;
+  fit::residual_diagnostics diagnostics;  // the residual checks at the final point
   std::vector<parameter_row> parameters;
 };
 
@@ -71,6 +72,15 @@ struct model_row {
 // error is conditional says on which ("conditional on Ki at its bound").
 [[nodiscard]] std::string flag_text(const model_row& row);
 [[nodiscard]] std::string flag_text(const parameter_row& row);
+
+// The residual checks of a row in a few words: the check with the smallest p value
+// below the advice level and its p ("runs p = 0.0056"), with how many more advise
+// something ("(+1)"); "no advice" when none does, "n/a" when no check could be made.
+[[nodiscard]] std::string residual_summary(const model_row& row);
+
+// Every residual check of a row, one line each, with its p value or "not
+// available", and after them the advice in full: the summary's tooltip.
+[[nodiscard]] std::string residual_details(const model_row& row);
 
 // The table as a grid of texts: a header line, then each model's line followed by
 // its parameters' lines. A model line fills the model columns, a parameter line the

@@ -6,10 +6,12 @@
 
 namespace inhibra::toolkit {
 
-// One row: its cells (one per column, missing cells are empty) and the rows under it.
+// One row: its cells (one per column, missing cells are empty), the rows under it,
+// and the tooltips of its cells (one per column; missing or empty: none).
 struct table_row {
   std::vector<std::string> cells;
   std::vector<table_row> children;
+  std::vector<std::string> tooltips = {};  // (an initializer, so rows may leave it out)
 };
 
 struct table_contents {

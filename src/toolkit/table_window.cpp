@@ -29,6 +29,8 @@ QList<QStandardItem*> items_of(const table_row& row, const table_contents& conte
     item->setEditable(false);
     if (c < contents.right_aligned.size() && contents.right_aligned[c])
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    if (c < row.tooltips.size() && !row.tooltips[c].empty())
+      item->setToolTip(qt_text(row.tooltips[c]));
     items.append(item);
   }
   for (const table_row& child : row.children)

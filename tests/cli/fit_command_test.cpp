@@ -105,6 +105,32 @@ TEST(FitCommand, ExampleReportsAndJsonMatchTheStoredOnes) {
   }
 }
 
+// Without -q, each residual check that advises something gets one line on standard
+// error, "Model M: <advice>", the same advice the JSON gives; -q keeps them back.
+TEST(FitCommand, AdviceOfTheResidualChecksUnlessQuiet) {
+  support::temp_dir dir;
+  copy_example(dir, "Data.in");
+  const auto told = run_fit("-m 1,4 --json - Data.in", dir);
+  ASSERT_EQ(told.status, 0) << told.err;
+  const auto json = first_file(told.out);
+  std::string expected;
+  for (const auto& model : json.at("models")) {
+    for (const char* name : {"runs", "normality", "spread", "lack_of_fit"}) {
+      const auto& check = model.at("diagnostics").at(name);
+      if (check.is_null() || check.at("advice").is_null()) continue;
+      expected += "Model " + std::to_string(model.at("model").get<int>()) + ": " +
+                  check.at("advice").get<std::string>() + "\n";
+    }
+  }
+  // The example's model 1 misses the curves' shape; model 4 follows it.
+  EXPECT_NE(expected.find("Model 1: systematic misfit along [S] (runs p = "), std::string::npos);
+  EXPECT_EQ(expected.find("Model 4:"), std::string::npos);
+  EXPECT_EQ(told.err, expected);
+  const auto quiet = run_fit("-q -m 1,4 --json - Data.in", dir);
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(quiet.out, told.out);
+}
+
 // Rates in M/min instead of µM/min: a warning before the fit, one for the Vmax that
 // then ends at its lower end, both in the JSON; profile limits only when refined.
 TEST(FitCommand, WarnsAboutUnitsAndReportsProfileLimits) {

@@ -10,8 +10,11 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <random>
 #include <sstream>
 
+#include "fit/finished_run.hpp"
 #include "models/model_library.hpp"
 #include "support/model_data.hpp"
 #include "support/numeric.hpp"
@@ -196,6 +199,62 @@ TEST_F(Ezfit, WarningsAboutTheDataReachTheRecord) {
   EXPECT_EQ(record.curves_found, 1);
   EXPECT_EQ(record.fitted.size(), 1u);
   EXPECT_TRUE(record.results_written);
+}
+
+// Every fitted model carries the checks of its residuals at its final point, with
+// the rows weighed as in the fit: the spread check tells noise that grows with the
+// rate from constant noise; robust weights take an outlier out of the normality
+// check; replicate rows give a lack-of-fit test, in either fitting method.
+TEST(ResidualChecks, EveryModelAtItsFinalPoint) {
+  support::temp_dir dir;
+  const std::string exact = model_data(2, {120.0, 0.2, 80.0}, 0.0);
+  std::mt19937 rng(11);
+  std::normal_distribution<double> gauss(0.0, 1.0);
+  const std::string constant =
+      edited_rows(exact, [&](int, double&, double&, double& v) { v += 0.003 * gauss(rng); });
+  const std::string outlier =
+      edited_rows(support::read_file(example), [](int row, double&, double&, double& v) {
+        if (row == 10) v *= 2.5;
+      });
+  const std::string replicated =
+      model_data(2, {120.0, 0.2, 80.0}, 0.03, 5) + model_data(2, {120.0, 0.2, 80.0}, 0.03, 6);
+  struct run_case {
+    const char* name;
+    std::string data;
+    int weighting;
+    bool chain_only;
+    bool relative_advised;
+    std::optional<bool> normality_advised;  // none: either (a growing spread makes
+                                            // the pooled residuals heavy-tailed too)
+    bool lack_of_fit;
+  };
+  const std::vector<run_case> table{
+      {"noise relative to the rate", model_data(2, {120.0, 0.2, 80.0}, 0.05), 0, false, true,
+       std::nullopt, false},
+      {"constant noise", constant, 0, false, false, false, false},
+      {"an outlier", outlier, 0, false, false, true, false},
+      {"an outlier, robust weights", outlier, 2, false, false, false, false},
+      {"replicates", replicated, 0, false, true, std::nullopt, true},
+      {"replicates, chain alone", replicated, 0, true, true, std::nullopt, true},
+  };
+  for (const auto& c : table) {
+    const auto run = fit_file(dir.write("d.in", c.data), {1, 2}, c.weighting, c.chain_only);
+    ASSERT_EQ(run.record.fitted.size(), 2u) << c.name;
+    for (const model_result& r : run.record.fitted) {
+      const residual_diagnostics& d = r.diagnostics;
+      EXPECT_TRUE(d.runs.available && d.normality.available && d.spread.available)
+          << c.name << ", model " << r.model;
+      EXPECT_EQ(d.lack_of_fit.available, c.lack_of_fit) << c.name << ", model " << r.model;
+      if (r.model != 2) continue;  // the generating model
+      EXPECT_EQ(d.advises_relative(), c.relative_advised) << c.name;
+      if (c.normality_advised) {
+        EXPECT_EQ(!d.normality.advice.empty(), *c.normality_advised) << c.name;
+      }
+      if (c.lack_of_fit) {
+        EXPECT_GE(d.lack_of_fit.p, advice_level) << c.name;  // the model is the true one
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -220,11 +220,12 @@ TEST(ResultsText, ClipboardAndCsvCarryEveryLineWithExactNumbers) {
   ASSERT_EQ(lines.size(), 1u + 1 + 3 + 1 + 5 + 1);  // header, 2 models, 8 parameters, end
   EXPECT_EQ(lines.back(), "");
   const auto header = split(lines[0], '\t');
-  ASSERT_EQ(header.size(), 16u);
+  ASSERT_EQ(header.size(), 17u);
   EXPECT_EQ(header[5], "\u0394AICc");
   EXPECT_EQ(header[15], "Flags");
+  EXPECT_EQ(header[16], "Residual checks");
   const auto km = split(lines[2], '\t');
-  ASSERT_EQ(km.size(), 16u);
+  ASSERT_EQ(km.size(), 17u);
   EXPECT_EQ(km[0], "1");  // every line names its model
   EXPECT_EQ(km[1], "Km");
   EXPECT_EQ(read_number(km[8]), 250.123456789);
@@ -242,6 +243,59 @@ TEST(ResultsText, ClipboardAndCsvCarryEveryLineWithExactNumbers) {
   EXPECT_NE(csv.find("\r\n1,\"1- some model, X:\",competitive,"), std::string::npos);
   EXPECT_EQ(split(csv, '\n').size(), lines.size());
   EXPECT_NE(csv.find("\r\n9,a,,,,,,,4.14,2.51,1,"), std::string::npos);
+}
+
+// The residual column names the check with the smallest p among those that advise,
+// and counts the others; its tooltip lists every check, then the advice.
+TEST(ResultsRows, ResidualChecksInAFewWordsAndInFull) {
+  const fit::diagnostic_test none{};
+  const fit::diagnostic_test quiet{true, 0.98, 0.41, ""};
+  const fit::diagnostic_test runs{true, 8.0, 0.0056, "runs advice"};
+  const fit::diagnostic_test spread{true, 0.6, 0.0021, "spread advice"};
+  const fit::diagnostic_test lack{true, 9.1, 0.03, "lack-of-fit advice"};
+  struct checks {
+    const char* name;
+    fit::residual_diagnostics d;
+    std::string summary;
+    std::string details;
+  };
+  const std::vector<checks> table{
+      {"none made",
+       {none, none, none, none},
+       "n/a",
+       "runs: not available\nnormality: not available\nspread: not available\nlack of fit: not "
+       "available"},
+      {"none advising",
+       {quiet, quiet, none, none},
+       "no advice",
+       "runs: p = 0.41\nnormality: p = 0.41\nspread: not available\nlack of fit: not available"},
+      {"one",
+       {runs, quiet, quiet, none},
+       "runs p = 0.0056",
+       "runs: p = 0.0056\nnormality: p = 0.41\nspread: p = 0.41\nlack of fit: not "
+       "available\n\nruns advice"},
+      {"three, the smallest not first",
+       {runs, quiet, spread, lack},
+       "spread p = 0.0021 (+2)",
+       "runs: p = 0.0056\nnormality: p = 0.41\nspread: p = 0.0021\nlack of fit: p = 0.03\n\n"
+       "runs advice\nspread advice\nlack-of-fit advice"},
+  };
+  for (const auto& c : table) {
+    fit::run_record record;
+    record.fitted.push_back(fitted(2, 3, {250, 0.18, 100}, {10, 0.01, 5}));
+    record.fitted[0].diagnostics = c.d;
+    const auto rows = results_rows(record);
+    EXPECT_EQ(residual_summary(rows[0]), c.summary) << c.name;
+    EXPECT_EQ(residual_details(rows[0]), c.details) << c.name;
+    const auto grid = results_grid(rows, 6);
+    EXPECT_EQ(grid[1][16], c.summary) << c.name;
+    EXPECT_EQ(grid[2][16], "") << c.name;  // parameter lines leave it empty
+    // The window: the summary in the cell, the details as its tooltip.
+    const auto contents = results_contents(rows);
+    ASSERT_EQ(contents.rows[0].tooltips.size(), 17u) << c.name;
+    EXPECT_EQ(contents.rows[0].tooltips[16], c.details) << c.name;
+    EXPECT_TRUE(contents.rows[0].children[0].tooltips.empty()) << c.name;
+  }
 }
 
 TEST(ResultsExport, WholeFileOrNone) {

@@ -31,7 +31,7 @@ toolkit::table_contents two_rows() {
   c.columns = {"Name", "Figure", "Note"};
   c.right_aligned = {false, true, false};
   c.rows = {{{"first", "1.5", ""}, {{{"", "2", "under"}, {}}, {{"", "3"}, {}}}},
-            {{"second \u0394", "4"}, {}}};
+            {{"second \u0394", "4"}, {}, {"", "", "more about the second"}}};
   c.legend = "What the figures mean.";
   c.clipboard_text = "Name\tFigure\nfirst\t1.5\n";
   return c;
@@ -60,6 +60,10 @@ class TableWindowTest : public QObject {
     QVERIFY(!(m->item(0, 0)->textAlignment() & Qt::AlignRight));
     QVERIFY(!m->item(0, 1)->isEditable());
     QCOMPARE(w.legend()->text(), QString("What the figures mean."));
+    // A cell's tooltip where the row gives one, none elsewhere.
+    QCOMPARE(m->item(1, 2)->toolTip(), QString("more about the second"));
+    QCOMPARE(m->item(1, 0)->toolTip(), QString());
+    QCOMPARE(m->item(0, 2)->toolTip(), QString());
 
     // New contents replace the old ones in the same window.
     toolkit::table_contents one = two_rows();

@@ -1,0 +1,383 @@
+#include "fit/residual_diagnostics.hpp"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <numeric>
+#include <vector>
+
+#include <fmt/format.h>
+#include <boost/math/distributions/fisher_f.hpp>
+#include <boost/math/distributions/normal.hpp>
+#include <boost/math/distributions/students_t.hpp>
+
+namespace inhibra::fit {
+
+namespace {
+
+// Domain errors come back as NaN and overflow as infinity, never as an exception.
+using quiet_policy = boost::math::policies::policy<
+    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
+    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
+    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
+using normal_distribution = boost::math::normal_distribution<double, quiet_policy>;
+using t_distribution = boost::math::students_t_distribution<double, quiet_policy>;
+using f_distribution = boost::math::fisher_f_distribution<double, quiet_policy>;
+
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+// The largest sample Royston's approximation of the Shapiro-Wilk p value covers.
+constexpr std::size_t shapiro_wilk_most = 5000;
+
+diagnostic_test not_available() {
+  return {false, nan, nan, {}};
+}
+
+diagnostic_test made(double statistic, double p, std::string advice) {
+  diagnostic_test t{true, statistic, std::clamp(p, 0.0, 1.0), {}};
+  if (t.p < advice_level) t.advice = std::move(advice);
+  return t;
+}
+
+// c[0] + c[1] x + c[2] x^2 + ...
+template <std::size_t n>
+double polynomial(const std::array<double, n>& c, double x) {
+  double v = 0.0;
+  for (std::size_t k = n; k-- > 0;)
+    v = v * x + c[k];
+  return v;
+}
+
+// Ranks 1..n of x, tied values taking the mean of the ranks they share.
+std::vector<double> mean_ranks(std::span<const double> x) {
+  std::vector<std::size_t> order(x.size());
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](std::size_t a, std::size_t b) { return x[a] < x[b]; });
+  std::vector<double> rank(x.size());
+  for (std::size_t i = 0; i < order.size();) {
+    std::size_t j = i;
+    while (j + 1 < order.size() && x[order[j + 1]] == x[order[i]])
+      ++j;
+    const double shared = 0.5 * static_cast<double>(i + j) + 1.0;
+    for (std::size_t k = i; k <= j; ++k)
+      rank[order[k]] = shared;
+    i = j + 1;
+  }
+  return rank;
+}
+
+// Pearson's correlation of a and b; NaN when either is constant.
+double correlation(std::span<const double> a, std::span<const double> b) {
+  const auto n = static_cast<double>(a.size());
+  const double mean_a = std::accumulate(a.begin(), a.end(), 0.0) / n;
+  const double mean_b = std::accumulate(b.begin(), b.end(), 0.0) / n;
+  double saa = 0.0;
+  double sbb = 0.0;
+  double sab = 0.0;
+  for (std::size_t k = 0; k < a.size(); ++k) {
+    saa += (a[k] - mean_a) * (a[k] - mean_a);
+    sbb += (b[k] - mean_b) * (b[k] - mean_b);
+    sab += (a[k] - mean_a) * (b[k] - mean_b);
+  }
+  if (!(saa > 0.0 && sbb > 0.0)) return nan;
+  return sab / std::sqrt(saa * sbb);
+}
+
+// The Shapiro-Wilk coefficients a(1..n) (index 0..n-1) for n >= 3, after Royston
+// (1992): the normal scores m_i = Phi^-1((i - 3/8) / (n + 1/4)), and the two
+// outermost coefficients from polynomials in 1/sqrt(n); the rest are the scores
+// scaled so that the coefficients have unit length.
+std::vector<double> shapiro_wilk_coefficients(std::size_t n) {
+  std::vector<double> a(n, 0.0);
+  if (n == 3) {
+    a[0] = -std::sqrt(0.5);
+    a[2] = std::sqrt(0.5);
+    return a;
+  }
+  const normal_distribution z;
+  std::vector<double> m(n);
+  const auto nd = static_cast<double>(n);
+  for (std::size_t i = 0; i < n; ++i)
+    m[i] = boost::math::quantile(z, (static_cast<double>(i + 1) - 0.375) / (nd + 0.25));
+  double mm = 0.0;
+  for (const double v : m)
+    mm += v * v;
+  static constexpr std::array<double, 6> last{0.0,       0.221157, -0.147981,
+                                              -2.071190, 4.434685, -2.706056};
+  static constexpr std::array<double, 6> next_to_last{0.0,       0.042981, -0.293762,
+                                                      -1.752461, 5.682633, -3.582633};
+  const double u = 1.0 / std::sqrt(nd);
+  const double an = m[n - 1] / std::sqrt(mm) + polynomial(last, u);
+  // Coefficients fixed at each end: one for n up to 5, two above.
+  const std::size_t fixed = n > 5 ? 2 : 1;
+  double phi = 0.0;
+  if (fixed == 2) {
+    const double an1 = m[n - 2] / std::sqrt(mm) + polynomial(next_to_last, u);
+    phi = (mm - 2.0 * m[n - 1] * m[n - 1] - 2.0 * m[n - 2] * m[n - 2]) /
+          (1.0 - 2.0 * an * an - 2.0 * an1 * an1);
+    a[n - 2] = an1;
+    a[1] = -an1;
+  } else {
+    phi = (mm - 2.0 * m[n - 1] * m[n - 1]) / (1.0 - 2.0 * an * an);
+  }
+  a[n - 1] = an;
+  a[0] = -an;
+  for (std::size_t i = fixed; i < n - fixed; ++i)
+    a[i] = m[i] / std::sqrt(phi);
+  return a;
+}
+
+// Royston's (1995) p value of W: exact for n = 3; for 4 <= n <= 11 a normal
+// approximation of -ln(gamma - ln(1 - W)), above that of ln(1 - W), with mean and
+// spread fitted as polynomials in n (in ln n above 11).
+double shapiro_wilk_p(double w, std::size_t n) {
+  const auto nd = static_cast<double>(n);
+  if (n == 3) {
+    const double pi = std::acos(-1.0);
+    return 6.0 / pi * (std::asin(std::sqrt(w)) - std::asin(std::sqrt(0.75)));
+  }
+  if (w >= 1.0) return 1.0;
+  const normal_distribution z;
+  double y = std::log(1.0 - w);
+  double mean = 0.0;
+  double spread = 0.0;
+  if (n <= 11) {
+    static constexpr std::array<double, 2> gamma_c{-2.273, 0.459};
+    static constexpr std::array<double, 4> mean_c{0.5440, -0.39978, 0.025054, -0.0006714};
+    static constexpr std::array<double, 4> spread_c{1.3822, -0.77857, 0.062767, -0.0020322};
+    const double gamma = polynomial(gamma_c, nd);
+    if (y >= gamma) return 0.0;  // far beyond any tabled W
+    y = -std::log(gamma - y);
+    mean = polynomial(mean_c, nd);
+    spread = std::exp(polynomial(spread_c, nd));
+  } else {
+    static constexpr std::array<double, 4> mean_c{-1.5861, -0.31082, -0.083751, 0.0038915};
+    static constexpr std::array<double, 3> spread_c{-0.4803, -0.082676, 0.0030302};
+    const double ln_n = std::log(nd);
+    mean = polynomial(mean_c, ln_n);
+    spread = std::exp(polynomial(spread_c, ln_n));
+  }
+  return boost::math::cdf(boost::math::complement(z, (y - mean) / spread));
+}
+
+// The rows that take part: finite values and a weight above 0.
+std::vector<std::size_t> rows_in_use(const residual_rows& rows) {
+  std::vector<std::size_t> use;
+  for (std::size_t k = 0; k < rows.observed.size(); ++k) {
+    const double w = rows.weights.empty() ? 1.0 : rows.weights[k];
+    if (!(w > 0.0) || !std::isfinite(w)) continue;
+    if (!std::isfinite(rows.substrate[k]) || !std::isfinite(rows.inhibitor[k]) ||
+        !std::isfinite(rows.observed[k]) || !std::isfinite(rows.fitted[k])) {
+      continue;
+    }
+    use.push_back(k);
+  }
+  return use;
+}
+
+template <typename T>
+std::vector<T> picked(std::span<const T> values, const std::vector<std::size_t>& use) {
+  std::vector<T> out;
+  out.reserve(use.size());
+  for (const std::size_t k : use)
+    out.push_back(values[k]);
+  return out;
+}
+
+}  // namespace
+
+std::string p_text(double p) {
+  constexpr double smallest_shown = 1e-4;
+  if (p < smallest_shown) return "p < 0.0001";
+  return fmt::format("p = {:.2g}", p);
+}
+
+// Runs of signs (Wald and Wolfowitz 1940): with n1 positive and n2 negative
+// residuals in a curve, n = n1 + n2, the runs R have mean 1 + 2 n1 n2 / n and
+// variance 2 n1 n2 (2 n1 n2 - n) / (n^2 (n - 1)) when the signs are in random order.
+diagnostic_test runs_test(std::span<const double> substrate, std::span<const double> residual,
+                          std::span<const int> curve) {
+  if (substrate.size() != residual.size() || curve.size() != residual.size())
+    return not_available();
+  std::vector<std::size_t> order;
+  for (std::size_t k = 0; k < residual.size(); ++k)
+    if (residual[k] != 0.0 && !std::isnan(residual[k])) order.push_back(k);
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return curve[a] != curve[b] ? curve[a] < curve[b] : substrate[a] < substrate[b];
+  });
+  double runs = 0.0;
+  double expected = 0.0;
+  double variance = 0.0;
+  for (std::size_t i = 0; i < order.size();) {
+    std::size_t j = i;  // the curve's rows are order[i..j)
+    double positive = 0.0;
+    double negative = 0.0;
+    for (; j < order.size() && curve[order[j]] == curve[order[i]]; ++j) {
+      (residual[order[j]] > 0.0 ? positive : negative) += 1.0;
+      if (j == i || (residual[order[j]] > 0.0) != (residual[order[j - 1]] > 0.0)) runs += 1.0;
+    }
+    const double n = positive + negative;
+    const double twice = 2.0 * positive * negative;
+    expected += 1.0 + twice / n;
+    if (n > 1.0) variance += twice * (twice - n) / (n * n * (n - 1.0));
+    i = j;
+  }
+  if (!(variance > 0.0)) return not_available();
+  const double z = (runs - expected + 0.5) / std::sqrt(variance);
+  const double p = boost::math::cdf(normal_distribution(), z);
+  return made(runs, p,
+              "systematic misfit along [S] (runs " + p_text(p) +
+                  "): the model does not follow the curve shape");
+}
+
+// Shapiro and Wilk (1965): W = (sum a_i x_(i))^2 / sum (x_i - mean)^2, x_(i) the
+// values in increasing order; small W speaks against a normal sample.
+diagnostic_test shapiro_wilk(std::span<const double> x, bool robust) {
+  const std::size_t n = x.size();
+  if (n < 3 || n > shapiro_wilk_most) return not_available();
+  std::vector<double> sorted(x.begin(), x.end());
+  std::sort(sorted.begin(), sorted.end());
+  const double mean = std::accumulate(sorted.begin(), sorted.end(), 0.0) / static_cast<double>(n);
+  double squares = 0.0;
+  for (const double v : sorted)
+    squares += (v - mean) * (v - mean);
+  // Values that are all equal (to rounding) have no shape to judge.
+  if (!(squares > 0.0) || sorted.back() - sorted.front() <= 1e-12 * std::abs(mean)) {
+    return not_available();
+  }
+  const std::vector<double> a = shapiro_wilk_coefficients(n);
+  double b = 0.0;
+  for (std::size_t i = 0; i < n; ++i)
+    b += a[i] * (sorted[i] - mean);
+  const double w = std::min(b * b / squares, 1.0);
+  const double p = shapiro_wilk_p(w, n);
+  std::string advice =
+      "residuals are not normal (Shapiro-Wilk " + p_text(p) + "): look for outliers";
+  if (!robust) advice += ", or fit with robust weighting";
+  return made(w, p, std::move(advice));
+}
+
+// Spearman's rank correlation (1904): Pearson's correlation of the ranks.
+diagnostic_test spread_trend(std::span<const double> fitted,
+                             std::span<const double> scaled_residual, error_model errors) {
+  const std::size_t n = fitted.size();
+  if (n < 3 || scaled_residual.size() != n) return not_available();
+  std::vector<double> size(n);
+  for (std::size_t k = 0; k < n; ++k)
+    size[k] = std::abs(scaled_residual[k]);
+  const std::vector<double> rank_rate = mean_ranks(fitted);
+  const std::vector<double> rank_size = mean_ranks(size);
+  const double rho = correlation(rank_rate, rank_size);
+  if (std::isnan(rho)) return not_available();
+  const auto dof = static_cast<double>(n - 2);
+  const t_distribution t(dof);
+  // The two tails of t; |rho| = 1 gives an infinite t, whose tails are 0 and 1.
+  double growing = rho > 0.0 ? 0.0 : 1.0;
+  double shrinking = 1.0 - growing;
+  if (std::abs(rho) < 1.0) {
+    const double stat = rho * std::sqrt(dof / (1.0 - rho * rho));
+    growing = boost::math::cdf(boost::math::complement(t, stat));
+    shrinking = boost::math::cdf(t, stat);
+  }
+  if (errors == error_model::relative) {
+    // A spread that shrinks as the rate grows: the relative weights overcorrect.
+    return made(rho, shrinking,
+                "residuals shrink as the rate grows under relative weights (" + p_text(shrinking) +
+                    "): fit with Poisson or equal weights");
+  }
+  return made(rho, growing,
+              "residuals grow with the rate (" + p_text(growing) + "): fit with relative weights");
+}
+
+// Lack of fit against pure error (Fisher 1922; Draper and Smith, Applied Regression
+// Analysis, 2.1): F = (SS_lof / (g - p)) / (SS_pe / (N - g)), with SS_pe the weighted
+// squares of each replicate group about its weighted mean and SS_lof the group
+// weights times the squared distance of that mean from the fitted rate.
+diagnostic_test lack_of_fit(std::span<const double> substrate, std::span<const double> inhibitor,
+                            std::span<const double> observed, std::span<const double> fitted,
+                            std::span<const double> weights, int parameters) {
+  const std::size_t n = observed.size();
+  if (substrate.size() != n || inhibitor.size() != n || fitted.size() != n ||
+      (!weights.empty() && weights.size() != n)) {
+    return not_available();
+  }
+  auto weight = [&](std::size_t k) { return weights.empty() ? 1.0 : weights[k]; };
+  std::vector<std::size_t> order(n);
+  std::iota(order.begin(), order.end(), std::size_t{0});
+  auto pair_less = [&](std::size_t a, std::size_t b) {
+    return substrate[a] != substrate[b] ? substrate[a] < substrate[b] : inhibitor[a] < inhibitor[b];
+  };
+  std::stable_sort(order.begin(), order.end(), pair_less);
+  double pure = 0.0;
+  double lack = 0.0;
+  std::size_t groups = 0;
+  for (std::size_t i = 0; i < n;) {
+    std::size_t j = i;
+    double total_weight = 0.0;
+    double weighted_sum = 0.0;
+    for (; j < n && !pair_less(order[i], order[j]); ++j) {
+      total_weight += weight(order[j]);
+      weighted_sum += weight(order[j]) * observed[order[j]];
+    }
+    const double mean = weighted_sum / total_weight;
+    for (std::size_t k = i; k < j; ++k) {
+      const std::size_t row = order[k];
+      pure += weight(row) * (observed[row] - mean) * (observed[row] - mean);
+      lack += weight(row) * (mean - fitted[row]) * (mean - fitted[row]);
+    }
+    ++groups;
+    i = j;
+  }
+  if (parameters < 0 || groups >= n || groups <= static_cast<std::size_t>(parameters) ||
+      !(pure > 0.0)) {
+    return not_available();
+  }
+  const auto pure_dof = static_cast<double>(n - groups);
+  const auto lack_dof = static_cast<double>(groups - static_cast<std::size_t>(parameters));
+  const double f = (lack / lack_dof) / (pure / pure_dof);
+  const double p = boost::math::cdf(boost::math::complement(f_distribution(lack_dof, pure_dof), f));
+  return made(f, p,
+              "the model misses the replicate means (lack-of-fit " + p_text(p) +
+                  "): try a model with more freedom, or check whether replicates were measured "
+                  "together (they then understate the scatter)");
+}
+
+residual_diagnostics diagnose_residuals(const residual_rows& rows,
+                                        const diagnostics_options& options) {
+  residual_diagnostics out{not_available(), not_available(), not_available(), not_available(),
+                           weights_advice::keep};
+  const std::size_t n = rows.observed.size();
+  if (rows.substrate.size() != n || rows.inhibitor.size() != n || rows.fitted.size() != n ||
+      rows.curve.size() != n || (!rows.weights.empty() && rows.weights.size() != n)) {
+    return out;
+  }
+  const std::vector<std::size_t> use = rows_in_use(rows);
+  const std::vector<double> substrate = picked(rows.substrate, use);
+  const std::vector<double> inhibitor = picked(rows.inhibitor, use);
+  const std::vector<double> observed = picked(rows.observed, use);
+  const std::vector<double> fitted = picked(rows.fitted, use);
+  const std::vector<int> curve = picked(rows.curve, use);
+  std::vector<double> weights(use.size(), 1.0);
+  if (!rows.weights.empty()) weights = picked(rows.weights, use);
+  std::vector<double> residual(use.size());
+  std::vector<double> scaled(use.size());
+  for (std::size_t k = 0; k < use.size(); ++k) {
+    residual[k] = observed[k] - fitted[k];
+    scaled[k] = residual[k] * std::sqrt(weights[k]);
+  }
+  out.runs = runs_test(substrate, residual, curve);
+  out.normality = shapiro_wilk(scaled, options.robust);
+  out.spread = spread_trend(fitted, scaled, options.errors);
+  out.lack_of_fit =
+      lack_of_fit(substrate, inhibitor, observed, fitted, weights, options.parameters);
+  if (!out.spread.advice.empty()) {
+    out.weights = options.errors == error_model::relative ? weights_advice::poisson_or_equal
+                                                          : weights_advice::relative;
+  }
+  return out;
+}
+
+}  // namespace inhibra::fit
