@@ -265,6 +265,16 @@ void make_consistent(run_state& run) {
       scored_point best{r.p, r.ssr};
       std::int64_t evaluations = 0;
       for (const auto& start : borrowed_starts(run, r.model)) {
+        // A robust sum can fall along a solve from a start where it is higher (the
+        // weights change with the point), so in robust weighting every start is looked
+        // at briefly, and searched in full when that finds a lower sum.
+        if (r.weighting == 2) {
+          const scored_point scout = robust_solve_from(ctx, start, evaluations, true);
+          if (!lower_ssr(scout.ssr, best.ssr)) continue;
+          const scored_point found = robust_solve_from(ctx, scout.p, evaluations);
+          best = lower_ssr(found.ssr, scout.ssr) ? found : scout;
+          continue;
+        }
         if (!lower_ssr(reported_ssr(ctx, start), best.ssr)) continue;
         const scored_point found = solve_from(ctx, start, evaluations);
         if (lower_ssr(found.ssr, best.ssr)) best = found;
@@ -351,7 +361,10 @@ model_result fit_by_chain(run_state& run, int model, int n, bool refitted) {
 // statistics follow the point kept.
 void refine_fit(run_state& run, int model, model_result& r) {
   const auto borrowed = borrowed_starts(run, model);
-  const refinement found = refine(run.ctx, r.p, r.ssr, borrowed);
+  // Robust weighting also searches from fits that outliers have not pulled and
+  // descends on the robust sum itself.
+  const refinement found = r.weighting == 2 ? refine_robust(run.ctx, r.p, r.ssr, borrowed)
+                                            : refine(run.ctx, r.p, r.ssr, borrowed);
   r.stage_evaluations[7] = found.evaluations;
   if (found.solver_failed) {
     warn(run, "Model " + strings::int_text(model) +
