@@ -16,6 +16,7 @@
 #include "fit/profile.hpp"
 #include "fit/refine.hpp"
 #include "fit/report.hpp"
+#include "fit/row_influence.hpp"
 #include "fit/unit_checks.hpp"
 #include "models/model_forms.hpp"
 #include "models/model_library.hpp"
@@ -71,7 +72,8 @@ struct run_state {
   double best_aicc = no_best_aicc;
   bool have_best = false;
   int best_model = 0;
-  std::size_t best_index = 0;  // into fitted
+  std::size_t best_index = 0;        // into fitted
+  std::vector<flagged_row> flagged;  // rows of the best fit worth a look
 };
 
 void restore_observations(core::fit_context& ctx) {
@@ -408,8 +410,17 @@ void keep_fit(run_state& run, int model, model_result& r) {
   if (ctx.fe != nullptr) ctx.fe->refresh();
 }
 
+// Each fit's row diagnostics at its final point.
+void diagnose_fits(run_state& run) {
+  for (auto& r : run.fitted) {
+    select_fitted(run.ctx, r);
+    r.influence = diagnose_rows(run.ctx, r.p, row_weights(run.ctx, r.p));
+  }
+}
+
 // The ranking by AICc, the best model and what the caller keeps of the run.
 std::vector<ranking_row> rank_fits(run_state& run) {
+  diagnose_fits(run);
   std::vector<ranking_row> ranking;
   if (run.fitted.size() > 1) {
     std::vector<double> raic;
@@ -423,6 +434,11 @@ std::vector<ranking_row> rank_fits(run_state& run) {
   }
   choose_best(run);
   leave_best_model(run);
+  if (run.have_best) {
+    run.flagged = flag_rows(run.fitted[run.best_index].influence);
+    for (const auto& f : run.flagged)
+      run.ctx.flagged_rows.push_back(f.row);
+  }
   return ranking;
 }
 
@@ -440,6 +456,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
   run.weighting_switch = ctx.nwt_global.load();
   run.refine = !ctx.chain_only.load();
   run.profiles = run.refine && ctx.profiles.load();
+  ctx.flagged_rows.clear();  // an earlier run's rows are not this run's
 
   const auto read = data::read_data_file(ctx, file_name, &run.results, console);
   file_name = read.data_name;
@@ -498,6 +515,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     record->fitted = run.fitted;
     record->ranking = ranking;
     record->best_model = run.have_best ? run.best_model : 0;
+    record->flagged_rows = run.flagged;
     record->warnings = run.warnings;
   }
   if (ctx.stop != nullptr && ctx.stop->load() != 0) return core::run_status::interrupted;

@@ -18,14 +18,16 @@ namespace inhibra::fit {
 // What a run did, for callers that report more than the results file (the
 // headless runner's machine-readable output).
 struct run_record {
-  std::string data_name;              // the data file as read (normalised name)
-  std::string results_name;           // the results file beside it (empty: no data file)
-  bool results_written = false;       // the run put its results file in place
-  int curves_found = 0;               // curves in the data, the true count also beyond 10
-  int weighting = 0;                  // the weighting switch the run used (0 or 2)
-  std::vector<model_result> fitted;   // every model fitted, in the order of fitting
-  std::vector<ranking_row> ranking;   // by AICc; empty unless two or more were fitted
-  int best_model = 0;                 // model number left in the context, 0 if none
+  std::string data_name;             // the data file as read (normalised name)
+  std::string results_name;          // the results file beside it (empty: no data file)
+  bool results_written = false;      // the run put its results file in place
+  int curves_found = 0;              // curves in the data, the true count also beyond 10
+  int weighting = 0;                 // the weighting switch the run used (0 or 2)
+  std::vector<model_result> fitted;  // every model fitted, in the order of fitting
+  std::vector<ranking_row> ranking;  // by AICc; empty unless two or more were fitted
+  int best_model = 0;                // model number left in the context, 0 if none
+  // Rows that the best model's fit down-weighted or that influence it strongly.
+  std::vector<flagged_row> flagged_rows;
   std::vector<std::string> warnings;  // warnings of the run (data, units, parameters at a box end)
 };
 

@@ -9,6 +9,7 @@
 
 #include "core/capacities.hpp"
 #include "fit/mc50.hpp"
+#include "fit/row_influence.hpp"
 
 namespace inhibra::fit {
 
@@ -86,6 +87,10 @@ struct model_result {
   int constraints = 0;                          // the constraint count printed
   mc50_table mc50{};                            // the MC50 table (three levels printed, seven kept)
   std::array<double, core::max_rows> fitted{};  // fitted rate of each observation, as computed
+
+  // Each row's weight, leverage and Cook's distance at the final fit (every
+  // weighting; filled when the run has ranked its models).
+  row_diagnostics influence;
 };
 
 }  // namespace inhibra::fit

@@ -345,6 +345,12 @@ double reported_ssr(const core::fit_context& ctx, std::span<const double> p) {
   return ssq;
 }
 
+std::vector<double> row_weights(const core::fit_context& ctx, std::span<const double> p) {
+  weight_array w{};
+  weights_at(ctx, p, w);
+  return {w.begin(), w.begin() + ctx.rows};
+}
+
 scored_point solve_from(const core::fit_context& ctx, const parameter_vector& start,
                         std::int64_t& evaluations, const solve_effort& effort) {
   const models::parameter_box box = models::reachable_box(ctx.model);

@@ -30,6 +30,11 @@ inline constexpr int reweighting_rounds = 50;
 // at p. Mode 1 divides each squared residual by the fitted rate's size.
 [[nodiscard]] double reported_ssr(const core::fit_context& ctx, std::span<const double> p);
 
+// The weight of each row at p for the context's weighting mode: the robust weights
+// of the residuals at p in robust weighting, else 1.
+[[nodiscard]] std::vector<double> row_weights(const core::fit_context& ctx,
+                                              std::span<const double> p);
+
 // A point and its reported sum of squares.
 struct scored_point {
   parameter_vector p{};

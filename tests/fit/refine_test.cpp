@@ -191,6 +191,10 @@ TEST(RobustWeighting, FindsTheRobustOptimumDespiteTwoOutliers) {
                                  [](const model_result& r) { return r.model == 9; });
   ASSERT_NE(nine, fitted.end());
   EXPECT_LE(four->ssr, nine->ssr * (1.0 + 1e-3));
+  // The doubled rate is shown as down-weighted.
+  const auto& flagged = robust.record.flagged_rows;
+  EXPECT_TRUE(std::any_of(flagged.begin(), flagged.end(),
+                          [](const flagged_row& f) { return f.row == 6 && f.down_weighted; }));
 }
 
 }  // namespace
