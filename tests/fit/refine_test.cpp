@@ -134,8 +134,10 @@ TEST(Refinement, RobustWeightingResistsAnOutlier) {
     const auto robust = fit_file(spoiled_path, {1}, 2).record.fitted[0];
     const auto plain = fit_file(spoiled_path, {1}, 0).record.fitted[0];
     const auto chain = fit_file(spoiled_path, {1}, 2, true).record.fitted[0];
+    // Within 5 %: the lowest robust sum of the example lies 3.2 % from the clean fit in
+    // Ki (the robust weights of the other rows move with the point).
     for (std::size_t i = 0; i < 3; ++i) {
-      EXPECT_TRUE(support::rel_near(robust.p[i], reference.p[i], 0.03))
+      EXPECT_TRUE(support::rel_near(robust.p[i], reference.p[i], 0.05))
           << clean_path << " parameter " << i + 1;
     }
     // Without the reweighted refinement the outlier moves Km by a quarter or more.
