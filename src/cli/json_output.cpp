@@ -76,6 +76,13 @@ json number(double v) {
   return std::isfinite(v) ? json(v) : json(nullptr);
 }
 
+json numbers(const std::vector<double>& values) {
+  json out = json::array();
+  for (const double v : values)
+    out.push_back(number(v));
+  return out;
+}
+
 std::string parameter_name(int model, int i) {
   const models::model_facts* facts = models::model_info(model);
   return facts != nullptr ? std::string(facts->parameter_names[static_cast<std::size_t>(i - 1)])
@@ -134,12 +141,34 @@ json model_json(const fit::model_result& r) {
   json at_bound = json::array();
   for (const auto& hit : r.at_bound)
     at_bound.push_back(parameter_name(r.model, hit.index) + (hit.upper ? "=upper" : "=lower"));
-  return {{"model", r.model},         {"name", r.name},
-          {"ssr", number(r.ssr)},     {"chain_ssr", number(r.chain_ssr)},
-          {"refined", r.refined},     {"at_bound", at_bound},
-          {"conditional_on", held},   {"aicc", number(r.aicc)},
-          {"sqp_info", r.sqp_info},   {"refitted", r.refitted},
-          {"parameters", parameters}, {"diagnostics", diagnostics_json(r.diagnostics)}};
+  json out = {{"model", r.model},
+              {"name", r.name},
+              {"ssr", number(r.ssr)},
+              {"chain_ssr", number(r.chain_ssr)},
+              {"refined", r.refined},
+              {"at_bound", at_bound},
+              {"conditional_on", held},
+              {"aicc", number(r.aicc)},
+              {"sqp_info", r.sqp_info},
+              {"refitted", r.refitted},
+              {"parameters", parameters},
+              {"diagnostics", diagnostics_json(r.diagnostics)},
+              {"cooks_distance", numbers(r.influence.cooks_distance)}};
+  // The robust weight of each row at the fit: only robust weighting has weights.
+  if (r.weighting == 2) out["row_weights"] = numbers(r.influence.weight);
+  return out;
+}
+
+// The rows of the best fit worth a look, each with its flags in words.
+json flagged_json(const std::vector<fit::flagged_row>& flagged) {
+  json out = json::array();
+  for (const auto& f : flagged) {
+    json flags = json::array();
+    if (f.down_weighted) flags.push_back("down-weighted");
+    if (f.high_influence) flags.push_back("high influence");
+    out.push_back({{"row", f.row}, {"flags", flags}});
+  }
+  return out;
 }
 
 json file_json(const file_outcome& o) {
@@ -198,6 +227,7 @@ json file_json(const file_outcome& o) {
   out["warnings"] = o.record.warnings;
   out["best_model"] = o.record.best_model != 0 ? json(o.record.best_model) : json(nullptr);
   out["tie"] = tie;
+  out["flagged_rows"] = flagged_json(o.record.flagged_rows);
   return out;
 }
 

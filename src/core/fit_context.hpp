@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/capacities.hpp"
 #include "core/error_model.hpp"
@@ -64,6 +65,9 @@ struct fit_context {
   std::int32_t mdl_number = 0;                                 // copy of M
   std::string strmdl;                       // left-adjusted name of the (best) model
   std::array<double, max_par> variables{};  // fitted parameters of the (best) model
+  // Rows (1-based) that the best model's fit down-weighted or that influence it
+  // strongly, for the plots; empty until a run has ranked its models.
+  std::vector<std::int32_t> flagged_rows;
 
   // Fit with the fixed chain of stages alone, without the refinement after it (to
   // reproduce results files written before the refinement existed). Set by the

@@ -17,6 +17,7 @@
 #include "fit/refine.hpp"
 #include "fit/report.hpp"
 #include "fit/residual_diagnostics.hpp"
+#include "fit/row_influence.hpp"
 #include "fit/row_weights.hpp"
 #include "fit/unit_checks.hpp"
 #include "models/model_forms.hpp"
@@ -74,7 +75,8 @@ struct run_state {
   double best_aicc = no_best_aicc;
   bool have_best = false;
   int best_model = 0;
-  std::size_t best_index = 0;  // into fitted
+  std::size_t best_index = 0;        // into fitted
+  std::vector<flagged_row> flagged;  // rows of the best fit worth a look
 };
 
 void restore_observations(core::fit_context& ctx) {
@@ -280,6 +282,16 @@ void make_consistent(run_state& run) {
       scored_point best{r.p, r.ssr};
       std::int64_t evaluations = 0;
       for (const auto& start : borrowed_starts(run, r.model)) {
+        // A robust sum can fall along a solve from a start where it is higher (the
+        // weights change with the point), so in robust weighting every start is looked
+        // at briefly, and searched in full when that finds a lower sum.
+        if (r.weighting == 2) {
+          const scored_point scout = robust_solve_from(ctx, start, evaluations, true);
+          if (!lower_ssr(scout.ssr, best.ssr)) continue;
+          const scored_point found = robust_solve_from(ctx, scout.p, evaluations);
+          best = lower_ssr(found.ssr, scout.ssr) ? found : scout;
+          continue;
+        }
         if (!lower_ssr(reported_ssr(ctx, start), best.ssr)) continue;
         const scored_point found = solve_from(ctx, start, evaluations);
         if (lower_ssr(found.ssr, best.ssr)) best = found;
@@ -308,7 +320,8 @@ std::vector<int> curve_of_rows(const core::fit_context& ctx) {
   return curve;
 }
 
-// The residual checks of every fitted model at its final point. The rows weigh as
+// The residual checks and each row's weight, leverage and Cook's distance, for every
+// fitted model at its final point. The rows weigh as
 // in the fit: the error model's weights times, in robust mode, the robust weights at
 // that point.
 void diagnose_fits(run_state& run) {
@@ -331,6 +344,14 @@ void diagnose_fits(run_state& run) {
                              weights,
                              curve};
     r.diagnostics = diagnose_residuals(data, {r.n, r.errors, robust});
+    r.influence = diagnose_rows(ctx, r.p, weights);
+    // What robust weighting did to each row is its weight over the error model's.
+    if (r.errors != core::error_model::equal) {
+      row_weight_array e{};
+      error_model_weights(ctx, r.p, e);
+      for (std::size_t k = 0; k < rows; ++k)
+        r.influence.weight[k] = weights[k] / e[k];
+    }
   }
 }
 
@@ -410,7 +431,10 @@ void refine_fit(run_state& run, int model, model_result& r) {
   const auto borrowed = borrowed_starts(run, model);
   run.ctx.errors = r.errors;
   if (r.errors != core::error_model::equal) r.ssr = reported_ssr(run.ctx, r.p);
-  const refinement found = refine(run.ctx, r.p, r.ssr, borrowed);
+  // Robust weighting also searches from fits that outliers have not pulled and
+  // descends on the robust sum itself.
+  const refinement found = r.weighting == 2 ? refine_robust(run.ctx, r.p, r.ssr, borrowed)
+                                            : refine(run.ctx, r.p, r.ssr, borrowed);
   r.stage_evaluations[7] = found.evaluations;
   if (found.solver_failed) {
     warn(run, "Model " + strings::int_text(model) +
@@ -468,6 +492,11 @@ std::vector<ranking_row> rank_fits(run_state& run) {
   }
   choose_best(run);
   leave_best_model(run);
+  if (run.have_best) {
+    run.flagged = flag_rows(run.fitted[run.best_index].influence);
+    for (const auto& f : run.flagged)
+      run.ctx.flagged_rows.push_back(f.row);
+  }
   return ranking;
 }
 
@@ -486,6 +515,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
   run.errors = ctx.errors_global.load();
   run.refine = !ctx.chain_only.load();
   run.profiles = run.refine && ctx.profiles.load();
+  ctx.flagged_rows.clear();  // an earlier run's rows are not this run's
 
   const auto read = data::read_data_file(ctx, file_name, &run.results, console);
   file_name = read.data_name;
@@ -553,6 +583,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     record->errors = run.errors;
     record->ranking = ranking;
     record->best_model = run.have_best ? run.best_model : 0;
+    record->flagged_rows = run.flagged;
     record->warnings = run.warnings;
   }
   if (ctx.stop != nullptr && ctx.stop->load() != 0) return core::run_status::interrupted;

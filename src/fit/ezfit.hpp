@@ -24,9 +24,11 @@ struct run_record {
   int curves_found = 0;          // curves in the data, the true count also beyond 10
   int weighting = 0;             // the weighting switch the run used (0 or 2)
   core::error_model errors = core::error_model::equal;  // the error model the run used
-  std::vector<model_result> fitted;   // every model fitted, in the order of fitting
-  std::vector<ranking_row> ranking;   // by AICc; empty unless two or more were fitted
-  int best_model = 0;                 // model number left in the context, 0 if none
+  std::vector<model_result> fitted;  // every model fitted, in the order of fitting
+  std::vector<ranking_row> ranking;  // by AICc; empty unless two or more were fitted
+  int best_model = 0;                // model number left in the context, 0 if none
+  // Rows that the best model's fit down-weighted or that influence it strongly.
+  std::vector<flagged_row> flagged_rows;
   std::vector<std::string> warnings;  // warnings of the run (data, units, parameters at a box end)
 };
 

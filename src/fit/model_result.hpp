@@ -11,6 +11,7 @@
 #include "core/error_model.hpp"
 #include "fit/mc50.hpp"
 #include "fit/residual_diagnostics.hpp"
+#include "fit/row_influence.hpp"
 
 namespace inhibra::fit {
 
@@ -109,6 +110,9 @@ struct model_result {
   // spread's trend with the rate, lack of fit against replicates), each with its
   // advice; filled once the fits are final.
   residual_diagnostics diagnostics{};
+  // Each row's weight, leverage and Cook's distance at the final fit (every
+  // weighting; filled when the run has ranked its models).
+  row_diagnostics influence;
 };
 
 }  // namespace inhibra::fit

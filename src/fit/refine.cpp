@@ -9,6 +9,7 @@
 #include <ceres/ceres.h>
 #include <glog/logging.h>
 
+#include "fit/robust_descent.hpp"
 #include "fit/row_weights.hpp"
 #include "models/model_library.hpp"
 #include "models/rate_derivatives.hpp"
@@ -32,6 +33,9 @@ constexpr int shape_grid = 5;
 // relative difference; only distinct ends are solved in full.
 constexpr double same_point_tolerance = 1e-3;
 constexpr int polished_scouts = 3;
+// Robust weighting's brief reweighted solve: a few rounds of reweighting, so that a
+// start's own weights do not decide where it goes.
+constexpr solve_effort robust_scouting_effort{10, 2, 3};
 
 bool same_point(const parameter_vector& a, const parameter_vector& b, int n) {
   for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
@@ -478,6 +482,94 @@ scored_point solve_pinned(const core::fit_context& ctx, const parameter_vector& 
   if (ctx.model == 8 && pinned == 3) p[4] = std::fmin(p[4], models::model8_b_ceiling(p[3]));
   if (ctx.model == 8 && pinned == 4) p[3] = std::fmax(p[3], models::model8_a_floor(p[4]));
   return {p, weighted_ssr(ctx, p, weights), !evaluated};
+}
+
+scored_point solve_weighted(const core::fit_context& ctx, const parameter_vector& start,
+                            std::span<const double> weights, std::int64_t& evaluations) {
+  weight_array w{};
+  std::copy_n(weights.begin(), ctx.rows, w.begin());
+  parameter_vector p = start;
+  models::clip_to_box(ctx.model, p);
+  const bool evaluated = solve_once(ctx, w, full_effort, p, evaluations);
+  return {p, weighted_ssr(ctx, p, weights), !evaluated};
+}
+
+scored_point robust_solve_from(const core::fit_context& ctx, const parameter_vector& start,
+                               std::int64_t& evaluations, bool scouting) {
+  scored_point best =
+      solve_from(ctx, start, evaluations, scouting ? robust_scouting_effort : full_effort);
+  const bool failed = best.solver_failed;
+  for (const auto& from : {start, best.p}) {
+    const scored_point found =
+        descend_robust_sum(ctx, from, evaluations, scouting ? scouting_descent : full_descent);
+    if (lower_ssr(found.ssr, best.ssr)) best = found;
+  }
+  best.solver_failed = failed;
+  return best;
+}
+
+std::vector<parameter_vector> outlier_free_starts(const core::fit_context& ctx,
+                                                  const parameter_vector& chain,
+                                                  std::int64_t& evaluations) {
+  std::vector<parameter_vector> starts;
+  weight_array w{};
+  std::fill_n(w.begin(), ctx.rows, 1.0);
+  const std::span<const double> weights(w.data(), static_cast<std::size_t>(ctx.rows));
+  scored_point fit = solve_weighted(ctx, chain, weights, evaluations);
+  starts.push_back(fit.p);
+  const int most = std::min(trimmed_rows, ctx.rows - 2 * ctx.n_par);
+  std::array<double, core::max_rows> r{};
+  std::array<double, core::max_rows> fitted{};
+  for (int left_out = 1; left_out <= most; ++left_out) {
+    residuals_at(ctx, fit.p, r, fitted);
+    std::size_t worst = 0;
+    double largest = -1.0;
+    for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k) {
+      if (w[k] > 0.0 && std::abs(r[k]) > largest) {
+        largest = std::abs(r[k]);
+        worst = k;
+      }
+    }
+    w[worst] = 0.0;
+    fit = solve_weighted(ctx, fit.p, weights, evaluations);
+    starts.push_back(fit.p);
+  }
+  return starts;
+}
+
+refinement refine_robust(const core::fit_context& ctx, const parameter_vector& chain,
+                         double chain_ssr, std::span<const parameter_vector> borrowed) {
+  refinement out = refine(ctx, chain, chain_ssr, borrowed);
+  auto keep = [&](const scored_point& found) {
+    out.solver_failed = out.solver_failed || found.solver_failed;
+    if (lower_ssr(found.ssr, out.best.ssr)) {
+      out.best = found;
+      out.improved = true;
+    }
+  };
+  std::vector<parameter_vector> starts = outlier_free_starts(ctx, chain, out.evaluations);
+  starts.insert(starts.end(), borrowed.begin(), borrowed.end());
+  starts.push_back(out.best.p);
+  std::vector<scored_point> scouted;
+  for (auto start : starts) {
+    models::clip_to_box(ctx.model, start);
+    scouted.push_back(robust_solve_from(ctx, start, out.evaluations, true));
+    keep(scouted.back());
+  }
+  std::stable_sort(
+      scouted.begin(), scouted.end(),
+      [](const scored_point& a, const scored_point& b) { return lower_ssr(a.ssr, b.ssr); });
+  std::vector<parameter_vector> searched;
+  for (const auto& candidate : scouted) {
+    if (static_cast<int>(searched.size()) >= polished_scouts) break;
+    const bool seen = std::any_of(searched.begin(), searched.end(), [&](const auto& p) {
+      return same_point(p, candidate.p, ctx.n_par);
+    });
+    if (seen) continue;
+    searched.push_back(candidate.p);
+    keep(robust_solve_from(ctx, candidate.p, out.evaluations));
+  }
+  return out;
 }
 
 refinement refine(const core::fit_context& ctx, const parameter_vector& chain, double chain_ssr,

@@ -72,6 +72,13 @@ inline constexpr solve_effort scouting_effort{10, 2, 1};
                                         std::span<const double> weights, int pinned,
                                         std::int64_t& evaluations);
 
+// A full solve with the weights held at `weights` (nothing pinned). Returns the point
+// and its sum of squares with those weights.
+[[nodiscard]] scored_point solve_weighted(const core::fit_context& ctx,
+                                          const parameter_vector& start,
+                                          std::span<const double> weights,
+                                          std::int64_t& evaluations);
+
 // The model's own starts: Km, Vmax and Ki from `chain`, each shape parameter at
 // its box ends and at log-spaced values between them.
 [[nodiscard]] std::vector<parameter_vector> own_starts(int model, const parameter_vector& chain);
@@ -93,6 +100,30 @@ struct refinement {
 // not a number counts as worse than any number.
 [[nodiscard]] refinement refine(const core::fit_context& ctx, const parameter_vector& chain,
                                 double chain_ssr, std::span<const parameter_vector> borrowed);
+
+// Robust weighting: the lowest robust sum from `start` by the reweighted solve and by
+// the direct descent on the robust sum (from the start and from the solve's end).
+// `scouting`: brief versions of both, to choose the starts worth the full search.
+[[nodiscard]] scored_point robust_solve_from(const core::fit_context& ctx,
+                                             const parameter_vector& start,
+                                             std::int64_t& evaluations, bool scouting = false);
+
+// The model's fit without robust weights from `chain`, then fits with the rows of the
+// largest residuals left out one after another (at most `trimmed_rows`, and never so
+// many that fewer rows than twice the parameters stay): starts for the robust
+// search that an outlier has not pulled towards itself.
+inline constexpr int trimmed_rows = 3;
+[[nodiscard]] std::vector<parameter_vector> outlier_free_starts(const core::fit_context& ctx,
+                                                                const parameter_vector& chain,
+                                                                std::int64_t& evaluations);
+
+// The whole stage in robust weighting: `refine`, then brief robust searches
+// (robust_solve_from, scouting) from the outlier-free starts, from `borrowed` (other
+// models' robust optima carried into this model) and from refine's point, of which
+// the lowest distinct ends are searched in full; keeps the lowest robust sum.
+[[nodiscard]] refinement refine_robust(const core::fit_context& ctx, const parameter_vector& chain,
+                                       double chain_ssr,
+                                       std::span<const parameter_vector> borrowed);
 
 // True when `candidate` is a lower sum of squares than `best` (any number beats NaN).
 [[nodiscard]] inline bool lower_ssr(double candidate, double best) {

@@ -64,6 +64,14 @@ void row_weights(const core::fit_context& ctx, std::span<const double> p, row_we
     w[k] *= robust[k];
 }
 
+void error_model_weights(const core::fit_context& ctx, std::span<const double> p,
+                         row_weight_array& w) {
+  std::fill(w.begin(), w.end(), 1.0);
+  if (ctx.errors == core::error_model::equal) return;
+  row_weight_array r{};
+  error_weights(ctx, p, w, r);
+}
+
 bool weights_follow_fit(const core::fit_context& ctx) {
   return ctx.weighting == 2 || ctx.errors != core::error_model::equal;
 }

@@ -27,6 +27,10 @@ inline constexpr double smallest_weighted_rate = 1e-6;
 // weighting mode (robust when 2). All 1 with equal weights and no robust weighting.
 void row_weights(const core::fit_context& ctx, std::span<const double> p, row_weight_array& w);
 
+// The error model's part of the weights alone (robust weights left out).
+void error_model_weights(const core::fit_context& ctx, std::span<const double> p,
+                         row_weight_array& w);
+
 // Whether the weights depend on the point (robust weighting or an error model other
 // than equal weights), so that a solve must be repeated until they settle.
 [[nodiscard]] bool weights_follow_fit(const core::fit_context& ctx);

@@ -192,6 +192,24 @@ void draw_bar_series(painter& p, const series& s, const chart_pass& pass) {
   }
 }
 
+// An X centred on (x, y), wider than a big dot so that it shows around one.
+void draw_cross(painter& p, float x, float y) {
+  constexpr float half = big_dot_size + 2.0f;
+  p.set_line_width(2.0f);
+  p.draw_line(x - half, y - half, x + half, y + half);
+  p.draw_line(x - half, y + half, x + half, y - half);
+  p.set_line_width(1.0f);
+}
+
+void draw_cross_series(painter& p, const series& s, const chart_pass& pass) {
+  const prect bounds = grown(pass.plot_area, 1);
+  for (std::size_t i = 0; i < s.x.size(); ++i) {
+    const float sx = pass.screen_x(s.x[i]);
+    const float sy = pass.screen_y(s.y[i]);
+    if (std::isfinite(sx) && std::isfinite(sy) && inside(sx, sy, bounds)) draw_cross(p, sx, sy);
+  }
+}
+
 void draw_swatch(painter& p, const series& s, float x, float cy, float w) {
   p.set_color(s.color);
   switch (s.drawer) {
@@ -208,6 +226,9 @@ void draw_swatch(painter& p, const series& s, float x, float cy, float w) {
       break;
     case drawer_type::dot:
       p.fill_ellipse(x + w / 2.0f, cy, small_dot_size, small_dot_size);
+      break;
+    case drawer_type::cross:
+      draw_cross(p, x + w / 2.0f, cy);
       break;
   }
 }
@@ -494,6 +515,9 @@ bool pplot::draw(painter& p, const prect& area) const {
         break;
       case drawer_type::dot:
         draw_dot_series(p, s, pass, small_dot_size);
+        break;
+      case drawer_type::cross:
+        draw_cross_series(p, s, pass);
         break;
     }
   }

@@ -18,6 +18,7 @@ enum class drawer_type : int {
   big_dot = 1,  // a large dot (size 5) at each point, no line
   bar = 2,      // a bar from the axis base to each point
   dot = 3,      // a small dot at each point
+  cross = 4,    // a large X at each point, no line (marks points drawn by another series)
 };
 
 // The radius in pixels of a big dot and of a small dot.

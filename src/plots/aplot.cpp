@@ -96,7 +96,7 @@ void add_dataset(const plot_handle& h, std::span<const float> x, std::span<const
 
 void set_seriestype(const plot_handle& h, int series, int type) {
   auto* s = series_at(h, series);
-  if (s == nullptr || type < series_line || type > series_dot) return;
+  if (s == nullptr || type < series_line || type > series_cross) return;
   s->drawer = static_cast<plotengine::drawer_type>(type);
 }
 

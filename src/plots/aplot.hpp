@@ -19,6 +19,7 @@ inline constexpr int series_line = 0;     // points joined by a line
 inline constexpr int series_big_dot = 1;  // a large dot at each point
 inline constexpr int series_bar = 2;      // bars
 inline constexpr int series_dot = 3;      // a small dot at each point
+inline constexpr int series_cross = 4;    // a large X at each point
 
 // One plot object: the chart it builds.
 struct plot_object {
@@ -54,7 +55,7 @@ void set_ylogarithmic(const plot_handle& h, double base = 10.0);
 // Series are numbered from 0 in the order they are added.
 void add_dataset(const plot_handle& h, std::span<const double> x, std::span<const double> y);
 void add_dataset(const plot_handle& h, std::span<const float> x, std::span<const float> y);
-// Drawer of a series (series_line ... series_dot); unknown series or types are ignored.
+// Drawer of a series (series_line ... series_cross); unknown series or types are ignored.
 void set_seriestype(const plot_handle& h, int series, int type);
 void set_serieslabel(const plot_handle& h, int series, std::string_view text);
 // Colour of a series, each part clamped to 0..255.

@@ -96,6 +96,13 @@ xy_curves group_curves(const core::fit_context& ctx) {
       c.yf[cell] = ctx.fitted[row];
     }
   }
+  // `row` now counts the rows plotted.
+  for (const int flagged : ctx.flagged_rows) {
+    if (flagged < 1 || static_cast<std::size_t>(flagged) > row) continue;
+    const auto k = static_cast<std::size_t>(flagged - 1);
+    c.flagged_x.push_back(ctx.substrate[k]);
+    c.flagged_y.push_back(ctx.rate[k]);
+  }
   return c;
 }
 
@@ -180,6 +187,14 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
     set_seriescolor(h, line, colour.red, colour.green, colour.blue);
     set_seriestype(h, line, series_line);
     set_serieslabel(h, line, fitlabels[static_cast<std::size_t>(k)]);
+  }
+  if (!c.flagged_x.empty()) {
+    // Drawn last, over the dots; a row past the tenth curve is not plotted.
+    const int marks = 2 * ncurves;
+    add_dataset(h, std::span<const double>(c.flagged_x), std::span<const double>(c.flagged_y));
+    set_seriescolor(h, marks, 0, 0, 0);
+    set_seriestype(h, marks, series_cross);
+    set_serieslabel(h, marks, flagged_rows_label);
   }
   set_ylabel(h, "RATE");
   set_xlabel(h, "[SUBSTRATE]");

@@ -5,6 +5,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/fit_context.hpp"
@@ -34,6 +35,9 @@ inline constexpr std::array<plotengine::rgb, core::max_curves> curve_colors{{
 // model library; the caller hands its rate function over).
 using rate_function = std::function<double(double s, double i)>;
 
+// The legend entry of the flagged rows' marker.
+inline constexpr std::string_view flagged_rows_label = "flagged rows (see the results table)";
+
 // Points of each model curve: evenly spaced from [S] = 0 to the axis' right end.
 inline constexpr int curve_points = 200;
 
@@ -47,11 +51,15 @@ struct xy_curves {
   std::vector<double> xd;  // [S]
   std::vector<double> yd;  // measured rates
   std::vector<double> yf;  // fitted rates
+  // [S] and measured rate of the plotted rows named in the context's flagged_rows.
+  std::vector<double> flagged_x;
+  std::vector<double> flagged_y;
 };
 
 // Walks the rows in file order: a new curve starts where [I] differs from the
 // first [I] of the current curve by more than 1e-7. At most 10 curves; rows after
-// the tenth are left out, and never more than 1000 rows are read.
+// the tenth are left out, and never more than 1000 rows are read. The flagged rows
+// among those plotted are collected as well.
 [[nodiscard]] xy_curves group_curves(const core::fit_context& ctx);
 
 // "[I] =" followed by the shortest text that reads back as the same
@@ -70,7 +78,8 @@ struct model_curve {
 
 // The chart of `plot` without showing it; null when there is nothing to draw.
 // Each curve's measured rates are big dots and `rate` is drawn as a line across
-// the [S] axis. Writes the legend labels of the curves into labels(1..ncurves).
+// the [S] axis; flagged rows get a black X over their dot and a legend entry
+// (flagged_rows_label). Writes the legend labels of the curves into labels(1..ncurves).
 [[nodiscard]] plot_handle build_xy_plot(const xy_curves& c, label_array& labels,
                                         const label_array& fitlabels, bool logflag,
                                         const rate_function& rate);

@@ -408,7 +408,8 @@ void main_window::command_results_table() {
   if (last_run_.fitted.empty()) return;
   auto rows = results_rows(last_run_);
   const std::string data = std::filesystem::path(last_run_.data_name).filename().string();
-  tk_.show_table_window(std::string(results_table_title) + " - " + data, results_contents(rows),
+  tk_.show_table_window(std::string(results_table_title) + " - " + data,
+                        results_contents(rows, last_run_.flagged_rows),
                         [rows](const std::string& name) { return export_csv(rows, name); });
 }
 

@@ -300,7 +300,26 @@ std::string results_legend() {
          "model misses the means of replicate rows.";
 }
 
-toolkit::table_contents results_contents(const std::vector<model_row>& rows) {
+std::string flagged_rows_text(const std::vector<fit::flagged_row>& flagged) {
+  if (flagged.empty()) return {};
+  std::string influence;
+  std::string weighted;
+  for (const auto& f : flagged) {
+    const std::string line = std::to_string(f.row);
+    if (f.high_influence) influence += (influence.empty() ? "" : ", ") + line;
+    if (f.down_weighted) weighted += (weighted.empty() ? "" : ", ") + line;
+  }
+  std::string parts;
+  if (!influence.empty()) parts += influence + " high influence";
+  if (!weighted.empty()) parts += (parts.empty() ? "" : "; ") + weighted + " down-weighted";
+  return "Rows to look at in the best model's fit (line numbers of the data file): " + parts +
+         ". \"High influence\": the row's Cook's distance exceeds 4/N, so it alone moves the "
+         "estimates; \"down-weighted\": robust weighting gave it a weight below 0.1. Every row "
+         "stays in the fit; check these rows in the file.";
+}
+
+toolkit::table_contents results_contents(const std::vector<model_row>& rows,
+                                         const std::vector<fit::flagged_row>& flagged) {
   toolkit::table_contents contents;
   const auto grid = results_grid(rows, shown_digits);
   contents.columns = grid.front();
@@ -320,7 +339,8 @@ toolkit::table_contents results_contents(const std::vector<model_row>& rows) {
     }
     contents.rows.push_back(std::move(row));
   }
-  contents.legend = results_legend();
+  const std::string rows_note = flagged_rows_text(flagged);
+  contents.legend = rows_note.empty() ? results_legend() : rows_note + "\n" + results_legend();
   contents.clipboard_text = tab_separated(rows);
   return contents;
 }

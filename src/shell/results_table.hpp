@@ -102,9 +102,17 @@ inline constexpr int exact_digits = 0;
 // What the columns mean, for the table's window.
 [[nodiscard]] std::string results_legend();
 
+// The line under the table naming the rows of the best model's fit that robust
+// weighting down-weighted or that influence the fit strongly, by their line numbers
+// in the data file ("Rows to look at in the best model's fit (line numbers of the
+// data file): 4 high influence; 6, 20 down-weighted. ..."); empty when none.
+[[nodiscard]] std::string flagged_rows_text(const std::vector<fit::flagged_row>& flagged);
+
 // The table window's texts: each model a row with its parameters under it, the
-// numbers to six significant digits, the legend, and the tab-separated text.
-[[nodiscard]] toolkit::table_contents results_contents(const std::vector<model_row>& rows);
+// numbers to six significant digits, the legend (after the line of flagged rows,
+// when there are any), and the tab-separated text.
+[[nodiscard]] toolkit::table_contents results_contents(
+    const std::vector<model_row>& rows, const std::vector<fit::flagged_row>& flagged = {});
 
 // Writes csv_text(rows) to `file_name` whole or not at all; returns an empty text
 // when it did, else why it did not (an earlier file of that name then stays).

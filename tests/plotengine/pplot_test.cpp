@@ -244,6 +244,43 @@ TEST(ChartDrawing, TextsFitTheAreaAndTickLabelsAreTheMajorTicksWithoutOverlap) {
     EXPECT_LE(b.right, float(pass->plot_area.x));
 }
 
+// A cross series marks points drawn by another series: an X of two lines through
+// each point inside the axes (wider than a big dot), and an X as its legend swatch.
+TEST(ChartDrawing, CrossesAreTwoLinesThroughEachPointAndOneInTheLegend) {
+  pplot plot = sample_chart();
+  const rgb black{0, 0, 0};
+  const int marks = plot.add_series({100.0f, 333.0f, 5000.0f}, {0.05f, 0.1f, 0.1f});
+  plot.data[marks].drawer = drawer_type::cross;
+  plot.data[marks].label = "flagged";
+  plot.data[marks].color = black;
+  recording_painter p(8, 16);
+  ASSERT_TRUE(plot.draw(p, {0, 0, 800, 600}));
+  const auto pass = plot.prepare(p, {0, 0, 800, 600});
+  ASSERT_TRUE(pass.has_value());
+  std::vector<std::pair<float, float>> centres;
+  int legend_lines = 0;
+  for (const auto& s : p.shapes) {
+    // Axes and ticks are black too, but never diagonal.
+    if (s.kind != recorded_shape::line || !(s.color == black) || s.a == s.c || s.b == s.d) continue;
+    EXPECT_GT(std::fabs(s.c - s.a), 2.0f * big_dot_size);   // around a dot
+    EXPECT_EQ(std::fabs(s.c - s.a), std::fabs(s.d - s.b));  // diagonal
+    if (!s.clipped) {
+      ++legend_lines;
+      continue;
+    }
+    centres.emplace_back((s.a + s.c) / 2.0f, (s.b + s.d) / 2.0f);
+  }
+  EXPECT_EQ(legend_lines, 2);
+  ASSERT_EQ(centres.size(), 4u);  // the third point lies beyond the axes
+  EXPECT_FLOAT_EQ(centres[0].first, pass->screen_x(100.0f));
+  EXPECT_FLOAT_EQ(centres[1].second, pass->screen_y(0.05f));
+  EXPECT_FLOAT_EQ(centres[2].first, pass->screen_x(333.0f));
+  EXPECT_FLOAT_EQ(centres[3].second, pass->screen_y(0.1f));
+  const auto label = std::find_if(p.texts.begin(), p.texts.end(),
+                                  [](const auto& t) { return t.text == "flagged"; });
+  EXPECT_NE(label, p.texts.end());
+}
+
 TEST(ChartDrawing, SeriesAreDrawnInsideTheAxesAndBarsStandOnZero) {
   pplot plot = sample_chart();
   plot.data[1].x = {50.0f, 5000.0f};  // leaves the chart to the right

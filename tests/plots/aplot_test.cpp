@@ -71,9 +71,12 @@ TEST(PlotFacility, TextsScalesSeriesAndTheirLooks) {
   set_seriestype(h, 0, 3);
   EXPECT_EQ(h->chart.data[1].drawer, plotengine::drawer_type::big_dot);
   EXPECT_EQ(h->chart.data[0].drawer, plotengine::drawer_type::dot);
-  set_seriestype(h, 0, 4);  // no such drawer
-  set_seriestype(h, 2, 1);  // no such series
+  set_seriestype(h, 0, 5);   // no such drawer
+  set_seriestype(h, 0, -1);  // no such drawer
+  set_seriestype(h, 2, 1);   // no such series
   EXPECT_EQ(h->chart.data[0].drawer, plotengine::drawer_type::dot);
+  set_seriestype(h, 0, series_cross);
+  EXPECT_EQ(h->chart.data[0].drawer, plotengine::drawer_type::cross);
   set_serieslabel(h, 0, "[I] =0                 ");
   EXPECT_EQ(h->chart.data[0].label, "[I] =0");
   set_seriescolor(h, 1, 300, -5, 64);

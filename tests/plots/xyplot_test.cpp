@@ -118,6 +118,37 @@ TEST(XyChart, CurvesAreTheModelRateFromZeroToTheAxisEndAndShownOnce) {
   }
 }
 
+// Flagged rows get a black X over their dots, drawn last, with one legend entry;
+// rows that are not plotted (none such here: past the data) are left out.
+TEST(XyChart, FlaggedRowsAreMarkedWithACrossAndALegendEntry) {
+  struct case_ {
+    std::vector<std::int32_t> flagged;
+    std::vector<float> x;  // [S] of the marked points
+  };
+  const case_ cases[] = {{{}, {}}, {{4}, {333.0f}}, {{2, 24, 25, 0}, {100.0f, 700.0f}}};
+  for (const auto& c : cases) {
+    core::fit_context ctx;
+    support::fill_example_fit(ctx);
+    ctx.flagged_rows = c.flagged;
+    const auto chart = xy_chart(ctx, models::held_model_rate(ctx));
+    ASSERT_TRUE(chart.has_value());
+    if (c.x.empty()) {
+      EXPECT_EQ(chart->data.size(), 8u);
+      continue;
+    }
+    ASSERT_EQ(chart->data.size(), 9u);
+    const auto& marks = chart->data.back();
+    EXPECT_EQ(marks.drawer, plotengine::drawer_type::cross);
+    EXPECT_EQ(marks.label, flagged_rows_label);
+    EXPECT_EQ(marks.color.red + marks.color.green + marks.color.blue, 0);
+    EXPECT_EQ(marks.x, c.x);
+    for (std::size_t j = 0; j < marks.x.size(); ++j) {
+      const auto row = static_cast<std::size_t>(c.flagged[j] - 1);
+      EXPECT_FLOAT_EQ(marks.y[j], static_cast<float>(ctx.rate[row]));
+    }
+  }
+}
+
 TEST(XyChart, AllRatesZeroScaleAutomatically) {
   core::fit_context ctx;
   support::fill_example_fit(ctx);

@@ -298,6 +298,37 @@ TEST(ResultsRows, ResidualChecksInAFewWordsAndInFull) {
   }
 }
 
+// The line under the table names the flagged rows by their lines in the data file,
+// grouped by what flagged them; no line when nothing is flagged.
+TEST(ResultsText, FlaggedRowsAreNamedUnderTheTable) {
+  struct case_ {
+    std::vector<fit::flagged_row> flagged;
+    std::string names;  // what follows "(line numbers of the data file): "
+  };
+  const case_ cases[] = {
+      {{}, ""},
+      {{{4, false, true}}, "4 high influence."},
+      {{{6, true, false}, {20, true, false}}, "6, 20 down-weighted."},
+      {{{3, true, true}, {9, false, true}}, "3, 9 high influence; 3 down-weighted."},
+  };
+  const std::string lead = "(line numbers of the data file): ";
+  fit::run_record record;
+  record.fitted.push_back(fitted(2, 3, {250, 0.18, 100}, {10, 0.01, 5}));
+  for (const auto& c : cases) {
+    const std::string text = flagged_rows_text(c.flagged);
+    const auto legend = results_contents(results_rows(record), c.flagged).legend;
+    if (c.names.empty()) {
+      EXPECT_EQ(text, "");
+      EXPECT_EQ(legend, results_legend());
+      continue;
+    }
+    const auto at = text.find(lead);
+    ASSERT_NE(at, std::string::npos) << text;
+    EXPECT_EQ(text.substr(at + lead.size(), c.names.size()), c.names);
+    EXPECT_EQ(legend, text + "\n" + results_legend());
+  }
+}
+
 TEST(ResultsExport, WholeFileOrNone) {
   fit::run_record record;
   record.fitted.push_back(fitted(2, 3, {250, 0.18, 100}, {10, 0.01, 5}));
