@@ -210,6 +210,9 @@ void adopt_point(run_state& run, model_result& r, const par_array& p) {
   run.x.fill(0.0);
   std::copy_n(p.begin(), r.n, run.x.begin());
   statistics(run, r);
+  // The chain's statistics know robust weights only; an error model's weighted sum
+  // is the one the statistics, the criterion and the report go by.
+  if (r.errors != core::error_model::equal) r.ssr = reported_ssr(run.ctx, r.p);
   exact_statistics(run.ctx, r);
   r.refined = true;
 }

@@ -63,6 +63,8 @@ TEST(ErrorModels, EstimatesAreWhereTheWeightsOfTheFittedRatesSettle) {
       const model_result& r = run.record.fitted[m];
       ASSERT_EQ(r.errors, errors);
       core::fit_context& ctx = select(run, r);
+      // What the report prints is the weighted sum at the estimate.
+      EXPECT_NEAR(r.ssr, reported_ssr(ctx, r.p), 1e-12 * r.ssr) << "model " << r.model;
       // The sum of squares with the weights of the estimate held fixed is flat along
       // every parameter that is not at a box end: sum w_k r_k dv_k/dlog p_j = 0
       // relative to the size of its terms.
@@ -109,11 +111,14 @@ TEST(ErrorModels, CriterionAddsTheLogErrorSizesAndNestedModelsKeepTheirOrder) {
       EXPECT_NEAR(r.aicc - plain, log_sizes, 1e-9 * std::abs(log_sizes) + 1e-12) << r.model;
       EXPECT_EQ(errors == core::error_model::equal, log_sizes == 0.0);
       // No model reports a weighted sum above the one another model's estimate,
-      // carried into its box, gives it.
+      // carried into its box, gives it. With an error model the estimate is where the
+      // weights settle, which is not exactly the lowest weighted sum: a carried point
+      // may lie below it, by a few parts in a million (3e-6 measured here).
+      const double margin = errors == core::error_model::equal ? 1e-9 : 1e-5;
       for (const auto& source : fitted) {
         const auto carried =
             models::carry_into(r.model, models::general_form(source.model, source.p));
-        EXPECT_LE(r.ssr, reported_ssr(select(run, r), carried) * (1.0 + 1e-9))
+        EXPECT_LE(r.ssr, reported_ssr(select(run, r), carried) * (1.0 + margin))
             << "model " << r.model << " against model " << source.model;
       }
     }
