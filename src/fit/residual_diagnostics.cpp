@@ -9,22 +9,12 @@
 #include <vector>
 
 #include <fmt/format.h>
-#include <boost/math/distributions/fisher_f.hpp>
-#include <boost/math/distributions/normal.hpp>
-#include <boost/math/distributions/students_t.hpp>
+
+#include "fit/quiet_distributions.hpp"
 
 namespace inhibra::fit {
 
 namespace {
-
-// Domain errors come back as NaN and overflow as infinity, never as an exception.
-using quiet_policy = boost::math::policies::policy<
-    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
-    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
-    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
-using normal_distribution = boost::math::normal_distribution<double, quiet_policy>;
-using t_distribution = boost::math::students_t_distribution<double, quiet_policy>;
-using f_distribution = boost::math::fisher_f_distribution<double, quiet_policy>;
 
 constexpr double nan = std::numeric_limits<double>::quiet_NaN();
 

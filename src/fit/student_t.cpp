@@ -3,21 +3,9 @@
 #include <cmath>
 #include <limits>
 
-#include <boost/math/distributions/students_t.hpp>
+#include "fit/quiet_distributions.hpp"
 
 namespace inhibra::fit {
-
-namespace {
-
-// Domain errors come back as NaN and overflow as infinity, never as an exception:
-// the callers test the numbers they get.
-using quiet_policy = boost::math::policies::policy<
-    boost::math::policies::domain_error<boost::math::policies::ignore_error>,
-    boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
-    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
-using t_distribution = boost::math::students_t_distribution<double, quiet_policy>;
-
-}  // namespace
 
 double student_t_cdf(double t, double dof) {
   if (!(dof > 0.0) || std::isnan(t)) return std::numeric_limits<double>::quiet_NaN();
