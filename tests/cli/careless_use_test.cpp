@@ -1,20 +1,16 @@
 // inhibra-fit used carelessly or against its grain, run as a separate process: each
 // run checks the exit status, the messages and afterwards every file in the folder
-// (the data untouched, an earlier results file intact after a failed or interrupted
-// run, nothing left behind).
+// (the data untouched, an earlier results file intact after a failed run, nothing
+// left behind).
 #include <gtest/gtest.h>
-#include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "cli/run_fit.hpp"
 #include "support/temp_dir.hpp"
@@ -151,21 +147,6 @@ TEST(CarelessUse, RefusedInputsAndOutputsLeaveEveryFileAsItWas) {
   expect_run(
       "decimal comma", {{"comma.in", example_with_row(2, "100 0 0,055")}}, "-q -m 1 comma.in", 3,
       row_refused + "100 0 0,055\ndecimal comma? use a point\n" + aborted + stopped("comma.out"));
-  expect_run("decimal comma in the first number",
-             {{"shifted.in", example_with_row(3, "200,5 0 0.08")}}, "-q -m 1 shifted.in", 3,
-             "Warning: Data line 3 does not begin with three numbers [S] [I] Rate:\n200,5 0 0.08\n"
-             "decimal comma? use a point\n" +
-                 aborted + stopped("shifted.out"));
-  expect_run(
-      "control byte inside a number",
-      {{"nul.in", example_with_row(5, "500 0 0.1" + std::string(1, '\0') + "16")}},
-      "-q -m 1 nul.in", 3,
-      "Warning: Data line 5 does not begin with three numbers [S] [I] Rate:\n500 0 0.1\\x0016\n"
-      "control character in the line (shown as \\xNN); save the file as plain text\n" +
-          aborted + stopped("nul.out"));
-  expect_run(
-      "endless line", {{"endless.in", std::string(200000, '5')}}, "-q -m 1 endless.in", 3,
-      "Warning: Data line 1 is longer than 65536 characters\n" + aborted + stopped("endless.out"));
   expect_run("several files, one missing, one failing",
              {{"good.in", example}, {"bad.in", "1 0 1\n2 0 2\n3 0 3\n"}},
              "-q -m 1 good.in gone bad.in", 3,
@@ -175,18 +156,17 @@ TEST(CarelessUse, RefusedInputsAndOutputsLeaveEveryFileAsItWas) {
              "Error: bad.in: * * * ERROR: RUN ABORTED * * *\n" +
                  stopped("bad.out", "bad.in: "),
              {{"good.out", "<report>"}});
-  expect_run("two inputs, one results file, one job", two_inputs, "-q -m 1,2 -j 1 Data.in Data.txt",
-             2, same_results, {{"Data.out", lone_report()}});
-  expect_run("two inputs, one results file, two jobs", two_inputs,
-             "-q -m 1,2 -j 2 Data.in Data.txt", 2, same_results, {{"Data.out", lone_report()}});
+  for (const char* jobs : {"1", "2"})
+    expect_run("two inputs, one results file", two_inputs,
+               "-q -m 1,2 -j " + std::string(jobs) + " Data.in Data.txt", 2, same_results,
+               {{"Data.out", lone_report()}});
   expect_run("link to a full disk at the results name",
              {{"Data.in", example}, {"Data.out", "<link to /dev/full>"}}, "-q -m 1 Data.in", 0, "",
              {{"Data.out", "<report>"}});
   // A file-size limit makes the writes fail as a full disk does.
-  expect_run("full disk, one model", earlier, "-q -m 1 Data.in", 2, too_large, {},
-             std::string(fixed_date) + "; ulimit -f 4;");
-  expect_run("full disk, three models", earlier, "-q -m 1-3 Data.in", 2, too_large, {},
-             std::string(fixed_date) + "; ulimit -f 4;");
+  for (const char* models : {"1", "1-3"})
+    expect_run("full disk", earlier, "-q -m " + std::string(models) + " Data.in", 2, too_large, {},
+               std::string(fixed_date) + "; ulimit -f 4;");
   // A run that waited on a pipe would be ended by `timeout` (status 124).
   expect_run("pipes and devices",
              {{"pipe.in", "<other>"},
@@ -231,19 +211,6 @@ TEST(CarelessUse, RefusedInputsAndOutputsLeaveEveryFileAsItWas) {
              "Warning: Plot file P/Data-best-xy.png: a folder has that name: Data.in is not "
              "fitted\n");
   expect_run(
-      "an input named like a plot", {{"Data.in", example}, {"Data-best-xy.png", example}},
-      "-q -m 1 --plots . Data.in Data-best-xy.png", 2,
-      "Warning: Data.in: Plot file ./Data-best-xy.png of Data.in would replace the data file "
-      "Data-best-xy.png of this run: Data.in is not fitted\n",
-      {{"Data-best-xy.out", "<report>"},
-       {"Data-best-xy-best-xy.png", "<png>"},
-       {"Data-best-xy-best-residuals.png", "<png>"},
-       {"Data-best-xy-best-kmapp.png", "<png>"},
-       {"Data-best-xy-best-mc50.png", "<png>"},
-       {"Data-best-xy-model01-xy.png", "<png>"}});
-  expect_run("a check only reads", {{"Data.in", example}}, "--check Data.in", 0, "", {}, fixed_date,
-             "Data.in: rows=24 curves=4 per-curve=6,6,6,6 columns=3\n");
-  expect_run(
       "a check of a missing file", {}, "--check nothing", 1,
       "Warning: File does not exist: nothing.in\nError: * * * OPEN ANOTHER DATA FILE * * *\n");
   expect_run(
@@ -269,156 +236,25 @@ std::string example_curve(int k, const std::string& inhibitor) {
   return out;
 }
 
-std::string with_line_ends(const std::string& text, char end) {
-  std::string out = text;
-  std::replace(out.begin(), out.end(), '\n', end);
-  return out;
-}
-
-// Every row closed by a comma, as some spreadsheets write them.
-std::string with_closing_commas(const std::string& text) {
-  std::string out;
-  for (const char c : text)
-    out += c == '\n' ? std::string(",\n") : std::string(1, c);
-  return out;
-}
-
-// Data that are not what they seem, as a new user writes them: each run says what
-// it found and goes on when the data can be fitted (status 0), or stops and leaves
-// every file as it was (no results file created, an earlier one kept).
+// Data that are not what they seem, as a new user writes them: the run says what it
+// found and goes on, labelled by the file among several. What the reader says of
+// each kind of data is pinned by its own tests.
 TEST(CarelessUse, DataThatAreNotWhatTheySeemAreToldAndNothingIsLost) {
-  const std::string c0 = example_curve(0, "0");
-  const std::string c1 = example_curve(1, "100");
-  const std::string c2 = example_curve(2, "200");
-  const std::string c3 = example_curve(3, "400");
-  const std::string save =
-      "save the data as plain text: three columns [S] [I] rate separated by blanks, one row a "
-      "line, no header row\n";
-  const std::string columns = "Warning: Data columns not equal to 3\n";
-  const std::string comma_rows =
-      "50,0,0.032\n100,0,0.055\n200,0,0.08\n333,0,0.102\n500,0,0.116\n700,0,0.13\n";
-  const files earlier = {{"k.out", lone_report()}};
-  auto with = [](files f, const std::string& name, const std::string& content) {
-    f[name] = content;
-    return f;
-  };
-  struct fault {
-    const char* what;
-    files given;
-    std::string args;
-    int status;
-    std::string err;
-    files written = {};
-    std::string out = "";
-  };
-  const std::vector<fault> faults = {
-      {"a decimal comma on rerun",
-       with(earlier, "k.in", example_with_row(2, "100 0 0,055")),
-       "-q -m 1 k.in",
-       3,
-       "Warning: Data line 2 does not begin with three numbers [S] [I] Rate:\n100 0 0,055\n"
-       "decimal comma? use a point\n" +
-           aborted + stopped("k.out"),
-       {}},
-      {"curves apart by a blank line",
-       {{"k.in", c0 + c1 + "\n" + c2 + c3}},
-       "-q -m 1 k.in",
-       0,
-       "Warning: The data end at line 13 (a blank line), but 12 lines below it begin with three "
-       "numbers and were not read. The rows of all curves follow one another, without blank or "
-       "note lines between them\n",
-       {{"k.out", "<report>"}}},
-      {"no inhibitor",
-       {{"k.in", c0}},
-       "-q -m 1 k.in",
-       0,
-       "Warning: Every row has the same inhibitor concentration ([I] = 0): inhibition "
-       "constants cannot be determined from this data. Measure the rates at two or more "
-       "inhibitor concentrations, one of them 0\n...\n",  // and Ki may end at a box end
-       {{"k.out", "<report>"}}},
-      {"curves that do not stand together",
-       {{"k.in", c0 + c1 + example_curve(2, "0") + example_curve(3, "100")}},
-       "-q -m 1 k.in",
-       0,
-       "Warning: Rows of one [I] do not stand together ([I] = 0 in curves 1 and 3; [I] = 100 in "
-       "curves 2 and 4): each block of rows is fitted as a curve of its own. Put the rows of "
-       "each [I] in one block\n",
-       {{"k.out", "<report>"}}},
-      {"concentrations joined by the tolerance",
-       {{"k.in", c0 + example_curve(1, "1e-7") + c2 + c3}},
-       "-q -m 1 k.in",
-       0,
-       "Warning: [I] values that differ by at most 1e-7 are read as one curve: 0 and 1e-07 "
-       "(curve 1). Write [I] in a unit that keeps different concentrations apart (for example "
-       "µM instead of M)\n...\n",
-       {{"k.out", "<report>"}}},
-      {"commas closing the rows",
-       {{"k.in", example_with_row(2, "100 0 0.055,")},
-        {"c.in", with_closing_commas(c0 + c1 + c2 + c3)}},
-       "-q -m 1 k.in c.in",
-       0,
-       "",
-       {{"k.out", "<report>"}, {"c.out", "<report>"}}},
-      {"a long note after the data",
-       {{"k.in", example + std::string(70000, '#') + "\n"}},
-       "-q -m 1 k.in",
-       0,
-       "",
-       {{"k.out", "<report>"}}},
-      {"a spreadsheet export with a header row",
-       with(earlier, "k.in", "S,I,v\n" + comma_rows),
-       "-q -m 1 k.in",
-       3,
-       columns + "Warning: Line 1 looks like a spreadsheet export with a header row:\nS,I,v\n" +
-           save + aborted + stopped("k.out"),
-       {}},
-      {"two rows",
-       with(earlier, "k.in", "50 0 0.032\n100 0 0.055\n"),
-       "-q -m 1 k.in",
-       3,
-       "Warning: Data rows exceeded limit of 1000\nthe data hold 2 rows; at least 3 are needed\n" +
-           aborted + stopped("k.out"),
-       {}},
-      {"old Mac line ends",
-       {{"k.in", with_line_ends(c0 + c1 + c2 + c3, '\r')}},
-       "-q -m 1 k.in",
-       0,
-       "",
-       {{"k.out", "<report>"}}},
-      {"a terminal escape in a name",
-       {},
-       "-q -m 1 \"\x1b[2Jx\"",
-       1,
-       "Warning: File does not exist: \\x1B[2Jx.in\nError: * * * OPEN ANOTHER DATA FILE * * *\n"},
-      {"a terminal escape in a name among several",
-       {{"k.in", example}},
-       "-q -m 1 k.in \"\x1b[2Jx\"",
-       1,
-       "Warning: \\x1B[2Jx.in: File does not exist: \\x1B[2Jx.in\n"
-       "Error: \\x1B[2Jx.in: * * * OPEN ANOTHER DATA FILE * * *\n",
-       {{"k.out", "<report>"}}},
-      {"a line break in a checked name",
-       {{"a\nb.in", example}},
-       "--check \"a\nb.in\"",
-       0,
-       "",
-       {},
-       "a\\x0Ab.in: rows=24 curves=4 per-curve=6,6,6,6 columns=3\n"},
-      {"a name with a blank and no extension",
-       {{"my data", example}, {"mydata.in", "x\n"}},
-       "-q -m 1 \"my data\"",
-       0,
-       "",
-       {{"my data.out", "<report>"}}},
-      {"a name and the same name with .in",
-       {{"Data", example}, {"Data.in", "x\n"}},
-       "-q -m 1 Data",
-       0,
-       "",
-       {{"Data.out", "<report>"}}},
-  };
-  for (const auto& f : faults)
-    expect_run(f.what, f.given, f.args, f.status, f.err, f.written, fixed_date, f.out);
+  expect_run("curves apart by a blank line", {{"k.in", example_with_row(13, "")}}, "-q -m 1 k.in",
+             0,
+             "Warning: The data end at line 13 (a blank line), but 11 lines below it begin with "
+             "three numbers and were not read. The rows of all curves follow one another, without "
+             "blank or note lines between them\n",
+             {{"k.out", "<report>"}});
+  expect_run("a terminal escape in a name among several", {{"k.in", example}},
+             "-q -m 1 k.in \"\x1b[2Jx\"", 1,
+             "Warning: \\x1B[2Jx.in: File does not exist: \\x1B[2Jx.in\n"
+             "Error: \\x1B[2Jx.in: * * * OPEN ANOTHER DATA FILE * * *\n",
+             {{"k.out", "<report>"}});
+  expect_run("a line break in a checked name", {{"a\nb.in", example}}, "--check \"a\nb.in\"", 0, "",
+             {}, fixed_date, "a\\x0Ab.in: rows=24 curves=4 per-curve=6,6,6,6 columns=3\n");
+  expect_run("a name with a blank and no extension", {{"my data", example}, {"mydata.in", "x\n"}},
+             "-q -m 1 \"my data\"", 0, "", {{"my data.out", "<report>"}});
 }
 
 // A complete report survives a rejected rerun byte for byte and with its time; where
@@ -426,17 +262,17 @@ TEST(CarelessUse, DataThatAreNotWhatTheySeemAreToldAndNothingIsLost) {
 TEST(CarelessUse, RejectedRerunKeepsTheEarlierReportAndItsTime) {
   support::temp_dir dir;
   dir.write("k.in", example);
-  ASSERT_EQ(run_fit("-q k.in", dir).status, 0);
+  ASSERT_EQ(run_fit("-q -m 1 k.in", dir).status, 0);
   const std::string report = support::read_file(dir.file("k.out"));
-  ASSERT_GT(report.size(), 10000u);
+  ASSERT_TRUE(report.ends_with(closing_line("k.out")));
   const auto then = fs::file_time_type::clock::now() - std::chrono::hours(24);
   fs::last_write_time(dir.file("k.out"), then);
   dir.write("k.in", example_with_row(2, "100 0 0,055"));
-  EXPECT_EQ(run_fit("-q k.in", dir).status, 3);
+  EXPECT_EQ(run_fit("-q -m 1 k.in", dir).status, 3);
   EXPECT_EQ(support::read_file(dir.file("k.out")), report);
   EXPECT_EQ(fs::last_write_time(dir.file("k.out")), then);
   fs::remove(dir.file("k.out"));
-  EXPECT_EQ(run_fit("-q k.in", dir).status, 3);
+  EXPECT_EQ(run_fit("-q -m 1 k.in", dir).status, 3);
   EXPECT_EQ(support::file_names(dir.path()), std::vector<std::string>{"k.in"});
 }
 
@@ -456,76 +292,16 @@ TEST(CarelessUse, JsonNamesOnlyWrittenResultsAndTrueCurveCounts) {
   const auto fitted = files_of("-q -m 1 -j 1 --json - k.in gone eleven.in");
   EXPECT_EQ(fitted.at(0).at("results_file"), "k.out");
   EXPECT_TRUE(fitted.at(1).at("results_file").is_null());
-  EXPECT_EQ(fitted.at(1).at("status"), 1);
   EXPECT_TRUE(fitted.at(2).at("results_file").is_null());
-  EXPECT_EQ(fitted.at(2).at("status"), 3);
   EXPECT_EQ(fitted.at(2).at("curves"), 11);
   const auto checked = files_of("--check --json - gone eleven.in");
   EXPECT_FALSE(checked.at(0).contains("results_file"));
   EXPECT_TRUE(checked.at(0).at("curves").is_null());
-  EXPECT_EQ(checked.at(1).at("status"), 3);
   EXPECT_EQ(checked.at(1).at("curves"), 11);
   EXPECT_EQ(checked.at(1).at("rows"), 66);
-  EXPECT_EQ(checked.at(1).at("columns"), 3);
   EXPECT_TRUE(checked.at(1).at("per_curve").is_null());
   EXPECT_EQ(support::file_names(dir.path()),
             (std::vector<std::string>{"eleven.in", "k.in", "k.out"}));
-}
-
-// The same values written as a spreadsheet exports them give the same report.
-TEST(CarelessUse, CommaSeparatedRowsAreRead) {
-  support::temp_dir dir;
-  dir.write("points.in", example);
-  dir.write("csv.in", example_with_row(2, "100,0,0.055"));
-  dir.write("end.in", example_with_row(2, "100 0 0.055,"));
-  dir.write("both.in", example_with_row(2, "100,0,0.055,"));
-  ASSERT_EQ(run_fit("-q -m 1 points.in csv.in end.in both.in", dir).status, 0);
-  for (const std::string stem : {"csv", "end", "both"}) {
-    std::string report = support::read_file(dir.file(stem + ".out"));
-    report.replace(report.rfind(stem + ".out"), stem.size() + 4, "points.out");
-    EXPECT_EQ(report, support::read_file(dir.file("points.out"))) << stem;
-  }
-}
-
-// Starts inhibra-fit in `dir`, waits until its run has begun writing (a temporary
-// results file exists), sends `signal_number` and returns the exit status.
-int interrupted_run(const support::temp_dir& dir, int signal_number) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    // Whatever the test runner ignores, the program gets the default dispositions.
-    for (const int s : {SIGINT, SIGTERM, SIGHUP})
-      ::signal(s, SIG_DFL);
-    if (chdir(dir.path().c_str()) != 0) _exit(99);
-    execl(INHIBRA_FIT_EXE, "inhibra-fit", "-q", "-j", "1", "Data.in", "More.in",
-          static_cast<char*>(nullptr));
-    _exit(98);
-  }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  auto running = [&] {
-    for (const auto& name : support::file_names(dir.path()))
-      if (name.starts_with(".inhibra-partial-Data.out.")) return true;
-    return false;
-  };
-  while (!running() && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  kill(pid, signal_number);
-  int raw = 0;
-  waitpid(pid, &raw, 0);
-  return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-}
-
-TEST(Interrupt, StopsBetweenModelsAndLeavesEveryFileAsItWas) {
-  for (const auto& [signal_number, status] :
-       {std::pair{SIGINT, 130}, std::pair{SIGTERM, 143}, std::pair{SIGHUP, 129}}) {
-    support::temp_dir dir;
-    dir.write("Data.in", example);
-    dir.write("More.in", example);
-    dir.write("Data.out", "earlier results\r\n");
-    const auto before = support::snapshot(dir.path());
-    EXPECT_EQ(interrupted_run(dir, signal_number), status) << signal_number;
-    // The second file was never started; the first left no trace.
-    EXPECT_EQ(support::snapshot(dir.path()), before) << signal_number;
-  }
 }
 
 TEST(JsonWithAnUndecodableFileName, StaysValidAndKeepsTheBytes) {

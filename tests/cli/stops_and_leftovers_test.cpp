@@ -93,10 +93,11 @@ child_end signalled_run(const support::temp_dir& dir, const support::temp_dir& t
   return end;
 }
 
-// A folder with data, an earlier results file and an earlier set of every plot of
-// all ten models (recognisably not what a run draws).
+// A folder with two data files, an earlier results file of the first and an earlier
+// set of every plot of all ten models (recognisably not what a run draws).
 void prepare_earlier_run(const support::temp_dir& dir) {
   dir.write("Data.in", example);
+  dir.write("More.in", example);
   dir.write("Data.out", "earlier results\r\n");
   fs::create_directory(dir.file("P"));
   model_selection all{};
@@ -107,25 +108,29 @@ void prepare_earlier_run(const support::temp_dir& dir) {
 
 const std::string first_plot = ".inhibra-partial-Data-model01-xy.png.";
 
-TEST(StoppedRun, PutsNoPlotInPlaceAndKeepsTheEarlierSetWhole) {
+TEST(StoppedRun, PutsNothingInPlaceAndKeepsTheEarlierFilesWhole) {
+  // Stopped while the first results file is being written, before any plot, or while
+  // the plot of model 1 waits under its temporary name: the nine models still to fit
+  // take seconds, the signal follows in milliseconds, and More.in is never started.
   for (const auto& [signal_number, name] :
        {std::pair{SIGTERM, "SIGTERM"}, std::pair{SIGINT, "SIGINT"}, std::pair{SIGHUP, "SIGHUP"}}) {
-    SCOPED_TRACE(name);
-    support::temp_dir dir;
-    support::temp_dir temporary;
-    prepare_earlier_run(dir);
-    const auto before = support::snapshot(dir.path());
-    // The plot of model 1 is waiting under its temporary name when the signal comes;
-    // the nine models still to fit take seconds, the signal follows in milliseconds.
-    const auto end =
-        signalled_run(dir, temporary, "Data.in", dir.file("P"), first_plot, {signal_number});
-    ASSERT_TRUE(WIFEXITED(end.raw));
-    EXPECT_EQ(WEXITSTATUS(end.raw), 128 + signal_number);
-    EXPECT_EQ(end.err, std::string("Error: stopped by ") + name +
-                           ": the results and plot files of unfinished runs were not written; "
-                           "earlier ones are unchanged\n");
-    EXPECT_EQ(support::snapshot(dir.path()), before);
-    EXPECT_TRUE(support::snapshot(temporary.path()).empty());
+    for (const auto& [watched, marker] :
+         {std::pair{"", ".inhibra-partial-Data.out."}, std::pair{"P", first_plot.c_str()}}) {
+      SCOPED_TRACE(std::string(name) + " at " + marker);
+      support::temp_dir dir;
+      support::temp_dir temporary;
+      prepare_earlier_run(dir);
+      const auto before = support::snapshot(dir.path());
+      const auto end = signalled_run(dir, temporary, "Data.in More.in", dir.path() / watched,
+                                     marker, {signal_number});
+      ASSERT_TRUE(WIFEXITED(end.raw));
+      EXPECT_EQ(WEXITSTATUS(end.raw), 128 + signal_number);
+      EXPECT_EQ(end.err, std::string("Error: stopped by ") + name +
+                             ": the results and plot files of unfinished runs were not written; "
+                             "earlier ones are unchanged\n");
+      EXPECT_EQ(support::snapshot(dir.path()), before);
+      EXPECT_TRUE(support::snapshot(temporary.path()).empty());
+    }
   }
 }
 
@@ -201,74 +206,59 @@ TEST(UnwritableFolders, AreNamedBeforeAnythingIsFitted) {
   const std::string as_user = unprivileged();
   if (as_user.empty()) GTEST_SKIP() << "no way to run the program as an unprivileged user";
   const bool administrator = geteuid() == 0;
-  // Each folder or file is the runner's own unless it is listed under `foreign` (then
-  // the administrator's, in a shared folder made by the administrator).
+  // In `given`, "<folder>" is a folder of the runner's, "<read-only>" one it cannot
+  // write into and "<shared>" one of mode 1777 made by the administrator; a file whose
+  // content begins with "theirs" is another user's, every other one the runner's.
   const struct {
     const char* what;
     files given;
-    std::vector<std::string> read_only;  // folders the runner cannot write into
-    std::vector<std::string> shared;     // folders of mode 1777
-    std::vector<std::string> foreign;    // files of another user
-    std::string args;
-    std::string err;
+    std::string args, err;
     std::string fitted = "";  // the results file of an input that could be written
   } cases[] = {
       {"read-only results folder",
-       {{"ro", "<folder>"}, {"ro/Data.in", example}, {"ro/Data.out", "earlier\r\n"}},
-       {"ro"},
-       {},
-       {},
+       {{"ro", "<read-only>"}, {"ro/Data.in", example}, {"ro/Data.out", "earlier\r\n"}},
        "-q -m 1 ro/Data.in",
        "Warning: Results file ro/Data.out: cannot write into the folder <dir>/ro (Permission "
        "denied): ro/Data.in is not fitted\n"},
       {"read-only results folder among several inputs",
-       {{"ro", "<folder>"}, {"ro/Data.in", example}, {"ok", "<folder>"}, {"ok/More.in", example}},
-       {"ro"},
-       {},
-       {},
+       {{"ro", "<read-only>"},
+        {"ro/Data.in", example},
+        {"ok", "<folder>"},
+        {"ok/More.in", example}},
        "-q -m 1 ro/Data.in ok/More.in",
        "Warning: ro/Data.in: Results file ro/Data.out: cannot write into the folder <dir>/ro "
        "(Permission denied): ro/Data.in is not fitted\n",
        "ok/More.out"},
       {"read-only plot folder",
-       {{"Data.in", example}, {"P", "<folder>"}},
-       {"P"},
-       {},
-       {},
+       {{"Data.in", example}, {"P", "<read-only>"}},
        "-q -m 1 --plots P Data.in",
        "Error: plot files: cannot write into the folder <dir>/P (Permission denied)\n"},
       {"read-only folder of the JSON",
-       {{"Data.in", example}, {"J", "<folder>"}},
-       {"J"},
-       {},
-       {},
+       {{"Data.in", example}, {"J", "<read-only>"}},
        "-q -m 1 --json J/all.json Data.in",
        "Error: JSON file not written: J/all.json (cannot write into the folder <dir>/J "
        "(Permission denied))\n"},
       {"another user's results file in a shared folder",
-       {{"S", "<folder>"}, {"S/Data.in", example}, {"S/Data.out", "theirs\r\n"}},
-       {},
-       {"S"},
-       {"S/Data.out"},
+       {{"S", "<shared>"}, {"S/Data.in", example}, {"S/Data.out", "theirs\r\n"}},
        "-q -m 1 S/Data.in",
        "Warning: Results file S/Data.out: Data.out in the shared folder <dir>/S belongs to "
        "another user and cannot be replaced: S/Data.in is not fitted\n"},
       {"another user's plot in a shared plot folder",
-       {{"Data.in", example}, {"P", "<folder>"}, {"P/Data-best-xy.png", "theirs"}},
-       {},
-       {"P"},
-       {"P/Data-best-xy.png"},
+       {{"Data.in", example}, {"P", "<shared>"}, {"P/Data-best-xy.png", "theirs"}},
        "-q -m 1 --plots P Data.in",
        "Warning: Plot file P/Data-best-xy.png: Data-best-xy.png in the shared folder <dir>/P "
        "belongs to another user and cannot be replaced: Data.in is not fitted\n"},
   };
+  auto theirs = [](const std::string& content) { return content.starts_with("theirs"); };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     // Files of another user can only be made by the administrator.
-    if (!c.foreign.empty() && !administrator) continue;
+    if (!administrator && std::any_of(c.given.begin(), c.given.end(),
+                                      [&](const auto& f) { return theirs(f.second); }))
+      continue;
     support::temp_dir dir;
     for (const auto& [name, content] : c.given) {
-      if (content == "<folder>")
+      if (content.starts_with("<"))
         fs::create_directory(dir.file(name));
       else
         dir.write(name, content);
@@ -277,20 +267,19 @@ TEST(UnwritableFolders, AreNamedBeforeAnythingIsFitted) {
       // Everything becomes the runner's, but what is another user's.
       ASSERT_EQ(chown(dir.path().c_str(), nobody, nobody), 0);
       for (const auto& [name, content] : c.given) {
-        const bool theirs = std::find(c.foreign.begin(), c.foreign.end(), name) != c.foreign.end();
-        const bool shared = std::find(c.shared.begin(), c.shared.end(), name) != c.shared.end();
-        if (!theirs && !shared) {
-          ASSERT_EQ(chown(dir.file(name).c_str(), nobody, nobody), 0);
-        }
-        if (theirs) {
+        if (theirs(content)) {
           ASSERT_EQ(chmod(dir.file(name).c_str(), 0666), 0);  // even writable
+        } else if (content != "<shared>") {
+          ASSERT_EQ(chown(dir.file(name).c_str(), nobody, nobody), 0);
         }
       }
     }
-    for (const auto& folder : c.shared)
-      ASSERT_EQ(chmod(dir.file(folder).c_str(), 01777), 0);
-    for (const auto& folder : c.read_only)
-      ASSERT_EQ(chmod(dir.file(folder).c_str(), 0555), 0);
+    for (const auto& [name, content] : c.given) {
+      const int mode = content == "<shared>" ? 01777 : content == "<read-only>" ? 0555 : 0;
+      if (mode != 0) {
+        ASSERT_EQ(chmod(dir.file(name).c_str(), static_cast<mode_t>(mode)), 0);
+      }
+    }
     const auto before = support::snapshot(dir.path());
 
     const auto r = run_fit(c.args, dir, as_user);
@@ -305,8 +294,8 @@ TEST(UnwritableFolders, AreNamedBeforeAnythingIsFitted) {
       after.erase(c.fitted);
     }
     EXPECT_EQ(after, before);
-    for (const auto& folder : c.read_only)
-      fs::permissions(dir.file(folder), fs::perms::owner_all);
+    for (const auto& [name, content] : c.given)
+      if (content == "<read-only>") fs::permissions(dir.file(name), fs::perms::owner_all);
   }
 }
 
