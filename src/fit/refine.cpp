@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <mutex>
+#include <utility>
 
 #include <ceres/ceres.h>
 #include <glog/logging.h>
@@ -43,6 +44,23 @@ bool same_point(const parameter_vector& a, const parameter_vector& b, int n) {
       return false;
   }
   return true;
+}
+
+// The brief looks' ends, lowest sum first, with ends that count as one point taken
+// once: at most polished_scouts of them, the ones worth a full solve.
+std::vector<scored_point> lowest_distinct(std::vector<scored_point> scouted, int n) {
+  std::stable_sort(
+      scouted.begin(), scouted.end(),
+      [](const scored_point& a, const scored_point& b) { return lower_ssr(a.ssr, b.ssr); });
+  std::vector<scored_point> chosen;
+  for (const auto& candidate : scouted) {
+    if (static_cast<int>(chosen.size()) >= polished_scouts) break;
+    const bool seen = std::any_of(chosen.begin(), chosen.end(), [&](const scored_point& c) {
+      return same_point(c.p, candidate.p, n);
+    });
+    if (!seen) chosen.push_back(candidate);
+  }
+  return chosen;
 }
 
 // The coordinates a solve moves in: the logarithms of the parameters, inside the
@@ -556,19 +574,8 @@ refinement refine_robust(const core::fit_context& ctx, const parameter_vector& c
     scouted.push_back(robust_solve_from(ctx, start, out.evaluations, true));
     keep(scouted.back());
   }
-  std::stable_sort(
-      scouted.begin(), scouted.end(),
-      [](const scored_point& a, const scored_point& b) { return lower_ssr(a.ssr, b.ssr); });
-  std::vector<parameter_vector> searched;
-  for (const auto& candidate : scouted) {
-    if (static_cast<int>(searched.size()) >= polished_scouts) break;
-    const bool seen = std::any_of(searched.begin(), searched.end(), [&](const auto& p) {
-      return same_point(p, candidate.p, ctx.n_par);
-    });
-    if (seen) continue;
-    searched.push_back(candidate.p);
+  for (const auto& candidate : lowest_distinct(std::move(scouted), ctx.n_par))
     keep(robust_solve_from(ctx, candidate.p, out.evaluations));
-  }
   return out;
 }
 
@@ -607,17 +614,7 @@ refinement refine(const core::fit_context& ctx, const parameter_vector& chain, d
     scouted.push_back(solve_from(ctx, s, out.evaluations, scouting_effort));
     out.solver_failed = out.solver_failed || scouted.back().solver_failed;
   }
-  std::stable_sort(
-      scouted.begin(), scouted.end(),
-      [](const scored_point& a, const scored_point& b) { return lower_ssr(a.ssr, b.ssr); });
-  std::vector<parameter_vector> polished;
-  for (const auto& candidate : scouted) {
-    if (static_cast<int>(polished.size()) >= polished_scouts) break;
-    const bool seen = std::any_of(polished.begin(), polished.end(), [&](const auto& p) {
-      return same_point(p, candidate.p, ctx.n_par);
-    });
-    if (seen) continue;
-    polished.push_back(candidate.p);
+  for (const auto& candidate : lowest_distinct(std::move(scouted), ctx.n_par)) {
     if (!settled_only) keep(candidate);
     keep(solve_from(ctx, candidate.p, out.evaluations, full_effort));
   }
