@@ -217,14 +217,16 @@ void adopt_point(run_state& run, model_result& r, const par_array& p) {
   r.refined = true;
 }
 
-// The criterion of a finished fit: AICc from its sum of squares and standard errors,
-// plus, with an error model other than equal weights, the likelihood's sum of the
-// log error sizes, which differs between models.
+// The criteria of a finished fit. The report's AICc from its sum of squares and
+// standard errors, plus, with an error model other than equal weights, the
+// likelihood's sum of the log error sizes, which differs between models; beside it
+// the textbook criteria from the same weighted sum.
 void score(const core::fit_context& ctx, model_result& r) {
   r.ratio_sum = ratio_sum(r.n, r.p, r.se, r.se_produced);
   aicc(ctx.rows, r.n, r.ratio_sum, r.ssr, r.aicc);
   r.error_log = error_log_term(ctx, r.p);
   if (r.aicc < aicc_cap) r.aicc += r.error_log;
+  r.textbook = textbook_criteria(ctx.rows, r.n, r.ssr, r.error_log);
 }
 
 // Makes the context evaluate fitted model r again (after other models were fitted).

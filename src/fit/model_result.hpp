@@ -9,6 +9,7 @@
 
 #include "core/capacities.hpp"
 #include "core/error_model.hpp"
+#include "fit/likelihood_criteria.hpp"
 #include "fit/mc50.hpp"
 #include "fit/residual_diagnostics.hpp"
 #include "fit/row_influence.hpp"
@@ -65,6 +66,9 @@ struct model_result {
   // Gaussian likelihoods of two models differ beyond their weighted sums.
   double aicc = 0.0;
   double error_log = 0.0;
+  // The textbook criteria from the same weighted sum (the variance counted as a
+  // parameter, no standard-error term), which a reader can recompute.
+  likelihood_criteria textbook{};
 
   // Outcome of the constrained last stage: its info code and its iteration limit
   // (the report mentions info 2, limit reached, and 4, uphill direction).
