@@ -12,6 +12,11 @@ namespace inhibra::core {
 
 enum class error_model : std::uint8_t { equal, relative, poisson };
 
+// A fitted rate below this fraction of the root mean square rate counts as that
+// fraction in the error model's weights (and in the check of the scatter's trend), so
+// a rate fitted near 0 cannot take an unbounded weight.
+inline constexpr double smallest_weighted_rate = 1e-6;
+
 // The name in options, settings and the JSON: "equal", "relative", "poisson".
 [[nodiscard]] constexpr std::string_view error_model_name(error_model e) {
   switch (e) {

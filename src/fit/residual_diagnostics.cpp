@@ -4,11 +4,14 @@
 #include <array>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 #include <fmt/format.h>
+#include <boost/math/tools/toms748_solve.hpp>
 
 #include "fit/quiet_distributions.hpp"
 
@@ -38,42 +41,6 @@ double polynomial(const std::array<double, n>& c, double x) {
   for (std::size_t k = n; k-- > 0;)
     v = v * x + c[k];
   return v;
-}
-
-// Ranks 1..n of x, tied values taking the mean of the ranks they share.
-std::vector<double> mean_ranks(std::span<const double> x) {
-  std::vector<std::size_t> order(x.size());
-  std::iota(order.begin(), order.end(), std::size_t{0});
-  std::stable_sort(order.begin(), order.end(),
-                   [&](std::size_t a, std::size_t b) { return x[a] < x[b]; });
-  std::vector<double> rank(x.size());
-  for (std::size_t i = 0; i < order.size();) {
-    std::size_t j = i;
-    while (j + 1 < order.size() && x[order[j + 1]] == x[order[i]])
-      ++j;
-    const double shared = 0.5 * static_cast<double>(i + j) + 1.0;
-    for (std::size_t k = i; k <= j; ++k)
-      rank[order[k]] = shared;
-    i = j + 1;
-  }
-  return rank;
-}
-
-// Pearson's correlation of a and b; NaN when either is constant.
-double correlation(std::span<const double> a, std::span<const double> b) {
-  const auto n = static_cast<double>(a.size());
-  const double mean_a = std::accumulate(a.begin(), a.end(), 0.0) / n;
-  const double mean_b = std::accumulate(b.begin(), b.end(), 0.0) / n;
-  double saa = 0.0;
-  double sbb = 0.0;
-  double sab = 0.0;
-  for (std::size_t k = 0; k < a.size(); ++k) {
-    saa += (a[k] - mean_a) * (a[k] - mean_a);
-    sbb += (b[k] - mean_b) * (b[k] - mean_b);
-    sab += (a[k] - mean_a) * (b[k] - mean_b);
-  }
-  if (!(saa > 0.0 && sbb > 0.0)) return nan;
-  return sab / std::sqrt(saa * sbb);
 }
 
 // The Shapiro-Wilk coefficients a(1..n) (index 0..n-1) for n >= 3, after Royston
@@ -250,35 +217,131 @@ diagnostic_test shapiro_wilk(std::span<const double> x, bool robust) {
   return made(w, p, std::move(advice));
 }
 
-// Spearman's rank correlation (1904): Pearson's correlation of the ranks.
+// The scatter's power of the rate on a set of rows: with scaled residuals e_k whose
+// size follows v_k^gamma, sigma^2 at its maximum for each gamma leaves the profile
+// log-likelihood
+//   l(gamma) = -N/2 ln(sum e_k^2 exp(-2 gamma L_k)) + const,  L_k = ln v_k - mean ln v,
+// which is concave (a log-sum-exp turned over), so its derivative, N times the mean of
+// L under the weights e_k^2 exp(-2 gamma L_k), falls through 0 once at most.
+struct power_fit {
+  double gamma = 0.0;
+  double gain = 0.0;  // twice the log-likelihood at gamma above that at 0
+};
+
+power_fit fit_power(std::span<const double> log_rate, std::span<const double> residual,
+                    std::span<const std::size_t> rows) {
+  double mean = 0.0;
+  for (const std::size_t k : rows)
+    mean += log_rate[k];
+  mean /= static_cast<double>(rows.size());
+  // sum e_k^2 exp(-2 gamma L_k), and the mean of L under its terms (the slope).
+  auto sums = [&](double gamma) {
+    double sum = 0.0;
+    double weighted = 0.0;
+    for (const std::size_t k : rows) {
+      const double l = log_rate[k] - mean;
+      const double w = residual[k] * residual[k] * std::exp(-2.0 * gamma * l);
+      sum += w;
+      weighted += w * l;
+    }
+    return std::pair{sum, weighted / sum};
+  };
+  auto slope = [&](double gamma) { return sums(gamma).second; };
+  // Powers beyond the bracket say no more than its ends do.
+  power_fit fit;
+  if (slope(-max_spread_power) <= 0.0) {
+    fit.gamma = -max_spread_power;
+  } else if (slope(max_spread_power) >= 0.0) {
+    fit.gamma = max_spread_power;
+  } else {
+    std::uintmax_t iterations = 200;
+    const auto [a, b] = boost::math::tools::toms748_solve(
+        slope, -max_spread_power, max_spread_power, boost::math::tools::eps_tolerance<double>(40),
+        iterations);
+    fit.gamma = 0.5 * (a + b);
+  }
+  fit.gain = static_cast<double>(rows.size()) * std::log(sums(0.0).first / sums(fit.gamma).first);
+  return fit;
+}
+
+// The rows whose residual lies within spread_outlier_cut robust standard deviations
+// (1.4826 times the median absolute size) once the power gamma is taken out.
+std::vector<std::size_t> rows_within_scatter(std::span<const double> log_rate,
+                                             std::span<const double> residual, double gamma) {
+  const std::size_t n = residual.size();
+  std::vector<double> size(n);
+  for (std::size_t k = 0; k < n; ++k)
+    size[k] = std::abs(residual[k]) * std::exp(-gamma * log_rate[k]);
+  std::vector<double> sorted = size;
+  std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(n / 2),
+                   sorted.end());
+  const double scale = 1.4826 * sorted[n / 2];
+  std::vector<std::size_t> rows;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!(scale > 0.0) || size[k] <= spread_outlier_cut * scale) rows.push_back(k);
+  }
+  return rows;
+}
+
 diagnostic_test spread_trend(std::span<const double> fitted,
                              std::span<const double> scaled_residual, error_model errors) {
   const std::size_t n = fitted.size();
   if (n < 3 || scaled_residual.size() != n) return not_available();
-  std::vector<double> size(n);
-  for (std::size_t k = 0; k < n; ++k)
-    size[k] = std::abs(scaled_residual[k]);
-  const std::vector<double> rank_rate = mean_ranks(fitted);
-  const std::vector<double> rank_size = mean_ranks(size);
-  const double rho = correlation(rank_rate, rank_size);
-  if (std::isnan(rho)) return not_available();
-  const auto dof = static_cast<double>(n - 2);
-  const t_distribution t(dof);
-  // The two tails of t; |rho| = 1 gives an infinite t, whose tails are 0 and 1.
-  double growing = rho > 0.0 ? 0.0 : 1.0;
-  double shrinking = 1.0 - growing;
-  if (std::abs(rho) < 1.0) {
-    const double stat = rho * std::sqrt(dof / (1.0 - rho * rho));
-    growing = boost::math::cdf(boost::math::complement(t, stat));
-    shrinking = boost::math::cdf(t, stat);
+  // Rates at or below 0 count as the smallest rate the error models weigh.
+  double squares = 0.0;
+  for (const double v : fitted)
+    squares += v * v;
+  const double floor = smallest_weighted_rate * std::sqrt(squares / static_cast<double>(n));
+  std::vector<double> log_rate(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    log_rate[k] = std::log(std::fmax(std::abs(fitted[k]), floor));
+    if (!std::isfinite(log_rate[k]) || !std::isfinite(scaled_residual[k])) return not_available();
   }
+  // A first power from the least-squares line of ln |e| on ln v, which one outlier
+  // moves little; then the rows within the scatter and their maximum-likelihood power
+  // in turn until the rows stay the same.
+  std::vector<double> x;
+  std::vector<double> y;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (scaled_residual[k] == 0.0) continue;
+    x.push_back(log_rate[k]);
+    y.push_back(std::log(std::abs(scaled_residual[k])));
+  }
+  if (x.size() < 3) return not_available();
+  const double mean_x = std::accumulate(x.begin(), x.end(), 0.0) / static_cast<double>(x.size());
+  const double mean_y = std::accumulate(y.begin(), y.end(), 0.0) / static_cast<double>(y.size());
+  double sxx = 0.0;
+  double sxy = 0.0;
+  for (std::size_t k = 0; k < x.size(); ++k) {
+    sxx += (x[k] - mean_x) * (x[k] - mean_x);
+    sxy += (x[k] - mean_x) * (y[k] - mean_y);
+  }
+  if (!(sxx > 0.0)) return not_available();
+  double gamma = std::clamp(sxy / sxx, -max_spread_power, max_spread_power);
+  std::vector<std::size_t> rows;
+  power_fit fit;
+  for (int round = 0; round < 20; ++round) {
+    std::vector<std::size_t> within = rows_within_scatter(log_rate, scaled_residual, gamma);
+    if (round > 0 && within == rows) break;
+    rows = std::move(within);
+    const auto [low, high] = std::minmax_element(
+        rows.begin(), rows.end(),
+        [&](std::size_t a, std::size_t b) { return log_rate[a] < log_rate[b]; });
+    if (rows.size() < 3 || !(log_rate[*high] > log_rate[*low])) return not_available();
+    fit = fit_power(log_rate, scaled_residual, rows);
+    gamma = fit.gamma;
+  }
+  const double z = std::copysign(std::sqrt(std::fmax(fit.gain, 0.0)), fit.gamma);
+  const normal_distribution normal;
+  const double growing = boost::math::cdf(boost::math::complement(normal, z));
+  const double shrinking = boost::math::cdf(normal, z);
   if (errors == error_model::relative) {
     // A spread that shrinks as the rate grows: the relative weights overcorrect.
-    return made(rho, shrinking,
+    return made(fit.gamma, shrinking,
                 "residuals shrink as the rate grows under relative weights (" + p_text(shrinking) +
                     "): fit with Poisson or equal weights");
   }
-  return made(rho, growing,
+  return made(fit.gamma, growing,
               "residuals grow with the rate (" + p_text(growing) + "): fit with relative weights");
 }
 

@@ -2,7 +2,7 @@
 // Checks of a fit's residuals that say, in one sentence each, what the scatter left
 // by the model suggests: a curve shape the model does not follow (runs of signs
 // along [S]), residuals that are not normal (Shapiro-Wilk), a spread that grows or
-// shrinks with the rate (Spearman's rank correlation), and replicate means the
+// shrinks with the rate (a likelihood-ratio test of its power of the rate), and replicate means the
 // model misses (the lack-of-fit F test). Pure arithmetic on the rows handed in; no
 // fit context.
 #include <limits>
@@ -17,6 +17,12 @@ namespace inhibra::fit {
 // trend is a finding: equal and Poisson weights take a spread that grows with the
 // rate as too little weighting, relative weights a spread that shrinks as too much.
 using core::error_model;
+using core::smallest_weighted_rate;
+
+// Powers of the rate beyond this say nothing more about the scatter's trend; rows
+// beyond this many robust standard deviations of the scatter do not count in it.
+inline constexpr double max_spread_power = 8.0;
+inline constexpr double spread_outlier_cut = 4.5;
 
 // Below this p value a check gives its advice.
 inline constexpr double advice_level = 0.05;
@@ -40,7 +46,7 @@ enum class weights_advice {
 struct residual_diagnostics {
   diagnostic_test runs;         // runs of residual signs along [S] within each curve
   diagnostic_test normality;    // Shapiro-Wilk W of the scaled residuals
-  diagnostic_test spread;       // Spearman's rho of |scaled residual| and fitted rate
+  diagnostic_test spread;       // power of the rate the scatter follows, beyond the weights
   diagnostic_test lack_of_fit;  // F of lack of fit against pure error of replicates
   weights_advice weights = weights_advice::keep;
   [[nodiscard]] bool advises_relative() const { return weights == weights_advice::relative; }
@@ -84,11 +90,19 @@ struct diagnostics_options {
 // does not suggest robust weighting again.
 [[nodiscard]] diagnostic_test shapiro_wilk(std::span<const double> x, bool robust = false);
 
-// Spearman's rank correlation of |scaled residual| with the fitted rate (tied values
-// take their mean rank), with the one-sided p value of the t approximation,
-// t = rho sqrt((n - 2) / (1 - rho^2)) on n - 2 degrees of freedom, in the direction
-// that is a finding under `errors` (see error_model). Statistic: rho. Needs n >= 3
-// and neither column constant.
+// Does the scatter follow a power of the rate that the weights do not take out? The
+// likelihood-ratio test of gamma = 0 in the model sd(scaled residual_k) = sigma
+// fitted_k^gamma: gamma at its maximum likelihood (within +-max_spread_power), the
+// signed root of twice the log-likelihood gain read on the normal distribution, and
+// the one-sided p value in the direction that is a finding under `errors` (see
+// error_model). Rows whose residual lies beyond spread_outlier_cut robust standard
+// deviations of the scatter (the power taken out) do not count, so one outlier cannot
+// pass for a trend; the rows and the power are found in turn, from the least-squares
+// line of ln |residual| on ln rate. A fitted rate at or below 0 counts as
+// smallest_weighted_rate times the rms fitted rate. Statistic: gamma (about 1 for
+// errors proportional to the rate under equal weights, 0.5 for Poisson errors, 0 when
+// the weights fit). Needs three rows with residuals other than 0 and fitted rates that
+// are not all equal.
 [[nodiscard]] diagnostic_test spread_trend(std::span<const double> fitted,
                                            std::span<const double> scaled_residual,
                                            error_model errors);

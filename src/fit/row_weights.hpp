@@ -14,10 +14,7 @@ namespace inhibra::fit {
 
 using row_weight_array = std::array<double, core::max_rows>;
 
-// A fitted rate below this fraction of the root mean square measured rate counts as
-// that fraction in the error model's weights, so a rate fitted near 0 cannot take an
-// unbounded weight.
-inline constexpr double smallest_weighted_rate = 1e-6;
+using core::smallest_weighted_rate;
 
 // The error model's weight of a row whose fitted rate is v, with `floor` the smallest
 // rate that counts (see smallest_weighted_rate).

@@ -151,37 +151,39 @@ TEST(RunsTest, WorkedSequences) {
   expect_not_available(runs_test(s12, std::vector<double>(12, 1.0), one), "one sign");
 }
 
-// Spearman's rho from the rank differences d: 1 - 6 sum d^2 / (n (n^2 - 1)).
-TEST(SpreadTrend, RankCorrelationAndItsDirection) {
-  const std::vector<double> rate{1, 2, 3, 4, 5, 6};
-  // |residual| ranks 1 3 2 4 5 6: sum d^2 = 2, rho = 1 - 12 / 210; signs do not count.
-  const std::vector<double> growing{0.1, -0.3, 0.2, -0.4, 0.5, -0.6};
-  const std::vector<double> shrinking{-0.6, 0.5, -0.4, 0.2, 0.3, -0.1};
+// Two groups of rates, 0.5 and 2 (ln v = -c and +c, c = ln 2), with squared scaled
+// residuals summing to B and A: the likelihood is highest at gamma = ln(A / B) / (4c)
+// and gains ln((A + B) / (2 sqrt(AB))) per row there. A = 0.64, B = 0.04: gamma = 1,
+// twice the gain 8 ln(0.68 / 0.32) = 6.0302, z = 2.4556, one-sided p = 0.0070317.
+TEST(SpreadTrend, LikelihoodRatioOfTheScattersPowerOfTheRate) {
+  const std::vector<double> rate{0.5, 0.5, 0.5, 0.5, 2, 2, 2, 2};
+  const std::vector<double> growing{0.1, -0.1, 0.1, -0.1, 0.4, -0.4, -0.4, 0.4};
+  const std::vector<double> shrinking{0.4, -0.4, 0.4, -0.4, 0.1, -0.1, -0.1, 0.1};
   struct trend {
     const char* name;
     std::vector<double> residual;
     error_model errors;
-    double rho;
+    double gamma;
     double p;
     weights_advice advised;
   };
-  const double rho = 1.0 - 12.0 / 210.0;
+  const double finding = 0.0070316717632866585;
+  const double none = 1.0 - finding;
   const std::vector<trend> table{
-      {"growing, equal weights", growing, error_model::equal, rho, 0.002402332362,
+      {"growing, equal weights", growing, error_model::equal, 1.0, finding,
        weights_advice::relative},
-      {"growing, Poisson weights", growing, error_model::poisson, rho, 0.002402332362,
+      {"growing, Poisson weights", growing, error_model::poisson, 1.0, finding,
        weights_advice::relative},
-      {"growing, relative weights", growing, error_model::relative, rho, 0.9975976676,
+      {"growing, relative weights", growing, error_model::relative, 1.0, none,
        weights_advice::keep},
-      {"shrinking, relative weights", shrinking, error_model::relative, -rho, 0.002402332362,
+      {"shrinking, relative weights", shrinking, error_model::relative, -1.0, finding,
        weights_advice::poisson_or_equal},
-      {"shrinking, equal weights", shrinking, error_model::equal, -rho, 0.9975976676,
-       weights_advice::keep},
+      {"shrinking, equal weights", shrinking, error_model::equal, -1.0, none, weights_advice::keep},
   };
   for (const auto& c : table) {
     const diagnostic_test t = spread_trend(rate, c.residual, c.errors);
     ASSERT_TRUE(t.available) << c.name;
-    expect_rel(t.statistic, c.rho, tight, c.name);
+    expect_rel(t.statistic, c.gamma, 1e-9, c.name);
     expect_rel(t.p, c.p, 1e-8, c.name);
     // The same rows through the whole set of checks give the weights advice.
     const std::vector<double> zeros(rate.size(), 0.0);
@@ -195,25 +197,43 @@ TEST(SpreadTrend, RankCorrelationAndItsDirection) {
     EXPECT_EQ(d.advises_relative(), c.advised == weights_advice::relative) << c.name;
   }
   EXPECT_EQ(spread_trend(rate, growing, error_model::equal).advice,
-            "residuals grow with the rate (p = 0.0024): fit with relative weights");
+            "residuals grow with the rate (p = 0.007): fit with relative weights");
   EXPECT_EQ(spread_trend(rate, shrinking, error_model::relative).advice,
-            "residuals shrink as the rate grows under relative weights (p = 0.0024): fit with "
+            "residuals shrink as the rate grows under relative weights (p = 0.007): fit with "
             "Poisson or equal weights");
+  // The scale of the rates and of the residuals does not count.
+  std::vector<double> scaled_rate = rate;
+  std::vector<double> scaled_residual = growing;
+  for (std::size_t k = 0; k < rate.size(); ++k) {
+    scaled_rate[k] *= 1e-4;
+    scaled_residual[k] *= 3e-6;
+  }
+  expect_rel(spread_trend(scaled_rate, scaled_residual, error_model::equal).p, finding, 1e-8,
+             "scaled");
 
-  // Tied rates and tied sizes take their mean ranks (rho = 0.8975903614).
-  const diagnostic_test tied = spread_trend(
-      std::vector<double>{1, 2, 2, 3, 4, 5, 6, 7},
-      std::vector<double>{0.2, 0.1, 0.3, -0.3, 0.5, 0.4, 0.7, 0.6}, error_model::equal);
-  expect_rel(tied.statistic, 0.8975903614457831, tight, "ties");
-  expect_rel(tied.p, 0.001241550345, 1e-8, "ties");
-  // Perfect order: an infinite t.
-  const diagnostic_test perfect =
-      spread_trend(rate, std::vector<double>{1, 2, 3, 4, 5, 6}, error_model::equal);
-  EXPECT_EQ(perfect.p, 0.0);
-  EXPECT_EQ(spread_trend(rate, std::vector<double>{1, 2, 3, 4, 5, 6}, error_model::relative).p,
-            1.0);
-  expect_not_available(spread_trend(rate, std::vector<double>(6, 0.5), error_model::equal),
-                       "constant size");
+  // One gross outlier at the highest rate beside an even scatter is no trend: it lies
+  // far outside the scatter and does not count, and the rest have no power at all.
+  std::vector<double> ramp(12);
+  std::vector<double> even(12);
+  for (std::size_t k = 0; k < ramp.size(); ++k) {
+    ramp[k] = static_cast<double>(k + 1);
+    even[k] = k % 2 == 0 ? 0.1 : -0.1;
+  }
+  even.back() = 5.0;
+  const diagnostic_test outlier = spread_trend(ramp, even, error_model::equal);
+  EXPECT_NEAR(outlier.statistic, 0.0, 1e-9);
+  EXPECT_NEAR(outlier.p, 0.5, 1e-6);
+  EXPECT_TRUE(outlier.advice.empty());
+  // A rate fitted at or below 0 counts as a small positive rate, never as a NaN.
+  const diagnostic_test at_zero =
+      spread_trend(std::vector<double>{0, -1, 0.5, 0.5, 2, 2, 2, 2}, growing, error_model::equal);
+  EXPECT_TRUE(at_zero.available && std::isfinite(at_zero.statistic) && std::isfinite(at_zero.p));
+
+  expect_not_available(spread_trend(ramp, std::vector<double>(12, 0.0), error_model::equal),
+                       "no scatter");
+  expect_not_available(spread_trend(std::vector<double>(6, 2.0),
+                                    std::vector<double>{1, 2, 3, 4, 5, 6}, error_model::equal),
+                       "one rate");
   expect_not_available(
       spread_trend(std::vector<double>{1, 2}, std::vector<double>{1, 2}, error_model::equal),
       "two rows");
