@@ -30,6 +30,7 @@ struct run_settings {
   plot_output plots;
   bool progress = false;    // a line per model on the error stream
   bool advice = false;      // a line per residual check that advises something, after the run
+  bool verdict = false;     // the verdict on the mechanism, after the run
   int jobs = 1;             // files fitted at once
   bool name_files = false;  // messages name their data file (more than one input)
 };

@@ -108,7 +108,19 @@ json diagnostics_json(const fit::residual_diagnostics& d) {
           {"advised_weights", weights}};
 }
 
-json model_json(const fit::model_result& r) {
+// The model's criteria: the textbook ones (log-likelihood, AICc with k = n + 1, BIC,
+// and the Akaike weight and log10 evidence ratio they give) and the report's own
+// criterion.
+void put_criteria(json& out, const fit::model_result& r, const fit::textbook_row* row) {
+  out["log_likelihood"] = number(r.textbook.log_likelihood);
+  out["aicc"] = number(r.textbook.aicc);
+  out["bic"] = number(r.textbook.bic);
+  out["akaike_weight"] = row != nullptr ? number(row->weight) : json(nullptr);
+  out["log10_evidence_ratio"] = row != nullptr ? number(row->log10_ratio) : json(nullptr);
+  out["report_criterion"] = number(r.aicc);
+}
+
+json model_json(const fit::model_result& r, const fit::textbook_row* row) {
   // Parameters at a box end are held there: they have no standard error or symmetric
   // limits, and the others' errors are conditional on them.
   json held = json::array();
@@ -148,12 +160,12 @@ json model_json(const fit::model_result& r) {
               {"refined", r.refined},
               {"at_bound", at_bound},
               {"conditional_on", held},
-              {"aicc", number(r.aicc)},
               {"sqp_info", r.sqp_info},
               {"refitted", r.refitted},
               {"parameters", parameters},
               {"diagnostics", diagnostics_json(r.diagnostics)},
               {"cooks_distance", numbers(r.influence.cooks_distance)}};
+  put_criteria(out, r, row);
   // The robust weight of each row at the fit: only robust weighting has weights.
   if (r.weighting == 2) out["row_weights"] = numbers(r.influence.weight);
   return out;
@@ -171,10 +183,96 @@ json flagged_json(const std::vector<fit::flagged_row>& flagged) {
   return out;
 }
 
+// The nested F tests: the special model in the general one, F with its degrees of
+// freedom and p; "boundary": the special case lies at an end of the general model's
+// range, where the p value is conservative.
+json nested_json(const std::vector<fit::nested_test>& tests) {
+  json out = json::array();
+  for (const auto& t : tests) {
+    out.push_back({{"special", t.special},
+                   {"general", t.general},
+                   {"how", std::string(t.how)},
+                   {"F", number(t.test.f)},
+                   {"df1", t.test.df1},
+                   {"df2", t.test.df2},
+                   {"p", number(t.test.p)},
+                   {"boundary", t.boundary}});
+  }
+  return out;
+}
+
+json limits_json(const std::vector<fit::limit_reading>& readings) {
+  json out = json::array();
+  for (const auto& l : readings) {
+    json open = json::array();
+    if (l.limits.low_open) open.push_back("low");
+    if (l.limits.high_open) open.push_back("high");
+    out.push_back({{"model", l.model},
+                   {"parameter", std::string(1, l.parameter)},
+                   {"value", number(l.value)},
+                   {"profile_low", number(l.limits.low)},
+                   {"profile_high", number(l.limits.high)},
+                   {"profile_open", open},
+                   {"reading", l.text}});
+  }
+  return out;
+}
+
+// One question of the verdict: its families by weight, the family named (null when
+// none) or the two that cannot be told apart, and the evidence.
+template <typename Family>
+json answer_json(const fit::answer<Family>& a) {
+  json families = json::array();
+  for (const auto& f : a.families) {
+    families.push_back({{"family", std::string(fit::family_key(f.family))},
+                        {"weight", number(f.weight)},
+                        {"models", f.models},
+                        {"best_model", f.best_model}});
+  }
+  json apart = json::array();
+  if (a.first) apart.push_back(std::string(fit::family_key(*a.first)));
+  if (a.second) apart.push_back(std::string(fit::family_key(*a.second)));
+  return {{"named", a.named ? json(std::string(fit::family_key(*a.named))) : json(nullptr)},
+          {"not_told_apart", apart},
+          {"families", families},
+          {"profile_limits", limits_json(a.limits)},
+          {"nested_tests", nested_json(a.tests)},
+          {"text", a.text}};
+}
+
+json verdict_json(const fit::verdict& v) {
+  if (!v.available) return {{"sentence", v.sentence}, {"missing", v.missing}};
+  json members = json::array();
+  for (const auto& m : v.members) {
+    members.push_back({{"model", m.model},
+                       {"counts_as", m.counts_as},
+                       {"mode", std::string(fit::family_key(m.mode))},
+                       {"site", std::string(fit::family_key(m.site))},
+                       {"weight", number(m.weight)}});
+  }
+  json next = nullptr;
+  if (v.next.available) {
+    next = {{"S", number(v.next.s)},
+            {"I", number(v.next.i)},
+            {"sigmas", number(v.next.sigmas)},
+            {"models", {v.next.model_a, v.next.model_b}},
+            {"text", v.next.text}};
+  }
+  return {{"sentence", v.sentence},
+          {"missing", nullptr},
+          {"complete_or_partial", answer_json(v.mode)},
+          {"site", answer_json(v.site)},
+          {"models", members},
+          {"decisive_model", v.decisive_model != 0 ? json(v.decisive_model) : json(nullptr)},
+          {"next_measurement", next}};
+}
+
 json file_json(const file_outcome& o) {
   json models = json::array();
-  for (const auto& r : o.record.fitted)
-    models.push_back(model_json(r));
+  for (std::size_t i = 0; i < o.record.fitted.size(); ++i) {
+    models.push_back(model_json(o.record.fitted[i],
+                                fit::row_of(o.record.textbook_ranking, static_cast<int>(i + 1))));
+  }
 
   const auto& fitted = o.record.fitted;
   auto model_of = [&](const fit::ranking_row& row) {
@@ -196,17 +294,27 @@ json file_json(const file_outcome& o) {
                         [&](const fit::ranking_row& row) { return same_aicc(row.aicc, top); }) > 1;
     if (same_aicc(rows.front().aicc, top)) std::rotate(rows.begin(), best, best + 1);
   }
-  json ranking = json::array();
+  json report_ranking = json::array();
   int rank = 0;
   for (const auto& row : rows) {
     ++rank;
-    ranking.push_back({{"rank", rank},
-                       {"model", model_of(row)},
+    report_ranking.push_back({{"rank", rank},
+                              {"model", model_of(row)},
+                              {"report_criterion", number(row.aicc)},
+                              {"delta", number(row.delta)},
+                              {"weight", number(row.weight)},
+                              {"ler", number(row.ler)},
+                              {"marker", std::string(row.marker)}});
+  }
+  json ranking = json::array();
+  rank = 0;
+  for (const auto& row : o.record.textbook_ranking) {
+    ranking.push_back({{"rank", ++rank},
+                       {"model", row.model},
                        {"aicc", number(row.aicc)},
                        {"delta_aicc", number(row.delta)},
-                       {"weight", number(row.weight)},
-                       {"ler", number(row.ler)},
-                       {"marker", std::string(row.marker)}});
+                       {"akaike_weight", number(row.weight)},
+                       {"log10_evidence_ratio", number(row.log10_ratio)}});
   }
   json out = json::object();
   put_name(out, "file", o.file);
@@ -224,10 +332,13 @@ json file_json(const file_outcome& o) {
   out["weights"] = std::string(core::error_model_name(o.record.errors));
   out["models"] = models;
   out["ranking"] = ranking;
+  out["report_ranking"] = report_ranking;
   out["warnings"] = o.record.warnings;
   out["best_model"] = o.record.best_model != 0 ? json(o.record.best_model) : json(nullptr);
   out["tie"] = tie;
   out["flagged_rows"] = flagged_json(o.record.flagged_rows);
+  out["nested_tests"] = nested_json(o.record.nested);
+  out["verdict"] = verdict_json(o.record.mechanism);
   return out;
 }
 

@@ -11,8 +11,14 @@ namespace inhibra::cli {
 // {"files": [...]} with, per file, its status, the results file it wrote (null when
 // it wrote none), counts ("curves": the true count, also beyond ten), weighting, its
 // warnings, every fitted model with its parameters (value, standard error, 95 %
-// limits), the ranking and the best model, listed first in the ranking ("tie": true
-// when another model has its AICc).
+// limits) and criteria (the textbook log-likelihood, AICc with k = n + 1 and BIC, the
+// Akaike weight and log10 evidence ratio from that AICc, and the results report's
+// own criterion as "report_criterion"), the ranking by the textbook AICc
+// ("ranking"), the results report's ranking by its criterion ("report_ranking") and
+// the best model by the report's criterion (the one the plots show), listed first in
+// the report's ranking ("tie": true when another model has its criterion value), the
+// nested F tests between the fitted models ("nested_tests") and the verdict on the
+// mechanism with its evidence ("verdict").
 // Numbers keep full double precision; numbers that do not exist or are not finite (a
 // standard error that could not be computed, an AICc of -Infinity) are null. File
 // names that are not UTF-8 show U+FFFD for each stray byte and keep their bytes in

@@ -134,6 +134,7 @@ int main(int argc, char** argv) {
                       : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   settings.progress = !opt->quiet && isatty(STDERR_FILENO) != 0;
   settings.advice = !opt->quiet;
+  settings.verdict = !opt->quiet;
   settings.name_files = opt->files.size() > 1;
 
   // Every folder is checked before the first file is fitted, so that a long run does

@@ -505,6 +505,25 @@ std::vector<ranking_row> rank_fits(run_state& run) {
   return ranking;
 }
 
+// What the run measured, for the verdict's suggestion of where to measure next.
+measured_design design_of(const core::fit_context& ctx, const run_state& run) {
+  measured_design d;
+  d.N = ctx.rows;
+  d.errors = run.errors;
+  d.rate_floor = rate_floor(ctx);
+  const auto rows = static_cast<std::size_t>(std::clamp(ctx.rows, 0, core::max_rows));
+  if (rows == 0) return d;
+  const auto s = std::span(ctx.substrate).first(rows);
+  const auto i = std::span(ctx.inhibitor).first(rows);
+  // The smallest positive [S]: a row without substrate says nothing about the range.
+  d.s_min = HUGE_VAL;
+  for (const double v : s)
+    if (v > 0.0) d.s_min = std::min(d.s_min, v);
+  d.s_max = *std::max_element(s.begin(), s.end());
+  d.i_max = *std::max_element(i.begin(), i.end());
+  return d;
+}
+
 }  // namespace
 
 core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostream& console,
@@ -587,6 +606,10 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     record->fitted = run.fitted;
     record->errors = run.errors;
     record->ranking = ranking;
+    record->textbook_ranking = rank_by_textbook(run.fitted);
+    record->nested = nested_tests(run.fitted, ctx.rows);
+    record->mechanism =
+        reach_verdict(run.fitted, record->textbook_ranking, record->nested, design_of(ctx, run));
     record->best_model = run.have_best ? run.best_model : 0;
     record->flagged_rows = run.flagged;
     record->warnings = run.warnings;

@@ -11,15 +11,6 @@ namespace inhibra::fit {
 
 namespace {
 
-// The smallest fitted rate that counts in the error model's weights.
-double rate_floor(const core::fit_context& ctx) {
-  double sum_sq = 0.0;
-  for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
-    sum_sq += ctx.rate[k] * ctx.rate[k];
-  const double rms = ctx.rows > 0 ? std::sqrt(sum_sq / ctx.rows) : 0.0;
-  return rms > 0.0 ? smallest_weighted_rate * rms : smallest_weighted_rate;
-}
-
 // The error model's weights at p into w, the residuals y - v into r.
 void error_weights(const core::fit_context& ctx, std::span<const double> p, row_weight_array& w,
                    row_weight_array& r) {
@@ -34,6 +25,14 @@ void error_weights(const core::fit_context& ctx, std::span<const double> p, row_
 }
 
 }  // namespace
+
+double rate_floor(const core::fit_context& ctx) {
+  double sum_sq = 0.0;
+  for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
+    sum_sq += ctx.rate[k] * ctx.rate[k];
+  const double rms = ctx.rows > 0 ? std::sqrt(sum_sq / ctx.rows) : 0.0;
+  return rms > 0.0 ? smallest_weighted_rate * rms : smallest_weighted_rate;
+}
 
 double error_weight(core::error_model errors, double v, double floor) {
   const double size = std::fmax(std::abs(v), floor);

@@ -16,6 +16,10 @@ using row_weight_array = std::array<double, core::max_rows>;
 
 using core::smallest_weighted_rate;
 
+// The smallest fitted rate that counts in the error model's weights for the context's
+// rows (smallest_weighted_rate times their root mean square measured rate).
+[[nodiscard]] double rate_floor(const core::fit_context& ctx);
+
 // The error model's weight of a row whose fitted rate is v, with `floor` the smallest
 // rate that counts (see smallest_weighted_rate).
 [[nodiscard]] double error_weight(core::error_model errors, double v, double floor);

@@ -408,9 +408,11 @@ void main_window::command_results_table() {
   if (last_run_.fitted.empty()) return;
   auto rows = results_rows(last_run_);
   const std::string data = std::filesystem::path(last_run_.data_name).filename().string();
-  tk_.show_table_window(std::string(results_table_title) + " - " + data,
-                        results_contents(rows, last_run_.flagged_rows),
-                        [rows](const std::string& name) { return export_csv(rows, name); });
+  const std::vector<fit::nested_test> nested = last_run_.nested;
+  tk_.show_table_window(
+      std::string(results_table_title) + " - " + data,
+      results_contents(rows, last_run_.flagged_rows, nested, last_run_.mechanism.sentence),
+      [rows, nested](const std::string& name) { return export_csv(rows, name, nested); });
 }
 
 void main_window::command_open() {

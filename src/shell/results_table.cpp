@@ -17,17 +17,40 @@ namespace {
 
 constexpr int shown_digits = 6;  // significant digits in the window
 
-const std::vector<std::string> grid_header{
-    "Model",          "Name / parameter", "Textbook name",   "SSR",
-    "AICc",           "\u0394AICc",       "Akaike weight",   "Evidence ratio",
-    "Value",          "Standard error",   "95 % lower",      "95 % upper",
-    "Limits",         "Symmetric lower",  "Symmetric upper", "Flags",
-    "Residual checks"};
+const std::vector<std::string> grid_header{"Model",
+                                           "Name / parameter",
+                                           "Textbook name",
+                                           "SSR",
+                                           "AICc",
+                                           "\u0394AICc",
+                                           "BIC",
+                                           "Akaike weight",
+                                           "Evidence ratio",
+                                           "Report criterion",
+                                           "Value",
+                                           "Standard error",
+                                           "95 % lower",
+                                           "95 % upper",
+                                           "Limits",
+                                           "Symmetric lower",
+                                           "Symmetric upper",
+                                           "Flags",
+                                           "Residual checks"};
+// The parameter lines' columns.
+constexpr std::size_t value_column = 10;
+constexpr std::size_t se_column = 11;
+constexpr std::size_t lower_column = 12;
+constexpr std::size_t upper_column = 13;
+constexpr std::size_t limits_column = 14;
+constexpr std::size_t symmetric_lower_column = 15;
+constexpr std::size_t symmetric_upper_column = 16;
+constexpr std::size_t flags_column = 17;
+constexpr std::size_t residual_column = 18;
+const std::vector<std::string> nested_header{
+    "Special model", "General model", "How", "F", "df1", "df2", "p", "Boundary test"};
 // The figures' columns: SSR to the symmetric upper limit, "Limits" aside.
 constexpr std::size_t first_figure = 3;
-constexpr std::size_t limits_column = 12;
-constexpr std::size_t last_figure = 14;
-constexpr std::size_t residual_column = 16;
+constexpr std::size_t last_figure = symmetric_upper_column;
 
 // The residual checks in the order the table lists them, with their names.
 struct named_check {
@@ -168,7 +191,9 @@ std::vector<model_row> results_rows(const fit::run_record& record) {
     if (const models::model_facts* facts = models::model_info(r.model))
       row.textbook = std::string(facts->textbook);
     row.ssr = r.ssr;
-    row.aicc = r.aicc;
+    row.aicc = r.textbook.aicc;
+    row.bic = r.textbook.bic;
+    row.report_criterion = r.aicc;
     row.refined = r.refined;
     row.diagnostics = r.diagnostics;
     const models::parameter_box box = models::reachable_box(r.model);
@@ -176,15 +201,24 @@ std::vector<model_row> results_rows(const fit::run_record& record) {
       row.parameters.push_back(parameter_of(r, box, static_cast<std::size_t>(i)));
     rows.push_back(std::move(row));
   }
-  // The ranking names each model by its place in the order of fitting.
-  for (const fit::ranking_row& rank : record.ranking) {
+  // The ranking names each model by its place in the order of fitting; the rows follow
+  // it, and models it does not rank keep their order after them.
+  std::vector<model_row> ranked;
+  std::vector<bool> taken(rows.size(), false);
+  for (const fit::textbook_row& rank : record.textbook_ranking) {
     if (rank.index < 1 || static_cast<std::size_t>(rank.index) > rows.size()) continue;
-    model_row& row = rows[static_cast<std::size_t>(rank.index - 1)];
+    const auto k = static_cast<std::size_t>(rank.index - 1);
+    if (taken[k]) continue;
+    taken[k] = true;
+    model_row& row = rows[k];
     row.delta_aicc = rank.delta;
     row.weight = rank.weight;
-    row.evidence_ratio = std::pow(10.0, rank.ler);
+    row.evidence_ratio = std::pow(10.0, rank.log10_ratio);
+    ranked.push_back(std::move(row));
   }
-  return rows;
+  for (std::size_t k = 0; k < rows.size(); ++k)
+    if (!taken[k]) ranked.push_back(std::move(rows[k]));
+  return ranked;
 }
 
 std::string flag_text(const model_row& row) {
@@ -241,45 +275,80 @@ std::vector<std::vector<std::string>> results_grid(const std::vector<model_row>&
   const std::size_t columns = grid_header.size();
   for (const model_row& m : rows) {
     const std::string model = std::to_string(m.model);
-    grid.push_back({model, m.name, m.textbook, number(m.ssr, digits), number(m.aicc, digits),
-                    number(m.delta_aicc, digits), number(m.weight, digits),
-                    number(m.evidence_ratio, digits), "", "", "", "", "", "", "", flag_text(m),
-                    residual_summary(m)});
+    std::vector<std::string> head{model,
+                                  m.name,
+                                  m.textbook,
+                                  number(m.ssr, digits),
+                                  number(m.aicc, digits),
+                                  number(m.delta_aicc, digits),
+                                  number(m.bic, digits),
+                                  number(m.weight, digits),
+                                  number(m.evidence_ratio, digits),
+                                  number(m.report_criterion, digits)};
+    head.resize(columns);
+    head[flags_column] = flag_text(m);
+    head[residual_column] = residual_summary(m);
+    grid.push_back(std::move(head));
     for (const parameter_row& p : m.parameters) {
       std::vector<std::string> line(columns);
       line[0] = model;
       line[1] = p.name;
-      line[8] = number(p.value, digits);
-      line[9] = p.at_bound ? std::string(se_at_bound) : number(p.se, digits);
-      line[10] = number(p.low, digits);
-      line[11] = number(p.high, digits);
+      line[value_column] = number(p.value, digits);
+      line[se_column] = p.at_bound ? std::string(se_at_bound) : number(p.se, digits);
+      line[lower_column] = number(p.low, digits);
+      line[upper_column] = number(p.high, digits);
       line[limits_column] = p.limits == limit_kind::profile     ? "profile"
                             : p.limits == limit_kind::symmetric ? "symmetric"
                                                                 : "none";
-      line[13] = number(p.symmetric_low, digits);
-      line[14] = number(p.symmetric_high, digits);
-      line[15] = flag_text(p);
+      line[symmetric_lower_column] = number(p.symmetric_low, digits);
+      line[symmetric_upper_column] = number(p.symmetric_high, digits);
+      line[flags_column] = flag_text(p);
       grid.push_back(std::move(line));
     }
   }
   return grid;
 }
 
-std::string tab_separated(const std::vector<model_row>& rows) {
-  return joined(results_grid(rows, exact_digits), '\t', tsv_cell, "\n");
+std::vector<std::vector<std::string>> nested_grid(const std::vector<fit::nested_test>& tests,
+                                                  int digits) {
+  std::vector<std::vector<std::string>> grid{nested_header};
+  for (const fit::nested_test& t : tests) {
+    grid.push_back({std::to_string(t.special), std::to_string(t.general), std::string(t.how),
+                    number(t.test.f, digits), std::to_string(t.test.df1),
+                    std::to_string(t.test.df2), number(t.test.p, digits),
+                    t.boundary ? "yes" : "no"});
+  }
+  return grid;
 }
 
-std::string csv_text(const std::vector<model_row>& rows) {
-  return joined(results_grid(rows, exact_digits), ',', csv_cell, "\r\n");
+std::string tab_separated(const std::vector<model_row>& rows,
+                          const std::vector<fit::nested_test>& nested) {
+  std::string text = joined(results_grid(rows, exact_digits), '\t', tsv_cell, "\n");
+  if (!nested.empty())
+    text += "\n" + joined(nested_grid(nested, exact_digits), '\t', tsv_cell, "\n");
+  return text;
+}
+
+std::string csv_text(const std::vector<model_row>& rows,
+                     const std::vector<fit::nested_test>& nested) {
+  std::string text = joined(results_grid(rows, exact_digits), ',', csv_cell, "\r\n");
+  if (!nested.empty())
+    text += "\r\n" + joined(nested_grid(nested, exact_digits), ',', csv_cell, "\r\n");
+  return text;
 }
 
 std::string results_legend() {
-  return "\u0394AICc: the model's AICc minus the lowest AICc of the run (0 for the best "
+  return "AICc: -2 ln L + 2k + 2k(k + 1)/(N - k - 1), with L the likelihood of the fit "
+         "under the run's error model and k the parameters plus the variance; the rows are "
+         "ranked by it. BIC: -2 ln L + k ln N.\n"
+         "\u0394AICc: the model's AICc minus the lowest AICc of the run (0 for the best "
          "model; below 2 the two are hard to tell apart).\n"
          "Akaike weight: the model's share of the evidence among the models fitted (the "
          "weights add up to 1).\n"
          "Evidence ratio: how many times more likely the best model is than this one (1 for "
          "the best model).\n"
+         "Report criterion: the criterion the results report ranks by (labelled AICc "
+         "there), from the sum of squares and the standard errors.\n"
          "95 % limits: profile-likelihood limits where the run computed them, else value "
          "\u00b1 t \u00b7 standard error; the symmetric limits value \u00b1 t \u00b7 standard "
          "error follow.\n"
@@ -297,7 +366,12 @@ std::string results_legend() {
          "\"runs\": too few runs of residual signs along [S] in the curves, a shape the model "
          "does not follow; \"normality\": Shapiro-Wilk; \"spread\": the residuals' size "
          "follows the rate, a sign that other weights suit the data; \"lack of fit\": the "
-         "model misses the means of replicate rows.";
+         "model misses the means of replicate rows.\n"
+         "Nested F tests: F = ((SSR_s - SSR_g)/(df_s - df_g)) / (SSR_g/df_g) on the weighted "
+         "sums, for every fitted model that is a special case of another fitted model; a small "
+         "p says the general model's extra parameters are needed. A boundary test's special "
+         "case lies at an end of the general model's range (a -> infinity, b -> 0): its p is "
+         "conservative.";
 }
 
 std::string flagged_rows_text(const std::vector<fit::flagged_row>& flagged) {
@@ -319,8 +393,21 @@ std::string flagged_rows_text(const std::vector<fit::flagged_row>& flagged) {
 }
 
 toolkit::table_contents results_contents(const std::vector<model_row>& rows,
-                                         const std::vector<fit::flagged_row>& flagged) {
+                                         const std::vector<fit::flagged_row>& flagged,
+                                         const std::vector<fit::nested_test>& nested,
+                                         const std::string& verdict) {
   toolkit::table_contents contents;
+  contents.heading = verdict.empty() ? std::string(ranking_caption)
+                                     : "Verdict: " + verdict + "\n" + std::string(ranking_caption);
+  if (!nested.empty()) {
+    const auto tests = nested_grid(nested, shown_digits);
+    contents.second_title =
+        "Nested F tests: does the general model fit better than its special case by more than "
+        "its extra parameters explain? (a boundary test's p is conservative)";
+    contents.second_columns = tests.front();
+    for (std::size_t k = 1; k < tests.size(); ++k)
+      contents.second_rows.push_back({tests[k], {}});
+  }
   const auto grid = results_grid(rows, shown_digits);
   contents.columns = grid.front();
   contents.right_aligned.assign(contents.columns.size(), false);
@@ -341,14 +428,15 @@ toolkit::table_contents results_contents(const std::vector<model_row>& rows,
   }
   const std::string rows_note = flagged_rows_text(flagged);
   contents.legend = rows_note.empty() ? results_legend() : rows_note + "\n" + results_legend();
-  contents.clipboard_text = tab_separated(rows);
+  contents.clipboard_text = tab_separated(rows, nested);
   return contents;
 }
 
-std::string export_csv(const std::vector<model_row>& rows, const std::string& file_name) {
+std::string export_csv(const std::vector<model_row>& rows, const std::string& file_name,
+                       const std::vector<fit::nested_test>& nested) {
   data::output_file file;
   if (!file.open(file_name)) return file.error();
-  file << csv_text(rows);
+  file << csv_text(rows, nested);
   if (!file.commit()) return file.error();
   return {};
 }

@@ -1,10 +1,11 @@
 #pragma once
 // The results table of a run as plain data: one row per fitted model (its name, the
-// textbook name, SSR, AICc, its distance to the best AICc, Akaike weight and
-// evidence ratio) with its parameters by name (value, standard error, 95 % limits
-// and the warnings that qualify them, in words). The same figures the run computed
-// and the machine-readable output gives; the window shows them, the clipboard and a
-// CSV file take them as text.
+// textbook name, SSR, the textbook AICc (k = parameters + 1), its distance to the
+// lowest, BIC, Akaike weight and evidence ratio, and the results report's own
+// criterion), ranked by that AICc, with its parameters by name (value, standard
+// error, 95 % limits and the warnings that qualify them, in words). The same figures
+// the run computed and the machine-readable output gives; the window shows them, the
+// clipboard and a CSV file take them as text.
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,16 +56,19 @@ struct model_row {
   std::string name;      // the model's name ("4- Linear Mixed Inhib, LMx(Sp>Ca)I:")
   std::string textbook;  // "mixed, toward competitive (a > 1)"
   double ssr = 0.0;
-  double aicc = 0.0;
-  double delta_aicc = 0.0;      // AICc minus the lowest AICc of the run
-  double weight = 1.0;          // Akaike weight
-  double evidence_ratio = 1.0;  // weight of the best model / this weight
+  double aicc = 0.0;              // textbook AICc, k = parameters + 1
+  double delta_aicc = 0.0;        // AICc minus the lowest AICc of the run
+  double bic = 0.0;               // Bayesian information criterion, k = parameters + 1
+  double weight = 1.0;            // Akaike weight from the AICc
+  double evidence_ratio = 1.0;    // weight of the best model / this weight
+  double report_criterion = 0.0;  // the results report's own criterion ("AICc" there)
   bool refined = false;
   fit::residual_diagnostics diagnostics;  // the residual checks at the final point
   std::vector<parameter_row> parameters;
 };
 
-// The rows of a run, in the order of fitting. A run of one model gives that model
+// The rows of a run, lowest textbook AICc first (the run's ranking; models it does
+// not rank follow in the order of fitting). A run of one model gives that model
 // distance 0, weight 1 and evidence ratio 1.
 [[nodiscard]] std::vector<model_row> results_rows(const fit::run_record& record);
 
@@ -82,6 +86,11 @@ struct model_row {
 // available", and after them the advice in full: the summary's tooltip.
 [[nodiscard]] std::string residual_details(const model_row& row);
 
+// Where the table says how its rows are ranked.
+inline constexpr std::string_view ranking_caption =
+    "Models ranked by AICc (k = parameters + 1, from the likelihood under the run's error "
+    "model); the results report ranks by its own criterion, shown as \"Report criterion\".";
+
 // The table as a grid of texts: a header line, then each model's line followed by
 // its parameters' lines. A model line fills the model columns, a parameter line the
 // parameter columns; the first column holds the model number on both, so that
@@ -94,10 +103,20 @@ inline constexpr int exact_digits = 0;
 [[nodiscard]] std::vector<std::vector<std::string>> results_grid(const std::vector<model_row>& rows,
                                                                  int digits);
 
+// The nested F tests as a grid of texts: a header line ("Special model", "General
+// model", "How", "F", "df1", "df2", "p", "Boundary test"), then one line per test;
+// "yes" in the last column marks a special case at an end of the general model's
+// range, whose p is conservative.
+[[nodiscard]] std::vector<std::vector<std::string>> nested_grid(
+    const std::vector<fit::nested_test>& tests, int digits);
+
 // The grid as tab-separated lines (for the clipboard) and as CSV (RFC 4180 quoting,
-// CR LF line ends), with exact numbers.
-[[nodiscard]] std::string tab_separated(const std::vector<model_row>& rows);
-[[nodiscard]] std::string csv_text(const std::vector<model_row>& rows);
+// CR LF line ends), with exact numbers; the nested tests, when there are any, follow
+// after an empty line.
+[[nodiscard]] std::string tab_separated(const std::vector<model_row>& rows,
+                                        const std::vector<fit::nested_test>& nested = {});
+[[nodiscard]] std::string csv_text(const std::vector<model_row>& rows,
+                                   const std::vector<fit::nested_test>& nested = {});
 
 // What the columns mean, for the table's window.
 [[nodiscard]] std::string results_legend();
@@ -108,15 +127,18 @@ inline constexpr int exact_digits = 0;
 // data file): 4 high influence; 6, 20 down-weighted. ..."); empty when none.
 [[nodiscard]] std::string flagged_rows_text(const std::vector<fit::flagged_row>& flagged);
 
-// The table window's texts: each model a row with its parameters under it, the
-// numbers to six significant digits, the legend (after the line of flagged rows,
-// when there are any), and the tab-separated text.
+// The table window's texts: the verdict and the ranking caption above the table,
+// each model a row with its parameters under it, the numbers to six significant
+// digits, the nested tests as a second table, the legend (after the line of flagged
+// rows, when there are any), and the tab-separated text.
 [[nodiscard]] toolkit::table_contents results_contents(
-    const std::vector<model_row>& rows, const std::vector<fit::flagged_row>& flagged = {});
+    const std::vector<model_row>& rows, const std::vector<fit::flagged_row>& flagged = {},
+    const std::vector<fit::nested_test>& nested = {}, const std::string& verdict = {});
 
 // Writes csv_text(rows) to `file_name` whole or not at all; returns an empty text
 // when it did, else why it did not (an earlier file of that name then stays).
 [[nodiscard]] std::string export_csv(const std::vector<model_row>& rows,
-                                     const std::string& file_name);
+                                     const std::string& file_name,
+                                     const std::vector<fit::nested_test>& nested = {});
 
 }  // namespace inhibra::shell

@@ -15,11 +15,16 @@ struct table_row {
 };
 
 struct table_contents {
+  std::string heading;               // shown above the table (empty: nothing)
   std::vector<std::string> columns;  // header texts
   std::vector<bool> right_aligned;   // per column; numbers line up on the right
   std::vector<table_row> rows;
   std::string legend;          // shown below the table
   std::string clipboard_text;  // what "Copy" puts on the clipboard
+  // A second, smaller table below the first (none when it has no columns).
+  std::string second_title;
+  std::vector<std::string> second_columns;
+  std::vector<table_row> second_rows;
 };
 
 // Writes the table to the file named; returns an empty text when it did, else why

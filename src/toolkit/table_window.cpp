@@ -46,6 +46,10 @@ TableWindow::TableWindow(const QString& title, const table_contents& contents,
       view_(new QTreeView),
       model_(new QStandardItemModel(this)),
       legend_(new QLabel),
+      heading_(new QLabel),
+      second_title_(new QLabel),
+      second_view_(new QTreeView),
+      second_model_(new QStandardItemModel(this)),
       export_csv_(std::move(export_csv)) {
   setWindowTitle(title);
   menuBar()->setNativeMenuBar(false);
@@ -63,6 +67,11 @@ TableWindow::TableWindow(const QString& title, const table_contents& contents,
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   legend_->setWordWrap(true);
   legend_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  heading_->setWordWrap(true);
+  second_view_->setModel(second_model_);
+  second_view_->setRootIsDecorated(false);
+  second_view_->setUniformRowHeights(true);
+  heading_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
   auto* copy_button = new QPushButton(QStringLiteral("Copy"));
   auto* export_button = new QPushButton(QStringLiteral("Export CSV..."));
@@ -75,7 +84,10 @@ TableWindow::TableWindow(const QString& title, const table_contents& contents,
 
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
+  layout->addWidget(heading_);
   layout->addWidget(view_, 1);
+  layout->addWidget(second_title_);
+  layout->addWidget(second_view_);
   layout->addWidget(legend_);
   layout->addLayout(buttons);
   setCentralWidget(central);
@@ -98,6 +110,22 @@ void TableWindow::setContents(const table_contents& contents) {
     view_->resizeColumnToContents(c);
   view_->collapseAll();
   legend_->setText(qt_text(contents.legend));
+  heading_->setText(qt_text(contents.heading));
+  heading_->setVisible(!contents.heading.empty());
+  second_model_->clear();
+  QStringList second_header;
+  for (const std::string& column : contents.second_columns)
+    second_header.append(qt_text(column));
+  second_model_->setHorizontalHeaderLabels(second_header);
+  table_contents second;  // the second table's rows, laid out as the first's
+  second.columns = contents.second_columns;
+  for (const table_row& row : contents.second_rows)
+    second_model_->appendRow(items_of(row, second));
+  for (int c = 0; c < second_model_->columnCount(); ++c)
+    second_view_->resizeColumnToContents(c);
+  second_title_->setText(qt_text(contents.second_title));
+  second_title_->setVisible(!contents.second_columns.empty());
+  second_view_->setVisible(!contents.second_columns.empty());
   clipboard_text_ = contents.clipboard_text;
 }
 

@@ -26,6 +26,9 @@ class TableWindow : public QMainWindow {
   [[nodiscard]] QTreeView* view() const { return view_; }
   [[nodiscard]] QStandardItemModel* model() const { return model_; }
   [[nodiscard]] QLabel* legend() const { return legend_; }
+  [[nodiscard]] QLabel* heading() const { return heading_; }
+  [[nodiscard]] QTreeView* secondView() const { return second_view_; }
+  [[nodiscard]] QStandardItemModel* secondModel() const { return second_model_; }
   [[nodiscard]] QAction* copyAction() const { return copy_; }
   [[nodiscard]] QAction* exportAction() const { return export_; }
   [[nodiscard]] QAction* closeAction() const { return close_; }
@@ -47,6 +50,10 @@ class TableWindow : public QMainWindow {
   QTreeView* view_;
   QStandardItemModel* model_;
   QLabel* legend_;
+  QLabel* heading_;
+  QLabel* second_title_;
+  QTreeView* second_view_;
+  QStandardItemModel* second_model_;
   QAction* copy_;
   QAction* export_;
   QAction* close_;

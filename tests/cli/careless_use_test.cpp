@@ -370,13 +370,20 @@ TEST(DegenerateData, IsFittedWithWarningsAndTheJsonAgreesWithItself) {
                 "-Infinity\n");
   const auto f = nlohmann::json::parse(r.out).at("files").at(0);
   EXPECT_EQ(f.at("warnings"), nlohmann::json::array({one_level, equal}));
-  // Equal AICc: the later model is the best one, and the ranking says so first.
+  // Equal report criteria: the later model is the best one, and the report's ranking
+  // says so first.
   EXPECT_EQ(f.at("best_model"), 3);
-  EXPECT_EQ(f.at("ranking").at(0).at("model"), 3);
-  EXPECT_EQ(f.at("ranking").at(0).at("rank"), 1);
+  EXPECT_EQ(f.at("report_ranking").at(0).at("model"), 3);
+  EXPECT_EQ(f.at("report_ranking").at(0).at("rank"), 1);
   EXPECT_TRUE(f.at("tie").get<bool>());
-  EXPECT_TRUE(f.at("ranking").at(0).at("aicc").is_null());
-  EXPECT_TRUE(f.at("models").at(0).at("aicc").is_null());
+  EXPECT_TRUE(f.at("report_ranking").at(0).at("report_criterion").is_null());
+  EXPECT_TRUE(f.at("models").at(0).at("report_criterion").is_null());
+  // A sum of 0 has no likelihood: the textbook criteria are null and give no weight.
+  for (const auto& row : f.at("ranking")) {
+    EXPECT_TRUE(row.at("aicc").is_null()) << row;
+    EXPECT_EQ(row.at("akaike_weight"), 0.0) << row;
+  }
+  EXPECT_TRUE(f.at("models").at(0).at("bic").is_null());
   EXPECT_TRUE(support::read_file(dir.file("same.out")).ends_with(closing_line("same.out")));
 }
 

@@ -40,8 +40,13 @@ TEST(FitCommand, FitsTheChosenModelsAndWritesTheJsonToAFile) {
   EXPECT_EQ(f.at("results_file"), dir.file("Data.out"));
   ASSERT_EQ(f.at("models").size(), 2u);
   EXPECT_EQ(f.at("models").at(1).at("model"), 3);
+  // The ranking by the textbook AICc, lowest first; the report's own ranking names the
+  // best model (the one the plots show) first.
   ASSERT_EQ(f.at("ranking").size(), 2u);
-  EXPECT_EQ(f.at("best_model"), f.at("ranking").at(0).at("model"));
+  EXPECT_LE(f.at("ranking").at(0).at("aicc").get<double>(),
+            f.at("ranking").at(1).at("aicc").get<double>());
+  ASSERT_EQ(f.at("report_ranking").size(), 2u);
+  EXPECT_EQ(f.at("best_model"), f.at("report_ranking").at(0).at("model"));
   const std::string report = support::read_file(dir.file("Data.out"));
   EXPECT_NE(report.find("MODEL NAME:  3- Linear Mixed Inhibition"), std::string::npos);
   EXPECT_EQ(report.find("MODEL NAME:  2-"), std::string::npos);
@@ -59,7 +64,10 @@ TEST(FitCommand, StatusesOfMissingAndRejectedFilesAndTheLargestWins) {
   EXPECT_EQ(json.at(1).at("status"), 3);
   EXPECT_TRUE(json.at(1).at("best_model").is_null());
   EXPECT_EQ(json.at(2).at("status"), 0);
-  EXPECT_TRUE(json.at(2).at("ranking").empty());  // one model: nothing to rank
+  // One model: the report has nothing to rank; by the textbook AICc it is alone, weight 1.
+  EXPECT_TRUE(json.at(2).at("report_ranking").empty());
+  ASSERT_EQ(json.at(2).at("ranking").size(), 1u);
+  EXPECT_EQ(json.at(2).at("ranking").at(0).at("akaike_weight"), 1.0);
   EXPECT_EQ(json.at(2).at("best_model"), 1);
   EXPECT_EQ(json.at(2).at("weighting"), "robust");
   EXPECT_EQ(json.at(2).at("weights"), "poisson");
@@ -108,7 +116,8 @@ TEST(FitCommand, ExampleReportsAndJsonMatchTheStoredOnes) {
 }
 
 // Without -q, each residual check that advises something gets one line on standard
-// error, "Model M: <advice>", the same advice the JSON gives; -q keeps them back.
+// error, "Model M: <advice>", the same advice the JSON gives, and the verdict on the
+// mechanism follows; -q keeps them back.
 TEST(FitCommand, AdviceOfTheResidualChecksUnlessQuiet) {
   support::temp_dir dir;
   copy_example(dir, "Data.in");
@@ -127,6 +136,10 @@ TEST(FitCommand, AdviceOfTheResidualChecksUnlessQuiet) {
   // The example's model 1 misses the curves' shape; model 4 follows it.
   EXPECT_NE(expected.find("Model 1: systematic misfit along [S] (runs p = "), std::string::npos);
   EXPECT_EQ(expected.find("Model 4:"), std::string::npos);
+  // The verdict closes the terminal output, as the JSON gives it.
+  const std::string sentence = json.at("verdict").at("sentence").get<std::string>();
+  EXPECT_FALSE(sentence.empty());
+  expected += "Verdict: " + sentence + "\n";
   EXPECT_EQ(told.err, expected);
   const auto quiet = run_fit("-q -m 1,4 --json - Data.in", dir);
   EXPECT_EQ(quiet.err, "");

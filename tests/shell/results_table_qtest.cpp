@@ -37,6 +37,7 @@ fit::model_result hand_fit(int model, double aicc) {
     r.cl[k] = 0.2;
   }
   r.aicc = aicc;
+  r.textbook = {0.0, aicc, aicc};
   return r;
 }
 
@@ -60,16 +61,21 @@ class ResultsTableWindowTest : public QObject {
     r.fit.record.data_name = "/somewhere/Data.in";
     r.fit.record.fitted = {hand_fit(1, -90.0), hand_fit(9, -95.0)};
     r.fit.record.ranking = {{2, -95.0, 0.0, 0.9, 0.0, "**"}, {1, -90.0, 5.0, 0.1, 0.95, "  "}};
+    r.fit.record.textbook_ranking = fit::rank_by_textbook(r.fit.record.fitted);
     QVERIFY(r.app.run_command("Run"));
 
     toolkit::TableWindow* table = table_of(r.app);
     QVERIFY(table != nullptr);
     QCOMPARE(table->windowTitle(), QString("Results Table - Data.in"));
     QCOMPARE(table->model()->rowCount(), 2);
-    QCOMPARE(table->model()->item(1, 2)->text(),
+    // Ranked by AICc, and saying so above the table: model 9 (the lower AICc) first.
+    QCOMPARE(table->heading()->text(),
+             QString::fromUtf8(shell::ranking_caption.data(), shell::ranking_caption.size()));
+    QVERIFY(table->heading()->isVisibleTo(table));
+    QCOMPARE(table->model()->item(0, 2)->text(),
              QString("partial (hyperbolic) mixed, toward competitive (a > 1)"));
-    QCOMPARE(table->model()->item(1, 0)->rowCount(), 5);  // model 9's parameters under it
-    QCOMPARE(table->model()->item(1, 0)->child(4, 1)->text(), QString("b"));
+    QCOMPARE(table->model()->item(0, 0)->rowCount(), 5);  // model 9's parameters under it
+    QCOMPARE(table->model()->item(0, 0)->child(4, 1)->text(), QString("b"));
     QVERIFY(table->legend()->text().contains("Evidence ratio"));
     QVERIFY(table->model()->item(1, 3)->textAlignment() & Qt::AlignRight);  // figures
     table->copyAction()->trigger();

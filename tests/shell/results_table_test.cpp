@@ -52,31 +52,53 @@ double read_number(const std::string& text) {
   return v;
 }
 
-TEST(ResultsRows, NamesRankingAndWeightsFollowTheOrderOfFitting) {
+// The rows follow the ranking by the textbook AICc, with its weights; the report's
+// criterion is shown beside it and ranks nothing here.
+TEST(ResultsRows, RankedByTheTextbookAiccWithTheReportCriterionBeside) {
   fit::run_record record;
   record.fitted.push_back(fitted(9, 5, {250, 0.18, 100, 1.5, 0.4}, {10, 0.01, 5, 0.1, 0.05}));
   record.fitted.push_back(fitted(1, 3, {250, 0.18, 100}, {10, 0.01, 5}));
+  record.fitted.push_back(fitted(4, 4, {250, 0.18, 100, 2.0}, {10, 0.01, 5, 0.1}));
   record.fitted[1].refined = true;
-  // The ranking lists the second model fitted first.
-  record.ranking = {{2, -99.0, 0.0, 0.9, 0.0, "**"}, {1, -91.0, 8.0, 0.1, std::log10(9.0), "  "}};
+  // By the report's criterion model 1 is last (-99 < -96 < -91 would be 9, 4, 1);
+  // by the textbook AICc the second model fitted comes first, then the third.
+  const std::vector<double> aicc{-91.0, -99.0, -96.0};
+  for (std::size_t i = 0; i < 3; ++i) {
+    record.fitted[i].textbook = {50.0 + static_cast<double>(i), aicc[i], aicc[i] + 3.0};
+    record.fitted[i].aicc = -120.0 + 10.0 * static_cast<double>(i);
+  }
+  record.textbook_ranking = fit::rank_by_textbook(record.fitted);
   const auto rows = results_rows(record);
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0].model, 9);
-  EXPECT_EQ(rows[0].textbook, "partial (hyperbolic) mixed, toward competitive (a > 1)");
-  EXPECT_EQ(rows[1].textbook, "competitive");
-  EXPECT_DOUBLE_EQ(rows[0].delta_aicc, 8.0);
-  EXPECT_DOUBLE_EQ(rows[0].weight, 0.1);
-  EXPECT_NEAR(rows[0].evidence_ratio, 9.0, 1e-12);
-  EXPECT_DOUBLE_EQ(rows[1].evidence_ratio, 1.0);
-  EXPECT_EQ(flag_text(rows[1]), "refined");
-  EXPECT_EQ(flag_text(rows[0]), "");
-  ASSERT_EQ(rows[0].parameters.size(), 5u);
-  EXPECT_EQ(rows[0].parameters[3].name, "a");
-  EXPECT_EQ(rows[0].parameters[4].name, "b");
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0].model, 1);
+  EXPECT_EQ(rows[1].model, 4);
+  EXPECT_EQ(rows[2].model, 9);
+  EXPECT_EQ(rows[2].textbook, "partial (hyperbolic) mixed, toward competitive (a > 1)");
+  EXPECT_EQ(rows[0].textbook, "competitive");
+  EXPECT_DOUBLE_EQ(rows[2].delta_aicc, 8.0);
+  EXPECT_DOUBLE_EQ(rows[1].bic, -93.0);
+  EXPECT_DOUBLE_EQ(rows[2].report_criterion, -120.0);
+  // Weights exp(-delta/2) normalised: 1 : e^-1.5 : e^-4.
+  const double sum = 1.0 + std::exp(-1.5) + std::exp(-4.0);
+  EXPECT_NEAR(rows[0].weight, 1.0 / sum, 1e-12);
+  EXPECT_NEAR(rows[2].weight, std::exp(-4.0) / sum, 1e-12);
+  EXPECT_NEAR(rows[2].evidence_ratio, std::exp(4.0), 1e-9);
+  EXPECT_NEAR(rows[0].evidence_ratio, 1.0, 1e-12);
+  EXPECT_EQ(flag_text(rows[0]), "refined");
+  EXPECT_EQ(flag_text(rows[2]), "");
+  ASSERT_EQ(rows[2].parameters.size(), 5u);
+  EXPECT_EQ(rows[2].parameters[3].name, "a");
+  EXPECT_EQ(rows[2].parameters[4].name, "b");
+  const auto grid = results_grid(rows, 6);
+  EXPECT_EQ(grid[0][4], "AICc");
+  EXPECT_EQ(grid[0][9], "Report criterion");
+  EXPECT_EQ(grid[1][4], "-99");
+  EXPECT_EQ(grid[1][9], "-110");
+  EXPECT_EQ(results_contents(rows).heading, ranking_caption);
 
   // One model alone: the best by itself.
   record.fitted.resize(1);
-  record.ranking.clear();
+  record.textbook_ranking = fit::rank_by_textbook(record.fitted);
   const auto alone = results_rows(record);
   EXPECT_EQ(alone[0].delta_aicc, 0.0);
   EXPECT_EQ(alone[0].weight, 1.0);
@@ -129,8 +151,8 @@ TEST(ResultsRows, ProfileLimitsWhereTheRunComputedThem) {
   EXPECT_TRUE(a.clipped);
   EXPECT_EQ(flag_text(a), "limits clipped to the model's range");
   const auto grid = results_grid(rows, 6);
-  EXPECT_EQ(grid[5][12], "profile");
-  EXPECT_EQ(grid[5][13], "0.3");
+  EXPECT_EQ(grid[5][14], "profile");
+  EXPECT_EQ(grid[5][15], "0.3");
 }
 
 // Parameters at an end of the range (held there by the run): no standard error and
@@ -171,11 +193,11 @@ TEST(ResultsRows, ParametersAtBoundHaveNoErrorAndTheOthersAreConditional) {
       const std::string where = q.name + (c.profiled ? " profiled" : "");
       EXPECT_EQ(q.at_bound, r.held[k]) << where;
       EXPECT_FALSE(q.poorly_determined) << where;
-      EXPECT_EQ(line[13] == "n/a", r.held[k]) << where;  // symmetric lower
+      EXPECT_EQ(line[15] == "n/a", r.held[k]) << where;  // symmetric lower
       if (r.held[k]) {
-        EXPECT_EQ(line[9], se_at_bound) << where;
+        EXPECT_EQ(line[11], se_at_bound) << where;
         EXPECT_EQ(flag_text(q), "at bound") << where;
-        EXPECT_EQ(line[12], c.profiled ? "profile" : "none") << where;
+        EXPECT_EQ(line[14], c.profiled ? "profile" : "none") << where;
         EXPECT_EQ(std::isnan(q.low), !c.profiled) << where;
         continue;
       }
@@ -206,8 +228,8 @@ TEST(ResultsRows, PoorlyDeterminedByTheDriversRule) {
     EXPECT_TRUE(std::isnan(q.se));
   }
   const auto grid = results_grid(rows, 6);
-  EXPECT_EQ(grid[2][9], "n/a");
-  EXPECT_EQ(grid[2][10], "n/a");
+  EXPECT_EQ(grid[2][11], "n/a");
+  EXPECT_EQ(grid[2][12], "n/a");
 }
 
 TEST(ResultsText, ClipboardAndCsvCarryEveryLineWithExactNumbers) {
@@ -220,29 +242,29 @@ TEST(ResultsText, ClipboardAndCsvCarryEveryLineWithExactNumbers) {
   ASSERT_EQ(lines.size(), 1u + 1 + 3 + 1 + 5 + 1);  // header, 2 models, 8 parameters, end
   EXPECT_EQ(lines.back(), "");
   const auto header = split(lines[0], '\t');
-  ASSERT_EQ(header.size(), 17u);
+  ASSERT_EQ(header.size(), 19u);
   EXPECT_EQ(header[5], "\u0394AICc");
-  EXPECT_EQ(header[15], "Flags");
-  EXPECT_EQ(header[16], "Residual checks");
+  EXPECT_EQ(header[17], "Flags");
+  EXPECT_EQ(header[18], "Residual checks");
   const auto km = split(lines[2], '\t');
-  ASSERT_EQ(km.size(), 17u);
+  ASSERT_EQ(km.size(), 19u);
   EXPECT_EQ(km[0], "1");  // every line names its model
   EXPECT_EQ(km[1], "Km");
-  EXPECT_EQ(read_number(km[8]), 250.123456789);
+  EXPECT_EQ(read_number(km[10]), 250.123456789);
   const auto a9 = split(lines[9], '\t');
   EXPECT_EQ(a9[1], "a");
-  EXPECT_EQ(read_number(a9[10]), 1.0);
-  EXPECT_EQ(a9[12], "symmetric");
-  EXPECT_EQ(a9[13], a9[10]);  // the symmetric limits, offered and repeated
-  EXPECT_EQ(a9[15], "limits clipped to the model's range");
+  EXPECT_EQ(read_number(a9[12]), 1.0);
+  EXPECT_EQ(a9[14], "symmetric");
+  EXPECT_EQ(a9[15], a9[12]);  // the symmetric limits, offered and repeated
+  EXPECT_EQ(a9[17], "limits clipped to the model's range");
   // Shown in the window: six digits.
-  EXPECT_EQ(results_grid(rows, 6)[2][8], "250.123");
+  EXPECT_EQ(results_grid(rows, 6)[2][10], "250.123");
 
   // CSV: the model names hold commas and are quoted; lines end in CR LF.
   const std::string csv = csv_text(rows);
   EXPECT_NE(csv.find("\r\n1,\"1- some model, X:\",competitive,"), std::string::npos);
   EXPECT_EQ(split(csv, '\n').size(), lines.size());
-  EXPECT_NE(csv.find("\r\n9,a,,,,,,,4.14,2.51,1,"), std::string::npos);
+  EXPECT_NE(csv.find("\r\n9,a,,,,,,,,,4.14,2.51,1,"), std::string::npos);
 }
 
 // The residual column names the check with the smallest p among those that advise,
@@ -288,12 +310,12 @@ TEST(ResultsRows, ResidualChecksInAFewWordsAndInFull) {
     EXPECT_EQ(residual_summary(rows[0]), c.summary) << c.name;
     EXPECT_EQ(residual_details(rows[0]), c.details) << c.name;
     const auto grid = results_grid(rows, 6);
-    EXPECT_EQ(grid[1][16], c.summary) << c.name;
-    EXPECT_EQ(grid[2][16], "") << c.name;  // parameter lines leave it empty
+    EXPECT_EQ(grid[1][18], c.summary) << c.name;
+    EXPECT_EQ(grid[2][18], "") << c.name;  // parameter lines leave it empty
     // The window: the summary in the cell, the details as its tooltip.
     const auto contents = results_contents(rows);
-    ASSERT_EQ(contents.rows[0].tooltips.size(), 17u) << c.name;
-    EXPECT_EQ(contents.rows[0].tooltips[16], c.details) << c.name;
+    ASSERT_EQ(contents.rows[0].tooltips.size(), 19u) << c.name;
+    EXPECT_EQ(contents.rows[0].tooltips[18], c.details) << c.name;
     EXPECT_TRUE(contents.rows[0].children[0].tooltips.empty()) << c.name;
   }
 }

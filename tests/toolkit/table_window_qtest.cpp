@@ -60,6 +60,7 @@ class TableWindowTest : public QObject {
     QVERIFY(!(m->item(0, 0)->textAlignment() & Qt::AlignRight));
     QVERIFY(!m->item(0, 1)->isEditable());
     QCOMPARE(w.legend()->text(), QString("What the figures mean."));
+    QVERIFY(!w.heading()->isVisibleTo(&w));  // no heading given: none shown
     // A cell's tooltip where the row gives one, none elsewhere.
     QCOMPARE(m->item(1, 2)->toolTip(), QString("more about the second"));
     QCOMPARE(m->item(1, 0)->toolTip(), QString());
@@ -68,8 +69,11 @@ class TableWindowTest : public QObject {
     // New contents replace the old ones in the same window.
     toolkit::table_contents one = two_rows();
     one.rows.resize(1);
+    one.heading = "Ranked by the first figure.";
     w.setContents(one);
     QCOMPARE(w.model()->rowCount(), 1);
+    QCOMPARE(w.heading()->text(), QString("Ranked by the first figure."));
+    QVERIFY(w.heading()->isVisibleTo(&w));
   }
 
   void copyAndExportTheTable() {

@@ -1,0 +1,86 @@
+#pragma once
+// Which model is a special case of which: every pair of models where one is the
+// other with one or two of a and b fixed, in one table. The rate of the special model
+// at a point equals the rate of the general model at the point carried over with the
+// pins below applied; a pin at an end of the general model's box (a -> infinity, b ->
+// 0, model 8's b -> a) is a limit the general model approaches but whose sum of
+// squares it can reach only at that end. Models of the same parameter count (8 and 9
+// inside 10) are restrictions of a range, not special cases, and are not listed.
+#include <array>
+#include <string_view>
+
+#include "models/model_catalogue.hpp"
+
+namespace inhibra::models {
+
+// Index of a and b in the general form (Km, Vmax, Ki, a, b).
+inline constexpr int general_a = 3;
+inline constexpr int general_b = 4;
+
+// The model's own index (0-based) of general-form parameter `g` (general_a or
+// general_b); -1 when the model has no such free parameter. Model 6's only shape
+// parameter is b.
+[[nodiscard]] constexpr int own_index(int model, int g) {
+  if (model == 6) return g == general_b ? 3 : -1;
+  const model_facts* facts = model_info(model);
+  return facts != nullptr && g < facts->parameters ? g : -1;
+}
+
+enum class pin_kind {
+  value,       // the parameter fixed at `value`
+  lower_end,   // the limit towards the lower end of its box (b -> 0)
+  upper_end,   // the limit towards the upper end of its box (a -> infinity)
+  equal_to_a,  // b = a
+};
+
+struct pin {
+  int parameter = general_a;  // general_a or general_b
+  pin_kind kind = pin_kind::value;
+  double value = 0.0;  // for pin_kind::value
+};
+
+struct nested_pair {
+  int special = 0;
+  int general = 0;
+  std::array<pin, 2> pins{};
+  int pin_count = 0;     // the general model's parameters less the special one's
+  std::string_view how;  // the pins in words
+};
+
+inline constexpr std::array<nested_pair, 17> nested_pairs{{
+    {1, 4, {{{general_a, pin_kind::upper_end}}}, 1, "a -> infinity"},
+    {2, 4, {{{general_a, pin_kind::value, 1.0}}}, 1, "a = 1"},
+    {1, 5, {{{general_a, pin_kind::upper_end}}}, 1, "a -> infinity"},
+    {2, 6, {{{general_b, pin_kind::lower_end}}}, 1, "b -> 0"},
+    {3, 8, {{{general_b, pin_kind::lower_end}}}, 1, "b -> 0"},
+    {7, 8, {{{general_b, pin_kind::equal_to_a}}}, 1, "b -> a"},
+    {1,
+     9,
+     {{{general_a, pin_kind::upper_end}, {general_b, pin_kind::lower_end}}},
+     2,
+     "a -> infinity, b -> 0"},
+    {2,
+     9,
+     {{{general_a, pin_kind::value, 1.0}, {general_b, pin_kind::lower_end}}},
+     2,
+     "a = 1, b -> 0"},
+    {4, 9, {{{general_b, pin_kind::lower_end}}}, 1, "b -> 0"},
+    {6, 9, {{{general_a, pin_kind::value, 1.0}}}, 1, "a = 1"},
+    {1,
+     10,
+     {{{general_a, pin_kind::upper_end}, {general_b, pin_kind::lower_end}}},
+     2,
+     "a -> infinity, b -> 0"},
+    {2,
+     10,
+     {{{general_a, pin_kind::value, 1.0}, {general_b, pin_kind::lower_end}}},
+     2,
+     "a = 1, b -> 0"},
+    {3, 10, {{{general_b, pin_kind::lower_end}}}, 1, "b -> 0"},
+    {4, 10, {{{general_b, pin_kind::lower_end}}}, 1, "b -> 0"},
+    {5, 10, {{{general_b, pin_kind::value, 1.0}}}, 1, "b = 1"},
+    {6, 10, {{{general_a, pin_kind::value, 1.0}}}, 1, "a = 1"},
+    {7, 10, {{{general_b, pin_kind::equal_to_a}}}, 1, "b = a"},
+}};
+
+}  // namespace inhibra::models
