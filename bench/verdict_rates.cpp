@@ -29,6 +29,7 @@
 #include <thread>
 #include <vector>
 
+#include "evidence/run_evidence.hpp"
 #include "fit/ezfit.hpp"
 #include "models/model_library.hpp"
 
@@ -39,21 +40,24 @@ using namespace inhibra;
 struct generator {
   int model;
   std::array<double, 5> truth;  // Km, Vmax, Ki, then a (model 6: b) and b
-  fit::site_family site;
-  fit::mode_family mode;
+  evidence::site_family site;
+  evidence::mode_family mode;
 };
 
 const std::array<generator, 10> generators{{
-    {1, {100, 1, 50, 0, 0}, fit::site_family::competitive, fit::mode_family::complete},
-    {2, {100, 1, 50, 0, 0}, fit::site_family::noncompetitive, fit::mode_family::complete},
-    {3, {100, 1, 50, 0.3, 0}, fit::site_family::complex, fit::mode_family::complete},
-    {4, {100, 1, 50, 4.0, 0}, fit::site_family::free_enzyme, fit::mode_family::complete},
-    {5, {100, 1, 50, 5.0, 0}, fit::site_family::competitive, fit::mode_family::partial},
-    {6, {100, 1, 50, 0.3, 0}, fit::site_family::noncompetitive, fit::mode_family::partial},
-    {7, {100, 1, 50, 0.3, 0}, fit::site_family::complex, fit::mode_family::partial},
-    {8, {100, 1, 50, 0.6, 0.2}, fit::site_family::complex, fit::mode_family::partial},
-    {9, {100, 1, 50, 4.0, 0.3}, fit::site_family::free_enzyme, fit::mode_family::partial},
-    {10, {100, 1, 50, 0.5, 2.0}, fit::site_family::general, fit::mode_family::partial},
+    {1, {100, 1, 50, 0, 0}, evidence::site_family::competitive, evidence::mode_family::complete},
+    {2, {100, 1, 50, 0, 0}, evidence::site_family::noncompetitive, evidence::mode_family::complete},
+    {3, {100, 1, 50, 0.3, 0}, evidence::site_family::complex, evidence::mode_family::complete},
+    {4, {100, 1, 50, 4.0, 0}, evidence::site_family::free_enzyme, evidence::mode_family::complete},
+    {5, {100, 1, 50, 5.0, 0}, evidence::site_family::competitive, evidence::mode_family::partial},
+    {6,
+     {100, 1, 50, 0.3, 0},
+     evidence::site_family::noncompetitive,
+     evidence::mode_family::partial},
+    {7, {100, 1, 50, 0.3, 0}, evidence::site_family::complex, evidence::mode_family::partial},
+    {8, {100, 1, 50, 0.6, 0.2}, evidence::site_family::complex, evidence::mode_family::partial},
+    {9, {100, 1, 50, 4.0, 0.3}, evidence::site_family::free_enzyme, evidence::mode_family::partial},
+    {10, {100, 1, 50, 0.5, 2.0}, evidence::site_family::general, evidence::mode_family::partial},
 }};
 
 constexpr std::array<double, 8> substrate{12.5, 25, 50, 100, 200, 400, 800, 1600};
@@ -87,7 +91,7 @@ std::string data_text(const generator& g, unsigned seed) {
 }
 
 template <typename Family>
-int judged(const fit::answer<Family>& a, Family truth) {
+int judged(const evidence::answer<Family>& a, Family truth) {
   if (!a.named) return 2;
   return *a.named == truth ? 0 : 1;
 }
@@ -111,15 +115,15 @@ void one_set(const generator& g, unsigned seed, const std::filesystem::path& fol
     std::fprintf(stderr, "verdict_rates: the fit of %s failed\n", path.c_str());
     std::exit(1);
   }
-  const int site = judged(record.mechanism.site, g.site);
-  const int mode = judged(record.mechanism.mode, g.mode);
+  const evidence::verdict mechanism = evidence::weigh_evidence(record).mechanism;
+  const int site = judged(mechanism.site, g.site);
+  const int mode = judged(mechanism.mode, g.mode);
   ++t.site[static_cast<std::size_t>(site)];
   ++t.mode[static_cast<std::size_t>(mode)];
   if (site == 0 && mode == 0) ++t.both;
   ++t.sets;
   if (std::getenv("VERDICT_RATES_SHOW") != nullptr && (site != 0 || mode != 0))
-    std::fprintf(stderr, "model %d seed %u: %s\n", g.model, seed,
-                 record.mechanism.sentence.c_str());
+    std::fprintf(stderr, "model %d seed %u: %s\n", g.model, seed, mechanism.sentence.c_str());
   std::filesystem::remove(path);
   std::filesystem::remove(std::filesystem::path(path).replace_extension(".out"));
 }

@@ -142,9 +142,10 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   out.curves = ctx->idatasets;
   // A stopped run puts nothing in place; its plot files go with `written`.
   if (out.status == core::code(core::run_status::interrupted)) return out;
+  out.evidence = evidence::weigh_evidence(out.record);
   if (settings.advice) tell_advice(out.record, fe.console());
   if (settings.verdict && !out.record.fitted.empty())
-    fe.console() << "Verdict: " << out.record.mechanism.sentence << '\n';
+    fe.console() << "Verdict: " << out.evidence.mechanism.sentence << '\n';
 
   // The run has ended (its results file is in place): its plots are completed and put
   // in place even when a stop comes meanwhile, so that they match the results.

@@ -8,6 +8,7 @@
 #include "cli/model_list.hpp"
 #include "cli/options.hpp"
 #include "cli/output_plan.hpp"
+#include "evidence/run_evidence.hpp"
 #include "fit/ezfit.hpp"
 
 namespace inhibra::cli {
@@ -18,6 +19,7 @@ struct file_outcome {
   int rows = 0;      // rows read (0 when reading stopped before)
   int curves = 0;    // curves found
   fit::run_record record;
+  evidence::run_evidence evidence;  // what the fits say about the mechanism
 };
 
 // How every input is fitted and reported.

@@ -111,7 +111,7 @@ json diagnostics_json(const fit::residual_diagnostics& d) {
 // The model's criteria: the textbook ones (log-likelihood, AICc with k = n + 1, BIC,
 // and the Akaike weight and log10 evidence ratio they give) and the report's own
 // criterion.
-void put_criteria(json& out, const fit::model_result& r, const fit::textbook_row* row) {
+void put_criteria(json& out, const fit::model_result& r, const evidence::textbook_row* row) {
   out["log_likelihood"] = number(r.textbook.log_likelihood);
   out["aicc"] = number(r.textbook.aicc);
   out["bic"] = number(r.textbook.bic);
@@ -120,7 +120,7 @@ void put_criteria(json& out, const fit::model_result& r, const fit::textbook_row
   out["report_criterion"] = number(r.aicc);
 }
 
-json model_json(const fit::model_result& r, const fit::textbook_row* row) {
+json model_json(const fit::model_result& r, const evidence::textbook_row* row) {
   // Parameters at a box end are held there: they have no standard error or symmetric
   // limits, and the others' errors are conditional on them.
   json held = json::array();
@@ -186,7 +186,7 @@ json flagged_json(const std::vector<fit::flagged_row>& flagged) {
 // The nested F tests: the special model in the general one, F with its degrees of
 // freedom and p; "boundary": the special case lies at an end of the general model's
 // range, where the p value is conservative.
-json nested_json(const std::vector<fit::nested_test>& tests) {
+json nested_json(const std::vector<evidence::nested_test>& tests) {
   json out = json::array();
   for (const auto& t : tests) {
     out.push_back({{"special", t.special},
@@ -201,7 +201,7 @@ json nested_json(const std::vector<fit::nested_test>& tests) {
   return out;
 }
 
-json limits_json(const std::vector<fit::limit_reading>& readings) {
+json limits_json(const std::vector<evidence::limit_reading>& readings) {
   json out = json::array();
   for (const auto& l : readings) {
     json open = json::array();
@@ -221,18 +221,18 @@ json limits_json(const std::vector<fit::limit_reading>& readings) {
 // One question of the verdict: its families by weight, the family named (null when
 // none) or the two that cannot be told apart, and the evidence.
 template <typename Family>
-json answer_json(const fit::answer<Family>& a) {
+json answer_json(const evidence::answer<Family>& a) {
   json families = json::array();
   for (const auto& f : a.families) {
-    families.push_back({{"family", std::string(fit::family_key(f.family))},
+    families.push_back({{"family", std::string(evidence::family_key(f.family))},
                         {"weight", number(f.weight)},
                         {"models", f.models},
                         {"best_model", f.best_model}});
   }
   json apart = json::array();
-  if (a.first) apart.push_back(std::string(fit::family_key(*a.first)));
-  if (a.second) apart.push_back(std::string(fit::family_key(*a.second)));
-  return {{"named", a.named ? json(std::string(fit::family_key(*a.named))) : json(nullptr)},
+  if (a.first) apart.push_back(std::string(evidence::family_key(*a.first)));
+  if (a.second) apart.push_back(std::string(evidence::family_key(*a.second)));
+  return {{"named", a.named ? json(std::string(evidence::family_key(*a.named))) : json(nullptr)},
           {"not_told_apart", apart},
           {"families", families},
           {"profile_limits", limits_json(a.limits)},
@@ -240,14 +240,14 @@ json answer_json(const fit::answer<Family>& a) {
           {"text", a.text}};
 }
 
-json verdict_json(const fit::verdict& v) {
+json verdict_json(const evidence::verdict& v) {
   if (!v.available) return {{"sentence", v.sentence}, {"missing", v.missing}};
   json members = json::array();
   for (const auto& m : v.members) {
     members.push_back({{"model", m.model},
                        {"counts_as", m.counts_as},
-                       {"mode", std::string(fit::family_key(m.mode))},
-                       {"site", std::string(fit::family_key(m.site))},
+                       {"mode", std::string(evidence::family_key(m.mode))},
+                       {"site", std::string(evidence::family_key(m.site))},
                        {"weight", number(m.weight)}});
   }
   json next = nullptr;
@@ -271,7 +271,7 @@ json file_json(const file_outcome& o) {
   json models = json::array();
   for (std::size_t i = 0; i < o.record.fitted.size(); ++i) {
     models.push_back(model_json(o.record.fitted[i],
-                                fit::row_of(o.record.textbook_ranking, static_cast<int>(i + 1))));
+                                evidence::row_of(o.evidence.ranking, static_cast<int>(i + 1))));
   }
 
   const auto& fitted = o.record.fitted;
@@ -308,7 +308,7 @@ json file_json(const file_outcome& o) {
   }
   json ranking = json::array();
   rank = 0;
-  for (const auto& row : o.record.textbook_ranking) {
+  for (const auto& row : o.evidence.ranking) {
     ranking.push_back({{"rank", ++rank},
                        {"model", row.model},
                        {"aicc", number(row.aicc)},
@@ -337,8 +337,8 @@ json file_json(const file_outcome& o) {
   out["best_model"] = o.record.best_model != 0 ? json(o.record.best_model) : json(nullptr);
   out["tie"] = tie;
   out["flagged_rows"] = flagged_json(o.record.flagged_rows);
-  out["nested_tests"] = nested_json(o.record.nested);
-  out["verdict"] = verdict_json(o.record.mechanism);
+  out["nested_tests"] = nested_json(o.evidence.nested);
+  out["verdict"] = verdict_json(o.evidence.mechanism);
   return out;
 }
 

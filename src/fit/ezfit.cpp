@@ -606,10 +606,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     record->fitted = run.fitted;
     record->errors = run.errors;
     record->ranking = ranking;
-    record->textbook_ranking = rank_by_textbook(run.fitted);
-    record->nested = nested_tests(run.fitted, ctx.rows);
-    record->mechanism =
-        reach_verdict(run.fitted, record->textbook_ranking, record->nested, design_of(ctx, run));
+    record->design = design_of(ctx, run);
     record->best_model = run.have_best ? run.best_model : 0;
     record->flagged_rows = run.flagged;
     record->warnings = run.warnings;

@@ -11,12 +11,20 @@
 #include "core/run_status.hpp"
 #include "fit/model_comparison.hpp"
 #include "fit/model_result.hpp"
-#include "fit/nested_tests.hpp"
 #include "fit/stage_recipe.hpp"
-#include "fit/textbook_ranking.hpp"
-#include "fit/verdict.hpp"
 
 namespace inhibra::fit {
+
+// What the run measured: the ranges of its rows and how its weights treat small
+// rates, for the suggestion of where to measure next.
+struct measured_design {
+  int N = 0;
+  double s_min = 0.0;
+  double s_max = 0.0;
+  double i_max = 0.0;
+  double rate_floor = 0.0;  // the smallest fitted rate the error model's weights count
+  core::error_model errors = core::error_model::equal;
+};
 
 // What a run did, for callers that report more than the results file (the
 // headless runner's machine-readable output).
@@ -29,12 +37,8 @@ struct run_record {
   core::error_model errors = core::error_model::equal;  // the error model the run used
   std::vector<model_result> fitted;  // every model fitted, in the order of fitting
   std::vector<ranking_row> ranking;  // by the report's AICc; empty unless two or more were fitted
-  // Every fitted model by the textbook AICc, with Akaike weights: what the table, the
-  // machine-readable output and the verdict rank by.
-  std::vector<textbook_row> textbook_ranking;
-  std::vector<nested_test> nested;  // F tests of every fitted special case in a fitted model
-  verdict mechanism;                // which mechanism the data support, with the evidence
-  int best_model = 0;               // model number left in the context, 0 if none
+  measured_design design;            // the rows' ranges, for the evidence's next measurement
+  int best_model = 0;                // model number left in the context, 0 if none
   // Rows that the best model's fit down-weighted or that influence it strongly.
   std::vector<flagged_row> flagged_rows;
   std::vector<std::string> warnings;  // warnings of the run (data, units, parameters at a box end)

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "evidence/run_evidence.hpp"
 #include "fit/report.hpp"
 #include "shell/info_pages.hpp"
 #include "shell/model_dialog.hpp"
@@ -408,11 +409,11 @@ void main_window::command_results_table() {
   if (last_run_.fitted.empty()) return;
   auto rows = results_rows(last_run_);
   const std::string data = std::filesystem::path(last_run_.data_name).filename().string();
-  const std::vector<fit::nested_test> nested = last_run_.nested;
+  const evidence::run_evidence evidence = evidence::weigh_evidence(last_run_);
+  const table_evidence beside{evidence.nested, evidence.mechanism.sentence, last_run_.flagged_rows};
   tk_.show_table_window(
-      std::string(results_table_title) + " - " + data,
-      results_contents(rows, last_run_.flagged_rows, nested, last_run_.mechanism.sentence),
-      [rows, nested](const std::string& name) { return export_csv(rows, name, nested); });
+      std::string(results_table_title) + " - " + data, results_contents(rows, beside),
+      [rows, beside](const std::string& name) { return export_csv(rows, name, beside); });
 }
 
 void main_window::command_open() {

@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "data/output_file.hpp"
+#include "evidence/textbook_ranking.hpp"
 #include "fit/model_comparison.hpp"
 #include "models/model_catalogue.hpp"
 #include "models/model_forms.hpp"
@@ -205,7 +206,7 @@ std::vector<model_row> results_rows(const fit::run_record& record) {
   // it, and models it does not rank keep their order after them.
   std::vector<model_row> ranked;
   std::vector<bool> taken(rows.size(), false);
-  for (const fit::textbook_row& rank : record.textbook_ranking) {
+  for (const evidence::textbook_row& rank : evidence::rank_by_textbook(record.fitted)) {
     if (rank.index < 1 || static_cast<std::size_t>(rank.index) > rows.size()) continue;
     const auto k = static_cast<std::size_t>(rank.index - 1);
     if (taken[k]) continue;
@@ -309,10 +310,10 @@ std::vector<std::vector<std::string>> results_grid(const std::vector<model_row>&
   return grid;
 }
 
-std::vector<std::vector<std::string>> nested_grid(const std::vector<fit::nested_test>& tests,
+std::vector<std::vector<std::string>> nested_grid(const std::vector<evidence::nested_test>& tests,
                                                   int digits) {
   std::vector<std::vector<std::string>> grid{nested_header};
-  for (const fit::nested_test& t : tests) {
+  for (const evidence::nested_test& t : tests) {
     grid.push_back({std::to_string(t.special), std::to_string(t.general), std::string(t.how),
                     number(t.test.f, digits), std::to_string(t.test.df1),
                     std::to_string(t.test.df2), number(t.test.p, digits),
@@ -321,20 +322,36 @@ std::vector<std::vector<std::string>> nested_grid(const std::vector<fit::nested_
   return grid;
 }
 
-std::string tab_separated(const std::vector<model_row>& rows,
-                          const std::vector<fit::nested_test>& nested) {
-  std::string text = joined(results_grid(rows, exact_digits), '\t', tsv_cell, "\n");
-  if (!nested.empty())
-    text += "\n" + joined(nested_grid(nested, exact_digits), '\t', tsv_cell, "\n");
+namespace {
+
+// The lines after the tables: the verdict and the flagged rows, one cell each.
+std::vector<std::vector<std::string>> notes_grid(const table_evidence& beside) {
+  std::vector<std::vector<std::string>> notes;
+  if (!beside.verdict.empty()) notes.push_back({"Verdict: " + beside.verdict});
+  const std::string flagged = flagged_rows_text(beside.flagged);
+  if (!flagged.empty()) notes.push_back({flagged});
+  return notes;
+}
+
+template <typename Cell>
+std::string exported(const std::vector<model_row>& rows, const table_evidence& beside,
+                     char separator, Cell cell, const char* line_end) {
+  std::string text = joined(results_grid(rows, exact_digits), separator, cell, line_end);
+  if (!beside.nested.empty())
+    text += line_end + joined(nested_grid(beside.nested, exact_digits), separator, cell, line_end);
+  const auto notes = notes_grid(beside);
+  if (!notes.empty()) text += line_end + joined(notes, separator, cell, line_end);
   return text;
 }
 
-std::string csv_text(const std::vector<model_row>& rows,
-                     const std::vector<fit::nested_test>& nested) {
-  std::string text = joined(results_grid(rows, exact_digits), ',', csv_cell, "\r\n");
-  if (!nested.empty())
-    text += "\r\n" + joined(nested_grid(nested, exact_digits), ',', csv_cell, "\r\n");
-  return text;
+}  // namespace
+
+std::string tab_separated(const std::vector<model_row>& rows, const table_evidence& beside) {
+  return exported(rows, beside, '\t', tsv_cell, "\n");
+}
+
+std::string csv_text(const std::vector<model_row>& rows, const table_evidence& beside) {
+  return exported(rows, beside, ',', csv_cell, "\r\n");
 }
 
 std::string results_legend() {
@@ -393,9 +410,9 @@ std::string flagged_rows_text(const std::vector<fit::flagged_row>& flagged) {
 }
 
 toolkit::table_contents results_contents(const std::vector<model_row>& rows,
-                                         const std::vector<fit::flagged_row>& flagged,
-                                         const std::vector<fit::nested_test>& nested,
-                                         const std::string& verdict) {
+                                         const table_evidence& beside) {
+  const std::vector<evidence::nested_test>& nested = beside.nested;
+  const std::string& verdict = beside.verdict;
   toolkit::table_contents contents;
   contents.heading = verdict.empty() ? std::string(ranking_caption)
                                      : "Verdict: " + verdict + "\n" + std::string(ranking_caption);
@@ -426,17 +443,17 @@ toolkit::table_contents results_contents(const std::vector<model_row>& rows,
     }
     contents.rows.push_back(std::move(row));
   }
-  const std::string rows_note = flagged_rows_text(flagged);
+  const std::string rows_note = flagged_rows_text(beside.flagged);
   contents.legend = rows_note.empty() ? results_legend() : rows_note + "\n" + results_legend();
-  contents.clipboard_text = tab_separated(rows, nested);
+  contents.clipboard_text = tab_separated(rows, beside);
   return contents;
 }
 
 std::string export_csv(const std::vector<model_row>& rows, const std::string& file_name,
-                       const std::vector<fit::nested_test>& nested) {
+                       const table_evidence& beside) {
   data::output_file file;
   if (!file.open(file_name)) return file.error();
-  file << csv_text(rows, nested);
+  file << csv_text(rows, beside);
   if (!file.commit()) return file.error();
   return {};
 }

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "evidence/nested_tests.hpp"
 #include "fit/ezfit.hpp"
 #include "toolkit/table_contents.hpp"
 
@@ -108,15 +109,24 @@ inline constexpr int exact_digits = 0;
 // "yes" in the last column marks a special case at an end of the general model's
 // range, whose p is conservative.
 [[nodiscard]] std::vector<std::vector<std::string>> nested_grid(
-    const std::vector<fit::nested_test>& tests, int digits);
+    const std::vector<evidence::nested_test>& tests, int digits);
+
+// What the table shows beside its rows: the nested tests, the verdict sentence and
+// the rows to look at in the best model's fit.
+struct table_evidence {
+  std::vector<evidence::nested_test> nested;
+  std::string verdict;
+  std::vector<fit::flagged_row> flagged;
+};
 
 // The grid as tab-separated lines (for the clipboard) and as CSV (RFC 4180 quoting,
 // CR LF line ends), with exact numbers; the nested tests, when there are any, follow
-// after an empty line.
+// after an empty line, then the verdict ("Verdict: ...") and the line of flagged rows,
+// each as one cell, so that a copy or an export carries what the window shows.
 [[nodiscard]] std::string tab_separated(const std::vector<model_row>& rows,
-                                        const std::vector<fit::nested_test>& nested = {});
+                                        const table_evidence& beside = {});
 [[nodiscard]] std::string csv_text(const std::vector<model_row>& rows,
-                                   const std::vector<fit::nested_test>& nested = {});
+                                   const table_evidence& beside = {});
 
 // What the columns mean, for the table's window.
 [[nodiscard]] std::string results_legend();
@@ -131,14 +141,13 @@ inline constexpr int exact_digits = 0;
 // each model a row with its parameters under it, the numbers to six significant
 // digits, the nested tests as a second table, the legend (after the line of flagged
 // rows, when there are any), and the tab-separated text.
-[[nodiscard]] toolkit::table_contents results_contents(
-    const std::vector<model_row>& rows, const std::vector<fit::flagged_row>& flagged = {},
-    const std::vector<fit::nested_test>& nested = {}, const std::string& verdict = {});
+[[nodiscard]] toolkit::table_contents results_contents(const std::vector<model_row>& rows,
+                                                       const table_evidence& beside = {});
 
 // Writes csv_text(rows) to `file_name` whole or not at all; returns an empty text
 // when it did, else why it did not (an earlier file of that name then stays).
 [[nodiscard]] std::string export_csv(const std::vector<model_row>& rows,
                                      const std::string& file_name,
-                                     const std::vector<fit::nested_test>& nested = {});
+                                     const table_evidence& beside = {});
 
 }  // namespace inhibra::shell

@@ -8,6 +8,7 @@
 #include <QStandardItemModel>
 #include <QTest>
 
+#include "evidence/run_evidence.hpp"
 #include "models/model_catalogue.hpp"
 #include "shell/results_table.hpp"
 #include "shell/shell_harness.hpp"
@@ -61,16 +62,18 @@ class ResultsTableWindowTest : public QObject {
     r.fit.record.data_name = "/somewhere/Data.in";
     r.fit.record.fitted = {hand_fit(1, -90.0), hand_fit(9, -95.0)};
     r.fit.record.ranking = {{2, -95.0, 0.0, 0.9, 0.0, "**"}, {1, -90.0, 5.0, 0.1, 0.95, "  "}};
-    r.fit.record.textbook_ranking = fit::rank_by_textbook(r.fit.record.fitted);
     QVERIFY(r.app.run_command("Run"));
 
     toolkit::TableWindow* table = table_of(r.app);
     QVERIFY(table != nullptr);
     QCOMPARE(table->windowTitle(), QString("Results Table - Data.in"));
     QCOMPARE(table->model()->rowCount(), 2);
-    // Ranked by AICc, and saying so above the table: model 9 (the lower AICc) first.
-    QCOMPARE(table->heading()->text(),
-             QString::fromUtf8(shell::ranking_caption.data(), shell::ranking_caption.size()));
+    // The verdict on the run's fits above the table, then the ranking by AICc, said so:
+    // model 9 (the lower AICc) first.
+    const QString heading = table->heading()->text();
+    QVERIFY2(heading.startsWith("Verdict: ") && heading.contains("model 9"), qPrintable(heading));
+    QVERIFY(heading.endsWith(
+        QString::fromUtf8(shell::ranking_caption.data(), shell::ranking_caption.size())));
     QVERIFY(table->heading()->isVisibleTo(table));
     QCOMPARE(table->model()->item(0, 2)->text(),
              QString("partial (hyperbolic) mixed, toward competitive (a > 1)"));
@@ -79,8 +82,10 @@ class ResultsTableWindowTest : public QObject {
     QVERIFY(table->legend()->text().contains("Evidence ratio"));
     QVERIFY(table->model()->item(1, 3)->textAlignment() & Qt::AlignRight);  // figures
     table->copyAction()->trigger();
+    const auto evidence = evidence::weigh_evidence(r.fit.record);
     QCOMPARE(QGuiApplication::clipboard()->text().toStdString(),
-             shell::tab_separated(shell::results_rows(r.fit.record)));
+             shell::tab_separated(shell::results_rows(r.fit.record),
+                                  {evidence.nested, evidence.mechanism.sentence, {}}));
     // The report panel shows the results file as before, and nothing else.
     QCOMPARE(r.app.panel_text(), report);
     // Inside the screen.

@@ -67,7 +67,6 @@ TEST(ResultsRows, RankedByTheTextbookAiccWithTheReportCriterionBeside) {
     record.fitted[i].textbook = {50.0 + static_cast<double>(i), aicc[i], aicc[i] + 3.0};
     record.fitted[i].aicc = -120.0 + 10.0 * static_cast<double>(i);
   }
-  record.textbook_ranking = fit::rank_by_textbook(record.fitted);
   const auto rows = results_rows(record);
   ASSERT_EQ(rows.size(), 3u);
   EXPECT_EQ(rows[0].model, 1);
@@ -98,7 +97,6 @@ TEST(ResultsRows, RankedByTheTextbookAiccWithTheReportCriterionBeside) {
 
   // One model alone: the best by itself.
   record.fitted.resize(1);
-  record.textbook_ranking = fit::rank_by_textbook(record.fitted);
   const auto alone = results_rows(record);
   EXPECT_EQ(alone[0].delta_aicc, 0.0);
   EXPECT_EQ(alone[0].weight, 1.0);
@@ -338,7 +336,14 @@ TEST(ResultsText, FlaggedRowsAreNamedUnderTheTable) {
   record.fitted.push_back(fitted(2, 3, {250, 0.18, 100}, {10, 0.01, 5}));
   for (const auto& c : cases) {
     const std::string text = flagged_rows_text(c.flagged);
-    const auto legend = results_contents(results_rows(record), c.flagged).legend;
+    const auto contents = results_contents(results_rows(record), {{}, {}, c.flagged});
+    const auto& legend = contents.legend;
+    // A copy and an export carry the line too, after the table.
+    EXPECT_TRUE(contents.clipboard_text.ends_with(text.empty() ? "" : text + "\n"))
+        << contents.clipboard_text;
+    EXPECT_EQ(csv_text(results_rows(record), {{}, {}, c.flagged}).find("Rows to look at") !=
+                  std::string::npos,
+              !text.empty());
     if (c.names.empty()) {
       EXPECT_EQ(text, "");
       EXPECT_EQ(legend, results_legend());

@@ -1,11 +1,11 @@
-#include "fit/textbook_ranking.hpp"
+#include "evidence/textbook_ranking.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <numbers>
 
-namespace inhibra::fit {
+namespace inhibra::evidence {
 namespace {
 
 model_result with_aicc(int model, double aicc) {
@@ -45,4 +45,4 @@ TEST(RankByTextbook, LowestFirstTiesInOrderAndUndefinedLast) {
 }
 
 }  // namespace
-}  // namespace inhibra::fit
+}  // namespace inhibra::evidence

@@ -1,17 +1,17 @@
-#include "fit/textbook_ranking.hpp"
+#include "evidence/textbook_ranking.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-namespace inhibra::fit {
+namespace inhibra::evidence {
 
 std::vector<textbook_row> rank_by_textbook(const std::vector<model_result>& fitted) {
   std::vector<double> aicc;
   for (const model_result& r : fitted)
     aicc.push_back(r.textbook.aicc);
-  const std::vector<double> weight = akaike_weights(aicc);
-  const std::vector<double> ratio = log_evidence_ratios(aicc);
+  const std::vector<double> weight = fit::akaike_weights(aicc);
+  const std::vector<double> ratio = fit::log_evidence_ratios(aicc);
   double lowest = std::numeric_limits<double>::infinity();
   for (const double v : aicc)
     if (!std::isnan(v)) lowest = std::min(lowest, v);
@@ -34,4 +34,4 @@ const textbook_row* row_of(const std::vector<textbook_row>& ranking, int index) 
   return found != ranking.end() ? &*found : nullptr;
 }
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::evidence

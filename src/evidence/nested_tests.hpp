@@ -8,7 +8,9 @@
 #include "fit/model_result.hpp"
 #include "models/nested_models.hpp"
 
-namespace inhibra::fit {
+namespace inhibra::evidence {
+
+using fit::model_result;
 
 // The F test of a special model (n_s parameters, sum ssr_s) against a general one
 // (n_g > n_s, sum ssr_g) on N observations:
@@ -47,4 +49,4 @@ struct nested_test {
 [[nodiscard]] const nested_test* find_test(const std::vector<nested_test>& tests, int special,
                                            int general);
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::evidence

@@ -1,4 +1,4 @@
-#include "fit/verdict.hpp"
+#include "evidence/verdict.hpp"
 
 #include <gtest/gtest.h>
 
@@ -9,13 +9,14 @@
 #include <random>
 #include <sstream>
 
+#include "evidence/run_evidence.hpp"
 #include "fit/ezfit.hpp"
 #include "models/model_catalogue.hpp"
 #include "models/model_forms.hpp"
 #include "models/model_library.hpp"
 #include "support/temp_dir.hpp"
 
-namespace inhibra::fit {
+namespace inhibra::evidence {
 namespace {
 
 // A fitted model as the run leaves it, with profile limits of every parameter.
@@ -145,9 +146,9 @@ TEST(Verdict, NamesTheFamiliesOfTheModelThatMadeTheData) {
     for (auto& m : ctx->imdl)
       m = 1;
     std::ostringstream console;
-    run_record record;
-    ASSERT_EQ(ezfit(*ctx, name, console, &record), core::run_status::success);
-    const verdict& v = record.mechanism;
+    fit::run_record record;
+    ASSERT_EQ(fit::ezfit(*ctx, name, console, &record), core::run_status::success);
+    const verdict v = weigh_evidence(record).mechanism;
     ASSERT_TRUE(v.site.named) << c.model << ": " << v.sentence;
     ASSERT_TRUE(v.mode.named) << c.model << ": " << v.sentence;
     EXPECT_EQ(*v.site.named, c.site) << v.sentence;
@@ -161,4 +162,4 @@ TEST(Verdict, NamesTheFamiliesOfTheModelThatMadeTheData) {
 }
 
 }  // namespace
-}  // namespace inhibra::fit
+}  // namespace inhibra::evidence

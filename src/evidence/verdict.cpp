@@ -1,4 +1,4 @@
-#include "fit/verdict.hpp"
+#include "evidence/verdict.hpp"
 
 #include <algorithm>
 #include <array>
@@ -13,7 +13,7 @@
 #include "models/model_library.hpp"
 #include "models/nested_models.hpp"
 
-namespace inhibra::fit {
+namespace inhibra::evidence {
 
 namespace {
 
@@ -71,7 +71,7 @@ constexpr std::array<range_edge, 3> range_edges{
 // Whether fit r holds parameter i (0-based) at the lower or upper end of its range,
 // or its profile limit on that side runs to that end (the data do not keep it away).
 bool reaches_end(const model_result& r, int i, bool upper) {
-  const bool held = std::any_of(r.at_bound.begin(), r.at_bound.end(), [&](const bound_hit& h) {
+  const bool held = std::any_of(r.at_bound.begin(), r.at_bound.end(), [&](const fit::bound_hit& h) {
     return h.index == i + 1 && h.upper == upper;
   });
   if (held) return true;
@@ -417,7 +417,7 @@ double separation(const model_result& a, const model_result& b, const measured_d
   const double va = rate(a.model, a.p, s, i);
   const double vb = rate(b.model, b.p, s, i);
   const double scale = std::sqrt(a.ssr / static_cast<double>(d.N - a.n));
-  const double sigma = scale / std::sqrt(error_weight(d.errors, va, d.rate_floor));
+  const double sigma = scale / std::sqrt(fit::error_weight(d.errors, va, d.rate_floor));
   return std::abs(va - vb) / sigma;
 }
 
@@ -711,4 +711,4 @@ verdict reach_verdict(const std::vector<model_result>& fitted,
   return v;
 }
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::evidence

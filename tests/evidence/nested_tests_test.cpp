@@ -1,10 +1,10 @@
-#include "fit/nested_tests.hpp"
+#include "evidence/nested_tests.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-namespace inhibra::fit {
+namespace inhibra::evidence {
 namespace {
 
 constexpr double table_p = 5e-4;  // table values of F are given to three digits
@@ -91,4 +91,4 @@ TEST(NestedTests, EveryPairWhoseModelsWereBothFitted) {
 }
 
 }  // namespace
-}  // namespace inhibra::fit
+}  // namespace inhibra::evidence

@@ -7,7 +7,9 @@
 
 #include "fit/model_result.hpp"
 
-namespace inhibra::fit {
+namespace inhibra::evidence {
+
+using fit::model_result;
 
 struct textbook_row {
   int index = 0;             // the model's position in the order of fitting, 1-based
@@ -25,4 +27,4 @@ struct textbook_row {
 // The row of fitted model `index` (1-based order of fitting), or nullptr.
 [[nodiscard]] const textbook_row* row_of(const std::vector<textbook_row>& ranking, int index);
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::evidence

@@ -26,11 +26,16 @@
 #include <vector>
 
 #include "core/error_model.hpp"
+#include "evidence/nested_tests.hpp"
+#include "evidence/textbook_ranking.hpp"
+#include "fit/ezfit.hpp"
 #include "fit/model_result.hpp"
-#include "fit/nested_tests.hpp"
-#include "fit/textbook_ranking.hpp"
 
-namespace inhibra::fit {
+namespace inhibra::evidence {
+
+using fit::measured_design;
+using fit::model_result;
+using fit::profile_limit;
 
 inline constexpr double named_weight = 0.9;  // a family's summed weight to be named
 
@@ -94,16 +99,6 @@ struct next_measurement {
   std::string text;
 };
 
-// What the run measured, for the suggestion of the next measurement.
-struct measured_design {
-  int N = 0;
-  double s_min = 0.0;
-  double s_max = 0.0;
-  double i_max = 0.0;
-  double rate_floor = 0.0;  // the smallest fitted rate the error model's weights count
-  core::error_model errors = core::error_model::equal;
-};
-
 struct verdict {
   bool available = false;
   std::string missing;  // why there is no verdict (fewer than two models, ...)
@@ -125,4 +120,4 @@ struct verdict {
 // The number rounded to two significant digits (700, 0.042).
 [[nodiscard]] double two_digits(double v);
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::evidence

@@ -1,4 +1,4 @@
-#include "fit/nested_tests.hpp"
+#include "evidence/nested_tests.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include "fit/quiet_distributions.hpp"
 #include "models/model_forms.hpp"
 
-namespace inhibra::fit {
+namespace inhibra::evidence {
 
 namespace {
 
@@ -31,7 +31,7 @@ f_test extra_sum_of_squares(double ssr_s, int n_s, double ssr_g, int n_g, int N)
     return t;
   }
   t.f = std::fmax(0.0, ((ssr_s - ssr_g) / t.df1) / (ssr_g / t.df2));
-  const f_distribution f(t.df1, t.df2);
+  const fit::f_distribution f(t.df1, t.df2);
   t.p = t.f > 0.0 ? boost::math::cdf(boost::math::complement(f, t.f)) : 1.0;
   return t;
 }
@@ -84,4 +84,4 @@ const nested_test* find_test(const std::vector<nested_test>& tests, int special,
   return found != tests.end() ? &*found : nullptr;
 }
 
-}  // namespace inhibra::fit
+}  // namespace inhibra::evidence
