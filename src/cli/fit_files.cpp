@@ -122,6 +122,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   ctx->nwt_global = settings.robust ? 2 : 0;
   ctx->errors_global = settings.errors;
   ctx->chain_only = settings.chain_only;
+  ctx->fast = settings.fast;
   ctx->profiles = settings.profiles;
   ctx->stop = &stop_signal();
   ctx->fe = &fe;

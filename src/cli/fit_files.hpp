@@ -26,6 +26,7 @@ struct run_settings {
   bool robust = false;
   core::error_model errors = core::error_model::equal;
   bool chain_only = false;  // the fixed chain of stages alone, without the refinement
+  bool fast = false;        // the refinement's solves alone, without the chain
   bool profiles = true;     // profile-likelihood limits of the refined fits
   plot_output plots;
   bool progress = false;    // a line per model on the error stream

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "fit/fast_fit.hpp"
 #include "models/model_catalogue.hpp"
 
 namespace inhibra::cli {
@@ -149,7 +150,7 @@ json model_json(const fit::model_result& r) {
               {"at_bound", at_bound},
               {"conditional_on", held},
               {"aicc", number(r.aicc)},
-              {"sqp_info", r.sqp_info},
+              {"sqp_info", r.sqp_info == fit::sqp_not_run ? json(nullptr) : json(r.sqp_info)},
               {"refitted", r.refitted},
               {"parameters", parameters},
               {"diagnostics", diagnostics_json(r.diagnostics)},
@@ -222,6 +223,7 @@ json file_json(const file_outcome& o) {
   out["curves"] = o.record.curves_found;
   out["weighting"] = o.record.weighting == 2 ? "robust" : "none";
   out["weights"] = std::string(core::error_model_name(o.record.errors));
+  out["fitting"] = std::string(fit::fit_method_name(o.record.method));
   out["models"] = models;
   out["ranking"] = ranking;
   out["warnings"] = o.record.warnings;

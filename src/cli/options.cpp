@@ -42,6 +42,9 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   app.add_flag("--chain-only", opt.chain_only,
                "fit with the fixed chain of stages only, without the refinement after it "
                "(reproduces results files of earlier versions)");
+  app.add_flag("--fast", opt.fast,
+               "fit by the refinement's least-squares solves alone, without the fixed chain "
+               "of stages before them (many times faster; reaches the same optima)");
   app.add_flag("--no-profiles", opt.no_profiles,
                "skip the profile-likelihood limits (faster on large files)");
   app.add_flag("--check", opt.check,

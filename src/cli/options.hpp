@@ -12,6 +12,7 @@ struct options {
   bool robust = false;
   std::string weights = "equal";  // the error model: equal, relative or poisson
   bool chain_only = false;        // the fixed chain of stages without the refinement
+  bool fast = false;              // the refinement's solves alone, without the chain
   bool no_profiles = false;       // skip the profile-likelihood limits
   bool check = false;
   std::string plots_dir;       // empty: no plot files
