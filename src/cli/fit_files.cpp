@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "cli/cli_frontend.hpp"
+#include "cli/simulation_summary.hpp"
 #include "cli/stop_signals.hpp"
 #include "data/output_file.hpp"
 #include "imaging/plot_image.hpp"
@@ -144,6 +145,12 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   // A stopped run puts nothing in place; its plot files go with `written`.
   if (out.status == core::code(core::run_status::interrupted)) return out;
   if (settings.advice) tell_advice(out.record, fe.console());
+  if (settings.simulate > 0 && out.status == 0 && out.record.best_model != 0) {
+    out.simulation = fit::simulate_selection(
+        *ctx, out.record, {settings.simulate, settings.seed, settings.jobs, &stop_signal(), {}});
+    if (stop_asked()) return out;
+    if (settings.advice) fe.console() << simulation_summary(*out.simulation, out.record.errors);
+  }
 
   // The run has ended (its results file is in place): its plots are completed and put
   // in place even when a stop comes meanwhile, so that they match the results.

@@ -2,6 +2,7 @@
 // inhibra-fit's work: fit each data file in its own context, several at once when
 // asked, writing each results file beside its data file and, when asked, the plots.
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "cli/options.hpp"
 #include "cli/output_plan.hpp"
 #include "fit/ezfit.hpp"
+#include "fit/selection_simulation.hpp"
 
 namespace inhibra::cli {
 
@@ -18,6 +20,7 @@ struct file_outcome {
   int rows = 0;      // rows read (0 when reading stopped before)
   int curves = 0;    // curves found
   fit::run_record record;
+  std::optional<fit::simulation_result> simulation;  // when asked and the run had a best model
 };
 
 // How every input is fitted and reported.
@@ -28,6 +31,8 @@ struct run_settings {
   bool chain_only = false;  // the fixed chain of stages alone, without the refinement
   bool fast = false;        // the refinement's solves alone, without the chain
   bool profiles = true;     // profile-likelihood limits of the refined fits
+  int simulate = 0;         // sets of the selection by simulation after each run (0: none)
+  std::uint64_t seed = fit::default_simulation_seed;
   plot_output plots;
   bool progress = false;    // a line per model on the error stream
   bool advice = false;      // a line per residual check that advises something, after the run

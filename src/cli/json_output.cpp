@@ -160,6 +160,48 @@ json model_json(const fit::model_result& r) {
   return out;
 }
 
+// The fraction of the simulated sets won (not a number without sets).
+double share(int wins, int sets) {
+  return sets > 0 ? static_cast<double>(wins) / sets : NAN;
+}
+
+// How often each model and family won the simulated sets, and the limits of the
+// simulated model's parameters over them.
+json simulation_json(const fit::simulation_result& s) {
+  json models = json::array();
+  for (const int m : s.models) {
+    const int wins = s.wins[static_cast<std::size_t>(m - 1)];
+    models.push_back({{"model", m}, {"wins", wins}, {"frequency", number(share(wins, s.sets))}});
+  }
+  auto families = [&](const std::vector<fit::family_wins>& list) {
+    json out = json::array();
+    for (const auto& f : list) {
+      out.push_back({{"family", std::string(f.name)},
+                     {"models", f.models},
+                     {"wins", f.wins},
+                     {"frequency", number(share(f.wins, s.sets))}});
+    }
+    return out;
+  };
+  json limits = json::array();
+  for (int i = 1; i <= s.n; ++i) {
+    const auto& l = s.limits[static_cast<std::size_t>(i - 1)];
+    limits.push_back(
+        {{"name", parameter_name(s.model, i)}, {"low", number(l.low)}, {"high", number(l.high)}});
+  }
+  return {{"sets", s.sets},
+          {"seed", s.seed},
+          {"stopped", s.stopped},
+          {"model", s.model},
+          {"noise", number(s.noise)},
+          {"undecided", s.undecided},
+          {"selection", models},
+          {"by_kind", families(s.by_kind)},
+          {"by_site", families(s.by_site)},
+          {"percentiles", {fit::simulation_low_percentile, fit::simulation_high_percentile}},
+          {"limits", limits}};
+}
+
 // The rows of the best fit worth a look, each with its flags in words.
 json flagged_json(const std::vector<fit::flagged_row>& flagged) {
   json out = json::array();
@@ -230,6 +272,7 @@ json file_json(const file_outcome& o) {
   out["best_model"] = o.record.best_model != 0 ? json(o.record.best_model) : json(nullptr);
   out["tie"] = tie;
   out["flagged_rows"] = flagged_json(o.record.flagged_rows);
+  if (o.simulation) out["simulation"] = simulation_json(*o.simulation);
   return out;
 }
 

@@ -134,6 +134,8 @@ int main(int argc, char** argv) {
   settings.chain_only = opt->chain_only;
   settings.fast = opt->fast;
   settings.profiles = !opt->no_profiles;
+  settings.simulate = opt->simulate;
+  settings.seed = opt->seed;
   settings.plots = plots;
   settings.jobs = opt->jobs > 0
                       ? opt->jobs

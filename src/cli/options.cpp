@@ -47,6 +47,15 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
                "of stages before them (many times faster; reaches the same optima)");
   app.add_flag("--no-profiles", opt.no_profiles,
                "skip the profile-likelihood limits (faster on large files)");
+  auto* simulate =
+      app.add_option("--simulate", opt.simulate,
+                     "after the run, simulate N data sets from the best model's fit at the "
+                     "measured [S] and [I] and count how often each model would be chosen")
+          ->check(CLI::Range(1, 1000000));
+  app.add_option("--seed", opt.seed,
+                 "seed of the simulated data sets (default " +
+                     std::to_string(fit::default_simulation_seed) + ")")
+      ->needs(simulate);
   app.add_flag("--check", opt.check,
                "only read and check each data file; print one summary line each "
                "(with --json, the checks as JSON)");

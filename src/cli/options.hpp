@@ -1,8 +1,11 @@
 #pragma once
 // The command line of inhibra-fit.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "fit/selection_simulation.hpp"
 
 namespace inhibra::cli {
 
@@ -14,6 +17,8 @@ struct options {
   bool chain_only = false;        // the fixed chain of stages without the refinement
   bool fast = false;              // the refinement's solves alone, without the chain
   bool no_profiles = false;       // skip the profile-likelihood limits
+  int simulate = 0;               // data sets of the selection by simulation (0: none)
+  std::uint64_t seed = fit::default_simulation_seed;  // of the simulation
   bool check = false;
   std::string plots_dir;       // empty: no plot files
   std::string format = "png";  // png, svg, pdf or bmp
