@@ -3,7 +3,8 @@
 // curves. Each iteration is a fresh context, as a new run of inhibra-fit would be.
 // Counters: objective evaluations per run (value only, and with gradient). The
 // argument 0 fits with the fixed chain of stages alone, 1 adds the refinement stage,
-// 2 also the profile-likelihood limits (the default of both programs).
+// 2 also the profile-likelihood limits (the default of both programs), 3 fits on the
+// fast path (the refinement's solves alone, no profiles): compare 3 with 1.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -48,6 +49,7 @@ void run_all_models(benchmark::State& state, const std::string& file) {
     auto ctx = std::make_unique<core::fit_context>();
     ctx->chain_only = state.range(0) == 0;
     ctx->profiles = state.range(0) == 2;
+    ctx->fast = state.range(0) == 3;
     for (auto& m : ctx->imdl)
       m = 1;
     std::string name = file;
@@ -91,6 +93,7 @@ void example_model(benchmark::State& state) {
     auto ctx = std::make_unique<core::fit_context>();
     ctx->chain_only = state.range(1) == 0;
     ctx->profiles = state.range(1) == 2;
+    ctx->fast = state.range(1) == 3;
     ctx->imdl[static_cast<std::size_t>(model - 1)] = 1;
     std::string name = example_copy();
     std::ostringstream console;
@@ -109,10 +112,10 @@ void example_model(benchmark::State& state) {
 }
 
 BENCHMARK(example_model)
-    ->ArgsProduct({benchmark::CreateDenseRange(1, 10, 1), {0, 1, 2}})
+    ->ArgsProduct({benchmark::CreateDenseRange(1, 10, 1), {0, 1, 2, 3}})
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(example_file)->DenseRange(0, 2)->Unit(benchmark::kMillisecond);
-BENCHMARK(large_file)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(example_file)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
+BENCHMARK(large_file)->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 }  // namespace
 

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "cli/cli_frontend.hpp"
+#include "cli/simulation_summary.hpp"
 #include "cli/stop_signals.hpp"
 #include "data/output_file.hpp"
 #include "imaging/plot_image.hpp"
@@ -122,6 +123,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   ctx->nwt_global = settings.robust ? 2 : 0;
   ctx->errors_global = settings.errors;
   ctx->chain_only = settings.chain_only;
+  ctx->fast = settings.fast;
   ctx->profiles = settings.profiles;
   ctx->stop = &stop_signal();
   ctx->fe = &fe;
@@ -144,6 +146,13 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   if (out.status == core::code(core::run_status::interrupted)) return out;
   out.evidence = evidence::weigh_evidence(out.record);
   if (settings.advice) tell_advice(out.record, fe.console());
+  if (settings.simulate > 0 && out.status == 0 && !out.evidence.ranking.empty()) {
+    out.simulation = evidence::simulate_selection(
+        *ctx, out.record, out.evidence.ranking.front().model,
+        {settings.simulate, settings.seed, settings.jobs, &stop_signal(), {}});
+    if (stop_asked()) return out;
+    if (settings.advice) fe.console() << simulation_summary(*out.simulation, out.record.errors);
+  }
   if (settings.verdict && !out.record.fitted.empty())
     fe.console() << "Verdict: " << out.evidence.mechanism.sentence << '\n';
 

@@ -2,6 +2,7 @@
 // inhibra-fit's work: fit each data file in its own context, several at once when
 // asked, writing each results file beside its data file and, when asked, the plots.
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "cli/options.hpp"
 #include "cli/output_plan.hpp"
 #include "evidence/run_evidence.hpp"
+#include "evidence/selection_simulation.hpp"
 #include "fit/ezfit.hpp"
 
 namespace inhibra::cli {
@@ -19,7 +21,8 @@ struct file_outcome {
   int rows = 0;      // rows read (0 when reading stopped before)
   int curves = 0;    // curves found
   fit::run_record record;
-  evidence::run_evidence evidence;  // what the fits say about the mechanism
+  evidence::run_evidence evidence;                        // what the fits say about the mechanism
+  std::optional<evidence::simulation_result> simulation;  // when asked and the run had a best model
 };
 
 // How every input is fitted and reported.
@@ -28,7 +31,10 @@ struct run_settings {
   bool robust = false;
   core::error_model errors = core::error_model::equal;
   bool chain_only = false;  // the fixed chain of stages alone, without the refinement
+  bool fast = false;        // the refinement's solves alone, without the chain
   bool profiles = true;     // profile-likelihood limits of the refined fits
+  int simulate = 0;         // sets of the selection by simulation after each run (0: none)
+  std::uint64_t seed = evidence::default_simulation_seed;
   plot_output plots;
   bool progress = false;    // a line per model on the error stream
   bool advice = false;      // a line per residual check that advises something, after the run

@@ -8,6 +8,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "fit/fast_fit.hpp"
 #include "models/model_catalogue.hpp"
 
 namespace inhibra::cli {
@@ -160,7 +161,7 @@ json model_json(const fit::model_result& r, const evidence::textbook_row* row) {
               {"refined", r.refined},
               {"at_bound", at_bound},
               {"conditional_on", held},
-              {"sqp_info", r.sqp_info},
+              {"sqp_info", r.sqp_info == fit::sqp_not_run ? json(nullptr) : json(r.sqp_info)},
               {"refitted", r.refitted},
               {"parameters", parameters},
               {"diagnostics", diagnostics_json(r.diagnostics)},
@@ -169,6 +170,49 @@ json model_json(const fit::model_result& r, const evidence::textbook_row* row) {
   // The robust weight of each row at the fit: only robust weighting has weights.
   if (r.weighting == 2) out["row_weights"] = numbers(r.influence.weight);
   return out;
+}
+
+// The fraction of the simulated sets won (not a number without sets).
+double share(int wins, int sets) {
+  return sets > 0 ? static_cast<double>(wins) / sets : NAN;
+}
+
+// How often each model and family won the simulated sets, and the limits of the
+// simulated model's parameters over them.
+json simulation_json(const evidence::simulation_result& s) {
+  json models = json::array();
+  for (const int m : s.models) {
+    const int wins = s.wins[static_cast<std::size_t>(m - 1)];
+    models.push_back({{"model", m}, {"wins", wins}, {"frequency", number(share(wins, s.sets))}});
+  }
+  auto families = [&](const std::vector<evidence::family_wins>& list) {
+    json out = json::array();
+    for (const auto& f : list) {
+      out.push_back({{"family", std::string(f.name)},
+                     {"models", f.models},
+                     {"wins", f.wins},
+                     {"frequency", number(share(f.wins, s.sets))}});
+    }
+    return out;
+  };
+  json limits = json::array();
+  for (int i = 1; i <= s.n; ++i) {
+    const auto& l = s.limits[static_cast<std::size_t>(i - 1)];
+    limits.push_back(
+        {{"name", parameter_name(s.model, i)}, {"low", number(l.low)}, {"high", number(l.high)}});
+  }
+  return {
+      {"sets", s.sets},
+      {"seed", s.seed},
+      {"stopped", s.stopped},
+      {"model", s.model},
+      {"noise", number(s.noise)},
+      {"undecided", s.undecided},
+      {"selection", models},
+      {"by_kind", families(s.by_kind)},
+      {"by_site", families(s.by_site)},
+      {"percentiles", {evidence::simulation_low_percentile, evidence::simulation_high_percentile}},
+      {"limits", limits}};
 }
 
 // The rows of the best fit worth a look, each with its flags in words.
@@ -330,6 +374,7 @@ json file_json(const file_outcome& o) {
   out["curves"] = o.record.curves_found;
   out["weighting"] = o.record.weighting == 2 ? "robust" : "none";
   out["weights"] = std::string(core::error_model_name(o.record.errors));
+  out["fitting"] = std::string(fit::fit_method_name(o.record.method));
   out["models"] = models;
   out["ranking"] = ranking;
   out["report_ranking"] = report_ranking;
@@ -339,6 +384,7 @@ json file_json(const file_outcome& o) {
   out["flagged_rows"] = flagged_json(o.record.flagged_rows);
   out["nested_tests"] = nested_json(o.evidence.nested);
   out["verdict"] = verdict_json(o.evidence.mechanism);
+  if (o.simulation) out["simulation"] = simulation_json(*o.simulation);
   return out;
 }
 

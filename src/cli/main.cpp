@@ -114,6 +114,11 @@ int main(int argc, char** argv) {
     }
   }
   if (opt->check) return check_files(*opt);
+  if (opt->chain_only && opt->fast) {
+    std::cerr << "Error: --fast fits without the chain of stages and --chain-only with the chain "
+                 "alone; choose one of them\n";
+    return cli::usage_error;
+  }
   if (opt->chain_only && opt->weights != "equal") {
     std::cerr << "Error: --weights " << opt->weights
               << " acts in the refinement after the chain of stages, which --chain-only leaves "
@@ -127,7 +132,10 @@ int main(int argc, char** argv) {
   settings.robust = opt->robust;
   settings.errors = core::error_model_named(opt->weights).value_or(core::error_model::equal);
   settings.chain_only = opt->chain_only;
+  settings.fast = opt->fast;
   settings.profiles = !opt->no_profiles;
+  settings.simulate = opt->simulate;
+  settings.seed = opt->seed;
   settings.plots = plots;
   settings.jobs = opt->jobs > 0
                       ? opt->jobs

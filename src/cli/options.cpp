@@ -42,8 +42,20 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   app.add_flag("--chain-only", opt.chain_only,
                "fit with the fixed chain of stages only, without the refinement after it "
                "(reproduces results files of earlier versions)");
+  app.add_flag("--fast", opt.fast,
+               "fit by the refinement's least-squares solves alone, without the fixed chain "
+               "of stages before them (many times faster; reaches the same optima)");
   app.add_flag("--no-profiles", opt.no_profiles,
                "skip the profile-likelihood limits (faster on large files)");
+  auto* simulate =
+      app.add_option("--simulate", opt.simulate,
+                     "after the run, simulate N data sets from the best model's fit at the "
+                     "measured [S] and [I] and count how often each model would be chosen")
+          ->check(CLI::Range(1, 1000000));
+  app.add_option("--seed", opt.seed,
+                 "seed of the simulated data sets (default " +
+                     std::to_string(evidence::default_simulation_seed) + ")")
+      ->needs(simulate);
   app.add_flag("--check", opt.check,
                "only read and check each data file; print one summary line each "
                "(with --json, the checks as JSON)");

@@ -1,8 +1,11 @@
 #pragma once
 // The command line of inhibra-fit.
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "evidence/selection_simulation.hpp"
 
 namespace inhibra::cli {
 
@@ -12,7 +15,10 @@ struct options {
   bool robust = false;
   std::string weights = "equal";  // the error model: equal, relative or poisson
   bool chain_only = false;        // the fixed chain of stages without the refinement
+  bool fast = false;              // the refinement's solves alone, without the chain
   bool no_profiles = false;       // skip the profile-likelihood limits
+  int simulate = 0;               // data sets of the selection by simulation (0: none)
+  std::uint64_t seed = evidence::default_simulation_seed;  // of the simulation
   bool check = false;
   std::string plots_dir;       // empty: no plot files
   std::string format = "png";  // png, svg, pdf or bmp

@@ -73,6 +73,9 @@ struct fit_context {
   // reproduce results files written before the refinement existed). Set by the
   // front end; a run takes one copy at its start.
   std::atomic<bool> chain_only{false};
+  // Fit by the refinement's solves alone, without the fixed chain of stages before
+  // them (faster; ignored with chain_only). Set by the front end; a run takes one copy.
+  std::atomic<bool> fast{false};
   // Profile-likelihood limits after the fits (refined fitting only).
   std::atomic<bool> profiles{true};
 

@@ -10,6 +10,7 @@
 #include "data/data_file.hpp"
 #include "fit/covariance.hpp"
 #include "fit/exact_statistics.hpp"
+#include "fit/fast_fit.hpp"
 #include "fit/fit_results.hpp"
 #include "fit/init_estimates.hpp"
 #include "fit/jacobian.hpp"
@@ -54,6 +55,7 @@ struct run_state {
   int weighting_switch = 0;
   core::error_model errors = core::error_model::equal;  // the run's error model
   bool refine = true;    // the refinement stage after the chain (off: the chain alone)
+  bool fast = false;     // the refinement's solves alone, without the chain before them
   bool profiles = true;  // profile-likelihood limits of the refined fits
 
   par_array x{};  // the parameter vector, kept across models as one run array
@@ -244,6 +246,23 @@ void warn(run_state& run, const std::string& text) {
   run.warnings.push_back(text);
 }
 
+void warn_solver_failed(run_state& run, int model) {
+  warn(run, "Model " + strings::int_text(model) +
+                ": the refinement met parameter values where the rates cannot be computed "
+                "(numbers out of range; are the data in sensible units?) and kept the best "
+                "point it could compute");
+}
+
+// The weighting switch of the run for the context's next fit; a switch out of range
+// fits without robust weights, and says so.
+void set_fit_weighting(run_state& run) {
+  const bool switch_valid = run.weighting_switch >= 0 && run.weighting_switch <= 2;
+  run.ctx.weighting = switch_valid ? run.weighting_switch : 0;
+  if (!switch_valid) {
+    core::show_message(run.ctx, core::box_kind::warning, "Value of weight out of range of [0-2]!");
+  }
+}
+
 // Profile limits of every fitted model, then one warning box naming every Km, Vmax
 // and Ki that ended at an end of its range.
 void after_the_fits(run_state& run) {
@@ -284,23 +303,9 @@ void make_consistent(run_state& run) {
     for (std::size_t k = 0; k < run.fitted.size(); ++k) {
       model_result& r = run.fitted[k];
       select_fitted(ctx, r);
-      scored_point best{r.p, r.ssr};
       std::int64_t evaluations = 0;
-      for (const auto& start : borrowed_starts(run, r.model)) {
-        // A robust sum can fall along a solve from a start where it is higher (the
-        // weights change with the point), so in robust weighting every start is looked
-        // at briefly, and searched in full when that finds a lower sum.
-        if (r.weighting == 2) {
-          const scored_point scout = robust_solve_from(ctx, start, evaluations, true);
-          if (!lower_ssr(scout.ssr, best.ssr)) continue;
-          const scored_point found = robust_solve_from(ctx, scout.p, evaluations);
-          best = lower_ssr(found.ssr, scout.ssr) ? found : scout;
-          continue;
-        }
-        if (!lower_ssr(reported_ssr(ctx, start), best.ssr)) continue;
-        const scored_point found = solve_from(ctx, start, evaluations);
-        if (lower_ssr(found.ssr, best.ssr)) best = found;
-      }
+      const scored_point best =
+          consistent_point(ctx, {r.p, r.ssr}, borrowed_starts(run, r.model), evaluations);
       r.stage_evaluations[7] += evaluations;
       if (best.p == r.p) continue;
       adopt_point(run, r, best.p);
@@ -393,8 +398,7 @@ model_result fit_by_chain(run_state& run, int model, int n, bool refitted) {
   core::fit_context& ctx = run.ctx;
   // The weighting of this run applies from the start, also to the polish of the
   // initial estimates, so a run never depends on the one before it.
-  const bool switch_valid = run.weighting_switch >= 0 && run.weighting_switch <= 2;
-  ctx.weighting = switch_valid ? run.weighting_switch : 0;
+  set_fit_weighting(run);
   // The chain always fits with equal weights; the error model starts to act in the
   // refinement from the chain's point.
   ctx.errors = core::error_model::equal;
@@ -406,10 +410,6 @@ model_result fit_by_chain(run_state& run, int model, int n, bool refitted) {
   optim::bound_point(n, run.x, model);
   for (int i = 0; i < n; ++i)
     run.x[static_cast<std::size_t>(i)] = std::abs(run.x[static_cast<std::size_t>(i)]);
-
-  if (!switch_valid) {
-    core::show_message(ctx, core::box_kind::warning, "Value of weight out of range of [0-2]!");
-  }
 
   cost[0] = evaluations(ctx) - before_estimates;
   const chain_outcome chain = fit_chain(ctx, run.k, n, model, run.x, cost);
@@ -430,6 +430,20 @@ model_result fit_by_chain(run_state& run, int model, int n, bool refitted) {
   return r;
 }
 
+// The fast path: the refinement's solves alone from the data's starts and the other
+// models' optima, with the statistics at the point found. No chain ran: its sum and
+// its constrained stage's outcome are left as not run.
+model_result fit_fast(run_state& run, int model) {
+  set_fit_weighting(run);
+  run.ctx.errors = run.errors;
+  const fast_outcome found = fast_fit(run.ctx, borrowed_starts(run, model));
+  if (found.solver_failed) warn_solver_failed(run, model);
+  model_result r = found.fit;
+  adopt_point(run, r, r.p);
+  r.refined = false;  // nothing to improve on
+  return r;
+}
+
 // The refinement from the chain's point and the other models' optima; the
 // statistics follow the point kept.
 void refine_fit(run_state& run, int model, model_result& r) {
@@ -441,12 +455,7 @@ void refine_fit(run_state& run, int model, model_result& r) {
   const refinement found = r.weighting == 2 ? refine_robust(run.ctx, r.p, r.ssr, borrowed)
                                             : refine(run.ctx, r.p, r.ssr, borrowed);
   r.stage_evaluations[7] = found.evaluations;
-  if (found.solver_failed) {
-    warn(run, "Model " + strings::int_text(model) +
-                  ": the refinement met parameter values where the rates cannot be computed "
-                  "(numbers out of range; are the data in sensible units?) and kept the best "
-                  "point it could compute");
-  }
+  if (found.solver_failed) warn_solver_failed(run, model);
   if (found.improved) {
     adopt_point(run, r, found.best.p);
   } else {
@@ -538,6 +547,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
   run.weighting_switch = ctx.nwt_global.load();
   run.errors = ctx.errors_global.load();
   run.refine = !ctx.chain_only.load();
+  run.fast = run.refine && ctx.fast.load();
   run.profiles = run.refine && ctx.profiles.load();
   ctx.flagged_rows.clear();  // an earlier run's rows are not this run's
 
@@ -550,6 +560,9 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     record->results_name = read.results_name;
     record->weighting = run.weighting_switch;
     record->errors = run.errors;
+    record->method = run.fast     ? fit_method::fast
+                     : run.refine ? fit_method::chain_and_refinement
+                                  : fit_method::chain_only;
     record->curves_found = read.curves_found;
     record->warnings = run.warnings;
   }
@@ -578,6 +591,11 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
       if (const auto status = check_model(run, model, n); status != core::run_status::success) {
         if (record != nullptr) record->results_written = run.results_written;
         return status;
+      }
+      if (run.fast) {
+        model_result r = fit_fast(run, model);
+        keep_fit(run, model, r);
+        break;
       }
       model_result r = fit_by_chain(run, model, n, refitted);
       // The refit decision is the chain's own, so the chain and its random sequence

@@ -5,6 +5,7 @@
 // models and leaves the best one in the context for the plots.
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/fit_context.hpp"
@@ -26,6 +27,23 @@ struct measured_design {
   core::error_model errors = core::error_model::equal;
 };
 
+// How a run fitted its models: the fixed chain of stages and the refinement after
+// it (the default), the chain alone, or the refinement's solves alone (fast).
+enum class fit_method { chain_and_refinement, chain_only, fast };
+
+// The name in the machine-readable output: "default", "chain-only", "fast".
+[[nodiscard]] constexpr std::string_view fit_method_name(fit_method m) {
+  switch (m) {
+    case fit_method::chain_only:
+      return "chain-only";
+    case fit_method::fast:
+      return "fast";
+    case fit_method::chain_and_refinement:
+      break;
+  }
+  return "default";
+}
+
 // What a run did, for callers that report more than the results file (the
 // headless runner's machine-readable output).
 struct run_record {
@@ -34,7 +52,8 @@ struct run_record {
   bool results_written = false;  // the run put its results file in place
   int curves_found = 0;          // curves in the data, the true count also beyond 10
   int weighting = 0;             // the weighting switch the run used (0 or 2)
-  core::error_model errors = core::error_model::equal;  // the error model the run used
+  core::error_model errors = core::error_model::equal;   // the error model the run used
+  fit_method method = fit_method::chain_and_refinement;  // how the run fitted
   std::vector<model_result> fitted;  // every model fitted, in the order of fitting
   std::vector<ranking_row> ranking;  // by the report's AICc; empty unless two or more were fitted
   measured_design design;            // the rows' ranges, for the evidence's next measurement

@@ -46,8 +46,8 @@ bool same_point(const parameter_vector& a, const parameter_vector& b, int n) {
   return true;
 }
 
-// The brief looks' ends, lowest sum first, with ends that count as one point taken
-// once: at most polished_scouts of them, the ones worth a full solve.
+}  // namespace
+
 std::vector<scored_point> lowest_distinct(std::vector<scored_point> scouted, int n) {
   std::stable_sort(
       scouted.begin(), scouted.end(),
@@ -62,6 +62,8 @@ std::vector<scored_point> lowest_distinct(std::vector<scored_point> scouted, int
   }
   return chosen;
 }
+
+namespace {
 
 // The coordinates a solve moves in: the logarithms of the parameters, inside the
 // model's box. Model 8 moves in log a and log u with b = a u, u in (0, 1], unless
@@ -306,6 +308,9 @@ void silence_solver_log() {
   options.logging_type = ceres::SILENT;
   options.minimizer_progress_to_stdout = false;
   options.num_threads = 1;
+  options.max_num_line_search_step_size_iterations = effort.line_search_steps;
+  // A single trial step interpolates nothing, so it needs no slopes at the trial point.
+  if (effort.line_search_steps == 1) options.line_search_interpolation_type = ceres::BISECTION;
 
   bool evaluated = true;
   for (int round = 1; round <= effort.active_set_rounds; ++round) {
@@ -557,7 +562,12 @@ std::vector<parameter_vector> outlier_free_starts(const core::fit_context& ctx,
 
 refinement refine_robust(const core::fit_context& ctx, const parameter_vector& chain,
                          double chain_ssr, std::span<const parameter_vector> borrowed) {
-  refinement out = refine(ctx, chain, chain_ssr, borrowed);
+  return robust_search(ctx, refine(ctx, chain, chain_ssr, borrowed), chain, borrowed);
+}
+
+refinement robust_search(const core::fit_context& ctx, refinement out,
+                         const parameter_vector& chain,
+                         std::span<const parameter_vector> borrowed) {
   auto keep = [&](const scored_point& found) {
     out.solver_failed = out.solver_failed || found.solver_failed;
     if (lower_ssr(found.ssr, out.best.ssr)) {
@@ -619,6 +629,32 @@ refinement refine(const core::fit_context& ctx, const parameter_vector& chain, d
     keep(solve_from(ctx, candidate.p, out.evaluations, full_effort));
   }
   return out;
+}
+
+}  // namespace inhibra::fit
+
+namespace inhibra::fit {
+
+scored_point consistent_point(const core::fit_context& ctx, const scored_point& current,
+                              std::span<const parameter_vector> borrowed,
+                              std::int64_t& evaluations) {
+  scored_point best = current;
+  for (const auto& start : borrowed) {
+    // A robust sum can fall along a solve from a start where it is higher (the
+    // weights change with the point), so in robust weighting every start is looked
+    // at briefly, and searched in full when that finds a lower sum.
+    if (ctx.weighting == 2) {
+      const scored_point scout = robust_solve_from(ctx, start, evaluations, true);
+      if (!lower_ssr(scout.ssr, best.ssr)) continue;
+      const scored_point found = robust_solve_from(ctx, scout.p, evaluations);
+      best = lower_ssr(found.ssr, scout.ssr) ? found : scout;
+      continue;
+    }
+    if (!lower_ssr(reported_ssr(ctx, start), best.ssr)) continue;
+    const scored_point found = solve_from(ctx, start, evaluations);
+    if (lower_ssr(found.ssr, best.ssr)) best = found;
+  }
+  return best;
 }
 
 }  // namespace inhibra::fit

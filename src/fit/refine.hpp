@@ -49,6 +49,9 @@ struct solve_effort {
   int iterations = 0;
   int active_set_rounds = 0;
   int reweightings = 0;
+  // Trial steps of the projected line search after each trust-region step (the
+  // solver library's default; 1 is nearly as good from a nearby start, and cheaper).
+  int line_search_steps = 20;
 };
 inline constexpr solve_effort full_effort{100, 12, reweighting_rounds};
 // A brief look from a start, to choose the starts worth a full solve.
@@ -78,6 +81,10 @@ inline constexpr solve_effort scouting_effort{10, 2, 1};
                                           const parameter_vector& start,
                                           std::span<const double> weights,
                                           std::int64_t& evaluations);
+
+// The ends of brief looks worth a full solve: the lowest sums first, ends that agree
+// to 1e-3 in every parameter (of n) taken once, at most three.
+[[nodiscard]] std::vector<scored_point> lowest_distinct(std::vector<scored_point> scouted, int n);
 
 // The model's own starts: Km, Vmax and Ki from `chain`, each shape parameter at
 // its box ends and at log-spaced values between them.
@@ -124,6 +131,23 @@ inline constexpr int trimmed_rows = 3;
 [[nodiscard]] refinement refine_robust(const core::fit_context& ctx, const parameter_vector& chain,
                                        double chain_ssr,
                                        std::span<const parameter_vector> borrowed);
+
+// The robust part of refine_robust after its `refine`, which left `plain`: brief
+// robust searches from the outlier-free starts of `chain`, from `borrowed` and from
+// plain's point, the lowest distinct ends searched in full; keeps the lowest robust
+// sum (plain's point when nothing is lower).
+[[nodiscard]] refinement robust_search(const core::fit_context& ctx, refinement plain,
+                                       const parameter_vector& chain,
+                                       std::span<const parameter_vector> borrowed);
+
+// The lowest point of the context's model among `current` and the solves from those
+// of `borrowed` (other models' optima carried into this model) that promise a lower
+// sum: a start that is already lower (in robust weighting: whose brief search is
+// lower) is solved in full. Returns `current` when nothing is lower.
+[[nodiscard]] scored_point consistent_point(const core::fit_context& ctx,
+                                            const scored_point& current,
+                                            std::span<const parameter_vector> borrowed,
+                                            std::int64_t& evaluations);
 
 // True when `candidate` is a lower sum of squares than `best` (any number beats NaN).
 [[nodiscard]] inline bool lower_ssr(double candidate, double best) {

@@ -99,6 +99,8 @@ void main_window::build_menus() {
   m.settings = tk_.addmenu("Settings", m.bar);
   m.pause_at_plots = tk_.addmenuitem("Pause at Each Model's Plot", m.settings,
                                      on(&main_window::handle_pause_setting));
+  m.fast_fitting =
+      tk_.addmenuitem("Fast Fitting", m.settings, on(&main_window::handle_fast_fitting));
   m.model_plots = tk_.addmenuitem("Show Model Plots of Last Run", m.settings,
                                   on(&main_window::handle_model_plots));
   m.axis_units = tk_.addmenuitem("Axis Units...", m.settings, on(&main_window::handle_axis_units));
@@ -166,12 +168,16 @@ void main_window::set_method_entries() {
   const bool chain = ctx_.chain_only.load();
   tk_.enablemenuitem(st_.menus.method_chain, !chain);
   tk_.enablemenuitem(st_.menus.method_refine, chain);
+  // The chain alone has no fast variant: fast fitting leaves the chain out.
+  tk_.enablemenuitem(st_.menus.fast_fitting, !chain);
 }
 
-// The pause entry shows the setting with a check mark; the charts of the last run
+// The pause and fast-fitting entries show their settings with a check mark; the
+// charts of the last run
 // can be shown once there are any.
 void main_window::set_settings_entries() {
   tk_.setmenuitemchecked(st_.menus.pause_at_plots, pause_at_plots_.load());
+  tk_.setmenuitemchecked(st_.menus.fast_fitting, ctx_.fast.load());
   tk_.enablemenuitem(st_.menus.model_plots, frontend_ && frontend_->kept_plot_count() > 0);
 }
 

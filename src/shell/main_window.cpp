@@ -21,7 +21,7 @@ namespace inhibra::shell {
 namespace {
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::error_model);
+  return c >= 0 && c <= code(command::fast_fitting);
 }
 
 }  // namespace
@@ -68,6 +68,11 @@ void main_window::handle_refine() {
 void main_window::handle_error_model(core::error_model errors) {
   ctx_.errors_global = errors;
   post(command::error_model);
+}
+
+void main_window::handle_fast_fitting() {
+  ctx_.fast = !ctx_.fast.load();
+  post(command::fast_fitting);
 }
 
 void main_window::handle_pause_setting() {
@@ -165,7 +170,7 @@ void main_window::start_up() {
 }
 
 // What the last session kept: the window's place and size, weighting, model
-// selection, plot pausing, the last folder and the recent files.
+// selection, plot pausing, fast fitting, the last folder and the recent files.
 void main_window::restore_settings() {
   if (settings_ == nullptr) return;
   const remembered r = recall(*settings_);
@@ -179,6 +184,7 @@ void main_window::restore_settings() {
   st_.filenamepath = r.folder;
   st_.recent = r.recent;
   pause_at_plots_ = r.pause_at_plots;
+  ctx_.fast = r.fast;
   units_ = {r.concentration_unit, r.rate_unit};
   frontend_->set_units(units_);
 }
@@ -194,6 +200,7 @@ void main_window::keep_settings() {
   r.folder = st_.filenamepath;
   r.recent = st_.recent;
   r.pause_at_plots = pause_at_plots_.load();
+  r.fast = ctx_.fast.load();
   r.concentration_unit = units_.concentration;
   r.rate_unit = units_.rate;
   keep(*settings_, r);
@@ -309,6 +316,7 @@ void main_window::execute(std::int32_t c) {
       set_error_model_entries();
       break;
     case command::pause_setting:
+    case command::fast_fitting:
       set_settings_entries();
       break;
     case command::axis_units:

@@ -14,6 +14,7 @@ constexpr std::string_view errors_key = "fit/error_model";
 constexpr std::string_view models_key = "fit/models";
 constexpr std::string_view folder_key = "files/folder";
 constexpr std::string_view recent_key = "files/recent";
+constexpr std::string_view fast_key = "fit/fast";
 constexpr std::string_view pause_key = "plots/pause_at_each_model";
 constexpr std::string_view concentration_unit_key = "plots/concentration_unit";
 constexpr std::string_view rate_unit_key = "plots/rate_unit";
@@ -39,6 +40,7 @@ remembered recall(const toolkit::settings_file& store) {
     if (!file.empty() && static_cast<int>(r.recent.size()) < recent_count) r.recent.push_back(file);
   }
   r.pause_at_plots = store.number(pause_key, 1) != 0;
+  r.fast = store.number(fast_key, 0) != 0;
   r.concentration_unit = store.text(concentration_unit_key);
   r.rate_unit = store.text(rate_unit_key);
   return r;
@@ -56,6 +58,7 @@ void keep(toolkit::settings_file& store, const remembered& r) {
   store.set_text(folder_key, r.folder);
   store.set_texts(recent_key, r.recent);
   store.set_number(pause_key, r.pause_at_plots ? 1 : 0);
+  store.set_number(fast_key, r.fast ? 1 : 0);
   store.set_text(concentration_unit_key, r.concentration_unit);
   store.set_text(rate_unit_key, r.rate_unit);
   store.sync();

@@ -1,7 +1,8 @@
 #pragma once
 // What the desktop program keeps between sessions: the main window's place and
-// size, the weighting and error model, the model selection, the last data folder, the recent data
-// files, whether a run pauses at each model's plot, and the axis units.
+// size, the weighting and error model, the model selection, the last data folder,
+// the recent data files, whether a run pauses at each model's plot, whether runs fit
+// fast, and the axis units.
 #include <array>
 #include <string>
 #include <string_view>
@@ -27,6 +28,7 @@ struct remembered {
   std::string folder;               // folder of the data file opened last
   std::vector<std::string> recent;  // most recent first, at most recent_count
   bool pause_at_plots = true;
+  bool fast = false;               // runs fit by the refinement's solves alone (Fast Fitting)
   std::string concentration_unit;  // on the axis labels of concentrations
   std::string rate_unit;  // on the axis labels of rates       // a run waits at each model's plot
 };

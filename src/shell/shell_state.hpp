@@ -55,6 +55,7 @@ enum class command : std::int32_t {
   axis_units = 27,     // the units on the charts' axis labels
   results_table = 28,  // the table of the last run's fits
   error_model = 29,    // the error model of the next run (equal, relative, Poisson weights)
+  fast_fitting = 30,   // runs fit by the refinement's solves alone, or not
   // A new code comes last, and is_command accepts the codes up to the last one.
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
@@ -122,6 +123,7 @@ struct menu_ids {
   std::array<int, 3> error_models{-1, -1, -1};
   int settings = -1;
   int pause_at_plots = -1;
+  int fast_fitting = -1;  // checked: runs fit without the chain of stages
   int model_plots = -1;
   int axis_units = -1;
   int bar_run = -1;

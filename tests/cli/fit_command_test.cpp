@@ -115,6 +115,47 @@ TEST(FitCommand, ExampleReportsAndJsonMatchTheStoredOnes) {
   }
 }
 
+// --fast writes the same kind of report and JSON, says how it fitted, and has no
+// chain to report on; --simulate adds its section to the terminal and the JSON, the
+// same for the same seed.
+TEST(FitCommand, FastFittingAndTheSelectionBySimulation) {
+  support::temp_dir dir;
+  copy_example(dir, "Data.in");
+  const auto fast = run_fit("-m 1,2,4 --fast --simulate 4 --seed 9 --json - Data.in", dir);
+  ASSERT_EQ(fast.status, 0) << fast.err;
+  const auto json = first_file(fast.out);
+  EXPECT_EQ(json.at("fitting"), "fast");
+  for (const auto& model : json.at("models")) {
+    EXPECT_TRUE(model.at("chain_ssr").is_null());
+    EXPECT_TRUE(model.at("sqp_info").is_null());
+  }
+  const auto& s = json.at("simulation");
+  EXPECT_EQ(s.at("sets"), 4);
+  EXPECT_EQ(s.at("seed"), 9);
+  EXPECT_EQ(s.at("model"), json.at("best_model"));
+  int wins = 0;
+  for (const auto& m : s.at("selection"))
+    wins += m.at("wins").get<int>();
+  EXPECT_EQ(wins + s.at("undecided").get<int>(), 4);
+  EXPECT_EQ(s.at("selection").size(), 3u);
+  for (const auto& model : json.at("models")) {
+    if (model.at("model") == json.at("best_model")) {
+      EXPECT_EQ(s.at("limits").size(), model.at("parameters").size());
+    }
+  }
+  auto has = [](const std::string& text, const char* part) {
+    return text.find(part) != std::string::npos;
+  };
+  EXPECT_TRUE(has(fast.err, "Selection by simulation: 4 data sets")) << fast.err;
+  EXPECT_TRUE(has(fast.err, "seed 9")) << fast.err;
+  EXPECT_TRUE(has(support::read_file(dir.file("Data.out")), "AICc")) << "a whole report";
+
+  const auto again = run_fit("-q -m 1,2,4 --fast --simulate 4 --seed 9 -j 1 --json - Data.in", dir);
+  ASSERT_EQ(again.status, 0) << again.err;
+  EXPECT_EQ(first_file(again.out).at("simulation"), s);
+  EXPECT_FALSE(has(again.err, "Selection by simulation")) << "-q keeps the section back";
+}
+
 // Without -q, each residual check that advises something gets one line on standard
 // error, "Model M: <advice>", the same advice the JSON gives, and the verdict on the
 // mechanism follows; -q keeps them back.

@@ -58,6 +58,9 @@ TEST(UsageError, ExitsSixtyFourWithAnErrorLineAndWritesNothing) {
       "--check --json Data.out Data.in",
       "--weights cv Data.in",                     // unknown error model
       "--chain-only --weights relative Data.in",  // weights need the refinement
+      "--fast --chain-only Data.in",              // two ways of fitting at once
+      "--simulate 0 Data.in",                     // no set to simulate
+      "--seed 5 Data.in",                         // a seed without a simulation
   };
   for (const auto& args : calls) {
     const auto r = run_fit(args, dir);

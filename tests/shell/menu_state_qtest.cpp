@@ -37,7 +37,8 @@ const menu menus[] = {
       "Poisson Weights (1/v)", "Chain Only (Reproduce Earlier Results)", "Refine Fits (Default)"},
      {"Turn-OFF Robust Wt", "Refine Fits (Default)"}},
     {"Settings",
-     {"Pause at Each Model's Plot", "Show Model Plots of Last Run", "Axis Units..."},
+     {"Pause at Each Model's Plot", "Fast Fitting", "Show Model Plots of Last Run",
+      "Axis Units..."},
      {"Show Model Plots of Last Run"}}};
 
 states start_state() {

@@ -172,6 +172,7 @@ class RememberingTest : public QObject {
       QVERIFY(app.run_command("Weight/Turn-ON Robust Wt"));
       QVERIFY(app.run_command("Weight/Poisson Weights (1/v)"));
       QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
+      QVERIFY(app.run_command("Settings/Fast Fitting"));
       app.window()->resize(app.window()->size() - QSize(40, 30));
       size = app.window()->size();
       QVERIFY(app.quit());
@@ -190,6 +191,8 @@ class RememberingTest : public QObject {
     }
     QCOMPARE(selected, QList<int>({1, 7}));
     QVERIFY(!again.action("Settings/Pause at Each Model's Plot")->isChecked());
+    QVERIFY(again.ctx->fast.load());
+    QVERIFY(again.action("Settings/Fast Fitting")->isChecked());
     QCOMPARE(again.window()->size(), size);
     QCOMPARE(recent_entries(again), QStringList{QString::fromStdString(data)});
     // The open dialog starts in the folder of the last data file.

@@ -186,6 +186,23 @@ class RunCommandTest : public QObject {
     QVERIFY(r.app.run_command("Run"));
     QCOMPARE(r.fit.weighting_seen.load(), 0);
     QCOMPARE(r.fit.chain_only_seen.load(), 0);
+    QCOMPARE(r.fit.fast_seen.load(), 0);
+    // Fast fitting: a check mark, seen by the next run; offered unless the chain alone
+    // fits.
+    const char* fast = "Settings/Fast Fitting";
+    QVERIFY(!r.app.action(fast)->isChecked() && r.app.action(fast)->isEnabled());
+    QVERIFY(r.app.run_command(fast));
+    QVERIFY(r.app.action(fast)->isChecked());
+    QVERIFY(r.app.run_command("Run"));
+    QCOMPARE(r.fit.fast_seen.load(), 1);
+    QVERIFY(r.app.run_command(chain));
+    QVERIFY(!r.app.action(fast)->isEnabled());
+    QVERIFY(r.app.run_command(refine));
+    QVERIFY(r.app.action(fast)->isEnabled());
+    QVERIFY(r.app.run_command(fast));
+    QVERIFY(!r.app.action(fast)->isChecked());
+    QVERIFY(r.app.run_command("Run"));
+    QCOMPARE(r.fit.fast_seen.load(), 0);
     // The error model: one entry of three carries the check mark, and the run uses it.
     const char* error_entries[] = {"Weight/Equal Weights", "Weight/Relative Weights (1/v\u00b2)",
                                    "Weight/Poisson Weights (1/v)"};

@@ -225,6 +225,7 @@ core::run_status fake_fit::run(core::fit_context& ctx, std::string& data_file,
   ++runs;
   weighting_seen = ctx.nwt_global.load();
   chain_only_seen = ctx.chain_only.load() ? 1 : 0;
+  fast_seen = ctx.fast.load() ? 1 : 0;
   errors_seen = ctx.errors_global.load();
   data_file_seen = data_file;
   inside_ = true;

@@ -139,6 +139,7 @@ class fake_fit {
   std::atomic<int> runs{0};
   std::atomic<int> weighting_seen{-1};
   std::atomic<int> chain_only_seen{-1};
+  std::atomic<int> fast_seen{-1};
   std::atomic<core::error_model> errors_seen{core::error_model::equal};
   std::string data_file_seen;  // read after the run returned
 
