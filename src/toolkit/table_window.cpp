@@ -12,6 +12,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -85,10 +86,17 @@ TableWindow::TableWindow(const QString& title, const table_contents& contents,
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
   layout->addWidget(heading_);
-  layout->addWidget(view_, 1);
+  // The tables take the room; the legend, long once every column is explained, scrolls
+  // in a few lines of its own below them.
+  layout->addWidget(view_, 3);
   layout->addWidget(second_title_);
-  layout->addWidget(second_view_);
-  layout->addWidget(legend_);
+  layout->addWidget(second_view_, 1);
+  auto* legend_room = new QScrollArea;
+  legend_room->setWidget(legend_);
+  legend_room->setWidgetResizable(true);
+  legend_room->setFrameShape(QFrame::NoFrame);
+  legend_room->setMaximumHeight(7 * legend_->fontMetrics().lineSpacing());
+  layout->addWidget(legend_room);
   layout->addLayout(buttons);
   setCentralWidget(central);
   setContents(contents);
