@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "data/output_file.hpp"
+#include "evidence/run_evidence.hpp"
 #include "evidence/textbook_ranking.hpp"
 #include "fit/model_comparison.hpp"
 #include "models/model_catalogue.hpp"
@@ -36,7 +37,8 @@ const std::vector<std::string> grid_header{"Model",
                                            "Symmetric lower",
                                            "Symmetric upper",
                                            "Flags",
-                                           "Residual checks"};
+                                           "Residual checks",
+                                           "Counts in the verdict as"};
 // The parameter lines' columns.
 constexpr std::size_t value_column = 10;
 constexpr std::size_t se_column = 11;
@@ -47,6 +49,7 @@ constexpr std::size_t symmetric_lower_column = 15;
 constexpr std::size_t symmetric_upper_column = 16;
 constexpr std::size_t flags_column = 17;
 constexpr std::size_t residual_column = 18;
+constexpr std::size_t counts_column = 19;
 const std::vector<std::string> nested_header{
     "Special model", "General model", "How", "F", "df1", "df2", "p", "Boundary test"};
 // The figures' columns: SSR to the symmetric upper limit, "Limits" aside.
@@ -185,9 +188,12 @@ std::string csv_cell(const std::string& text) {
 
 std::vector<model_row> results_rows(const fit::run_record& record) {
   std::vector<model_row> rows;
+  const evidence::verdict mechanism = evidence::weigh_evidence(record).mechanism;
   for (const fit::model_result& r : record.fitted) {
     model_row row;
     row.model = r.model;
+    for (const evidence::model_membership& m : mechanism.members)
+      if (m.model == r.model) row.counts_as = m.counts_as;
     row.name = r.name;
     if (const models::model_facts* facts = models::model_info(r.model))
       row.textbook = std::string(facts->textbook);
@@ -289,6 +295,9 @@ std::vector<std::vector<std::string>> results_grid(const std::vector<model_row>&
     head.resize(columns);
     head[flags_column] = flag_text(m);
     head[residual_column] = residual_summary(m);
+    head[counts_column] = m.counts_as == 0         ? std::string()
+                          : m.counts_as == m.model ? std::string("itself")
+                                                   : "model " + std::to_string(m.counts_as);
     grid.push_back(std::move(head));
     for (const parameter_row& p : m.parameters) {
       std::vector<std::string> line(columns);
@@ -384,6 +393,10 @@ std::string results_legend() {
          "does not follow; \"normality\": Shapiro-Wilk; \"spread\": the residuals' size "
          "follows the rate, a sign that other weights suit the data; \"lack of fit\": the "
          "model misses the means of replicate rows.\n"
+         "Counts in the verdict as: the model whose families the fit's Akaike weight is added "
+         "to in the verdict: itself, or a special case it is not told apart from (a parameter "
+         "at the end of its range where it becomes that model, or a profile limit open "
+         "there).\n"
          "Nested F tests: F = ((SSR_s - SSR_g)/(df_s - df_g)) / (SSR_g/df_g) on the weighted "
          "sums, for every fitted model that is a special case of another fitted model; a small "
          "p says the general model's extra parameters are needed. A boundary test's special "

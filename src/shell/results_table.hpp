@@ -64,6 +64,7 @@ struct model_row {
   double evidence_ratio = 1.0;    // weight of the best model / this weight
   double report_criterion = 0.0;  // the results report's own criterion ("AICc" there)
   bool refined = false;
+  int counts_as = 0;  // the model whose families it counts in for the verdict (0: no verdict)
   fit::residual_diagnostics diagnostics;  // the residual checks at the final point
   std::vector<parameter_row> parameters;
 };

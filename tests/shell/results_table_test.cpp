@@ -94,6 +94,17 @@ TEST(ResultsRows, RankedByTheTextbookAiccWithTheReportCriterionBeside) {
   EXPECT_EQ(grid[1][4], "-99");
   EXPECT_EQ(grid[1][9], "-110");
   EXPECT_EQ(results_contents(rows).heading, ranking_caption);
+  // Nothing held at a range's end: every fit counts in the verdict as itself.
+  EXPECT_EQ(grid[0][19], "Counts in the verdict as");
+  EXPECT_EQ(grid[1][19], "itself");
+
+  // Model 9 with b held at its lower end is model 4: it counts as model 4, and says so.
+  auto held = record;
+  held.fitted[0].at_bound = {{5, false}};
+  const auto counted = results_rows(held);
+  ASSERT_EQ(counted[2].model, 9);
+  EXPECT_EQ(counted[2].counts_as, 4);
+  EXPECT_EQ(results_grid(counted, 6)[1 + 4 + 5][19], "model 4");
 
   // One model alone: the best by itself.
   record.fitted.resize(1);
@@ -240,12 +251,12 @@ TEST(ResultsText, ClipboardAndCsvCarryEveryLineWithExactNumbers) {
   ASSERT_EQ(lines.size(), 1u + 1 + 3 + 1 + 5 + 1);  // header, 2 models, 8 parameters, end
   EXPECT_EQ(lines.back(), "");
   const auto header = split(lines[0], '\t');
-  ASSERT_EQ(header.size(), 19u);
+  ASSERT_EQ(header.size(), 20u);
   EXPECT_EQ(header[5], "\u0394AICc");
   EXPECT_EQ(header[17], "Flags");
   EXPECT_EQ(header[18], "Residual checks");
   const auto km = split(lines[2], '\t');
-  ASSERT_EQ(km.size(), 19u);
+  ASSERT_EQ(km.size(), 20u);
   EXPECT_EQ(km[0], "1");  // every line names its model
   EXPECT_EQ(km[1], "Km");
   EXPECT_EQ(read_number(km[10]), 250.123456789);
@@ -312,7 +323,7 @@ TEST(ResultsRows, ResidualChecksInAFewWordsAndInFull) {
     EXPECT_EQ(grid[2][18], "") << c.name;  // parameter lines leave it empty
     // The window: the summary in the cell, the details as its tooltip.
     const auto contents = results_contents(rows);
-    ASSERT_EQ(contents.rows[0].tooltips.size(), 19u) << c.name;
+    ASSERT_EQ(contents.rows[0].tooltips.size(), 20u) << c.name;
     EXPECT_EQ(contents.rows[0].tooltips[18], c.details) << c.name;
     EXPECT_TRUE(contents.rows[0].children[0].tooltips.empty()) << c.name;
   }
