@@ -30,6 +30,8 @@
 #include "fit/residual_diagnostics.hpp"
 #include "models/model_library.hpp"
 
+#include "simulated_sets.hpp"
+
 namespace {
 
 using namespace inhibra;
@@ -43,11 +45,20 @@ struct design {
 };
 
 const std::array<design, 3> designs{{
-    {"example 6x4, model 4", 4, {215.0, 0.17, 88.0, 1.8}, {50, 100, 200, 333, 500, 700},
+    {"example 6x4, model 4",
+     4,
+     {215.0, 0.17, 88.0, 1.8},
+     {50, 100, 200, 333, 500, 700},
      {0, 100, 200, 400}},
-    {"grid 7x4, model 3", 3, {100.0, 1.0, 50.0, 0.3}, {10, 20, 40, 80, 160, 320, 640},
+    {"grid 7x4, model 3",
+     3,
+     {100.0, 1.0, 50.0, 0.3},
+     {10, 20, 40, 80, 160, 320, 640},
      {0, 25, 75, 200}},
-    {"hyperbolic 6x4, model 5", 5, {100.0, 1.0, 20.0, 8.0}, {25, 50, 100, 200, 400, 800},
+    {"hyperbolic 6x4, model 5",
+     5,
+     {100.0, 1.0, 20.0, 8.0},
+     {25, 50, 100, 200, 400, 800},
      {0, 50, 150, 400}},
 }};
 
@@ -133,30 +144,19 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: coverage [sets per cell] [threads]\n");
     return 2;
   }
-  char folder_template[] = "/tmp/inhibra-coverage-XXXXXX";
-  if (mkdtemp(folder_template) == nullptr) {
-    std::perror("coverage: mkdtemp");
-    return 1;
-  }
-  const std::filesystem::path folder(folder_template);
-  std::printf("%d sets per cell; noise %.1f %% of the rate (proportional) or of the mean rate "
-              "(constant)\n",
-              sets, 100.0 * noise_size);
+  const std::filesystem::path folder = bench::private_folder("coverage");
+  std::printf(
+      "%d sets per cell; noise %.1f %% of the rate (proportional) or of the mean rate "
+      "(constant)\n",
+      sets, 100.0 * noise_size);
   std::printf("%-26s %-12s %8s | %-27s | %-27s\n", "design", "noise", "relative",
               "symmetric Km Vmax Ki a (%)", "profile Km Vmax Ki a (%)");
   for (const design& d : designs) {
     for (const noise kind : {noise::constant, noise::proportional}) {
       tally t;
-      std::atomic<int> next{0};
-      std::vector<std::thread> workers;
-      for (int w = 0; w < threads; ++w) {
-        workers.emplace_back([&] {
-          for (int k = next++; k < sets; k = next++)
-            one_set(d, kind, static_cast<unsigned>(1000 + k), folder, t);
-        });
-      }
-      for (auto& w : workers)
-        w.join();
+      bench::on_threads(sets, threads, [&](int k) {
+        one_set(d, kind, static_cast<unsigned>(1000 + k), folder, t);
+      });
       const double n = t.fitted.load();
       auto pct = [&](const std::atomic<int>& c) { return 100.0 * c.load() / n; };
       std::printf("%-26s %-12s %7.1f%% | %5.1f %5.1f %5.1f %5.1f   | %5.1f %5.1f %5.1f %5.1f\n",

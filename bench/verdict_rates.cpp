@@ -33,6 +33,8 @@
 #include "fit/ezfit.hpp"
 #include "models/model_library.hpp"
 
+#include "simulated_sets.hpp"
+
 namespace {
 
 using namespace inhibra;
@@ -137,12 +139,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: verdict_rates [sets per model] [threads]\n");
     return 2;
   }
-  char folder_template[] = "/tmp/inhibra-verdict-XXXXXX";
-  if (mkdtemp(folder_template) == nullptr) {
-    std::perror("verdict_rates: mkdtemp");
-    return 1;
-  }
-  const std::filesystem::path folder(folder_template);
+  const std::filesystem::path folder = bench::private_folder("verdict_rates");
   std::printf("%d sets per model, %.0f %% proportional noise, 8 [S] x 6 [I]\n", sets,
               100.0 * noise);
   std::printf("%-6s | %-22s | %-22s | %s\n", "model", "site right/wrong/open %",
@@ -153,16 +150,8 @@ int main(int argc, char** argv) {
   for (const generator& g : generators) {
     if (only != nullptr && std::atoi(only) != g.model) continue;
     tally t;
-    std::atomic<int> next{0};
-    std::vector<std::thread> workers;
-    for (int w = 0; w < threads; ++w) {
-      workers.emplace_back([&] {
-        for (int k = next++; k < sets; k = next++)
-          one_set(g, static_cast<unsigned>(2000 + k), folder, t);
-      });
-    }
-    for (auto& w : workers)
-      w.join();
+    bench::on_threads(sets, threads,
+                      [&](int k) { one_set(g, static_cast<unsigned>(2000 + k), folder, t); });
     const double n = t.sets.load();
     auto pct = [&](const std::atomic<int>& c) { return 100.0 * c.load() / n; };
     std::printf("%-6d | %6.0f %6.0f %6.0f   | %6.0f %6.0f %6.0f   | %6.0f\n", g.model,
