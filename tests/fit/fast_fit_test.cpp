@@ -84,44 +84,51 @@ bool inside_box(const model_result& r) {
   return true;
 }
 
-TEST(FastFit, ReachesTheDefaultFittingsOptimumOnTheTestDataSets) {
+// One test per data set, so that the slow default fittings they compare with run in
+// parallel.
+class FastFitOptimum : public ::testing::TestWithParam<std::size_t> {};
+
+TEST_P(FastFitOptimum, ReachesTheDefaultFittingsOptimum) {
   // Relative: the same optimum, or a lower one. Robust weighting's sum has many
   // shallow local minima and the two paths start from different points: there the
-  // fast path ends within 0.2 % of the default's sum.
+  // fast path ends within 0.2 % of the default's sum (and as often below it).
   constexpr double reached = 1e-6;
   constexpr double robust_reached = 2e-3;
   const weighting_case equal{"equal", 0, core::error_model::equal};
   const weighting_case relative{"relative", 0, core::error_model::relative};
   const weighting_case robust{"robust", 2, core::error_model::equal};
-  const std::vector<data_set> sets = test_data_sets();
+  const std::size_t k = GetParam();
+  const data_set set = test_data_sets()[k];
+  // Every set with equal weights; the other weightings on every eighth set (the
+  // default fitting is slow to compare with).
+  std::vector<weighting_case> weightings{equal};
+  if (k % 8 == 0) weightings.insert(weightings.end(), {relative, robust});
   support::temp_dir dir;
+  const std::string path = dir.write("d.in", set.text);
   int compared = 0;
-  for (std::size_t k = 0; k < sets.size(); ++k) {
-    // Every set with equal weights; the other weightings on every eighth set (the
-    // default fitting is slow to compare with).
-    std::vector<weighting_case> weightings{equal};
-    if (k % 8 == 0) weightings.insert(weightings.end(), {relative, robust});
-    const std::string path = dir.write("d.in", sets[k].text);
-    for (const auto& w : weightings) {
-      const run_record slow = fitted(path, w, false);
-      const run_record fast = fitted(path, w, true);
-      ASSERT_EQ(fast.fitted.size(), 10u);
-      ASSERT_EQ(slow.fitted.size(), 10u);
-      EXPECT_EQ(fast.method, fit_method::fast);
-      const double tolerance = w.weighting == 2 ? robust_reached : reached;
-      for (std::size_t m = 0; m < 10; ++m) {
-        const model_result& f = fast.fitted[m];
-        const model_result& d = slow.fitted[m];
-        if (!inside_box(d)) continue;
-        ++compared;
-        EXPECT_LE(f.ssr, d.ssr * (1.0 + tolerance))
-            << sets[k].name << ", " << w.name << " weights, model " << f.model << ": fast " << f.ssr
-            << ", default " << d.ssr;
-      }
+  for (const auto& w : weightings) {
+    const run_record slow = fitted(path, w, false);
+    const run_record fast = fitted(path, w, true);
+    ASSERT_EQ(fast.fitted.size(), 10u);
+    ASSERT_EQ(slow.fitted.size(), 10u);
+    EXPECT_EQ(fast.method, fit_method::fast);
+    const double tolerance = w.weighting == 2 ? robust_reached : reached;
+    for (std::size_t m = 0; m < 10; ++m) {
+      const model_result& f = fast.fitted[m];
+      const model_result& d = slow.fitted[m];
+      if (!inside_box(d)) continue;
+      ++compared;
+      EXPECT_LE(f.ssr, d.ssr * (1.0 + tolerance))
+          << set.name << ", " << w.name << " weights, model " << f.model << ": fast " << f.ssr
+          << ", default " << d.ssr;
     }
   }
-  EXPECT_GE(compared, 210);
+  // Only fits the default left outside the box are skipped, never most of a set.
+  EXPECT_GE(compared, 8 * static_cast<int>(weightings.size())) << set.name;
 }
+
+INSTANTIATE_TEST_SUITE_P(TestDataSets, FastFitOptimum,
+                         ::testing::Range(std::size_t{0}, test_data_sets().size()));
 
 // The fast path runs no chain: no stage of it counts evaluations, its constrained
 // stage is marked as not run, and the fit has no chain sum to improve on.
