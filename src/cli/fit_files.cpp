@@ -6,9 +6,9 @@
 #include <thread>
 
 #include "cli/cli_frontend.hpp"
-#include "cli/simulation_summary.hpp"
 #include "cli/stop_signals.hpp"
 #include "data/output_file.hpp"
+#include "evidence/simulation_summary.hpp"
 #include "imaging/plot_image.hpp"
 #include "models/model_library.hpp"
 #include "plots/kmapp_plot.hpp"
@@ -151,7 +151,8 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
         *ctx, out.record, out.evidence.ranking.front().model,
         {settings.simulate, settings.seed, settings.jobs, &stop_signal(), {}});
     if (stop_asked()) return out;
-    if (settings.advice) fe.console() << simulation_summary(*out.simulation, out.record.errors);
+    if (settings.advice)
+      fe.console() << evidence::simulation_summary(*out.simulation, out.record.errors);
   }
   if (settings.verdict && !out.record.fitted.empty())
     fe.console() << "Verdict: " << out.evidence.mechanism.sentence << '\n';

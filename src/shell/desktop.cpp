@@ -96,6 +96,7 @@ services desktop_services(std::ostream& console) {
       imaging::paint_plot(painter, plot, area);
     });
   };
+  s.simulate = evidence::simulate_selection;
   return s;
 }
 

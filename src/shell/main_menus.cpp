@@ -65,6 +65,8 @@ void main_window::build_menus() {
   m.file_xy_plot = tk_.addmenuitem("XY Plot", m.file, on(&main_window::handle_plot));
   m.file_results_table =
       tk_.addmenuitem("Results Table", m.file, on(&main_window::handle_results_table));
+  m.file_simulate = tk_.addmenuitem("Check the Verdict by Simulation\u2026", m.file,
+                                    on(&main_window::handle_simulate));
   m.file_clear = tk_.addmenuitem("Clear Display", m.file, on(&main_window::handle_clear));
   m.file_save = tk_.addmenuitem("Save Results", m.file, on(&main_window::handle_save));
   m.file_print = tk_.addmenuitem("Print Results", m.file, on(&main_window::handle_print));

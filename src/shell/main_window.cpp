@@ -21,7 +21,7 @@ namespace inhibra::shell {
 namespace {
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::fast_fitting);
+  return c >= 0 && c <= code(command::simulate);
 }
 
 }  // namespace
@@ -140,6 +140,7 @@ void main_window::start_up() {
 
   set_menu_state(menu_column::start);
   tk_.enablemenuitem(st_.menus.file_results_table, false);
+  tk_.enablemenuitem(st_.menus.file_simulate, false);
   ctx_.nwt_global = 0;
   restore_settings();
   set_weight_entries();
@@ -337,6 +338,9 @@ void main_window::execute(std::int32_t c) {
     case command::results_table:
       command_results_table();
       break;
+    case command::simulate:
+      command_simulate();
+      break;
   }
 }
 
@@ -388,6 +392,7 @@ void main_window::command_run() {
   // The table of the fits comes up beside the report; its entry shows it again.
   const bool fitted = s == 0 && !last_run_.fitted.empty();
   tk_.enablemenuitem(st_.menus.file_results_table, fitted);
+  tk_.enablemenuitem(st_.menus.file_simulate, fitted && !last_run_.ranking.empty());
   if (fitted) command_results_table();
   // The data file was missing or could not be opened, and the person has been told
   // so: offer another one at once.

@@ -85,6 +85,7 @@ class main_window {
   void handle_dropped_file(const std::string& file);
   void handle_recent(int index);
   void handle_results_table() { post(command::results_table); }
+  void handle_simulate() { post(command::simulate); }
 
   // Stores any code, as a menu entry would, and wakes the loop. A pending quit is
   // never replaced.
@@ -125,6 +126,7 @@ class main_window {
   void note_recent(const std::string& file);
   void command_axis_units();
   void command_results_table();
+  void command_simulate();
 
   toolkit::window_system& tk_;
   core::fit_context& ctx_;

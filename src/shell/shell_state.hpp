@@ -11,6 +11,7 @@
 
 #include "core/fit_context.hpp"
 #include "core/run_status.hpp"
+#include "evidence/selection_simulation.hpp"
 #include "fit/ezfit.hpp"
 #include "shell/remembered.hpp"
 
@@ -56,6 +57,7 @@ enum class command : std::int32_t {
   results_table = 28,  // the table of the last run's fits
   error_model = 29,    // the error model of the next run (equal, relative, Poisson weights)
   fast_fitting = 30,   // runs fit by the refinement's solves alone, or not
+  simulate = 31,       // the verdict of the last run checked on data simulated from its fit
   // A new code comes last, and is_command accepts the codes up to the last one.
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
@@ -81,6 +83,10 @@ struct services {
   // Shows a finished chart in a plot window and returns once it is closed; used for
   // every chart a run shows through the fit context's front end.
   std::function<void(toolkit::window_system&, const plotengine::pplot&)> present_plot;
+  // The selection by simulation from `model`'s fit of the run in the context.
+  std::function<evidence::simulation_result(const core::fit_context&, const fit::run_record&,
+                                            int model, const evidence::simulation_options&)>
+      simulate;
 };
 
 // The program's pauses in milliseconds. Tests shorten them.
@@ -102,6 +108,7 @@ struct menu_ids {
   int file_run = -1;
   int file_xy_plot = -1;
   int file_results_table = -1;  // offered once a run has fitted a model
+  int file_simulate = -1;       // offered once a run has ranked its fits
   int file_clear = -1;
   int file_save = -1;
   int file_print = -1;

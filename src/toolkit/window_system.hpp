@@ -212,6 +212,19 @@ class window_system {
   // The table window, null when none is open (window thread).
   [[nodiscard]] QWidget* table_window() const;
 
+  // --- progress window ----------------------------------------------------------------
+  // Opens a progress window (see progress_window.hpp) beside the window that is current
+  // and returns without waiting: its id (>= 1), 0 when the program is ending.
+  // `on_stop` runs on the window thread when the person asks for a stop.
+  [[nodiscard]] int open_progress_window(std::string_view title, std::string_view doing,
+                                         int maximum, std::function<void()> on_stop);
+  // Moves its bar to `value`; never waits. Unknown or closed windows are ignored.
+  void set_progress(int id, int value);
+  // The work has ended: the window shows `text` below the bar, until the person closes it.
+  void finish_progress_window(int id, std::string_view doing, std::string_view text);
+  // The progress window `id`, null when closed or unknown (window thread).
+  [[nodiscard]] QWidget* progress_window(int id) const;
+
   // --- program end --------------------------------------------------------------------
   // Stops every wait, closes every window and dialog and stops sending work to the
   // window thread. Runs `end_program` when called on the window thread.
@@ -268,7 +281,9 @@ class window_system {
   std::map<int, std::string> closed_geometry_;   // by window id; guarded by events_mutex_
   std::map<int, QPointer<QWidget>> open_plots_;  // windows of open_plot_window, window thread
   int next_open_plot_ = 1;
-  QPointer<QWidget> table_window_;  // the table window, window thread
+  QPointer<QWidget> table_window_;                     // the table window, window thread
+  std::map<int, QPointer<QWidget>> progress_windows_;  // window thread
+  int next_progress_ = 1;                              // window thread
 };
 
 }  // namespace inhibra::toolkit

@@ -19,6 +19,14 @@ void window_thread::post(std::function<void()> task) {
   QMetaObject::invokeMethod(context_.get(), std::move(task), Qt::QueuedConnection);
 }
 
+void window_thread::send(std::function<void()> work) {
+  {
+    std::lock_guard lock(mutex_);
+    if (down_) return;
+  }
+  post(std::move(work));
+}
+
 void window_thread::shut_down() {
   {
     std::lock_guard lock(mutex_);

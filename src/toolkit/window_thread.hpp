@@ -32,6 +32,10 @@ class window_thread {
   template <class F>
   std::invoke_result_t<F&> call(F work);
 
+  // Runs `work` on the window thread later and returns at once; after a shut-down it
+  // is dropped. `work` must own everything it touches, as for call().
+  void send(std::function<void()> work);
+
   // No further work is sent; callers waiting now return a default value.
   void shut_down();
   [[nodiscard]] bool is_shut_down() const;

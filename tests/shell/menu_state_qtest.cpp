@@ -15,7 +15,8 @@ namespace {
 using states = std::map<QString, bool>;
 
 // Each menu in its order ("" is the bar), and its entries greyed out right after
-// start-up; "Results Table" comes after a run that fitted a model (none here).
+// start-up; "Results Table" comes after a run that fitted a model, and the check by
+// simulation after a run that ranked two or more (none here).
 struct menu {
   QString name;
   QStringList entries;
@@ -28,10 +29,11 @@ const menu menus[] = {
      {"Weight", "Run", "Clear", "XY_Plot", "Residuals", "Ca/Sp_Plot", "MC50_Plot"}},
     {"File",
      {"Open Data File", "Recent Files", "Edit Data File", "Run Curve-fit", "XY Plot",
-      "Results Table", "Clear Display", "Save Results", "Print Results", "Mechanism of Inhibition",
-      "Model Library", "MC50", "Example Data File", "About", "Quit"},
+      "Results Table", "Check the Verdict by Simulation\u2026", "Clear Display", "Save Results",
+      "Print Results", "Mechanism of Inhibition", "Model Library", "MC50", "Example Data File",
+      "About", "Quit"},
      {"Recent Files", "Edit Data File", "Run Curve-fit", "XY Plot", "Results Table",
-      "Clear Display", "Save Results", "Print Results"}},
+      "Check the Verdict by Simulation\u2026", "Clear Display", "Save Results", "Print Results"}},
     {"Weight",
      {"Turn-ON Robust Wt", "Turn-OFF Robust Wt", "Equal Weights", "Relative Weights (1/v\u00b2)",
       "Poisson Weights (1/v)", "Chain Only (Reproduce Earlier Results)", "Refine Fits (Default)"},

@@ -251,6 +251,10 @@ shell::services fake_fit::services(
     return run(ctx, name, out);
   };
   s.make_plot = std::move(plot);
+  s.simulate = [this](const core::fit_context&, const fit::run_record& run, int model,
+                      const evidence::simulation_options& options) {
+    return simulate ? simulate(run, model, options) : evidence::simulation_result{};
+  };
   return s;
 }
 

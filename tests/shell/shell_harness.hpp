@@ -134,6 +134,10 @@ class fake_fit {
   std::string report{default_report};
   bool write_results = true;
   fit::run_record record;  // what the run says it fitted (nothing by default)
+  // The selection by simulation the shell asks for (unset: none is simulated).
+  std::function<evidence::simulation_result(const fit::run_record&, int model,
+                                            const evidence::simulation_options&)>
+      simulate;
 
   // What the runs saw.
   std::atomic<int> runs{0};

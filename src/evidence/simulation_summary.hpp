@@ -7,11 +7,10 @@
 #include "core/error_model.hpp"
 #include "evidence/selection_simulation.hpp"
 
-namespace inhibra::cli {
+namespace inhibra::evidence {
 
 // The section as lines of text, each ending in a newline. `errors`: the error model
 // the sets were simulated with.
-[[nodiscard]] std::string simulation_summary(const evidence::simulation_result& s,
-                                             core::error_model errors);
+[[nodiscard]] std::string simulation_summary(const simulation_result& s, core::error_model errors);
 
-}  // namespace inhibra::cli
+}  // namespace inhibra::evidence

@@ -1,4 +1,4 @@
-#include "cli/simulation_summary.hpp"
+#include "evidence/simulation_summary.hpp"
 
 #include <fmt/format.h>
 
@@ -7,7 +7,7 @@
 
 #include "models/model_catalogue.hpp"
 
-namespace inhibra::cli {
+namespace inhibra::evidence {
 
 namespace {
 
@@ -16,8 +16,7 @@ std::string share(int wins, int sets) {
   return sets > 0 ? fmt::format("{:5.1f} %", 100.0 * wins / sets) : std::string("    - %");
 }
 
-std::string families_lines(const char* title, const std::vector<evidence::family_wins>& families,
-                           int sets) {
+std::string families_lines(const char* title, const std::vector<family_wins>& families, int sets) {
   std::string out = fmt::format("  {}:\n", title);
   // The names in one column as wide as the longest.
   std::size_t width = 0;
@@ -32,7 +31,7 @@ std::string families_lines(const char* title, const std::vector<evidence::family
 
 }  // namespace
 
-std::string simulation_summary(const evidence::simulation_result& s, core::error_model errors) {
+std::string simulation_summary(const simulation_result& s, core::error_model errors) {
   std::string out = fmt::format(
       "Selection by simulation: {} data sets from the fit of model {} at the measured [S] and "
       "[I], {} weights, noise s = {:.4g}, seed {}{}\n",
@@ -51,7 +50,7 @@ std::string simulation_summary(const evidence::simulation_result& s, core::error
   out += families_lines("by site", s.by_site, s.sets);
   const models::model_facts* facts = models::model_info(s.model);
   out += fmt::format("Model {}'s parameters over the sets ({} % to {} %):\n", s.model,
-                     evidence::simulation_low_percentile, evidence::simulation_high_percentile);
+                     simulation_low_percentile, simulation_high_percentile);
   for (int i = 0; i < s.n; ++i) {
     const auto k = static_cast<std::size_t>(i);
     out += fmt::format("    {:<6}{:14.6g}  to {:14.6g}\n",
@@ -61,4 +60,4 @@ std::string simulation_summary(const evidence::simulation_result& s, core::error
   return out;
 }
 
-}  // namespace inhibra::cli
+}  // namespace inhibra::evidence
