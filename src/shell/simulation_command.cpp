@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -59,7 +60,9 @@ void main_window::command_simulate() {
 
   // Stop: from the window's button, from closing it, or from the program ending.
   auto stop = std::make_shared<std::atomic<int>>(0);
-  const int window = tk_.open_progress_window(simulation_title,
+  const std::string title = std::string(simulation_title) + " - " +
+                            std::filesystem::path(last_run_.data_name).filename().string();
+  const int window = tk_.open_progress_window(title,
                                               "Fitting " + std::to_string(*sets) +
                                                   " data sets simulated from the fit of model " +
                                                   std::to_string(model) + "...",

@@ -1,11 +1,14 @@
 #include "toolkit/progress_window.hpp"
 
+#include <algorithm>
+
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace inhibra::toolkit {
@@ -63,8 +66,20 @@ void ProgressWindow::finish(const QString& doing, const QString& text) {
     ++lines;
   }
   QSize wanted(widest + 60, height() + metrics.lineSpacing() * (lines + 2));
-  if (const QScreen* s = screen()) wanted = wanted.boundedTo(s->availableGeometry().size() * 0.9);
-  resize(wanted.expandedTo(size()));
+  const QScreen* s = screen();
+  if (s == nullptr) {
+    resize(wanted.expandedTo(size()));
+    return;
+  }
+  const QRect room = s->availableGeometry();
+  resize(wanted.boundedTo(room.size() * 0.9).expandedTo(size()));
+  // Grown downwards and to the right: moved back inside the screen, frame included.
+  const QRect frame = frameGeometry();
+  const int left = std::clamp(frame.left(), room.left(),
+                              std::max(room.left(), room.right() + 1 - frame.width()));
+  const int top =
+      std::clamp(frame.top(), room.top(), std::max(room.top(), room.bottom() + 1 - frame.height()));
+  move(left, top);
 }
 
 void ProgressWindow::askStop() {

@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -127,6 +128,9 @@ class SimulationCommandTest : public QObject {
     // Model 9 won 23 of the 30 sets, model 1 the other 7.
     QVERIFY2(text.contains(QRegularExpression("model  9 \\(simulated\\)\\s+23\\s+76\\.7 %")),
              qPrintable(text));
+    // Grown to show the text, and still inside the screen.
+    QVERIFY(w->screen()->availableGeometry().contains(w->frameGeometry()));
+    QVERIFY(w->windowTitle().endsWith(" - Data.in"));
     w->button()->click();
     QVERIFY(support::wait_until([] { return progress_window() == nullptr; }));
   }
