@@ -54,6 +54,8 @@ class gui_frontend final : public core::frontend {
     std::string text;
   };
   [[nodiscard]] const std::vector<shown_message>& run_messages() const { return messages_; }
+  // Forgets the charts of the last run (another file was opened).
+  void forget_kept_plots() { kept_.clear(); }
   // The charts of the last run, each in a plot window left open; returns how many.
   int show_kept_plots();
   [[nodiscard]] int kept_plot_count() const { return static_cast<int>(kept_.size()); }

@@ -388,12 +388,20 @@ void main_window::command_run() {
   }
   tk_.setwindowtitle(st_.main_window, st_.main_title);
   set_menu_state(menu_column::run_done);
+  if (s != 0) disable_result_plots();
   set_weight_entries();
   // The table of the fits comes up beside the report; its entry shows it again.
   const bool fitted = s == 0 && !last_run_.fitted.empty();
   tk_.enablemenuitem(st_.menus.file_results_table, fitted);
   tk_.enablemenuitem(st_.menus.file_simulate, fitted && !last_run_.ranking.empty());
   if (fitted) command_results_table();
+  // A file the run could not read is no file to offer again.
+  if (s == core::code(core::run_status::file_not_found) ||
+      s == core::code(core::run_status::file_not_opened) ||
+      s == core::code(core::run_status::file_rejected)) {
+    st_.recent = without_recent(st_.recent, st_.data_file_name);
+    set_recent_entries();
+  }
   // The data file was missing or could not be opened, and the person has been told
   // so: offer another one at once.
   if (s == core::code(core::run_status::file_not_found) ||
@@ -431,8 +439,31 @@ void main_window::command_results_table() {
 
 void main_window::command_open() {
   st_.data_file_open = openfile(tk_, st_) ? 1 : 0;
+  if (st_.data_file_open != 0) forget_last_run();
   set_menu_state(st_.data_file_open != 0 ? menu_column::open : menu_column::open_cancelled);
   if (st_.data_file_open != 0) note_recent(st_.data_file_name);
+}
+
+// Another file is open: nothing of the last run's file stays on show or on offer (its
+// report, its table, the check by simulation, the charts kept of it).
+void main_window::forget_last_run() {
+  cleartext(tk_, st_);
+  last_run_ = {};
+  tk_.close_table_window();
+  tk_.enablemenuitem(st_.menus.file_results_table, false);
+  tk_.enablemenuitem(st_.menus.file_simulate, false);
+  if (frontend_) frontend_->forget_kept_plots();
+  set_settings_entries();
+}
+
+// The plot commands draw the fit left in the context: after a run that did not end in
+// order, that may be another file's or half of this one's.
+void main_window::disable_result_plots() {
+  const menu_ids& m = st_.menus;
+  for (const int id :
+       {m.bar_xy_plot, m.bar_residuals, m.bar_kmapp_plot, m.bar_mc50_plot, m.file_xy_plot}) {
+    tk_.enablemenuitem(id, false);
+  }
 }
 
 // A file named on the command line, dropped on the window or chosen from the recent
@@ -440,6 +471,7 @@ void main_window::command_open() {
 // file open before stays open.
 void main_window::command_open_named(const std::string& file) {
   if (!open_named_file(tk_, st_, file)) return;
+  forget_last_run();
   st_.data_file_open = 1;
   set_menu_state(menu_column::open);
   note_recent(st_.data_file_name);

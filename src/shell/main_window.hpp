@@ -124,6 +124,8 @@ class main_window {
   void command_plot(result_plot kind);
   void command_open_named(const std::string& file);
   void note_recent(const std::string& file);
+  void forget_last_run();
+  void disable_result_plots();
   void command_axis_units();
   void command_results_table();
   void command_simulate();

@@ -71,4 +71,9 @@ std::vector<std::string> with_recent(std::vector<std::string> recent, std::strin
   return recent;
 }
 
+std::vector<std::string> without_recent(std::vector<std::string> recent, std::string_view file) {
+  std::erase(recent, std::string(file));
+  return recent;
+}
+
 }  // namespace inhibra::shell

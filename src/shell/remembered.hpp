@@ -43,4 +43,8 @@ void keep(toolkit::settings_file& store, const remembered& r);
 [[nodiscard]] std::vector<std::string> with_recent(std::vector<std::string> recent,
                                                    std::string_view file);
 
+// `recent` without `file`.
+[[nodiscard]] std::vector<std::string> without_recent(std::vector<std::string> recent,
+                                                      std::string_view file);
+
 }  // namespace inhibra::shell

@@ -59,6 +59,13 @@ bool window_system::show_table_window(std::string_view title, const table_conten
   });
 }
 
+void window_system::close_table_window() {
+  if (closing()) return;
+  thread_.call([this] {
+    if (!table_window_.isNull()) table_window_->close();
+  });
+}
+
 QWidget* window_system::table_window() const {
   return table_window_.data();
 }

@@ -209,6 +209,8 @@ class window_system {
   // window thread). False when the program is ending.
   bool show_table_window(std::string_view title, const table_contents& contents,
                          table_writer export_csv);
+  // Closes the table window when one is open.
+  void close_table_window();
   // The table window, null when none is open (window thread).
   [[nodiscard]] QWidget* table_window() const;
 

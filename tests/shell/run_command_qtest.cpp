@@ -1,6 +1,7 @@
 // "Run": the model dialog instead of a run without models, the box without a data
 // file, the report in the panel after a run, the follow-up page or dialog of each
 // run status, what happens while a run goes on and the weighting switch around it.
+#include <QMenu>
 #include <QTest>
 #include <filesystem>
 
@@ -128,15 +129,56 @@ class RunCommandTest : public QObject {
     QVERIFY(support::no_message_box_within(50));
     // A cancelled dialog leaves no data file open; otherwise Run stays offered.
     QCOMPARE(r.app.action("Run")->isEnabled(), !asks_for_a_file);
-    if (status >= 4) {  // the menus offer what a finished run offers
-      QVERIFY(r.app.action("XY_Plot")->isEnabled());
-    }
+    // No run ended in order: there is no fit of this file to draw.
+    QVERIFY(!r.app.action("XY_Plot")->isEnabled());
+    QVERIFY(!r.app.action("File/XY Plot")->isEnabled());
     // The panel ends with the run's closing line; a missing data file has no results
     // file to name.
     const QString closing =
         "\r\n RESULTS FILE " + QString::fromStdString(r.dir.file("Data.out")) + "\r\n\r\n";
     QCOMPARE(r.app.panel_text(), status == 1 ? QString() : closing);
     QVERIFY(!std::filesystem::exists(r.dir.path() / "Data.out"));
+  }
+
+  void anotherFileLeavesNothingOfTheLastRunOnShow() {
+    fitted_shell r({1, 2});
+    r.fit.record.data_name = r.data;
+    r.fit.record.fitted.resize(2);
+    r.fit.record.fitted[0].model = 1;
+    r.fit.record.fitted[1].model = 2;
+    r.fit.record.ranking = {{1, -95.0, 0.0, 0.9, 0.0, "**"}, {2, -90.0, 5.0, 0.1, 0.95, "  "}};
+    QVERIFY(r.start_and_run());
+    QVERIFY(!r.app.panel_text().isEmpty());
+    QVERIFY(support::wait_until([&] { return r.app.tk.table_window() != nullptr; }));
+    QVERIFY(r.app.action("File/Results Table")->isEnabled());
+    QVERIFY(
+        r.app.action(QString::fromUtf8("File/Check the Verdict by Simulation\u2026"))->isEnabled());
+
+    const std::string other = support::write_example_data(r.dir.path(), "Other.in");
+    QVERIFY(support::open_data_file(r.app, other));
+    QCOMPARE(r.app.panel_text(), QString());
+    QVERIFY(support::wait_until([&] { return r.app.tk.table_window() == nullptr; }));
+    QVERIFY(!r.app.action("File/Results Table")->isEnabled());
+    QVERIFY(!r.app.action(QString::fromUtf8("File/Check the Verdict by Simulation\u2026"))
+                 ->isEnabled());
+    QVERIFY(!r.app.action("XY_Plot")->isEnabled());
+  }
+
+  void aFileARunCouldNotReadLeavesTheRecentFiles() {
+    fitted_shell r;
+    QVERIFY(r.start_and_open());
+    auto recent = [&] {
+      QStringList shown;
+      for (QAction* a : r.app.action("File/Recent Files")->menu()->actions()) {
+        if (a->isVisible()) shown << a->text();
+      }
+      return shown;
+    };
+    QCOMPARE(recent(), QStringList{QString::fromStdString(r.data)});
+    r.fit.status = core::code(core::run_status::file_rejected);
+    r.fit.write_results = false;
+    QVERIFY(r.app.run_command("Run"));
+    QCOMPARE(recent(), QStringList());
   }
 
   void duringARunTheTitleSaysSoAndCommandsAreLost() {
