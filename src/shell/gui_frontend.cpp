@@ -27,7 +27,10 @@ void gui_frontend::set_title(std::string_view text) {
   tk_.setwindowtitle(main_window_, text);
 }
 
+// The run's pacing pauses let a person follow each model's fit; without pausing at
+// the plots there is nothing to follow and the run goes on at once.
 void gui_frontend::idle(int milliseconds) {
+  if (in_run_ && !pause_at_plots_.load()) return;
   tk_.startidle(milliseconds);
 }
 

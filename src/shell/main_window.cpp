@@ -372,14 +372,17 @@ void main_window::command_run() {
   if (s != 0 && status != core::run_status::interrupted) show_stopped_run(s);
   if (s == 0) {
     tk_.setwindowtitle(st_.main_window, "Computation completed...Saving results");
-    if (!readtext(tk_, st_, st_.data_file_name, pause_)) {
+    // Without pausing at the plots the report comes up without the pauses that pace it.
+    timings loading = pause_;
+    if (!pause_at_plots_.load()) loading.flush = loading.settle = 0;
+    if (!readtext(tk_, st_, st_.data_file_name, loading)) {
       // The report cannot be shown: the program ends.
       exit_code_ = 1;
       st_.pending = code(command::quit);
       return;
     }
     if (ctx_.global_mdl_count == 1) tk_.settextboxcursorposition(st_.text_panel, 0);
-    tk_.startidle(pause_.settle);
+    tk_.startidle(loading.settle);
     tk_.refreshall();
   } else if (s == 4 || s == 5 || s == 6) {
     models(tk_);

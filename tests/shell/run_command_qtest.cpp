@@ -1,6 +1,7 @@
 // "Run": the model dialog instead of a run without models, the box without a data
 // file, the report in the panel after a run, the follow-up page or dialog of each
 // run status, what happens while a run goes on and the weighting switch around it.
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QTest>
 #include <filesystem>
@@ -179,6 +180,32 @@ class RunCommandTest : public QObject {
     r.fit.write_results = false;
     QVERIFY(r.app.run_command("Run"));
     QCOMPARE(recent(), QStringList());
+  }
+
+  void withoutPausingARunIsNotPaced() {
+    support::temp_dir dir;
+    const std::string data = support::write_example_data(dir.path(), "Data.in");
+    support::fake_fit fit;
+    shell::services svc = fit.services();
+    svc.run = [plain = svc.run](core::fit_context& ctx, std::string& name, fit::run_record& out) {
+      for (int k = 0; k < 3; ++k)  // as a run paces each model's fit
+        ctx.fe->idle(4000);
+      return plain(ctx, name, out);
+    };
+    shell::timings slow = support::quick_timings();
+    slow.settle = slow.flush = 4000;
+    support::running_shell app(svc, slow);
+    support::select_models(*app.ctx, {1});
+    QVERIFY(app.start());
+    QVERIFY(support::open_data_file(app, data));
+    QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
+    QVERIFY(!app.action("Settings/Pause at Each Model's Plot")->isChecked());
+    QElapsedTimer clock;
+    clock.start();
+    QVERIFY(app.run_command("Run", 60000));
+    // Paced, the run and the report's loading would wait 3 x 4 s and 3 x 4 s.
+    QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
+    QVERIFY(!app.panel_text().isEmpty());
   }
 
   void duringARunTheTitleSaysSoAndCommandsAreLost() {
