@@ -6,6 +6,11 @@
 #include "strings/text.hpp"
 #include "toolkit/window_system.hpp"
 
+// The program's version, from the build (the same as inhibra --version).
+#ifndef INHIBRA_VERSION
+#define INHIBRA_VERSION "(unknown)"
+#endif
+
 namespace inhibra::shell {
 
 namespace {
@@ -204,7 +209,7 @@ constexpr std::array help_lines = {
 
 constexpr std::array about_lines = {
     std::string_view("INHIBRA\u2122 - Enzyme Inhibition Modeling Software"),
-    std::string_view("Version 5.2"),
+    std::string_view("Version " INHIBRA_VERSION),
     std::string_view(""),
     std::string_view("Copyright (c) the Inhibra developers."),
     std::string_view(""),
@@ -232,7 +237,7 @@ constexpr std::array splash_text = {
     std::string_view("THE RESPONSIBILITY IS ENTIRELY WITH THE USER"),
     std::string_view("FOR ITS INSTALLATION, USE, AND FUNCTIONALITY."),
     std::string_view(""),
-    std::string_view("Version 5.2"),
+    std::string_view("Version " INHIBRA_VERSION),
 };
 
 void show_page(toolkit::window_system& tk, const std::string& text) {
