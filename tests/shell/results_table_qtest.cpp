@@ -18,28 +18,13 @@
 
 using namespace inhibra;
 using support::fitted_shell;
+using support::hand_fit;
 
 namespace {
 
 toolkit::TableWindow* table_of(support::running_shell& app) {
   auto* w = qobject_cast<toolkit::TableWindow*>(app.tk.table_window());
   return w != nullptr && w->isVisible() ? w : nullptr;
-}
-
-fit::model_result hand_fit(int model, double aicc) {
-  fit::model_result r;
-  r.model = model;
-  r.name = std::string(models::model_info(model)->name);
-  r.n = models::model_info(model)->parameters;
-  r.se_produced = true;
-  for (std::size_t k = 0; k < static_cast<std::size_t>(r.n); ++k) {
-    r.p[k] = 2.0;
-    r.se[k] = 0.1;
-    r.cl[k] = 0.2;
-  }
-  r.aicc = aicc;
-  r.textbook = {0.0, aicc, aicc};
-  return r;
 }
 
 }  // namespace

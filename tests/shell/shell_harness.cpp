@@ -1,5 +1,7 @@
 #include "shell/shell_harness.hpp"
 
+#include "models/model_catalogue.hpp"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -8,6 +10,7 @@
 #include <QPushButton>
 #include <system_error>
 
+#include "models/model_catalogue.hpp"
 #include "support/qt_wait.hpp"
 #include "toolkit/toolkit_harness.hpp"
 
@@ -256,6 +259,22 @@ shell::services fake_fit::services(
     return simulate ? simulate(run, model, options) : evidence::simulation_result{};
   };
   return s;
+}
+
+fit::model_result hand_fit(int model, double aicc) {
+  fit::model_result r;
+  r.model = model;
+  r.name = std::string(models::model_info(model)->name);
+  r.n = models::model_info(model)->parameters;
+  r.se_produced = true;
+  for (std::size_t k = 0; k < static_cast<std::size_t>(r.n); ++k) {
+    r.p[k] = 2.0;
+    r.se[k] = 0.1;
+    r.cl[k] = 0.2;
+  }
+  r.aicc = aicc;
+  r.textbook = {0.0, aicc, aicc};
+  return r;
 }
 
 std::string write_example_data(const std::filesystem::path& folder, const std::string& name) {

@@ -109,6 +109,10 @@ struct file_dialog_seen {
 // Waits for a file dialog; picks `file` (or cancels when empty) and notes the dialog.
 std::optional<file_dialog_seen> answer_file_dialog(const QString& file, int timeout_ms = 10000);
 
+// A fit of `model` made up for the results' views: every parameter 2 (standard error
+// 0.1, limits +-0.2) and `aicc` as both criteria.
+[[nodiscard]] fit::model_result hand_fit(int model, double aicc);
+
 // The model-selection dialog's window once it shows its boxes and buttons, or null.
 [[nodiscard]] QWidget* model_dialog_window();
 // Clicks the dialog's button `label`; false when the dialog or the button is missing.

@@ -22,23 +22,11 @@
 
 using namespace inhibra;
 using support::fitted_shell;
+using support::hand_fit;
 
 namespace {
 
 const QString entry = QString::fromUtf8("File/Check the Verdict by Simulation\u2026");
-
-fit::model_result hand_fit(int model, double aicc) {
-  fit::model_result r;
-  r.model = model;
-  r.name = std::string(models::model_info(model)->name);
-  r.n = models::model_info(model)->parameters;
-  r.se_produced = true;
-  for (std::size_t k = 0; k < static_cast<std::size_t>(r.n); ++k)
-    r.p[k] = 2.0;
-  r.aicc = aicc;
-  r.textbook = {0.0, aicc, aicc};
-  return r;
-}
 
 // A run whose fits rank model 9 above model 1 (by the textbook AICc as well).
 void ranked_run(fitted_shell& r) {
