@@ -12,6 +12,7 @@
 #include "data/output_file.hpp"
 #include "data/table_reader.hpp"
 #include "strings/text.hpp"
+#include "workbook/xlsx_sheet.hpp"
 
 namespace inhibra::cli {
 
@@ -42,6 +43,7 @@ bool table_request_of(const options& opt, core::table_request& out, std::string&
   core::table_request request;
   request.always = opt.table;
   request.sheet = opt.sheet;
+  request.workbook = workbook::read_xlsx_sheet;
   if (opt.layout == "long") request.layout = core::table_layout::long_table;
   if (opt.layout == "wide") request.layout = core::table_layout::wide_table;
   if (!opt.columns.empty() && !data::parse_column_choice(opt.columns, request.columns, error)) {
@@ -62,6 +64,7 @@ std::string table_lines(const data::data_read& read, const core::fit_context& ct
     text += std::string("long (one rate a row") +
             (t.header ? ", a header row" : ", no header row") + ")";
   }
+  if (!read.sheet.empty()) text += "; sheet \"" + strings::printable(read.sheet) + "\"";
   if (read.separator)
     text += "; cells separated by " + std::string(data::separator_name(*read.separator));
   text += "\n";

@@ -657,6 +657,7 @@ constexpr std::size_t max_table_bytes = 16 * 1024 * 1024;
 struct table_cells {
   std::vector<table_row> rows;
   std::optional<cell_separator> separator;  // of a text table
+  std::string sheet;                        // the sheet read, of a workbook
   std::string error;                        // the message when the cells could not be read
   bool read_error = false;                  // the file could not be read to its end
 };
@@ -708,6 +709,7 @@ table_cells workbook_cells(const core::table_request& request, const std::string
     out.error = sheet.error;
     return out;
   }
+  out.sheet = sheet.sheet;
   for (std::size_t k = 0; k < sheet.rows.size(); ++k) {
     auto& cells = sheet.rows[k];
     while (!cells.empty() && strings::trim_both(cells.back()).empty())
@@ -880,6 +882,7 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
   int rows = 0;
   if (table) {
     out.separator = cells.separator;
+    out.sheet = cells.sheet;
     if (!cells.error.empty()) {
       core::show_message(ctx, box_kind::warning, cells.error);
       return reject();

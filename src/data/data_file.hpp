@@ -85,6 +85,7 @@ struct data_read {
   // What a table held and how it was read; empty for a file in the native format.
   std::optional<table_reading> table;
   std::optional<cell_separator> separator;  // of a text table
+  std::string sheet;                        // the sheet read, of a workbook
 };
 [[nodiscard]] data_read read_data_file(core::fit_context& ctx, std::string_view raw_name,
                                        output_file* results, std::ostream& console);

@@ -38,16 +38,20 @@ TEST(TableCommand, EachExampleTableFitsToTheParametersOfItsNativeTwin) {
   constexpr double tight = 1e-12;
   struct twin_case {
     const char* table;
+    const char* options;
     const char* native;
     const char* results;
   };
-  for (const auto& c : {twin_case{"rates-long.csv", "Data.in", "rates-long.out"},
-                        twin_case{"rates-semicolon.csv", "Data.in", "rates-semicolon.out"},
-                        twin_case{"plate.csv", "plate.in", "plate.out"}}) {
+  for (const auto& c : {twin_case{"rates-long.csv", "", "Data.in", "rates-long.out"},
+                        twin_case{"rates-semicolon.csv", "", "Data.in", "rates-semicolon.out"},
+                        twin_case{"plate.csv", "", "plate.in", "plate.out"},
+                        twin_case{"rates.xlsx", "", "Data.in", "rates.out"},
+                        twin_case{"rates.xlsx", "--sheet Plate ", "plate.in", "rates.out"}}) {
     support::temp_dir dir;
     copy_example(dir, c.table);
     copy_example(dir, c.native);
-    const auto from_table = run_fit(std::string("-q --fast -m 1-4 --json - ") + c.table, dir);
+    const auto from_table =
+        run_fit(std::string("-q --fast -m 1-4 --json - ") + c.options + c.table, dir);
     const auto from_native = run_fit(std::string("-q --fast -m 1-4 --json - ") + c.native, dir);
     ASSERT_EQ(from_table.status, 0) << c.table << ": " << from_table.err;
     ASSERT_EQ(from_native.status, 0) << c.native << ": " << from_native.err;
