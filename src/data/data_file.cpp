@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -381,8 +382,9 @@ struct reader_warnings {
 
 // Warnings for data that read well but leave the models little to work with; the
 // run goes on with them.
+// `place(k)` names where observation k (0-based) stands in the file.
 void warn_about_degenerate_data(const core::fit_context& ctx, const reader_warnings& warn,
-                                int curves) {
+                                int curves, const std::function<std::string(std::size_t)>& place) {
   const auto rows = static_cast<std::size_t>(std::clamp(ctx.idat, 0, core::max_rows));
   if (rows == 0) return;
   if (curves == 1) {
@@ -399,15 +401,13 @@ void warn_about_degenerate_data(const core::fit_context& ctx, const reader_warni
   }
   for (std::size_t k = 0; k < rows; ++k) {
     if (ctx.substrate[k] <= 0.0) {
-      warn("[S] is 0 or below in data line " + strings::int_text(static_cast<long long>(k) + 1) +
-           ": the models need [S] above 0");
+      warn("[S] is 0 or below in " + place(k) + ": the models need [S] above 0");
       break;
     }
   }
   for (std::size_t k = 0; k < rows; ++k) {
     if (ctx.inhibitor[k] < 0.0) {
-      warn("[I] is below 0 in data line " + strings::int_text(static_cast<long long>(k) + 1) +
-           ": the models need [I] of 0 or more");
+      warn("[I] is below 0 in " + place(k) + ": the models need [I] of 0 or more");
       break;
     }
   }
@@ -937,7 +937,13 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
         "Curve limit of 10 exceeded! Number of curves = " + strings::int_text(curves.curves));
     return reject();
   }
-  warn_about_degenerate_data(ctx, warn, curves.curves);
+  // A table's observations are grouped by [I], so they are named by their cells.
+  warn_about_degenerate_data(ctx, warn, curves.curves, [&](std::size_t k) {
+    if (!out.table) return "data line " + strings::int_text(static_cast<long long>(k) + 1);
+    const table_observation& o = out.table->observations[k];
+    return "the table at row " + strings::int_text(o.row) + ", column " +
+           strings::int_text(o.column) + " (" + column_letters(o.column) + ")";
+  });
   return out;
 }
 

@@ -41,12 +41,14 @@ TEST(TableCommand, EachExampleTableFitsToTheParametersOfItsNativeTwin) {
     const char* options;
     const char* native;
     const char* results;
+    const char* rate_unit;  // as the JSON names it; "" for null
   };
-  for (const auto& c : {twin_case{"rates-long.csv", "", "Data.in", "rates-long.out"},
-                        twin_case{"rates-semicolon.csv", "", "Data.in", "rates-semicolon.out"},
-                        twin_case{"plate.csv", "", "plate.in", "plate.out"},
-                        twin_case{"rates.xlsx", "", "Data.in", "rates.out"},
-                        twin_case{"rates.xlsx", "--sheet Plate ", "plate.in", "rates.out"}}) {
+  for (const auto& c :
+       {twin_case{"rates-long.csv", "", "Data.in", "rates-long.out", "µM/min"},
+        twin_case{"rates-semicolon.csv", "", "Data.in", "rates-semicolon.out", "µM/min"},
+        twin_case{"plate.csv", "", "plate.in", "plate.out", ""},
+        twin_case{"rates.xlsx", "", "Data.in", "rates.out", "µM/min"},
+        twin_case{"rates.xlsx", "--sheet Plate ", "plate.in", "rates.out", ""}}) {
     support::temp_dir dir;
     copy_example(dir, c.table);
     copy_example(dir, c.native);
@@ -56,6 +58,17 @@ TEST(TableCommand, EachExampleTableFitsToTheParametersOfItsNativeTwin) {
     ASSERT_EQ(from_table.status, 0) << c.table << ": " << from_table.err;
     ASSERT_EQ(from_native.status, 0) << c.native << ": " << from_native.err;
     EXPECT_TRUE(std::filesystem::exists(dir.file(c.results))) << c.table;
+    const auto units = nlohmann::json::parse(from_table.out).at("files").at(0).at("units");
+    EXPECT_EQ(units.at("substrate"), "µM") << c.table;
+    EXPECT_EQ(units.at("rate"),
+              std::string(c.rate_unit).empty() ? nlohmann::json() : nlohmann::json(c.rate_unit))
+        << c.table;
+    EXPECT_TRUE(nlohmann::json::parse(from_native.out)
+                    .at("files")
+                    .at(0)
+                    .at("units")
+                    .at("substrate")
+                    .is_null());
     const auto a = parameters(from_table.out);
     const auto b = parameters(from_native.out);
     ASSERT_EQ(a.size(), b.size()) << c.table;

@@ -411,6 +411,20 @@ TEST_F(TableFile, RefusesWhatItCannotTellWithAMessageSayingWhatWasFound) {
   }
 }
 
+TEST_F(TableFile, WarningsNameTheCellsOfTheTable) {
+  // The rows of [I] = -5 come last in the table but first in the curves: the warnings
+  // name their cells, not their places among the observations.
+  const data_read r =
+      read("w.csv", "S,I,v\n" + long_rows(1) + "0,-5,1\n10,-5,2\n20,-5,3\n30,-5,4\n40,-5,5\n");
+  ASSERT_EQ(r.status, run_status::success) << ::testing::PrintToString(fe.texts());
+  EXPECT_EQ(
+      fe.texts(),
+      (std::vector<std::string>{
+          "[S] is 0 or below in the table at row 7, column 3 (C): the models need [S] above 0",
+          "[I] is below 0 in the table at row 7, column 3 (C): the models need [I] of 0 or "
+          "more"}));
+}
+
 TEST_F(TableFile, NativeNamesStayNativeAndATableThereGetsTheHint) {
   for (const char* name : {"data.in", "data.txt", "data"}) {
     const data_read r = read(name, "S,I,v\n" + long_rows(2));
