@@ -66,7 +66,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     require((results == data) == leaf.ends_with(".out"), "only *.out is its own results name");
   }
 
-  const auto plan = cli::plan_outputs(names, plots, lexical);
+  cli::model_selection every_model;
+  every_model.fill(true);
+  const cli::plot_output plot_files_asked{plots ? "plots" : "", "png"};
+  const auto plan = cli::plan_outputs(names, plot_files_asked, every_model, lexical);
   require(plan.size() == names.size(), "one entry per input");
   std::map<std::string, std::size_t> results_of;
   std::set<std::string> data_keys;

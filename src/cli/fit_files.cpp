@@ -126,6 +126,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   ctx->fast = settings.fast;
   ctx->profiles = settings.profiles;
   ctx->stop = &stop_signal();
+  ctx->table = settings.table;
   ctx->fe = &fe;
   if (settings.progress) fe.set_progress(file);
 

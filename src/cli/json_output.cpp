@@ -381,6 +381,12 @@ json file_json(const file_outcome& o) {
   out["warnings"] = o.record.warnings;
   out["best_model"] = o.record.best_model != 0 ? json(o.record.best_model) : json(nullptr);
   out["tie"] = tie;
+  // The units of a data table's header row (null where it gave none, and for a file in
+  // the native format, which has no place for them).
+  auto unit = [](const std::string& u) { return u.empty() ? json(nullptr) : json(u); };
+  out["units"] = {{"substrate", unit(o.record.units.substrate)},
+                  {"inhibitor", unit(o.record.units.inhibitor)},
+                  {"rate", unit(o.record.units.rate)}};
   out["flagged_rows"] = flagged_json(o.record.flagged_rows);
   out["nested_tests"] = nested_json(o.evidence.nested);
   out["verdict"] = verdict_json(o.evidence.mechanism);

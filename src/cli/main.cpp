@@ -19,6 +19,7 @@
 #include "cli/options.hpp"
 #include "cli/output_plan.hpp"
 #include "cli/stop_signals.hpp"
+#include "cli/table_commands.hpp"
 #include "data/output_file.hpp"
 #include "data/write_access.hpp"
 #include "fit/report.hpp"
@@ -68,7 +69,7 @@ bool write_json(const std::string& target, const std::string& json) {
 
 // --check: each file's summary line on standard output as it is checked, unless the
 // JSON of the checks goes there (--json -); with --json, the checks as JSON.
-int check_files(const cli::options& opt) {
+int check_files(const cli::options& opt, const core::table_request& table) {
   std::mutex lock;
   std::vector<cli::check_outcome> checked;
   int worst = 0;
@@ -76,7 +77,7 @@ int check_files(const cli::options& opt) {
     if (stop_asked()) return stopped();
     cli::cli_frontend fe(std::cerr, lock);
     if (opt.files.size() > 1) fe.set_file_label(file);
-    auto outcome = cli::check_file(file, fe, fe.console());
+    auto outcome = cli::check_file(file, fe, fe.console(), table);
     if (outcome.status == 0 && opt.json_file != "-") std::cout << cli::check_line(outcome);
     worst = std::max(worst, outcome.status);
     checked.push_back(std::move(outcome));
@@ -103,6 +104,12 @@ int main(int argc, char** argv) {
     std::cerr << "Error: --models takes \"all\" or numbers and ranges of 1 to 10, such as 1-4,9\n";
     return cli::usage_error;
   }
+  core::table_request table;
+  if (std::string error; !cli::table_request_of(*opt, table, error)) {
+    std::cerr << "Error: " << error << "\n";
+    return cli::usage_error;
+  }
+  if (!opt->convert.empty()) return cli::convert_table(*opt, table, std::cerr);
   // Every name is settled before the first file is read, so that a long run does
   // not end in a clash.
   const cli::plot_output plots{opt->plots_dir, opt->format};
@@ -113,7 +120,7 @@ int main(int argc, char** argv) {
       return cli::usage_error;
     }
   }
-  if (opt->check) return check_files(*opt);
+  if (opt->check) return check_files(*opt, table);
   if (opt->chain_only && opt->fast) {
     std::cerr << "Error: --fast fits without the chain of stages and --chain-only with the chain "
                  "alone; choose one of them\n";
@@ -144,6 +151,7 @@ int main(int argc, char** argv) {
   settings.advice = !opt->quiet;
   settings.verdict = !opt->quiet;
   settings.name_files = opt->files.size() > 1;
+  settings.table = table;
 
   // Every folder is checked before the first file is fitted, so that a long run does
   // not end in a file that cannot be put in place.

@@ -1,5 +1,7 @@
 #include "cli/options.hpp"
 
+#include <iostream>
+
 #include <CLI/CLI.hpp>
 
 namespace inhibra::cli {
@@ -32,7 +34,8 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   app.failure_message([](const CLI::App*, const CLI::Error& e) {
     return "Error: " + std::string(e.what()) + " (inhibra-fit --help lists the options)\n";
   });
-  app.add_option("files", opt.files, "data files ([S] [I] rate per line)")->required();
+  app.add_option("files", opt.files,
+                 "data files: [S] [I] rate per line, or tables (.csv .tsv .tab .xlsx)");
   app.add_option("-m,--models", opt.models, "models to fit: e.g. 1-4,9 or all")->default_val("all");
   app.add_flag("-r,--robust", opt.robust, "robust weighting");
   app.add_option("--weights", opt.weights,
@@ -68,11 +71,37 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
       ->check(CLI::Range(1, 256));
   app.add_flag("-q,--quiet", opt.quiet,
                "no progress output and no advice from the residual checks");
+  app.add_flag("--table", opt.table,
+               "read every file as a data table, whatever its name (.csv, .tsv, .tab and .xlsx "
+               "files are read as tables anyway)");
+  app.add_option("--columns", opt.columns,
+                 "the columns of [S], [I] and the rate in a long table, such as S=2,I=1,v=4");
+  app.add_option("--layout", opt.layout,
+                 "long (one observation a row) or wide (a plate: [S] down the first column, "
+                 "[I] across the first row); worked out from the header row when not given")
+      ->check(CLI::IsMember({"long", "wide"}));
+  app.add_option("--sheet", opt.sheet, "the sheet of an .xlsx workbook (default: the first)");
+  auto* convert = app.add_option("--convert", opt.convert,
+                                 "write the data of a table in the native format and stop");
+  app.add_option("-o,--output", opt.output,
+                 "the native file --convert writes (default: the table's name ending in .in)")
+      ->needs(convert);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
     exit_code = app.exit(e);
     if (exit_code != 0) exit_code = usage_error;
+    return std::nullopt;
+  }
+  if (opt.files.empty() && opt.convert.empty()) {
+    std::cerr << "Error: files is required (inhibra-fit --help lists the options)\n";
+    exit_code = usage_error;
+    return std::nullopt;
+  }
+  if (!opt.files.empty() && !opt.convert.empty()) {
+    std::cerr << "Error: --convert writes one table in the native format and fits nothing; give "
+                 "the files to fit in another call\n";
+    exit_code = usage_error;
     return std::nullopt;
   }
   return opt;

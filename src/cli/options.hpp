@@ -25,6 +25,13 @@ struct options {
   std::string json_file;       // empty: no JSON; "-": standard output
   int jobs = 0;                // 0: number of cores
   bool quiet = false;
+  // Data tables.
+  bool table = false;   // read every file as a table, whatever its name
+  std::string columns;  // "S=2,I=1,v=4": the columns of a long table
+  std::string layout;   // "long" or "wide"; empty: worked out from the header row
+  std::string sheet;    // of an .xlsx workbook; empty: the first
+  std::string convert;  // a table to write in the native format
+  std::string output;   // the native file --convert writes; empty: beside it as .in
 };
 
 // The exit status of a command line that was not understood (EX_USAGE of sysexits.h):

@@ -13,6 +13,7 @@
 #include "core/capacities.hpp"
 #include "core/error_model.hpp"
 #include "core/frontend.hpp"
+#include "core/table_request.hpp"
 
 namespace inhibra::core {
 
@@ -86,6 +87,9 @@ struct fit_context {
   // --- objective evaluations made through this context (for cost checks) ---------
   std::int64_t full_evaluations = 0;   // value, gradient and constraints
   std::int64_t value_evaluations = 0;  // value only
+
+  // --- how a data table is read (set by the front end before the run) -------------
+  table_request table;
 
   // --- the person watching; null means nobody (messages are dropped) ----------------
   frontend* fe = nullptr;

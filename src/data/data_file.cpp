@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -284,8 +285,8 @@ bool spreadsheet_header(std::string_view line) {
 }
 
 constexpr std::string_view save_as_text =
-    "save the data as plain text: three columns [S] [I] rate separated by blanks, one row a "
-    "line, no header row";
+    "read it as a table (a name ending in .csv, or inhibra-fit --table), or save the data as "
+    "plain text: three columns [S] [I] rate separated by blanks, one row a line, no header row";
 
 // What to tell about a file that a spreadsheet wrote (a header row, a "sep=" line,
 // values separated by semicolons), judged from its first two non-blank lines;
@@ -381,8 +382,9 @@ struct reader_warnings {
 
 // Warnings for data that read well but leave the models little to work with; the
 // run goes on with them.
+// `place(k)` names where observation k (0-based) stands in the file.
 void warn_about_degenerate_data(const core::fit_context& ctx, const reader_warnings& warn,
-                                int curves) {
+                                int curves, const std::function<std::string(std::size_t)>& place) {
   const auto rows = static_cast<std::size_t>(std::clamp(ctx.idat, 0, core::max_rows));
   if (rows == 0) return;
   if (curves == 1) {
@@ -399,15 +401,13 @@ void warn_about_degenerate_data(const core::fit_context& ctx, const reader_warni
   }
   for (std::size_t k = 0; k < rows; ++k) {
     if (ctx.substrate[k] <= 0.0) {
-      warn("[S] is 0 or below in data line " + strings::int_text(static_cast<long long>(k) + 1) +
-           ": the models need [S] above 0");
+      warn("[S] is 0 or below in " + place(k) + ": the models need [S] above 0");
       break;
     }
   }
   for (std::size_t k = 0; k < rows; ++k) {
     if (ctx.inhibitor[k] < 0.0) {
-      warn("[I] is below 0 in data line " + strings::int_text(static_cast<long long>(k) + 1) +
-           ": the models need [I] of 0 or more");
+      warn("[I] is below 0 in " + place(k) + ": the models need [I] of 0 or more");
       break;
     }
   }
@@ -650,6 +650,85 @@ struct unread_row {
   row_fault fault = row_fault::none;
 };
 
+// A table of more bytes than this is refused before it is cut into cells.
+constexpr std::size_t max_table_bytes = 16 * 1024 * 1024;
+
+// The rows of cells of a table file, or why there are none.
+struct table_cells {
+  std::vector<table_row> rows;
+  std::optional<cell_separator> separator;  // of a text table
+  std::string sheet;                        // the sheet read, of a workbook
+  std::string error;                        // the message when the cells could not be read
+  bool read_error = false;                  // the file could not be read to its end
+};
+
+table_cells text_table_cells(text_lines& file) {
+  table_cells out;
+  std::string text;
+  std::string line;
+  while (file.next(line)) {
+    if (file.cut()) {
+      out.error = "Line " + strings::int_text(file.line_number()) + " is longer than " +
+                  strings::int_text(static_cast<long long>(max_line_length)) + " characters";
+      return out;
+    }
+    text += line;
+    text += '\n';
+    if (text.size() > max_table_bytes) {
+      out.error = "The table is larger than " +
+                  strings::int_text(static_cast<long long>(max_table_bytes / (1024 * 1024))) +
+                  " MB: it cannot hold data for at most " + strings::int_text(core::max_rows) +
+                  " rows";
+      return out;
+    }
+  }
+  if (file.stopped() != text_lines::stop::none) {
+    out.read_error = true;
+    return out;
+  }
+  table_text split = split_table(text);
+  if (!split.error.empty()) {
+    out.error = "The table cannot be cut into cells: " + split.error;
+    return out;
+  }
+  out.rows = std::move(split.rows);
+  out.separator = split.separator;
+  return out;
+}
+
+// The rows of a workbook's sheet, through the loader the front end handed in. Rows
+// are numbered as in the sheet; empty rows and empty cells at the ends of rows go.
+table_cells workbook_cells(const core::table_request& request, const std::string& name) {
+  table_cells out;
+  if (!request.workbook) {
+    out.error = "This program cannot read .xlsx workbooks: save the sheet as a CSV file";
+    return out;
+  }
+  core::sheet_cells sheet = request.workbook(name, request.sheet);
+  if (!sheet.error.empty()) {
+    out.error = sheet.error;
+    return out;
+  }
+  out.sheet = sheet.sheet;
+  for (std::size_t k = 0; k < sheet.rows.size(); ++k) {
+    auto& cells = sheet.rows[k];
+    while (!cells.empty() && strings::trim_both(cells.back()).empty())
+      cells.pop_back();
+    if (cells.empty()) continue;
+    out.rows.push_back({static_cast<int>(k) + 1, std::move(cells)});
+  }
+  return out;
+}
+
+// The second line of the row-limit message for a table.
+std::string table_count_text(std::size_t rates) {
+  const std::string n = strings::int_text(static_cast<long long>(rates));
+  if (rates < 3)
+    return "the table holds " + n + (rates == 1 ? " rate" : " rates") + "; at least 3 are needed";
+  return "the table holds " + n + " rates; at most " + strings::int_text(core::max_rows) +
+         " can be read";
+}
+
 // Reads the first `rows` lines into the context's observations, up to the first line
 // that is not three numbers.
 unread_row read_rows(core::fit_context& ctx, text_lines& file, int rows) {
@@ -719,10 +798,18 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
     }
   }
 
-  const int columns = file_column_count(file, console);
-  const data_extent extent =
-      file.stopped() == text_lines::stop::none ? scan_data(file) : data_extent{};
-  if (file.stopped() != text_lines::stop::none) return cannot_open_data();
+  const bool table = ctx.table.always || is_table_name(name);
+  int columns = 3;
+  data_extent extent;
+  table_cells cells;
+  if (table) {
+    cells = is_workbook_name(name) ? workbook_cells(ctx.table, name) : text_table_cells(file);
+    if (cells.read_error) return cannot_open_data();
+  } else {
+    columns = file_column_count(file, console);
+    if (file.stopped() == text_lines::stop::none) extent = scan_data(file);
+    if (file.stopped() != text_lines::stop::none) return cannot_open_data();
+  }
   ctx.columns = columns;
 
   // The results file is started now, so that a run that could not write it stops
@@ -743,50 +830,91 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
   };
   auto hint = [&] { return spreadsheet_hint(file); };
 
-  if (extent.long_row != 0) {
-    core::show_message(ctx, box_kind::warning,
-                       "Data line " + strings::int_text(extent.long_row) + " is longer than " +
-                           strings::int_text(static_cast<long long>(max_line_length)) +
-                           " characters");
-    return reject();
-  }
-  if (extent.rows_below > 0) {
-    // The data end where they end; the person is told what was left out.
-    const std::string below = strings::int_text(extent.rows_below);
-    warn("The data end at line " + strings::int_text(extent.end_line) +
-         (extent.end_is_blank ? " (a blank line)" : " (a note line)") + ", but " + below +
-         (extent.rows_below == 1 ? " line below it begins" : " lines below it begin") +
-         " with three numbers and " + (extent.rows_below == 1 ? "was" : "were") +
-         " not read. The rows of all curves follow one another, without blank or note lines "
-         "between them");
-  }
-  if (extent.rows < 3 || extent.rows > core::max_rows) {
-    core::show_message(ctx, box_kind::warning,
-                       "Data rows exceeded limit of " + strings::int_text(core::max_rows) +
-                           std::string(core::box_line_break) + row_count_text(extent, columns));
-    if (const auto told = hint()) core::show_message(ctx, box_kind::warning, *told);
-    return reject();
-  }
-  if (columns != 3) {
-    core::show_message(ctx, box_kind::warning, "Data columns not equal to 3");
-    if (const auto told = hint()) {
-      core::show_message(ctx, box_kind::warning, *told);
-    } else if (columns <= 2) {
-      (void)ncolmdl(ctx, columns, 1);
+  // The rows of a native file; a refusal has shown its boxes (file_not_opened: the
+  // file could not be read again).
+  auto read_native_rows = [&]() -> run_status {
+    if (extent.long_row != 0) {
+      core::show_message(ctx, box_kind::warning,
+                         "Data line " + strings::int_text(extent.long_row) + " is longer than " +
+                             strings::int_text(static_cast<long long>(max_line_length)) +
+                             " characters");
+      return run_status::file_rejected;
     }
-    return reject();
-  }
+    if (extent.rows_below > 0) {
+      // The data end where they end; the person is told what was left out.
+      const std::string below = strings::int_text(extent.rows_below);
+      warn("The data end at line " + strings::int_text(extent.end_line) +
+           (extent.end_is_blank ? " (a blank line)" : " (a note line)") + ", but " + below +
+           (extent.rows_below == 1 ? " line below it begins" : " lines below it begin") +
+           " with three numbers and " + (extent.rows_below == 1 ? "was" : "were") +
+           " not read. The rows of all curves follow one another, without blank or note lines "
+           "between them");
+    }
+    if (extent.rows < 3 || extent.rows > core::max_rows) {
+      core::show_message(ctx, box_kind::warning,
+                         "Data rows exceeded limit of " + strings::int_text(core::max_rows) +
+                             std::string(core::box_line_break) + row_count_text(extent, columns));
+      if (const auto told = hint()) core::show_message(ctx, box_kind::warning, *told);
+      return run_status::file_rejected;
+    }
+    if (columns != 3) {
+      core::show_message(ctx, box_kind::warning, "Data columns not equal to 3");
+      if (const auto told = hint()) {
+        core::show_message(ctx, box_kind::warning, *told);
+      } else if (columns <= 2) {
+        (void)ncolmdl(ctx, columns, 1);
+      }
+      return run_status::file_rejected;
+    }
 
-  if (!file.rewind()) return cannot_open_data();
-  const unread_row unread = read_rows(ctx, file, extent.rows);
-  if (unread.number != 0) {
-    const auto told = unread.number == 1 ? hint() : std::nullopt;
-    core::show_message(
-        ctx, box_kind::warning,
-        told ? *told : unreadable_row_text(unread.number, unread.line, unread.fault));
-    return reject();
+    if (!file.rewind()) return run_status::file_not_opened;
+    const unread_row unread = read_rows(ctx, file, extent.rows);
+    if (unread.number != 0) {
+      const auto told = unread.number == 1 ? hint() : std::nullopt;
+      core::show_message(
+          ctx, box_kind::warning,
+          told ? *told : unreadable_row_text(unread.number, unread.line, unread.fault));
+      return run_status::file_rejected;
+    }
+    return run_status::success;
+  };
+
+  int rows = 0;
+  if (table) {
+    out.separator = cells.separator;
+    out.sheet = cells.sheet;
+    if (!cells.error.empty()) {
+      core::show_message(ctx, box_kind::warning, cells.error);
+      return reject();
+    }
+    table_reading reading =
+        read_table(cells.rows, cells.separator == cell_separator::semicolon, ctx.table);
+    if (!reading.error.empty()) {
+      core::show_message(ctx, box_kind::warning, reading.error);
+      out.table = std::move(reading);
+      return reject();
+    }
+    const std::size_t rates = reading.observations.size();
+    if (rates < 3 || rates > static_cast<std::size_t>(core::max_rows)) {
+      core::show_message(ctx, box_kind::warning,
+                         "Data rows exceeded limit of " + strings::int_text(core::max_rows) +
+                             std::string(core::box_line_break) + table_count_text(rates));
+      out.table = std::move(reading);
+      return reject();
+    }
+    for (std::size_t k = 0; k < rates; ++k) {
+      ctx.substrate[k] = reading.observations[k].substrate;
+      ctx.inhibitor[k] = reading.observations[k].inhibitor;
+      ctx.rate[k] = reading.observations[k].rate;
+    }
+    rows = static_cast<int>(rates);
+    out.table = std::move(reading);
+  } else {
+    const run_status native = read_native_rows();
+    if (native == run_status::file_not_opened) return cannot_open_data();
+    if (native != run_status::success) return reject();
+    rows = extent.rows;
   }
-  const int rows = extent.rows;
   ctx.idat = rows;
   ctx.rows = rows;
   const auto count = static_cast<std::ptrdiff_t>(rows);
@@ -809,7 +937,13 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
         "Curve limit of 10 exceeded! Number of curves = " + strings::int_text(curves.curves));
     return reject();
   }
-  warn_about_degenerate_data(ctx, warn, curves.curves);
+  // A table's observations are grouped by [I], so they are named by their cells.
+  warn_about_degenerate_data(ctx, warn, curves.curves, [&](std::size_t k) {
+    if (!out.table) return "data line " + strings::int_text(static_cast<long long>(k) + 1);
+    const table_observation& o = out.table->observations[k];
+    return "the table at row " + strings::int_text(o.row) + ", column " +
+           strings::int_text(o.column) + " (" + column_letters(o.column) + ")";
+  });
   return out;
 }
 

@@ -2,6 +2,7 @@
 // Reading and checking a data file of initial rates: three numbers per line,
 // [S], [I] and rate, grouped into curves of equal [I]. The checks and their
 // messages are the same for a fit and for inhibra-fit --check.
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -10,6 +11,7 @@
 #include "core/fit_context.hpp"
 #include "core/run_status.hpp"
 #include "data/output_file.hpp"
+#include "data/table_reader.hpp"
 #include "data/text_lines.hpp"
 
 namespace inhibra::data {
@@ -70,12 +72,20 @@ void abort_run(const core::fit_context& ctx, output_file* results,
 // the end of the data that were not read, and curves that are not what the rows
 // suggest get a warning and are kept. File names in messages show control
 // characters as \xNN.
+// A file whose name ends in .csv, .tsv, .tab or .xlsx, or any file when
+// ctx.table.always is set, is read as a data table (ctx.table says how) instead:
+// its rows are grouped into curves by [I] whatever their order, under the same
+// limits and messages.
 struct data_read {
   core::run_status status = core::run_status::success;
   std::string data_name;     // the data file read (data_file_name)
   std::string results_name;  // results file name derived from it; empty when the file is missing
   int curves_found = 0;      // true number of curves (may exceed 10 on a stop)
   std::vector<std::string> warnings;  // the warnings shown, in order
+  // What a table held and how it was read; empty for a file in the native format.
+  std::optional<table_reading> table;
+  std::optional<cell_separator> separator;  // of a text table
+  std::string sheet;                        // the sheet read, of a workbook
 };
 [[nodiscard]] data_read read_data_file(core::fit_context& ctx, std::string_view raw_name,
                                        output_file* results, std::ostream& console);

@@ -41,6 +41,26 @@ std::string data_file_name(std::string_view raw) {
   return normalise_data_name(raw);
 }
 
+namespace {
+
+// The last component's extension after its last ".", in capitals; empty for none.
+std::string extension(std::string_view name) {
+  const std::string_view leaf = name.substr(last_component(name));
+  const auto dot = leaf.find_last_of('.');
+  return dot == std::string_view::npos ? std::string() : strings::to_upper(leaf.substr(dot + 1));
+}
+
+}  // namespace
+
+bool is_table_name(std::string_view data_name) {
+  const std::string ext = extension(data_name);
+  return ext == "CSV" || ext == "TSV" || ext == "TAB" || ext == "XLSX";
+}
+
+bool is_workbook_name(std::string_view data_name) {
+  return extension(data_name) == "XLSX";
+}
+
 std::string results_name(std::string_view data_name) {
   const std::size_t start = last_component(data_name);
   const auto dot = data_name.find_last_of('.');

@@ -27,6 +27,13 @@ struct split_name {
 // files goes through this one rule.
 [[nodiscard]] std::string data_file_name(std::string_view raw);
 
+// True for names that end in .csv, .tsv, .tab or .xlsx (any case): files read as
+// data tables rather than in the native format.
+[[nodiscard]] bool is_table_name(std::string_view data_name);
+
+// True for names that end in .xlsx (any case): workbooks.
+[[nodiscard]] bool is_workbook_name(std::string_view data_name);
+
 // The data file name up to and including the last "." of its last component,
 // followed by "out" ("Data.in" -> "Data.out"); a name without a dot gets ".out".
 [[nodiscard]] std::string results_name(std::string_view data_name);

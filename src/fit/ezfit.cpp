@@ -564,6 +564,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
                      : run.refine ? fit_method::chain_and_refinement
                                   : fit_method::chain_only;
     record->curves_found = read.curves_found;
+    if (read.table) record->units = read.table->units;
     record->warnings = run.warnings;
   }
   if (read.status != core::run_status::success) return read.status;

@@ -10,6 +10,7 @@
 
 #include "core/fit_context.hpp"
 #include "core/run_status.hpp"
+#include "data/table_reader.hpp"
 #include "fit/model_comparison.hpp"
 #include "fit/model_result.hpp"
 #include "fit/stage_recipe.hpp"
@@ -61,6 +62,7 @@ struct run_record {
   // Rows that the best model's fit down-weighted or that influence it strongly.
   std::vector<flagged_row> flagged_rows;
   std::vector<std::string> warnings;  // warnings of the run (data, units, parameters at a box end)
+  data::axis_units units;             // the units a data table's header row gave; empty for none
 };
 
 // Runs the fit of the models selected in ctx.imdl on `file_name` (normalised in

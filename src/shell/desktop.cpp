@@ -24,6 +24,7 @@
 #include "shell/main_window.hpp"
 #include "toolkit/settings_file.hpp"
 #include "toolkit/window_system.hpp"
+#include "workbook/xlsx_sheet.hpp"
 
 #ifdef __linux__
 #include <signal.h>
@@ -70,6 +71,8 @@ void termination_signals::watch(std::function<void()>) {}
 services desktop_services(std::ostream& console) {
   services s;
   s.run = [&console](core::fit_context& ctx, std::string& data_file, fit::run_record& record) {
+    // Workbooks are opened like any data table, through the workbook library.
+    ctx.table.workbook = workbook::read_xlsx_sheet;
     return fit::ezfit(ctx, data_file, console, &record);
   };
   s.make_plot = [](core::fit_context& ctx, result_plot kind) {

@@ -75,7 +75,8 @@ bool openfile(toolkit::window_system& tk, shell_state& st) {
   }
   const std::string folder = working_folder();
   name = folder + "*.in";
-  if (tk.dlgopenfile(name, "*.in", "*.in", "Enter data file") == 0) {
+  // Data tables are opened as data files: the run reads them by their names.
+  if (tk.dlgopenfile(name, "Data files", "*.in *.csv *.tsv *.tab *.xlsx", "Enter data file") == 0) {
     st.filenamepath = folder;
     st.data_file_name = "DATA.IN";
     st.filenamedata = "DATA.IN";

@@ -537,8 +537,8 @@ TEST_F(DataFile, CheckingAloneNamesNoResultsFile) {
 TEST_F(DataFile, SpreadsheetExportsAreToldSo) {
   const std::string rows = "50,0,0.032\n100,0,0.055\n200,0,0.08\n333,0,0.102\n500,0,0.116\n";
   const std::string save =
-      "save the data as plain text: three columns [S] [I] rate separated by blanks, one row a "
-      "line, no header row";
+      "read it as a table (a name ending in .csv, or inhibra-fit --table), or save the data as "
+      "plain text: three columns [S] [I] rate separated by blanks, one row a line, no header row";
   auto header = [&](int line, const std::string& text) {
     return "Line " + std::to_string(line) +
            " looks like a spreadsheet export with a header row:" + "\r\n" + text + "\r\n" + save;

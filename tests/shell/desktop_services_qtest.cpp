@@ -136,7 +136,8 @@ class RefusedDesktopRunTest : public QObject {
                        "Error: * * * ERROR: RUN ABORTED * * *"}
         << QString(
                "Warning: Data columns not equal to 3\r\nWarning: Line 1 looks like a spreadsheet "
-               "export with a header row:\r\nS,I,v\r\nsave the data as plain text: three columns "
+               "export with a header row:\r\nS,I,v\r\nread it as a table (a name ending in .csv, "
+               "or inhibra-fit --table), or save the data as plain text: three columns "
                "[S] [I] rate separated by blanks, one row a line, no header row\r\nError: * * * "
                "ERROR: RUN ABORTED * * *\r\n");
     // A message longer than a panel line is broken at a blank, not cut.

@@ -184,7 +184,10 @@ class TextPanelTest : public QObject {
     QCOMPARE(dialog->title, QString("Enter data file"));
     QCOMPARE(std::filesystem::path(dialog->directory.toStdString()),
              std::filesystem::canonical(start_dir.path()));
-    QCOMPARE(dialog->filters, QStringList{"*.in (*.in *.IN)"});  // either case
+    // Native files and tables, either case.
+    QCOMPARE(
+        dialog->filters,
+        QStringList{"Data files (*.in *.csv *.tsv *.tab *.xlsx *.IN *.CSV *.TSV *.TAB *.XLSX)"});
     // The name keeps its case and becomes the title; its folder becomes the working one.
     QCOMPARE(app.window()->windowTitle(), QString::fromStdString(data));
     QCOMPARE(std::filesystem::current_path(), std::filesystem::canonical(data_dir.path()));
