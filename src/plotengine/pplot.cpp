@@ -43,6 +43,24 @@ std::string_view trim_blanks(std::string_view s) {
   return s;
 }
 
+// The title's lines, each wider than `room` broken at its last blank that lets the
+// first part fit (a line without such a blank stays whole).
+std::vector<std::string> fitted_title_lines(const std::string& title, const metrics& m, int room) {
+  std::vector<std::string> out;
+  for (std::string line : title_lines(title)) {
+    while (m.width(line) > room) {
+      std::size_t cut = line.rfind(' ');
+      while (cut != std::string::npos && cut > 0 && m.width(line.substr(0, cut)) > room)
+        cut = line.rfind(' ', cut - 1);
+      if (cut == std::string::npos || cut == 0) break;
+      out.push_back(line.substr(0, cut));
+      line = std::string(trim_blanks(line.substr(cut + 1)));
+    }
+    out.push_back(line);
+  }
+  return out;
+}
+
 // The legend: one entry per labelled series, flowing in rows under the chart.
 struct legend_entry {
   const series* s;
@@ -467,7 +485,7 @@ std::optional<chart_pass> pplot::prepare(painter& p, const prect& area) const {
   const int font_height = p.font_height();
   const spacing sp(font_height > 0 ? font_height : 12);
   const metrics m{p, sp.line};
-  const auto lines = title_lines(title);
+  const auto lines = fitted_title_lines(title, m, area.width - 2 * sp.pad);
   const int title_height = lines.empty() ? 0 : static_cast<int>(lines.size()) * sp.line + sp.gap;
   const int legend_height = layout_legend(data, m, sp, area.width - 2 * sp.pad).height();
   const bool has_x_label = !trim_blanks(x_label).empty();
@@ -606,7 +624,7 @@ bool pplot::draw(painter& p, const prect& area) const {
 
   // Titles.
   const float centre = float(area.x) + float(area.width) / 2.0f;
-  const auto lines = title_lines(title);
+  const auto lines = fitted_title_lines(title, m, area.width - 2 * sp.pad);
   for (std::size_t i = 0; i < lines.size(); ++i)
     p.draw_text(centre, float(area.y + sp.pad) + float(i) * float(sp.line), lines[i],
                 h_align::center, v_align::top);

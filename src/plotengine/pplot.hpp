@@ -103,7 +103,8 @@ class chart_pass {
 
 class pplot {
  public:
-  std::string title;  // one or more lines, separated by CR LF (or LF)
+  std::string title;  // one or more lines, separated by CR LF (or LF); a line wider
+                      // than the chart is broken at a blank
   std::string x_label;
   std::string y_label;
   axis_setup x_axis;

@@ -441,3 +441,35 @@ TEST(Markers, ShapesOfEqualWeight) {
 
 }  // namespace
 }  // namespace inhibra::plotengine
+
+namespace inhibra::plotengine {
+namespace {
+
+// A title line wider than the chart is broken at blanks into lines that fit; a line
+// whose first word does not fit stays whole.
+TEST(ChartDrawing, LongTitleLinesBreakAtBlanks) {
+  const struct {
+    std::string title;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"Model 4\r\n( Catalytic Down, Specific Up, Ratio 5 )",
+       {"Model 4", "( Catalytic Down,", "Specific Up, Ratio 5 )"}},
+      {"Short", {"Short"}},
+      {"Averyveryverylongwordwithoutblanks x", {"Averyveryverylongwordwithoutblanks x"}},
+      {"aaaa bbbb cccc dddd eeee ffff gggg", {"aaaa bbbb cccc dddd", "eeee ffff gggg"}},
+  };
+  for (const auto& c : cases) {
+    pplot plot;
+    plot.title = c.title;
+    plot.add_series({1, 2}, {1, 2});
+    recording_painter p;  // 8 pixels a character; room: 200 - 2 * 8 = 184, 23 characters
+    ASSERT_TRUE(plot.draw(p, {0, 0, 200, 400}));
+    std::vector<std::string> drawn;
+    for (const auto& t : p.texts)
+      if (t.h == h_align::center && t.v == v_align::top && t.y < 80.0f) drawn.push_back(t.text);
+    EXPECT_EQ(drawn, c.lines) << c.title;
+  }
+}
+
+}  // namespace
+}  // namespace inhibra::plotengine
