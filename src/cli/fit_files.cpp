@@ -11,8 +11,10 @@
 #include "evidence/simulation_summary.hpp"
 #include "imaging/plot_image.hpp"
 #include "models/model_library.hpp"
+#include "plots/figure_units.hpp"
 #include "plots/kmapp_plot.hpp"
 #include "plots/mc50plot.hpp"
+#include "plots/reciprocal_plots.hpp"
 #include "plots/resplot.hpp"
 #include "plots/xyplot.hpp"
 
@@ -48,7 +50,10 @@ class run_plots {
     std::optional<std::string> bytes;
     {
       const std::lock_guard guard(drawing_lock());
-      bytes = imaging::encode_plot(chart, format_of(plots_));
+      const picture_pixels size = picture_size(plots_);
+      bytes = imaging::encode_plot(
+          plots::with_units(chart, {plots_.concentration_unit, plots_.rate_unit}),
+          format_of(plots_), size.width, size.height, plots_.dpi);
     }
     auto file = std::make_unique<data::output_file>();
     if (bytes && file->open(path)) {
@@ -164,11 +169,17 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
     if (auto chart = plots::xy_chart(*ctx, models::held_model_rate(*ctx))) {
       written.write(*chart, "best-xy");
     }
-    if (auto chart = plots::residual_chart(*ctx)) written.write(*chart, "best-residuals");
+    const auto against = plots.residuals_against_rate ? plots::residual_axis::fitted_rate
+                                                      : plots::residual_axis::substrate;
+    if (auto chart = plots::residual_chart(*ctx, against)) written.write(*chart, "best-residuals");
     if (ctx->idatasets >= 2) {
       if (auto chart = plots::kmapp_chart(*ctx)) written.write(*chart, "best-kmapp");
     }
     if (auto chart = plots::mc50_chart(*ctx)) written.write(*chart, "best-mc50");
+    const auto rate = models::held_model_rate(*ctx);
+    if (auto chart = plots::lineweaver_burk_chart(*ctx, rate))
+      written.write(*chart, "best-lineweaver-burk");
+    if (auto chart = plots::dixon_chart(*ctx, rate)) written.write(*chart, "best-dixon");
   }
   if (!written.commit()) {
     out.status = std::max(out.status, core::code(core::run_status::file_not_opened));

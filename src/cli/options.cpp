@@ -65,6 +65,22 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   app.add_option("--plots", opt.plots_dir, "write the result plots of each run into DIR");
   app.add_option("--format", opt.format, "png (default), svg, pdf or bmp")
       ->check(CLI::IsMember({"png", "svg", "pdf", "bmp"}));
+  auto* width = app.add_option("--figure-width", opt.figure_width,
+                               "width of the plots in inches, e.g. 3.5 for one journal column "
+                               "(text stays 9 pt at any size; default 800 x 600 pixels)")
+                    ->check(CLI::Range(0.5, 40.0));
+  app.add_option("--figure-height", opt.figure_height,
+                 "height of the plots in inches (default three quarters of the width)")
+      ->check(CLI::Range(0.5, 40.0))
+      ->needs(width);
+  app.add_option("--dpi", opt.dpi, "resolution of the plots in pixels per inch (default 96)")
+      ->check(CLI::Range(30, 2400));
+  app.add_option("--concentration-unit", opt.concentration_unit,
+                 "unit of [S] and [I] on the plots' axes and legends, e.g. uM");
+  app.add_option("--rate-unit", opt.rate_unit, "unit of the rates on the plots, e.g. uM/min");
+  app.add_option("--residuals-against", opt.residuals_against,
+                 "x axis of the residual plot: substrate ([S], default) or rate (fitted rate)")
+      ->check(CLI::IsMember({"substrate", "rate"}));
   app.add_option("--json", opt.json_file,
                  "machine-readable results of every file ('-' = standard output)");
   app.add_option("-j,--jobs", opt.jobs, "fit up to N files at once (default: number of cores)")

@@ -22,8 +22,14 @@ struct options {
   bool check = false;
   std::string plots_dir;       // empty: no plot files
   std::string format = "png";  // png, svg, pdf or bmp
-  std::string json_file;       // empty: no JSON; "-": standard output
-  int jobs = 0;                // 0: number of cores
+  double figure_width = 0.0;   // inches; 0: 800 x 600 pixels
+  double figure_height = 0.0;  // inches; 0: three quarters of the width
+  int dpi = 96;
+  std::string concentration_unit;  // of [S] and [I] on the plots
+  std::string rate_unit;
+  std::string residuals_against = "substrate";  // or "rate"
+  std::string json_file;                        // empty: no JSON; "-": standard output
+  int jobs = 0;                                 // 0: number of cores
   bool quiet = false;
   // Data tables.
   bool table = false;   // read every file as a table, whatever its name

@@ -1,5 +1,7 @@
 #include "cli/output_plan.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <map>
 
@@ -37,9 +39,19 @@ std::vector<std::string> plot_kinds(const model_selection& models) {
   for (std::size_t i = 0; i < models.size(); ++i) {
     if (models[i]) kinds.push_back(model_plot_kind(static_cast<int>(i) + 1));
   }
-  for (const char* best : {"best-xy", "best-residuals", "best-kmapp", "best-mc50"})
+  for (const char* best : {"best-xy", "best-residuals", "best-kmapp", "best-mc50",
+                           "best-lineweaver-burk", "best-dixon"})
     kinds.emplace_back(best);
   return kinds;
+}
+
+picture_pixels picture_size(const plot_output& plots) {
+  if (!(plots.width_inches > 0.0)) return {};
+  const double height = plots.height_inches > 0.0 ? plots.height_inches : 0.75 * plots.width_inches;
+  const auto pixels = [&](double inches) {
+    return static_cast<int>(std::max(1L, std::lround(inches * plots.dpi)));
+  };
+  return {pixels(plots.width_inches), pixels(height)};
 }
 
 std::string folder_on_disk(const std::string& folder) {

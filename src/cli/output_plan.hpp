@@ -16,13 +16,26 @@
 
 namespace inhibra::cli {
 
-// Where plot files go and how they are named: <dir>/<stem>-model07-xy.png for the
-// plot of each fit, <dir>/<stem>-best-xy.png (-residuals, -kmapp, -mc50) for the best
-// model. Empty dir: no plot files.
+// Where plot files go, how they are named and drawn: <dir>/<stem>-model07-xy.png for
+// the plot of each fit, <dir>/<stem>-best-xy.png (-residuals, -kmapp, -mc50,
+// -lineweaver-burk, -dixon) for the best model. Empty dir: no plot files.
 struct plot_output {
   std::string dir;
   std::string format = "png";
+  double width_inches = 0.0;       // 0: 800 x 600 pixels at 96 dpi
+  double height_inches = 0.0;      // 0: three quarters of the width
+  int dpi = 96;                    // pixels per inch (PNG, BMP) and the layout's resolution
+  std::string concentration_unit{};  // on the axes and the legend; empty: none
+  std::string rate_unit{};
+  bool residuals_against_rate = false;  // the residual plot's x axis: fitted rate, not [S]
 };
+
+// The picture's size in pixels at plots.dpi: 800 x 600 without a width.
+struct picture_pixels {
+  int width = 800;
+  int height = 600;
+};
+[[nodiscard]] picture_pixels picture_size(const plot_output& plots);
 
 // "<dir>/<stem>-<what>.<format>".
 [[nodiscard]] std::string plot_file_name(const plot_output& plots, const std::string& stem,
@@ -32,7 +45,8 @@ struct plot_output {
 [[nodiscard]] std::string model_plot_kind(int model);
 
 // What may be drawn for an input: "model07-xy" for each selected model, then
-// "best-xy", "best-residuals", "best-kmapp" and "best-mc50".
+// "best-xy", "best-residuals", "best-kmapp", "best-mc50", "best-lineweaver-burk" and
+// "best-dixon".
 [[nodiscard]] std::vector<std::string> plot_kinds(const model_selection& models);
 
 struct planned_input {

@@ -21,8 +21,10 @@ namespace inhibra::imaging {
 
 namespace {
 
-constexpr int base_font_pixels = 14;  // at 800 x 600
-constexpr int screen_dpi = 96;
+constexpr double inches_per_metre = 1.0 / 0.0254;
+// The smallest layout, in 1/96 inch units, that holds a chart with its titles and
+// legend in text of chart_text_points.
+constexpr QSize smallest_layout(320, 240);
 
 // The chart's first title line names the vector files.
 QString document_title(const plotengine::pplot& plot) {
@@ -31,17 +33,17 @@ QString document_title(const plotengine::pplot& plot) {
 }
 
 bool encode_bitmap(const plotengine::pplot& plot, QBuffer& out, const char* format, int width,
-                   int height) {
-  const QImage image = render_plot(plot, width, height);
+                   int height, int dpi) {
+  const QImage image = render_plot(plot, width, height, dpi);
   return !image.isNull() && image.save(&out, format);
 }
 
-bool encode_svg(const plotengine::pplot& plot, QBuffer& out, int width, int height) {
+bool encode_svg(const plotengine::pplot& plot, QBuffer& out, int width, int height, int dpi) {
   QSvgGenerator svg;
   svg.setOutputDevice(&out);
   svg.setSize(QSize(width, height));
   svg.setViewBox(QRect(0, 0, width, height));
-  svg.setResolution(screen_dpi);
+  svg.setResolution(dpi);  // the file's width and height are the size in millimetres
   svg.setTitle(document_title(plot));
   QPainter painter;
   if (!painter.begin(&svg)) return false;
@@ -49,11 +51,11 @@ bool encode_svg(const plotengine::pplot& plot, QBuffer& out, int width, int heig
   return painter.end();
 }
 
-bool encode_pdf(const plotengine::pplot& plot, QBuffer& out, int width, int height) {
+bool encode_pdf(const plotengine::pplot& plot, QBuffer& out, int width, int height, int dpi) {
   QPdfWriter pdf(&out);
-  pdf.setResolution(screen_dpi);
-  // One page the size of the chart at screen resolution, no margins.
-  const QSizeF points(width * 72.0 / screen_dpi, height * 72.0 / screen_dpi);
+  pdf.setResolution(dpi);
+  // One page the size of the chart at its resolution, no margins.
+  const QSizeF points(width * 72.0 / dpi, height * 72.0 / dpi);
   pdf.setPageSize(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch));
   pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
   pdf.setTitle(document_title(plot));
@@ -82,23 +84,37 @@ std::optional<image_format> format_for_path(std::string_view path) {
   return std::nullopt;
 }
 
-int chart_font_pixels(const QRect& area) {
-  const double scale = std::min(area.width() / 800.0, area.height() / 600.0);
-  const long px = std::lround(base_font_pixels * scale);
-  return static_cast<int>(std::clamp(px, 10L, 40L));
+double chart_text_pixels(double dpi) {
+  return chart_text_points * dpi / 72.0;
+}
+
+double painter_dpi(const QPainter& painter) {
+  const QPaintDevice* device = painter.device();
+  const double device_dpi =
+      device != nullptr && device->logicalDpiX() > 0 ? device->logicalDpiX() : layout_dpi;
+  // A painter that maps its coordinates onto a larger device (a print scaled to the
+  // page) draws with more device pixels per unit.
+  const QTransform t = painter.combinedTransform();
+  const double scale = std::hypot(t.m11(), t.m12());
+  return scale > 0.0 && std::isfinite(scale) ? device_dpi / scale : device_dpi;
 }
 
 bool paint_plot(QPainter& painter, const plotengine::pplot& plot, const QRect& area) {
+  // The chart is laid out in 1/96 inch units and magnified to the device, so that
+  // text, lines and markers keep their printed size at any resolution. A picture too
+  // small for that layout (under about 3.3 x 2.5 inches) gets the smallest layout that
+  // fits its text, shrunk: smaller text rather than no chart.
+  double magnify = std::clamp(painter_dpi(painter) / layout_dpi, 0.05, 100.0);
+  magnify = std::min({magnify, area.width() / double(smallest_layout.width()),
+                      area.height() / double(smallest_layout.height())});
+  if (!(magnify > 0.0)) return false;
   painter.save();
-  // Areas larger than 800 x 600 show the chart of that size magnified, so that
-  // dots, lines and text grow together; smaller ones lay it out at their own size.
-  const double magnify = std::max(1.0, std::min(area.width() / 800.0, area.height() / 600.0));
   const QRect laid_out(0, 0, static_cast<int>(std::floor(area.width() / magnify)),
                        static_cast<int>(std::floor(area.height() / magnify)));
   painter.translate(area.topLeft());
   painter.scale(magnify, magnify);
   QFont font = painter.font();
-  font.setPixelSize(chart_font_pixels(laid_out));
+  font.setPixelSize(static_cast<int>(std::lround(chart_text_pixels(layout_dpi))));
   painter.setFont(font);
   painter.setRenderHint(QPainter::Antialiasing, true);
   painter.setRenderHint(QPainter::TextAntialiasing, true);
@@ -108,9 +124,12 @@ bool paint_plot(QPainter& painter, const plotengine::pplot& plot, const QRect& a
   return drawn;
 }
 
-QImage render_plot(const plotengine::pplot& plot, int width, int height) {
-  if (width < 1 || height < 1 || !headless_app::available()) return {};
+QImage render_plot(const plotengine::pplot& plot, int width, int height, int dpi) {
+  if (width < 1 || height < 1 || dpi < 1 || !headless_app::available()) return {};
   QImage image(width, height, QImage::Format_RGB32);
+  const int dots_per_metre = static_cast<int>(std::lround(dpi * inches_per_metre));
+  image.setDotsPerMeterX(dots_per_metre);
+  image.setDotsPerMeterY(dots_per_metre);
   image.fill(Qt::white);
   QPainter painter(&image);
   paint_plot(painter, plot, QRect(0, 0, width, height));
@@ -119,23 +138,23 @@ QImage render_plot(const plotengine::pplot& plot, int width, int height) {
 }
 
 std::optional<std::string> encode_plot(const plotengine::pplot& plot, image_format format,
-                                       int width, int height) {
-  if (width < 1 || height < 1 || !headless_app::available()) return std::nullopt;
+                                       int width, int height, int dpi) {
+  if (width < 1 || height < 1 || dpi < 1 || !headless_app::available()) return std::nullopt;
   QBuffer buffer;
   if (!buffer.open(QIODevice::WriteOnly)) return std::nullopt;
   bool encoded = false;
   switch (format) {
     case image_format::png:
-      encoded = encode_bitmap(plot, buffer, "PNG", width, height);
+      encoded = encode_bitmap(plot, buffer, "PNG", width, height, dpi);
       break;
     case image_format::bmp:
-      encoded = encode_bitmap(plot, buffer, "BMP", width, height);
+      encoded = encode_bitmap(plot, buffer, "BMP", width, height, dpi);
       break;
     case image_format::svg:
-      encoded = encode_svg(plot, buffer, width, height);
+      encoded = encode_svg(plot, buffer, width, height, dpi);
       break;
     case image_format::pdf:
-      encoded = encode_pdf(plot, buffer, width, height);
+      encoded = encode_pdf(plot, buffer, width, height, dpi);
       break;
   }
   buffer.close();
@@ -144,9 +163,9 @@ std::optional<std::string> encode_plot(const plotengine::pplot& plot, image_form
 }
 
 bool save_plot_as(const plotengine::pplot& plot, const std::string& path, image_format format,
-                  int width, int height) {
+                  int width, int height, int dpi) {
   if (path.empty()) return false;
-  const auto bytes = encode_plot(plot, format, width, height);
+  const auto bytes = encode_plot(plot, format, width, height, dpi);
   if (!bytes) return false;
   // Written whole or not at all: an earlier file stays until the new one is complete.
   data::output_file file;
@@ -155,9 +174,10 @@ bool save_plot_as(const plotengine::pplot& plot, const std::string& path, image_
   return file.commit();
 }
 
-bool save_plot(const plotengine::pplot& plot, const std::string& path, int width, int height) {
+bool save_plot(const plotengine::pplot& plot, const std::string& path, int width, int height,
+               int dpi) {
   const auto format = format_for_path(path);
-  return format.has_value() && save_plot_as(plot, path, *format, width, height);
+  return format.has_value() && save_plot_as(plot, path, *format, width, height, dpi);
 }
 
 headless_app::headless_app() {

@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QPen>
+#include <QPolygonF>
 #include <QString>
 #include <cmath>
 
@@ -51,6 +52,17 @@ void qt_painter::fill_ellipse(float cx, float cy, float rx, float ry) {
   p_.setPen(Qt::NoPen);
   p_.setBrush(color_);
   p_.drawEllipse(QPointF(cx, cy), rx, ry);
+  use_pen();
+}
+
+void qt_painter::fill_polygon(std::span<const plotengine::point> corners) {
+  QPolygonF polygon;
+  polygon.reserve(static_cast<qsizetype>(corners.size()));
+  for (const auto& c : corners)
+    polygon << QPointF(c.x, c.y);
+  p_.setPen(Qt::NoPen);
+  p_.setBrush(color_);
+  p_.drawPolygon(polygon);
   use_pen();
 }
 

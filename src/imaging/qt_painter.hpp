@@ -19,6 +19,7 @@ class qt_painter final : public plotengine::painter {
   void draw_rect(float x, float y, float width, float height) override;
   void fill_rect(float x, float y, float width, float height) override;
   void fill_ellipse(float cx, float cy, float rx, float ry) override;
+  void fill_polygon(std::span<const plotengine::point> corners) override;
   void draw_text(float x, float y, std::string_view text, plotengine::h_align h,
                  plotengine::v_align v, bool vertical) override;
   [[nodiscard]] int text_width(std::string_view text) override;

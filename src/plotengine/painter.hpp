@@ -2,6 +2,7 @@
 // What the chart engine draws with. A window, an image, a vector file or a test
 // recorder implements it; coordinates are pixels with y growing downwards.
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace inhibra::plotengine {
@@ -12,6 +13,12 @@ struct rgb {
   std::uint8_t green = 0;
   std::uint8_t blue = 0;
   friend bool operator==(const rgb&, const rgb&) = default;
+};
+
+// A point in painter coordinates.
+struct point {
+  float x = 0.0f;
+  float y = 0.0f;
 };
 
 enum class h_align { left, center, right };
@@ -30,6 +37,8 @@ class painter {
   virtual void fill_rect(float x, float y, float width, float height) = 0;
   // A filled ellipse around (cx, cy) with half-axes rx and ry.
   virtual void fill_ellipse(float cx, float cy, float rx, float ry) = 0;
+  // A filled polygon through the corners in order (closed back to the first).
+  virtual void fill_polygon(std::span<const point> corners) = 0;
   // One line of text (UTF-8). (x, y) is the anchor that the alignments refer to;
   // a vertical text reads upwards and its alignments refer to the turned text as
   // seen on the screen.

@@ -43,6 +43,24 @@ std::string_view trim_blanks(std::string_view s) {
   return s;
 }
 
+// The title's lines, each wider than `room` broken at its last blank that lets the
+// first part fit (a line without such a blank stays whole).
+std::vector<std::string> fitted_title_lines(const std::string& title, const metrics& m, int room) {
+  std::vector<std::string> out;
+  for (std::string line : title_lines(title)) {
+    while (m.width(line) > room) {
+      std::size_t cut = line.rfind(' ');
+      while (cut != std::string::npos && cut > 0 && m.width(line.substr(0, cut)) > room)
+        cut = line.rfind(' ', cut - 1);
+      if (cut == std::string::npos || cut == 0) break;
+      out.push_back(line.substr(0, cut));
+      line = std::string(trim_blanks(line.substr(cut + 1)));
+    }
+    out.push_back(line);
+  }
+  return out;
+}
+
 // The legend: one entry per labelled series, flowing in rows under the chart.
 struct legend_entry {
   const series* s;
@@ -149,6 +167,15 @@ void draw_line_series(painter& p, const series& s, const chart_pass& pass) {
   p.set_line_width(1.0f);
 }
 
+void draw_marker(painter& p, marker_shape shape, float x, float y, float radius) {
+  if (shape == marker_shape::circle) {
+    p.fill_ellipse(x, y, radius, radius);
+    return;
+  }
+  const auto corners = marker_corners(shape, x, y, radius);
+  p.fill_polygon(corners);
+}
+
 void draw_dot_series(painter& p, const series& s, const chart_pass& pass, float radius) {
   // Only dots centred on the plot: a painter that cannot clip (some vector formats)
   // then shows at most half a dot beyond the axes.
@@ -157,7 +184,7 @@ void draw_dot_series(painter& p, const series& s, const chart_pass& pass, float 
     const float sx = pass.screen_x(s.x[i]);
     const float sy = pass.screen_y(s.y[i]);
     if (std::isfinite(sx) && std::isfinite(sy) && inside(sx, sy, bounds))
-      p.fill_ellipse(sx, sy, radius, radius);
+      draw_marker(p, s.marker, sx, sy, radius);
   }
 }
 
@@ -219,7 +246,7 @@ void draw_swatch(painter& p, const series& s, float x, float cy, float w) {
       p.set_line_width(1.0f);
       break;
     case drawer_type::big_dot:
-      p.fill_ellipse(x + w / 2.0f, cy, big_dot_size, big_dot_size);
+      draw_marker(p, s.marker, x + w / 2.0f, cy, big_dot_size);
       break;
     case drawer_type::bar:
       p.fill_rect(x + w / 4.0f, cy - w / 4.0f, w / 2.0f, w / 2.0f);
@@ -234,6 +261,50 @@ void draw_swatch(painter& p, const series& s, float x, float cy, float w) {
 }
 
 }  // namespace
+
+// ---- markers --------------------------------------------------------------------------
+
+std::vector<point> marker_corners(marker_shape shape, float x, float y, float radius) {
+  constexpr double pi = 3.14159265358979323846;
+  // A regular polygon of n corners, the first at `turn` (radians, 0 = up), whose area
+  // equals that of the circle: R^2 * n/2 * sin(2 pi/n) = pi r^2.
+  const auto regular = [&](int n, double turn, double inner = 0.0) {
+    std::vector<point> corners;
+    const double area_scale = std::sqrt(pi / (0.5 * n * std::sin(2.0 * pi / n)));
+    const double outer = radius * area_scale * (inner > 0.0 ? 1.25 : 1.0);
+    const int steps = inner > 0.0 ? 2 * n : n;
+    for (int k = 0; k < steps; ++k) {
+      const double r = (inner > 0.0 && k % 2 == 1) ? outer * inner : outer;
+      const double angle = turn + 2.0 * pi * k / steps;
+      corners.push_back({static_cast<float>(x + r * std::sin(angle)),
+                         static_cast<float>(y - r * std::cos(angle))});
+    }
+    return corners;
+  };
+  switch (shape) {
+    case marker_shape::circle:
+      return {};
+    case marker_shape::square:
+      return regular(4, pi / 4.0);
+    case marker_shape::triangle_up:
+      return regular(3, 0.0);
+    case marker_shape::diamond:
+      return regular(4, 0.0);
+    case marker_shape::triangle_down:
+      return regular(3, pi);
+    case marker_shape::pentagon:
+      return regular(5, 0.0);
+    case marker_shape::hexagon:
+      return regular(6, pi / 6.0);
+    case marker_shape::triangle_left:
+      return regular(3, -pi / 2.0);
+    case marker_shape::triangle_right:
+      return regular(3, pi / 2.0);
+    case marker_shape::star:
+      return regular(5, 0.0, 0.45);
+  }
+  return {};
+}
 
 // ---- the drawing pass -----------------------------------------------------------------
 
@@ -414,7 +485,7 @@ std::optional<chart_pass> pplot::prepare(painter& p, const prect& area) const {
   const int font_height = p.font_height();
   const spacing sp(font_height > 0 ? font_height : 12);
   const metrics m{p, sp.line};
-  const auto lines = title_lines(title);
+  const auto lines = fitted_title_lines(title, m, area.width - 2 * sp.pad);
   const int title_height = lines.empty() ? 0 : static_cast<int>(lines.size()) * sp.line + sp.gap;
   const int legend_height = layout_legend(data, m, sp, area.width - 2 * sp.pad).height();
   const bool has_x_label = !trim_blanks(x_label).empty();
@@ -553,7 +624,7 @@ bool pplot::draw(painter& p, const prect& area) const {
 
   // Titles.
   const float centre = float(area.x) + float(area.width) / 2.0f;
-  const auto lines = title_lines(title);
+  const auto lines = fitted_title_lines(title, m, area.width - 2 * sp.pad);
   for (std::size_t i = 0; i < lines.size(); ++i)
     p.draw_text(centre, float(area.y + sp.pad) + float(i) * float(sp.line), lines[i],
                 h_align::center, v_align::top);

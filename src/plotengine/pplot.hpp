@@ -15,14 +15,33 @@ namespace inhibra::plotengine {
 // How a series is drawn.
 enum class drawer_type : int {
   line = 0,     // the points joined by a line
-  big_dot = 1,  // a large dot (size 5) at each point, no line
+  big_dot = 1,  // a marker (radius big_dot_size) at each point, no line
   bar = 2,      // a bar from the axis base to each point
   dot = 3,      // a small dot at each point
   cross = 4,    // a large X at each point, no line (marks points drawn by another series)
 };
 
+// The shape of a big dot: the curves of a chart are told apart by shape as well as
+// by colour, so that they stay apart in print and for readers who do not see colour.
+enum class marker_shape : int {
+  circle,
+  square,
+  triangle_up,
+  diamond,
+  triangle_down,
+  pentagon,
+  hexagon,
+  triangle_left,
+  triangle_right,
+  star,
+};
+
+// The corners of a marker of `shape` centred on (x, y), sized so that it covers
+// about the area of a circle of `radius`; empty for the circle (drawn as an ellipse).
+[[nodiscard]] std::vector<point> marker_corners(marker_shape shape, float x, float y, float radius);
+
 // The radius in pixels of a big dot and of a small dot.
-inline constexpr float big_dot_size = 5.0f;
+inline constexpr float big_dot_size = 3.5f;
 inline constexpr float small_dot_size = 1.5f;
 
 struct series {
@@ -31,6 +50,7 @@ struct series {
   drawer_type drawer = drawer_type::line;
   std::string label;  // legend text; a series with an empty label has no legend entry
   rgb color{};
+  marker_shape marker = marker_shape::circle;  // the shape of a big dot
 };
 
 // A tick of an axis as a drawing pass places it.
@@ -83,7 +103,8 @@ class chart_pass {
 
 class pplot {
  public:
-  std::string title;  // one or more lines, separated by CR LF (or LF)
+  std::string title;  // one or more lines, separated by CR LF (or LF); a line wider
+                      // than the chart is broken at a blank
   std::string x_label;
   std::string y_label;
   axis_setup x_axis;

@@ -104,6 +104,10 @@ void set_serieslabel(const plot_handle& h, int series, std::string_view text) {
   if (auto* s = series_at(h, series)) s->label = std::string(strings::trim(text));
 }
 
+void set_seriesmarker(const plot_handle& h, int series, plotengine::marker_shape shape) {
+  if (auto* s = series_at(h, series)) s->marker = shape;
+}
+
 void add_unlabelled_series(const plot_handle& h, std::span<const double> x,
                            std::span<const double> y, int type, plotengine::rgb color) {
   if (!h) return;

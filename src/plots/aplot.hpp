@@ -60,6 +60,8 @@ void set_seriestype(const plot_handle& h, int series, int type);
 void set_serieslabel(const plot_handle& h, int series, std::string_view text);
 // Colour of a series, each part clamped to 0..255.
 void set_seriescolor(const plot_handle& h, int series, int red, int green, int blue);
+// Shape of a series' big dots; unknown series are ignored.
+void set_seriesmarker(const plot_handle& h, int series, plotengine::marker_shape shape);
 // Appends a series of the given drawer and colour without a legend entry (the
 // pattern of the single-curve plots: the points as big dots, then a line).
 void add_unlabelled_series(const plot_handle& h, std::span<const double> x,

@@ -1,15 +1,18 @@
 #pragma once
 // The Kmapp plot ("Ca/Sp"): the apparent Michaelis constant of the fitted model
-// against [I] at a constant ratio [S]/[I] = 5. A falling curve points to mainly
-// catalytic, a rising one to mainly specific inhibition.
+// against [I] at a constant ratio [S]/[I] = 5, beside each curve's own apparent Km.
+// A falling curve points to mainly catalytic, a rising one to mainly specific
+// inhibition.
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/fit_context.hpp"
 #include "plotengine/pplot.hpp"
 #include "plots/aplot.hpp"
+#include "plots/xyplot.hpp"
 
 namespace inhibra::plots {
 
@@ -25,15 +28,28 @@ inline constexpr int kmapp_points = 100;
 [[nodiscard]] bool kmapp_curve(int model, std::span<const double> variables,
                                std::vector<double>& inhibitor, std::vector<double>& kmapp);
 
-// The chart of plot_kmapp_vs_i without showing it. Both axes scale from the data;
-// a constant Kmapp gets a range around its value from the chart's own widening.
-[[nodiscard]] plot_handle build_kmapp_plot(const std::string& model_name,
-                                           std::span<const double> inhibitor,
-                                           std::span<const double> kmapp, int n);
+// Legend texts of the chart's line and points.
+inline constexpr std::string_view kmapp_model_label = "global fit";
+inline constexpr std::string_view kmapp_curves_label = "each curve fitted alone";
 
-// Builds the chart and shows it through the context's front end.
-void plot_kmapp_vs_i(const core::fit_context& ctx, std::span<const double> inhibitor,
-                     std::span<const double> kmapp, int n);
+// Km,app of the model at `inhibitor`: Km (1 + [I]/Ki) / (1 + [I]/(a Ki)). NaN for an
+// unknown model.
+[[nodiscard]] double kmapp_at(int model, std::span<const double> variables, double inhibitor);
+
+// The apparent Km of one curve fitted alone, v = V [S]/(K + [S]) by least squares
+// (rows with [S] > 0 and a finite rate). False when fewer than three rows are usable or
+// the best K lies at an end of the range searched (1/1000 of the smallest to 1000
+// times the largest [S]): the curve then does not determine it.
+[[nodiscard]] bool apparent_km(std::span<const double> substrate, std::span<const double> rate,
+                               double& km);
+
+// The chart: the model's Km,app as a smooth line over [I] from 0 to the larger of
+// 4 Km and 1.1 times the largest [I] of the curves, and the apparent Km of each curve
+// with [I] > 0 fitted alone (and of the curve without inhibitor) as a point at its
+// [I], in the curve's colour and marker. Null for an unknown model.
+[[nodiscard]] plot_handle build_kmapp_plot(const std::string& model_name, int model,
+                                           std::span<const double> variables,
+                                           const xy_curves& curves);
 
 // The curve of the fitted linear model (1..4), then a 500 ms pause; no plot for
 // another model.

@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "plots/figure_style.hpp"
 #include "plots/xyplot.hpp"
 #include "strings/text.hpp"
 
@@ -14,8 +15,6 @@ namespace {
 constexpr double ln2 = 0.6931471805599453;
 constexpr double ln10 = 2.302585092994046;
 constexpr double range_factor = double(1.1f);
-constexpr double below_factor = double(1.05f);  // room below the x axis, relative to U
-constexpr plotengine::rgb blue{0, 0, 255};
 
 // Integer conversions of the rule; false for a value that has none.
 bool to_integer(double v, long& out) {
@@ -30,22 +29,7 @@ bool rounded(double v, long& out) {
   return true;
 }
 
-struct residuals {
-  std::vector<double> x, r;
-};
-
-residuals residuals_of(const core::fit_context& ctx) {
-  residuals out;
-  const int n = plotted_rows(ctx);
-  for (int i = 1; i <= n; ++i) {
-    out.x.push_back(static_cast<double>(i));
-    out.r.push_back(ctx.fitted[static_cast<std::size_t>(i - 1)] -
-                    ctx.rate[static_cast<std::size_t>(i - 1)]);
-  }
-  return out;
-}
-
-std::string residual_title(const std::string& model_name) {
+std::string residual_chart_title(const std::string& model_name) {
   return std::string(strings::trim_both(model_name)) + "\r\nResiduals Plot";
 }
 
@@ -91,67 +75,74 @@ bool scale_axis(int n, std::span<const double> y, double& ymin, double& ymax, do
   return true;
 }
 
-plot_handle build_residual_plot(const std::string& model_name, std::span<const double> x,
-                                std::span<const double> r, int n) {
-  const auto count =
-      std::min<std::size_t>(static_cast<std::size_t>(std::max(n, 0)), std::min(x.size(), r.size()));
-  const std::vector<double> xs(x.begin(), x.begin() + static_cast<std::ptrdiff_t>(count));
-  const std::vector<double> rs(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(count));
-  const std::vector<double> zeros(count, 0.0);
-
+plot_handle build_residual_plot(const std::string& model_name, const xy_curves& c,
+                                residual_axis against) {
+  const int ncurves = std::min(c.ncurves, core::max_curves);
+  if (ncurves < 1) return nullptr;
   auto h = initialize_plot();
   set_xlinear(h);
   set_ylinear(h);
-  double xmax = 0.0, rmax = -std::numeric_limits<double>::infinity();
-  double rmin = std::numeric_limits<double>::infinity();
-  for (std::size_t i = 0; i < count; ++i) {
-    xmax = std::fmax(xmax, xs[i]);
-    rmax = std::fmax(rmax, rs[i]);
-    rmin = std::fmin(rmin, rs[i]);
+  set_title(h, residual_chart_title(model_name));
+
+  std::vector<std::vector<double>> xs(static_cast<std::size_t>(ncurves)), rs(xs.size());
+  double xmax = 0.0, largest = 0.0;
+  for (int k = 0; k < ncurves; ++k) {
+    for (int i = 0; i < c.n[static_cast<std::size_t>(k)]; ++i) {
+      const auto cell = static_cast<std::size_t>(k) * static_cast<std::size_t>(c.maxn) +
+                        static_cast<std::size_t>(i);
+      const double x = against == residual_axis::substrate ? c.xd[cell] : c.yf[cell];
+      const double r = c.yd[cell] - c.yf[cell];
+      xs[static_cast<std::size_t>(k)].push_back(x);
+      rs[static_cast<std::size_t>(k)].push_back(r);
+      xmax = std::fmax(xmax, x);
+      if (std::isfinite(r)) largest = std::fmax(largest, std::fabs(r));
+    }
   }
-  if (usable_limits(0.0, range_factor * xmax))
-    set_xscale(h, 0.0, range_factor * xmax);
+  const double x_upper = range_factor * xmax;
+  const bool fixed_x = usable_limits(0.0, x_upper);
+  if (fixed_x)
+    set_xscale(h, 0.0, x_upper);
   else
     set_xautoscale(h);
-
-  double ymin = 0.0, upper = 0.0, tick = 0.0;
-  if (rmax != 0.0 && scale_axis(static_cast<int>(count), rs, ymin, upper, tick)) {
-    double lower = -below_factor * upper;
-    // Residuals below the usual range widen it rather than fall off the chart.
-    if (rmin < lower) lower = below_factor * rmin;
-    if (std::isfinite(lower) && lower < upper)  // U is 0 when every residual is negative
-      set_yscale(h, lower, upper);
-    else
-      set_yautoscale(h);
-  } else {
-    set_yautoscale(h);  // a perfect fit, or no finite limits
+  // The zero line first (series 0), so that the points are drawn over it.
+  const std::vector<double> zero_x{0.0, fixed_x ? x_upper : xmax}, zero_y{0.0, 0.0};
+  add_unlabelled_series(h, zero_x, zero_y, series_line, reference_grey);
+  for (int k = 0; k < ncurves; ++k) {
+    const auto q = static_cast<std::size_t>(k);
+    add_dataset(h, std::span<const double>(xs[q]), std::span<const double>(rs[q]));
+    const int series = k + 1;
+    set_seriescolor(h, series, curve_colors[q].red, curve_colors[q].green, curve_colors[q].blue);
+    set_seriestype(h, series, series_big_dot);
+    set_seriesmarker(h, series, curve_markers[q]);
+    set_serieslabel(h, series, inhibitor_label(c.inhibitor[q]));
   }
 
-  set_title(h, residual_title(model_name));
-  add_unlabelled_series(h, xs, rs, series_big_dot, blue);
-  add_unlabelled_series(h, xs, zeros, series_line, blue);
-  set_ylabel(h, "RESIDUAL");
-  set_xlabel(h, "NUMBER");
+  // Symmetric about 0, so that a drift to one side shows at a glance.
+  const std::vector<double> size{largest};
+  double ymin = 0.0, upper = 0.0, tick = 0.0;
+  if (largest > 0.0 && scale_axis(1, size, ymin, upper, tick) && upper > 0.0)
+    set_yscale(h, -upper, upper);
+  else
+    set_yautoscale(h);  // a perfect fit, or no finite residual
+
+  set_ylabel(h, plots::residual_title);
+  set_xlabel(h, against == residual_axis::substrate ? substrate_title : fitted_rate_title);
   return h;
 }
 
-void plot_residuals(const core::fit_context& ctx, std::span<const double> x,
-                    std::span<const double> r, int n) {
-  auto h = build_residual_plot(ctx.strmdl, x, r, n);
-  show_and_destroy(h, ctx.fe);
-}
-
-void resplot(const core::fit_context& ctx) {
-  const auto res = residuals_of(ctx);
-  if (res.x.empty()) return;
+void resplot(const core::fit_context& ctx, residual_axis against) {
+  const auto curves = group_curves(ctx);
+  if (curves.ncurves < 1) return;
   if (ctx.fe != nullptr) ctx.fe->idle(500);
-  plot_residuals(ctx, res.x, res.r, static_cast<int>(res.x.size()));
+  auto h = build_residual_plot(ctx.strmdl, curves, against);
+  if (h) show_and_destroy(h, ctx.fe);
 }
 
-std::optional<plotengine::pplot> residual_chart(const core::fit_context& ctx) {
-  const auto res = residuals_of(ctx);
-  if (res.x.empty()) return std::nullopt;
-  auto h = build_residual_plot(ctx.strmdl, res.x, res.r, static_cast<int>(res.x.size()));
+std::optional<plotengine::pplot> residual_chart(const core::fit_context& ctx,
+                                                residual_axis against) {
+  const auto curves = group_curves(ctx);
+  auto h = build_residual_plot(ctx.strmdl, curves, against);
+  if (!h) return std::nullopt;
   return std::move(h->chart);
 }
 

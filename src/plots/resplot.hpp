@@ -1,6 +1,7 @@
 #pragma once
-// The residual plot: fitted minus measured rate of every observation against its
-// number, with a zero line; and the rounding of an axis range to round limits.
+// The residual plot: observed minus fitted rate of every observation against its [S]
+// or its fitted rate, curve by curve, with a zero line; and the rounding of an axis
+// range to round limits.
 #include <optional>
 #include <span>
 #include <string>
@@ -8,6 +9,7 @@
 #include "core/fit_context.hpp"
 #include "plotengine/pplot.hpp"
 #include "plots/aplot.hpp"
+#include "plots/xyplot.hpp"
 
 namespace inhibra::plots {
 
@@ -21,23 +23,25 @@ namespace inhibra::plots {
 [[nodiscard]] bool scale_axis(int n, std::span<const double> y, double& ymin, double& ymax,
                               double& tick);
 
-// The chart of plot_residuals without showing it. The y axis runs from -1.05 U to
-// U, U the upper limit scale_axis gives the residuals, and further down when a
-// residual lies below that; automatic when scale_axis has no limit or the largest
-// residual is exactly 0.
-[[nodiscard]] plot_handle build_residual_plot(const std::string& model_name,
-                                              std::span<const double> x, std::span<const double> r,
-                                              int n);
+// What the residuals are drawn against: each row's [S], or its fitted rate (where a
+// spread that grows with the rate shows best).
+enum class residual_axis { substrate, fitted_rate };
 
-// Builds the chart and shows it through the context's front end.
-void plot_residuals(const core::fit_context& ctx, std::span<const double> x,
-                    std::span<const double> r, int n);
+// The residual chart of the curves: observed minus fitted rate of every plotted row
+// against its [S] (or its fitted rate), each curve in its own colour and marker with
+// its legend entry, and a zero line across the chart. The x axis runs from 0 to 1.1
+// times the largest x value; the y axis is symmetric about 0, its limit scale_axis'
+// upper limit for the largest residual size; automatic when every residual is 0 or
+// none is finite.
+[[nodiscard]] plot_handle build_residual_plot(const std::string& model_name, const xy_curves& c,
+                                              residual_axis against);
 
 // The residual plot of the fit held in the context; a pause of 500 ms first.
 // Does nothing when there are no observations.
-void resplot(const core::fit_context& ctx);
+void resplot(const core::fit_context& ctx, residual_axis against = residual_axis::substrate);
 
 // The same chart, built but not shown.
-[[nodiscard]] std::optional<plotengine::pplot> residual_chart(const core::fit_context& ctx);
+[[nodiscard]] std::optional<plotengine::pplot> residual_chart(
+    const core::fit_context& ctx, residual_axis against = residual_axis::substrate);
 
 }  // namespace inhibra::plots

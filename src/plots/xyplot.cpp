@@ -109,7 +109,7 @@ xy_curves group_curves(const core::fit_context& ctx) {
 std::string inhibitor_label(double inhibitor) {
   char buf[32];
   const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, static_cast<float>(inhibitor));
-  std::string text = "[I] =";
+  std::string text = "[I] = ";
   if (ec == std::errc()) text.append(buf, end);
   return strings::pad(text, 50);
 }
@@ -179,6 +179,7 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
                 std::span<const double>(y[static_cast<std::size_t>(k - 1)]));
     set_seriescolor(h, dots, colour.red, colour.green, colour.blue);
     set_seriestype(h, dots, series_big_dot);
+    set_seriesmarker(h, dots, curve_markers[static_cast<std::size_t>(k - 1)]);
     set_serieslabel(h, dots, labels[static_cast<std::size_t>(k)]);
     model_curve curve =
         sample_model_curve(rate, c.inhibitor[static_cast<std::size_t>(k - 1)], s_end);
@@ -196,8 +197,8 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
     set_seriestype(h, marks, series_cross);
     set_serieslabel(h, marks, flagged_rows_label);
   }
-  set_ylabel(h, "RATE");
-  set_xlabel(h, "[SUBSTRATE]");
+  set_ylabel(h, rate_title);
+  set_xlabel(h, substrate_title);
   return h;
 }
 

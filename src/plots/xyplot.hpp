@@ -11,25 +11,12 @@
 #include "core/fit_context.hpp"
 #include "plotengine/pplot.hpp"
 #include "plots/aplot.hpp"
+#include "plots/figure_style.hpp"
 
 namespace inhibra::plots {
 
 // Label arrays of the plots: entry 0 the title, entries 1..20 per series.
 using label_array = std::array<std::string, 2 * core::max_curves + 1>;
-
-// The colour of curve k (index k-1), shared by its dots and its line.
-inline constexpr std::array<plotengine::rgb, core::max_curves> curve_colors{{
-    {0, 0, 255},
-    {255, 127, 255},
-    {255, 127, 64},
-    {0, 255, 255},
-    {127, 0, 255},
-    {255, 0, 255},
-    {127, 64, 255},
-    {64, 127, 127},
-    {127, 64, 127},
-    {127, 127, 127},
-}};
 
 // The fitted model's rate at substrate s and inhibitor i (the plots cannot reach the
 // model library; the caller hands its rate function over).
@@ -62,8 +49,8 @@ struct xy_curves {
 // among those plotted are collected as well.
 [[nodiscard]] xy_curves group_curves(const core::fit_context& ctx);
 
-// "[I] =" followed by the shortest text that reads back as the same
-// single-precision value, left-adjusted in 50 characters.
+// "[I] = " followed by the shortest text that reads back as the same
+// single-precision value, left-adjusted in 50 characters (with_units adds the unit).
 [[nodiscard]] std::string inhibitor_label(double inhibitor);
 
 // The model curve of one [I] at curve_points values of [S] from 0 to s_end, evenly
@@ -77,9 +64,10 @@ struct model_curve {
                                              double s_end);
 
 // The chart of `plot` without showing it; null when there is nothing to draw.
-// Each curve's measured rates are big dots and `rate` is drawn as a line across
-// the [S] axis; flagged rows get a black X over their dot and a legend entry
-// (flagged_rows_label). Writes the legend labels of the curves into labels(1..ncurves).
+// Each curve's measured rates are markers of its own colour and shape and `rate` is
+// drawn as a line of that colour across the [S] axis; flagged rows get a black X over their dot and
+// a legend entry (flagged_rows_label). Writes the legend labels of the curves into
+// labels(1..ncurves).
 [[nodiscard]] plot_handle build_xy_plot(const xy_curves& c, label_array& labels,
                                         const label_array& fitlabels, bool logflag,
                                         const rate_function& rate);

@@ -94,6 +94,7 @@ bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw,
       svg.setOutputDevice(&buffer);
       svg.setSize(size);
       svg.setViewBox(QRect(QPoint(0, 0), size));
+      svg.setResolution(dpi);  // the file's width and height: the size in inches at dpi
       QPainter painter;
       if (!painter.begin(&svg)) return false;
       painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
@@ -105,9 +106,11 @@ bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw,
       if (!buffer.open(QIODevice::WriteOnly)) return false;
       {
         QPdfWriter pdf(&buffer);
-        pdf.setPageSize(QPageSize(QSizeF(size), QPageSize::Point));
+        // The page is the picture's size in inches at dpi; its device units are pixels.
+        const QSizeF points(size.width() * 72.0 / dpi, size.height() * 72.0 / dpi);
+        pdf.setPageSize(QPageSize(points, QPageSize::Point, QString(), QPageSize::ExactMatch));
         pdf.setPageMargins(QMarginsF(0, 0, 0, 0));
-        pdf.setResolution(72);  // one device unit per point: the page is `size` units large
+        pdf.setResolution(dpi);
         QPainter painter;
         if (!painter.begin(&pdf)) return false;
         draw_scaled(painter, painter.viewport(), size, draw);
@@ -186,18 +189,13 @@ void PlotWindow::chooseFileAndSave() {
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
   const QString name =
       with_picture_extension(dialog.selectedFiles().front(), dialog.selectedNameFilter());
-  bool saved = false;
-  const picture_format format = picture_format_of(name);
-  if (format == picture_format::bmp || format == picture_format::png) {
-    constexpr int screen_dpi = 96;
-    PictureSizeDialog size(devicePictureSize(), screen_dpi, this);
-    if (size.exec() != QDialog::Accepted) return;
-    const picture_size chosen = size.chosen();
-    saved = save_drawing(name, chosen.pixels, canvas_->drawer(), chosen.dpi);
-  } else {
-    saved = saveAs(name);
-  }
-  if (!saved) {
+  // Every format asks for its size: bitmaps store the resolution, SVG and PDF files
+  // take the physical size, and the chart's text keeps its size in points.
+  constexpr int screen_dpi = 96;
+  PictureSizeDialog size(devicePictureSize(), screen_dpi, this);
+  if (size.exec() != QDialog::Accepted) return;
+  const picture_size chosen = size.chosen();
+  if (!save_drawing(name, chosen.pixels, canvas_->drawer(), chosen.dpi)) {
     QMessageBox::warning(this, QStringLiteral("Warning"),
                          QStringLiteral("The plot could not be saved as\n%1").arg(name));
   }

@@ -32,8 +32,8 @@ enum class picture_format { bmp, png, svg, pdf, other };
 
 // Writes the chart, drawn at `size`, to `file_name` in the format its extension names
 // (BMP when it has none; other extensions that Qt can write as images are honoured).
-// Bitmaps record `dpi` as their resolution. Returns false when the file could not be
-// written.
+// Bitmaps record `dpi` as their resolution; SVG and PDF files are size/dpi inches
+// large. Returns false when the file could not be written.
 bool save_drawing(const QString& file_name, QSize size, const plot_drawer& draw, int dpi = 96);
 // Prints the chart drawn at `size`, scaled to fit the printer's page.
 void print_drawing(QPrinter& printer, QSize size, const plot_drawer& draw);
@@ -66,7 +66,7 @@ class PlotWindow : public QMainWindow {
 
   // Saves the picture as shown now (the window's drawing size) under `file_name`.
   bool saveAs(const QString& file_name);
-  // The picture size Save As offers for bitmaps: the drawing area in device pixels,
+  // The picture size Save As offers: the drawing area in device pixels,
   // so that a picture saved from a high-density screen is as sharp as shown.
   [[nodiscard]] QSize devicePictureSize() const;
   // Prints the picture as shown now.
@@ -76,8 +76,8 @@ class PlotWindow : public QMainWindow {
   std::function<void()> onClosed;
 
  public slots:
-  // "Save As...": asks for a name and file type (BMP offered first) and, for PNG and
-  // BMP, the picture's size; then draws the picture at that size and saves it.
+  // "Save As...": asks for a name and file type (BMP offered first) and the picture's
+  // size and resolution; then draws the picture at that size and saves it.
   void chooseFileAndSave();
   // "Print...": the system print dialog, then printing.
   void choosePrinterAndPrint();

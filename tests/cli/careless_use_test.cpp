@@ -64,7 +64,8 @@ void create(const support::temp_dir& dir, const files& given) {
 // The plots of one input in the folder P (a file already named in `f` is kept).
 files with_plots(files f, const std::string& stem, int models) {
   f.try_emplace("P", "<folder>");
-  for (const char* what : {"best-kmapp", "best-mc50", "best-residuals", "best-xy"})
+  for (const char* what : {"best-dixon", "best-kmapp", "best-lineweaver-burk", "best-mc50",
+                           "best-residuals", "best-xy"})
     f.try_emplace("P/" + stem + "-" + what + ".png", "<png>");
   for (int m = 1; m <= models; ++m)
     f.try_emplace("P/" + stem + "-model0" + std::to_string(m) + "-xy.png", "<png>");
@@ -332,7 +333,7 @@ TEST(PlotsWithoutARuntimeFolder, LeaveNothingInTheTemporaryFolder) {
               "unset XDG_RUNTIME_DIR; TMPDIR=" + quoted(temporary.path()) + " " + fixed_date);
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
-  EXPECT_EQ(support::file_names(dir.file("P")).size(), 5u);
+  EXPECT_EQ(support::file_names(dir.file("P")).size(), 7u);
   EXPECT_EQ(support::snapshot(temporary.path()), before);
 }
 
@@ -344,6 +345,38 @@ TEST(PlotsUnderAForeignPlatform, AreStillWritten) {
               "QT_QPA_PLATFORM=xcb DISPLAY= WAYLAND_DISPLAY= " + std::string(fixed_date));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_TRUE(support::read_file(dir.file("P/Data-best-xy.svg")).starts_with("<?xml"));
+}
+
+// Plots for a journal column: the size in inches at a resolution, the units on the
+// axes and in the legend, the residuals against the fitted rate, and the
+// Lineweaver-Burk and Dixon views beside the others.
+TEST(PlotsForAPaper, SizeUnitsAndTheReciprocalViews) {
+  support::temp_dir dir;
+  dir.write("Data.in", example);
+  const auto r = run_fit(
+      "-q -m 4 --format svg --figure-width 3.5 --dpi 300 --concentration-unit uM "
+      "--rate-unit uM/min --residuals-against rate --plots P Data.in",
+      dir, fixed_date);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string xy = support::read_file(dir.file("P/Data-best-xy.svg"));
+  EXPECT_NE(xy.find(R"(width="88.9mm")"), std::string::npos);
+  EXPECT_NE(xy.find("[I] = 100 uM"), std::string::npos);
+  EXPECT_NE(xy.find("Rate v (uM/min)"), std::string::npos);
+  const std::string residuals = support::read_file(dir.file("P/Data-best-residuals.svg"));
+  EXPECT_NE(residuals.find("Fitted rate (uM/min)"), std::string::npos);
+  const std::string burk = support::read_file(dir.file("P/Data-best-lineweaver-burk.svg"));
+  EXPECT_NE(burk.find("1/v (min/uM)"), std::string::npos);
+  EXPECT_NE(burk.find("not a fit to 1/v"), std::string::npos);
+  const std::string dixon = support::read_file(dir.file("P/Data-best-dixon.svg"));
+  EXPECT_NE(dixon.find("[S] = 333 uM"), std::string::npos);
+
+  // Sizes out of reason, or a height without a width, are refused before any work.
+  for (const char* wrong : {"--figure-height 3", "--figure-width 3 --dpi 10", "--figure-width 100",
+                            "--residuals-against number"}) {
+    const auto refused = run_fit(std::string("-q --plots Q ") + wrong + " Data.in", dir);
+    EXPECT_EQ(refused.status, 64) << wrong;  // the usage error of sysexits.h
+    EXPECT_FALSE(fs::exists(dir.file("Q"))) << wrong;
+  }
 }
 
 TEST(DegenerateData, IsFittedWithWarningsAndTheJsonAgreesWithItself) {

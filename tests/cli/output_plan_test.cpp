@@ -90,7 +90,30 @@ TEST(OutputPlan, PlotFilesAreTheSelectedModelsAndTheBest) {
   EXPECT_EQ(planned[0].plot_files,
             (std::vector<std::string>{"P/Data-model01-xy.svg", "P/Data-model07-xy.svg",
                                       "P/Data-best-xy.svg", "P/Data-best-residuals.svg",
-                                      "P/Data-best-kmapp.svg", "P/Data-best-mc50.svg"}));
+                                      "P/Data-best-kmapp.svg", "P/Data-best-mc50.svg",
+                                      "P/Data-best-lineweaver-burk.svg", "P/Data-best-dixon.svg"}));
+}
+
+TEST(OutputPlan, PictureSizeFromInchesAndResolution) {
+  const struct {
+    double width, height;
+    int dpi;
+    int pixels_wide, pixels_high;
+  } cases[] = {
+      {0.0, 0.0, 96, 800, 600},    // no width: the screen-sized default
+      {0.0, 5.0, 300, 800, 600},   // a height alone changes nothing
+      {3.5, 0.0, 300, 1050, 788},  // three quarters of the width, rounded
+      {3.5, 2.0, 300, 1050, 600}, {7.0, 0.0, 600, 4200, 3150}, {0.5, 0.5, 30, 15, 15},
+  };
+  for (const auto& c : cases) {
+    plot_output plots{"P", "png"};
+    plots.width_inches = c.width;
+    plots.height_inches = c.height;
+    plots.dpi = c.dpi;
+    const auto size = picture_size(plots);
+    EXPECT_EQ(size.width, c.pixels_wide) << c.width << " " << c.dpi;
+    EXPECT_EQ(size.height, c.pixels_high) << c.width << " " << c.dpi;
+  }
 }
 
 TEST(OutputPlan, InputThatAPlotFileWouldReplaceIsNeverOverwritten) {

@@ -177,12 +177,13 @@ TEST(KilledRun, LeavesFilesThatALaterRunRemovesOnceTheyAreStale) {
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   auto got = support::snapshot(dir.path());
-  // What the new run wrote: its report and five plots.
+  // What the new run wrote: its report and seven plots.
   EXPECT_TRUE(got["Data.out"].ends_with("\r\n RESULTS FILE Data.out\r\n\r\n"));
   got.erase("Data.out");
   for (const char* plot :
        {"P/Data-model01-xy.png", "P/Data-best-xy.png", "P/Data-best-residuals.png",
-        "P/Data-best-kmapp.png", "P/Data-best-mc50.png"}) {
+        "P/Data-best-kmapp.png", "P/Data-best-mc50.png", "P/Data-best-lineweaver-burk.png",
+        "P/Data-best-dixon.png"}) {
     EXPECT_TRUE(got[plot].starts_with("\x89PNG")) << plot;
     got.erase(plot);
   }

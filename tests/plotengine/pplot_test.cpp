@@ -368,3 +368,108 @@ TEST(Series, AddTakesTheCommonLength) {
 
 }  // namespace
 }  // namespace inhibra::plotengine
+
+namespace inhibra::plotengine {
+namespace {
+
+// Shoelace area of a polygon.
+double area_of(const std::vector<point>& corners) {
+  double twice = 0.0;
+  for (std::size_t i = 0; i < corners.size(); ++i) {
+    const point& a = corners[i];
+    const point& b = corners[(i + 1) % corners.size()];
+    twice += double(a.x) * b.y - double(b.x) * a.y;
+  }
+  return std::fabs(twice) / 2.0;
+}
+
+// Every marker but the star covers the area of the circle of its radius (the star,
+// pointed, a little less), is centred on its point and has its own corners.
+TEST(Markers, ShapesOfEqualWeight) {
+  constexpr float r = 4.0f;
+  const double circle = 3.14159265358979 * r * r;
+  const struct {
+    marker_shape shape;
+    std::size_t corners;
+  } cases[] = {{marker_shape::square, 4},        {marker_shape::triangle_up, 3},
+               {marker_shape::diamond, 4},       {marker_shape::triangle_down, 3},
+               {marker_shape::pentagon, 5},      {marker_shape::hexagon, 6},
+               {marker_shape::triangle_left, 3}, {marker_shape::triangle_right, 3},
+               {marker_shape::star, 10}};
+  std::vector<std::vector<point>> seen;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.shape));
+    const auto corners = marker_corners(c.shape, 100.0f, 50.0f, r);
+    ASSERT_EQ(corners.size(), c.corners);
+    if (c.shape == marker_shape::star) {
+      EXPECT_GT(area_of(corners), 0.5 * circle);
+      EXPECT_LT(area_of(corners), circle);
+    } else {
+      EXPECT_NEAR(area_of(corners), circle, 1e-3 * circle);
+    }
+    double cx = 0.0, cy = 0.0;
+    for (const auto& p : corners) {
+      cx += p.x / double(corners.size());
+      cy += p.y / double(corners.size());
+    }
+    EXPECT_NEAR(cx, 100.0, 1e-4);
+    EXPECT_NEAR(cy, 50.0, 1e-4);
+    for (const auto& other : seen) {  // no two shapes alike
+      const bool same =
+          other.size() == corners.size() &&
+          std::equal(other.begin(), other.end(), corners.begin(), [](point a, point b) {
+            return std::fabs(a.x - b.x) < 1e-3f && std::fabs(a.y - b.y) < 1e-3f;
+          });
+      EXPECT_FALSE(same);
+    }
+    seen.push_back(corners);
+  }
+  EXPECT_TRUE(marker_corners(marker_shape::circle, 0, 0, r).empty());
+  // Big dots of a shaped series are filled polygons, in the plot and the legend.
+  pplot plot;
+  plot.add_series({1, 2, 3}, {1, 2, 3});
+  plot.data[0].drawer = drawer_type::big_dot;
+  plot.data[0].marker = marker_shape::triangle_up;
+  plot.data[0].label = "[I] = 5";
+  recording_painter p;
+  ASSERT_TRUE(plot.draw(p, {0, 0, 400, 300}));
+  const auto polygons = std::count_if(p.shapes.begin(), p.shapes.end(), [](const auto& s) {
+    return s.kind == recorded_shape::polygon && s.c == 3.0f;
+  });
+  EXPECT_EQ(polygons, 4);
+}
+
+}  // namespace
+}  // namespace inhibra::plotengine
+
+namespace inhibra::plotengine {
+namespace {
+
+// A title line wider than the chart is broken at blanks into lines that fit; a line
+// whose first word does not fit stays whole.
+TEST(ChartDrawing, LongTitleLinesBreakAtBlanks) {
+  const struct {
+    std::string title;
+    std::vector<std::string> lines;
+  } cases[] = {
+      {"Model 4\r\n( Catalytic Down, Specific Up, Ratio 5 )",
+       {"Model 4", "( Catalytic Down,", "Specific Up, Ratio 5 )"}},
+      {"Short", {"Short"}},
+      {"Averyveryverylongwordwithoutblanks x", {"Averyveryverylongwordwithoutblanks x"}},
+      {"aaaa bbbb cccc dddd eeee ffff gggg", {"aaaa bbbb cccc dddd", "eeee ffff gggg"}},
+  };
+  for (const auto& c : cases) {
+    pplot plot;
+    plot.title = c.title;
+    plot.add_series({1, 2}, {1, 2});
+    recording_painter p;  // 8 pixels a character; room: 200 - 2 * 8 = 184, 23 characters
+    ASSERT_TRUE(plot.draw(p, {0, 0, 200, 400}));
+    std::vector<std::string> drawn;
+    for (const auto& t : p.texts)
+      if (t.h == h_align::center && t.v == v_align::top && t.y < 80.0f) drawn.push_back(t.text);
+    EXPECT_EQ(drawn, c.lines) << c.title;
+  }
+}
+
+}  // namespace
+}  // namespace inhibra::plotengine

@@ -19,8 +19,8 @@ struct recorded_text {
 };
 
 struct recorded_shape {
-  enum kind_t { line, rect, filled_rect, ellipse } kind;
-  float a, b, c, d;  // x1 y1 x2 y2 / x y w h / cx cy rx ry
+  enum kind_t { line, rect, filled_rect, ellipse, polygon } kind;
+  float a, b, c, d;  // x1 y1 x2 y2 / x y w h / cx cy rx ry / first corner, corner count
   rgb color;
   bool clipped;
 };
@@ -43,6 +43,11 @@ class recording_painter : public painter {
   }
   void fill_ellipse(float cx, float cy, float rx, float ry) override {
     shapes.push_back({recorded_shape::ellipse, cx, cy, rx, ry, color_, clipping_});
+  }
+  void fill_polygon(std::span<const point> corners) override {
+    const point first = corners.empty() ? point{} : corners.front();
+    shapes.push_back({recorded_shape::polygon, first.x, first.y, float(corners.size()), 0.0f,
+                      color_, clipping_});
   }
   void draw_text(float x, float y, std::string_view text, h_align h, v_align v,
                  bool vertical) override {

@@ -8,6 +8,7 @@
 
 #include "plotengine/recording_painter.hpp"
 #include "plots/chart_recorder.hpp"
+#include "plots/figure_style.hpp"
 #include "support/numeric.hpp"
 
 namespace inhibra::plots {
@@ -96,9 +97,58 @@ TEST(KmappChart, ConstantKmappStaysVisible) {
   plotengine::testing::recording_painter p;
   const auto pass = chart->prepare(p, {0, 0, 800, 600});
   ASSERT_TRUE(pass.has_value());
-  EXPECT_FLOAT_EQ(pass->y.minimum, 0.9f * float(km));
+  EXPECT_FLOAT_EQ(pass->y.minimum, 0.0f);
   EXPECT_FLOAT_EQ(pass->y.maximum, 1.1f * float(km));
   ASSERT_TRUE(chart->draw(p, {0, 0, 800, 600}));
+}
+
+// The line is the model's Km,app at every point over [I] from 0 to 4 Km (or past the
+// largest [I]); it is smooth: many points, evenly spaced.
+TEST(KmappChart, SmoothModelLineAndEachCurvesOwnKm) {
+  core::fit_context ctx;
+  ctx.model = 3;
+  ctx.variables = params(0.5);
+  // Three curves of exact Michaelis-Menten rates with apparent Km 2, 3 and 5.
+  const double kms[] = {2.0, 3.0, 5.0}, inh[] = {0.0, 1.0, 12.0};
+  int row = 0;
+  for (int k = 0; k < 3; ++k)
+    for (const double s : {0.5, 1.0, 2.0, 4.0, 8.0, 16.0}) {
+      const auto q = static_cast<std::size_t>(row++);
+      ctx.substrate[q] = s;
+      ctx.inhibitor[q] = inh[k];
+      ctx.rate[q] = 10.0 * s / (kms[k] + s);
+    }
+  ctx.idat = row;
+  const auto chart = kmapp_chart(ctx);
+  ASSERT_TRUE(chart.has_value());
+  const auto& line = chart->data.at(0);
+  EXPECT_EQ(line.drawer, plotengine::drawer_type::line);
+  ASSERT_EQ(line.x.size(), std::size_t(curve_points));
+  EXPECT_EQ(line.x.front(), 0.0f);
+  EXPECT_FLOAT_EQ(line.x.back(), float(1.1f * 12.0f));  // past the largest [I]
+  for (std::size_t j = 0; j < line.x.size(); ++j)
+    EXPECT_TRUE(rel_near(line.y[j], kmapp_at(3, ctx.variables, line.x[j]), 1e-6)) << j;
+  ASSERT_EQ(chart->data.size(), 4u);
+  for (std::size_t k = 0; k < 3; ++k) {
+    const auto& point = chart->data[k + 1];
+    EXPECT_EQ(point.x, std::vector<float>{float(inh[k])});
+    EXPECT_TRUE(rel_near(point.y.at(0), kms[k], 1e-4)) << k;
+    EXPECT_EQ(point.marker, curve_markers[k]);
+  }
+  EXPECT_EQ(chart->data[1].label, kmapp_curves_label);
+  EXPECT_EQ(chart->data[2].label, "");  // one legend entry for the points
+}
+
+TEST(ApparentKm, NeedsThreeRowsAndAMinimumInsideTheRange) {
+  const std::vector<double> s{1, 2, 4, 8}, v_mm{5, 20.0 / 3, 8, 80.0 / 9};  // V 10, K 1
+  double km = 0.0;
+  ASSERT_TRUE(apparent_km(s, v_mm, km));
+  EXPECT_NEAR(km, 1.0, 1e-6);
+  // Rates that still rise in proportion to [S]: K beyond the range searched.
+  EXPECT_FALSE(apparent_km(s, std::vector<double>{1, 2, 4, 8}, km));
+  // Two usable rows only (non-positive [S] and non-finite rates are left out).
+  EXPECT_FALSE(apparent_km(std::vector<double>{0, 1, 2, -3},
+                           std::vector<double>{1, 5, std::nan(""), 2}, km));
 }
 
 TEST(KmappChart, FrontRoutinesAndTheirPauses) {

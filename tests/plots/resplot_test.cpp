@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "plots/chart_recorder.hpp"
+#include "strings/text.hpp"
 #include "support/numeric.hpp"
 
 namespace inhibra::plots {
@@ -14,12 +15,15 @@ namespace {
 
 using support::rel_near;
 
-// A context whose residuals (fitted - measured) are the given values.
+// A context whose residuals (observed - fitted) are the given values, in two curves
+// ([I] = 0 for the first half, 5 for the rest) at [S] = 10, 20, ...
 std::unique_ptr<core::fit_context> with_residuals(const std::vector<double>& r) {
   auto ctx = std::make_unique<core::fit_context>();
   for (std::size_t k = 0; k < r.size(); ++k) {
-    ctx->rate[k] = 0.05 * double(k + 1);
-    ctx->fitted[k] = ctx->rate[k] + r[k];
+    ctx->substrate[k] = 10.0 * double(k + 1);
+    ctx->inhibitor[k] = k < r.size() / 2 ? 0.0 : 5.0;
+    ctx->fitted[k] = 0.05 * double(k + 1);
+    ctx->rate[k] = ctx->fitted[k] + r[k];
   }
   ctx->idat = static_cast<int>(r.size());
   ctx->strmdl = "  2- Linear Mixed Inhib, LMx(Sp=Ca)I:   ";
@@ -64,32 +68,62 @@ TEST(ScaleAxis, NoFiniteResultLeavesTheOutputsAlone) {
   }
 }
 
-// The rest of the chart (title, points, the zero line) is in the stored picture of the
-// result plots.
-TEST(ResidualChart, RangeFromMinus105UToUOrAutomatic) {
-  // With U from scale_axis: a residual below -1.05 U widens the range to 1.05 times
-  // it; U = 0 (all negative) ends the range at 0; a largest residual of exactly 0
-  // with none above scales automatically. The factor is in single precision.
-  const float f105 = static_cast<float>(-1.0499999523162842);
+// The y axis is symmetric about 0 with scale_axis' limit for the largest residual
+// size; automatic when every residual is 0.
+TEST(ResidualChart, RangeSymmetricAboutZeroOrAutomatic) {
   struct expectation {
     std::vector<double> residuals;
-    float minimum, maximum;
+    float limit;  // NaN: automatic
   };
   const expectation cases[] = {
-      {{-0.004, 0.001, 0.006}, f105 * 0.0075f, 0.0075f},
-      {{-1.0, 0.006, 0.001}, f105, 0.5f},
-      {{-5.0, -1.0}, f105 * 5.0f, 0.0f},
-      {{0.0, 0.0, 0.0, 0.0}, NAN, NAN},
-      {{-0.5, 0.0}, NAN, NAN},
+      {{-0.004, 0.001, 0.006, 0.002}, 0.0075f},
+      {{-1.0, 0.006, 0.001, 0.0}, 1.5f},
+      {{-5.0, -1.0}, 7.5f},
+      {{0.0, 0.0, 0.0, 0.0}, NAN},
   };
   for (const auto& e : cases) {
     SCOPED_TRACE(e.residuals.front());
     const auto chart = residual_chart(*with_residuals(e.residuals));
     ASSERT_TRUE(chart.has_value());
-    EXPECT_EQ(chart->y_axis.auto_minimum && chart->y_axis.auto_maximum, std::isnan(e.minimum));
-    if (std::isnan(e.minimum)) continue;
-    EXPECT_FLOAT_EQ(chart->y_axis.minimum, e.minimum);
-    EXPECT_FLOAT_EQ(chart->y_axis.maximum, e.maximum);
+    EXPECT_EQ(chart->y_axis.auto_minimum && chart->y_axis.auto_maximum, std::isnan(e.limit));
+    if (std::isnan(e.limit)) continue;
+    EXPECT_FLOAT_EQ(chart->y_axis.maximum, e.limit);
+    EXPECT_FLOAT_EQ(chart->y_axis.minimum, -e.limit);
+  }
+}
+
+// Each curve is a series of its own colour, marker and legend entry; its points lie at
+// the rows' [S] (or fitted rates) with observed - fitted as y; a zero line spans the x
+// axis under them.
+TEST(ResidualChart, PointsPerCurveAgainstSubstrateOrFittedRate) {
+  const std::vector<double> r{-0.004, 0.001, 0.006, 0.002};
+  const auto ctx = with_residuals(r);
+  for (const auto against : {residual_axis::substrate, residual_axis::fitted_rate}) {
+    const auto chart = residual_chart(*ctx, against);
+    ASSERT_TRUE(chart.has_value());
+    ASSERT_EQ(chart->data.size(), 3u);
+    const auto& zero = chart->data[0];
+    EXPECT_EQ(zero.drawer, plotengine::drawer_type::line);
+    EXPECT_EQ(zero.y, (std::vector<float>{0.0f, 0.0f}));
+    EXPECT_EQ(zero.x.front(), 0.0f);
+    EXPECT_EQ(zero.x.back(), chart->x_axis.maximum);
+    std::size_t row = 0;
+    for (std::size_t k = 1; k <= 2; ++k) {
+      const auto& s = chart->data[k];
+      EXPECT_EQ(s.color, curve_colors[k - 1]);
+      EXPECT_EQ(s.marker, curve_markers[k - 1]);
+      EXPECT_EQ(strings::trim(s.label), k == 1 ? "[I] = 0" : "[I] = 5");
+      ASSERT_EQ(s.x.size(), 2u);
+      for (std::size_t i = 0; i < 2; ++i, ++row) {
+        const double x =
+            against == residual_axis::substrate ? ctx->substrate[row] : ctx->fitted[row];
+        EXPECT_FLOAT_EQ(s.x[i], static_cast<float>(x));
+        EXPECT_NEAR(s.y[i], r[row], 1e-7);
+      }
+    }
+    EXPECT_EQ(chart->x_label,
+              against == residual_axis::substrate ? substrate_title : fitted_rate_title);
+    EXPECT_EQ(chart->y_label, plots::residual_title);
   }
 }
 
@@ -104,14 +138,15 @@ TEST(ResidualChart, ResplotPausesThenShowsTheRowsThereAre) {
   resplot(*ctx);
   EXPECT_TRUE(fe.events.empty());
   EXPECT_FALSE(residual_chart(*ctx).has_value());
-  const std::vector<double> x{1.0, 2.0}, r{0.1, -0.1};
-  EXPECT_TRUE(build_residual_plot("", x, r, -3)->chart.data.at(0).x.empty());
   // Never past the last row.
   ctx = with_residuals(std::vector<double>(core::max_rows, 0.01));
   ctx->idat = 2000;
   const auto chart = residual_chart(*ctx);
   ASSERT_TRUE(chart.has_value());
-  EXPECT_EQ(chart->data[0].x.size(), std::size_t(core::max_rows));
+  std::size_t points = 0;
+  for (std::size_t k = 1; k < chart->data.size(); ++k)
+    points += chart->data[k].x.size();
+  EXPECT_EQ(points, std::size_t(core::max_rows));
 }
 
 }  // namespace

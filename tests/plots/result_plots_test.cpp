@@ -37,18 +37,24 @@ std::string chart_text(const pplot& chart) {
   for (const auto& line : plotengine::title_lines(chart.title))
     out << "title \"" << line << "\"\n";
   out << axis_text("x", chart.x_label, chart.x_axis) << axis_text("y", chart.y_label, chart.y_axis);
-  const char* drawers[] = {"line", "big dots", "bars", "dots"};
+  const char* drawers[] = {"line", "big dots", "bars", "dots", "crosses"};
+  const char* markers[] = {"circle",         "square",   "triangle up", "diamond",
+                           "triangle down",  "pentagon", "hexagon",     "triangle left",
+                           "triangle right", "star"};
   for (const auto& s : chart.data) {
-    out << drawers[static_cast<int>(s.drawer)] << " rgb(" << int{s.color.red} << ","
-        << int{s.color.green} << "," << int{s.color.blue} << ") \"" << s.label << "\"\n";
+    out << drawers[static_cast<int>(s.drawer)];
+    if (s.drawer == plotengine::drawer_type::big_dot)
+      out << " (" << markers[static_cast<int>(s.marker)] << ")";
+    out << " rgb(" << int{s.color.red} << "," << int{s.color.green} << "," << int{s.color.blue}
+        << ") \"" << s.label << "\"\n";
     for (std::size_t k = 0; k < s.x.size() && k < s.y.size(); ++k)
       out << "  " << number(s.x[k]) << " " << number(s.y[k]) << "\n";
   }
   return out.str();
 }
 
-// The four plots of a finished fit of the example (model 4, a = 3) match the
-// stored pictures: titles and axis labels, ranges, series, colours, legends and
+// The plots of a finished fit of the example (model 4, a = 3) match the stored
+// pictures: titles and axis labels, ranges, series, colours, markers, legends and
 // every point. INHIBRA_WRITE_GOLDEN=1 rewrites them after an intended change.
 TEST(ResultPlots, EachPlotOfTheExampleFitMatchesItsGolden) {
   core::fit_context ctx;

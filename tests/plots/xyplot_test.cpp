@@ -43,7 +43,7 @@ TEST(XyGrouping, NewCurveWhereInhibitorMovesMoreThan1eMinus7FromTheCurvesFirstRo
     EXPECT_EQ(counts(group_curves(*with_inhibitor(e.inhibitor))), e.counts);
   // The legend of a curve carries the [I] of its last row; column k holds curve k.
   const auto first = group_curves(*with_inhibitor(cases[0].inhibitor));
-  EXPECT_EQ(strings::trim(inhibitor_label(first.inhibitor[0])), "[I] =1e-07");
+  EXPECT_EQ(strings::trim(inhibitor_label(first.inhibitor[0])), "[I] = 1e-07");
   const auto blocks = group_curves(*with_inhibitor(cases[2].inhibitor));
   EXPECT_EQ(blocks.inhibitor[2], 0.0);
   EXPECT_EQ(blocks.xd[2 * 3 + 0], 7.0);  // the third block starts at row 7
@@ -65,9 +65,10 @@ TEST(XyGrouping, AtMostTenCurves) {
   const auto chart = xy_chart(*ctx, models::held_model_rate(*ctx));
   ASSERT_TRUE(chart.has_value());
   ASSERT_EQ(chart->data.size(), 20u);
-  EXPECT_EQ(chart->data[18].label, "[I] =9");
-  EXPECT_EQ(chart->data[18].color, (plotengine::rgb{127, 127, 127}));  // the tenth colour
-  EXPECT_EQ(chart->data[18].x.back(), 50.0f);                          // rows 51..60 are left out
+  EXPECT_EQ(chart->data[18].label, "[I] = 9");
+  EXPECT_EQ(chart->data[18].color, curve_colors[9]);  // the tenth colour
+  EXPECT_EQ(chart->data[18].marker, plotengine::marker_shape::star);
+  EXPECT_EQ(chart->data[18].x.back(), 50.0f);  // rows 51..60 are left out
 }
 
 TEST(XyGrouping, NoRowsNoPlot) {
@@ -82,10 +83,10 @@ TEST(XyGrouping, NoRowsNoPlot) {
 }
 
 TEST(XyLegend, ShortestSinglePrecisionText) {
-  EXPECT_EQ(inhibitor_label(100.0), strings::pad("[I] =100", 50));
+  EXPECT_EQ(inhibitor_label(100.0), strings::pad("[I] = 100", 50));
   for (const auto& [i, text] : {std::pair{0.0, "0"}, std::pair{0.5, "0.5"}, std::pair{12.5, "12.5"},
                                 std::pair{0.1 + 1e-12, "0.1"}})  // the same float as 0.1
-    EXPECT_EQ(strings::trim(inhibitor_label(i)), std::string("[I] =") + text) << i;
+    EXPECT_EQ(strings::trim(inhibitor_label(i)), std::string("[I] = ") + text) << i;
 }
 
 // Model 4 (linear mixed inhibition) written out: the rate the curves must follow.
@@ -167,7 +168,7 @@ TEST(XyChart, LogarithmicRateAxisOnRequest) {
   ASSERT_TRUE(h);
   EXPECT_TRUE(h->chart.y_axis.logarithmic);
   EXPECT_EQ(h->chart.y_axis.log_base, 10.0f);
-  EXPECT_EQ(strings::trim(labels[2]), "[I] =100");  // the labels are written back
+  EXPECT_EQ(strings::trim(labels[2]), "[I] = 100");  // the labels are written back
   // The rate at [S] = 0 has no logarithm: the curve starts at the next [S].
   const auto& line = h->chart.data[1];
   ASSERT_EQ(line.x.size(), 199u);

@@ -61,8 +61,8 @@ struct chart_labels {
     s.make_plot = [](core::fit_context& ctx, shell::result_plot) {
       plotengine::pplot chart;
       chart.title = "chart";
-      chart.x_label = "[SUBSTRATE]";
-      chart.y_label = "RATE";
+      chart.x_label = "[S]";
+      chart.y_label = "Rate v";
       ctx.fe->show_plot(chart);
     };
     s.present_plot = [this](toolkit::window_system&, const plotengine::pplot& p) {
@@ -142,15 +142,13 @@ class RememberingTest : public QObject {
     QCOMPARE(recent_entries(r.app).front(), QString::fromStdString(second));
   }
 
+  // The charts' own titles get the units (the full table is the plots' test).
   void unitsGoOnConcentrationAndRateLabelsOnly() {
     const shell::axis_units units{"mM", "mM/s"};
-    QCOMPARE(shell::label_with_unit("[INHIBITOR]", units), std::string("[INHIBITOR] (mM)"));
-    QCOMPARE(shell::label_with_unit("Kmapp", units), std::string("Kmapp (mM)"));
-    QCOMPARE(shell::label_with_unit("MC50", units), std::string("MC50 (mM)"));
-    QCOMPARE(shell::label_with_unit("RATE", units), std::string("RATE (mM/s)"));
-    QCOMPARE(shell::label_with_unit("NUMBER", units), std::string("NUMBER"));
-    QCOMPARE(shell::label_with_unit("RESIDUAL", units), std::string("RESIDUAL"));
-    QCOMPARE(shell::label_with_unit("RATE", {"mM", ""}), std::string("RATE"));
+    QCOMPARE(shell::label_with_unit("[I]", units), std::string("[I] (mM)"));
+    QCOMPARE(shell::label_with_unit("Rate v", units), std::string("Rate v (mM/s)"));
+    QCOMPARE(shell::label_with_unit("Something", units), std::string("Something"));
+    QCOMPARE(shell::label_with_unit("Rate v", {"mM", ""}), std::string("Rate v"));
   }
 
   void secondInstanceRestoresTheSettings() {
@@ -165,9 +163,9 @@ class RememberingTest : public QObject {
       support::select_models(*app.ctx, {1, 7});
       app.shell.set_settings(&store);
       QVERIFY(app.start());
-      QCOMPARE(charts.after_plot(app), labels("[SUBSTRATE]", "RATE"));  // no units by default
+      QCOMPARE(charts.after_plot(app), labels("[S]", "Rate v"));  // no units by default
       QVERIFY(set_units(app, "uM", "uM/min"));
-      QCOMPARE(charts.after_plot(app), labels("[SUBSTRATE] (uM)", "RATE (uM/min)"));
+      QCOMPARE(charts.after_plot(app), labels("[S] (uM)", "Rate v (uM/min)"));
       QVERIFY(support::open_data_file(app, data));
       QVERIFY(app.run_command("Weight/Turn-ON Robust Wt"));
       QVERIFY(app.run_command("Weight/Poisson Weights (1/v)"));
@@ -181,7 +179,7 @@ class RememberingTest : public QObject {
     support::running_shell again(charts.services());
     again.shell.set_settings(&store);
     QVERIFY(again.start());
-    QCOMPARE(charts.after_plot(again), labels("[SUBSTRATE] (uM)", "RATE (uM/min)"));
+    QCOMPARE(charts.after_plot(again), labels("[S] (uM)", "Rate v (uM/min)"));
     QCOMPARE(again.ctx->nwt_global.load(), 2);
     QVERIFY(again.ctx->errors_global.load() == core::error_model::poisson);
     QVERIFY(again.action("Weight/Poisson Weights (1/v)")->isChecked());
@@ -201,7 +199,7 @@ class RememberingTest : public QObject {
     QCOMPARE(std::filesystem::weakly_canonical(dialog->directory.toStdString()),
              std::filesystem::weakly_canonical(config.path()));
     QVERIFY(set_units(again, "", ""));
-    QCOMPARE(charts.after_plot(again), labels("[SUBSTRATE]", "RATE"));
+    QCOMPARE(charts.after_plot(again), labels("[S]", "Rate v"));
   }
 };
 

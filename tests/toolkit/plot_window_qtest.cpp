@@ -219,17 +219,21 @@ class PlotWindowTest : public QObject {
       d->heightBox()->setValue(2.0);
       d->accept();
     };
-    const bool bitmap = filter <= 1;  // bitmaps ask for a size: 3 x 2 inches at 300 dpi
-    QVERIFY(bitmap ? answer_save_as(choose_file, three_by_two_inches)
-                   : answer_save_as(choose_file));
+    const bool bitmap = filter <= 1;  // every format asks for a size: 3 x 2 inches at 300 dpi
+    QVERIFY(answer_save_as(choose_file, three_by_two_inches));
     QVERIFY(filters.front().startsWith("Bitmap files (*.bmp)"));
     const std::string saved = dir.file(file.toStdString());
     QVERIFY(wait_until([&] { return std::filesystem::exists(saved); }));
     QCOMPARE(std::filesystem::directory_iterator(dir.path())->path().filename().string(),
              file.toStdString());  // no other file
     QCOMPARE(QByteArray::fromStdString(head(saved, static_cast<std::size_t>(magic.size()))), magic);
+    // Vector files have the physical size chosen (a PDF page a whole number of points).
     if (file.endsWith(".svg"))
-      QVERIFY(support::read_file(saved).find("<svg width=") != std::string::npos);
+      QVERIFY(support::read_file(saved).find(R"(<svg width="76.2mm" height="50.8mm")") !=
+              std::string::npos);
+    if (file.endsWith(".pdf"))
+      QVERIFY(support::read_file(saved).find("/MediaBox [0 0 216.000000 144.000000]") !=
+              std::string::npos);
     if (!bitmap) return;
     QCOMPARE(offered, w.canvas()->size());  // the size offered is the window's drawing area
     const QImage image(QString::fromStdString(saved));
