@@ -129,17 +129,20 @@ class RefusedDesktopRunTest : public QObject {
         "decimal comma? use a point\r\nError: * * * ERROR: RUN ABORTED * * *\r\n";
     QTest::newRow("decimal comma, earlier report") << comma << true << comma_boxes << comma_panel;
     QTest::newRow("decimal comma, no report") << comma << false << comma_boxes << comma_panel;
+    // The advice is longer than a panel line: it is broken at a blank.
+    const QString advice =
+        "read it as a table (a name ending in .csv, or inhibra-fit --table), or save the data as "
+        "plain text: three columns [S] [I] rate separated by blanks, one row a line, no header row";
+    const auto blank = advice.lastIndexOf(' ', 149);
     QTest::newRow("spreadsheet export")
         << QString("S,I,v\n50,0,0.032\n100,0,0.055\n200,0,0.08\n") << true
         << QStringList{"Warning: Data columns not equal to 3",
                        "Warning: Line 1 looks like a spreadsheet export with a header row:",
                        "Error: * * * ERROR: RUN ABORTED * * *"}
-        << QString(
-               "Warning: Data columns not equal to 3\r\nWarning: Line 1 looks like a spreadsheet "
-               "export with a header row:\r\nS,I,v\r\nread it as a table (a name ending in .csv, "
-               "or inhibra-fit --table), or save the data as plain text: three columns "
-               "[S] [I] rate separated by blanks, one row a line, no header row\r\nError: * * * "
-               "ERROR: RUN ABORTED * * *\r\n");
+        << "Warning: Data columns not equal to 3\r\nWarning: Line 1 looks like a spreadsheet "
+           "export with a header row:\r\nS,I,v\r\n" +
+               advice.left(blank) + "\r\n" + advice.mid(blank + 1) +
+               "\r\nError: * * * ERROR: RUN ABORTED * * *\r\n";
     // A message longer than a panel line is broken at a blank, not cut.
     const QString cut_short =
         "The data end at line 3 (a blank line), but 5 lines below it begin with three numbers "
