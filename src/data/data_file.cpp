@@ -71,18 +71,10 @@ int column_words(std::string_view line) {
 // One field as a finite number; D exponents are read like E exponents.
 std::optional<double> parse_number(std::string_view field) {
   std::string text(field);
-  if (!text.empty() && text.front() == '+') text.erase(0, 1);
   for (char& c : text) {
     if (c == 'd' || c == 'D') c = 'e';
   }
-  if (text.empty()) return std::nullopt;
-  double value = 0.0;
-  const auto [end, ec] =
-      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-  if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
+  return strings::finite_number(text);
 }
 
 // Blanks between the values of a row; a CR counts as one.

@@ -52,15 +52,7 @@ std::optional<double> cell_number(std::string_view cell, bool decimal_comma) {
       text[comma] = '.';
     }
   }
-  if (!text.empty() && text.front() == '+') text.erase(0, 1);
-  if (text.empty()) return std::nullopt;
-  double value = 0.0;
-  const auto [end, ec] =
-      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
-  if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) {
-    return std::nullopt;
-  }
-  return value;
+  return strings::finite_number(text);
 }
 
 bool is_empty(std::string_view cell) {

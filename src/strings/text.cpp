@@ -1,6 +1,8 @@
 #include "strings/text.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdint>
 
 namespace inhibra::strings {
@@ -160,6 +162,18 @@ std::string printable(std::string_view text, bool keep_tabs) {
     i += length;
   }
   return out;
+}
+
+std::optional<double> finite_number(std::string_view text) {
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  if (text.empty()) return std::nullopt;
+  double value = 0.0;
+  const auto [end, ec] =
+      std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
+  if (ec != std::errc{} || end != text.data() + text.size() || !std::isfinite(value)) {
+    return std::nullopt;
+  }
+  return value;
 }
 
 }  // namespace inhibra::strings

@@ -3,6 +3,7 @@
 // labels, report lines. All take and return ordinary strings; "blank" means a
 // space or a tab unless a routine says otherwise.
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,9 @@ namespace inhibra::strings {
 [[nodiscard]] std::string pad(std::string_view s, int width);
 // An integer as text, left-adjusted and trimmed ("42", "-7").
 [[nodiscard]] std::string int_text(long long value);
+// The whole of `text` as a finite number written as C writes one (a leading + allowed);
+// nothing when it is not one.
+[[nodiscard]] std::optional<double> finite_number(std::string_view text);
 // Upper-case copy (ASCII letters only).
 [[nodiscard]] std::string to_upper(std::string_view s);
 // Joins lines with CR LF, the line break of message boxes and written files.
