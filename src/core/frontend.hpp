@@ -66,6 +66,8 @@ struct frontend {
   }
   // Closes a window that show_plot_async opened; other handles are ignored.
   virtual void close_plot(int /*handle*/) {}
+  // The run is about to fit model `model`, the `done`-th of `total` finished so far.
+  virtual void progress(int /*model*/, int /*done*/, int /*total*/) {}
 };
 
 }  // namespace inhibra::core

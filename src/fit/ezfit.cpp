@@ -582,8 +582,10 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
   }
   ctx.global_mdl_count = static_cast<int>(selected.size());
 
+  int done = 0;
   for (const int model : selected) {
     if (ctx.stop != nullptr && ctx.stop->load() != 0) return core::run_status::interrupted;
+    if (ctx.fe != nullptr) ctx.fe->progress(model, done++, ctx.global_mdl_count);
     if (run.results.failed()) return results_not_written(run);
     bool refitted = false;
     while (true) {

@@ -94,10 +94,17 @@ services desktop_services(std::ostream& console) {
         break;
     }
   };
-  s.present_plot = [](toolkit::window_system& tk, const plotengine::pplot& plot) {
-    tk.show_plot_window(plot.title, [&plot](QPainter& painter, const QRect& area) {
-      imaging::paint_plot(painter, plot, area);
-    });
+  s.present_plot = [](toolkit::window_system& tk, const plotengine::pplot& plot, bool wait) {
+    // The chart stays in the Plots tab after the run has gone on: it draws a copy.
+    auto chart = std::make_shared<const plotengine::pplot>(plot);
+    auto draw = [chart](QPainter& painter, const QRect& area) {
+      imaging::paint_plot(painter, *chart, area);
+    };
+    if (wait) {
+      tk.show_plot_window(plot.title, draw);
+    } else {
+      (void)tk.open_plot_window(plot.title, draw);
+    }
   };
   s.simulate = evidence::simulate_selection;
   return s;
@@ -114,10 +121,6 @@ int run_desktop(QApplication& app, termination_signals& termination, core::fit_c
   main_window shell(tk, ctx, std::move(svc), pause);
   shell.set_settings(&settings);
   shell.set_start_file(start_file);
-  // Once the window is gone, a run ends before its next model; its unfinished
-  // results file is dropped and an earlier one stays.
-  std::atomic<int> closing{0};
-  ctx.stop = &closing;
 
   std::promise<int> finished;
   std::future<int> exit_code = finished.get_future();
@@ -132,7 +135,9 @@ int run_desktop(QApplication& app, termination_signals& termination, core::fit_c
   });
 
   app.exec();
-  closing = 1;
+  // Once the window is gone, a run ends before its next model; its unfinished
+  // results file is dropped and an earlier one stays.
+  shell.request_stop();
   tk.shut_down();  // every wait of the command thread returns now
 
   if (exit_code.wait_for(grace) != std::future_status::ready) {
@@ -140,7 +145,6 @@ int run_desktop(QApplication& app, termination_signals& termination, core::fit_c
     std::quick_exit(0);
   }
   command_thread.join();
-  ctx.stop = nullptr;
   return exit_code.get();
 }
 

@@ -177,31 +177,68 @@ constexpr std::array help_lines = {
     std::string_view(" Inhibra is developed and maintained by the Inhibra project;"),
     std::string_view(" questions and reports of problems go to its issue tracker."),
     std::string_view(""),
-    std::string_view(" INSTRUCTIONS:"),
-    std::string_view("   1- Open a data file (filename.in) by selecting the [OpenData] menu."),
-    std::string_view("   2- Choose one or more models to analyze by selecting [Models]."),
-    std::string_view("   3- Choose whether to weight the regression by selecting [Weight]."),
-    std::string_view("   4- Select the [Run] menu to execute the regression analysis."),
-    std::string_view("   5- For multiple models, close each plot after it is displayed."),
-    std::string_view("   6- The [XY_Plot] menu displays the best-fit model."),
-    std::string_view("   7- The [Residuals] menu displays residuals of the best-fit model."),
-    std::string_view("   8- The [Ca/Sp_Plot] menu displays catalytic vs specific reaction."),
-    std::string_view("   9- The [Clear) menu clears the displayed results."),
-    std::string_view("   10- All results are saved in filename.out."),
-    std::string_view("   11- To end the program select [Quit]."),
-    std::string_view("   12- The data file structure is shown in [File/Example Data File]."),
-    std::string_view("   13- The internal library of models is display in [File/Model Library."),
-    std::string_view("   14- General Modifier Mechanism is discribed in [File/Mechanism]."),
+    std::string_view(
+        " THE WINDOW: the Results tab shows the ranked models with the verdict on top,"),
+    std::string_view(
+        " the Plots tab every chart of the run, the Report tab the results file as written."),
+    std::string_view(
+        " The status bar names the data file and the weighting, with the run's progress"),
+    std::string_view(" and a Stop button while a run goes on."),
     std::string_view(""),
-    std::string_view("Note: When more than one mechanism produce best curve fits, it is"),
-    std::string_view("advised to apply the principle of parsimony which suggests"),
-    std::string_view("that the simplest of competing mechanisms is most likely"),
-    std::string_view("the correct one."),
-    std::string_view("Example: if the linear 4-LMx(Sp>Ca)I and the hyperbolic"),
-    std::string_view("9-HMx(Sp>Ca)I fit equally well, prefer the linear model."),
-    std::string_view("When HMx(Sp<Ca)I, HMx(Sp>Ca)I and the general model compete,"),
-    std::string_view("the [Ca/Sp_Plot] shows whether the character of the inhibition"),
-    std::string_view("is predominantly catalytic (Ca) or specific (Sp)."),
+    std::string_view(" INSTRUCTIONS:"),
+    std::string_view(
+        "   1- Open a data file (filename.in, or a .csv, .tsv, .tab or .xlsx table) with"),
+    std::string_view(
+        "      [OpenData] or [File/Open Data File]; [File/Recent Files] offers the last ones,"),
+    std::string_view(
+        "      [File/Edit Data File] opens it in your text editor. A file can also be"),
+    std::string_view("      dropped on the window."),
+    std::string_view("   2- Choose the models to fit with [Models]."),
+    std::string_view(
+        "   3- Choose the weighting in [Weight]: [Turn-ON Robust Wt] or [Turn-OFF Robust Wt],"),
+    std::string_view(
+        "      [Equal Weights], [Relative Weights (1/v\u00b2)] or [Poisson Weights (1/v)], and"),
+    std::string_view(
+        "      the fitting: [Refine Fits (Default)] or [Chain Only (Reproduce Earlier Results)]."),
+    std::string_view(
+        "   4- [Run] (or [File/Run Curve-fit]) fits the models; Stop ends a run early, and"),
+    std::string_view("      then no results file is written."),
+    std::string_view(
+        "   5- With [Settings/Pause at Each Model's Plot] the run waits at each model's chart"),
+    std::string_view(
+        "      in the Plots tab until you press Continue; the window stays usable meanwhile."),
+    std::string_view(
+        "      [Settings/Fast Fitting] fits faster, [Settings/Axis Units...] names the units"),
+    std::string_view(
+        "      on the axes, [Settings/Show Model Plots of Last Run] shows the run's charts again."),
+    std::string_view(
+        "   6- [XY_Plot] (or [File/XY Plot]) draws the best model's fit, [Residuals] its"),
+    std::string_view(
+        "      residuals, [Ca/Sp_Plot] the apparent constants against [I] (catalytic or"),
+    std::string_view("      specific character), [MC50_Plot] the MC50 curve."),
+    std::string_view(
+        "   7- [File/Results Table] shows the ranked table again; [File/Check the Verdict by"),
+    std::string_view(
+        "      Simulation\u2026] checks how often the verdict holds on simulated data."),
+    std::string_view(
+        "   8- All results are saved in filename.out beside the data file; [File/Save Results]"),
+    std::string_view("      saves them under another name, [File/Print Results] prints them."),
+    std::string_view("   9- [Clear] (or [File/Clear Display]) clears the displayed results."),
+    std::string_view(
+        "   10- [Help], [About] and [File/About], [File/Example Data File] (the data file's"),
+    std::string_view(
+        "      layout), [File/Model Library], [File/Mechanism of Inhibition] and [File/MC50]"),
+    std::string_view("      explain the program, its models and their theory."),
+    std::string_view("   11- To end the program select [Quit] or [File/Quit]."),
+    std::string_view(""),
+    std::string_view("Note: When more than one mechanism fits equally well, the principle of"),
+    std::string_view("parsimony advises the simplest: if linear mixed inhibition (model 4) and"),
+    std::string_view(
+        "partial (hyperbolic) mixed inhibition (model 9) fit equally well, prefer the"),
+    std::string_view("linear model. The verdict on the Results tab weighs the models by AICc and"),
+    std::string_view(
+        "the F tests of nested pairs; the [Ca/Sp_Plot] shows whether the inhibition is"),
+    std::string_view("predominantly catalytic (Ca) or specific (Sp)."),
     std::string_view(""),
     std::string_view("See the references on the Mechanism and MC50 pages for the"),
     std::string_view("theory behind the models and their nomenclature."),
@@ -240,8 +277,9 @@ constexpr std::array splash_text = {
     std::string_view("Version " INHIBRA_VERSION),
 };
 
+// A page blocks nothing: it stays open beside the window while the person works on.
 void show_page(toolkit::window_system& tk, const std::string& text) {
-  tk.dlgmessage(core::box_kind::information, text);
+  tk.show_info_window(core::box_kind::information, text);
 }
 
 }  // namespace

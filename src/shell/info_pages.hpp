@@ -18,7 +18,7 @@ inline constexpr int example_page_buffer = 1000;
 inline constexpr int models_page_buffer = 2200;
 inline constexpr int mechanism_page_buffer = 2500;
 inline constexpr int mc50_page_buffer = 1650;
-inline constexpr int help_page_buffer = 2100;
+inline constexpr int help_page_buffer = 4000;
 inline constexpr int about_page_buffer = 2500;
 
 // The text of each page as the box shows it: lines joined by CR LF, cut at the

@@ -1,5 +1,6 @@
 #include "shell/main_window.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <string_view>
@@ -40,6 +41,49 @@ void main_window::post(std::int32_t c) {
   while (pending != code(command::quit) && !st_.pending.compare_exchange_weak(pending, c)) {
   }
   tk_.stopidle(main_id_.load());
+}
+
+void main_window::handle_quit() {
+  request_stop();
+  post(command::quit);
+}
+
+void main_window::request_stop() {
+  stop_ = 1;
+  tk_.continue_paused_plot();
+}
+
+void main_window::show_page(command page) {
+  if (running_.load()) {
+    show_page_now(page);
+  } else {
+    post(page);
+  }
+}
+
+void main_window::show_page_now(command page) {
+  switch (page) {
+    case command::about:
+      about(tk_);
+      break;
+    case command::models:
+      models(tk_);
+      break;
+    case command::example:
+      examplefile(tk_);
+      break;
+    case command::mechanism:
+      mechanism(tk_);
+      break;
+    case command::help:
+      help(tk_);
+      break;
+    case command::mc50:
+      mc50(tk_);
+      break;
+    default:
+      break;
+  }
 }
 
 void main_window::handle_weight_on() {
@@ -111,11 +155,14 @@ int main_window::run() {
 
 void main_window::start_up() {
   tk_.setapplicationdpiaware();
-  // Half the screen, centred; the halves are taken in single precision.
-  const int width = static_cast<int>(static_cast<float>(tk_.getmaxwidth()) / 2.0f);
-  const int height = static_cast<int>(static_cast<float>(tk_.getmaxheight()) / 2.0f);
-  const int left = width / 2;
-  const int top = height / 2;
+  // Three quarters of the screen, centred: room for the results table or a chart
+  // beside the menus, tabs and status bar; nearly all of a small screen (768 pixels
+  // high or so), where three quarters would leave the table a few rows.
+  const int percent = tk_.getmaxheight() < 900 ? 94 : 75;
+  const int width = tk_.getmaxwidth() * percent / 100;
+  const int height = tk_.getmaxheight() * percent / 100;
+  const int left = (tk_.getmaxwidth() - width) / 2;
+  const int top = (tk_.getmaxheight() - height) / 2;
   st_.main_window =
       tk_.initwindow(width, height, strings::trim_both(st_.main_title), left, top, false, true);
   main_id_ = st_.main_window;
@@ -150,6 +197,11 @@ void main_window::start_up() {
   st_.text_panel = tk_.createmultilinetextbox(5, 5, width - 10, height - 10, false);
   panel_id_ = st_.text_panel;
   tk_.enabletextbox(st_.text_panel, true);
+  // The report is shown as written: what Save Results writes is what the run wrote.
+  tk_.settextboxreadonly(st_.text_panel, true);
+  // The results, the charts and the report share the window as its tabs.
+  tk_.make_workspace();
+  update_status();
 
   splash(tk_, st_.main_window, pause_.splash);
 
@@ -168,6 +220,7 @@ void main_window::start_up() {
   st_.exepath = std::filesystem::current_path(ec).string();
   st_.exepath += static_cast<char>(std::filesystem::path::preferred_separator);
   if (!start_file_.empty()) command_open_named(start_file_);
+  update_status();
 }
 
 // What the last session kept: the window's place and size, weighting, model
@@ -220,6 +273,7 @@ void main_window::command_loop() {
       set_weight_entries();
       set_settings_entries();
       keep_settings();
+      update_status();
       ++completed_;
     }
     // Back to "nothing", unless quit was chosen meanwhile: quit is never lost, the
@@ -262,19 +316,15 @@ void main_window::execute(std::int32_t c) {
       command_open();
       break;
     case command::about:
-      about(tk_);
-      break;
     case command::models:
-      models(tk_);
+    case command::example:
+    case command::mechanism:
+    case command::help:
+    case command::mc50:
+      show_page_now(static_cast<command>(c));
       break;
     case command::clear:
       command_clear();
-      break;
-    case command::example:
-      examplefile(tk_);
-      break;
-    case command::mechanism:
-      mechanism(tk_);
       break;
     case command::plot:
       command_plot(result_plot::xy);
@@ -299,12 +349,6 @@ void main_window::execute(std::int32_t c) {
     case command::kmapplot:
       // The best model of the last run is the context's current model.
       command_plot(ctx_.model <= 4 ? result_plot::kmapp_linear : result_plot::kmapp_hyperbolic);
-      break;
-    case command::help:
-      help(tk_);
-      break;
-    case command::mc50:
-      mc50(tk_);
       break;
     case command::mc50plot:
       command_plot(result_plot::mc50);
@@ -364,12 +408,28 @@ void main_window::command_run() {
   // The program holds no file open between commands, so the run can open the data file.
   tk_.setwindowtitle(st_.main_window, "Wait, computing model...");
   core::run_status status = core::run_status::success;
+  // Nothing of an earlier run stays on show while this one goes on.
+  tk_.close_table_window();
+  tk_.set_notices({});
+  if (!tk_.closing()) stop_ = 0;
+  const std::atomic<int>* outer_stop = ctx_.stop;
+  ctx_.stop = &stop_;
+  tk_.begin_run_progress(selected, [this] { request_stop(); });
+  running_ = true;
   frontend_->begin_run();
   last_run_ = {};
   if (svc_.run) status = svc_.run(ctx_, st_.data_file_name, last_run_);
   frontend_->end_run();
+  running_ = false;
+  tk_.end_run_progress();
+  ctx_.stop = outer_stop;
   const int s = core::code(status);
-  if (s != 0 && status != core::run_status::interrupted) show_stopped_run(s);
+  if (s != 0) {
+    frontend_->forget_kept_plots();
+    show_stopped_run(s);
+    tk_.show_workspace_tab(toolkit::workspace_tab::report);
+  }
+  show_run_notices(status);
   if (s == 0) {
     tk_.setwindowtitle(st_.main_window, "Computation completed...Saving results");
     // Without pausing at the plots the report comes up without the pauses that pace it.
@@ -414,11 +474,13 @@ void main_window::command_run() {
 }
 
 // A run that stopped wrote no results file (or, when it had fitted models, only
-// theirs): the panel shows what the run's boxes said, each after the box's title,
+// theirs): the panel shows what the run's messages said, each after its kind,
 // and the run's closing line naming the results file. A missing data file has no
-// results file to name.
+// results file to name; a run stopped by the person says so.
 void main_window::show_stopped_run(int status) {
   std::string text;
+  if (status == core::code(core::run_status::interrupted))
+    text += std::string(run_stopped_notice) + "\r\n";
   for (const auto& shown : frontend_->run_messages())
     text += std::string(core::box_title(shown.kind)) + ": " + shown.text + "\r\n";
   if (status != core::code(core::run_status::file_not_found)) {
@@ -427,6 +489,33 @@ void main_window::show_stopped_run(int status) {
     text += closing.str();
   }
   write_text_to_panel(tk_, st_.text_panel, text);
+}
+
+// The run's messages (warnings, and why it stopped) above the results and in the
+// status bar, instead of a box each.
+void main_window::show_run_notices(core::run_status status) {
+  std::vector<std::string> notices;
+  if (status == core::run_status::interrupted) notices.emplace_back(run_stopped_notice);
+  for (const auto& shown : frontend_->run_messages()) {
+    std::string text = std::string(core::box_title(shown.kind)) + ": " + shown.text;
+    if (std::find(notices.begin(), notices.end(), text) == notices.end())
+      notices.push_back(std::move(text));
+  }
+  tk_.set_notices(notices);
+}
+
+// The status bar names the data file and the settings the next run uses.
+void main_window::update_status() {
+  std::string text = st_.data_file_open != 0
+                         ? std::filesystem::path(st_.data_file_name).filename().string()
+                         : std::string("No data file open");
+  text += "   |   Weights: ";
+  text += core::error_model_name(ctx_.errors_global.load());
+  text += ctx_.nwt_global.load() == 2 ? ", robust" : "";
+  text += "   |   Fitting: ";
+  text += ctx_.chain_only.load() ? "chain only" : "refined";
+  if (ctx_.fast.load()) text += ", fast";
+  tk_.set_status_text(text);
 }
 
 void main_window::command_results_table() {

@@ -31,6 +31,10 @@ class window_system;
 
 namespace inhibra::shell {
 
+// Said when the person stopped a run.
+inline constexpr std::string_view run_stopped_notice =
+    "The run was stopped before it ended: no results file was written.";
+
 // The columns of the menu-state table: which entries a state offers.
 enum class menu_column { start, open, open_cancelled, clear_file_open, run_done, save };
 
@@ -52,16 +56,17 @@ class main_window {
 
   // The menu handlers (window thread, or any thread): each stores its command code
   // and wakes the loop; nothing else.
-  void handle_quit() { post(command::quit); }
+  // Quit also stops a run going on (a paused one at once), as a signal would.
+  void handle_quit();
   void handle_run() { post(command::run); }
   void handle_save() { post(command::save); }
   void handle_print() { post(command::print); }
   void handle_open() { post(command::open); }
-  void handle_about() { post(command::about); }
-  void handle_models() { post(command::models); }
+  void handle_about() { show_page(command::about); }
+  void handle_models() { show_page(command::models); }
   void handle_clear() { post(command::clear); }
-  void handle_example() { post(command::example); }
-  void handle_mechanism() { post(command::mechanism); }
+  void handle_example() { show_page(command::example); }
+  void handle_mechanism() { show_page(command::mechanism); }
   void handle_plot() { post(command::plot); }
   void handle_none() { post(command::none); }
   void handle_data() { post(command::data); }
@@ -73,8 +78,8 @@ class main_window {
   void handle_model_lib() { post(command::model_lib); }
   void handle_resplot() { post(command::resplot); }
   void handle_kmapplot() { post(command::kmapplot); }
-  void handle_help() { post(command::help); }
-  void handle_mc50() { post(command::mc50); }
+  void handle_help() { show_page(command::help); }
+  void handle_mc50() { show_page(command::mc50); }
   void handle_mc50plot() { post(command::mc50plot); }
   void handle_pause_setting();
   void handle_fast_fitting();
@@ -86,6 +91,10 @@ class main_window {
   void handle_recent(int index);
   void handle_results_table() { post(command::results_table); }
   void handle_simulate() { post(command::simulate); }
+
+  // Ends the run going on at its next safe point (before its next model; a paused
+  // run goes on to it at once), leaving no results file. Any thread.
+  void request_stop();
 
   // Stores any code, as a menu entry would, and wakes the loop. A pending quit is
   // never replaced.
@@ -114,7 +123,13 @@ class main_window {
   void restore_settings();
   void keep_settings();
 
+  // An information page: a command like any other, but shown at once while a run
+  // is going on, so that it never waits for the run.
+  void show_page(command page);
+  void show_page_now(command page);
   void command_run();
+  void show_run_notices(core::run_status status);
+  void update_status();
   void show_stopped_run(int status);
   void command_open();
   void command_save();
@@ -145,6 +160,8 @@ class main_window {
   std::string start_file_;
   toolkit::settings_file* settings_ = nullptr;
   std::atomic<bool> pause_at_plots_{true};
+  std::atomic<bool> running_{false};       // a run is going on
+  std::atomic<int> stop_{0};               // the run's stop flag, see request_stop
   axis_units units_;                       // command thread
   std::mutex files_mutex_;                 // guards the two members below
   std::string file_to_open_;               // a dropped or recent file for the loop

@@ -77,12 +77,12 @@ struct services {
   std::function<core::run_status(core::fit_context&, std::string& data_file,
                                  fit::run_record& record)>
       run;
-  // Draws one result plot from the fit context and shows it; returns once the
-  // person has closed its window.
+  // Draws one result plot from the fit context and shows it through its front end.
   std::function<void(core::fit_context&, result_plot)> make_plot;
-  // Shows a finished chart in a plot window and returns once it is closed; used for
-  // every chart a run shows through the fit context's front end.
-  std::function<void(toolkit::window_system&, const plotengine::pplot&)> present_plot;
+  // Shows a finished chart (every chart shown through the fit context's front end).
+  // With `wait` (a run pausing at its charts) it returns once the person goes on;
+  // without, at once, the chart staying on show.
+  std::function<void(toolkit::window_system&, const plotengine::pplot&, bool wait)> present_plot;
   // The selection by simulation from `model`'s fit of the run in the context.
   std::function<evidence::simulation_result(const core::fit_context&, const fit::run_record&,
                                             int model, const evidence::simulation_options&)>

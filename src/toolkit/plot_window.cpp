@@ -2,10 +2,12 @@
 
 #include <QAction>
 #include <QBuffer>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
 #include <QMenu>
@@ -154,13 +156,16 @@ PlotWindow::PlotWindow(const QString& title, plot_drawer draw, QWidget* parent)
   menuBar()->setNativeMenuBar(false);
   QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
   save_ = file->addAction(QStringLiteral("Save As..."));
+  copy_ = file->addAction(QStringLiteral("Copy"));
   print_ = file->addAction(QStringLiteral("Print..."));
   close_ = file->addAction(QStringLiteral("Close"));
   connect(save_, &QAction::triggered, this, &PlotWindow::chooseFileAndSave);
   connect(print_, &QAction::triggered, this, &PlotWindow::choosePrinterAndPrint);
+  connect(copy_, &QAction::triggered, this, &PlotWindow::copyToClipboard);
   connect(close_, &QAction::triggered, this, &QWidget::close);
   save_->setShortcut(QKeySequence::Save);
   print_->setShortcut(QKeySequence::Print);
+  copy_->setShortcut(QKeySequence::Copy);
   close_->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_W), QKeySequence(Qt::Key_Escape)});
   canvas_->resize(plot_window_width, plot_window_height);
   resize(plot_window_width, plot_window_height + menuBar()->sizeHint().height());
@@ -172,6 +177,24 @@ bool PlotWindow::saveAs(const QString& file_name) {
 
 void PlotWindow::printOn(QPrinter& printer) {
   print_drawing(printer, canvas_->size(), canvas_->drawer());
+}
+
+QImage PlotWindow::picture() const {
+  QImage image(devicePictureSize(), QImage::Format_RGB32);
+  image.fill(Qt::white);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  draw_scaled(painter, image.rect(), canvas_->size(), canvas_->drawer());
+  return image;
+}
+
+void PlotWindow::copyToClipboard() {
+  QGuiApplication::clipboard()->setImage(picture());
+}
+
+void PlotWindow::embed() {
+  for (QAction* action : {save_, copy_, print_, close_})
+    action->setShortcuts({});
 }
 
 QSize PlotWindow::devicePictureSize() const {

@@ -1,7 +1,7 @@
 #pragma once
 // The window that shows one chart: 800 x 600 pixels, the chart's title as window
 // title, and a "File" menu to save the picture (in the format the name's extension
-// asks for, else the one of the chosen file type), to print it and to close the
+// asks for, else the one of the chosen file type), to copy it, to print it and to close the
 // window (also on Ctrl+W and Escape). The chart is drawn by a
 // callback into whatever rectangle the window (or the file, or the page) offers,
 // so resizing the window redraws it at the new size.
@@ -11,6 +11,7 @@
 #include <functional>
 
 class QAction;
+class QImage;
 class QPainter;
 class QPrinter;
 
@@ -62,6 +63,7 @@ class PlotWindow : public QMainWindow {
   [[nodiscard]] PlotCanvas* canvas() const { return canvas_; }
   [[nodiscard]] QAction* saveAction() const { return save_; }
   [[nodiscard]] QAction* printAction() const { return print_; }
+  [[nodiscard]] QAction* copyAction() const { return copy_; }
   [[nodiscard]] QAction* closeAction() const { return close_; }
 
   // Saves the picture as shown now (the window's drawing size) under `file_name`.
@@ -71,6 +73,11 @@ class PlotWindow : public QMainWindow {
   [[nodiscard]] QSize devicePictureSize() const;
   // Prints the picture as shown now.
   void printOn(QPrinter& printer);
+  // The picture as shown now.
+  [[nodiscard]] QImage picture() const;
+  // The window becomes a page of another: its entries lose their keys, which belong
+  // to the window it is shown in.
+  void embed();
 
   // Told once when the window has closed.
   std::function<void()> onClosed;
@@ -81,6 +88,8 @@ class PlotWindow : public QMainWindow {
   void chooseFileAndSave();
   // "Print...": the system print dialog, then printing.
   void choosePrinterAndPrint();
+  // "Copy": the picture onto the clipboard.
+  void copyToClipboard();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -89,6 +98,7 @@ class PlotWindow : public QMainWindow {
   PlotCanvas* canvas_;
   QAction* save_;
   QAction* print_;
+  QAction* copy_;
   QAction* close_;
   bool closed_ = false;
 };

@@ -1,5 +1,6 @@
 // The window system's table window: one at a time, placed beside the window it
 // belongs to and kept inside the screen.
+#include <QAction>
 #include <QGuiApplication>
 #include <QScreen>
 #include <algorithm>
@@ -42,6 +43,21 @@ bool window_system::show_table_window(std::string_view title, const table_conten
   return thread_.call([this, shown, contents, export_csv]() -> bool {
     if (closing()) return false;
     auto* table = qobject_cast<TableWindow*>(table_window_.data());
+    if (!workspace_.isNull()) {
+      // In a workspace the table is the Results tab: no window of its own to close.
+      if (table == nullptr) {
+        table = new TableWindow(shown, contents, export_csv);
+        table->closeAction()->setVisible(false);
+        table_window_ = table;
+        workspace_->setResults(table);
+      } else {
+        table->setWindowTitle(shown);
+        table->setContents(contents);
+        table->setExporter(export_csv);
+      }
+      workspace_->showTab(workspace_tab::results);
+      return true;
+    }
     if (table == nullptr) {
       table = new TableWindow(shown, contents, export_csv);
       table->setAttribute(Qt::WA_DeleteOnClose);
@@ -62,6 +78,10 @@ bool window_system::show_table_window(std::string_view title, const table_conten
 void window_system::close_table_window() {
   if (closing()) return;
   thread_.call([this] {
+    if (!workspace_.isNull()) {
+      workspace_->clearResults();
+      return;
+    }
     if (!table_window_.isNull()) table_window_->close();
   });
 }

@@ -222,6 +222,10 @@ void window_system::enabletextbox(int id, bool flag) {
   change_text_box(id, [flag](QPlainTextEdit* box) { box->setEnabled(flag); });
 }
 
+void window_system::settextboxreadonly(int id, bool flag) {
+  change_text_box(id, [flag](QPlainTextEdit* box) { box->setReadOnly(flag); });
+}
+
 void window_system::settextboxfocused(int id) {
   change_text_box(id, [](QPlainTextEdit* box) { box->setFocus(); });
 }

@@ -1,6 +1,7 @@
 // The window system's dialogs (message boxes, file dialogs) and plot windows.
 #include "toolkit/window_system.hpp"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDir>
@@ -18,18 +19,48 @@ namespace inhibra::toolkit {
 
 // --- dialogs ----------------------------------------------------------------------------
 
+namespace {
+
+QMessageBox::Icon icon_of(core::box_kind kind) {
+  return kind == core::box_kind::information ? QMessageBox::Information
+         : kind == core::box_kind::warning   ? QMessageBox::Warning
+         : kind == core::box_kind::error     ? QMessageBox::Critical
+                                             : QMessageBox::NoIcon;
+}
+
+}  // namespace
+
 void window_system::dlgmessage(core::box_kind kind, std::string_view text) {
   if (closing()) return;
   thread_.call([this, kind, text = std::string(text)] {
     if (closing()) return;
-    const QMessageBox::Icon icon = kind == core::box_kind::information ? QMessageBox::Information
-                                   : kind == core::box_kind::warning   ? QMessageBox::Warning
-                                   : kind == core::box_kind::error     ? QMessageBox::Critical
-                                                                       : QMessageBox::NoIcon;
-    QMessageBox box(icon, qt_text(core::box_title(kind)), widget_text(text), QMessageBox::Ok,
-                    dialog_parent());
+    QMessageBox box(icon_of(kind), qt_text(core::box_title(kind)), widget_text(text),
+                    QMessageBox::Ok, dialog_parent());
     box.setTextFormat(Qt::PlainText);
     box.exec();
+  });
+}
+
+void window_system::show_info_window(core::box_kind kind, std::string_view text) {
+  if (closing()) return;
+  thread_.call([this, kind, text = std::string(text)] {
+    if (closing()) return;
+    const QString shown = widget_text(text);
+    // The same page asked again comes to the front instead of opening twice.
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(top);
+      if (box != nullptr && box->isVisible() && box->text() == shown) {
+        box->raise();
+        box->activateWindow();
+        return;
+      }
+    }
+    auto* box = new QMessageBox(icon_of(kind), qt_text(core::box_title(kind)), shown,
+                                QMessageBox::Ok, dialog_parent());
+    box->setTextFormat(Qt::PlainText);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::NonModal);
+    box->show();
   });
 }
 
@@ -117,6 +148,10 @@ void window_system::forget_plot_window(const QPointer<QWidget>& window) {
 
 void window_system::show_plot_window(std::string_view title, plot_drawer draw) {
   if (closing()) return;
+  if (thread_.call([this] { return !workspace_.isNull(); })) {
+    show_paused_page(title, std::move(draw));
+    return;
+  }
   auto ev = std::make_shared<wake_event>();
   auto closed = std::make_shared<std::atomic<bool>>(false);
   {
@@ -161,9 +196,13 @@ int window_system::open_plot_window(std::string_view title, plot_drawer draw) {
   if (closing()) return 0;
   return thread_.call([this, title = std::string(title), draw]() -> int {
     if (closing()) return 0;
+    const int id = next_open_plot_++;
+    if (!workspace_.isNull()) {
+      open_plots_[id] = new_plot_page(title, draw);
+      return id;
+    }
     PlotWindow* pw = new_plot_window(title, draw);
     pw->setAttribute(Qt::WA_DeleteOnClose);
-    const int id = next_open_plot_++;
     open_plots_[id] = pw;
     pw->show();
     return id;

@@ -29,6 +29,7 @@
 #include "toolkit/table_contents.hpp"
 #include "toolkit/wake_event.hpp"
 #include "toolkit/window_thread.hpp"
+#include "toolkit/workspace.hpp"
 
 class QWidget;
 class QPlainTextEdit;
@@ -145,6 +146,8 @@ class window_system {
   // the window is resized.
   int createmultilinetextbox(int left, int top, int width, int height, bool wordwrap);
   void enabletextbox(int id, bool flag);
+  // A read-only box shows its text and lets it be selected and copied, not edited.
+  void settextboxreadonly(int id, bool flag);
   void settextboxfocused(int id);
   void settextboxvisible(int id, bool flag);
   [[nodiscard]] int gettextboxlength(int id);  // length of the contents in bytes
@@ -170,6 +173,10 @@ class window_system {
   // A modal message box of `kind` (its icon and title); returns when dismissed.
   // Lines are separated by CR LF.
   void dlgmessage(core::box_kind kind, std::string_view text);
+  // The same text in a box that blocks nothing: the call returns at once and the
+  // box stays until the person closes it. A box with the same text already open
+  // comes to the front instead.
+  void show_info_window(core::box_kind kind, std::string_view text);
   // File dialogs. `name` in: a suggested name or a folder followed by a pattern; out:
   // the chosen file. Return 1 when the person confirmed, 0 when cancelled.
   int dlgopenfile(std::string& name, std::string_view filter_name, std::string_view pattern,
@@ -191,13 +198,36 @@ class window_system {
   // Like startidle without a time limit.
   void loop();
 
+  // --- workspace ----------------------------------------------------------------------
+  // Makes the current window a workspace (see workspace.hpp): its drawing area with
+  // its text boxes becomes the Report tab. From then on the table window is its
+  // Results tab and plot windows are charts in its Plots tab; nothing of them opens
+  // a window of its own.
+  void make_workspace();
+  [[nodiscard]] Workspace* workspace() const;  // window thread; null when none
+  void show_workspace_tab(workspace_tab tab);
+  void set_status_text(std::string_view text);
+  // The notices of the last run, above the results and in the status bar.
+  void set_notices(const std::vector<std::string>& notices);
+  // A run's progress in the status bar with a Stop button; `on_stop` runs on the
+  // window thread. set_run_progress never waits.
+  void begin_run_progress(int maximum, std::function<void()> on_stop);
+  void set_run_progress(int value, std::string_view text);
+  void end_run_progress();
+  // Removes every chart from the Plots tab.
+  void clear_plots();
+  // Ends a wait at a chart in the Plots tab as its Continue button does (any thread).
+  void continue_paused_plot();
+
   // --- plot windows -------------------------------------------------------------------
   // Shows the chart in a plot window titled `title` (line breaks become blanks) and
-  // returns once the person has closed it (or the program is ending).
+  // returns once the person has closed it (or the program is ending). In a
+  // workspace the chart is added to the Plots tab, which offers Continue, and the
+  // call returns on Continue or when the chart is closed; the chart stays.
   void show_plot_window(std::string_view title, plot_drawer draw);
   // Opens the same window and returns once it is shown, leaving it open; the result
   // (>= 1) names it for close_plot_window, 0 when the program is ending. `draw` must
-  // stay valid while the window is open.
+  // stay valid while the window is open. In a workspace: a chart in the Plots tab.
   [[nodiscard]] int open_plot_window(std::string_view title, plot_drawer draw);
   // Closes a window of open_plot_window; unknown or closed ones are ignored.
   void close_plot_window(int id);
@@ -205,8 +235,8 @@ class window_system {
   // --- table window -------------------------------------------------------------------
   // Shows `contents` in the table window, beside the window that is current and
   // inside the screen, and returns without waiting; a table window already open
-  // shows the new contents instead. `export_csv` writes its CSV file (it runs on the
-  // window thread). False when the program is ending.
+  // shows the new contents instead. In a workspace the table is the Results tab. `export_csv`
+  // writes its CSV file (it runs on the window thread). False when the program is ending.
   bool show_table_window(std::string_view title, const table_contents& contents,
                          table_writer export_csv);
   // Closes the table window when one is open.
@@ -256,7 +286,10 @@ class window_system {
   int file_dialog(bool save, std::string& name, std::string_view filter_name,
                   std::string_view pattern, std::string_view title);
   PlotWindow* new_plot_window(std::string_view title, plot_drawer draw);  // window thread
-  void forget_plot_window(const QPointer<QWidget>& window);               // window thread
+  // A chart page of the workspace's Plots tab (window thread).
+  PlotWindow* new_plot_page(std::string_view title, plot_drawer draw);
+  void show_paused_page(std::string_view title, plot_drawer draw);
+  void forget_plot_window(const QPointer<QWidget>& window);  // window thread
   void close_everything();
 
   std::function<void()> end_program_;
@@ -284,6 +317,8 @@ class window_system {
   std::map<int, QPointer<QWidget>> open_plots_;  // windows of open_plot_window, window thread
   int next_open_plot_ = 1;
   QPointer<QWidget> table_window_;                     // the table window, window thread
+  QPointer<Workspace> workspace_;                      // window thread
+  std::shared_ptr<wake_event> paused_event_;           // a wait at a chart; events_mutex_
   std::map<int, QPointer<QWidget>> progress_windows_;  // window thread
   int next_progress_ = 1;                              // window thread
 };

@@ -1,9 +1,13 @@
-// Start-up and the command loop: the main window as it starts, quit honoured after
-// a plot window closes, other commands lost while a plot is shown, and the program
+// Start-up and the command loop: the main window as it starts, charts that never
+// hold a command up, a paused run that Help and Quit still reach, and the program
 // ending promptly when its main window is closed, whatever it is doing.
+#include <QLabel>
 #include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 
+#include "shell/info_pages.hpp"
 #include "shell/shell_harness.hpp"
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
@@ -16,20 +20,15 @@ Q_DECLARE_METATYPE(std::vector<inhibra::shell::result_plot>)
 
 namespace {
 
-// A shell after a run; its plot commands show a window and wait for it, as the plot
-// facility does.
+// A shell after a run; its plot commands put a chart in the Plots tab, as the plot
+// facility does outside a run.
 struct shell_after_run {
   bool start() { return s.start_and_run(); }
-  // Chooses a plot entry and waits for its window.
-  bool plot(const QString& entry) {
-    return s.app.choose(entry) &&
-           support::wait_until([] { return support::open_plot_window() != nullptr; });
-  }
 
   std::vector<shell::result_plot> kinds;  // read once the command has returned
   support::fitted_shell s{{1}, "Data.in", [this](core::fit_context&, shell::result_plot kind) {
                             kinds.push_back(kind);
-                            s.app.tk.show_plot_window("Plot", [](QPainter&, const QRect&) {});
+                            (void)s.app.tk.open_plot_window("Plot", [](QPainter&, const QRect&) {});
                           }};
   running_shell& app = s.app;
 };
@@ -115,28 +114,48 @@ class CommandLoopTest : public QObject {
     }
   }
 
-  void quitChosenDuringAPlotEndsTheProgramWhenItCloses_data() {
-    QTest::addColumn<QString>("plot");
-    QTest::addColumn<QStringList>("chosen");  // while the plot window is open
-    QTest::newRow("quit") << "XY_Plot" << QStringList{"Quit"};
-    QTest::newRow("quit, then clear") << "MC50_Plot" << QStringList{"File/Quit", "Clear"};
+  // A run paused at a chart leaves the window usable: Help opens beside it, another
+  // command is kept for after the run, and Quit ends the run (no results file) and
+  // the program at once.
+  void aPausedRunLetsHelpAndQuitThrough() {
+    support::fitted_shell s({1});
+    s.fit.show_chart = true;
+    QVERIFY(s.start_and_open());
+    QVERIFY(s.app.choose("Run"));
+    QVERIFY(support::wait_until([&] { return support::paused_chart(s.app) != nullptr; }));
+    QCOMPARE(s.app.window()->windowTitle(), support::lf(shell::plot_wait_title));
+    QVERIFY(s.app.choose("Help"));
+    const auto help = support::answer_message_box();
+    QVERIFY(help.has_value());
+    QCOMPARE(help->text, support::lf(shell::help_page_text()));
+    QVERIFY(!s.app.finished());
+    QVERIFY(s.app.choose("Quit"));
+    QVERIFY(s.app.wait_finished(3000));
+    QVERIFY(!std::filesystem::exists(s.dir.path() / "Data.out"));
+    QCOMPARE(s.app.end_program_calls.load(), 1);
   }
 
-  void quitChosenDuringAPlotEndsTheProgramWhenItCloses() {
-    QFETCH(QString, plot);
-    QFETCH(QStringList, chosen);
-    shell_after_run r;
-    QVERIFY(r.start());
-    QVERIFY(r.plot(plot));
-    for (const QString& entry : chosen)
-      QVERIFY(r.app.choose(entry));
-    support::pump_events(100);
-    QVERIFY(!r.app.finished());
-    QVERIFY(support::open_plot_window() != nullptr);
-    support::open_plot_window()->closeAction()->trigger();
-    QVERIFY(r.app.wait_finished());
-    QCOMPARE(r.kinds.size(), std::size_t{1});
-    QCOMPARE(r.app.end_program_calls.load(), 1);
+  // Continue goes on with the run; Stop in the status bar ends it before its next
+  // model and the run leaves no results file and no results on show.
+  void continueGoesOnAndStopEndsTheRun() {
+    for (const bool stop : {false, true}) {
+      support::fitted_shell s({1});
+      s.fit.show_chart = true;
+      QVERIFY(s.start_and_open());
+      const int before = s.app.done();
+      QVERIFY(s.app.choose("Run"));
+      QVERIFY(support::wait_until([&] { return support::paused_chart(s.app) != nullptr; }));
+      toolkit::Workspace* ws = s.app.tk.workspace();
+      QVERIFY(ws->stopButton()->isVisible());
+      (stop ? ws->stopButton() : ws->continueButton())->click();
+      QVERIFY(s.app.wait_done(before));
+      QCOMPARE(std::filesystem::exists(s.dir.path() / "Data.out"), !stop);
+      QVERIFY(!ws->stopButton()->isVisible());
+      QCOMPARE(ws->noticeLabel()->text().contains(support::lf(shell::run_stopped_notice)), stop);
+      QCOMPARE(s.app.panel_text().contains(support::lf(shell::run_stopped_notice)), stop);
+      QCOMPARE(support::chart_titles(s.app).size(), stop ? 0 : 1);
+      QVERIFY(s.app.quit());
+    }
   }
 
   void plotCommandsDrawTheirPlots_data() {
@@ -161,17 +180,13 @@ class CommandLoopTest : public QObject {
     QVERIFY(r.start());
     const QString report = r.app.panel_text();
     const int first = r.app.done();
-    for (const QString& entry : entries) {
-      const int before = r.app.done();
-      QVERIFY2(r.plot(entry), qPrintable(entry));
-      QVERIFY(r.app.choose("Clear"));  // lost while the plot window is open
-      support::open_plot_window()->close();
-      QVERIFY(r.app.wait_done(before));
-    }
-    support::pump_events(100);
+    for (const QString& entry : entries)
+      QVERIFY2(r.app.run_command(entry), qPrintable(entry));  // none waits for its chart
     QCOMPARE(r.app.done(), first + static_cast<int>(entries.size()));
     QCOMPARE(r.app.panel_text(), report);
     QCOMPARE(r.kinds, kinds);
+    QCOMPARE(support::chart_titles(r.app).size(), entries.size());
+    QVERIFY(support::other_windows(r.app).isEmpty());
   }
 
   void closingTheMainWindowEndsPromptly_data() {
@@ -201,10 +216,10 @@ class CommandLoopTest : public QObject {
       QVERIFY(support::press_dialog_button("Clear"));
       app.window()->close();
     } else {
-      // A box blocks the main window's close button; a desktop session may still end
-      // the program (as SIGTERM does), which answers the box.
+      // An information page blocks nothing: the main window still closes, and the
+      // page goes with it.
       QVERIFY(support::wait_until([] { return support::shown_message_box() != nullptr; }));
-      app.tk.shut_down();
+      app.window()->close();
     }
     QVERIFY(app.wait_finished(3000));
     QCOMPARE(app.end_program_calls.load(), 1);

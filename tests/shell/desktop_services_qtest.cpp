@@ -1,8 +1,12 @@
 // The desktop program's real services behind the real shell: a run of the example
-// data file shows the model's plot window and waits for it (the main window saying
-// so), loads the report, and the plot commands show their charts; with pausing off
-// the next run shows no window and its charts are shown on request afterwards. A
-// refused run shows why in the panel and writes nothing.
+// data file pauses at the model's chart in the Plots tab (the main window saying
+// so), loads the report and the ranked table, and the plot commands add their
+// charts; with pausing off the next run goes straight through and its charts are
+// there when it ends; Stop ends a run without a results file. A refused run shows
+// why in the panel and writes nothing.
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTest>
 #include <filesystem>
 #include <sstream>
@@ -13,6 +17,7 @@
 #include "support/qt_wait.hpp"
 #include "support/temp_dir.hpp"
 #include "toolkit/plot_window.hpp"
+#include "toolkit/workspace.hpp"
 
 using namespace inhibra;
 using support::open_plot_window;
@@ -48,60 +53,90 @@ class DesktopServicesTest : public QObject {
 
     const int before = app.done();
     QVERIFY(app.choose("Run"));
-    // The fit of model 2 is shown, and the run waits for its window.
-    QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }, 60000));
-    toolkit::PlotWindow* plot = open_plot_window();
+    // The fit of model 2 is shown in the Plots tab, and the run waits for Continue.
+    QVERIFY(support::wait_until([&] { return support::paused_chart(app) != nullptr; }, 60000));
+    toolkit::PlotWindow* plot = support::paused_chart(app);
     QVERIFY(plot->windowTitle().startsWith("2- "));
     QVERIFY(support::wait_until([&] { return colours_shown(plot) > 4; }));
     support::pump_events(100);
     QCOMPARE(app.done(), before);
-    QCOMPARE(app.window()->windowTitle(), QString("Close the plot window to continue"));
-    plot->closeAction()->trigger();
+    QCOMPARE(app.window()->windowTitle(), support::lf(shell::plot_wait_title));
+    QVERIFY(support::other_windows(app).isEmpty());
+    app.tk.workspace()->continueButton()->click();
     QVERIFY(app.wait_done(before, 60000));
 
-    // The report is in the panel and beside the data file.
+    // The report is in the panel and beside the data file, the ranked table in the
+    // Results tab, which is shown; the chart stays in the Plots tab.
     QVERIFY(std::filesystem::exists(dir.path() / "Data.out"));
     QVERIFY(app.panel_text().contains("RESULTS FILE"));
     QVERIFY(app.action("Ca/Sp_Plot")->isEnabled());  // four curves
+    toolkit::Workspace* ws = app.tk.workspace();
+    QVERIFY(ws->results() != nullptr);
+    QCOMPARE(ws->currentIndex(), static_cast<int>(toolkit::workspace_tab::results));
+    QCOMPARE(support::chart_titles(app).size(), 1);
+    // Nothing of the run opened a window of its own, and no box interrupted it.
+    QVERIFY(support::other_windows(app).isEmpty());
 
-    // Plot commands after the run.
+    // Plot commands after the run add their charts without waiting.
     for (const QString entry : {"XY_Plot", "Residuals"}) {
-      const int again = app.done();
-      QVERIFY(app.choose(entry));
-      QVERIFY(support::wait_until([] { return open_plot_window() != nullptr; }));
-      QVERIFY(entry == "XY_Plot" || open_plot_window()->windowTitle().contains(entry));
-      open_plot_window()->close();
-      QVERIFY(app.wait_done(again));
+      QVERIFY(app.run_command(entry));
+      QVERIFY(entry == "XY_Plot" || support::chart_titles(app).back().contains(entry));
     }
+    QCOMPARE(support::chart_titles(app).size(), 3);
 
-    // Without pausing the run goes straight through: no plot window ever opens.
+    // Without pausing the run goes straight through; its charts are in the Plots tab
+    // when it ends, in place of the earlier ones.
     support::select_models(*app.ctx, {1, 2});
     QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
     QVERIFY(!app.action("Settings/Pause at Each Model's Plot")->isChecked());
-    bool window_seen = false;
+    bool paused = false;
+    bool other_window = false;
     const int second = app.done();
     QVERIFY(app.choose("Run"));
     QVERIFY(support::wait_until(
         [&] {
-          window_seen = window_seen || open_plot_window() != nullptr;
+          paused = paused || support::paused_chart(app) != nullptr;
+          other_window = other_window || !support::other_windows(app).isEmpty();
           return app.done() > second;
         },
         120000));
-    QVERIFY(!window_seen);
+    QVERIFY(!paused);
+    QVERIFY(!other_window);
     QVERIFY(app.panel_text().contains("RESULTS FILE"));
-
-    // Both models' charts are there afterwards, each in a window of its own.
+    auto first_three = [&] {
+      QStringList titles;
+      for (const QString& t : support::chart_titles(app))
+        titles << t.left(3);
+      return titles;
+    };
+    QCOMPARE(first_three(), QStringList({"1- ", "2- "}));
+    // Asked again, the same charts: none stacks on another.
     QVERIFY(app.run_command("Settings/Show Model Plots of Last Run"));
-    QStringList titles;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (auto* p = qobject_cast<toolkit::PlotWindow*>(w); p != nullptr && p->isVisible())
-        titles << p->windowTitle().left(3);
-    }
-    titles.sort();
-    QCOMPARE(titles, QStringList({"1- ", "2- "}));
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-      if (qobject_cast<toolkit::PlotWindow*>(w) != nullptr) w->close();
-    }
+    QCOMPARE(first_three(), QStringList({"1- ", "2- "}));
+  }
+
+  // Stop during a real run (paused at its first model) ends it before the next: no
+  // results file, no results on show, and the status bar says why.
+  void stopEndsARealRunWithoutAResultsFile() {
+    support::temp_dir dir;
+    std::ostringstream console;
+    running_shell app(shell::desktop_services(console));
+    support::select_models(*app.ctx, {1, 2, 3});
+    QVERIFY(app.start());
+    QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
+    const int before = app.done();
+    QVERIFY(app.choose("Run"));
+    QVERIFY(support::wait_until([&] { return support::paused_chart(app) != nullptr; }, 60000));
+    toolkit::Workspace* ws = app.tk.workspace();
+    QVERIFY(ws->progressBar()->isVisible());
+    QVERIFY(ws->progressBar()->text().contains("Model 1 (1 of 3)"));
+    ws->stopButton()->click();
+    QVERIFY(app.wait_done(before, 60000));
+    QVERIFY(!std::filesystem::exists(dir.path() / "Data.out"));
+    QVERIFY(ws->results() == nullptr);
+    QCOMPARE(support::chart_titles(app).size(), 0);
+    QVERIFY(ws->noticeLabel()->text().contains(support::lf(shell::run_stopped_notice)));
+    QVERIFY(!app.action("XY_Plot")->isEnabled());
   }
 };
 
@@ -175,15 +210,13 @@ class RefusedDesktopRunTest : public QObject {
     QVERIFY(support::open_data_file(app, data));
     const int done = app.done();
     QVERIFY(app.choose("Run"));
-    QStringList seen;
-    for (qsizetype k = 0; k < boxes.size(); ++k) {
-      const auto box = support::answer_message_box(60000);
-      QVERIFY(box.has_value());
-      seen << box->title + ": " + box->text.section('\n', 0, 0);
-    }
+    // No box interrupts the run: what it said is above the Results tab's table.
     QVERIFY(app.wait_done(done, 60000));
     QVERIFY(support::no_message_box_within(50));
-    QCOMPARE(seen, boxes);
+    const QStringList notices = app.tk.workspace()->noticeLabel()->text().split('\n');
+    QCOMPARE(notices.size(), boxes.size());
+    for (qsizetype k = 0; k < boxes.size(); ++k)
+      QVERIFY2(notices[k].startsWith(boxes[k]), qPrintable(notices[k]));
     const std::string results = dir.file("Data.out");
     QCOMPARE(app.panel_text(),
              panel + "\r\n RESULTS FILE " + QString::fromStdString(results) + "\r\n\r\n");

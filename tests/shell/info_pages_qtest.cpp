@@ -77,9 +77,30 @@ class InfoPagesTest : public QObject {
         "o LER = Log(Evidence Ratio (WtMin/Wti)) of Akaike AICc weights"));
     QVERIFY(shell::mc50_page_text().ends_with("Wiley, New York."));
     QVERIFY(shell::mechanism_page_text().ends_with("Springer, Wien."));
+    QVERIFY(shell::help_page_text().ends_with("theory behind the models and their nomenclature."));
     // About and the splash screen name the version this program was built as.
     QVERIFY(shell::about_page_text().find("\nVersion " INHIBRA_VERSION "\r") != std::string::npos);
     QCOMPARE(shell::splash_lines().back(), std::string_view("Version " INHIBRA_VERSION));
+  }
+
+  // Help names every entry the menus have, each in brackets as the menus show it
+  // ("[Weight]" for a drop-down, "[File/Open Data File]" where the File menu's
+  // entry is meant), so that nothing a person sees goes unexplained.
+  void helpNamesEveryMenuEntry() {
+    running_shell app;
+    QVERIFY(app.start());
+    const QString help = QString::fromStdString(shell::help_page_text()).simplified();
+    QStringList missing;
+    for (const auto& [path, action] : app.actions()) {
+      (void)action;
+      if (path.startsWith("File/Recent Files/")) continue;
+      const QString name = path.section('/', 1);  // the entry within its drop-down
+      const bool named = help.contains("[" + path + "]") || help.contains("[" + name + "]") ||
+                         help.contains("[" + path + "/");  // a drop-down, by its entries
+      if (!named) missing << path;
+    }
+    QVERIFY2(missing.isEmpty(), qPrintable(missing.join(", ")));
+    QVERIFY(app.quit());
   }
 
   void pageTextIsCutAtItsBufferAndTrimmed() {

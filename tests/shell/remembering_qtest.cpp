@@ -65,7 +65,7 @@ struct chart_labels {
       chart.y_label = "Rate v";
       ctx.fe->show_plot(chart);
     };
-    s.present_plot = [this](toolkit::window_system&, const plotengine::pplot& p) {
+    s.present_plot = [this](toolkit::window_system&, const plotengine::pplot& p, bool) {
       std::lock_guard lock(mutex);
       seen.emplace_back(p.x_label, p.y_label);
     };

@@ -15,6 +15,7 @@
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
 #include "toolkit/table_window.hpp"
+#include "toolkit/workspace.hpp"
 
 using namespace inhibra;
 using support::fitted_shell;
@@ -73,21 +74,24 @@ class ResultsTableWindowTest : public QObject {
                                   {evidence.nested, evidence.mechanism.sentence, {}}));
     // The report panel shows the results file as before, and nothing else.
     QCOMPARE(r.app.panel_text(), report);
-    // Inside the screen.
-    const QRect room = table->screen()->availableGeometry();
-    QVERIFY(room.contains(table->frameGeometry().topLeft()));
+    // The table is the main window's Results tab, on show after the run.
+    toolkit::Workspace* ws = r.app.tk.workspace();
+    QCOMPARE(ws->results(), static_cast<QWidget*>(table));
+    QCOMPARE(ws->currentIndex(), static_cast<int>(toolkit::workspace_tab::results));
 
-    table->close();
+    // Another tab hides it; the entry brings it back.
+    ws->showTab(toolkit::workspace_tab::report);
     QVERIFY(support::wait_until([&] { return table_of(r.app) == nullptr; }));
     QVERIFY(r.app.action("File/Results Table")->isEnabled());
     QVERIFY(r.app.run_command("File/Results Table"));
     QVERIFY(table_of(r.app) != nullptr);
     QCOMPARE(table_of(r.app)->model()->rowCount(), 2);
 
-    // A run that fits nothing takes the entry away; the open window is left as it is.
+    // A run that fits nothing takes the entry and the earlier table away.
     r.fit.record = {};
     QVERIFY(r.app.run_command("Run"));
     QVERIFY(!r.app.action("File/Results Table")->isEnabled());
+    QVERIFY(ws->results() == nullptr);
   }
 };
 

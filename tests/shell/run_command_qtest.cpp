@@ -216,7 +216,11 @@ class RunCommandTest : public QObject {
     QVERIFY(r.app.choose("Run"));
     QVERIFY(support::wait_until([&] { return r.fit.inside(); }));
     QCOMPARE(r.app.window()->windowTitle(), QString("Wait, computing model..."));
+    // An information page comes up at once, without waiting for the run.
     QVERIFY(r.app.choose("About"));
+    const auto about = support::answer_message_box();
+    QVERIFY(about.has_value());
+    QVERIFY(r.fit.inside());
     QVERIFY(r.app.choose("Weight/Turn-ON Robust Wt"));  // its command is lost, not its switch
     QCOMPARE(r.app.ctx->nwt_global.load(), 2);
     r.fit.release();

@@ -5,12 +5,15 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 #include <system_error>
 
 #include "models/model_catalogue.hpp"
+#include "plotengine/pplot.hpp"
 #include "support/qt_wait.hpp"
 #include "toolkit/toolkit_harness.hpp"
 
@@ -237,6 +240,12 @@ core::run_status fake_fit::run(core::fit_context& ctx, std::string& data_file,
     released_.wait(lock, [this] { return !held_; });
   }
   inside_ = false;
+  if (show_chart && ctx.fe != nullptr) {
+    plotengine::pplot chart;
+    chart.title = "1- Competitive";
+    ctx.fe->show_plot(chart);
+    if (ctx.stop != nullptr && ctx.stop->load() != 0) return core::run_status::interrupted;
+  }
   if (write_results) {
     std::ofstream(data::results_name(data_file), std::ios::binary | std::ios::trunc) << report;
   }
@@ -254,6 +263,13 @@ shell::services fake_fit::services(
     return run(ctx, name, out);
   };
   s.make_plot = std::move(plot);
+  s.present_plot = [](toolkit::window_system& tk, const plotengine::pplot& chart, bool wait) {
+    if (wait) {
+      tk.show_plot_window(chart.title, [](QPainter&, const QRect&) {});
+    } else {
+      (void)tk.open_plot_window(chart.title, [](QPainter&, const QRect&) {});
+    }
+  };
   s.simulate = [this](const core::fit_context&, const fit::run_record& run, int model,
                       const evidence::simulation_options& options) {
     return simulate ? simulate(run, model, options) : evidence::simulation_result{};
@@ -314,6 +330,29 @@ std::optional<box_seen> choose_and_answer_box(running_shell& app, const QString&
 
 toolkit::PlotWindow* open_plot_window() {
   return shown_window<toolkit::PlotWindow>();
+}
+
+toolkit::PlotWindow* paused_chart(const running_shell& app) {
+  const toolkit::Workspace* ws = app.tk.workspace();
+  if (ws == nullptr || !ws->continueButton()->isVisible()) return nullptr;
+  return qobject_cast<toolkit::PlotWindow*>(ws->currentPlot());
+}
+
+QStringList chart_titles(const running_shell& app) {
+  QStringList titles;
+  if (const toolkit::Workspace* ws = app.tk.workspace()) {
+    for (int i = 0; i < ws->plotList()->count(); ++i)
+      titles << ws->plotList()->item(i)->text();
+  }
+  return titles;
+}
+
+QWidgetList other_windows(const running_shell& app) {
+  QWidgetList others;
+  for (QWidget* w : QApplication::topLevelWidgets()) {
+    if (w->isVisible() && w != app.window() && qobject_cast<QMenu*>(w) == nullptr) others << w;
+  }
+  return others;
 }
 
 QString lf(std::string_view crlf_text) {

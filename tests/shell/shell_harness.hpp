@@ -137,6 +137,9 @@ class fake_fit {
   int best_model = 2;
   std::string report{default_report};
   bool write_results = true;
+  // The run shows a chart of model 1 after the hold, as a real run does (and so waits
+  // there when the shell pauses at charts), and honours a stop asked meanwhile.
+  bool show_chart = false;
   fit::run_record record;  // what the run says it fitted (nothing by default)
   // The selection by simulation the shell asks for (unset: none is simulated).
   std::function<evidence::simulation_result(const fit::run_record&, int model,
@@ -187,6 +190,12 @@ std::optional<box_seen> choose_and_answer_box(running_shell& app, const QString&
 
 // The plot window on screen, or null.
 [[nodiscard]] toolkit::PlotWindow* open_plot_window();
+// The chart a paused run waits at in the main window's Plots tab, or null.
+[[nodiscard]] toolkit::PlotWindow* paused_chart(const running_shell& app);
+// The titles of the charts in the Plots tab, in order.
+[[nodiscard]] QStringList chart_titles(const running_shell& app);
+// The visible top-level windows other than the main window.
+[[nodiscard]] QWidgetList other_windows(const running_shell& app);
 // CR LF text as the widgets show it, with LF line breaks.
 [[nodiscard]] QString lf(std::string_view crlf_text);
 

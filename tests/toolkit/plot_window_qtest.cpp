@@ -124,7 +124,7 @@ class PlotWindowTest : public QObject {
     QCOMPARE(w->canvas()->size(), QSize(toolkit::plot_window_width, toolkit::plot_window_height));
     QCOMPARE(texts(w->menuBar()->actions()), QStringList{"File"});
     QCOMPARE(texts(w->menuBar()->actions().front()->menu()->actions()),
-             QStringList({"Save As...", "Print...", "Close"}));
+             QStringList({"Save As...", "Copy", "Print...", "Close"}));
     QCOMPARE(w->saveAction()->shortcut(), QKeySequence(QKeySequence::Save));
     QCOMPARE(w->printAction()->shortcut(), QKeySequence(QKeySequence::Print));
     QVERIFY(wait_until([&] { return drawer.last() == QRect(0, 0, 800, 600); }));
