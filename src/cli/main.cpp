@@ -109,6 +109,10 @@ int main(int argc, char** argv) {
     std::cerr << "Error: " << error << "\n";
     return cli::usage_error;
   }
+  if (const auto unused = cli::unused_table_options(*opt)) {
+    std::cerr << "Error: " << *unused << "\n";
+    return cli::usage_error;
+  }
   if (!opt->convert.empty()) return cli::convert_table(*opt, table, std::cerr);
   // Every name is settled before the first file is read, so that a long run does
   // not end in a clash.
