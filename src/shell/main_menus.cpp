@@ -55,6 +55,8 @@ void main_window::build_menus() {
   m.bar = tk_.addmenu("", -1);
   m.file = tk_.addmenu("File", m.bar);
   m.file_open = tk_.addmenuitem("Open Data File", m.file, on(&main_window::handle_open));
+  m.file_import =
+      tk_.addmenuitem("Import Table\u2026", m.file, on(&main_window::handle_import_table));
   m.file_recent = tk_.addmenu("Recent Files", m.file);
   for (int i = 0; i < recent_count; ++i) {
     m.recent[static_cast<std::size_t>(i)] =

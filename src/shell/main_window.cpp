@@ -21,7 +21,7 @@ namespace inhibra::shell {
 namespace {
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::simulate);
+  return c >= 0 && c <= code(command::import_table);
 }
 
 }  // namespace
@@ -341,6 +341,9 @@ void main_window::execute(std::int32_t c) {
     case command::simulate:
       command_simulate();
       break;
+    case command::import_table:
+      command_import_table();
+      break;
   }
 }
 
@@ -452,6 +455,7 @@ void main_window::command_open() {
 void main_window::forget_last_run() {
   cleartext(tk_, st_);
   last_run_ = {};
+  ctx_.table = {};  // read by its name again, unless Import Table says otherwise
   tk_.close_table_window();
   tk_.enablemenuitem(st_.menus.file_results_table, false);
   tk_.enablemenuitem(st_.menus.file_simulate, false);

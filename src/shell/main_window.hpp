@@ -86,6 +86,7 @@ class main_window {
   void handle_recent(int index);
   void handle_results_table() { post(command::results_table); }
   void handle_simulate() { post(command::simulate); }
+  void handle_import_table() { post(command::import_table); }
 
   // Stores any code, as a menu entry would, and wakes the loop. A pending quit is
   // never replaced.
@@ -129,6 +130,7 @@ class main_window {
   void command_axis_units();
   void command_results_table();
   void command_simulate();
+  void command_import_table();
 
   toolkit::window_system& tk_;
   core::fit_context& ctx_;
