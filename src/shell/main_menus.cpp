@@ -107,6 +107,8 @@ void main_window::build_menus() {
       tk_.addmenuitem("Fast Fitting", m.settings, on(&main_window::handle_fast_fitting));
   m.model_plots = tk_.addmenuitem("Show Model Plots of Last Run", m.settings,
                                   on(&main_window::handle_model_plots));
+  m.replicate_means = tk_.addmenuitem("Show Replicates as Mean \u00b1 SD", m.settings,
+                                      on(&main_window::handle_replicate_means));
   m.axis_units = tk_.addmenuitem("Axis Units...", m.settings, on(&main_window::handle_axis_units));
   m.bar_run = tk_.addmenuitem("Run", m.bar, on(&main_window::handle_run));
   m.bar_clear = tk_.addmenuitem("Clear", m.bar, on(&main_window::handle_clear));
@@ -182,6 +184,7 @@ void main_window::set_method_entries() {
 void main_window::set_settings_entries() {
   tk_.setmenuitemchecked(st_.menus.pause_at_plots, pause_at_plots_.load());
   tk_.setmenuitemchecked(st_.menus.fast_fitting, ctx_.fast.load());
+  tk_.setmenuitemchecked(st_.menus.replicate_means, ctx_.replicate_means.load());
   tk_.enablemenuitem(st_.menus.model_plots, frontend_ && frontend_->kept_plot_count() > 0);
 }
 

@@ -21,7 +21,7 @@ namespace inhibra::shell {
 namespace {
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::import_table);
+  return c >= 0 && c <= code(command::mean_sd);
 }
 
 }  // namespace
@@ -73,6 +73,11 @@ void main_window::handle_error_model(core::error_model errors) {
 void main_window::handle_fast_fitting() {
   ctx_.fast = !ctx_.fast.load();
   post(command::fast_fitting);
+}
+
+void main_window::handle_replicate_means() {
+  ctx_.replicate_means = !ctx_.replicate_means.load();
+  post(command::mean_sd);
 }
 
 void main_window::handle_pause_setting() {
@@ -186,6 +191,7 @@ void main_window::restore_settings() {
   st_.recent = r.recent;
   pause_at_plots_ = r.pause_at_plots;
   ctx_.fast = r.fast;
+  ctx_.replicate_means = r.replicate_means;
   units_ = {r.concentration_unit, r.rate_unit};
   frontend_->set_units(units_);
 }
@@ -202,6 +208,7 @@ void main_window::keep_settings() {
   r.recent = st_.recent;
   r.pause_at_plots = pause_at_plots_.load();
   r.fast = ctx_.fast.load();
+  r.replicate_means = ctx_.replicate_means.load();
   r.concentration_unit = units_.concentration;
   r.rate_unit = units_.rate;
   keep(*settings_, r);
@@ -318,6 +325,7 @@ void main_window::execute(std::int32_t c) {
       break;
     case command::pause_setting:
     case command::fast_fitting:
+    case command::mean_sd:
       set_settings_entries();
       break;
     case command::axis_units:

@@ -78,6 +78,7 @@ class main_window {
   void handle_mc50plot() { post(command::mc50plot); }
   void handle_pause_setting();
   void handle_fast_fitting();
+  void handle_replicate_means();
   void handle_model_plots() { post(command::model_plots); }
   void handle_axis_units() { post(command::axis_units); }
   // A file dropped on the main window, or the recent file shown at `index`: the loop

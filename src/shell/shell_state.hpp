@@ -59,6 +59,7 @@ enum class command : std::int32_t {
   fast_fitting = 30,   // runs fit by the refinement's solves alone, or not
   simulate = 31,       // the verdict of the last run checked on data simulated from its fit
   import_table = 32,   // a data table read through the Import Table dialog
+  mean_sd = 33,        // the rate plot shows replicates as mean and SD, or a dot each
   // A new code comes last, and is_command accepts the codes up to the last one.
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
@@ -134,6 +135,7 @@ struct menu_ids {
   int pause_at_plots = -1;
   int fast_fitting = -1;  // checked: runs fit without the chain of stages
   int model_plots = -1;
+  int replicate_means = -1;  // Show Replicates as Mean ± SD
   int axis_units = -1;
   int bar_run = -1;
   int bar_clear = -1;

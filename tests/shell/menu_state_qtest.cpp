@@ -40,7 +40,7 @@ const menu menus[] = {
      {"Turn-OFF Robust Wt", "Refine Fits (Default)"}},
     {"Settings",
      {"Pause at Each Model's Plot", "Fast Fitting", "Show Model Plots of Last Run",
-      "Axis Units..."},
+      "Show Replicates as Mean \u00b1 SD", "Axis Units..."},
      {"Show Model Plots of Last Run"}}};
 
 states start_state() {
