@@ -129,6 +129,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   ctx->errors_global = settings.errors;
   ctx->chain_only = settings.chain_only;
   ctx->fast = settings.fast;
+  ctx->replicate_means = settings.plots.mean_sd;
   ctx->profiles = settings.profiles;
   ctx->stop = &stop_signal();
   ctx->table = settings.table;

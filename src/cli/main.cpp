@@ -109,13 +109,22 @@ int main(int argc, char** argv) {
     std::cerr << "Error: " << error << "\n";
     return cli::usage_error;
   }
+  if (const auto unused = cli::unused_table_options(*opt)) {
+    std::cerr << "Error: " << *unused << "\n";
+    return cli::usage_error;
+  }
   if (!opt->convert.empty()) return cli::convert_table(*opt, table, std::cerr);
   // Every name is settled before the first file is read, so that a long run does
   // not end in a clash.
-  const cli::plot_output plots{opt->plots_dir,    opt->format,
-                               opt->figure_width, opt->figure_height,
-                               opt->dpi,          opt->concentration_unit,
-                               opt->rate_unit,    opt->residuals_against == "rate"};
+  const cli::plot_output plots{opt->plots_dir,
+                               opt->format,
+                               opt->figure_width,
+                               opt->figure_height,
+                               opt->dpi,
+                               opt->concentration_unit,
+                               opt->rate_unit,
+                               opt->residuals_against == "rate",
+                               opt->replicates == "mean-sd"};
   auto plan = cli::plan_outputs(opt->files, plots, *models, cli::folder_on_disk);
   if (!opt->json_file.empty() && opt->json_file != "-") {
     if (const auto replaced = cli::replaced_input(opt->json_file, plan, cli::folder_on_disk)) {

@@ -81,6 +81,10 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
   app.add_option("--residuals-against", opt.residuals_against,
                  "x axis of the residual plot: substrate ([S], default) or rate (fitted rate)")
       ->check(CLI::IsMember({"substrate", "rate"}));
+  app.add_option("--replicates", opt.replicates,
+                 "replicates (rows of equal [S] and [I]) on the rate plots: points (default, a "
+                 "dot each) or mean-sd (their mean with an error bar of one standard deviation)")
+      ->check(CLI::IsMember({"points", "mean-sd"}));
   app.add_option("--json", opt.json_file,
                  "machine-readable results of every file ('-' = standard output)");
   app.add_option("-j,--jobs", opt.jobs, "fit up to N files at once (default: number of cores)")

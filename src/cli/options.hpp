@@ -28,6 +28,7 @@ struct options {
   std::string concentration_unit;  // of [S] and [I] on the plots
   std::string rate_unit;
   std::string residuals_against = "substrate";  // or "rate"
+  std::string replicates = "points";            // or "mean-sd": the rate plot's replicates
   std::string json_file;                        // empty: no JSON; "-": standard output
   int jobs = 0;                                 // 0: number of cores
   bool quiet = false;

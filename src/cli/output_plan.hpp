@@ -22,12 +22,14 @@ namespace inhibra::cli {
 struct plot_output {
   std::string dir;
   std::string format = "png";
-  double width_inches = 0.0;       // 0: 800 x 600 pixels at 96 dpi
-  double height_inches = 0.0;      // 0: three quarters of the width
-  int dpi = 96;                    // pixels per inch (PNG, BMP) and the layout's resolution
+  double width_inches = 0.0;         // 0: 800 x 600 pixels at 96 dpi
+  double height_inches = 0.0;        // 0: three quarters of the width
+  int dpi = 96;                      // pixels per inch (PNG, BMP) and the layout's resolution
   std::string concentration_unit{};  // on the axes and the legend; empty: none
   std::string rate_unit{};
   bool residuals_against_rate = false;  // the residual plot's x axis: fitted rate, not [S]
+  // The rate plot shows replicates as their mean and SD, not a dot each.
+  bool mean_sd = false;
 };
 
 // The picture's size in pixels at plots.dpi: 800 x 600 without a width.

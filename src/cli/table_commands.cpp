@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include <fmt/format.h>
 
@@ -51,6 +52,31 @@ bool table_request_of(const options& opt, core::table_request& out, std::string&
   }
   out = std::move(request);
   return true;
+}
+
+std::optional<std::string> unused_table_options(const options& opt) {
+  std::vector<std::string> files = opt.files;
+  if (!opt.convert.empty()) files.push_back(opt.convert);
+  std::string shaping;  // the options that say how a table is read
+  if (!opt.columns.empty()) shaping = "--columns";
+  if (!opt.layout.empty()) shaping += (shaping.empty() ? "" : " and ") + std::string("--layout");
+  // --convert reads its file as a table whatever its name.
+  const bool always = opt.table || !opt.convert.empty();
+  for (const auto& raw : files) {
+    const std::string name = data::data_file_name(raw);
+    const std::string shown = strings::printable(name);
+    if (!shaping.empty() && !always && !data::is_table_name(name)) {
+      return shaping + (opt.columns.empty() || opt.layout.empty() ? " says" : " say") +
+             " how to read a data table, but " + shown +
+             " is read in the native format ([S], [I] and the rate in that order) and would "
+             "leave them out: add --table to read it as a table, or fit it in another call";
+    }
+    if (!opt.sheet.empty() && !data::is_workbook_name(name)) {
+      return "--sheet names a sheet of an .xlsx workbook, but " + shown +
+             " is not one and would leave it out: fit it in another call";
+    }
+  }
+  return std::nullopt;
 }
 
 std::string table_lines(const data::data_read& read, const core::fit_context& ctx) {

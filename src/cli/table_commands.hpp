@@ -18,6 +18,14 @@ namespace inhibra::cli {
 [[nodiscard]] bool table_request_of(const options& opt, core::table_request& out,
                                     std::string& error);
 
+// Why the table options of the command line cannot stand, or nothing. --columns and
+// --layout say how a table is read, so a file read in the native format (a name
+// without a table's ending, no --table) would silently leave them out; --sheet is
+// left out by any file that is not a workbook. A person who gives them means them:
+// a call that would drop one for some file is refused before anything is read, and
+// the message says to add --table or fit that file in another call.
+[[nodiscard]] std::optional<std::string> unused_table_options(const options& opt);
+
 // What a table held and how it was read, for --check: lines indented by two blanks
 // (layout and separator, columns, units, curves, replicates, empty cells). `ctx`
 // holds the observations as read.

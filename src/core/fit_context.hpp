@@ -77,6 +77,10 @@ struct fit_context {
   // Fit by the refinement's solves alone, without the fixed chain of stages before
   // them (faster; ignored with chain_only). Set by the front end; a run takes one copy.
   std::atomic<bool> fast{false};
+  // The rate plot shows rows of equal [S] and [I] (replicates) as their mean with an
+  // error bar of their standard deviation instead of a dot each; the fit is the same.
+  // Set by the front end.
+  std::atomic<bool> replicate_means{false};
   // Profile-likelihood limits after the fits (refined fitting only).
   std::atomic<bool> profiles{true};
 

@@ -645,15 +645,6 @@ struct unread_row {
 // A table of more bytes than this is refused before it is cut into cells.
 constexpr std::size_t max_table_bytes = 16 * 1024 * 1024;
 
-// The rows of cells of a table file, or why there are none.
-struct table_cells {
-  std::vector<table_row> rows;
-  std::optional<cell_separator> separator;  // of a text table
-  std::string sheet;                        // the sheet read, of a workbook
-  std::string error;                        // the message when the cells could not be read
-  bool read_error = false;                  // the file could not be read to its end
-};
-
 table_cells text_table_cells(text_lines& file) {
   table_cells out;
   std::string text;
@@ -738,6 +729,20 @@ unread_row read_rows(core::fit_context& ctx, text_lines& file, int rows) {
 }
 
 }  // namespace
+
+table_cells read_table_cells(const std::string& name, const core::table_request& request) {
+  if (is_workbook_name(name)) return workbook_cells(request, name);
+  text_lines file;
+  const bool opened = file.open(name) == text_lines::opened::ok;
+  table_cells out = opened ? text_table_cells(file) : table_cells{};
+  if (!opened || out.read_error) {
+    out = {};
+    out.read_error = true;
+    out.error = "The file cannot be read (missing, not a regular file, or not allowed): " +
+                strings::printable(name);
+  }
+  return out;
+}
 
 data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, output_file* results,
                          std::ostream& console) {

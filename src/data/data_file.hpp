@@ -62,6 +62,21 @@ void console_closing_line(std::ostream& console, std::string_view results_file_n
 void abort_run(const core::fit_context& ctx, output_file* results,
                std::string_view results_file_name, std::ostream* console);
 
+// The rows of cells of a table file, or why there are none.
+struct table_cells {
+  std::vector<table_row> rows;
+  std::optional<cell_separator> separator;  // of a text table
+  std::string sheet;                        // the sheet read, of a workbook
+  std::string error;                        // the message when the cells could not be read
+  bool read_error = false;                  // the file could not be read to its end
+};
+
+// The cells of the table file `name` as a run reads them (a workbook through
+// request.workbook and request.sheet), before their meaning is worked out: what a
+// preview shows. A file that cannot be read gives read_error and a message.
+[[nodiscard]] table_cells read_table_cells(const std::string& name,
+                                           const core::table_request& request);
+
 // The whole reading stage of a run. `raw_name` is the data file name as given
 // (data_file_name). Only a regular file is read. When `results` is not null the
 // results file is started beside the data file (never when that name is the data

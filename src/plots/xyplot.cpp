@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 
 #include "strings/text.hpp"
 
@@ -114,6 +115,37 @@ std::string inhibitor_label(double inhibitor) {
   return strings::pad(text, 50);
 }
 
+replicate_summary summarise_replicates(std::span<const double> substrate,
+                                       std::span<const double> rate) {
+  replicate_summary out;
+  const std::size_t n = std::min(substrate.size(), rate.size());
+  std::vector<std::size_t> group(n);
+  for (std::size_t k = 0; k < n; ++k) {
+    const auto found = std::find(out.substrate.begin(), out.substrate.end(), substrate[k]);
+    group[k] = static_cast<std::size_t>(found - out.substrate.begin());
+    if (found == out.substrate.end()) {
+      out.substrate.push_back(substrate[k]);
+      out.mean.push_back(0.0);
+      out.count.push_back(0);
+    }
+    out.mean[group[k]] += rate[k];
+    ++out.count[group[k]];
+  }
+  for (std::size_t g = 0; g < out.mean.size(); ++g)
+    out.mean[g] /= static_cast<double>(out.count[g]);
+  std::vector<double> squares(out.mean.size(), 0.0);
+  for (std::size_t k = 0; k < n; ++k) {
+    const double d = rate[k] - out.mean[group[k]];
+    squares[group[k]] += d * d;
+  }
+  out.sd.resize(out.mean.size());
+  for (std::size_t g = 0; g < out.sd.size(); ++g) {
+    out.sd[g] = out.count[g] >= 2 ? std::sqrt(squares[g] / static_cast<double>(out.count[g] - 1))
+                                  : std::numeric_limits<double>::quiet_NaN();
+  }
+  return out;
+}
+
 model_curve sample_model_curve(const rate_function& rate, double inhibitor, double s_end) {
   model_curve curve;
   if (!rate) return curve;
@@ -130,8 +162,13 @@ model_curve sample_model_curve(const rate_function& rate, double inhibitor, doub
 }
 
 plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_array& fitlabels,
-                          bool logflag, const rate_function& rate) {
+                          bool logflag, const rate_function& rate, replicate_display replicates) {
   std::vector<std::vector<double>> x, y;
+  // With means: the error bars of each curve, as one line series broken by NaN
+  // between the bars.
+  std::vector<std::vector<double>> bar_x, bar_y;
+  bool any_bar = false;
+  constexpr double gap = std::numeric_limits<double>::quiet_NaN();
   // The axes start at 0 and reach past the largest [S] and the largest measured rate.
   double xmax = 0.0, ymax = 0.0;
   const int ncurves = std::min(c.ncurves, core::max_curves);
@@ -148,6 +185,20 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
       xmax = std::fmax(xmax, v);
     for (double v : y.back())
       ymax = std::fmax(ymax, v);
+    bar_x.emplace_back();
+    bar_y.emplace_back();
+    if (replicates == replicate_display::mean_sd) {
+      const replicate_summary r = summarise_replicates(x.back(), y.back());
+      for (std::size_t g = 0; g < r.mean.size(); ++g) {
+        if (r.count[g] < 2) continue;
+        bar_x.back().insert(bar_x.back().end(), {r.substrate[g], r.substrate[g], gap});
+        bar_y.back().insert(bar_y.back().end(), {r.mean[g] - r.sd[g], r.mean[g] + r.sd[g], gap});
+        ymax = std::fmax(ymax, r.mean[g] + r.sd[g]);
+        any_bar = true;
+      }
+      x.back() = r.substrate;
+      y.back() = r.mean;
+    }
   }
   if (c.ncurves > core::max_curves || ncurves < 1) return nullptr;
 
@@ -180,7 +231,10 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
     set_seriescolor(h, dots, colour.red, colour.green, colour.blue);
     set_seriestype(h, dots, series_big_dot);
     set_seriesmarker(h, dots, curve_markers[static_cast<std::size_t>(k - 1)]);
-    set_serieslabel(h, dots, labels[static_cast<std::size_t>(k)]);
+    set_serieslabel(h, dots,
+                    any_bar ? std::string(strings::trim(labels[static_cast<std::size_t>(k)])) +
+                                  std::string(mean_sd_note)
+                            : labels[static_cast<std::size_t>(k)]);
     model_curve curve =
         sample_model_curve(rate, c.inhibitor[static_cast<std::size_t>(k - 1)], s_end);
     if (logflag) drop_non_positive(curve);  // the rate at [S] = 0 has no logarithm
@@ -197,6 +251,16 @@ plot_handle build_xy_plot(const xy_curves& c, label_array& labels, const label_a
     set_seriestype(h, marks, series_cross);
     set_serieslabel(h, marks, flagged_rows_label);
   }
+  int next = 2 * ncurves + (c.flagged_x.empty() ? 0 : 1);
+  for (int k = 1; k <= ncurves && any_bar; ++k) {
+    const auto curve = static_cast<std::size_t>(k - 1);
+    if (bar_x[curve].empty()) continue;
+    const auto& colour = curve_colors[curve];
+    add_dataset(h, std::span<const double>(bar_x[curve]), std::span<const double>(bar_y[curve]));
+    set_seriescolor(h, next, colour.red, colour.green, colour.blue);
+    set_seriestype(h, next, series_line);
+    ++next;
+  }
   set_ylabel(h, rate_title);
   set_xlabel(h, substrate_title);
   return h;
@@ -208,18 +272,27 @@ void plot(core::frontend* fe, const xy_curves& c, label_array& labels, const lab
   if (h) show_and_destroy(h, fe);
 }
 
+namespace {
+
+replicate_display display_of(const core::fit_context& ctx) {
+  return ctx.replicate_means.load() ? replicate_display::mean_sd : replicate_display::points;
+}
+
+}  // namespace
+
 void xyplot(const core::fit_context& ctx, const rate_function& rate) {
   const auto curves = group_curves(ctx);
   if (curves.ncurves < 1) return;
   auto labels = xy_labels(ctx);
-  plot(ctx.fe, curves, labels, blank_labels(), false, rate);
+  auto h = build_xy_plot(curves, labels, blank_labels(), false, rate, display_of(ctx));
+  if (h) show_and_destroy(h, ctx.fe);
 }
 
 std::optional<plotengine::pplot> xy_chart(const core::fit_context& ctx, const rate_function& rate) {
   const auto curves = group_curves(ctx);
   if (curves.ncurves < 1) return std::nullopt;
   auto labels = xy_labels(ctx);
-  auto h = build_xy_plot(curves, labels, blank_labels(), false, rate);
+  auto h = build_xy_plot(curves, labels, blank_labels(), false, rate, display_of(ctx));
   if (!h) return std::nullopt;
   return std::move(h->chart);
 }

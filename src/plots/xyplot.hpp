@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,21 +64,48 @@ struct model_curve {
 [[nodiscard]] model_curve sample_model_curve(const rate_function& rate, double inhibitor,
                                              double s_end);
 
+// How the rate plot shows rows that repeat the same [S] within a curve (replicates):
+// each as a dot of its own, or as the mean of the replicates with an error bar of
+// their standard deviation.
+enum class replicate_display { points, mean_sd };
+
+// The legend's note on curves drawn as means.
+inline constexpr std::string_view mean_sd_note = ", mean \u00b1 SD";
+
+// The measured rates of one curve summarised per [S]: each distinct [S] (exactly
+// equal values, as the lack-of-fit test groups replicates) in the order it first
+// appears, with the mean of its rates and their sample standard deviation (n - 1;
+// NaN for a single rate).
+struct replicate_summary {
+  std::vector<double> substrate;
+  std::vector<double> mean;
+  std::vector<double> sd;
+  std::vector<int> count;
+};
+[[nodiscard]] replicate_summary summarise_replicates(std::span<const double> substrate,
+                                                     std::span<const double> rate);
+
 // The chart of `plot` without showing it; null when there is nothing to draw.
 // Each curve's measured rates are markers of its own colour and shape and `rate` is
 // drawn as a line of that colour across the [S] axis; flagged rows get a black X over their dot and
 // a legend entry (flagged_rows_label). Writes the legend labels of the curves into
-// labels(1..ncurves).
+// labels(1..ncurves). With replicate_display::mean_sd the dots are the means of
+// each [S] and every [S] measured two or more times gets a vertical bar from
+// mean - SD to mean + SD in the curve's colour (after the other series, without a
+// legend entry); the curves' legend entries then end in mean_sd_note, and the model
+// lines are unchanged.
 [[nodiscard]] plot_handle build_xy_plot(const xy_curves& c, label_array& labels,
                                         const label_array& fitlabels, bool logflag,
-                                        const rate_function& rate);
+                                        const rate_function& rate,
+                                        replicate_display replicates = replicate_display::points);
 
 // Builds the chart and shows it through `fe`, then tidies up.
 void plot(core::frontend* fe, const xy_curves& c, label_array& labels, const label_array& fitlabels,
           bool logflag, const rate_function& rate);
 
 // The XY plot of the fit held in the context (the best model after a run), with
-// `rate` that fit's rate function; does nothing when there are no curves.
+// `rate` that fit's rate function; does nothing when there are no curves. The
+// replicates are shown as ctx.replicate_means says.
 void xyplot(const core::fit_context& ctx, const rate_function& rate);
 
 // The same chart, built but not shown; empty when there are no curves.

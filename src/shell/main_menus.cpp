@@ -55,6 +55,8 @@ void main_window::build_menus() {
   m.bar = tk_.addmenu("", -1);
   m.file = tk_.addmenu("File", m.bar);
   m.file_open = tk_.addmenuitem("Open Data File", m.file, on(&main_window::handle_open));
+  m.file_import =
+      tk_.addmenuitem("Import Table\u2026", m.file, on(&main_window::handle_import_table));
   m.file_recent = tk_.addmenu("Recent Files", m.file);
   for (int i = 0; i < recent_count; ++i) {
     m.recent[static_cast<std::size_t>(i)] =
@@ -105,6 +107,8 @@ void main_window::build_menus() {
       tk_.addmenuitem("Fast Fitting", m.settings, on(&main_window::handle_fast_fitting));
   m.model_plots = tk_.addmenuitem("Show Model Plots of Last Run", m.settings,
                                   on(&main_window::handle_model_plots));
+  m.replicate_means = tk_.addmenuitem("Show Replicates as Mean \u00b1 SD", m.settings,
+                                      on(&main_window::handle_replicate_means));
   m.axis_units = tk_.addmenuitem("Axis Units...", m.settings, on(&main_window::handle_axis_units));
   m.bar_run = tk_.addmenuitem("Run", m.bar, on(&main_window::handle_run));
   m.bar_clear = tk_.addmenuitem("Clear", m.bar, on(&main_window::handle_clear));
@@ -180,6 +184,7 @@ void main_window::set_method_entries() {
 void main_window::set_settings_entries() {
   tk_.setmenuitemchecked(st_.menus.pause_at_plots, pause_at_plots_.load());
   tk_.setmenuitemchecked(st_.menus.fast_fitting, ctx_.fast.load());
+  tk_.setmenuitemchecked(st_.menus.replicate_means, ctx_.replicate_means.load());
   tk_.enablemenuitem(st_.menus.model_plots, frontend_ && frontend_->kept_plot_count() > 0);
 }
 

@@ -22,7 +22,7 @@ namespace inhibra::shell {
 namespace {
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::simulate);
+  return c >= 0 && c <= code(command::mean_sd);
 }
 
 }  // namespace
@@ -117,6 +117,11 @@ void main_window::handle_error_model(core::error_model errors) {
 void main_window::handle_fast_fitting() {
   ctx_.fast = !ctx_.fast.load();
   post(command::fast_fitting);
+}
+
+void main_window::handle_replicate_means() {
+  ctx_.replicate_means = !ctx_.replicate_means.load();
+  post(command::mean_sd);
 }
 
 void main_window::handle_pause_setting() {
@@ -239,6 +244,7 @@ void main_window::restore_settings() {
   st_.recent = r.recent;
   pause_at_plots_ = r.pause_at_plots;
   ctx_.fast = r.fast;
+  ctx_.replicate_means = r.replicate_means;
   units_ = {r.concentration_unit, r.rate_unit};
   frontend_->set_units(units_);
 }
@@ -255,6 +261,7 @@ void main_window::keep_settings() {
   r.recent = st_.recent;
   r.pause_at_plots = pause_at_plots_.load();
   r.fast = ctx_.fast.load();
+  r.replicate_means = ctx_.replicate_means.load();
   r.concentration_unit = units_.concentration;
   r.rate_unit = units_.rate;
   keep(*settings_, r);
@@ -362,6 +369,7 @@ void main_window::execute(std::int32_t c) {
       break;
     case command::pause_setting:
     case command::fast_fitting:
+    case command::mean_sd:
       set_settings_entries();
       break;
     case command::axis_units:
@@ -384,6 +392,9 @@ void main_window::execute(std::int32_t c) {
       break;
     case command::simulate:
       command_simulate();
+      break;
+    case command::import_table:
+      command_import_table();
       break;
   }
 }
@@ -541,6 +552,7 @@ void main_window::command_open() {
 void main_window::forget_last_run() {
   cleartext(tk_, st_);
   last_run_ = {};
+  ctx_.table = {};  // read by its name again, unless Import Table says otherwise
   tk_.close_table_window();
   tk_.enablemenuitem(st_.menus.file_results_table, false);
   tk_.enablemenuitem(st_.menus.file_simulate, false);

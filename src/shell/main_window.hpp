@@ -83,6 +83,7 @@ class main_window {
   void handle_mc50plot() { post(command::mc50plot); }
   void handle_pause_setting();
   void handle_fast_fitting();
+  void handle_replicate_means();
   void handle_model_plots() { post(command::model_plots); }
   void handle_axis_units() { post(command::axis_units); }
   // A file dropped on the main window, or the recent file shown at `index`: the loop
@@ -91,6 +92,7 @@ class main_window {
   void handle_recent(int index);
   void handle_results_table() { post(command::results_table); }
   void handle_simulate() { post(command::simulate); }
+  void handle_import_table() { post(command::import_table); }
 
   // Ends the run going on at its next safe point (before its next model; a paused
   // run goes on to it at once), leaving no results file. Any thread.
@@ -144,6 +146,7 @@ class main_window {
   void command_axis_units();
   void command_results_table();
   void command_simulate();
+  void command_import_table();
 
   toolkit::window_system& tk_;
   core::fit_context& ctx_;

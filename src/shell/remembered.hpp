@@ -29,6 +29,7 @@ struct remembered {
   std::vector<std::string> recent;  // most recent first, at most recent_count
   bool pause_at_plots = true;
   bool fast = false;               // runs fit by the refinement's solves alone (Fast Fitting)
+  bool replicate_means = false;    // the rate plot shows replicates as mean and SD
   std::string concentration_unit;  // on the axis labels of concentrations
   std::string rate_unit;  // on the axis labels of rates       // a run waits at each model's plot
 };

@@ -58,6 +58,8 @@ enum class command : std::int32_t {
   error_model = 29,    // the error model of the next run (equal, relative, Poisson weights)
   fast_fitting = 30,   // runs fit by the refinement's solves alone, or not
   simulate = 31,       // the verdict of the last run checked on data simulated from its fit
+  import_table = 32,   // a data table read through the Import Table dialog
+  mean_sd = 33,        // the rate plot shows replicates as mean and SD, or a dot each
   // A new code comes last, and is_command accepts the codes up to the last one.
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
@@ -102,6 +104,7 @@ struct menu_ids {
   int bar = -1;
   int file = -1;
   int file_open = -1;
+  int file_import = -1;  // Import Table...
   int file_recent = -1;  // the "Recent Files" drop-down
   std::array<int, recent_count> recent{};
   int file_edit = -1;
@@ -132,6 +135,7 @@ struct menu_ids {
   int pause_at_plots = -1;
   int fast_fitting = -1;  // checked: runs fit without the chain of stages
   int model_plots = -1;
+  int replicate_means = -1;  // Show Replicates as Mean ± SD
   int axis_units = -1;
   int bar_run = -1;
   int bar_clear = -1;

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <optional>
 
+#include "toolkit/import_table_dialog.hpp"
 #include "toolkit/qt_text.hpp"
 
 namespace inhibra::toolkit {
@@ -129,6 +130,20 @@ int window_system::dlginputtext(std::string& value, std::string_view title,
       });
   if (!edited) return 0;
   value = *edited;
+  return 1;
+}
+
+int window_system::dlgimporttable(const import_table_view& view, import_mapping& chosen) {
+  if (closing()) return 0;
+  const auto confirmed = thread_.call([this, view] {
+    std::optional<import_mapping> out;
+    if (closing()) return out;
+    ImportTableDialog dialog(view, dialog_parent());
+    if (dialog.exec() == QDialog::Accepted) out = dialog.mapping();
+    return out;
+  });
+  if (!confirmed) return 0;
+  chosen = *confirmed;
   return 1;
 }
 

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "core/frontend.hpp"
+#include "toolkit/import_table_dialog.hpp"
 #include "toolkit/plot_window.hpp"
 #include "toolkit/table_contents.hpp"
 #include "toolkit/wake_event.hpp"
@@ -186,6 +187,10 @@ class window_system {
   // A one-line text: `value` in, the text as edited out. Returns 1 when the person
   // confirmed, 0 when cancelled (`value` unchanged).
   int dlginputtext(std::string& value, std::string_view title, std::string_view label);
+  // The Import Table dialog for `view` (see import_table_dialog.hpp); view.describe
+  // runs on the window thread while it is open. Returns 1 with the reading confirmed
+  // in `chosen`, 0 when cancelled (`chosen` unchanged).
+  int dlgimporttable(const import_table_view& view, import_mapping& chosen);
 
   // --- wake-up event of the current window --------------------------------------------
   // Waits until the current window's event is set or `milliseconds` passed (the

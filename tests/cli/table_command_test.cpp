@@ -7,6 +7,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 #include "cli/run_fit.hpp"
 #include "support/temp_dir.hpp"
@@ -78,6 +79,81 @@ TEST(TableCommand, EachExampleTableFitsToTheParametersOfItsNativeTwin) {
       EXPECT_NEAR(a.at(name), value, tight * std::abs(value)) << c.table << ": " << name;
     }
   }
+}
+
+TEST(TableCommand, ReplicateWellsOfAPlateFeedTheLackOfFitTest) {
+  // The plate's triplicate columns repeat [S] and [I] exactly, so every model's
+  // lack-of-fit test has its pure error, and it agrees with the native twin's.
+  support::temp_dir dir;
+  copy_example(dir, "plate.csv");
+  copy_example(dir, "plate.in");
+  dir.write("single.csv",
+            "S,I,v\n50,0,0.032\n100,0,0.055\n200,0,0.08\n333,0,0.1\n"
+            "500,0,0.115\n50,100,0.017\n100,100,0.028\n200,100,0.045\n"
+            "333,100,0.064\n500,100,0.075\n");
+  auto lack_of_fit = [&](const std::string& file) {
+    const auto r = run_fit("-q --fast -m 1-4 --json - " + file, dir);
+    EXPECT_EQ(r.status, 0) << file << ": " << r.err;
+    std::vector<nlohmann::json> out;
+    const auto parsed = nlohmann::json::parse(r.out);
+    for (const auto& m : parsed.at("files").at(0).at("models"))
+      out.push_back(m.at("diagnostics").at("lack_of_fit"));
+    return out;
+  };
+  const auto table = lack_of_fit("plate.csv");
+  const auto native = lack_of_fit("plate.in");
+  ASSERT_EQ(table.size(), 4u);
+  ASSERT_EQ(native.size(), 4u);
+  for (std::size_t k = 0; k < table.size(); ++k) {
+    ASSERT_TRUE(table[k].is_object()) << "model " << k + 1 << ": " << table[k];
+    const double f = table[k].at("statistic").get<double>();
+    const double p = table[k].at("p").get<double>();
+    EXPECT_GT(f, 0.0);
+    EXPECT_GE(p, 0.0);
+    EXPECT_LE(p, 1.0);
+    EXPECT_NEAR(f, native[k].at("statistic").get<double>(), 1e-9 * f) << "model " << k + 1;
+  }
+  // Without repeated wells there is no pure error, and the test is not made.
+  for (const auto& j : lack_of_fit("single.csv"))
+    EXPECT_TRUE(j.is_null()) << j;
+}
+
+TEST(TableCommand, TableOptionsThatAFileWouldLeaveOutAreRefused) {
+  // A fit that silently dropped --columns could swap [S] and [I]: the call stops first.
+  support::temp_dir dir;
+  copy_example(dir, "plate.csv");
+  copy_example(dir, "Data.in");
+  struct refusal_case {
+    const char* args;
+    const char* said;
+  };
+  for (const auto& c : {
+           refusal_case{"--columns S=2,I=1,v=3 Data.in",
+                        "--columns says how to read a data table, but Data.in is read in the "
+                        "native format"},
+           refusal_case{"--layout wide Data", "Data.in is read in the native format"},
+           refusal_case{"--check --layout long --columns S=1,I=2,v=3 Data.in",
+                        "--columns and --layout say how"},
+           refusal_case{"--layout wide plate.csv Data.in", "add --table"},
+           refusal_case{"--sheet Plate plate.csv",
+                        "--sheet names a sheet of an .xlsx workbook, but plate.csv is not one"},
+           refusal_case{"--table --sheet Plate Data.in", "Data.in is not one"},
+           refusal_case{"--convert plate.csv --sheet Plate", "plate.csv is not one"},
+       }) {
+    const auto r = run_fit(c.args, dir);
+    EXPECT_EQ(r.status, 64) << c.args;
+    EXPECT_NE(r.err.find(c.said), std::string::npos) << c.args << ": " << r.err;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("Data.out"))) << c.args;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("plate.out"))) << c.args;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("plate.in"))) << c.args;
+  }
+  // With --table a file of any name is read as a table, and the options hold for it.
+  dir.write("swapped.in", "0,50,1\n0,60,2\n0,70,3\n0,80,4\n0,90,5\n");
+  EXPECT_EQ(run_fit("--check --columns I=1,S=2,v=3 swapped.in", dir).status, 64);
+  const auto forced = run_fit("--check --table --columns I=1,S=2,v=3 swapped.in", dir);
+  EXPECT_EQ(forced.status, 0) << forced.err;
+  EXPECT_NE(forced.out.find("columns: [S] 2 (B), [I] 1 (A), rate 3 (C)"), std::string::npos)
+      << forced.out;
 }
 
 TEST(TableCommand, CheckTellsHowATableWasRead) {

@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <limits>
 #include <vector>
 
+#include "plotengine/recording_painter.hpp"
 #include "plots/chart_recorder.hpp"
 #include "strings/text.hpp"
 #include "support/example_fit.hpp"
@@ -174,6 +177,112 @@ TEST(XyChart, LogarithmicRateAxisOnRequest) {
   ASSERT_EQ(line.x.size(), 199u);
   EXPECT_GT(line.x.front(), 0.0f);
   EXPECT_GT(line.y.front(), 0.0f);
+}
+
+TEST(Replicates, SummarisedPerExactSubstrateInTheOrderFirstSeen) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct case_ {
+    std::vector<double> s, v;
+    replicate_summary want;
+  };
+  const case_ cases[] = {
+      // A triplicate and a single rate: the single has no SD.
+      {{1, 1, 1, 2}, {1, 2, 3, 5}, {{1, 2}, {2, 5}, {1, nan}, {3, 1}}},
+      // Replicates apart in the table, [S] not in order; equal rates give SD 0.
+      {{4, 2, 4, 2}, {6, 1, 8, 1}, {{4, 2}, {7, 1}, {std::sqrt(2.0), 0}, {2, 2}}},
+      // [S] that differ in the last digit are not replicates.
+      {{0.1, 0.1 + 1e-15}, {1, 2}, {{0.1, 0.1 + 1e-15}, {1, 2}, {nan, nan}, {1, 1}}},
+      {{}, {}, {}},
+  };
+  for (const auto& c : cases) {
+    const auto got = summarise_replicates(c.s, c.v);
+    EXPECT_EQ(got.substrate, c.want.substrate);
+    EXPECT_EQ(got.count, c.want.count);
+    ASSERT_EQ(got.mean.size(), c.want.mean.size());
+    ASSERT_EQ(got.sd.size(), c.want.sd.size());
+    for (std::size_t g = 0; g < got.mean.size(); ++g) {
+      EXPECT_DOUBLE_EQ(got.mean[g], c.want.mean[g]) << g;
+      if (std::isnan(c.want.sd[g])) {
+        EXPECT_TRUE(std::isnan(got.sd[g])) << g;
+      } else {
+        EXPECT_NEAR(got.sd[g], c.want.sd[g], 1e-15) << g;
+      }
+    }
+  }
+}
+
+// Two curves: [I] = 0 in triplicate at [S] 100 and 200 with single rows around them,
+// [I] = 50 without replicates. As means, the triplicates become one dot with an error
+// bar each; the curve without replicates is drawn as before; the model lines stay.
+TEST(Replicates, MeansWithStandardDeviationBarsOnRequest) {
+  const std::vector<std::array<double, 3>> rows{
+      {50, 0, 0.030},   {100, 0, 0.050},  {100, 0, 0.054}, {100, 0, 0.058}, {200, 0, 0.080},
+      {200, 0, 0.070},  {200, 0, 0.075},  {400, 0, 0.100}, {50, 50, 0.020}, {100, 50, 0.035},
+      {200, 50, 0.055}, {400, 50, 0.075}, {800, 50, 0.09}};
+  core::fit_context ctx;
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    ctx.substrate[k] = rows[k][0];
+    ctx.inhibitor[k] = rows[k][1];
+    ctx.rate[k] = rows[k][2];
+  }
+  ctx.idat = static_cast<int>(rows.size());
+  const rate_function rate = [](double s, double i) { return 0.12 * s / (150.0 + s + i); };
+  const auto points = xy_chart(ctx, rate);
+  ctx.replicate_means = true;
+  const auto means = xy_chart(ctx, rate);
+  ASSERT_TRUE(points && means);
+  ASSERT_EQ(points->data.size(), 4u);
+  ASSERT_EQ(means->data.size(), 5u);  // one series of bars, for the curve with replicates
+
+  const auto& dots = means->data[0];
+  EXPECT_EQ(dots.x, (std::vector<float>{50, 100, 200, 400}));
+  const std::vector<double> mean{0.030, 0.054, 0.075, 0.100};
+  for (std::size_t g = 0; g < mean.size(); ++g)
+    EXPECT_FLOAT_EQ(dots.y[g], static_cast<float>(mean[g])) << g;
+  EXPECT_EQ(dots.label, "[I] = 0, mean \u00b1 SD");
+  EXPECT_EQ(means->data[2].label, "[I] = 50, mean \u00b1 SD");
+  EXPECT_EQ(points->data[0].label, "[I] = 0");
+  EXPECT_EQ(means->data[2].x, points->data[2].x);  // no replicates: the same dots
+  for (const std::size_t line : {1u, 3u}) {
+    EXPECT_EQ(means->data[line].x, points->data[line].x) << line;
+    EXPECT_EQ(means->data[line].y, points->data[line].y) << line;
+  }
+
+  const auto& bars = means->data[4];
+  EXPECT_EQ(bars.drawer, plotengine::drawer_type::line);
+  EXPECT_EQ(bars.label, "");
+  EXPECT_EQ(bars.color.red, dots.color.red);
+  EXPECT_EQ(bars.color.green, dots.color.green);
+  EXPECT_EQ(bars.color.blue, dots.color.blue);
+  ASSERT_EQ(bars.x.size(), 6u);
+  EXPECT_EQ(bars.x[0], 100.0f);
+  EXPECT_EQ(bars.x[3], 200.0f);
+  EXPECT_FLOAT_EQ(bars.y[0], 0.050f);  // 0.054 -+ 0.004
+  EXPECT_FLOAT_EQ(bars.y[1], 0.058f);
+  EXPECT_FLOAT_EQ(bars.y[3], 0.070f);  // 0.075 -+ 0.005
+  EXPECT_FLOAT_EQ(bars.y[4], 0.080f);
+  EXPECT_TRUE(std::isnan(bars.y[2]) && std::isnan(bars.y[5]));
+
+  // Drawn: each bar is one vertical stroke in the curve's colour, and nothing joins
+  // one bar to the next.
+  plotengine::testing::recording_painter p;
+  ASSERT_TRUE(means->draw(p, {0, 0, 800, 600}));
+  const auto pass = means->prepare(p, {0, 0, 800, 600});
+  ASSERT_TRUE(pass.has_value());
+  int strokes = 0;
+  for (const auto& shape : p.shapes) {
+    if (shape.kind != plotengine::testing::recorded_shape::line || !shape.clipped ||
+        shape.color.red != bars.color.red || shape.color.green != bars.color.green ||
+        shape.color.blue != bars.color.blue) {
+      continue;
+    }
+    const bool at_bar = std::fabs(shape.a - pass->screen_x(100.0f)) < 0.5f ||
+                        std::fabs(shape.a - pass->screen_x(200.0f)) < 0.5f;
+    if (at_bar && std::fabs(shape.a - shape.c) < 0.01f && std::fabs(shape.b - shape.d) > 1.0f) {
+      ++strokes;
+    }
+  }
+  EXPECT_EQ(strokes, 2);
 }
 
 TEST(ModelCurve, PointsTheModelCannotGiveAreLeftOut) {

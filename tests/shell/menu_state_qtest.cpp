@@ -28,10 +28,10 @@ const menu menus[] = {
       "Ca/Sp_Plot", "MC50_Plot", "Help", "About", "Quit"},
      {"Weight", "Run", "Clear", "XY_Plot", "Residuals", "Ca/Sp_Plot", "MC50_Plot"}},
     {"File",
-     {"Open Data File", "Recent Files", "Edit Data File", "Run Curve-fit", "XY Plot",
-      "Results Table", "Check the Verdict by Simulation\u2026", "Clear Display", "Save Results",
-      "Print Results", "Mechanism of Inhibition", "Model Library", "MC50", "Example Data File",
-      "About", "Quit"},
+     {"Open Data File", "Import Table\u2026", "Recent Files", "Edit Data File", "Run Curve-fit",
+      "XY Plot", "Results Table", "Check the Verdict by Simulation\u2026", "Clear Display",
+      "Save Results", "Print Results", "Mechanism of Inhibition", "Model Library", "MC50",
+      "Example Data File", "About", "Quit"},
      {"Recent Files", "Edit Data File", "Run Curve-fit", "XY Plot", "Results Table",
       "Check the Verdict by Simulation\u2026", "Clear Display", "Save Results", "Print Results"}},
     {"Weight",
@@ -40,7 +40,7 @@ const menu menus[] = {
      {"Turn-OFF Robust Wt", "Refine Fits (Default)"}},
     {"Settings",
      {"Pause at Each Model's Plot", "Fast Fitting", "Show Model Plots of Last Run",
-      "Axis Units..."},
+      "Show Replicates as Mean \u00b1 SD", "Axis Units..."},
      {"Show Model Plots of Last Run"}}};
 
 states start_state() {

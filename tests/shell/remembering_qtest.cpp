@@ -171,6 +171,9 @@ class RememberingTest : public QObject {
       QVERIFY(app.run_command("Weight/Poisson Weights (1/v)"));
       QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
       QVERIFY(app.run_command("Settings/Fast Fitting"));
+      QVERIFY(!app.action("Settings/Show Replicates as Mean \u00b1 SD")->isChecked());
+      QVERIFY(app.run_command("Settings/Show Replicates as Mean \u00b1 SD"));
+      QVERIFY(app.ctx->replicate_means.load());
       app.window()->resize(app.window()->size() - QSize(40, 30));
       size = app.window()->size();
       QVERIFY(app.quit());
@@ -191,6 +194,8 @@ class RememberingTest : public QObject {
     QVERIFY(!again.action("Settings/Pause at Each Model's Plot")->isChecked());
     QVERIFY(again.ctx->fast.load());
     QVERIFY(again.action("Settings/Fast Fitting")->isChecked());
+    QVERIFY(again.ctx->replicate_means.load());
+    QVERIFY(again.action("Settings/Show Replicates as Mean \u00b1 SD")->isChecked());
     QCOMPARE(again.window()->size(), size);
     QCOMPARE(recent_entries(again), QStringList{QString::fromStdString(data)});
     // The open dialog starts in the folder of the last data file.
