@@ -192,7 +192,10 @@ constexpr std::array help_lines = {
         "      [OpenData] or [File/Open Data File]; [File/Recent Files] offers the last ones,"),
     std::string_view(
         "      [File/Edit Data File] opens it in your text editor. A file can also be"),
-    std::string_view("      dropped on the window."),
+    std::string_view(
+        "      dropped on the window. [File/Import Table\u2026] shows a table's first rows and"),
+    std::string_view(
+        "      how it will be read ([S], [I] and rate columns, curves, units) before opening it."),
     std::string_view("   2- Choose the models to fit with [Models]."),
     std::string_view(
         "   3- Choose the weighting in [Weight]: [Turn-ON Robust Wt] or [Turn-OFF Robust Wt],"),
@@ -210,7 +213,9 @@ constexpr std::array help_lines = {
     std::string_view(
         "      [Settings/Fast Fitting] fits faster, [Settings/Axis Units...] names the units"),
     std::string_view(
-        "      on the axes, [Settings/Show Model Plots of Last Run] shows the run's charts again."),
+        "      on the axes, [Settings/Show Model Plots of Last Run] shows the run's charts again,"),
+    std::string_view(
+        "      [Settings/Show Replicates as Mean \u00b1 SD] draws repeated rates as their mean."),
     std::string_view(
         "   6- [XY_Plot] (or [File/XY Plot]) draws the best model's fit, [Residuals] its"),
     std::string_view(
