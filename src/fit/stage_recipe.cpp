@@ -44,7 +44,8 @@ chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int mod
   models::calcfg(ctx, n, x, f, g, c, cjac);
 
   chain_outcome out;
-  out.sqp_iteration_limit = ctx.weighting == 0 ? sqp_limit_unweighted : sqp_limit_robust;
+  out.sqp_iteration_limit =
+      ctx.weighting == core::weighting::none ? sqp_limit_unweighted : sqp_limit_robust;
   double tau = k.t;
   double mu_best = k.big;
   int total = 0;
@@ -123,8 +124,8 @@ run_constants compute_run_constants() {
 chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int model, par_array& x,
                         stage_costs& cost) {
   std::int64_t mark = evaluations(ctx);
-  auto stage_done = [&](std::size_t stage) {
-    cost[stage] = evaluations(ctx) - mark;
+  auto stage_done = [&](stage done) {
+    cost[done] = evaluations(ctx) - mark;
     mark = evaluations(ctx);
   };
   const auto count = static_cast<std::size_t>(n);
@@ -152,20 +153,20 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
     if (scale < simplex_scale_floor) break;
     keep_best(f, x, f_best, x_best);
   }
-  stage_done(1);
+  stage_done(stage::simplex);
 
   // Stage 2: variable metric from the identity.
   std::vector<double> h(count * (count + 1) / 2, 1.0);
   (void)optim::va10d(ctx, n, std::span(x).first(count), f, h, va10d_mode_fresh,
                      model <= 4 ? va10d_limit_linear : va10d_limit_hyperbolic);
   keep_best(f, x, f_best, x_best);
-  stage_done(2);
+  stage_done(stage::variable_metric);
 
   // Stage 3: golden-section searches along the coordinates.
   optim::golden_ab_search(ctx, n, std::span(x).first(count), f);
   keep_best(f, x, f_best, x_best);
   optim::bound_point(n, x, model);
-  stage_done(3);
+  stage_done(stage::golden);
 
   // Stage 4: direction set, undone when it fails or doubles the value.
   absolute(x, n);
@@ -187,7 +188,7 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
     f = f_svd;
     x = x_svd;
   }
-  stage_done(4);
+  stage_done(stage::direction_set);
 
   // Shape parameters pushed to their floor get room to move again.
   if (model >= 4 && x[3] < shape_floor) x[3] = shape_restart;
@@ -202,11 +203,11 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
     if (x[3] < shape_floor) x[3] = shape_restart;
     if (x[3] > shape_cap) x[3] = shape_cap_value;
   }
-  stage_done(5);
+  stage_done(stage::extra_simplex);
 
   // Stage 6: constrained refinement of the chain.
   const chain_outcome out = sqp_stage(ctx, k, n, model, x);
-  stage_done(6);
+  stage_done(stage::sqp);
   return out;
 }
 
