@@ -21,9 +21,8 @@ namespace {
 // The random sequence of the searches moves on by one draw from this seed before
 // each chain.
 constexpr double rangen_seed = 1024.0;
-// The literal arguments of the SQP calls: no printing, at most 10 steps per line
-// search, and the QP sub-solver's mode.
-constexpr int vmcon4_iprint = -1;
+// The SQP calls' settings: at most 10 steps per line search, and the QP
+// sub-solver's mode.
 constexpr int vmcon4_maxls = 10;
 constexpr int vmcon4_qpmode = 1;
 // The SQP stage starts its gradient at 1 for every parameter.
@@ -36,12 +35,9 @@ void absolute(par_array& x, int n) {
 
 // Stage 6: two calls of the SQP method with the decision rules between them.
 chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int model, par_array& x) {
-  models::gradient_array g{};
-  models::constraint_array c{};
-  models::cjac_array cjac{};
+  optim::sqp_values at;
   optim::bound_point(n, x, model);
-  double f = 0.0;
-  models::calcfg(ctx, n, x, f, g, c, cjac);
+  models::calcfg(ctx, n, x, at.f, at.g, at.c, at.cjac);
 
   chain_outcome out;
   out.sqp_iteration_limit =
@@ -49,24 +45,27 @@ chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int mod
   double tau = k.t;
   double mu_best = k.big;
   int total = 0;
-  std::fill(g.begin(), g.end(), sqp_start_gradient);
+  std::fill(at.g.begin(), at.g.end(), sqp_start_gradient);
   std::fill(x.begin() + n, x.end(), 0.0);
+  double& f = at.f;
   double f_best = f;
   par_array x_best = x;
 
   optim::sqp_workspace ws;
   for (int pass = 1; pass <= 2; ++pass) {
-    models::calcfg(ctx, n, x, f, g, c, cjac);
-    auto info = pass == 1 ? optim::vmcon4_info::fresh_start : optim::vmcon4_info::converged;
-    std::fill(c.begin(), c.end(), k.big);
-    int niter = 0;
-    double cnorm = 0.0;
-    optim::vmcon4(ctx, ws, n, std::span(x).first(static_cast<std::size_t>(n)), f, g, c, cjac,
-                  out.sqp_iteration_limit, tau, vmcon4_iprint, info, vmcon4_maxls, cnorm, niter,
-                  total, vmcon4_qpmode);
-    out.sqp_info = static_cast<int>(info);
-    double mu = cnorm;
-    total += niter;
+    models::calcfg(ctx, n, x, at.f, at.g, at.c, at.cjac);
+    std::fill(at.c.begin(), at.c.end(), k.big);
+    const optim::sqp_summary s =
+        optim::vmcon4(ctx, ws, std::span(x).first(static_cast<std::size_t>(n)), at,
+                      {.max_iterations = out.sqp_iteration_limit,
+                       .tolerance = tau,
+                       .max_line_search = vmcon4_maxls,
+                       .qp_mode = vmcon4_qpmode,
+                       .fresh_start = pass == 1,
+                       .earlier_iterations = total});
+    out.sqp_info = static_cast<int>(s.info);
+    double mu = s.cnorm;
+    total += s.iterations;
     if (total > sqp_iteration_cap) break;
     if (std::isnan(mu)) {
       mu = k.big;
@@ -85,7 +84,7 @@ chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int mod
       break;
     } else {
       mu_best = std::fmin(mu_best, mu);
-      if (static_cast<int>(info) <= 4) tau = k.t / 2.0;
+      if (static_cast<int>(s.info) <= 4) tau = k.t / 2.0;
     }
   }
   k.t = tau;
@@ -155,7 +154,9 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   }
   stage_done(stage::simplex);
 
-  // Stage 2: variable metric from the identity.
+  // Stage 2: variable metric from the identity. Its exit code is not needed: every
+  // exit leaves a point with its value, and keep_best judges the stage by that value
+  // alone (a stage that did not improve is undone whatever its exit said).
   std::vector<double> h(count * (count + 1) / 2, 1.0);
   (void)optim::va10d(ctx, n, std::span(x).first(count), f, h, va10d_mode_fresh,
                      model <= 4 ? va10d_limit_linear : va10d_limit_hyperbolic);

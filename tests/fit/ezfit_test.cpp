@@ -80,6 +80,35 @@ TEST_F(Ezfit, SingleModelRunHasNoSummaryAndLeavesThatModel) {
   EXPECT_EQ(fe.titles.back(), "Wait, computing model #2");
 }
 
+// The weighting switch names the run's weighting by its code; a value that is no
+// weighting's code fits without weights and says so once per fit.
+TEST_F(Ezfit, TheWeightingSwitchNamesTheWeightingOfTheRun) {
+  const std::string warning = "Value of weight out of range of [0-2]!";
+  const struct {
+    std::int32_t value;
+    core::weighting weighting;
+    bool warned;
+  } cases[] = {
+      {0, core::weighting::none, false},   {1, core::weighting::fitted_rate, false},
+      {2, core::weighting::robust, false}, {3, core::weighting::none, true},
+      {-1, core::weighting::none, true},
+  };
+  const auto path = dir.write("w.in", model_data(1, {150.0, 0.16, 60.0}, 0.01));
+  select({1});
+  ctx->chain_only = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    fe.boxes.clear();
+    record = {};
+    ctx->nwt_global = c.value;
+    ASSERT_EQ(run(path), core::run_status::success);
+    EXPECT_EQ(record.weighting, c.weighting);
+    ASSERT_EQ(record.fitted.size(), 1u);
+    EXPECT_EQ(record.fitted[0].weighting, c.weighting);
+    EXPECT_EQ(std::ranges::count(fe.texts(), warning) > 0, c.warned);
+  }
+}
+
 TEST_F(Ezfit, RecoversTheGeneratingParametersWithinTheirLimits) {
   const std::vector<double> truth{150.0, 0.16, 60.0};
   const auto path = dir.write("mm.in", model_data(1, truth, 0.005));

@@ -24,54 +24,53 @@ TEST(MachPrec, GivesTheDocumentedConstants) {
   EXPECT_EQ(qbig, 2.0 / qeps);
 }
 
-// Arrays of one vmcon4 call for a context, and its outputs.
+// One point of a context's model, the workspace of its vmcon4 calls and the summary
+// of the last call.
 struct sqp_run {
   core::fit_context& ctx;
   sqp_workspace ws;
   std::array<double, core::max_par> x{};
-  std::array<double, core::max_par> g{};
-  std::array<double, core::max_constraints> c{};
-  std::array<double, core::max_par * core::max_constraints> cjac{};
-  double f = 0.0;
-  double cnorm = -1.0;
-  int niter = 0;
-  vmcon4_info info = vmcon4_info::fresh_start;
+  sqp_values at;
+  sqp_summary last;
 
   explicit sqp_run(core::fit_context& context) : ctx(context) {}
   [[nodiscard]] int n() const { return ctx.n_par; }
   [[nodiscard]] std::span<double> xs() { return std::span(x).first(static_cast<std::size_t>(n())); }
-  void run(int maxit, double tol, int maxls = 10, int iprint = -1) {
-    vmcon4(ctx, ws, n(), xs(), f, g, c, cjac, maxit, tol, iprint, info, maxls, cnorm, niter, 0, 1);
+  void run(sqp_options o) {
+    const std::int64_t before = ctx.full_evaluations;
+    last = vmcon4(ctx, ws, xs(), at, o);
+    EXPECT_EQ(last.evaluations, ctx.full_evaluations - before);  // every calcfg counted
   }
-  // A later call: the iteration counter starts again, `how` says whether B does.
-  void again(vmcon4_info how, int maxit, double tol, int iprint = -1) {
-    info = how;
-    niter = 0;
-    run(maxit, tol, 10, iprint);
+  void run(int maxit, double tol, int maxls = 10) {
+    run({.max_iterations = maxit, .tolerance = tol, .max_line_search = maxls});
+  }
+  // A later call, from B = identity or from the B the earlier calls left.
+  void again(bool fresh, int maxit, double tol, bool print = false) {
+    run({.max_iterations = maxit, .tolerance = tol, .fresh_start = fresh, .print = print});
   }
   [[nodiscard]] bool inside_box() const {
     for (int j = 0; j < ctx.m; ++j)
-      if (c[static_cast<std::size_t>(j)] < 0.0) return false;
+      if (at.c[static_cast<std::size_t>(j)] < 0.0) return false;
     return true;
   }
 };
 
-TEST(Vmcon4, IterationLimitBelowTheCounterStopsBeforeAnySubproblem) {
-  // The counter continues from the caller's value: 0 against a limit of 0, or 5
-  // against 5, both stop in the first iteration, after evaluating the start only.
-  for (const int start_count : {0, 5}) {
+TEST(Vmcon4, IterationLimitOfZeroStopsBeforeAnySubproblem) {
+  // The first iteration begun is past the limit: the call ends after evaluating the
+  // start only. The caller's earlier iterations are printed, never counted.
+  for (const int earlier : {0, 5}) {
     auto ctx = support::synthetic_context(2, {200, 0.15, 80});
     sqp_run r(*ctx);
     r.x = {150, 0.2, 60};
     const auto start = r.x;
-    r.niter = start_count;
-    r.run(start_count, 1e-10);
-    EXPECT_EQ(r.info, vmcon4_info::too_many_iterations);
-    EXPECT_EQ(r.niter, start_count + 1);
+    r.run({.max_iterations = 0, .tolerance = 1e-10, .earlier_iterations = earlier});
+    EXPECT_EQ(r.last.info, vmcon4_info::too_many_iterations);
+    EXPECT_EQ(r.last.iterations, 1);
+    EXPECT_EQ(r.last.cnorm, 0.0);  // no convergence test made
     EXPECT_EQ(r.ws.subproblem_solves, 0);
-    EXPECT_EQ(ctx->full_evaluations, 1);
+    EXPECT_EQ(r.last.evaluations, 1);
     EXPECT_EQ(r.x, start);
-    EXPECT_EQ(r.f, models::objective_value(*ctx, r.xs()));
+    EXPECT_EQ(r.at.f, models::objective_value(*ctx, r.xs()));
   }
 }
 
@@ -87,18 +86,18 @@ TEST(Vmcon4, FromTheExactMinimumConvergesAtOnceOrFailsTheLineSearch) {
     r.x = {200, 0.15, 80};
     const auto start = r.x;
     r.run(300, tol, 10);
-    EXPECT_EQ(r.niter, 1);
+    EXPECT_EQ(r.last.iterations, 1);
     EXPECT_EQ(r.ws.subproblem_solves, 2);
-    EXPECT_EQ(r.f, models::objective_value(*ctx, r.xs()));
+    EXPECT_EQ(r.at.f, models::objective_value(*ctx, r.xs()));
     if (tol > 0.0) {
-      EXPECT_EQ(r.info, vmcon4_info::converged);
+      EXPECT_EQ(r.last.info, vmcon4_info::converged);
       EXPECT_EQ(ctx->full_evaluations, 1);
       EXPECT_EQ(r.x, start);
-      EXPECT_EQ(r.f, 0.0);
-      EXPECT_LE(r.cnorm, tol);
+      EXPECT_EQ(r.at.f, 0.0);
+      EXPECT_LE(r.last.cnorm, tol);
       continue;
     }
-    EXPECT_EQ(r.info, vmcon4_info::line_search_failed);
+    EXPECT_EQ(r.last.info, vmcon4_info::line_search_failed);
     EXPECT_EQ(ctx->full_evaluations, 11);  // the start and ten (maxls) trial points
     for (std::size_t i = 0; i < 3; ++i)    // x is the last trial point
       EXPECT_EQ(r.x[i], r.ws.xa[i] + r.ws.delta[i]);
@@ -112,18 +111,18 @@ TEST(Vmcon4, FirstTrialPointWithEnoughDecreaseCostsOneEvaluation) {
   sqp_run r(*ctx);
   r.x = {202, 0.1485, 80.8};
   r.run(300, 1e-16);
-  ASSERT_EQ(r.info, vmcon4_info::converged);
-  EXPECT_LT(r.f, 1e-15);
+  ASSERT_EQ(r.last.info, vmcon4_info::converged);
+  EXPECT_LT(r.at.f, 1e-15);
   support::expect_rel_near(std::span<const double>(r.xs()), {200, 0.15, 80}, support::loose);
   r.x = {201, 0.1495, 80.4};
   const auto start = r.x;
   const double f_start = models::objective_value(*ctx, r.xs());
   const auto evaluations = ctx->full_evaluations;
-  r.again(vmcon4_info::converged, 1, 0.0);  // one iteration, then the limit
-  EXPECT_EQ(r.info, vmcon4_info::too_many_iterations);
-  EXPECT_EQ(r.niter, 2);
+  r.again(false, 1, 0.0);  // one iteration, then the limit
+  EXPECT_EQ(r.last.info, vmcon4_info::too_many_iterations);
+  EXPECT_EQ(r.last.iterations, 2);
   EXPECT_EQ(ctx->full_evaluations - evaluations, 2);  // the start and the full step
-  EXPECT_LT(r.f, 0.1 * f_start);
+  EXPECT_LT(r.at.f, 0.1 * f_start);
   // The full step: x = start + d with d the subproblem's step, kept in the workspace.
   for (std::size_t i = 0; i < 3; ++i) {
     EXPECT_EQ(r.x[i], start[i] + r.ws.delta[i]);
@@ -150,10 +149,10 @@ TEST(Vmcon4, LaterCallsContinueFromTheHessianOfTheEarlierOne) {
   ASSERT_FALSE(is_identity(r.ws));
   const auto learned = r.ws.hessian;
 
-  r.again(vmcon4_info::converged, 0, 1e-12);  // anything but fresh_start keeps B
+  r.again(false, 0, 1e-12);  // a later call keeps B
   EXPECT_EQ(r.ws.hessian, learned);
-  EXPECT_TRUE(out.str().empty());  // nothing printed unless iprint >= 0
-  r.again(vmcon4_info::fresh_start, 0, 1e-12, 0);
+  EXPECT_TRUE(out.str().empty());  // nothing printed unless asked
+  r.again(true, 0, 1e-12, true);
   EXPECT_TRUE(is_identity(r.ws));
   EXPECT_NE(out.str().find("Q.P. ITERATIONS EXCEEDED ALLOWABLE MAXIMUM DURING\nPROGRAM EXECUTION"),
             std::string::npos);
@@ -176,28 +175,29 @@ TEST(Vmcon4, StopsOnTheLowerBoundOfAShapeParameterWithMeritWeightsFromZero) {
   }
   stale.ws.vmu.fill(1e12);
   stale.ws.vlam.fill(-3.0);
-  clean.again(vmcon4_info::converged, 300, 1.0685e-6);
-  stale.again(vmcon4_info::converged, 300, 1.0685e-6);
+  clean.again(false, 300, 1.0685e-6);
+  stale.again(false, 300, 1.0685e-6);
   EXPECT_EQ(stale.x, clean.x);
-  EXPECT_EQ(stale.f, clean.f);
-  EXPECT_EQ(stale.niter, clean.niter);
+  EXPECT_EQ(stale.at.f, clean.at.f);
+  EXPECT_EQ(stale.last.iterations, clean.last.iterations);
+  EXPECT_EQ(stale.last.evaluations, clean.last.evaluations);
   EXPECT_EQ(stale.ws.vmu, clean.ws.vmu);
 
   // The constraint b - 1e-6 >= 0 is active, and f grows when b moves into the box.
-  EXPECT_EQ(clean.info, vmcon4_info::converged);
+  EXPECT_EQ(clean.last.info, vmcon4_info::converged);
   EXPECT_TRUE(clean.inside_box());
   EXPECT_NEAR(clean.x[4], models::lower_bound, 1e-12);
   auto moved = clean.x;
   moved[4] = 1e-3;
-  EXPECT_GT(models::objective_value(ctx, std::span(moved).first(5)), clean.f);
+  EXPECT_GT(models::objective_value(ctx, std::span(moved).first(5)), clean.at.f);
   // f, g, c and the constraint gradients belong to the returned point.
   sqp_run fresh(ctx);
   fresh.x = clean.x;
-  models::calcfg(ctx, 5, fresh.xs(), fresh.f, fresh.g, fresh.c, fresh.cjac);
-  EXPECT_EQ(fresh.f, clean.f);
-  EXPECT_EQ(fresh.g, clean.g);
-  EXPECT_EQ(fresh.c, clean.c);
-  EXPECT_EQ(fresh.cjac, clean.cjac);
+  models::calcfg(ctx, 5, fresh.xs(), fresh.at.f, fresh.at.g, fresh.at.c, fresh.at.cjac);
+  EXPECT_EQ(fresh.at.f, clean.at.f);
+  EXPECT_EQ(fresh.at.g, clean.at.g);
+  EXPECT_EQ(fresh.at.c, clean.at.c);
+  EXPECT_EQ(fresh.at.cjac, clean.at.cjac);
 }
 
 TEST(BfgsUpdate, NewMatrixMapsTheStepToTheDampedOrPlainGradientChange) {
