@@ -28,6 +28,17 @@ constexpr int vmcon4_qpmode = 1;
 // The SQP stage starts its gradient at 1 for every parameter.
 constexpr double sqp_start_gradient = 1.0;
 
+// The constrained problem of the context's current model: its objective, gradient
+// and box constraints through models::calcfg, with the constraint counts that
+// calcfg has set in the context.
+optim::constrained_problem model_problem(core::fit_context& ctx) {
+  return {ctx.m, ctx.meq,
+          [&ctx](std::span<const double> x, double& f, std::span<double> g, std::span<double> c,
+                 std::span<double> cjac) {
+            models::calcfg(ctx, static_cast<int>(x.size()), x, f, g, c, cjac);
+          }};
+}
+
 void absolute(par_array& x, int n) {
   for (int i = 0; i < n; ++i)
     x[static_cast<std::size_t>(i)] = std::abs(x[static_cast<std::size_t>(i)]);
@@ -56,7 +67,7 @@ chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int mod
     models::calcfg(ctx, n, x, at.f, at.g, at.c, at.cjac);
     std::fill(at.c.begin(), at.c.end(), k.big);
     const optim::sqp_summary s =
-        optim::vmcon4(ctx, ws, std::span(x).first(static_cast<std::size_t>(n)), at,
+        optim::vmcon4(model_problem(ctx), ws, std::span(x).first(static_cast<std::size_t>(n)), at,
                       {.max_iterations = out.sqp_iteration_limit,
                        .tolerance = tau,
                        .max_line_search = vmcon4_maxls,

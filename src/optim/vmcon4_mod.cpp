@@ -5,7 +5,6 @@
 #include <ostream>
 
 #include "core/one_based.hpp"
-#include "models/objective.hpp"
 
 namespace inhibra::optim {
 
@@ -127,16 +126,21 @@ namespace {
 // test value |gᵀd| + Σ|vlam(j)·c(j)|; niter (in/out): increased by one per
 // iteration; nruns: iterations of the caller's earlier calls, shown in the printout
 // only; qpmode: start mode of the subproblem solver.
-void vmcon4_iterations(core::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> x,
+void vmcon4_iterations(const constrained_problem& p, sqp_workspace& ws, int n, std::span<double> x,
                        double& f, std::span<double> g, std::span<double> c, std::span<double> cjac,
                        int maxit, double tol, int iprint, vmcon4_info& info, int maxls,
-                       double& cnorm, int& niter, int nruns, int qpmode) {
+                       double& cnorm, int& niter, int nruns, int qpmode,
+                       std::int64_t& evaluations) {
   assert(n >= 1 && n <= sqp_max_par);
   std::ostream* const out = iprint >= 0 ? ws.diagnostics : nullptr;
 
-  models::calcfg(ctx, n, x, f, g, c, cjac);
-  const int m = ctx.m;
-  const int meq = ctx.meq;
+  auto evaluate = [&]() {
+    p.evaluate(x, f, g, c, cjac);
+    ++evaluations;
+  };
+  evaluate();
+  const int m = p.m;
+  const int meq = p.meq;
   assert(m >= 0 && m <= core::max_constraints && meq >= 0 && meq <= m);
   mach_prec(ws.limits.qeps, ws.limits.qbig);
 
@@ -246,7 +250,7 @@ void vmcon4_iterations(core::fit_context& ctx, sqp_workspace& ws, int n, std::sp
         xv(i) = xa(i) + dv(i);
       dg = dg * alpha;
       ++k;
-      models::calcfg(ctx, n, x, f, g, c, cjac);
+      evaluate();
       if (k > maxls) {
         finish(vmcon4_info::line_search_failed);
         return;
@@ -263,17 +267,15 @@ void vmcon4_iterations(core::fit_context& ctx, sqp_workspace& ws, int n, std::sp
 
 }  // namespace
 
-sqp_summary vmcon4(core::fit_context& ctx, sqp_workspace& ws, std::span<double> x, sqp_values& at,
-                   const sqp_options& options) {
+sqp_summary vmcon4(const constrained_problem& p, sqp_workspace& ws, std::span<double> x,
+                   sqp_values& at, const sqp_options& options) {
   sqp_summary s;
   vmcon4_info info = options.fresh_start ? vmcon4_info::fresh_start : vmcon4_info::converged;
-  const std::int64_t before = ctx.full_evaluations;
-  vmcon4_iterations(ctx, ws, static_cast<int>(x.size()), x, at.f, at.g, at.c, at.cjac,
+  vmcon4_iterations(p, ws, static_cast<int>(x.size()), x, at.f, at.g, at.c, at.cjac,
                     options.max_iterations, options.tolerance, options.print ? 0 : -1, info,
                     options.max_line_search, s.cnorm, s.iterations, options.earlier_iterations,
-                    options.qp_mode);
+                    options.qp_mode, s.evaluations);
   s.info = info;
-  s.evaluations = ctx.full_evaluations - before;
   return s;
 }
 

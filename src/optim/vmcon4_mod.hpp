@@ -1,7 +1,7 @@
 #pragma once
-// Sequential quadratic programming for the least-squares objective under the
-// model's constraints c(j) >= 0: every iteration solves a quadratic subproblem for
-// a step (qpsub), searches along it on the L1 penalty merit function
+// Sequential quadratic programming for a smooth objective under constraints
+// c(j) >= 0 (optim/problem.hpp): every iteration solves a quadratic subproblem
+// for a step (qpsub), searches along it on the L1 penalty merit function
 // f + Σ vmu(j)·(violation of constraint j), and updates a damped BFGS
 // approximation B of the Hessian of the Lagrangian.
 #include <array>
@@ -10,7 +10,7 @@
 #include <span>
 
 #include "core/capacities.hpp"
-#include "core/fit_context.hpp"
+#include "optim/problem.hpp"
 #include "optim/qp_constraints.hpp"
 #include "optim/qpsub.hpp"
 
@@ -58,16 +58,16 @@ struct sqp_workspace {
 // Outcome codes (info). fresh_start is only an input.
 enum class vmcon4_info : int {
   fresh_start = -1,         // in: start from B = identity
-  converged = 0,            // the convergence test value is at most tol
-  too_many_iterations = 2,  // more than maxit iterations
-  line_search_failed = 3,   // more than maxls evaluations in one line search
+  converged = 0,            // the convergence test value is at most the tolerance
+  too_many_iterations = 2,  // more than max_iterations iterations
+  line_search_failed = 3,   // more than max_line_search evaluations in one line search
   uphill_direction = 4,     // the merit function does not decrease along the step
   no_feasible_step = 5,     // the last subproblem found no acceptable step (but the test held)
 };
 
 // The value, gradient, constraints and constraint gradients at the method's point,
-// as models::calcfg fills them. The method evaluates its start itself; on return
-// they belong to the returned point.
+// as the problem's evaluate fills them. The method evaluates its start itself; on
+// return they belong to the returned point.
 struct sqp_values {
   double f = 0.0;
   std::array<double, core::max_par> g{};
@@ -91,15 +91,13 @@ struct sqp_summary {
   vmcon4_info info = vmcon4_info::fresh_start;  // the outcome (fresh_start: no call made)
   double cnorm = 0.0;                           // the last convergence test value (0: no test made)
   int iterations = 0;            // iterations begun, the one the limit stopped included
-  std::int64_t evaluations = 0;  // calls of models::calcfg
+  std::int64_t evaluations = 0;  // calls of the problem's evaluate
 };
 
-// Minimises from x (1 <= x.size() <= sqp_max_par parameters) using models::calcfg
-// of the context for the values in `at` and the context's constraint counts m and
-// meq as calcfg sets them. On return x is the last point evaluated and `at` belongs
-// to it.
-[[nodiscard]] sqp_summary vmcon4(core::fit_context& ctx, sqp_workspace& ws, std::span<double> x,
-                                 sqp_values& at, const sqp_options& options);
+// Minimises problem p from x (1 <= x.size() <= sqp_max_par parameters). On return x
+// is the last point evaluated and `at` belongs to it.
+[[nodiscard]] sqp_summary vmcon4(const constrained_problem& p, sqp_workspace& ws,
+                                 std::span<double> x, sqp_values& at, const sqp_options& options);
 
 // The update vmcon4 makes after an accepted step delta (n values) with change y of
 // the Lagrangian's gradient: with Bδ = B·delta, sdy = deltaᵀy, dBd = deltaᵀBδ,

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/one_based.hpp"
+#include "models/model_catalogue.hpp"
 #include "models/model_library.hpp"
 #include "models/objective.hpp"
 #include "support/numeric.hpp"
@@ -24,6 +25,17 @@ TEST(MachPrec, GivesTheDocumentedConstants) {
   EXPECT_EQ(qbig, 2.0 / qeps);
 }
 
+// The constrained problem of the context's model, as the fit hands it over: the
+// objective through models::calcfg and the model's box constraints.
+constrained_problem model_problem(core::fit_context& ctx) {
+  const models::model_facts* facts = models::model_info(ctx.model);
+  return {facts != nullptr ? facts->constraints : 0, 0,
+          [&ctx](std::span<const double> x, double& f, std::span<double> g, std::span<double> c,
+                 std::span<double> cjac) {
+            models::calcfg(ctx, static_cast<int>(x.size()), x, f, g, c, cjac);
+          }};
+}
+
 // One point of a context's model, the workspace of its vmcon4 calls and the summary
 // of the last call.
 struct sqp_run {
@@ -38,7 +50,7 @@ struct sqp_run {
   [[nodiscard]] std::span<double> xs() { return std::span(x).first(static_cast<std::size_t>(n())); }
   void run(sqp_options o) {
     const std::int64_t before = ctx.full_evaluations;
-    last = vmcon4(ctx, ws, xs(), at, o);
+    last = vmcon4(model_problem(ctx), ws, xs(), at, o);
     EXPECT_EQ(last.evaluations, ctx.full_evaluations - before);  // every calcfg counted
   }
   void run(int maxit, double tol, int maxls = 10) {
@@ -198,6 +210,60 @@ TEST(Vmcon4, StopsOnTheLowerBoundOfAShapeParameterWithMeritWeightsFromZero) {
   EXPECT_EQ(fresh.at.g, clean.at.g);
   EXPECT_EQ(fresh.at.c, clean.at.c);
   EXPECT_EQ(fresh.at.cjac, clean.at.cjac);
+}
+
+// Rosenbrock's valley f = (1 - x)^2 + 100 (y - x^2)^2 in the box lo <= (x, y) <= hi,
+// written as the four constraints x - lo_x, y - lo_y, hi_x - x, hi_y - y >= 0; calls
+// counts the evaluations.
+constrained_problem rosenbrock_in_box(std::array<double, 2> lo, std::array<double, 2> hi,
+                                      int& calls) {
+  return {4, 0,
+          [lo, hi, &calls](std::span<const double> p, double& f, std::span<double> g,
+                           std::span<double> c, std::span<double> cjac) {
+            ++calls;
+            const double x = p[0], y = p[1];
+            f = (1 - x) * (1 - x) + 100 * (y - x * x) * (y - x * x);
+            g[0] = -2 * (1 - x) - 400 * x * (y - x * x);
+            g[1] = 200 * (y - x * x);
+            c[0] = x - lo[0];
+            c[1] = y - lo[1];
+            c[2] = hi[0] - x;
+            c[3] = hi[1] - y;
+            const core::mat1 jac(cjac, core::max_par);
+            jac(1, 1) = 1;
+            jac(2, 2) = 1;
+            jac(1, 3) = -1;
+            jac(2, 4) = -1;
+          }};
+}
+
+TEST(Vmcon4, MinimisesAProblemWithoutAnyModel) {
+  // From the classic start (-1.2, 1): a box around the valley's minimum (1, 1) lets
+  // the method reach it; a box with x <= 0.5 holds it on that side, where the
+  // minimum is (0.5, 0.25) with f = 0.25 (the x-constraint active, the y-gradient 0).
+  struct box_case {
+    std::array<double, 2> lo, hi, minimum;
+    double f;
+  };
+  for (const box_case& b :
+       {box_case{{-2, -1}, {2, 3}, {1, 1}, 0.0}, box_case{{-2, -1}, {0.5, 3}, {0.5, 0.25}, 0.25}}) {
+    SCOPED_TRACE(b.hi[0]);
+    int calls = 0;
+    const constrained_problem p = rosenbrock_in_box(b.lo, b.hi, calls);
+    sqp_workspace ws;
+    std::array<double, 2> x{-1.2, 1.0};
+    sqp_values at;
+    const sqp_summary s =
+        vmcon4(p, ws, x, at, {.max_iterations = 300, .tolerance = 1e-14, .max_line_search = 10});
+    EXPECT_EQ(s.info, vmcon4_info::converged);
+    EXPECT_NEAR(x[0], b.minimum[0], 1e-6);
+    EXPECT_NEAR(x[1], b.minimum[1], 1e-6);
+    EXPECT_NEAR(at.f, b.f, 1e-10);
+    EXPECT_EQ(s.evaluations, calls);
+    EXPECT_LE(s.iterations, 300);
+    for (std::size_t j = 0; j < 4; ++j)
+      EXPECT_GE(at.c[j], -1e-10) << "constraint " << j + 1;
+  }
 }
 
 TEST(BfgsUpdate, NewMatrixMapsTheStepToTheDampedOrPlainGradientChange) {
