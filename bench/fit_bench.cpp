@@ -106,8 +106,8 @@ void example_model(benchmark::State& state) {
   const auto& cost = record.fitted.front().stage_evaluations;
   const char* names[] = {"est",      "simplex", "vm",     "golden", "svd",
                          "simplex2", "sqp",     "refine", "profile"};
-  for (std::size_t i = 0; i < cost.size(); ++i)
-    state.counters[names[i]] = static_cast<double>(cost[i]);
+  for (std::size_t i = 0; i < cost.by_stage.size(); ++i)
+    state.counters[names[i]] = static_cast<double>(cost.by_stage[i]);
   state.counters["refit"] = record.fitted.front().refitted ? 1 : 0;
 }
 

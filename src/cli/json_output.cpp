@@ -168,7 +168,7 @@ json model_json(const fit::model_result& r, const evidence::textbook_row* row) {
               {"cooks_distance", numbers(r.influence.cooks_distance)}};
   put_criteria(out, r, row);
   // The robust weight of each row at the fit: only robust weighting has weights.
-  if (r.weighting == 2) out["row_weights"] = numbers(r.influence.weight);
+  if (r.weighting == core::weighting::robust) out["row_weights"] = numbers(r.influence.weight);
   return out;
 }
 
@@ -372,7 +372,7 @@ json file_json(const file_outcome& o) {
   }
   out["rows"] = o.rows;
   out["curves"] = o.record.curves_found;
-  out["weighting"] = o.record.weighting == 2 ? "robust" : "none";
+  out["weighting"] = o.record.weighting == core::weighting::robust ? "robust" : "none";
   out["weights"] = std::string(core::error_model_name(o.record.errors));
   out["fitting"] = std::string(fit::fit_method_name(o.record.method));
   out["models"] = models;

@@ -14,6 +14,7 @@
 #include "core/error_model.hpp"
 #include "core/frontend.hpp"
 #include "core/table_request.hpp"
+#include "core/weighting.hpp"
 
 namespace inhibra::core {
 
@@ -37,10 +38,10 @@ struct fit_context {
   std::int32_t model_limit = 0;  // largest model number the objective accepts
 
   // --- counts ----------------------------------------------------------------------
-  std::int32_t rows = 0;       // N, observations in use
-  std::int32_t columns = 0;    // columns on the first data line
-  std::int32_t n_par = 0;      // n, parameters of the current model
-  std::int32_t weighting = 0;  // 0 unweighted, 2 robust weights (1 behaves like 0)
+  std::int32_t rows = 0;                              // N, observations in use
+  std::int32_t columns = 0;                           // columns on the first data line
+  std::int32_t n_par = 0;                             // n, parameters of the current model
+  core::weighting weighting = core::weighting::none;  // how the rows are weighted
   // The error model of the current fit. It weights the refinement, the statistics,
   // the profiles and the criterion, never the fixed chain of stages.
   error_model errors = error_model::equal;
@@ -56,8 +57,8 @@ struct fit_context {
   // --- shell run state --------------------------------------------------------------
   // The model selection and the weighting switch are written by the window thread's
   // menu and dialog callbacks while the command thread may read them.
-  std::array<std::atomic<std::int32_t>, max_models> imdl{};    // model i selected when > 0
-  std::atomic<std::int32_t> nwt_global{0};                     // weighting switch: 0 or 2
+  std::array<std::atomic<std::int32_t>, max_models> imdl{};  // model i selected when > 0
+  std::atomic<std::int32_t> nwt_global{0};  // weighting switch: a weighting's switch_value
   std::atomic<error_model> errors_global{error_model::equal};  // the error model switch
   std::int32_t global_mdl_count = 0;                           // models selected in the run
   std::int32_t idat = 0;                                       // rows read

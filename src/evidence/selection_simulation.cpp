@@ -11,6 +11,7 @@
 #include "evidence/verdict.hpp"
 #include "fit/fast_fit.hpp"
 #include "fit/row_weights.hpp"
+#include "models/model_catalogue.hpp"
 #include "models/model_library.hpp"
 
 namespace inhibra::evidence {
@@ -38,7 +39,8 @@ std::unique_ptr<core::fit_context> design_context(const simulation_design& d,
   ctx->idat = d.rows;
   std::copy(d.substrate.begin(), d.substrate.end(), ctx->substrate.begin());
   std::copy(d.inhibitor.begin(), d.inhibitor.end(), ctx->inhibitor.begin());
-  ctx->weighting = run.weighting == 2 ? 2 : 0;
+  ctx->weighting =
+      run.weighting == core::weighting::robust ? core::weighting::robust : core::weighting::none;
   ctx->errors = run.errors;
   ctx->model_limit = core::max_models;
   return ctx;
@@ -85,7 +87,7 @@ std::optional<simulation_design> design_of(const core::fit_context& ctx, const r
 struct set_outcome {
   bool done = false;
   int winner = 0;
-  std::array<double, 5> p{};
+  models::model_par_array p{};
 };
 
 set_outcome fit_one_set(core::fit_context& ctx, const simulation_design& d,

@@ -101,7 +101,7 @@ bool reduces_to(const model_result& r, const models::nested_pair& pair,
         if (!reaches_end(r, i, true)) return false;
         break;
       case models::pin_kind::equal_to_a:
-        if (r.model == 8) {
+        if (models::b_capped_by_a(r.model)) {
           if (!reaches_end(r, i, true)) return false;
         } else {
           inside = true;

@@ -9,6 +9,7 @@
 #include "fit/covariance.hpp"
 #include "fit/row_weights.hpp"
 #include "fit/student_t.hpp"
+#include "models/model_catalogue.hpp"
 #include "models/model_library.hpp"
 #include "models/rate_derivatives.hpp"
 
@@ -49,8 +50,8 @@ std::vector<double> relative_normal_matrix(const core::fit_context& ctx, const m
                                            const jacobian_columns& along) {
   const std::size_t m = along.columns.size();
   std::vector<double> normal(m * m, 0.0);
-  std::array<double, 5> dv{};
-  std::array<double, 5> d{};
+  models::model_par_array dv{};
+  models::model_par_array d{};
   std::vector<double> row(m);
   for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k) {
     (void)models::rate_gradient(r.model, ctx.substrate[k], ctx.inhibitor[k], r.p, dv);
@@ -93,7 +94,7 @@ bool conditioned_inverse(std::vector<double> m, int n, std::vector<double>& inve
 
 }  // namespace
 
-void exact_statistics(core::fit_context& ctx, model_result& r) {
+void exact_statistics(const core::fit_context& ctx, model_result& r) {
   const int rows = ctx.rows;
   const int n = r.n;
   const auto count = static_cast<std::size_t>(n);
@@ -170,7 +171,7 @@ void conditional_statistics(const core::fit_context& ctx, model_result& r) {
     if (!r.held[j]) free.columns.push_back(j);
   }
   // Model 8's b held at its ceiling is b = a: it keeps to a wherever a goes.
-  free.b_follows_a = r.model == 8 && r.held[4] && !r.held[3] &&
+  free.b_follows_a = models::b_capped_by_a(r.model) && r.held[4] && !r.held[3] &&
                      std::any_of(r.at_bound.begin(), r.at_bound.end(),
                                  [](const bound_hit& hit) { return hit.index == 5 && hit.upper; });
   const int m = static_cast<int>(free.columns.size());

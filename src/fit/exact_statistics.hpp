@@ -16,7 +16,7 @@ namespace inhibra::fit {
 // residuals at r.p, as the reported sum of squares has them). r.ssr must be that
 // sum. An inverse with a diagonal that is not positive sets r.inverse_unusable and
 // leaves se and cl not produced.
-void exact_statistics(core::fit_context& ctx, model_result& r);
+void exact_statistics(const core::fit_context& ctx, model_result& r);
 
 // The statistics shown outside the report (r.held, r.se_free, r.cl_free), once
 // r.at_bound is known. A parameter at an end of its box is held there and gets no

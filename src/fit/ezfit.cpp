@@ -52,7 +52,7 @@ struct run_state {
   data::output_file results;
   std::string results_name;
   run_constants k;
-  int weighting_switch = 0;
+  std::int32_t weighting_switch = 0;                    // the switch as the front end set it
   core::error_model errors = core::error_model::equal;  // the run's error model
   bool refine = true;    // the refinement stage after the chain (off: the chain alone)
   bool fast = false;     // the refinement's solves alone, without the chain before them
@@ -141,7 +141,7 @@ void statistics(run_state& run, model_result& r) {
   models::derivatives(ctx, run.g, f, run.x);
   std::copy(run.g.begin(), run.g.end(), r.gradient.begin());
   double ssr = 0.0;
-  jacobian(ctx, rows, n, run.jac, ssr, run.x);
+  jacobian(ctx, rows, n, run.jac, ssr, run.x, ctx.fitted);
   r.ssr = ssr;
   const auto outcome = stderrpar(rows, n, run.jac, r.normal, ssr, r.se, r.correlation, r.cl);
   r.se_produced = outcome == stderr_outcome::produced;
@@ -256,8 +256,9 @@ void warn_solver_failed(run_state& run, int model) {
 // The weighting switch of the run for the context's next fit; a switch out of range
 // fits without robust weights, and says so.
 void set_fit_weighting(run_state& run) {
-  const bool switch_valid = run.weighting_switch >= 0 && run.weighting_switch <= 2;
-  run.ctx.weighting = switch_valid ? run.weighting_switch : 0;
+  const std::optional<core::weighting> switched = core::switched_weighting(run.weighting_switch);
+  const bool switch_valid = switched.has_value();
+  run.ctx.weighting = switched.value_or(core::weighting::none);
   if (!switch_valid) {
     core::show_message(run.ctx, core::box_kind::warning, "Value of weight out of range of [0-2]!");
   }
@@ -269,7 +270,7 @@ void after_the_fits(run_state& run) {
   std::vector<std::string> at_ends;
   for (auto& r : run.fitted) {
     select_fitted(run.ctx, r);
-    if (run.profiles) r.stage_evaluations[8] = profile_limits(run.ctx, r);
+    if (run.profiles) r.stage_evaluations[stage::profiles] = profile_limits(run.ctx, r);
     r.warnings = box_end_warnings(r);
     at_ends.insert(at_ends.end(), r.warnings.begin(), r.warnings.end());
   }
@@ -306,7 +307,7 @@ void make_consistent(run_state& run) {
       std::int64_t evaluations = 0;
       const scored_point best =
           consistent_point(ctx, {r.p, r.ssr}, borrowed_starts(run, r.model), evaluations);
-      r.stage_evaluations[7] += evaluations;
+      r.stage_evaluations[stage::refinement] += evaluations;
       if (best.p == r.p) continue;
       adopt_point(run, r, best.p);
       score(ctx, r);
@@ -346,7 +347,7 @@ void diagnose_fits(run_state& run) {
     row_weight_array w{};
     row_weights(ctx, r.p, w);
     const std::vector<double> weights(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(rows));
-    const bool robust = r.weighting == 2;
+    const bool robust = r.weighting == core::weighting::robust;
     const residual_rows data{std::span(ctx.substrate).first(rows),
                              std::span(ctx.inhibitor).first(rows),
                              std::span(ctx.rate).first(rows),
@@ -411,7 +412,7 @@ model_result fit_by_chain(run_state& run, int model, int n, bool refitted) {
   for (int i = 0; i < n; ++i)
     run.x[static_cast<std::size_t>(i)] = std::abs(run.x[static_cast<std::size_t>(i)]);
 
-  cost[0] = evaluations(ctx) - before_estimates;
+  cost[stage::estimates] = evaluations(ctx) - before_estimates;
   const chain_outcome chain = fit_chain(ctx, run.k, n, model, run.x, cost);
 
   model_result r;
@@ -452,9 +453,10 @@ void refine_fit(run_state& run, int model, model_result& r) {
   if (r.errors != core::error_model::equal) r.ssr = reported_ssr(run.ctx, r.p);
   // Robust weighting also searches from fits that outliers have not pulled and
   // descends on the robust sum itself.
-  const refinement found = r.weighting == 2 ? refine_robust(run.ctx, r.p, r.ssr, borrowed)
-                                            : refine(run.ctx, r.p, r.ssr, borrowed);
-  r.stage_evaluations[7] = found.evaluations;
+  const refinement found = r.weighting == core::weighting::robust
+                               ? refine_robust(run.ctx, r.p, r.ssr, borrowed)
+                               : refine(run.ctx, r.p, r.ssr, borrowed);
+  r.stage_evaluations[stage::refinement] = found.evaluations;
   if (found.solver_failed) warn_solver_failed(run, model);
   if (found.improved) {
     adopt_point(run, r, found.best.p);
@@ -558,7 +560,8 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
   if (record != nullptr) {
     record->data_name = read.data_name;
     record->results_name = read.results_name;
-    record->weighting = run.weighting_switch;
+    record->weighting =
+        core::switched_weighting(run.weighting_switch).value_or(core::weighting::none);
     record->errors = run.errors;
     record->method = run.fast     ? fit_method::fast
                      : run.refine ? fit_method::chain_and_refinement

@@ -52,7 +52,7 @@ struct run_record {
   std::string results_name;      // the results file beside it (empty: no data file)
   bool results_written = false;  // the run put its results file in place
   int curves_found = 0;          // curves in the data, the true count also beyond 10
-  int weighting = 0;             // the weighting switch the run used (0 or 2)
+  core::weighting weighting = core::weighting::none;     // the weighting the run used
   core::error_model errors = core::error_model::equal;   // the error model the run used
   fit_method method = fit_method::chain_and_refinement;  // how the run fitted
   std::vector<model_result> fitted;  // every model fitted, in the order of fitting

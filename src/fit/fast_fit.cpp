@@ -132,7 +132,7 @@ class equal_weights {
  public:
   explicit equal_weights(core::fit_context& ctx)
       : ctx_(ctx), weighting_(ctx.weighting), errors_(ctx.errors) {
-    ctx.weighting = 0;
+    ctx.weighting = core::weighting::none;
     ctx.errors = core::error_model::equal;
   }
   ~equal_weights() {
@@ -144,7 +144,7 @@ class equal_weights {
 
  private:
   core::fit_context& ctx_;
-  std::int32_t weighting_;
+  core::weighting weighting_;
   core::error_model errors_;
 };
 
@@ -165,8 +165,9 @@ fast_outcome fast_fit(core::fit_context& ctx, std::span<const parameter_vector> 
     }
     const parameter_vector& start = plain.best.p;
     const double start_ssr = reported_ssr(ctx, start);
-    found = ctx.weighting == 2 ? refine_robust(ctx, start, start_ssr, borrowed)
-                               : refine(ctx, start, start_ssr, borrowed);
+    found = ctx.weighting == core::weighting::robust
+                ? refine_robust(ctx, start, start_ssr, borrowed)
+                : refine(ctx, start, start_ssr, borrowed);
     found.evaluations += plain.evaluations;
     found.solver_failed = found.solver_failed || plain.solver_failed;
   }
@@ -184,7 +185,7 @@ fast_outcome fast_fit(core::fit_context& ctx, std::span<const parameter_vector> 
   r.ssr_objective = r.ssr;
   r.chain_ssr = std::numeric_limits<double>::quiet_NaN();
   r.sqp_info = sqp_not_run;
-  r.stage_evaluations[7] = found.evaluations;
+  r.stage_evaluations[stage::refinement] = found.evaluations;
   textbook_score(ctx, r);
   out.solver_failed = found.solver_failed;
   return out;
@@ -219,7 +220,7 @@ std::vector<model_result> fast_fits(core::fit_context& ctx, std::span<const int>
       std::int64_t evaluations = 0;
       const scored_point best =
           consistent_point(ctx, {r.p, r.ssr}, borrowed_by(r.model), evaluations);
-      r.stage_evaluations[7] += evaluations;
+      r.stage_evaluations[stage::refinement] += evaluations;
       if (best.p == r.p) continue;
       r.p = best.p;
       r.ssr = reported_ssr(ctx, r.p);

@@ -10,14 +10,14 @@
 
 namespace inhibra::fit {
 
-void jacobian(core::fit_context& ctx, int N, int n, std::span<double> J, double& ssq,
-              std::span<const double> x) {
+void jacobian(const core::fit_context& ctx, int N, int n, std::span<double> J, double& ssq,
+              std::span<const double> x, std::span<double> fitted_out) {
   std::fill(J.begin(), J.end(), 0.0);
   const core::mat1 jac(J, jac_ld);
   const core::cvec1 s{std::span<const double>(ctx.substrate)};
   const core::cvec1 inh{std::span<const double>(ctx.inhibitor)};
   const core::cvec1 y{std::span<const double>(ctx.rate)};
-  const core::vec1 fitted{std::span<double>(ctx.fitted)};
+  const core::vec1 fitted(fitted_out);
 
   std::array<double, core::max_par> p_store{};
   std::copy_n(x.begin(), std::min<std::size_t>(x.size(), p_store.size()), p_store.begin());
@@ -34,7 +34,7 @@ void jacobian(core::fit_context& ctx, int N, int n, std::span<double> J, double&
   const core::vec1 r{std::span<double>(r_store)};
   for (int k = 1; k <= N; ++k)
     w(k) = 1.0;
-  if (ctx.weighting == 2) {
+  if (ctx.weighting == core::weighting::robust) {
     for (int k = 1; k <= N; ++k) {
       fitted(k) = models::func(ctx, s(k), inh(k), y(k), p_store);
       r(k) = y(k) - fitted(k);
@@ -78,9 +78,9 @@ void jacobian(core::fit_context& ctx, int N, int n, std::span<double> J, double&
   for (int k = 1; k <= N; ++k) {
     fitted(k) = models::func(ctx, s(k), inh(k), y(k), p_store);
     const double rk = y(k) - fitted(k);
-    if (ctx.weighting == 2) {
+    if (ctx.weighting == core::weighting::robust) {
       ssq += w(k) * (rk * rk);
-    } else if (ctx.weighting == 1) {
+    } else if (ctx.weighting == core::weighting::fitted_rate) {
       ssq += (rk * rk) / std::fmax(std::abs(fitted(k)), 1e-30);
     } else {
       ssq += rk * rk;

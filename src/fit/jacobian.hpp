@@ -20,12 +20,15 @@ inline constexpr int jac_ld = core::max_rows;
 // weighted absolute residual w_k |y_k - model_k| with respect to parameter j. The
 // "+" quotients carry the offset jac_hmin and the "-" quotients jac_eps, and every
 // entry is limited to +-1/jac_eps.
-// ssq (out): residual sum of squares at x under the context's weighting mode: plain
-// for 0, robust-weighted for 2, each squared residual over max(|fitted|, 1e-30) for 1.
+// ssq (out): residual sum of squares at x under the context's weighting: plain for
+// none, robust-weighted for robust, each squared residual over max(|fitted|, 1e-30)
+// for fitted_rate.
 // x (in, at least n entries) is not changed; the model may adjust its shape
 // parameters in a working copy, and those adjustments carry over from one
-// evaluation to the next. Writes the fitted rates 1..N into ctx.fitted.
-void jacobian(core::fit_context& ctx, int N, int n, std::span<double> J, double& ssq,
-              std::span<const double> x);
+// evaluation to the next.
+// fitted (out, at least N entries): the fitted rates of rows 1..N at x; the entries
+// beyond are left alone. The context is only read.
+void jacobian(const core::fit_context& ctx, int N, int n, std::span<double> J, double& ssq,
+              std::span<const double> x, std::span<double> fitted_out);
 
 }  // namespace inhibra::fit

@@ -42,7 +42,7 @@ int poorly_determined_count(int n, std::span<const double> p, std::span<const do
   int count = 0;
   for (int i = 0; i < n; ++i) {
     const auto k = static_cast<std::size_t>(i);
-    if (!(se[k] <= p[k] / 1.333)) ++count;
+    if (poorly_determined(se[k], p[k])) ++count;
   }
   return count;
 }

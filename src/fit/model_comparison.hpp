@@ -21,8 +21,16 @@ void aicc(int N, int n, double R, double SSR, double& AICc);
 [[nodiscard]] double ratio_sum(int n, std::span<const double> p, std::span<const double> se,
                                bool se_produced);
 
-// Parameters whose standard error exceeds p_i / 1.333 (75 % of the value); a NaN
-// error counts, and every parameter counts when the errors were not produced.
+// A parameter is poorly determined when its standard error exceeds p / 1.333 (75 %
+// of the value) or is not a number. The driver's refit and the results table both
+// judge by this.
+inline constexpr double poorly_determined_ratio = 1.333;
+[[nodiscard]] constexpr bool poorly_determined(double se, double p) {
+  return !(se <= p / poorly_determined_ratio);
+}
+
+// Parameters that are poorly determined; every parameter counts when the errors were
+// not produced.
 [[nodiscard]] int poorly_determined_count(int n, std::span<const double> p,
                                           std::span<const double> se, bool se_produced);
 

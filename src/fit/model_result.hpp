@@ -3,12 +3,14 @@
 // run fills in for each model, and what the report, the summary and the
 // machine-readable output read.
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "core/capacities.hpp"
 #include "core/error_model.hpp"
+#include "core/weighting.hpp"
 #include "fit/likelihood_criteria.hpp"
 #include "fit/mc50.hpp"
 #include "fit/residual_diagnostics.hpp"
@@ -16,11 +18,32 @@
 
 namespace inhibra::fit {
 
-// Objective evaluations of a fit by stage, for cost measurements: [0] initial
-// estimates, [1] simplex passes, [2] variable metric, [3] golden searches, [4]
-// direction set, [5] extra simplex, [6] constrained stage, [7] refinement and [8]
-// profile limits (both: sweeps over the observations, with or without derivatives).
-using stage_costs = std::array<std::int64_t, 9>;
+// The stages of a fit, in the order they run: the chain's six (simplex to the
+// constrained stage) after the initial estimates, then the refinement and the
+// profile limits.
+enum class stage : std::size_t {
+  estimates,
+  simplex,
+  variable_metric,
+  golden,
+  direction_set,
+  extra_simplex,
+  sqp,
+  refinement,
+  profiles,
+  count  // the number of stages, not a stage
+};
+
+// Objective evaluations of a fit by stage, for cost measurements (the refinement's
+// and the profiles': sweeps over the observations, with or without derivatives).
+struct stage_costs {
+  std::array<std::int64_t, static_cast<std::size_t>(stage::count)> by_stage{};
+
+  [[nodiscard]] std::int64_t& operator[](stage s) { return by_stage[static_cast<std::size_t>(s)]; }
+  [[nodiscard]] std::int64_t operator[](stage s) const {
+    return by_stage[static_cast<std::size_t>(s)];
+  }
+};
 
 // A parameter (1-based) at an end of its model's reachable box.
 struct bound_hit {
@@ -37,10 +60,10 @@ struct profile_limit {
 };
 
 struct model_result {
-  int model = 0;      // model number M, 1..10
-  std::string name;   // the model's short name, trimmed ("3- Linear Mixed Inhib, LMx(Sp<Ca)I:")
-  int n = 0;          // parameter count
-  int weighting = 0;  // weighting mode of the fit: 0 none, 2 robust (1 as 0)
+  int model = 0;     // model number M, 1..10
+  std::string name;  // the model's short name, trimmed ("3- Linear Mixed Inhib, LMx(Sp<Ca)I:")
+  int n = 0;         // parameter count
+  core::weighting weighting = core::weighting::none;    // how the fit weighted the rows
   core::error_model errors = core::error_model::equal;  // the error model of the fit
 
   std::array<double, core::max_par> p{};         // fitted parameters 1..n

@@ -12,6 +12,7 @@
 
 #include "fit/robust_descent.hpp"
 #include "fit/row_weights.hpp"
+#include "models/model_catalogue.hpp"
 #include "models/model_library.hpp"
 #include "models/rate_derivatives.hpp"
 #include "models/robustwt.hpp"
@@ -73,9 +74,9 @@ namespace {
 struct log_coordinates {
   models::parameter_box box;  // the parameters' own box
   int model = 0;
-  bool b_over_a = false;       // model 8 in (log a, log u)
-  std::array<double, 5> lo{};  // the coordinates' box
-  std::array<double, 5> hi{};
+  bool b_over_a = false;         // model 8 in (log a, log u)
+  models::model_par_array lo{};  // the coordinates' box
+  models::model_par_array hi{};
 };
 
 log_coordinates coordinates_for(int model, int pinned, const parameter_vector& start) {
@@ -86,7 +87,7 @@ log_coordinates coordinates_for(int model, int pinned, const parameter_vector& s
     c.lo[i] = std::log(c.box.lo[i]);
     c.hi[i] = std::log(c.box.hi[i]);
   }
-  if (model != 8) return c;
+  if (!models::b_capped_by_a(model)) return c;
   if (pinned == 4) {
     c.lo[3] = std::fmax(c.lo[3], std::log(models::model8_a_floor(start[4])));
   } else {
@@ -99,8 +100,8 @@ log_coordinates coordinates_for(int model, int pinned, const parameter_vector& s
 }
 
 // The coordinates of a point of the model (inside its box).
-std::array<double, 5> to_logs(const log_coordinates& c, const parameter_vector& p) {
-  std::array<double, 5> theta{};
+models::model_par_array to_logs(const log_coordinates& c, const parameter_vector& p) {
+  models::model_par_array theta{};
   for (std::size_t i = 0; i < static_cast<std::size_t>(c.box.n); ++i)
     theta[i] = std::log(p[i]);
   if (c.b_over_a) theta[4] = theta[4] - theta[3];
@@ -139,7 +140,7 @@ point_from_logs from_logs(const log_coordinates& c, const double* theta) {
       out.b_floored = true;
     }
     out.p[4] = b;
-  } else if (c.model == 8 && out.p[4] >= out.p[3]) {
+  } else if (models::b_capped_by_a(c.model) && out.p[4] >= out.p[3]) {
     // A pinned b: a rounded onto it from its floor moves just above it.
     out.p[3] = models::model8_a_floor(out.p[4]);
   }
@@ -165,12 +166,12 @@ class rate_residuals final : public ceres::CostFunction {
     ++evaluations_;
     const int model = ctx_.model;
     const int n = coords_.box.n;
-    std::array<double, 5> theta{};
+    models::model_par_array theta{};
     for (int j = 0; j < n; ++j)
       theta[static_cast<std::size_t>(j)] = parameters[j][0];
     const point_from_logs at = from_logs(coords_, theta.data());
     parameter_vector q = at.p;
-    std::array<double, 5> dv{};
+    models::model_par_array dv{};
     for (int k = 0; k < ctx_.rows; ++k) {
       const auto row = static_cast<std::size_t>(k);
       const double s = ctx_.substrate[row];
@@ -181,7 +182,7 @@ class rate_residuals final : public ceres::CostFunction {
       if (!std::isfinite(residuals[k])) return false;
       if (jacobians == nullptr) continue;
       (void)models::rate_gradient(model, s, i, at.p, dv);
-      std::array<double, 5> d{};
+      models::model_par_array d{};
       for (std::size_t j = 0; j < static_cast<std::size_t>(n); ++j)
         d[j] = -root_w_[row] * dv[j] * at.p[j];  // d/d log p = p d/dp
       if (coords_.b_over_a) {
@@ -237,8 +238,9 @@ constexpr double at_end = 1e-9;
 // to hold it.
 class stop_at_box_end final : public ceres::IterationCallback {
  public:
-  stop_at_box_end(const std::array<double, 5>& theta, const std::array<double, 5>& lo,
-                  const std::array<double, 5>& hi, const std::array<bool, 5>& watch, int n)
+  stop_at_box_end(const models::model_par_array& theta, const models::model_par_array& lo,
+                  const models::model_par_array& hi,
+                  const std::array<bool, models::max_model_par>& watch, int n)
       : theta_(theta), lo_(lo), hi_(hi), watch_(watch), n_(n) {}
 
   ceres::CallbackReturnType operator()(const ceres::IterationSummary& summary) override {
@@ -252,10 +254,10 @@ class stop_at_box_end final : public ceres::IterationCallback {
   }
 
  private:
-  const std::array<double, 5>& theta_;
-  const std::array<double, 5>& lo_;
-  const std::array<double, 5>& hi_;
-  const std::array<bool, 5>& watch_;
+  const models::model_par_array& theta_;
+  const models::model_par_array& lo_;
+  const models::model_par_array& hi_;
+  const std::array<bool, models::max_model_par>& watch_;
   int n_;
   int streak_ = 0;
 };
@@ -286,10 +288,10 @@ void silence_solver_log() {
   weight_array root_w{};
   for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
     root_w[k] = std::sqrt(w[k]) / scale;
-  const std::array<double, 5>& lo = coords.lo;
-  const std::array<double, 5>& hi = coords.hi;
-  std::array<double, 5> theta = to_logs(coords, p);
-  std::array<held, 5> state{};
+  const models::model_par_array& lo = coords.lo;
+  const models::model_par_array& hi = coords.hi;
+  models::model_par_array theta = to_logs(coords, p);
+  std::array<held, models::max_model_par> state{};
   if (pinned >= 0) {
     const auto k = static_cast<std::size_t>(pinned);
     state[k] = held::pinned;
@@ -337,7 +339,7 @@ void silence_solver_log() {
     bool converged = true;
     if (any_free) {
       // Watch the free parameters that do not start at a box end.
-      std::array<bool, 5> watch{};
+      std::array<bool, models::max_model_par> watch{};
       for (std::size_t i = 0; i < count; ++i) {
         watch[i] = state[i] == held::free && theta[i] > lo[i] + at_end && theta[i] < hi[i] - at_end;
       }
@@ -399,7 +401,7 @@ double reported_ssr(const core::fit_context& ctx, std::span<const double> p) {
   for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k) {
     if (weights_follow_fit(ctx)) {
       ssq += w[k] * (r[k] * r[k]);
-    } else if (ctx.weighting == 1) {
+    } else if (ctx.weighting == core::weighting::fitted_rate) {
       ssq += (r[k] * r[k]) / std::fmax(std::abs(fitted[k]), 1e-30);
     } else {
       ssq += r[k] * r[k];
@@ -502,8 +504,10 @@ scored_point solve_pinned(const core::fit_context& ctx, const parameter_vector& 
   // The pinned value exactly as given; model 8's other shape parameter keeps to its
   // side of it.
   p[static_cast<std::size_t>(pinned)] = start[static_cast<std::size_t>(pinned)];
-  if (ctx.model == 8 && pinned == 3) p[4] = std::fmin(p[4], models::model8_b_ceiling(p[3]));
-  if (ctx.model == 8 && pinned == 4) p[3] = std::fmax(p[3], models::model8_a_floor(p[4]));
+  if (models::b_capped_by_a(ctx.model) && pinned == 3)
+    p[4] = std::fmin(p[4], models::model8_b_ceiling(p[3]));
+  if (models::b_capped_by_a(ctx.model) && pinned == 4)
+    p[3] = std::fmax(p[3], models::model8_a_floor(p[4]));
   return {p, weighted_ssr(ctx, p, weights), !evaluated};
 }
 
@@ -643,7 +647,7 @@ scored_point consistent_point(const core::fit_context& ctx, const scored_point& 
     // A robust sum can fall along a solve from a start where it is higher (the
     // weights change with the point), so in robust weighting every start is looked
     // at briefly, and searched in full when that finds a lower sum.
-    if (ctx.weighting == 2) {
+    if (ctx.weighting == core::weighting::robust) {
       const scored_point scout = robust_solve_from(ctx, start, evaluations, true);
       if (!lower_ssr(scout.ssr, best.ssr)) continue;
       const scored_point found = robust_solve_from(ctx, scout.p, evaluations);

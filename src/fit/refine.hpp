@@ -28,9 +28,9 @@ inline constexpr double weights_settled = 1e-6;
 inline constexpr int reweighting_rounds = 50;
 
 // The sum of squares the report prints for the context's model, error model and
-// weighting mode at p: each squared residual times its row's weight at p (see
-// row_weights; 1 with equal weights and no robust weighting). Mode 1 divides each
-// squared residual by the fitted rate's size.
+// weighting at p: each squared residual times its row's weight at p (see
+// row_weights; 1 with equal weights and no robust weighting). weighting::fitted_rate
+// divides each squared residual by the fitted rate's size.
 [[nodiscard]] double reported_ssr(const core::fit_context& ctx, std::span<const double> p);
 
 // A point and its reported sum of squares.

@@ -267,7 +267,7 @@ void write_section_heading(std::ostream& out, const core::fit_context& ctx, cons
 // The weighting of a fit as the report names it: robust or not, and the error
 // model unless it is equal weights.
 std::string weighting_words(const model_result& r) {
-  const bool robust = r.weighting != 0;
+  const bool robust = r.weighting != core::weighting::none;
   switch (r.errors) {
     case core::error_model::relative:
       return robust ? "ROBUST WEIGHTING, RELATIVE (1/v^2)" : "RELATIVE WEIGHTING (1/v^2)";

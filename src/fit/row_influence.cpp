@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 
+#include "models/model_catalogue.hpp"
 #include "models/model_forms.hpp"
 #include "models/model_library.hpp"
 #include "models/rate_derivatives.hpp"
@@ -38,7 +39,7 @@ row_diagnostics diagnose_rows(const core::fit_context& ctx, std::span<const doub
     const double root = std::sqrt(weights[k]);
     models::parameter_vector at = q;
     e[k] = root * (ctx.rate[k] - models::func(ctx, ctx.substrate[k], ctx.inhibitor[k], 0.0, at));
-    std::array<double, 5> dv{};
+    models::model_par_array dv{};
     (void)models::rate_gradient(ctx.model, ctx.substrate[k], ctx.inhibitor[k], q, dv);
     for (std::size_t j = 0; j < n; ++j)
       columns[j][k] = root * dv[j] * q[j];

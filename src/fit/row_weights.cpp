@@ -52,7 +52,7 @@ void row_weights(const core::fit_context& ctx, std::span<const double> p, row_we
   if (!weights_follow_fit(ctx)) return;
   row_weight_array r{};
   error_weights(ctx, p, w, r);
-  if (ctx.weighting != 2) return;
+  if (ctx.weighting != core::weighting::robust) return;
   // Robust weights judge the residuals on the error model's scale.
   row_weight_array scaled{};
   for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
@@ -72,7 +72,7 @@ void error_model_weights(const core::fit_context& ctx, std::span<const double> p
 }
 
 bool weights_follow_fit(const core::fit_context& ctx) {
-  return ctx.weighting == 2 || ctx.errors != core::error_model::equal;
+  return ctx.weighting == core::weighting::robust || ctx.errors != core::error_model::equal;
 }
 
 double error_log_term(const core::fit_context& ctx, std::span<const double> p) {

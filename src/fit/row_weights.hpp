@@ -25,7 +25,8 @@ using core::smallest_weighted_rate;
 [[nodiscard]] double error_weight(core::error_model errors, double v, double floor);
 
 // w(k) for the context's rows at p, for the context's model, error model and
-// weighting mode (robust when 2). All 1 with equal weights and no robust weighting.
+// weighting (robust weights under weighting::robust). All 1 with equal weights and no robust
+// weighting.
 void row_weights(const core::fit_context& ctx, std::span<const double> p, row_weight_array& w);
 
 // The error model's part of the weights alone (robust weights left out).

@@ -21,13 +21,23 @@ namespace {
 // The random sequence of the searches moves on by one draw from this seed before
 // each chain.
 constexpr double rangen_seed = 1024.0;
-// The literal arguments of the SQP calls: no printing, at most 10 steps per line
-// search, and the QP sub-solver's mode.
-constexpr int vmcon4_iprint = -1;
+// The SQP calls' settings: at most 10 steps per line search, and the QP
+// sub-solver's mode.
 constexpr int vmcon4_maxls = 10;
 constexpr int vmcon4_qpmode = 1;
 // The SQP stage starts its gradient at 1 for every parameter.
 constexpr double sqp_start_gradient = 1.0;
+
+// The constrained problem of the context's current model: its objective, gradient
+// and box constraints through models::calcfg, with the constraint counts that
+// calcfg has set in the context.
+optim::constrained_problem model_problem(core::fit_context& ctx) {
+  return {ctx.m, ctx.meq,
+          [&ctx](std::span<const double> x, double& f, std::span<double> g, std::span<double> c,
+                 std::span<double> cjac) {
+            models::calcfg(ctx, static_cast<int>(x.size()), x, f, g, c, cjac);
+          }};
+}
 
 void absolute(par_array& x, int n) {
   for (int i = 0; i < n; ++i)
@@ -36,36 +46,37 @@ void absolute(par_array& x, int n) {
 
 // Stage 6: two calls of the SQP method with the decision rules between them.
 chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int model, par_array& x) {
-  models::gradient_array g{};
-  models::constraint_array c{};
-  models::cjac_array cjac{};
+  optim::sqp_values at;
   optim::bound_point(n, x, model);
-  double f = 0.0;
-  models::calcfg(ctx, n, x, f, g, c, cjac);
+  models::calcfg(ctx, n, x, at.f, at.g, at.c, at.cjac);
 
   chain_outcome out;
-  out.sqp_iteration_limit = ctx.weighting == 0 ? sqp_limit_unweighted : sqp_limit_robust;
+  out.sqp_iteration_limit =
+      ctx.weighting == core::weighting::none ? sqp_limit_unweighted : sqp_limit_robust;
   double tau = k.t;
   double mu_best = k.big;
   int total = 0;
-  std::fill(g.begin(), g.end(), sqp_start_gradient);
+  std::fill(at.g.begin(), at.g.end(), sqp_start_gradient);
   std::fill(x.begin() + n, x.end(), 0.0);
+  double& f = at.f;
   double f_best = f;
   par_array x_best = x;
 
   optim::sqp_workspace ws;
   for (int pass = 1; pass <= 2; ++pass) {
-    models::calcfg(ctx, n, x, f, g, c, cjac);
-    auto info = pass == 1 ? optim::vmcon4_info::fresh_start : optim::vmcon4_info::converged;
-    std::fill(c.begin(), c.end(), k.big);
-    int niter = 0;
-    double cnorm = 0.0;
-    optim::vmcon4(ctx, ws, n, std::span(x).first(static_cast<std::size_t>(n)), f, g, c, cjac,
-                  out.sqp_iteration_limit, tau, vmcon4_iprint, info, vmcon4_maxls, cnorm, niter,
-                  total, vmcon4_qpmode);
-    out.sqp_info = static_cast<int>(info);
-    double mu = cnorm;
-    total += niter;
+    models::calcfg(ctx, n, x, at.f, at.g, at.c, at.cjac);
+    std::fill(at.c.begin(), at.c.end(), k.big);
+    const optim::sqp_summary s =
+        optim::vmcon4(model_problem(ctx), ws, std::span(x).first(static_cast<std::size_t>(n)), at,
+                      {.max_iterations = out.sqp_iteration_limit,
+                       .tolerance = tau,
+                       .max_line_search = vmcon4_maxls,
+                       .qp_mode = vmcon4_qpmode,
+                       .fresh_start = pass == 1,
+                       .earlier_iterations = total});
+    out.sqp_info = static_cast<int>(s.info);
+    double mu = s.cnorm;
+    total += s.iterations;
     if (total > sqp_iteration_cap) break;
     if (std::isnan(mu)) {
       mu = k.big;
@@ -84,7 +95,7 @@ chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int mod
       break;
     } else {
       mu_best = std::fmin(mu_best, mu);
-      if (static_cast<int>(info) <= 4) tau = k.t / 2.0;
+      if (static_cast<int>(s.info) <= 4) tau = k.t / 2.0;
     }
   }
   k.t = tau;
@@ -123,8 +134,8 @@ run_constants compute_run_constants() {
 chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int model, par_array& x,
                         stage_costs& cost) {
   std::int64_t mark = evaluations(ctx);
-  auto stage_done = [&](std::size_t stage) {
-    cost[stage] = evaluations(ctx) - mark;
+  auto stage_done = [&](stage done) {
+    cost[done] = evaluations(ctx) - mark;
     mark = evaluations(ctx);
   };
   const auto count = static_cast<std::size_t>(n);
@@ -152,20 +163,22 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
     if (scale < simplex_scale_floor) break;
     keep_best(f, x, f_best, x_best);
   }
-  stage_done(1);
+  stage_done(stage::simplex);
 
-  // Stage 2: variable metric from the identity.
+  // Stage 2: variable metric from the identity. Its exit code is not needed: every
+  // exit leaves a point with its value, and keep_best judges the stage by that value
+  // alone (a stage that did not improve is undone whatever its exit said).
   std::vector<double> h(count * (count + 1) / 2, 1.0);
   (void)optim::va10d(ctx, n, std::span(x).first(count), f, h, va10d_mode_fresh,
                      model <= 4 ? va10d_limit_linear : va10d_limit_hyperbolic);
   keep_best(f, x, f_best, x_best);
-  stage_done(2);
+  stage_done(stage::variable_metric);
 
   // Stage 3: golden-section searches along the coordinates.
   optim::golden_ab_search(ctx, n, std::span(x).first(count), f);
   keep_best(f, x, f_best, x_best);
   optim::bound_point(n, x, model);
-  stage_done(3);
+  stage_done(stage::golden);
 
   // Stage 4: direction set, undone when it fails or doubles the value.
   absolute(x, n);
@@ -187,7 +200,7 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
     f = f_svd;
     x = x_svd;
   }
-  stage_done(4);
+  stage_done(stage::direction_set);
 
   // Shape parameters pushed to their floor get room to move again.
   if (model >= 4 && x[3] < shape_floor) x[3] = shape_restart;
@@ -202,11 +215,11 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
     if (x[3] < shape_floor) x[3] = shape_restart;
     if (x[3] > shape_cap) x[3] = shape_cap_value;
   }
-  stage_done(5);
+  stage_done(stage::extra_simplex);
 
   // Stage 6: constrained refinement of the chain.
   const chain_outcome out = sqp_stage(ctx, k, n, model, x);
-  stage_done(6);
+  stage_done(stage::sqp);
   return out;
 }
 

@@ -79,7 +79,7 @@ struct chain_outcome {
 
 // Runs stages 1 to 6 for `model` with n parameters from the start in x. `k.t` may be
 // lowered by the constrained stage, as it is for the rest of the run. `cost` gets
-// the evaluations of stages 1..6 (entries 1..6).
+// the evaluations of the chain's stages, stage::simplex to stage::sqp.
 [[nodiscard]] chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int model,
                                       par_array& x, stage_costs& cost);
 

@@ -7,16 +7,24 @@
 
 namespace inhibra::models {
 
+// Most parameters a model has: Km, Vmax, Ki, a and b of the general mechanism.
+inline constexpr int max_model_par = 5;
+// One number per parameter of a model (a rate's gradient, a point's coordinates).
+using model_par_array = std::array<double, max_model_par>;
+
 struct model_facts {
   int number = 0;
   std::string_view name;  // as the model list names it ("1- Linear Specific Inhibition, LSpI:")
   std::string_view code;  // "LSpI"
   int parameters = 0;     // Km, Vmax, Ki, then a and b as the model has them
-  std::array<std::string_view, 5> parameter_names{};
+  std::array<std::string_view, max_model_par> parameter_names{};
   int printed_constraints = 0;  // the constraint count the results report prints
   int constraints = 0;          // linear inequalities of the box that the SQP stage sees
   std::string_view conditions;  // a and b of the general mechanism ("[a = infinity, b = 0]")
   std::string_view textbook;    // the name in textbook terms
+  // b must stay below a (b = a is the model with one fewer parameter): the rate
+  // function replaces a b at or above a, so every box and clip caps b under a.
+  bool b_below_a = false;
 };
 
 inline constexpr std::array<model_facts, 10> model_catalogue{{
@@ -28,7 +36,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      3,
      6,
      "[a = infinity, b = 0]",
-     "competitive"},
+     "competitive",
+     false},
     {2,
      "2- Linear Mixed Inhib, LMx(Sp=Ca)I:",
      "LMx(Sp=Ca)I",
@@ -37,7 +46,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      3,
      6,
      "[a = 1, b = 0]",
-     "noncompetitive"},
+     "noncompetitive",
+     false},
     {3,
      "3- Linear Mixed Inhib, LMx(Sp<Ca)I:",
      "LMx(Sp<Ca)I",
@@ -46,7 +56,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      5,
      8,
      "[0 < a < 1, b = 0]",
-     "mixed, toward uncompetitive (a < 1)"},
+     "mixed, toward uncompetitive (a < 1)",
+     false},
     {4,
      "4- Linear Mixed Inhib, LMx(Sp>Ca)I:",
      "LMx(Sp>Ca)I",
@@ -55,7 +66,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      4,
      8,
      "[a > 1, b = 0]",
-     "mixed, toward competitive (a > 1)"},
+     "mixed, toward competitive (a > 1)",
+     false},
     {5,
      "5- Hyperbolic Specific Inhib, HSpI:",
      "HSpI",
@@ -64,7 +76,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      4,
      8,
      "[a > 1, b = 1]",
-     "partial (hyperbolic) competitive"},
+     "partial (hyperbolic) competitive",
+     false},
     {6,
      "6- Hyperbolic Mixed Inhib, HMx(Sp=Ca)I:",
      "HMx(Sp=Ca)I",
@@ -73,7 +86,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      5,
      8,
      "[a = 1, 0 < b < 1]",
-     "partial (hyperbolic) noncompetitive"},
+     "partial (hyperbolic) noncompetitive",
+     false},
     {7,
      "7- Hyperbolic Catalytic Inhib, HCaI:",
      "HCaI",
@@ -82,7 +96,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      5,
      8,
      "[0 < a < 1, b = a]",
-     "partial (hyperbolic) mixed, b = a"},
+     "partial (hyperbolic) mixed, b = a",
+     false},
     {8,
      "8- Hyperbolic Mixed Inhib, HMx(Sp<Ca)I:",
      "HMx(Sp<Ca)I",
@@ -91,7 +106,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      10,
      "[0 < b < a < 1]",
-     "partial (hyperbolic) mixed, toward uncompetitive (a < 1)"},
+     "partial (hyperbolic) mixed, toward uncompetitive (a < 1)",
+     true},
     {9,
      "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:",
      "HMx(Sp>Ca)I",
@@ -100,7 +116,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      6,
      10,
      "[a > 1, 0 < b < 1]",
-     "partial (hyperbolic) mixed, toward competitive (a > 1)"},
+     "partial (hyperbolic) mixed, toward competitive (a > 1)",
+     false},
     {10,
      "10-General Hyperbolic Enzyme-Modifier:",
      "General",
@@ -109,7 +126,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      5,
      10,
      "[a > 0, b > 0]",
-     "general modifier mechanism"},
+     "general modifier mechanism",
+     false},
 }};
 
 // The facts of model 1..10, or nullptr for any other number.
@@ -117,6 +135,13 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
   return model >= 1 && model <= static_cast<int>(model_catalogue.size())
              ? &model_catalogue[static_cast<std::size_t>(model - 1)]
              : nullptr;
+}
+
+// Whether `model` keeps b below a (model_facts::b_below_a); false for a number that
+// is no model's.
+[[nodiscard]] constexpr bool b_capped_by_a(int model) {
+  const model_facts* facts = model_info(model);
+  return facts != nullptr && facts->b_below_a;
 }
 
 }  // namespace inhibra::models

@@ -122,7 +122,7 @@ double model8_a_floor(double b) {
 double upper_end(int model, std::span<const double> p, std::size_t i) {
   const parameter_box box = reachable_box(model);
   const double hi = box.hi[i];
-  return model == 8 && i == 4 ? std::fmin(hi, model8_b_ceiling(p[3])) : hi;
+  return b_capped_by_a(model) && i == 4 ? std::fmin(hi, model8_b_ceiling(p[3])) : hi;
 }
 
 void clip_to_box(int model, std::span<double> p) {
@@ -131,7 +131,7 @@ void clip_to_box(int model, std::span<double> p) {
     // A value that is not a number starts from the box's lower end.
     p[i] = std::isnan(p[i]) ? box.lo[i] : std::clamp(p[i], box.lo[i], box.hi[i]);
   }
-  if (model == 8) p[4] = std::fmax(lower_bound, std::fmin(p[4], model8_b_ceiling(p[3])));
+  if (b_capped_by_a(model)) p[4] = std::fmax(lower_bound, std::fmin(p[4], model8_b_ceiling(p[3])));
 }
 
 }  // namespace inhibra::models

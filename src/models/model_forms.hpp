@@ -10,6 +10,7 @@
 #include <span>
 
 #include "core/capacities.hpp"
+#include "models/model_catalogue.hpp"
 
 namespace inhibra::models {
 
@@ -32,14 +33,15 @@ struct parameter_box {
 [[nodiscard]] parameter_box reachable_box(int model);
 
 // (Km, Vmax, Ki, a, b) of the general mechanism for a point p of `model`.
-using general_point = std::array<double, 5>;
+using general_point = std::array<double, max_model_par>;
 [[nodiscard]] general_point general_form(int model, std::span<const double> p);
 
 // The point of `model` nearest to a general-form point: the model's own parameters
 // taken from it (a infinite as 1e6, b = 0 as 1e-6), clipped into the model's box.
 [[nodiscard]] parameter_vector carry_into(int model, const general_point& g);
 
-// Model 8 needs b below a: its rate function replaces a b at or above a by a / 2.
+// Model 8 needs b below a (b_capped_by_a): its rate function replaces a b at or
+// above a by a / 2.
 // The largest b it takes as given with a is the number just below a, and the
 // smallest a it takes with b the number just above b, so that b = a (model 7's
 // point) is reached to the last bit and never passed. Every check of model 8's

@@ -164,7 +164,7 @@ void derivatives(const core::fit_context& ctx, std::span<double> g, double& f,
 
   std::array<double, core::max_rows> w;
   std::fill_n(w.begin(), rows, 1.0);
-  if (ctx.weighting == 2) {
+  if (ctx.weighting == core::weighting::robust) {
     std::array<double, core::max_rows> r{};
     for (int k = 0; k < rows; ++k) {
       const auto i = static_cast<std::size_t>(k);

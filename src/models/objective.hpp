@@ -29,7 +29,7 @@ void calcfg(core::fit_context& ctx, int n, std::span<const double> x, double& f,
             std::span<double> g, std::span<double> c, std::span<double> cjac);
 
 // f and the central-difference gradient g(1..25) at x; the loops run over the
-// context's parameter count. Robust weights (weighting mode 2) are computed once at
+// context's parameter count. Robust weights (weighting::robust) are computed once at
 // x and held fixed for the perturbed sums; f is always unweighted.
 void derivatives(const core::fit_context& ctx, std::span<double> g, double& f,
                  std::span<const double> x);

@@ -64,11 +64,17 @@ int highest(vertex_table& t, int n) {
 
 }  // namespace
 
-void simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, double ftol,
-             double scale, int maxiter) {
+simplex_summary simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, double ftol,
+                        double scale, int maxiter) {
+  simplex_summary summary;
+  const std::int64_t before = ctx.value_evaluations + ctx.full_evaluations;
+  auto finish = [&]() {
+    summary.evaluations = ctx.value_evaluations + ctx.full_evaluations - before;
+    return summary;
+  };
   if (n < 2 || n > simplex_max_n || x.size() < static_cast<std::size_t>(n)) {
     f = models::objective_value(ctx, x);
-    return;
+    return finish();
   }
   const int model = ctx.model;
   const core::vec1 xv(x);
@@ -92,7 +98,9 @@ void simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, doub
     t.value(k) = evaluate(ctx, n, x, t.vertex(k));
 
   double seed = 1024.0;
+  summary.outcome = simplex_outcome::iteration_limit;
   for (int iter = 1; iter <= maxiter; ++iter) {
+    summary.iterations = iter;
     const int h = highest(t, n);
     const int l = lowest(t, n);
     int nh = l;
@@ -179,7 +187,10 @@ void simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, doub
       if (iter >= maxiter) break;
       restarted = true;
     }
-    if (!restarted && iter > maxiter / 100 && sd <= ftol) break;
+    if (!restarted && iter > maxiter / 100 && sd <= ftol) {
+      summary.outcome = simplex_outcome::spread_reached;
+      break;
+    }
 
     // Positivity safeguard on the lowest vertex, driven by the caller's current x.
     for (int i = 1; i <= n; ++i) {
@@ -194,6 +205,7 @@ void simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, doub
 
   const int l = lowest(t, n);
   f = evaluate(ctx, n, x, t.vertex(l));
+  return finish();
 }
 
 }  // namespace inhibra::optim

@@ -5,6 +5,7 @@
 //
 // Only objective values are used, so no gradient or constraint arrays are taken:
 // every evaluation is models::objective_value (counted in ctx.value_evaluations).
+#include <cstdint>
 #include <span>
 
 #include "core/fit_context.hpp"
@@ -13,6 +14,20 @@ namespace inhibra::optim {
 
 // Largest parameter count the vertex table holds.
 inline constexpr int simplex_max_n = 10;
+
+// How a search ended.
+enum class simplex_outcome : int {
+  not_run = 0,          // n out of range: x left alone
+  spread_reached = 1,   // the stop test found the spread at most ftol
+  iteration_limit = 2,  // maxiter iterations made
+};
+
+// What a search did.
+struct simplex_summary {
+  simplex_outcome outcome = simplex_outcome::not_run;
+  int iterations = 0;            // iterations made
+  std::int64_t evaluations = 0;  // objective evaluations, the restarts' and the last included
+};
 
 // Minimises from x over n parameters (2 <= n <= 10 and x holding n entries;
 // otherwise x is left alone and f := the value at x, one evaluation).
@@ -38,7 +53,9 @@ inline constexpr int simplex_max_n = 10;
 // lowest vertex's coordinate i to 2*p*(atan|p|/pi) + 1e-6 (its value is not
 // re-evaluated; the sign of a negative coordinate is kept).
 // Cost: n + 1, then 1 to 3 per iteration (4 with a shrink), the restarts, and 1.
-void simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, double ftol,
-             double scale, int maxiter);
+// Returns how the search ended, its iterations and its evaluations. The chain of
+// stages judges a search by the value it reached alone.
+simplex_summary simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, double ftol,
+                        double scale, int maxiter);
 
 }  // namespace inhibra::optim

@@ -5,7 +5,6 @@
 #include <ostream>
 
 #include "core/one_based.hpp"
-#include "models/objective.hpp"
 
 namespace inhibra::optim {
 
@@ -118,16 +117,30 @@ bool bfgs_update(int n, std::span<double> b, std::span<const double> delta,
   return damped;
 }
 
-void vmcon4(core::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> x, double& f,
-            std::span<double> g, std::span<double> c, std::span<double> cjac, int maxit, double tol,
-            int iprint, vmcon4_info& info, int maxls, double& cnorm, int& niter, int nruns,
-            int qpmode) {
+namespace {
+
+// The method's iterations. maxit: iteration limit; tol: required convergence test
+// value; iprint < 0: no printout, otherwise a short report to ws.diagnostics; info:
+// in, fresh_start or anything else (continue from ws.hessian), out, the outcome;
+// maxls: evaluations allowed in one line search; cnorm (out): the last convergence
+// test value |gᵀd| + Σ|vlam(j)·c(j)|; niter (in/out): increased by one per
+// iteration; nruns: iterations of the caller's earlier calls, shown in the printout
+// only; qpmode: start mode of the subproblem solver.
+void vmcon4_iterations(const constrained_problem& p, sqp_workspace& ws, int n, std::span<double> x,
+                       double& f, std::span<double> g, std::span<double> c, std::span<double> cjac,
+                       int maxit, double tol, int iprint, vmcon4_info& info, int maxls,
+                       double& cnorm, int& niter, int nruns, int qpmode,
+                       std::int64_t& evaluations) {
   assert(n >= 1 && n <= sqp_max_par);
   std::ostream* const out = iprint >= 0 ? ws.diagnostics : nullptr;
 
-  models::calcfg(ctx, n, x, f, g, c, cjac);
-  const int m = ctx.m;
-  const int meq = ctx.meq;
+  auto evaluate = [&]() {
+    p.evaluate(x, f, g, c, cjac);
+    ++evaluations;
+  };
+  evaluate();
+  const int m = p.m;
+  const int meq = p.meq;
   assert(m >= 0 && m <= core::max_constraints && meq >= 0 && meq <= m);
   mach_prec(ws.limits.qeps, ws.limits.qbig);
 
@@ -237,7 +250,7 @@ void vmcon4(core::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> 
         xv(i) = xa(i) + dv(i);
       dg = dg * alpha;
       ++k;
-      models::calcfg(ctx, n, x, f, g, c, cjac);
+      evaluate();
       if (k > maxls) {
         finish(vmcon4_info::line_search_failed);
         return;
@@ -250,6 +263,20 @@ void vmcon4(core::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> 
       y_storage[static_cast<std::size_t>(i - 1)] = glag(i) - glag_old(i);
     bfgs_update(n, ws.hessian, ws.delta, y_storage);
   }
+}
+
+}  // namespace
+
+sqp_summary vmcon4(const constrained_problem& p, sqp_workspace& ws, std::span<double> x,
+                   sqp_values& at, const sqp_options& options) {
+  sqp_summary s;
+  vmcon4_info info = options.fresh_start ? vmcon4_info::fresh_start : vmcon4_info::converged;
+  vmcon4_iterations(p, ws, static_cast<int>(x.size()), x, at.f, at.g, at.c, at.cjac,
+                    options.max_iterations, options.tolerance, options.print ? 0 : -1, info,
+                    options.max_line_search, s.cnorm, s.iterations, options.earlier_iterations,
+                    options.qp_mode, s.evaluations);
+  s.info = info;
+  return s;
 }
 
 }  // namespace inhibra::optim

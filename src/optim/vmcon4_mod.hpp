@@ -1,7 +1,7 @@
 #pragma once
-// Sequential quadratic programming for the least-squares objective under the
-// model's constraints c(j) >= 0: every iteration solves a quadratic subproblem for
-// a step (qpsub), searches along it on the L1 penalty merit function
+// Sequential quadratic programming for a smooth objective under constraints
+// c(j) >= 0 (optim/problem.hpp): every iteration solves a quadratic subproblem
+// for a step (qpsub), searches along it on the L1 penalty merit function
 // f + Σ vmu(j)·(violation of constraint j), and updates a damped BFGS
 // approximation B of the Hessian of the Lagrangian.
 #include <array>
@@ -10,7 +10,7 @@
 #include <span>
 
 #include "core/capacities.hpp"
-#include "core/fit_context.hpp"
+#include "optim/problem.hpp"
 #include "optim/qp_constraints.hpp"
 #include "optim/qpsub.hpp"
 
@@ -58,28 +58,46 @@ struct sqp_workspace {
 // Outcome codes (info). fresh_start is only an input.
 enum class vmcon4_info : int {
   fresh_start = -1,         // in: start from B = identity
-  converged = 0,            // the convergence test value is at most tol
-  too_many_iterations = 2,  // more than maxit iterations
-  line_search_failed = 3,   // more than maxls evaluations in one line search
+  converged = 0,            // the convergence test value is at most the tolerance
+  too_many_iterations = 2,  // more than max_iterations iterations
+  line_search_failed = 3,   // more than max_line_search evaluations in one line search
   uphill_direction = 4,     // the merit function does not decrease along the step
   no_feasible_step = 5,     // the last subproblem found no acceptable step (but the test held)
 };
 
-// Minimises from x (n values, 1 <= n <= sqp_max_par) using models::calcfg of the
-// context for f, g, c and cjac and the context's constraint counts m and meq as
-// calcfg sets them. On return x is the last point evaluated and f, g, c, cjac
-// (max_par x max_constraints, by column) belong to it.
-// maxit: iteration limit; tol: required convergence test value; iprint < 0: no
-// printout, otherwise a short report to ws.diagnostics; info: in, fresh_start or
-// anything else (continue from ws.hessian), out, the outcome; maxls: evaluations
-// allowed in one line search; cnorm (out): the last convergence test value
-// |gᵀd| + Σ|vlam(j)·c(j)|; niter (in/out): increased by one per iteration; nruns:
-// iterations of the caller's earlier calls, shown in the printout only; qpmode:
-// start mode of the subproblem solver.
-void vmcon4(core::fit_context& ctx, sqp_workspace& ws, int n, std::span<double> x, double& f,
-            std::span<double> g, std::span<double> c, std::span<double> cjac, int maxit, double tol,
-            int iprint, vmcon4_info& info, int maxls, double& cnorm, int& niter, int nruns,
-            int qpmode);
+// The value, gradient, constraints and constraint gradients at the method's point,
+// as the problem's evaluate fills them. The method evaluates its start itself; on
+// return they belong to the returned point.
+struct sqp_values {
+  double f = 0.0;
+  std::array<double, core::max_par> g{};
+  std::array<double, core::max_constraints> c{};
+  std::array<double, core::max_par * core::max_constraints> cjac{};  // by column
+};
+
+// How one call runs.
+struct sqp_options {
+  int max_iterations = 0;      // an iteration begun past this many ends the call
+  double tolerance = 0.0;      // converged once |gᵀd| + Σ|vlam(j)·c(j)| <= tolerance
+  int max_line_search = 10;    // evaluations allowed in one line search
+  int qp_mode = 1;             // start mode of the subproblem solver
+  bool fresh_start = true;     // B starts from the identity; false: from ws.hessian
+  int earlier_iterations = 0;  // iterations of the caller's earlier calls, printed only
+  bool print = false;          // a short report of the call to ws.diagnostics
+};
+
+// What one call did.
+struct sqp_summary {
+  vmcon4_info info = vmcon4_info::fresh_start;  // the outcome (fresh_start: no call made)
+  double cnorm = 0.0;                           // the last convergence test value (0: no test made)
+  int iterations = 0;            // iterations begun, the one the limit stopped included
+  std::int64_t evaluations = 0;  // calls of the problem's evaluate
+};
+
+// Minimises problem p from x (1 <= x.size() <= sqp_max_par parameters). On return x
+// is the last point evaluated and `at` belongs to it.
+[[nodiscard]] sqp_summary vmcon4(const constrained_problem& p, sqp_workspace& ws,
+                                 std::span<double> x, sqp_values& at, const sqp_options& options);
 
 // The update vmcon4 makes after an accepted step delta (n values) with change y of
 // the Lagrangian's gradient: with Bδ = B·delta, sdy = deltaᵀy, dBd = deltaᵀBδ,

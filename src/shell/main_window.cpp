@@ -455,9 +455,11 @@ void main_window::command_run() {
     if (ctx_.global_mdl_count == 1) tk_.settextboxcursorposition(st_.text_panel, 0);
     tk_.startidle(loading.settle);
     tk_.refreshall();
-  } else if (s == 4 || s == 5 || s == 6) {
+  } else if (status == core::run_status::see_model_library ||
+             status == core::run_status::too_many_parameters ||
+             status == core::run_status::model_not_usable) {
     models(tk_);
-  } else if (s == 7) {
+  } else if (status == core::run_status::see_example_file) {
     examplefile(tk_);
   }
   tk_.setwindowtitle(st_.main_window, st_.main_title);

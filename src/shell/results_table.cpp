@@ -94,7 +94,7 @@ parameter_row parameter_of(const fit::model_result& r, const models::parameter_b
   }
   // The driver's rule: an error above 75 % of the value (or none at all); a parameter
   // at bound says so instead.
-  row.poorly_determined = !row.at_bound && !(row.se <= r.p[k] / 1.333);
+  row.poorly_determined = !row.at_bound && fit::poorly_determined(row.se, r.p[k]);
 
   const range limits_range = model_range(r, box, k);
   const double cl = has_error ? r.cl_free[k] : NAN;

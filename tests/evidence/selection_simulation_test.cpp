@@ -15,8 +15,8 @@
 namespace inhibra::evidence {
 namespace {
 
-using fit::finished_run;
 using fit::example;
+using fit::finished_run;
 using fit::fit_file;
 
 TEST(Percentile, InterpolatesBetweenOrderStatistics) {
@@ -38,8 +38,9 @@ TEST(Percentile, InterpolatesBetweenOrderStatistics) {
 
 // The example fitted with every model on the fast path, and a simulation from it.
 const finished_run& example_run() {
-  static const finished_run run = fit_file(example, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 0, false,
-                                           /*fast=*/true);
+  static const finished_run run =
+      fit_file(example, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, core::weighting::none, false,
+               /*fast=*/true);
   return run;
 }
 
@@ -91,7 +92,7 @@ TEST(SelectionSimulation, TheSameSeedGivesTheSameNumbersWithAnyThreadCount) {
 TEST(SelectionSimulation, ModelTwoWithTinyNoiseIsChosenAgain) {
   support::temp_dir dir;
   const auto path = dir.write("m2.in", support::model_data(2, {120.0, 0.2, 80.0}, 0.002, 4));
-  const finished_run run = fit_file(path, {1, 2, 3, 4, 6}, 0, false, true);
+  const finished_run run = fit_file(path, {1, 2, 3, 4, 6}, core::weighting::none, false, true);
   ASSERT_EQ(run.record.best_model, 2);
   constexpr int sets = 20;
   const simulation_result s = simulated(run, sets, default_simulation_seed, 2);

@@ -80,16 +80,45 @@ TEST_F(Ezfit, SingleModelRunHasNoSummaryAndLeavesThatModel) {
   EXPECT_EQ(fe.titles.back(), "Wait, computing model #2");
 }
 
+// The weighting switch names the run's weighting by its code; a value that is no
+// weighting's code fits without weights and says so once per fit.
+TEST_F(Ezfit, TheWeightingSwitchNamesTheWeightingOfTheRun) {
+  const std::string warning = "Value of weight out of range of [0-2]!";
+  const struct {
+    std::int32_t value;
+    core::weighting weighting;
+    bool warned;
+  } cases[] = {
+      {0, core::weighting::none, false},   {1, core::weighting::fitted_rate, false},
+      {2, core::weighting::robust, false}, {3, core::weighting::none, true},
+      {-1, core::weighting::none, true},
+  };
+  const auto path = dir.write("w.in", model_data(1, {150.0, 0.16, 60.0}, 0.01));
+  select({1});
+  ctx->chain_only = true;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.value);
+    fe.boxes.clear();
+    record = {};
+    ctx->nwt_global = c.value;
+    ASSERT_EQ(run(path), core::run_status::success);
+    EXPECT_EQ(record.weighting, c.weighting);
+    ASSERT_EQ(record.fitted.size(), 1u);
+    EXPECT_EQ(record.fitted[0].weighting, c.weighting);
+    EXPECT_EQ(std::ranges::count(fe.texts(), warning) > 0, c.warned);
+  }
+}
+
 TEST_F(Ezfit, RecoversTheGeneratingParametersWithinTheirLimits) {
   const std::vector<double> truth{150.0, 0.16, 60.0};
   const auto path = dir.write("mm.in", model_data(1, truth, 0.005));
   select({1, 2});
   // A weighting toggle during the run (here: when the first fit is shown) does not
   // reach the second model.
-  fe.then = [this] { ctx->nwt_global = 2; };
+  fe.then = [this] { ctx->nwt_global = core::switch_value(core::weighting::robust); };
   ASSERT_EQ(run(path), core::run_status::success);
   ASSERT_EQ(record.fitted.size(), 2u);
-  EXPECT_EQ(record.fitted[1].weighting, 0);
+  EXPECT_EQ(record.fitted[1].weighting, core::weighting::none);
   const auto& r = record.fitted[0];
   ASSERT_TRUE(r.se_produced);
   for (int i = 0; i < 3; ++i) {
@@ -221,7 +250,7 @@ TEST(ResidualChecks, EveryModelAtItsFinalPoint) {
   struct run_case {
     const char* name;
     std::string data;
-    int weighting;
+    core::weighting weighting;
     bool chain_only;
     bool relative_advised;
     std::optional<bool> normality_advised;  // none: either (a growing spread makes
@@ -229,13 +258,14 @@ TEST(ResidualChecks, EveryModelAtItsFinalPoint) {
     bool lack_of_fit;
   };
   const std::vector<run_case> table{
-      {"noise relative to the rate", model_data(2, {120.0, 0.2, 80.0}, 0.05), 0, false, true,
-       std::nullopt, false},
-      {"constant noise", constant, 0, false, false, false, false},
-      {"an outlier", outlier, 0, false, false, true, false},
-      {"an outlier, robust weights", outlier, 2, false, false, false, false},
-      {"replicates", replicated, 0, false, true, std::nullopt, true},
-      {"replicates, chain alone", replicated, 0, true, true, std::nullopt, true},
+      {"noise relative to the rate", model_data(2, {120.0, 0.2, 80.0}, 0.05), core::weighting::none,
+       false, true, std::nullopt, false},
+      {"constant noise", constant, core::weighting::none, false, false, false, false},
+      {"an outlier", outlier, core::weighting::none, false, false, true, false},
+      {"an outlier, robust weights", outlier, core::weighting::robust, false, false, false, false},
+      {"replicates", replicated, core::weighting::none, false, true, std::nullopt, true},
+      {"replicates, chain alone", replicated, core::weighting::none, true, true, std::nullopt,
+       true},
   };
   for (const auto& c : table) {
     const auto run = fit_file(dir.write("d.in", c.data), {1, 2}, c.weighting, c.chain_only);

@@ -53,7 +53,7 @@ std::vector<data_set> test_data_sets() {
 
 struct weighting_case {
   const char* name;
-  int weighting;  // the weighting switch: 2 robust
+  core::weighting weighting;
   core::error_model errors;
 };
 
@@ -61,7 +61,7 @@ run_record fitted(const std::string& path, const weighting_case& w, bool fast) {
   auto ctx = std::make_unique<core::fit_context>();
   for (auto& m : ctx->imdl)
     m = 1;
-  ctx->nwt_global = w.weighting;
+  ctx->nwt_global = core::switch_value(w.weighting);
   ctx->errors_global = w.errors;
   ctx->fast = fast;
   ctx->profiles = false;
@@ -94,9 +94,9 @@ TEST_P(FastFitOptimum, ReachesTheDefaultFittingsOptimum) {
   // fast path ends within 0.2 % of the default's sum (and as often below it).
   constexpr double reached = 1e-6;
   constexpr double robust_reached = 2e-3;
-  const weighting_case equal{"equal", 0, core::error_model::equal};
-  const weighting_case relative{"relative", 0, core::error_model::relative};
-  const weighting_case robust{"robust", 2, core::error_model::equal};
+  const weighting_case equal{"equal", core::weighting::none, core::error_model::equal};
+  const weighting_case relative{"relative", core::weighting::none, core::error_model::relative};
+  const weighting_case robust{"robust", core::weighting::robust, core::error_model::equal};
   const std::size_t k = GetParam();
   const data_set set = test_data_sets()[k];
   // Every set with equal weights; the other weightings on every eighth set (the
@@ -112,7 +112,7 @@ TEST_P(FastFitOptimum, ReachesTheDefaultFittingsOptimum) {
     ASSERT_EQ(fast.fitted.size(), 10u);
     ASSERT_EQ(slow.fitted.size(), 10u);
     EXPECT_EQ(fast.method, fit_method::fast);
-    const double tolerance = w.weighting == 2 ? robust_reached : reached;
+    const double tolerance = w.weighting == core::weighting::robust ? robust_reached : reached;
     for (std::size_t m = 0; m < 10; ++m) {
       const model_result& f = fast.fitted[m];
       const model_result& d = slow.fitted[m];
@@ -133,11 +133,11 @@ INSTANTIATE_TEST_SUITE_P(TestDataSets, FastFitOptimum,
 // The fast path runs no chain: no stage of it counts evaluations, its constrained
 // stage is marked as not run, and the fit has no chain sum to improve on.
 TEST(FastFit, LeavesNoTraceOfAChain) {
-  const finished_run run = fit_file(example, {3, 8}, 0, false, true);
+  const finished_run run = fit_file(example, {3, 8}, core::weighting::none, false, true);
   for (const auto& r : run.record.fitted) {
-    for (std::size_t stage = 0; stage <= 6; ++stage)
-      EXPECT_EQ(r.stage_evaluations[stage], 0) << "stage " << stage;
-    EXPECT_GT(r.stage_evaluations[7], 0);
+    for (std::size_t s = 0; s < static_cast<std::size_t>(stage::refinement); ++s)
+      EXPECT_EQ(r.stage_evaluations.by_stage[s], 0) << "stage " << s;
+    EXPECT_GT(r.stage_evaluations[stage::refinement], 0);
     EXPECT_EQ(r.sqp_info, sqp_not_run);
     EXPECT_TRUE(std::isnan(r.chain_ssr));
     EXPECT_FALSE(r.refined);

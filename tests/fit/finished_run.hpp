@@ -36,13 +36,14 @@ struct finished_run {
   }
 };
 
-// Fits `models` to the file at `path` with the given weighting switch and method.
+// Fits `models` to the file at `path` with the given weighting and method.
 inline finished_run fit_file(const std::string& path, const std::vector<int>& models,
-                             int weighting = 0, bool chain_only = false, bool fast = false) {
+                             core::weighting weighting = core::weighting::none,
+                             bool chain_only = false, bool fast = false) {
   finished_run run;
   for (int m : models)
     run.ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
-  run.ctx->nwt_global = weighting;
+  run.ctx->nwt_global = core::switch_value(weighting);
   run.ctx->chain_only = chain_only;
   run.ctx->fast = fast;
   std::string name = path;

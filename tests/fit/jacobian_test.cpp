@@ -29,7 +29,7 @@ struct result {
 
 result run(core::fit_context& ctx, const par& x) {
   result r;
-  jacobian(ctx, ctx.rows, ctx.n_par, r.J, r.ssq, x);
+  jacobian(ctx, ctx.rows, ctx.n_par, r.J, r.ssq, x, ctx.fitted);
   return r;
 }
 
@@ -88,14 +88,14 @@ TEST(Jacobian, SumsAndRowsUnderEachWeightingAndUntouchedStorage) {
   EXPECT_EQ(r.at(jac_ld, core::max_par), 0.0);
 
   // Robust weights scale the rows and the sum: an outlier in row 5 gets almost none.
-  // Weighting mode 1 divides each square by the fitted rate.
+  // Weighting by the fitted rate divides each square by the fitted rate.
   c.ctx->rate[4] += 0.2;
   std::vector<double> res(24), w(24, 1.0);
   for (int k = 1; k <= 24; ++k)
     res[k - 1] = c.ctx->rate[k - 1] - c.model(k);
   models::robust_wt(24, res, w);
   ASSERT_LT(w[4], 1e-3);
-  c.ctx->weighting = 2;
+  c.ctx->weighting = core::weighting::robust;
   r = run(*c.ctx, c.x);
   double robust = 0.0, mode1 = 0.0;
   for (int k = 1; k <= 24; ++k) {
@@ -104,7 +104,7 @@ TEST(Jacobian, SumsAndRowsUnderEachWeightingAndUntouchedStorage) {
     EXPECT_NEAR(r.at(k, 2), -w[k - 1] * c.model(k) / c.x[1] + offset, 1e-10) << "row " << k;
   }
   EXPECT_EQ(r.ssq, robust);
-  c.ctx->weighting = 1;
+  c.ctx->weighting = core::weighting::fitted_rate;
   EXPECT_TRUE(rel_near(run(*c.ctx, c.x).ssq, mode1, 1e-9));
 }
 

@@ -156,9 +156,9 @@ TEST(Refinement, RobustWeightingResistsAnOutlier) {
           if (row == 9) v *= 3.0;
         }));
     const auto reference = fit_file(clean_path, {1}).record.fitted[0];
-    const auto robust = fit_file(spoiled_path, {1}, 2).record.fitted[0];
-    const auto plain = fit_file(spoiled_path, {1}, 0).record.fitted[0];
-    const auto chain = fit_file(spoiled_path, {1}, 2, true).record.fitted[0];
+    const auto robust = fit_file(spoiled_path, {1}, core::weighting::robust).record.fitted[0];
+    const auto plain = fit_file(spoiled_path, {1}, core::weighting::none).record.fitted[0];
+    const auto chain = fit_file(spoiled_path, {1}, core::weighting::robust, true).record.fitted[0];
     // Within 5 %: the lowest robust sum of the example lies 3.2 % from the clean fit in
     // Ki (the robust weights of the other rows move with the point).
     for (std::size_t i = 0; i < 3; ++i) {
@@ -204,7 +204,7 @@ TEST(RobustWeighting, FindsTheRobustOptimumDespiteTwoOutliers) {
   const auto spoiled = dir.write("spoiled.in", model4_data(2.0, 0.4));
   const auto clean = dir.write("clean.in", model4_data(2.0, 0.4, {6, 20}));
   const model_result reference = fit_file(clean, {4}).record.fitted.at(0);
-  const finished_run robust = fit_file(spoiled, all_models, 2);
+  const finished_run robust = fit_file(spoiled, all_models, core::weighting::robust);
   EXPECT_EQ(robust.record.best_model, 4);
   const auto& fitted = robust.record.fitted;
   const auto four = std::find_if(fitted.begin(), fitted.end(),

@@ -108,7 +108,7 @@ struct section_case {
     r.model = 9;
     r.name = "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:";
     r.n = 5;
-    r.weighting = 2;
+    r.weighting = core::weighting::robust;
     r.p = {2.0, 10.0, 0.5, 4.0, 0.25};
     r.se = {0.2, 0.5, 0.05, 0.4, 0.025};
     r.se_produced = true;
@@ -190,7 +190,7 @@ TEST(ReportSection, ErrorsNotProducedPrintAsAsterisks) {
   c.r.se.fill(std::nan(""));
   c.r.cl.fill(std::nan(""));
   c.r.sqp_info = 4;
-  c.r.weighting = 0;
+  c.r.weighting = core::weighting::none;
   c.ctx.rows = 5;  // as many observations as parameters
   const auto lines = lines_of(c.section());
   auto has = [&](const std::string& s) {
@@ -211,16 +211,20 @@ TEST(ReportSection, ErrorsNotProducedPrintAsAsterisks) {
 // The weighting line names the error model and the robust switch together.
 TEST(ReportSection, TheWeightingLineNamesTheErrorModel) {
   const struct {
-    int weighting;
+    core::weighting weighting;
     core::error_model errors;
     const char* line;
   } cases[] = {
-      {0, core::error_model::equal, "          WEIGHTING: NO WEIGHTING"},
-      {2, core::error_model::equal, "          WEIGHTING: ROBUST WEIGHTING"},
-      {0, core::error_model::relative, "          WEIGHTING: RELATIVE WEIGHTING (1/v^2)"},
-      {2, core::error_model::relative, "          WEIGHTING: ROBUST WEIGHTING, RELATIVE (1/v^2)"},
-      {0, core::error_model::poisson, "          WEIGHTING: POISSON WEIGHTING (1/v)"},
-      {2, core::error_model::poisson, "          WEIGHTING: ROBUST WEIGHTING, POISSON (1/v)"},
+      {core::weighting::none, core::error_model::equal, "          WEIGHTING: NO WEIGHTING"},
+      {core::weighting::robust, core::error_model::equal, "          WEIGHTING: ROBUST WEIGHTING"},
+      {core::weighting::none, core::error_model::relative,
+       "          WEIGHTING: RELATIVE WEIGHTING (1/v^2)"},
+      {core::weighting::robust, core::error_model::relative,
+       "          WEIGHTING: ROBUST WEIGHTING, RELATIVE (1/v^2)"},
+      {core::weighting::none, core::error_model::poisson,
+       "          WEIGHTING: POISSON WEIGHTING (1/v)"},
+      {core::weighting::robust, core::error_model::poisson,
+       "          WEIGHTING: ROBUST WEIGHTING, POISSON (1/v)"},
   };
   for (const auto& k : cases) {
     section_case c;

@@ -76,7 +76,7 @@ TEST(ErrorModels, EstimatesAreWhereTheWeightsOfTheFittedRatesSettle) {
         double slope = 0.0;
         double size = 0.0;
         for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k) {
-          std::array<double, 5> dv{};
+          models::model_par_array dv{};
           (void)models::rate_gradient(r.model, ctx.substrate[k], ctx.inhibitor[k], r.p, dv);
           models::parameter_vector q = r.p;
           const double v = models::func(ctx, ctx.substrate[k], ctx.inhibitor[k], ctx.rate[k], q);

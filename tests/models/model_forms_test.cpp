@@ -101,7 +101,7 @@ TEST(RateGradient, AgreesWithExtrapolatedDifferencesOfTheRateFunction) {
     const int n = reachable_box(model).n;
     for (double s : {20.0, 300.0}) {
       for (double i : {0.0, 60.0, 500.0}) {
-        std::array<double, 5> dv{};
+        models::model_par_array dv{};
         const double v = rate_gradient(model, s, i, p, dv);
         EXPECT_TRUE(support::rel_near(v, rate(model, s, i, p), 1e-13));
         for (int j = 0; j < n; ++j) {

@@ -122,9 +122,9 @@ TEST(Objective, RobustWeightingChangesTheGradientNotTheValue) {
   ctx->rate[5] *= 3.0;  // one outlier
   const par x{110.0, 0.19, 140.0};
   const auto plain = evaluate(*ctx, x);
-  ctx->weighting = 1;  // treated like unweighted
+  ctx->weighting = core::weighting::fitted_rate;  // treated like none
   const auto mode1 = evaluate(*ctx, x);
-  ctx->weighting = 2;
+  ctx->weighting = core::weighting::robust;
   const auto robust = evaluate(*ctx, x);
   EXPECT_EQ(plain.f, robust.f);
   EXPECT_EQ(plain.g, mode1.g);
@@ -174,7 +174,7 @@ TEST(Objective, ValueOnlyEvaluationHasTheSameBitsAsCalcfg) {
   std::mt19937_64 rng(20261206);
   std::uniform_real_distribution<double> unit(0.0, 1.0);
   const double thresholds[] = {0.99, 1.0, 0.5};
-  for (int weighting : {0, 2}) {
+  for (const core::weighting weighting : {core::weighting::none, core::weighting::robust}) {
     for (int model = 1; model <= 10; ++model) {
       auto ctx = example(model);
       ctx->weighting = weighting;
@@ -191,7 +191,8 @@ TEST(Objective, ValueOnlyEvaluationHasTheSameBitsAsCalcfg) {
         const auto e = evaluate(*ctx, x);
         const double value = objective_value(*ctx, x);
         ASSERT_EQ(std::bit_cast<std::uint64_t>(value), std::bit_cast<std::uint64_t>(e.f))
-            << "model " << model << " weighting " << weighting << " a " << x[3] << " b " << x[4];
+            << "model " << model << " weighting " << core::switch_value(weighting) << " a " << x[3]
+            << " b " << x[4];
       }
     }
   }

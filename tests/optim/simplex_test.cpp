@@ -33,11 +33,18 @@ constexpr int golden_ab_one = 20 * (14 + 1);
 constexpr int golden_ab_two = 20 * (2 * 14 + 1);
 constexpr int dorunrun_five = 1 + 15 * (10 * 5 + 3);
 
-// One call over the context's parameter count (or n); the value it returns.
-double run(core::fit_context& ctx, par& x, double ftol, double scale, int maxiter, int n = 0) {
+// One call over the context's parameter count (or n): the value it returns and its
+// summary, whose evaluation count is checked against the context's counters.
+struct search {
   double f = -1;
-  simplex(ctx, n > 0 ? n : ctx.n_par, x, f, ftol, scale, maxiter);
-  return f;
+  simplex_summary summary;
+};
+search run(core::fit_context& ctx, par& x, double ftol, double scale, int maxiter, int n = 0) {
+  search s;
+  const std::int64_t before = ctx.value_evaluations + ctx.full_evaluations;
+  s.summary = simplex(ctx, n > 0 ? n : ctx.n_par, x, s.f, ftol, scale, maxiter);
+  EXPECT_EQ(s.summary.evaluations, ctx.value_evaluations + ctx.full_evaluations - before);
+  return s;
 }
 
 TEST(Simplex, StopTestWaitsForMoreThanAHundredthOfTheIterationLimit) {
@@ -53,12 +60,14 @@ TEST(Simplex, StopTestWaitsForMoreThanAHundredthOfTheIterationLimit) {
     SCOPED_TRACE(e.maxiter);
     auto ctx = support::flat_context(1);
     par x{1.0, 1.0, 1.0};
-    const double f = run(*ctx, x, run_tol, 0.1, e.maxiter);
+    const search s = run(*ctx, x, run_tol, 0.1, e.maxiter);
+    EXPECT_EQ(s.summary.outcome, simplex_outcome::spread_reached);
+    EXPECT_EQ(s.summary.iterations, e.iterations);
     EXPECT_EQ(ctx->value_evaluations, 4 + e.iterations * flat_iteration + 1);
     EXPECT_EQ(ctx->full_evaluations, 0);
     for (std::size_t i = 0; i < 3; ++i)
       EXPECT_TRUE(rel_near(x[i], e.coordinate, tight));
-    EXPECT_EQ(f, 0.0);
+    EXPECT_EQ(s.f, 0.0);
   }
 }
 
@@ -85,14 +94,17 @@ TEST(Simplex, StopTestUsesTheSpreadOfTheFirstNVertexValues) {
     for (const double ftol : {c.spread * 1.001, c.spread * 0.999}) {
       auto ctx = support::example_context(1);
       par x = c.start;
-      const double f = run(*ctx, x, ftol, c.scale, 50);
+      const search s = run(*ctx, x, ftol, c.scale, 50);
       if (ftol < c.spread) {
         EXPECT_GT(ctx->value_evaluations, c.evaluations);
+        EXPECT_GT(s.summary.iterations, 1);
         continue;
       }
+      EXPECT_EQ(s.summary.outcome, simplex_outcome::spread_reached);
+      EXPECT_EQ(s.summary.iterations, 1);
       EXPECT_EQ(ctx->value_evaluations, c.evaluations);
       EXPECT_EQ(x, c.start);  // vertex 0, the lowest, did not move
-      EXPECT_EQ(f, models::objective_value(*ctx, c.start));
+      EXPECT_EQ(s.f, models::objective_value(*ctx, c.start));
     }
   }
 }
@@ -118,7 +130,10 @@ TEST(Simplex, RestartPolicyByModelGroup) {
     SCOPED_TRACE(testing::Message() << "model " << e.model << " ftol " << e.ftol);
     auto ctx = support::flat_context(e.model);
     par x{1.0, 1.0, 1.0, 0.5, 0.25};
-    run(*ctx, x, e.ftol, 0.1, e.ftol < 0 ? 25 : 100);
+    const simplex_summary s = run(*ctx, x, e.ftol, 0.1, e.ftol < 0 ? 25 : 100).summary;
+    EXPECT_EQ(s.iterations, e.iterations);
+    EXPECT_EQ(s.outcome,
+              e.ftol < 0 ? simplex_outcome::iteration_limit : simplex_outcome::spread_reached);
     EXPECT_EQ(ctx->value_evaluations,
               (ctx->n_par + 1) + e.iterations * flat_iteration + 19 * e.per_restart + 1);
     EXPECT_EQ(ctx->full_evaluations, 0);
@@ -130,7 +145,9 @@ TEST(Simplex, RestartResultIsNotTakenIntoTheSimplex) {
   // into a's box (at most 1), but the answer is the best vertex, the reflection.
   auto ctx = support::flat_context(3);
   par x{1.0, 1.0, 1.0, 1.0};
-  run(*ctx, x, -1.0, 0.1, 1);
+  const simplex_summary s = run(*ctx, x, -1.0, 0.1, 1).summary;
+  EXPECT_EQ(s.outcome, simplex_outcome::iteration_limit);  // the limit ends the restart
+  EXPECT_EQ(s.iterations, 1);
   EXPECT_EQ(ctx->value_evaluations, 5 + flat_iteration + golden_ab_one + 1);
   for (std::size_t i = 0; i < 4; ++i)
     EXPECT_TRUE(rel_near(x[i], reflected4, tight));
@@ -170,11 +187,12 @@ TEST(Simplex, AVertexWithoutANumberIsReplacedFirstAndTheSearchConverges) {
   auto ctx = support::synthetic_context(1, {150.0, 0.15, 90.0});
   par x{200.0, 0.2, 0.0};
   const double start = models::objective_value(*ctx, par{200.0, 0.2, 1e-3});
-  const double f = run(*ctx, x, run_tol, 0.1, limit);
+  const search s = run(*ctx, x, run_tol, 0.1, limit);
+  EXPECT_EQ(s.summary.outcome, simplex_outcome::spread_reached);
   EXPECT_LT(ctx->value_evaluations, limit / 10);
-  EXPECT_LT(f, 1e-4 * start);
+  EXPECT_LT(s.f, 1e-4 * start);
   EXPECT_GT(x[2], 0.0);
-  EXPECT_EQ(f, models::objective_value(*ctx, x));
+  EXPECT_EQ(s.f, models::objective_value(*ctx, x));
 }
 
 TEST(Simplex, TooFewOrTooManyParametersOnlyEvaluate) {
@@ -182,9 +200,12 @@ TEST(Simplex, TooFewOrTooManyParametersOnlyEvaluate) {
     auto ctx = support::example_context(1);
     par x{300.0, 0.3, 40.0};
     const par start = x;
-    const double f = run(*ctx, x, run_tol, 0.1, 100, n);
+    const search s = run(*ctx, x, run_tol, 0.1, 100, n);
+    EXPECT_EQ(s.summary.outcome, simplex_outcome::not_run);
+    EXPECT_EQ(s.summary.iterations, 0);
+    EXPECT_EQ(s.summary.evaluations, 1);
     EXPECT_EQ(x, start);
-    EXPECT_EQ(f, models::objective_value(*ctx, x));
+    EXPECT_EQ(s.f, models::objective_value(*ctx, x));
     EXPECT_EQ(ctx->value_evaluations, 2);  // the call's and the check's
   }
 }
