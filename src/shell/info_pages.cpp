@@ -172,81 +172,45 @@ constexpr std::array mc50_lines = {
 };
 
 constexpr std::array help_lines = {
-    std::string_view("   INHIBRA\u2122 Instructions of Use"),
-    std::string_view("          INHIBRA\u2122 - Enzyme Inhibition Modeling Software"),
-    std::string_view(" Inhibra is developed and maintained by the Inhibra project;"),
-    std::string_view(" questions and reports of problems go to its issue tracker."),
+    std::string_view("   INHIBRA\u2122 - Enzyme Inhibition Modeling Software"),
+    std::string_view(" Questions and reports of problems: the Inhibra project's tracker."),
     std::string_view(""),
-    std::string_view(
-        " THE WINDOW: the Results tab shows the ranked models with the verdict on top,"),
-    std::string_view(
-        " the Plots tab every chart of the run, the Report tab the results file as written."),
-    std::string_view(
-        " The status bar names the data file and the weighting, with the run's progress"),
-    std::string_view(" and a Stop button while a run goes on."),
+    std::string_view(" Tabs: Results (the ranked models, the verdict on top), Plots"),
+    std::string_view(" (the run's charts), Report (the results file). The status bar"),
+    std::string_view(" shows the file, the weighting, a run's progress and Stop."),
     std::string_view(""),
-    std::string_view(" INSTRUCTIONS:"),
-    std::string_view(
-        "   1- Open a data file (filename.in, or a .csv, .tsv, .tab or .xlsx table) with"),
-    std::string_view(
-        "      [OpenData] or [File/Open Data File]; [File/Recent Files] offers the last ones,"),
-    std::string_view(
-        "      [File/Edit Data File] opens it in your text editor. A file can also be"),
-    std::string_view(
-        "      dropped on the window. [File/Import Table\u2026] shows a table's first rows and"),
-    std::string_view(
-        "      how it will be read ([S], [I] and rate columns, curves, units) before opening it."),
-    std::string_view("   2- Choose the models to fit with [Models]."),
-    std::string_view(
-        "   3- Choose the weighting in [Weight]: [Turn-ON Robust Wt] or [Turn-OFF Robust Wt],"),
-    std::string_view(
-        "      [Equal Weights], [Relative Weights (1/v\u00b2)] or [Poisson Weights (1/v)], and"),
-    std::string_view(
-        "      the fitting: [Refine Fits (Default)] or [Chain Only (Reproduce Earlier Results)]."),
-    std::string_view(
-        "   4- [Run] (or [File/Run Curve-fit]) fits the models; Stop ends a run early, and"),
-    std::string_view("      then no results file is written."),
-    std::string_view(
-        "   5- With [Settings/Pause at Each Model's Plot] the run waits at each model's chart"),
-    std::string_view(
-        "      in the Plots tab until you press Continue; the window stays usable meanwhile."),
-    std::string_view(
-        "      [Settings/Fast Fitting] fits faster, [Settings/Axis Units...] names the units"),
-    std::string_view(
-        "      on the axes, [Settings/Show Model Plots of Last Run] shows the run's charts again,"),
-    std::string_view(
-        "      [Settings/Show Replicates as Mean \u00b1 SD] draws repeated rates as their mean."),
-    std::string_view(
-        "   6- [XY_Plot] (or [File/XY Plot]) draws the best model's fit, [Residuals] its"),
-    std::string_view(
-        "      residuals, [Ca/Sp_Plot] the apparent constants against [I] (catalytic or"),
-    std::string_view("      specific character), [MC50_Plot] the MC50 curve."),
-    std::string_view(
-        "   7- [File/Results Table] shows the ranked table again; [File/Check the Verdict by"),
-    std::string_view(
-        "      Simulation\u2026] checks how often the verdict holds on simulated data."),
-    std::string_view(
-        "   8- All results are saved in filename.out beside the data file; [File/Save Results]"),
-    std::string_view("      saves them under another name, [File/Print Results] prints them."),
-    std::string_view("   9- [Clear] (or [File/Clear Display]) clears the displayed results."),
-    std::string_view(
-        "   10- [Help], [About] and [File/About], [File/Example Data File] (the data file's"),
-    std::string_view(
-        "      layout), [File/Model Library], [File/Mechanism of Inhibition] and [File/MC50]"),
-    std::string_view("      explain the program, its models and their theory."),
-    std::string_view("   11- To end the program select [Quit] or [File/Quit]."),
+    std::string_view(" 1- Open a data file (.in, or a .csv/.tsv/.tab/.xlsx table):"),
+    std::string_view("    [OpenData], [File/Open Data File], [File/Recent Files], or"),
+    std::string_view("    drop it on the window; [File/Import Table\u2026] previews how a"),
+    std::string_view("    table will be read; [File/Edit Data File] opens an editor."),
+    std::string_view(" 2- Choose the models with [Models]."),
+    std::string_view(" 3- [Weight]: [Turn-ON Robust Wt] or [Turn-OFF Robust Wt];"),
+    std::string_view("    [Equal Weights], [Relative Weights (1/v\u00b2)] or [Poisson"),
+    std::string_view("    Weights (1/v)]; [Refine Fits (Default)] or [Chain Only"),
+    std::string_view("    (Reproduce Earlier Results)]."),
+    std::string_view(" 4- [Run] or [File/Run Curve-fit] fits them; Stop ends a run"),
+    std::string_view("    early, and then no results file is written."),
+    std::string_view(" 5- [Settings/Pause at Each Model's Plot]: the run waits at each"),
+    std::string_view("    chart until you press Continue; the window stays usable."),
+    std::string_view("    Also [Settings/Fast Fitting], [Settings/Axis Units...],"),
+    std::string_view("    [Settings/Show Model Plots of Last Run] and"),
+    std::string_view("    [Settings/Show Replicates as Mean \u00b1 SD]."),
+    std::string_view(" 6- [XY_Plot] or [File/XY Plot]: the best model's fit;"),
+    std::string_view("    [Residuals]; [Ca/Sp_Plot]: catalytic or specific; [MC50_Plot]."),
+    std::string_view(" 7- [File/Results Table] shows the ranked table again;"),
+    std::string_view("    [File/Check the Verdict by Simulation\u2026] tests the verdict."),
+    std::string_view(" 8- Results are saved in filename.out beside the data file;"),
+    std::string_view("    [File/Save Results] saves a copy, [File/Print Results] prints."),
+    std::string_view(" 9- [Clear] or [File/Clear Display] clears the displayed results."),
+    std::string_view(" 10- [Help], [About], [File/About], [File/Example Data File],"),
+    std::string_view("    [File/Model Library], [File/Mechanism of Inhibition] and"),
+    std::string_view("    [File/MC50] explain the program, data file, models and theory."),
+    std::string_view(" 11- [Quit] or [File/Quit] ends the program."),
     std::string_view(""),
-    std::string_view("Note: When more than one mechanism fits equally well, the principle of"),
-    std::string_view("parsimony advises the simplest: if linear mixed inhibition (model 4) and"),
-    std::string_view(
-        "partial (hyperbolic) mixed inhibition (model 9) fit equally well, prefer the"),
-    std::string_view("linear model. The verdict on the Results tab weighs the models by AICc and"),
-    std::string_view(
-        "the F tests of nested pairs; the [Ca/Sp_Plot] shows whether the inhibition is"),
-    std::string_view("predominantly catalytic (Ca) or specific (Sp)."),
-    std::string_view(""),
-    std::string_view("See the references on the Mechanism and MC50 pages for the"),
-    std::string_view("theory behind the models and their nomenclature."),
+    std::string_view("Note: when several mechanisms fit equally well, prefer the"),
+    std::string_view("simplest: linear mixed (model 4) over partial (hyperbolic) mixed"),
+    std::string_view("(model 9). The verdict weighs the models by AICc and the F tests"),
+    std::string_view("of nested pairs. The Mechanism and MC50 pages give the theory."),
 };
 
 constexpr std::array about_lines = {

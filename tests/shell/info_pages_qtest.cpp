@@ -77,7 +77,7 @@ class InfoPagesTest : public QObject {
         "o LER = Log(Evidence Ratio (WtMin/Wti)) of Akaike AICc weights"));
     QVERIFY(shell::mc50_page_text().ends_with("Wiley, New York."));
     QVERIFY(shell::mechanism_page_text().ends_with("Springer, Wien."));
-    QVERIFY(shell::help_page_text().ends_with("theory behind the models and their nomenclature."));
+    QVERIFY(shell::help_page_text().ends_with("The Mechanism and MC50 pages give the theory."));
     // About and the splash screen name the version this program was built as.
     QVERIFY(shell::about_page_text().find("\nVersion " INHIBRA_VERSION "\r") != std::string::npos);
     QCOMPARE(shell::splash_lines().back(), std::string_view("Version " INHIBRA_VERSION));
