@@ -16,6 +16,7 @@
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <limits>
 
 #include "toolkit/qt_text.hpp"
 
@@ -23,11 +24,27 @@ namespace inhibra::toolkit {
 
 namespace {
 
+// What a click on a column's header sorts by: a figure's value, so that 9 comes
+// before 10 and -2 before -1, or a text without regard to case. Cells that hold no
+// number in a column of figures ("-", "not determined") sort after every number.
+constexpr int sort_role = Qt::UserRole + 1;
+
+QVariant sort_key(const QString& text, bool figures) {
+  if (figures) {
+    bool ok = false;
+    const double value = text.trimmed().toDouble(&ok);
+    return ok ? QVariant(value) : QVariant(std::numeric_limits<double>::infinity());
+  }
+  return text.toCaseFolded();
+}
+
 QList<QStandardItem*> items_of(const table_row& row, const table_contents& contents) {
   QList<QStandardItem*> items;
   for (std::size_t c = 0; c < contents.columns.size(); ++c) {
     auto* item = new QStandardItem(c < row.cells.size() ? qt_text(row.cells[c]) : QString());
     item->setEditable(false);
+    const bool figures = c < contents.right_aligned.size() && contents.right_aligned[c];
+    item->setData(sort_key(item->text(), figures), sort_role);
     if (c < contents.right_aligned.size() && contents.right_aligned[c])
       item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
     if (c < row.tooltips.size() && !row.tooltips[c].empty())
@@ -63,6 +80,10 @@ TableWindow::TableWindow(const QString& title, const table_contents& contents,
   connect(close_, &QAction::triggered, this, &QWidget::close);
 
   view_->setModel(model_);
+  // The rows come in the caller's order; a click on a header sorts by that column.
+  model_->setSortRole(sort_role);
+  view_->header()->setSortIndicator(-1, Qt::AscendingOrder);
+  view_->setSortingEnabled(true);
   view_->setAlternatingRowColors(true);
   view_->setUniformRowHeights(true);
   view_->setSelectionBehavior(QAbstractItemView::SelectRows);

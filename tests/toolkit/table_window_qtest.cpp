@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QStandardItemModel>
@@ -74,6 +75,32 @@ class TableWindowTest : public QObject {
     QCOMPARE(w.model()->rowCount(), 1);
     QCOMPARE(w.heading()->text(), QString("Ranked by the first figure."));
     QVERIFY(w.heading()->isVisibleTo(&w));
+  }
+
+  // The rows keep the given order until a header is clicked; figures sort by value,
+  // texts without regard to case, and cells without a number after the figures.
+  void aHeaderClickSortsByThatColumn() {
+    toolkit::table_contents c;
+    c.columns = {"Name", "Figure"};
+    c.right_aligned = {false, true};
+    for (const auto& [name, figure] : std::vector<std::pair<std::string, std::string>>{
+             {"beta", "10"}, {"Alpha", "9"}, {"gamma", "-"}, {"delta", "-1.5E+01"}}) {
+      toolkit::table_row row;
+      row.cells = {name, figure};
+      c.rows.push_back(row);
+    }
+    TableWindow w("Table", c, {});
+    auto column = [&](int k) {
+      QStringList texts;
+      for (int r = 0; r < w.model()->rowCount(); ++r)
+        texts << w.model()->item(r, k)->text();
+      return texts;
+    };
+    QCOMPARE(column(0), QStringList({"beta", "Alpha", "gamma", "delta"}));
+    w.view()->header()->setSortIndicator(1, Qt::AscendingOrder);
+    QCOMPARE(column(1), QStringList({"-1.5E+01", "9", "10", "-"}));
+    w.view()->header()->setSortIndicator(0, Qt::AscendingOrder);
+    QCOMPARE(column(0), QStringList({"Alpha", "beta", "delta", "gamma"}));
   }
 
   void copyAndExportTheTable() {
