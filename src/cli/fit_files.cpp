@@ -134,6 +134,7 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   ctx->profiles = settings.profiles;
   ctx->stop = &stop_signal();
   ctx->table = settings.table;
+  ctx->leave_out.assign(settings.leave_out.begin(), settings.leave_out.end());
   ctx->fe = &fe;
   if (settings.progress) fe.set_progress(file);
 

@@ -36,12 +36,13 @@ struct run_settings {
   int simulate = 0;         // sets of the selection by simulation after each run (0: none)
   std::uint64_t seed = evidence::default_simulation_seed;
   plot_output plots;
-  bool progress = false;      // a line per model on the error stream
-  bool advice = false;        // a line per residual check that advises something, after the run
-  bool verdict = false;       // the verdict on the mechanism, after the run
-  int jobs = 1;               // files fitted at once
-  bool name_files = false;    // messages name their data file (more than one input)
-  core::table_request table;  // how data tables are read
+  bool progress = false;       // a line per model on the error stream
+  bool advice = false;         // a line per residual check that advises something, after the run
+  bool verdict = false;        // the verdict on the mechanism, after the run
+  int jobs = 1;                // files fitted at once
+  bool name_files = false;     // messages name their data file (more than one input)
+  core::table_request table;   // how data tables are read
+  std::vector<int> leave_out;  // rows not fitted, by place among the rows read
 };
 
 // Fits one planned input. Messages and the data reader's console lines go to `err`

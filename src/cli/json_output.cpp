@@ -388,6 +388,8 @@ json file_json(const file_outcome& o) {
                   {"inhibitor", unit(o.record.units.inhibitor)},
                   {"rate", unit(o.record.units.rate)}};
   out["flagged_rows"] = flagged_json(o.record.flagged_rows);
+  // Only a run that left rows out names them, so other runs' output stays as it was.
+  if (!o.record.rows_left_out.empty()) out["rows_left_out"] = o.record.rows_left_out;
   out["nested_tests"] = nested_json(o.evidence.nested);
   out["verdict"] = verdict_json(o.evidence.mechanism);
   if (o.simulation) out["simulation"] = simulation_json(*o.simulation);

@@ -164,6 +164,7 @@ int main(int argc, char** argv) {
   settings.verdict = !opt->quiet;
   settings.name_files = opt->files.size() > 1;
   settings.table = table;
+  settings.leave_out = opt->leave_out;
 
   // Every folder is checked before the first file is fitted, so that a long run does
   // not end in a file that cannot be put in place.

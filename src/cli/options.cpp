@@ -1,5 +1,6 @@
 #include "cli/options.hpp"
 
+#include <charconv>
 #include <iostream>
 
 #include <CLI/CLI.hpp>
@@ -85,6 +86,20 @@ std::optional<options> parse_options(int argc, char** argv, int& exit_code) {
                  "replicates (rows of equal [S] and [I]) on the rate plots: points (default, a "
                  "dot each) or mean-sd (their mean with an error bar of one standard deviation)")
       ->check(CLI::IsMember({"points", "mean-sd"}));
+  app.add_option("--leave-out", opt.leave_out,
+                 "leave rows out of the fit, by their line numbers in the data file (a table's "
+                 "rates by their place in reading order), e.g. 4,17; the file is not changed")
+      ->delimiter(',')
+      ->allow_extra_args(false)  // the files after it are files, not more rows
+      ->check(CLI::Validator(
+          [](const std::string& text) {
+            int line = 0;
+            const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), line);
+            const bool whole = ec == std::errc() && end == text.data() + text.size();
+            return whole && line >= 1 ? std::string()
+                                      : "'" + text + "' is not a line number (1, 2, ...)";
+          },
+          "LINE"));
   app.add_option("--json", opt.json_file,
                  "machine-readable results of every file ('-' = standard output)");
   app.add_option("-j,--jobs", opt.jobs, "fit up to N files at once (default: number of cores)")

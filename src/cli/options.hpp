@@ -28,9 +28,10 @@ struct options {
   std::string concentration_unit;  // of [S] and [I] on the plots
   std::string rate_unit;
   std::string residuals_against = "substrate";  // or "rate"
-  std::string replicates = "points";            // or "mean-sd": the rate plot's replicates
-  std::string json_file;                        // empty: no JSON; "-": standard output
-  int jobs = 0;                                 // 0: number of cores
+  std::vector<int> leave_out;  // rows not fitted, by line (a table's by rate, in reading order)
+  std::string replicates = "points";  // or "mean-sd": the rate plot's replicates
+  std::string json_file;              // empty: no JSON; "-": standard output
+  int jobs = 0;                       // 0: number of cores
   bool quiet = false;
   // Data tables.
   bool table = false;   // read every file as a table, whatever its name

@@ -96,6 +96,14 @@ struct fit_context {
   // --- how a data table is read (set by the front end before the run) -------------
   table_request table;
 
+  // --- rows the person left out (set by the front end before the run) -------------
+  // By their place among the rows read, 1-based: a native file's line number, a
+  // table's rates in the order its reader takes them. The reader drops them before
+  // anything is fitted; the data file is never changed.
+  std::vector<std::int32_t> leave_out;
+  // How the report names the rows the reader dropped ("4", or a table's cell "C7").
+  std::vector<std::string> rows_left_out;
+
   // --- the person watching; null means nobody (messages are dropped) ----------------
   frontend* fe = nullptr;
 

@@ -728,6 +728,39 @@ unread_row read_rows(core::fit_context& ctx, text_lines& file, int rows) {
   return {};
 }
 
+// Takes the rows ctx.leave_out names out of the first `rows` observations, the
+// others keeping their order, and names the dropped ones in ctx.rows_left_out by
+// `label(k)` (k 0-based, in reading order). Returns the places (1-based) of the rows
+// kept, empty when none was dropped. Places beyond the rows read name nothing.
+std::vector<int> drop_left_out(core::fit_context& ctx, int rows,
+                               const std::function<std::string(std::size_t)>& label) {
+  ctx.rows_left_out.clear();
+  const auto count = static_cast<std::size_t>(std::clamp(rows, 0, core::max_rows));
+  std::vector<bool> dropped(count, false);
+  bool any = false;
+  for (const std::int32_t place : ctx.leave_out) {
+    if (place >= 1 && static_cast<std::size_t>(place) <= count) {
+      dropped[static_cast<std::size_t>(place) - 1] = true;
+      any = true;
+    }
+  }
+  if (!any) return {};
+  std::vector<int> kept;
+  std::size_t to = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (dropped[k]) {
+      ctx.rows_left_out.push_back(label(k));
+      continue;
+    }
+    ctx.substrate[to] = ctx.substrate[k];
+    ctx.inhibitor[to] = ctx.inhibitor[k];
+    ctx.rate[to] = ctx.rate[k];
+    ++to;
+    kept.push_back(static_cast<int>(k) + 1);
+  }
+  return kept;
+}
+
 }  // namespace
 
 table_cells read_table_cells(const std::string& name, const core::table_request& request) {
@@ -747,6 +780,7 @@ table_cells read_table_cells(const std::string& name, const core::table_request&
 data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, output_file* results,
                          std::ostream& console) {
   data_read out;
+  ctx.rows_left_out.clear();
   out.data_name = data_file_name(raw_name);
   out.results_name = results_name(out.data_name);
   const std::string& name = out.data_name;
@@ -912,6 +946,34 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
     if (native != run_status::success) return reject();
     rows = extent.rows;
   }
+  // Where row k (0-based, in reading order) stands in the file.
+  const auto source_label = [&](std::size_t k) {
+    if (!out.table) return strings::int_text(static_cast<long long>(k) + 1);
+    const table_observation& o = out.table->observations[k];
+    return column_letters(o.column) + strings::int_text(o.row);
+  };
+  if (!ctx.leave_out.empty()) {
+    const int read_count = rows;
+    out.source_rows = drop_left_out(ctx, rows, source_label);
+    if (!out.source_rows.empty()) {
+      const int kept = static_cast<int>(out.source_rows.size());
+      if (kept < 3) {
+        core::show_message(ctx, box_kind::warning,
+                           "Only " + strings::int_text(kept) +
+                               (kept == 1 ? " row is" : " rows are") +
+                               " left once the rows left out are dropped: at least 3 are needed");
+        return reject();
+      }
+      rows = kept;
+    }
+    for (const std::int32_t place : ctx.leave_out) {
+      if (place < 1 || place > static_cast<std::int32_t>(read_count)) {
+        warn("Row " + strings::int_text(place) + " to be left out is not among the " +
+             strings::int_text(static_cast<long long>(read_count)) +
+             " rows read: nothing is left out for it");
+      }
+    }
+  }
   ctx.idat = rows;
   ctx.rows = rows;
   const auto count = static_cast<std::ptrdiff_t>(rows);
@@ -936,6 +998,7 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
   }
   // A table's observations are grouped by [I], so they are named by their cells.
   warn_about_degenerate_data(ctx, warn, curves.curves, [&](std::size_t k) {
+    if (!out.source_rows.empty()) k = static_cast<std::size_t>(out.source_rows[k]) - 1;
     if (!out.table) return "data line " + strings::int_text(static_cast<long long>(k) + 1);
     const table_observation& o = out.table->observations[k];
     return "the table at row " + strings::int_text(o.row) + ", column " +

@@ -90,7 +90,8 @@ struct table_cells {
 // A file whose name ends in .csv, .tsv, .tab or .xlsx, or any file when
 // ctx.table.always is set, is read as a data table (ctx.table says how) instead:
 // its rows are grouped into curves by [I] whatever their order, under the same
-// limits and messages.
+// limits and messages. The rows ctx.leave_out names are dropped before the counts are
+// checked, and ctx.rows_left_out names them.
 struct data_read {
   core::run_status status = core::run_status::success;
   std::string data_name;     // the data file read (data_file_name)
@@ -101,6 +102,9 @@ struct data_read {
   std::optional<table_reading> table;
   std::optional<cell_separator> separator;  // of a text table
   std::string sheet;                        // the sheet read, of a workbook
+  // The place among the rows read (1-based, as ctx.leave_out counts) of each row
+  // kept; empty when none was left out, so that row k is the k-th read.
+  std::vector<int> source_rows;
 };
 [[nodiscard]] data_read read_data_file(core::fit_context& ctx, std::string_view raw_name,
                                        output_file* results, std::ostream& console);

@@ -569,6 +569,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     record->curves_found = read.curves_found;
     if (read.table) record->units = read.table->units;
     record->warnings = run.warnings;
+    record->rows_left_out = ctx.rows_left_out;
   }
   if (read.status != core::run_status::success) return read.status;
   if (!run.refine && run.errors != core::error_model::equal) {
@@ -633,6 +634,11 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     record->design = design_of(ctx, run);
     record->best_model = run.have_best ? run.best_model : 0;
     record->flagged_rows = run.flagged;
+    // Counted among all rows of the file, as the person finds them there.
+    if (!read.source_rows.empty()) {
+      for (flagged_row& f : record->flagged_rows)
+        f.row = read.source_rows[static_cast<std::size_t>(f.row) - 1];
+    }
     record->warnings = run.warnings;
   }
   if (ctx.stop != nullptr && ctx.stop->load() != 0) return core::run_status::interrupted;

@@ -63,6 +63,9 @@ struct run_record {
   std::vector<flagged_row> flagged_rows;
   std::vector<std::string> warnings;  // warnings of the run (data, units, parameters at a box end)
   data::axis_units units;             // the units a data table's header row gave; empty for none
+  // The rows the person left out, as the report names them; empty for none. The
+  // row numbers of flagged_rows count all rows of the file, those left out included.
+  std::vector<std::string> rows_left_out;
 };
 
 // Runs the fit of the models selected in ctx.imdl on `file_name` (normalised in

@@ -226,6 +226,25 @@ int model_constraint_count(int model) {
 
 namespace {
 
+// The rows the person left out of the fit, by where they stand in the data file;
+// a long list goes on over further lines of at most 79 characters.
+void write_rows_left_out(std::ostream& out, const std::vector<std::string>& rows) {
+  constexpr std::string_view lead = "          ROWS LEFT OUT: ";
+  constexpr std::size_t width = 79;
+  std::string line(lead);
+  for (std::size_t k = 0; k < rows.size(); ++k) {
+    const std::string item = rows[k] + (k + 1 < rows.size() ? "," : "");
+    if (line.size() > lead.size() && line.size() + 1 + item.size() > width) {
+      emit(out, line);
+      line.assign(lead.size(), ' ');
+    } else if (line.size() > lead.size()) {
+      line += ' ';
+    }
+    line += item;
+  }
+  emit(out, line);
+}
+
 // The program's heading, the date, the model and its counts, and the SQP stage's
 // message when it stopped at its limit or went uphill.
 void write_section_heading(std::ostream& out, const core::fit_context& ctx, const model_result& r,
@@ -238,6 +257,10 @@ void write_section_heading(std::ostream& out, const core::fit_context& ctx, cons
   blank_line(out);
   emit(out, fixed_line().t(20).a(date_time));
   blank_line(out);
+  if (!ctx.rows_left_out.empty()) {
+    write_rows_left_out(out, ctx.rows_left_out);
+    blank_line(out);
+  }
 
   model_names(out, r.model);
 

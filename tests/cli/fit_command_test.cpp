@@ -220,6 +220,31 @@ TEST(FitCommand, WarnsAboutUnitsAndReportsProfileLimits) {
 // distances, and its robust weights in robust weighting: the example's row 4 made
 // three times too large is of high influence unweighted and down-weighted robustly;
 // the example itself flags nothing.
+// Rows left out by line are not fitted, the report and the JSON name them, the file
+// stays as it was, and places that name no row are told.
+TEST(FitCommand, RowsLeftOutByLine) {
+  support::temp_dir dir;
+  const std::string data = support::read_file(example);
+  dir.write("Data.in", data);
+  const auto r = run_fit("-q -m 2 --json - --leave-out 17,4,30 Data.in", dir);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto f = first_file(r.out);
+  EXPECT_EQ(f.at("rows_left_out"), nlohmann::json::array({"4", "17"}));
+  EXPECT_EQ(f.at("models")[0].at("cooks_distance").size(), 22u);
+  EXPECT_NE(r.err.find("Row 30 to be left out is not among the 24 rows read"), std::string::npos)
+      << r.err;
+  EXPECT_NE(support::read_file(dir.file("Data.out")).find("          ROWS LEFT OUT: 4, 17\r\n"),
+            std::string::npos);
+  EXPECT_EQ(support::read_file(dir.file("Data.in")), data);
+  // Without the option nothing is named.
+  const auto all = run_fit("-q -m 2 --json - Data.in", dir);
+  EXPECT_FALSE(first_file(all.out).contains("rows_left_out"));
+  const auto bad = run_fit("-q --leave-out 4,x Data.in", dir);
+  EXPECT_EQ(bad.status, 64);
+  EXPECT_NE(bad.err.find("'x' is not a line number"), std::string::npos) << bad.err;
+  EXPECT_EQ(run_fit("-q --leave-out 0 Data.in", dir).status, 64);
+}
+
 TEST(FitCommand, JsonFlagsInfluentialAndDownWeightedRows) {
   struct case_ {
     double factor;

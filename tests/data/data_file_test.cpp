@@ -394,6 +394,57 @@ TEST_F(DataFile, DegenerateDataAreReadWithAWarning) {
   }
 }
 
+// Rows the person leaves out are dropped before the counts are checked, named by
+// where they stand in the file, and the rows kept keep their order.
+TEST_F(DataFile, RowsLeftOutAreDroppedBeforeTheChecks) {
+  ctx->leave_out = {9, 2, 40};
+  auto read = run(grid(2, 6));
+  ASSERT_EQ(read.status, run_status::success);
+  EXPECT_EQ(ctx->rows_left_out, (std::vector<std::string>{"2", "9"}));
+  EXPECT_EQ(read.source_rows, (std::vector<int>{1, 3, 4, 5, 6, 7, 8, 10, 11, 12}));
+  EXPECT_EQ(ctx->idat, 10);
+  EXPECT_EQ(read.warnings, (std::vector<std::string>{"Row 40 to be left out is not among the 12 "
+                                                     "rows read: nothing is left out for it"}));
+  EXPECT_EQ((std::vector<int>(ctx->id2.begin(), ctx->id2.begin() + 2)), (std::vector<int>{5, 5}));
+  EXPECT_EQ(ctx->xtmp[1], 150.0);  // line 3
+  EXPECT_EQ(ctx->x2tmp[7], 100.0);
+  EXPECT_DOUBLE_EQ(ctx->ytmp[7], 0.2);  // line 10: the fourth row of the second curve
+
+  // A warning names the line of the file, not the place among the rows kept.
+  std::string zero_at_3 = grid(2, 6);
+  zero_at_3.replace(zero_at_3.find("150"), 3, "0");
+  ctx->leave_out = {1};
+  read = run(zero_at_3);
+  EXPECT_EQ(
+      read.warnings,
+      (std::vector<std::string>{"[S] is 0 or below in data line 3: the models need [S] above 0"}));
+
+  // Too few rows left, or a curve left too short, refuses the run as a short file does.
+  ctx->leave_out = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+  EXPECT_EQ(refusal(grid(2, 6)).front(),
+            "Only 2 rows are left once the rows left out are dropped: at least 3 are needed");
+  ctx->leave_out = {3, 4};
+  EXPECT_EQ(refusal(grid(2, 6)).front(), "Single curve data must be greater than 5");
+
+  // A table's rows are named by their cells; its rates are read grouped by [I].
+  ctx->leave_out = {2, 7};
+  const auto table = dir.write("t.csv",
+                               "S,I,v\n50,100,0.02\n50,0,0.03\n100,0,0.05\n100,100,0.03\n"
+                               "200,0,0.08\n200,100,0.045\n333,0,0.1\n333,100,0.06\n500,0,0.12\n"
+                               "500,100,0.07\n700,0,0.13\n700,100,0.08\n");
+  read = run_path(table);
+  ASSERT_EQ(read.status, run_status::success) << fe.texts().front();
+  EXPECT_EQ(ctx->rows_left_out, (std::vector<std::string>{"C4", "C2"}));
+  EXPECT_EQ(ctx->idat, 10);
+
+  // Nothing named, nothing dropped; a later read forgets what an earlier one dropped.
+  ctx->leave_out.clear();
+  read = run(grid(2, 6));
+  EXPECT_TRUE(read.source_rows.empty());
+  EXPECT_TRUE(ctx->rows_left_out.empty());
+  EXPECT_EQ(ctx->idat, 12);
+}
+
 TEST_F(DataFile, CurvesThatAreNotWhatTheRowsSuggestGetAWarning) {
   auto curve = [](const std::string& inhibitor, int rows = 6) {
     std::string text;

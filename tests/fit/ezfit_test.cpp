@@ -230,6 +230,65 @@ TEST_F(Ezfit, WarningsAboutTheDataReachTheRecord) {
   EXPECT_TRUE(record.results_written);
 }
 
+// Rows left out are fitted as if the file lacked them, the report names them after
+// its heading, and rows the run flags are counted among all rows of the file.
+TEST_F(Ezfit, RowsLeftOutAreFittedAsIfAbsentAndNamed) {
+  std::vector<std::string> lines;
+  std::istringstream all(model_data(2, {120.0, 0.2, 80.0}, 0.01));
+  for (std::string line; std::getline(all, line);)
+    lines.push_back(line);
+  ASSERT_EQ(lines.size(), 24u);
+  // Row 4 is an outlier, so fitting it or not tells the two apart.
+  std::istringstream row4(lines[3]);
+  double s = 0.0, i = 0.0, v = 0.0;
+  row4 >> s >> i >> v;
+  lines[3] =
+      support::exact_text(s) + " " + support::exact_text(i) + " " + support::exact_text(3 * v);
+  std::string with_all, without;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    with_all += lines[k] + "\n";
+    if (k != 3 && k != 16) without += lines[k] + "\n";
+  }
+  select({2});
+  ASSERT_EQ(run(dir.write("short.in", without)), core::run_status::success);
+  const model_result absent = record.fitted.at(0);
+  const std::vector<flagged_row> absent_flagged = record.flagged_rows;
+  const std::string absent_report = support::read_file(dir.file("short.out"));
+
+  ctx->leave_out = {17, 4, 99};  // in any order; a place beyond the rows names nothing
+  record = {};
+  ASSERT_EQ(run(dir.write("all.in", with_all)), core::run_status::success);
+  const model_result left = record.fitted.at(0);
+  EXPECT_EQ(left.p, absent.p);
+  EXPECT_EQ(left.ssr, absent.ssr);
+  EXPECT_EQ(ctx->idat, 22);
+  EXPECT_EQ(record.rows_left_out, (std::vector<std::string>{"4", "17"}));
+  ASSERT_EQ(record.flagged_rows.size(), absent_flagged.size());
+  for (std::size_t k = 0; k < absent_flagged.size(); ++k) {
+    const int r = absent_flagged[k].row;  // of the file without rows 4 and 17
+    EXPECT_EQ(record.flagged_rows[k].row, r < 4 ? r : r < 16 ? r + 1 : r + 2);
+  }
+  const std::string report = support::read_file(dir.file("all.out"));
+  const std::string named = "\r\n\r\n          ROWS LEFT OUT: 4, 17\r\n\r\n          MODEL NAME:";
+  EXPECT_NE(report.find(named), std::string::npos);
+  EXPECT_EQ(absent_report.find("ROWS LEFT OUT"), std::string::npos);
+  // Apart from that line and the file's name, the reports are the same.
+  std::string expected = absent_report;
+  for (std::size_t at = 0; (at = expected.find("short.", at)) != std::string::npos;)
+    expected.replace(at, 6, "all.");
+  std::string seen = report;
+  const std::string line = "          ROWS LEFT OUT: 4, 17\r\n\r\n";
+  for (std::size_t at = 0; (at = seen.find(line)) != std::string::npos;)
+    seen.erase(at, line.size());
+  EXPECT_EQ(seen, expected);
+
+  // With all rows in, the outlier moves the fit.
+  ctx->leave_out.clear();
+  ASSERT_EQ(run(dir.file("all.in")), core::run_status::success);
+  EXPECT_NE(record.fitted.at(0).ssr, absent.ssr);
+  EXPECT_TRUE(record.rows_left_out.empty());
+}
+
 // Every fitted model carries the checks of its residuals at its final point, with
 // the rows weighed as in the fit: the spread check tells noise that grows with the
 // rate from constant noise; robust weights take an outlier out of the normality
