@@ -48,6 +48,7 @@ void main_window::command_import_table() {
   st_.data_file_open = 1;
   set_menu_state(menu_column::open);
   note_recent(st_.data_file_name);
+  show_data(false);
 }
 
 }  // namespace inhibra::shell

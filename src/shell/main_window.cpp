@@ -1,6 +1,7 @@
 #include "shell/main_window.hpp"
 
 #include <algorithm>
+#include <ctime>
 #include <filesystem>
 #include <sstream>
 #include <string_view>
@@ -8,6 +9,7 @@
 
 #include "evidence/run_evidence.hpp"
 #include "fit/report.hpp"
+#include "shell/data_view.hpp"
 #include "shell/info_pages.hpp"
 #include "shell/model_dialog.hpp"
 #include "shell/remembered.hpp"
@@ -20,6 +22,16 @@
 namespace inhibra::shell {
 
 namespace {
+
+// The local date and time to the minute, "2026-12-07 20:41".
+std::string local_minute_text() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  if (localtime_r(&now, &local) == nullptr) return {};
+  char text[32];
+  return std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", &local) > 0 ? std::string(text)
+                                                                        : std::string();
+}
 
 bool is_command(std::int32_t c) {
   return c >= 0 && c <= code(command::mean_sd);
@@ -425,10 +437,12 @@ void main_window::command_run() {
   if (!tk_.closing()) stop_ = 0;
   const std::atomic<int>* outer_stop = ctx_.stop;
   ctx_.stop = &stop_;
+  take_left_out();
   tk_.begin_run_progress(selected, [this] { request_stop(); });
   running_ = true;
   frontend_->begin_run();
   last_run_ = {};
+  last_run_time_ = local_minute_text();
   if (svc_.run) status = svc_.run(ctx_, st_.data_file_name, last_run_);
   frontend_->end_run();
   running_ = false;
@@ -509,6 +523,8 @@ void main_window::show_stopped_run(int status) {
 void main_window::show_run_notices(core::run_status status) {
   std::vector<std::string> notices;
   if (status == core::run_status::interrupted) notices.emplace_back(run_stopped_notice);
+  notices.insert(notices.end(), data_notices_.begin(), data_notices_.end());
+  data_notices_.clear();
   for (const auto& shown : frontend_->run_messages()) {
     std::string text = std::string(core::box_title(shown.kind)) + ": " + shown.text;
     if (std::find(notices.begin(), notices.end(), text) == notices.end())
@@ -533,10 +549,15 @@ void main_window::update_status() {
 
 void main_window::command_results_table() {
   if (last_run_.fitted.empty()) return;
-  auto rows = results_rows(last_run_);
+  // The units set for the charts, else those a data table's header row gave.
+  data::axis_units units = last_run_.units;
+  if (!units_.concentration.empty()) units.substrate = units.inhibitor = units_.concentration;
+  if (!units_.rate.empty()) units.rate = units_.rate;
+  auto rows = results_rows(last_run_, units);
   const std::string data = std::filesystem::path(last_run_.data_name).filename().string();
   const evidence::run_evidence evidence = evidence::weigh_evidence(last_run_);
-  const table_evidence beside{evidence.nested, evidence.mechanism.sentence, last_run_.flagged_rows};
+  const table_evidence beside{evidence.nested, evidence.mechanism.sentence, last_run_.flagged_rows,
+                              run_line(last_run_, last_run_time_)};
   tk_.show_table_window(
       std::string(results_table_title) + " - " + data, results_contents(rows, beside),
       [rows, beside](const std::string& name) { return export_csv(rows, name, beside); });
@@ -546,7 +567,49 @@ void main_window::command_open() {
   st_.data_file_open = openfile(tk_, st_) ? 1 : 0;
   if (st_.data_file_open != 0) forget_last_run();
   set_menu_state(st_.data_file_open != 0 ? menu_column::open : menu_column::open_cancelled);
-  if (st_.data_file_open != 0) note_recent(st_.data_file_name);
+  if (st_.data_file_open != 0) {
+    note_recent(st_.data_file_name);
+    show_data(false);
+  }
+}
+
+// The Data pane shows the open file's rows as a run would read them now. A new file
+// starts with every row in; `keep_left_out` keeps the rows left out while the file
+// reads as it did, and puts them all back, with a notice, when it has changed.
+void main_window::show_data(bool keep_left_out) {
+  std::set<int> out;
+  if (keep_left_out) {
+    std::lock_guard lock(rows_mutex_);
+    out = left_out_;
+  }
+  data_view view = read_data_view(st_.data_file_name, ctx_.table, out);
+  if (!out.empty() && view.rows != shown_rows_) {
+    data_notices_.emplace_back(
+        "The data file has changed since its rows were shown: no row is left out of this run.");
+    out.clear();
+    view = read_data_view(st_.data_file_name, ctx_.table, out);
+  }
+  {
+    std::lock_guard lock(rows_mutex_);
+    left_out_ = out;
+  }
+  shown_rows_ = view.rows;
+  tk_.show_data_pane(std::move(view.contents), [this](int place, bool used) {
+    std::lock_guard lock(rows_mutex_);
+    if (used) {
+      left_out_.erase(place);
+    } else {
+      left_out_.insert(place);
+    }
+  });
+}
+
+// The rows the Data pane leaves out go to the run; the pane is read again first, so
+// that the places still name the rows the person saw.
+void main_window::take_left_out() {
+  show_data(true);
+  std::lock_guard lock(rows_mutex_);
+  ctx_.leave_out.assign(left_out_.begin(), left_out_.end());
 }
 
 // Another file is open: nothing of the last run's file stays on show or on offer (its
@@ -581,6 +644,7 @@ void main_window::command_open_named(const std::string& file) {
   st_.data_file_open = 1;
   set_menu_state(menu_column::open);
   note_recent(st_.data_file_name);
+  show_data(false);
 }
 
 // The units are asked one after the other; cancelling either keeps both as they were.

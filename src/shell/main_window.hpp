@@ -11,10 +11,12 @@
 // With a settings store, the window's place and size, the weighting, the model
 // selection, plot pausing, the last folder and the recent files are restored at
 // start-up and kept after every command and at the end.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -147,6 +149,8 @@ class main_window {
   void command_results_table();
   void command_simulate();
   void command_import_table();
+  void show_data(bool keep_left_out);
+  void take_left_out();
 
   toolkit::window_system& tk_;
   core::fit_context& ctx_;
@@ -170,6 +174,11 @@ class main_window {
   std::string file_to_open_;               // a dropped or recent file for the loop
   std::vector<std::string> recent_shown_;  // the recent files as the menu shows them
   fit::run_record last_run_;               // what the last run fitted, for the results table
+  std::string last_run_time_;              // when it started, local time to the minute
+  std::mutex rows_mutex_;                  // guards left_out_
+  std::set<int> left_out_;                 // rows the Data pane leaves out, by place
+  std::vector<std::array<double, 3>> shown_rows_;  // the rows the Data pane shows; command thread
+  std::vector<std::string> data_notices_;          // about the Data pane, for the next notices
 };
 
 }  // namespace inhibra::shell

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <system_error>
 
 #include "data/output_file.hpp"
@@ -186,7 +187,34 @@ std::string csv_cell(const std::string& text) {
 
 }  // namespace
 
-std::vector<model_row> results_rows(const fit::run_record& record) {
+// A parameter's name with its unit in brackets.
+std::string name_with_unit(std::string_view name, const data::axis_units& units) {
+  static const std::string none;
+  const std::string& unit = name == "Vmax" ? units.rate
+                            : name == "Km" ? units.substrate
+                            : name == "Ki" ? units.inhibitor
+                                           : none;
+  return unit.empty() ? std::string(name) : std::string(name) + " (" + unit + ")";
+}
+
+std::string run_line(const fit::run_record& record, std::string_view when) {
+  std::string line = std::filesystem::path(record.data_name).filename().string();
+  if (!when.empty()) line += ", run " + std::string(when);
+  line += "   |   Weights: " + std::string(core::error_model_name(record.errors));
+  if (record.weighting == core::weighting::robust) line += ", robust";
+  line += "   |   Fitting: ";
+  line += record.method == fit::fit_method::chain_only ? "chain only"
+          : record.method == fit::fit_method::fast     ? "refined, fast"
+                                                       : "refined";
+  if (!record.rows_left_out.empty()) {
+    line += "   |   Rows left out: ";
+    for (std::size_t k = 0; k < record.rows_left_out.size(); ++k)
+      line += (k > 0 ? ", " : "") + record.rows_left_out[k];
+  }
+  return line;
+}
+
+std::vector<model_row> results_rows(const fit::run_record& record, const data::axis_units& units) {
   std::vector<model_row> rows;
   const evidence::verdict mechanism = evidence::weigh_evidence(record).mechanism;
   for (const fit::model_result& r : record.fitted) {
@@ -204,8 +232,10 @@ std::vector<model_row> results_rows(const fit::run_record& record) {
     row.refined = r.refined;
     row.diagnostics = r.diagnostics;
     const models::parameter_box box = models::reachable_box(r.model);
-    for (int i = 0; i < r.n; ++i)
+    for (int i = 0; i < r.n; ++i) {
       row.parameters.push_back(parameter_of(r, box, static_cast<std::size_t>(i)));
+      row.parameters.back().name = name_with_unit(row.parameters.back().name, units);
+    }
     rows.push_back(std::move(row));
   }
   // The ranking names each model by its place in the order of fitting; the rows follow
@@ -366,7 +396,7 @@ std::string csv_text(const std::vector<model_row>& rows, const table_evidence& b
 std::string results_legend() {
   return "AICc: -2 ln L + 2k + 2k(k + 1)/(N - k - 1), with L the likelihood of the fit "
          "under the run's error model and k the parameters plus the variance; the rows are "
-         "ranked by it. BIC: -2 ln L + k ln N.\n"
+         "ranked by it, and \u2605 marks the lowest, the best model. BIC: -2 ln L + k ln N.\n"
          "\u0394AICc: the model's AICc minus the lowest AICc of the run (0 for the best "
          "model; below 2 the two are hard to tell apart).\n"
          "Akaike weight: the model's share of the evidence among the models fitted (the "
@@ -429,6 +459,7 @@ toolkit::table_contents results_contents(const std::vector<model_row>& rows,
   toolkit::table_contents contents;
   contents.heading = verdict.empty() ? std::string(ranking_caption)
                                      : "Verdict: " + verdict + "\n" + std::string(ranking_caption);
+  if (!beside.run.empty()) contents.heading = beside.run + "\n" + contents.heading;
   if (!nested.empty()) {
     const auto tests = nested_grid(nested, shown_digits);
     contents.second_title =
@@ -449,6 +480,11 @@ toolkit::table_contents results_contents(const std::vector<model_row>& rows,
     toolkit::table_row row{grid[line++], {}};
     row.tooltips.resize(contents.columns.size());
     row.tooltips[residual_column] = residual_details(m);
+    // The ranked rows come lowest AICc first: the first of two or more is the best.
+    if (&m == &rows.front() && rows.size() > 1 && m.delta_aicc == 0.0) {
+      row.cells[1] = std::string(best_mark) + row.cells[1];
+      row.tooltips[1] = "The best model: the lowest AICc of the run";
+    }
     for (std::size_t i = 0; i < m.parameters.size(); ++i) {
       toolkit::table_row child{grid[line++], {}};
       child.cells[0].clear();  // the model's row above says which model it is

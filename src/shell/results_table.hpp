@@ -72,7 +72,18 @@ struct model_row {
 // The rows of a run, lowest textbook AICc first (the run's ranking; models it does
 // not rank follow in the order of fitting). A run of one model gives that model
 // distance 0, weight 1 and evidence ratio 1.
-[[nodiscard]] std::vector<model_row> results_rows(const fit::run_record& record);
+// Parameters carry their units after their names ("Km (µM)"): Km the unit of
+// [S], Ki that of [I], Vmax that of the rate; a and b are ratios and have none.
+[[nodiscard]] std::vector<model_row> results_rows(const fit::run_record& record,
+                                                  const data::axis_units& units = {});
+
+// Which file a run fitted, when, and how, for the line above its table: "Data.in,
+// run 2026-12-07 20:41   |   Weights: equal, robust   |   Fitting: refined   |
+// Rows left out: 4, 17" (the last part only when rows were left out).
+[[nodiscard]] std::string run_line(const fit::run_record& record, std::string_view when);
+
+// The mark before the best model's name when two or more models were ranked.
+inline constexpr std::string_view best_mark = "★ ";
 
 // The flags of a row in words, separated by "; " (empty when none); a parameter whose
 // error is conditional says on which ("conditional on Ki at its bound").
@@ -118,6 +129,7 @@ struct table_evidence {
   std::vector<evidence::nested_test> nested;
   std::string verdict;
   std::vector<fit::flagged_row> flagged;
+  std::string run;  // run_line, first above the table (empty: none)
 };
 
 // The grid as tab-separated lines (for the clipboard) and as CSV (RFC 4180 quoting,

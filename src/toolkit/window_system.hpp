@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "core/frontend.hpp"
+#include "toolkit/data_pane.hpp"
 #include "toolkit/import_table_dialog.hpp"
 #include "toolkit/plot_window.hpp"
 #include "toolkit/table_contents.hpp"
@@ -210,6 +211,10 @@ class window_system {
   // a window of its own.
   void make_workspace();
   [[nodiscard]] Workspace* workspace() const;  // window thread; null when none
+  // The Data pane docked beside the tabs (made with the workspace): `contents` in
+  // place of what it showed; `on_toggle` runs on the window thread.
+  void show_data_pane(data_pane_contents contents, row_toggle on_toggle);
+  [[nodiscard]] DataPane* data_pane() const;  // window thread; null when none
   void show_workspace_tab(workspace_tab tab);
   void set_status_text(std::string_view text);
   // The notices of the last run, above the results and in the status bar.
@@ -323,6 +328,7 @@ class window_system {
   int next_open_plot_ = 1;
   QPointer<QWidget> table_window_;                     // the table window, window thread
   QPointer<Workspace> workspace_;                      // window thread
+  QPointer<DataPane> data_pane_;                       // window thread
   std::shared_ptr<wake_event> paused_event_;           // a wait at a chart; events_mutex_
   std::map<int, QPointer<QWidget>> progress_windows_;  // window thread
   int next_progress_ = 1;                              // window thread

@@ -2,6 +2,9 @@
 // and the charts and the table shown in them instead of windows of their own.
 #include <QAction>
 #include <QCoreApplication>
+#include <QDockWidget>
+
+#include <algorithm>
 
 #include "toolkit/qt_text.hpp"
 #include "toolkit/toolkit_window.hpp"
@@ -18,7 +21,27 @@ void window_system::make_workspace() {
     workspace_ = new Workspace(drawing, w);
     w->setCentralWidget(workspace_);
     workspace_->showTab(workspace_tab::report);
+    // The rows of the file stay in view beside whichever tab is shown; the dock can
+    // be moved or floated but not closed, so it cannot get lost.
+    auto* dock = new QDockWidget(QObject::tr("Data"), w);
+    dock->setObjectName(QStringLiteral("data_dock"));
+    dock->setFeatures(QDockWidget::DockWidgetMovable | QDockWidget::DockWidgetFloatable);
+    data_pane_ = new DataPane(dock);
+    data_pane_->clear();
+    dock->setWidget(data_pane_);
+    w->addDockWidget(Qt::LeftDockWidgetArea, dock);
+    w->resizeDocks({dock}, {std::max(240, w->width() / 4)}, Qt::Horizontal);
   });
+}
+
+void window_system::show_data_pane(data_pane_contents contents, row_toggle on_toggle) {
+  thread_.call([this, contents = std::move(contents), on_toggle = std::move(on_toggle)] {
+    if (!data_pane_.isNull()) data_pane_->setContents(contents, on_toggle);
+  });
+}
+
+DataPane* window_system::data_pane() const {
+  return data_pane_.data();
 }
 
 Workspace* window_system::workspace() const {

@@ -54,10 +54,14 @@ class ResultsTableWindowTest : public QObject {
     QVERIFY(table != nullptr);
     QCOMPARE(table->windowTitle(), QString("Results Table - Data.in"));
     QCOMPARE(table->model()->rowCount(), 2);
-    // The verdict on the run's fits above the table, then the ranking by AICc, said so:
-    // model 9 (the lower AICc) first.
+    // Which file and settings, the verdict on the run's fits, then the ranking by AICc,
+    // said so: model 9 (the lower AICc) first, and marked.
     const QString heading = table->heading()->text();
-    QVERIFY2(heading.startsWith("Verdict: ") && heading.contains("model 9"), qPrintable(heading));
+    const QStringList lines = heading.split('\n');
+    QVERIFY2(lines[0].startsWith("Data.in, run ") && lines[0].contains("Weights: equal"),
+             qPrintable(heading));
+    QVERIFY2(lines[1].startsWith("Verdict: ") && heading.contains("model 9"), qPrintable(heading));
+    QVERIFY(table->model()->item(0, 1)->text().startsWith(QString::fromUtf8("\u2605 ")));
     QVERIFY(heading.endsWith(
         QString::fromUtf8(shell::ranking_caption.data(), shell::ranking_caption.size())));
     QVERIFY(table->heading()->isVisibleTo(table));
@@ -71,7 +75,7 @@ class ResultsTableWindowTest : public QObject {
     const auto evidence = evidence::weigh_evidence(r.fit.record);
     QCOMPARE(QGuiApplication::clipboard()->text().toStdString(),
              shell::tab_separated(shell::results_rows(r.fit.record),
-                                  {evidence.nested, evidence.mechanism.sentence, {}}));
+                                  {evidence.nested, evidence.mechanism.sentence, {}, {}}));
     // The report panel shows the results file as before, and nothing else.
     QCOMPARE(r.app.panel_text(), report);
     // The table is the main window's Results tab, on show after the run.

@@ -52,6 +52,45 @@ double read_number(const std::string& text) {
   return v;
 }
 
+// The window says which file and settings produced the rows, marks the best model
+// of two or more, and names the parameters with their units.
+TEST(ResultsRows, TheWindowNamesTheRunMarksTheBestAndGivesUnits) {
+  fit::run_record record;
+  record.data_name = "/tmp/some folder/Data.in";
+  record.fitted.push_back(fitted(9, 5, {250, 0.18, 100, 1.5, 0.4}, {10, 0.01, 5, 0.1, 0.05}));
+  record.fitted.push_back(fitted(1, 3, {250, 0.18, 100}, {10, 0.01, 5}));
+  record.fitted[0].textbook = {50.0, -90.0, -88.0};
+  record.fitted[1].textbook = {50.0, -99.0, -97.0};
+  EXPECT_EQ(run_line(record, "2026-12-07 20:41"),
+            "Data.in, run 2026-12-07 20:41   |   Weights: equal   |   Fitting: refined");
+  record.errors = core::error_model::relative;
+  record.weighting = core::weighting::robust;
+  record.method = fit::fit_method::fast;
+  record.rows_left_out = {"4", "C17"};
+  EXPECT_EQ(run_line(record, ""),
+            "Data.in   |   Weights: relative, robust   |   Fitting: refined, fast   |   Rows left "
+            "out: 4, C17");
+  record.method = fit::fit_method::chain_only;
+  EXPECT_NE(run_line(record, "").find("Fitting: chain only"), std::string::npos);
+
+  const auto rows = results_rows(record, {"mM", "nM", "mM/min"});
+  std::vector<std::string> names;
+  for (const parameter_row& p : rows[1].parameters)
+    names.push_back(p.name);
+  EXPECT_EQ(names, (std::vector<std::string>{"Km (mM)", "Vmax (mM/min)", "Ki (nM)", "a", "b"}));
+  const auto contents = results_contents(rows, {{}, {}, {}, "the run"});
+  EXPECT_TRUE(contents.heading.starts_with("the run\n")) << contents.heading;
+  EXPECT_EQ(contents.rows[0].cells[1], std::string(best_mark) + record.fitted[1].name);
+  EXPECT_EQ(contents.rows[1].cells[1], record.fitted[0].name);
+  // The mark is the window's: exports name the model as it is.
+  EXPECT_EQ(tab_separated(rows).find(best_mark), std::string::npos);
+  // One model alone is not marked; without units the names stand alone.
+  record.fitted.pop_back();
+  const auto alone = results_rows(record);
+  EXPECT_EQ(results_contents(alone).rows[0].cells[1], record.fitted[0].name);
+  EXPECT_EQ(alone[0].parameters[0].name, "Km");
+}
+
 // The rows follow the ranking by the textbook AICc, with its weights; the report's
 // criterion is shown beside it and ranks nothing here.
 TEST(ResultsRows, RankedByTheTextbookAiccWithTheReportCriterionBeside) {
@@ -347,12 +386,12 @@ TEST(ResultsText, FlaggedRowsAreNamedUnderTheTable) {
   record.fitted.push_back(fitted(2, 3, {250, 0.18, 100}, {10, 0.01, 5}));
   for (const auto& c : cases) {
     const std::string text = flagged_rows_text(c.flagged);
-    const auto contents = results_contents(results_rows(record), {{}, {}, c.flagged});
+    const auto contents = results_contents(results_rows(record), {{}, {}, c.flagged, {}});
     const auto& legend = contents.legend;
     // A copy and an export carry the line too, after the table.
     EXPECT_TRUE(contents.clipboard_text.ends_with(text.empty() ? "" : text + "\n"))
         << contents.clipboard_text;
-    EXPECT_EQ(csv_text(results_rows(record), {{}, {}, c.flagged}).find("Rows to look at") !=
+    EXPECT_EQ(csv_text(results_rows(record), {{}, {}, c.flagged, {}}).find("Rows to look at") !=
                   std::string::npos,
               !text.empty());
     if (c.names.empty()) {
