@@ -4,6 +4,7 @@
 #include <atomic>
 #include <memory>
 
+#include "models/model_catalogue.hpp"
 #include "toolkit/window_system.hpp"
 
 namespace inhibra::shell {
@@ -90,6 +91,16 @@ void model_dialog::model_selection(shell_state& st) {
     boxes_[k - 1] = tk_.createcheckbox_nohandler(box_x, first_box_y + k * g.row, g.box_width,
                                                  box_height, model_labels[k - 1]);
   }
+  // The textbook names, so that the labels' codes need no looking up.
+  tk_.settextstyle(toolkit::gui_font, 0, g.textbook_size);
+  tk_.setcolor(toolkit::window_system::creatergb(70, 70, 70));
+  const int name_height = tk_.textheight(toolkit::gui_font, g.textbook_size);
+  for (int k = 1; k <= 10 && g.textbook_x > 0; ++k) {
+    tk_.outtextxy(g.textbook_x, first_box_y + k * g.row + (box_height - name_height) / 2,
+                  models::model_catalogue[static_cast<std::size_t>(k - 1)].textbook);
+  }
+  tk_.setcolor(toolkit::black);
+  tk_.settextstyle(toolkit::gui_font, 0, text_size);
 
   const std::weak_ptr<model_dialog> self = weak_from_this();
   const std::array<void (model_dialog::*)(), 5> handlers = {
@@ -151,8 +162,21 @@ dialog_geometry model_dialog_geometry(toolkit::window_system& tk) {
     g.button_width = std::max(g.button_width, tk.buttonwidth(label, text_size));
   }
   g.button_step = std::max(100, g.button_width + 20);
+  g.textbook_size = tk.scaledpi(12);
+  g.textbook_x = box_x + g.box_width + margin;
+  int textbook_width = 0;
+  for (const models::model_facts& m : models::model_catalogue)
+    textbook_width =
+        std::max(textbook_width, tk.textwidth(toolkit::gui_font, g.textbook_size, m.textbook));
 
-  g.width = std::max({g.width, heading_x + heading_width + margin, box_x + g.box_width + margin,
+  // On a screen too narrow for them the textbook names are left out (the Model
+  // Library page names the models too).
+  int right_end = g.textbook_x + textbook_width + margin;
+  if (right_end > tk.getmaxwidth()) {
+    g.textbook_x = 0;
+    right_end = box_x + g.box_width + margin;
+  }
+  g.width = std::max({g.width, heading_x + heading_width + margin, right_end,
                       4 * g.button_step + g.button_width + 2 * margin});
   for (;; ++g.height) {
     g.row = g.height / 15;

@@ -43,10 +43,12 @@ inline constexpr std::array<std::string_view, 5> model_buttons = {"Linear", "Hyp
 struct dialog_geometry {
   int width = 0;
   int height = 0;
-  int row = 0;           // vertical step between the boxes: height / 15
-  int box_width = 0;     // width of each check box
-  int button_width = 0;  // width of each button
-  int button_step = 0;   // from one button's left edge to the next one's
+  int row = 0;            // vertical step between the boxes: height / 15
+  int box_width = 0;      // width of each check box
+  int button_width = 0;   // width of each button
+  int button_step = 0;    // from one button's left edge to the next one's
+  int textbook_x = 0;     // left edge of the textbook names beside the boxes; 0: none
+  int textbook_size = 0;  // their text size
   // Left edge of button b (0..4): the row is centred on the window's middle.
   [[nodiscard]] int button_x(int b) const {
     return width / 2 - (4 * button_step + button_width) / 2 + b * button_step;
@@ -56,6 +58,7 @@ struct dialog_geometry {
 // The dialog's size: a share of the screen (width / 3.7, height / 2.3), grown
 // until the heading, the ten boxes and the five buttons fit without overlapping.
 // Boxes are 700 and buttons 80 pixels wide, 100 apart, unless their labels need more.
+// Each box has its model's textbook name beside it, in a smaller grey text.
 [[nodiscard]] dialog_geometry model_dialog_geometry(toolkit::window_system& tk);
 
 // model_lib: closes open child windows, disables the main window, runs the dialog

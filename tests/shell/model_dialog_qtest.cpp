@@ -5,6 +5,7 @@
 #include <QTest>
 #include <algorithm>
 
+#include "models/model_catalogue.hpp"
 #include "shell/model_dialog.hpp"
 #include "shell/shell_harness.hpp"
 #include "support/qt_test_main.hpp"
@@ -130,6 +131,14 @@ class ModelDialogTest : public QObject {
     QCOMPARE(g.row, g.height / 15);
     QVERIFY(g.width >= static_cast<int>(static_cast<float>(app.tk.getmaxwidth()) / 3.7f));
     QVERIFY(g.height >= static_cast<int>(static_cast<float>(app.tk.getmaxheight()) / 2.3f));
+    // The textbook names, when the screen is wide enough for them, stand right of the
+    // boxes and inside the dialog.
+    if (g.textbook_x > 0) {
+      QVERIFY(g.textbook_x >= boxes[0]->x() + boxes[0]->width());
+      for (const models::model_facts& m : models::model_catalogue)
+        QVERIFY(g.textbook_x + app.tk.textwidth(toolkit::gui_font, g.textbook_size, m.textbook) <=
+                inside.width());
+    }
     QVERIFY(close_dialog(app));
   }
 
