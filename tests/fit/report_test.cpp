@@ -235,5 +235,33 @@ TEST(ReportSection, TheWeightingLineNamesTheErrorModel) {
   }
 }
 
+// A long list of rows left out goes on over lines of at most 79 characters, each
+// row named once, none split.
+TEST(ReportSection, ALongListOfRowsLeftOutWraps) {
+  section_case c;
+  for (int k = 100; k < 140; ++k)
+    c.ctx.rows_left_out.push_back(std::to_string(k));
+  const auto lines = lines_of(c.section());
+  const auto first = std::find_if(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.starts_with("          ROWS LEFT OUT: 100, 101,");
+  });
+  ASSERT_NE(first, lines.end());
+  std::string named;
+  auto line = first;
+  for (; line != lines.end() && !line->empty(); ++line) {
+    EXPECT_LE(line->size(), 79u) << *line;
+    if (line != first) {
+      EXPECT_TRUE(line->starts_with(std::string(25, ' '))) << *line;
+    }
+    named += line->substr(25) + " ";
+  }
+  EXPECT_GT(line - first, 2);
+  std::string expected;
+  for (int k = 100; k < 140; ++k)
+    expected += std::to_string(k) + (k < 139 ? ", " : " ");
+  // Lines end at a comma, so joining them with a space gives the list back.
+  EXPECT_EQ(named, expected);
+}
+
 }  // namespace
 }  // namespace inhibra::fit
