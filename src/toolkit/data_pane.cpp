@@ -41,6 +41,7 @@ DataPane::DataPane(QWidget* parent) : QWidget(parent) {
   tree_->setUniformRowHeights(true);
   tree_->setAlternatingRowColors(true);
   tree_->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+  tree_->header()->setStretchLastSection(false);  // the rates stay beside their row
   tree_->setToolTip(
       tr("Clear a row's check box to leave it out of the next run. "
          "The data file is not changed."));
