@@ -191,8 +191,8 @@ void main_window::start_up() {
   tk_.settextstyle(toolkit::fixed_pitch_font, 0, tk_.scaledpi(14));
 
   set_menu_state(menu_column::start);
-  tk_.enablemenuitem(st_.menus.file_results_table, false);
-  tk_.enablemenuitem(st_.menus.file_simulate, false);
+  tk_.enablemenuitem(st_.menus.fit_results_table, false);
+  tk_.enablemenuitem(st_.menus.fit_simulate, false);
   ctx_.nwt_global = 0;
   restore_settings();
   set_weight_entries();
@@ -342,10 +342,10 @@ void main_window::execute(std::int32_t c) {
       command_edit();
       break;
     case command::weight_on:
-      command_weight(true);
+      command_weight();
       break;
     case command::weight_off:
-      command_weight(false);
+      command_weight();
       break;
     case command::model_lib:
       model_lib(tk_, st_, ctx_);
@@ -409,8 +409,8 @@ void main_window::command_run() {
     return;
   }
   if (st_.data_file_open == 0) {
-    tk_.enablemenuitem(st_.menus.bar_run, false);
-    tk_.enablemenuitem(st_.menus.file_run, false);
+    tk_.enablemenuitem(st_.menus.tool_run, false);
+    tk_.enablemenuitem(st_.menus.fit_run, false);
     tk_.dlgmessage(
         core::box_kind::information,
         strings::join_crlf({"No data file open - Warning!", "Open a data file for input. "}));
@@ -468,8 +468,8 @@ void main_window::command_run() {
   set_weight_entries();
   // The table of the fits comes up beside the report; its entry shows it again.
   const bool fitted = s == 0 && !last_run_.fitted.empty();
-  tk_.enablemenuitem(st_.menus.file_results_table, fitted);
-  tk_.enablemenuitem(st_.menus.file_simulate, fitted && !last_run_.ranking.empty());
+  tk_.enablemenuitem(st_.menus.fit_results_table, fitted);
+  tk_.enablemenuitem(st_.menus.fit_simulate, fitted && !last_run_.ranking.empty());
   if (fitted) command_results_table();
   // A file the run could not read is no file to offer again.
   if (s == core::code(core::run_status::file_not_found) ||
@@ -556,8 +556,8 @@ void main_window::forget_last_run() {
   last_run_ = {};
   ctx_.table = {};  // read by its name again, unless Import Table says otherwise
   tk_.close_table_window();
-  tk_.enablemenuitem(st_.menus.file_results_table, false);
-  tk_.enablemenuitem(st_.menus.file_simulate, false);
+  tk_.enablemenuitem(st_.menus.fit_results_table, false);
+  tk_.enablemenuitem(st_.menus.fit_simulate, false);
   if (frontend_) frontend_->forget_kept_plots();
   set_settings_entries();
 }
@@ -566,8 +566,8 @@ void main_window::forget_last_run() {
 // order, that may be another file's or half of this one's.
 void main_window::disable_result_plots() {
   const menu_ids& m = st_.menus;
-  for (const int id :
-       {m.bar_xy_plot, m.bar_residuals, m.bar_kmapp_plot, m.bar_mc50_plot, m.file_xy_plot}) {
+  for (const int id : {m.tool_xy_plot, m.tool_residuals, m.tool_kmapp_plot, m.tool_mc50_plot,
+                       m.plots_xy, m.plots_residuals, m.plots_kmapp, m.plots_mc50}) {
     tk_.enablemenuitem(id, false);
   }
 }
@@ -611,8 +611,8 @@ void main_window::command_clear() {
     ctx_.nwt_global = 0;
     set_menu_state(menu_column::clear_file_open);
   } else {
-    tk_.enablemenuitem(st_.menus.bar_clear, false);
-    tk_.enablemenuitem(st_.menus.file_clear, false);
+    tk_.enablemenuitem(st_.menus.tool_clear, false);
+    tk_.enablemenuitem(st_.menus.fit_clear, false);
   }
 }
 
@@ -621,11 +621,10 @@ void main_window::command_edit() {
   editfile(tk_, st_.editor_file_name, st_.menus.file_edit);
 }
 
-void main_window::command_weight(bool on) {
-  // The switch itself was set by the menu handler.
+void main_window::command_weight() {
+  // The switch itself was set by the menu handler; the radio marks follow it.
   tk_.enablemenuitem(st_.menus.weight, true);
-  tk_.enablemenuitem(st_.menus.weight_on, !on);
-  tk_.enablemenuitem(st_.menus.weight_off, on);
+  set_weight_entries();
 }
 
 void main_window::command_plot(result_plot kind) {

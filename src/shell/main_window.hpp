@@ -137,7 +137,7 @@ class main_window {
   void command_save();
   void command_clear();
   void command_edit();
-  void command_weight(bool on);
+  void command_weight();
   void command_plot(result_plot kind);
   void command_open_named(const std::string& file);
   void note_recent(const std::string& file);

@@ -56,7 +56,7 @@ inline constexpr int fixed_pitch_font = 6;
 inline constexpr int gui_font = 7;
 
 // Standard shortcuts a menu entry can take; the keys are the platform's own.
-enum class shortcut { open, save, print, quit };
+enum class shortcut { open, save, print, quit, help };
 
 class window_system {
  public:
@@ -131,10 +131,24 @@ class window_system {
   // drop-down. Entries directly on the bar are commands. Ids are never reused. The
   // window widens (up to the screen's width) so that the bar shows every entry.
   int addmenu(std::string_view title, int parent);
+  // A bar of one-click commands under the menu bar, titled `title`: a parent for
+  // addmenuitem like a drop-down, its entries shown as buttons with their texts. It
+  // stays in place (it cannot be moved, floated or hidden), and the window widens
+  // for it as for the menu bar.
+  int addtoolbar(std::string_view title);
+  // An entry of a drop-down, of the bar or of a tool bar.
   int addmenuitem(std::string_view title, int parent, std::function<void()> callback);
+  // A separating line after the entries of drop-down `parent` so far.
+  void addmenuseparator(int parent);
+  // Makes `entries` one group of radio marks: each becomes checkable, and checking
+  // one (by setmenuitemchecked or by a click) unchecks the others; a click on the
+  // one checked leaves it checked. False, with nothing changed, when an id is not
+  // an entry or an entry already belongs to a group.
+  bool addmenuradiogroup(const std::vector<int>& entries);
   // Greys a menu or entry out (it never calls back) or restores it.
   void enablemenuitem(int id, bool flag);
-  // Gives an entry a check mark (shown or not); the entry stays a command.
+  // Gives an entry a check mark (shown or not), or in a radio group its radio mark;
+  // the entry stays a command.
   void setmenuitemchecked(int id, bool checked);
   void setmenuitemtext(int id, std::string_view title);
   // Hides or shows an entry or drop-down.

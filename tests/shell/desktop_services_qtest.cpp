@@ -49,10 +49,10 @@ class DesktopServicesTest : public QObject {
     support::select_models(*app.ctx, {2});
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
-    QVERIFY(!app.action("Settings/Show Model Plots of Last Run")->isEnabled());
+    QVERIFY(!app.action("Plots/Show Model Plots of Last Run")->isEnabled());
 
     const int before = app.done();
-    QVERIFY(app.choose("Run"));
+    QVERIFY(app.choose("Toolbar/Run"));
     // The fit of model 2 is shown in the Plots tab, and the run waits for Continue.
     QVERIFY(support::wait_until([&] { return support::paused_chart(app) != nullptr; }, 60000));
     toolkit::PlotWindow* plot = support::paused_chart(app);
@@ -69,7 +69,7 @@ class DesktopServicesTest : public QObject {
     // Results tab, which is shown; the chart stays in the Plots tab.
     QVERIFY(std::filesystem::exists(dir.path() / "Data.out"));
     QVERIFY(app.panel_text().contains("RESULTS FILE"));
-    QVERIFY(app.action("Ca/Sp_Plot")->isEnabled());  // four curves
+    QVERIFY(app.action("Toolbar/Ca/Sp_Plot")->isEnabled());  // four curves
     toolkit::Workspace* ws = app.tk.workspace();
     QVERIFY(ws->results() != nullptr);
     QCOMPARE(ws->currentIndex(), static_cast<int>(toolkit::workspace_tab::results));
@@ -78,9 +78,10 @@ class DesktopServicesTest : public QObject {
     QVERIFY(support::other_windows(app).isEmpty());
 
     // Plot commands after the run add their charts without waiting.
-    for (const QString entry : {"XY_Plot", "Residuals"}) {
+    for (const QString entry : {"Toolbar/XY_Plot", "Toolbar/Residuals"}) {
       QVERIFY(app.run_command(entry));
-      QVERIFY(entry == "XY_Plot" || support::chart_titles(app).back().contains(entry));
+      QVERIFY(entry == "Toolbar/XY_Plot" ||
+              support::chart_titles(app).back().contains(entry.section('/', 1)));
     }
     QCOMPARE(support::chart_titles(app).size(), 3);
 
@@ -92,7 +93,7 @@ class DesktopServicesTest : public QObject {
     bool paused = false;
     bool other_window = false;
     const int second = app.done();
-    QVERIFY(app.choose("Run"));
+    QVERIFY(app.choose("Toolbar/Run"));
     QVERIFY(support::wait_until(
         [&] {
           paused = paused || support::paused_chart(app) != nullptr;
@@ -111,7 +112,7 @@ class DesktopServicesTest : public QObject {
     };
     QCOMPARE(first_three(), QStringList({"1- ", "2- "}));
     // Asked again, the same charts: none stacks on another.
-    QVERIFY(app.run_command("Settings/Show Model Plots of Last Run"));
+    QVERIFY(app.run_command("Plots/Show Model Plots of Last Run"));
     QCOMPARE(first_three(), QStringList({"1- ", "2- "}));
   }
 
@@ -125,7 +126,7 @@ class DesktopServicesTest : public QObject {
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
     const int before = app.done();
-    QVERIFY(app.choose("Run"));
+    QVERIFY(app.choose("Toolbar/Run"));
     QVERIFY(support::wait_until([&] { return support::paused_chart(app) != nullptr; }, 60000));
     toolkit::Workspace* ws = app.tk.workspace();
     QVERIFY(ws->progressBar()->isVisible());
@@ -136,7 +137,7 @@ class DesktopServicesTest : public QObject {
     QVERIFY(ws->results() == nullptr);
     QCOMPARE(support::chart_titles(app).size(), 0);
     QVERIFY(ws->noticeLabel()->text().contains(support::lf(shell::run_stopped_notice)));
-    QVERIFY(!app.action("XY_Plot")->isEnabled());
+    QVERIFY(!app.action("Toolbar/XY_Plot")->isEnabled());
   }
 };
 
@@ -209,7 +210,7 @@ class RefusedDesktopRunTest : public QObject {
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, data));
     const int done = app.done();
-    QVERIFY(app.choose("Run"));
+    QVERIFY(app.choose("Toolbar/Run"));
     // No box interrupts the run: what it said is above the Results tab's table.
     QVERIFY(app.wait_done(done, 60000));
     QVERIFY(support::no_message_box_within(50));
@@ -223,7 +224,7 @@ class RefusedDesktopRunTest : public QObject {
     QCOMPARE(QString::fromStdString(console.str()),
              QString::fromStdString(" RESULTS FILE " + results + "\n"));
     QVERIFY(support::snapshot(dir.path()) == before);
-    QVERIFY(app.action("Run")->isEnabled());  // corrected, the file can be run again
+    QVERIFY(app.action("Toolbar/Run")->isEnabled());  // corrected, the file can be run again
   }
 
   void fileWithoutExtensionIsReadAsNamed() {
@@ -236,7 +237,7 @@ class RefusedDesktopRunTest : public QObject {
     QVERIFY(app.start());
     QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
     QVERIFY(support::open_data_file(app, data));
-    QVERIFY(app.run_command("Run", 120000));
+    QVERIFY(app.run_command("Toolbar/Run", 120000));
     QVERIFY(support::no_message_box_within(50));
     QVERIFY(std::filesystem::exists(dir.path() / "my data.out"));
     QVERIFY(!std::filesystem::exists(dir.path() / "mydata.out"));

@@ -179,7 +179,7 @@ class TextPanelTest : public QObject {
     std::filesystem::current_path(start_dir.path());
     QVERIFY(app.start());
     const auto dialog =
-        support::choose_and_answer_dialog(app, "OpenData", QString::fromStdString(data));
+        support::choose_and_answer_dialog(app, "Toolbar/OpenData", QString::fromStdString(data));
     QVERIFY(dialog.has_value());
     QCOMPARE(dialog->title, QString("Enter data file"));
     QCOMPARE(std::filesystem::path(dialog->directory.toStdString()),
@@ -199,7 +199,7 @@ class TextPanelTest : public QObject {
     std::filesystem::create_directory(s.dir.file("Data.out"));  // not a file
     s.fit.write_results = false;
     QVERIFY(s.start_and_open());
-    QVERIFY(app.choose("Run"));
+    QVERIFY(app.choose("Toolbar/Run"));
     const auto box = support::answer_message_box();
     QVERIFY(box.has_value());
     QCOMPARE(box->text, "Textbox Data File Read - Fatal error!\nCould not open the output file " +
