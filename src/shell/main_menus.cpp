@@ -23,7 +23,7 @@ struct menu_row {
   std::string_view states;
 };
 
-constexpr std::array<menu_row, 19> menu_table = {{
+constexpr std::array<menu_row, 20> menu_table = {{
     {{&menu_ids::file}, 1, "EE EEE"},
     {{&menu_ids::tool_open}, 1, "EEEEEE"},
     {{&menu_ids::weight}, 1, "DE EEE"},
@@ -38,6 +38,7 @@ constexpr std::array<menu_row, 19> menu_table = {{
     {{&menu_ids::file_edit}, 1, "DE DE "},
     {{&menu_ids::fit_run}, 1, "DEDEED"},
     {{&menu_ids::plots_xy}, 1, "DD DEE"},
+    {{&menu_ids::plots_lineweaver_burk, &menu_ids::plots_dixon}, 2, "DD DEE"},
     {{&menu_ids::fit_clear}, 1, "DEEDEE"},
     {{&menu_ids::file_save}, 1, "DD DED"},
     {{&menu_ids::file_print}, 1, "DD DEE"},
@@ -92,6 +93,9 @@ void main_window::build_menus() {
   m.plots_residuals = tk_.addmenuitem("Residuals", m.plots, on(&main_window::handle_resplot));
   m.plots_kmapp = tk_.addmenuitem("Ca/Sp Plot", m.plots, on(&main_window::handle_kmapplot));
   m.plots_mc50 = tk_.addmenuitem("MC50 Plot", m.plots, on(&main_window::handle_mc50plot));
+  m.plots_lineweaver_burk =
+      tk_.addmenuitem("Lineweaver-Burk Plot", m.plots, on(&main_window::handle_lineweaver_burk));
+  m.plots_dixon = tk_.addmenuitem("Dixon Plot", m.plots, on(&main_window::handle_dixon));
   tk_.addmenuseparator(m.plots);
   m.plots_model_plots = tk_.addmenuitem("Show Model Plots of Last Run", m.plots,
                                         on(&main_window::handle_model_plots));
@@ -129,6 +133,8 @@ void main_window::build_menus() {
       tk_.addmenuitem("Fast Fitting", m.settings, on(&main_window::handle_fast_fitting));
   m.replicate_means = tk_.addmenuitem("Show Replicates as Mean \u00b1 SD", m.settings,
                                       on(&main_window::handle_replicate_means));
+  m.residuals_by_rate = tk_.addmenuitem("Residuals Against Fitted Rate", m.settings,
+                                        on(&main_window::handle_residual_axis));
   tk_.addmenuseparator(m.settings);
   m.axis_units = tk_.addmenuitem("Axis Units...", m.settings, on(&main_window::handle_axis_units));
 
@@ -220,6 +226,7 @@ void main_window::set_settings_entries() {
   tk_.setmenuitemchecked(st_.menus.pause_at_plots, pause_at_plots_.load());
   tk_.setmenuitemchecked(st_.menus.fast_fitting, ctx_.fast.load());
   tk_.setmenuitemchecked(st_.menus.replicate_means, ctx_.replicate_means.load());
+  tk_.setmenuitemchecked(st_.menus.residuals_by_rate, residuals_by_rate_.load());
   tk_.enablemenuitem(st_.menus.plots_model_plots, frontend_ && frontend_->kept_plot_count() > 0);
 }
 

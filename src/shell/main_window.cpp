@@ -22,7 +22,7 @@ namespace inhibra::shell {
 namespace {
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::mean_sd);
+  return c >= 0 && c <= code(command::residual_axis);
 }
 
 }  // namespace
@@ -122,6 +122,11 @@ void main_window::handle_fast_fitting() {
 void main_window::handle_replicate_means() {
   ctx_.replicate_means = !ctx_.replicate_means.load();
   post(command::mean_sd);
+}
+
+void main_window::handle_residual_axis() {
+  residuals_by_rate_ = !residuals_by_rate_.load();
+  post(command::residual_axis);
 }
 
 void main_window::handle_pause_setting() {
@@ -245,6 +250,7 @@ void main_window::restore_settings() {
   pause_at_plots_ = r.pause_at_plots;
   ctx_.fast = r.fast;
   ctx_.replicate_means = r.replicate_means;
+  residuals_by_rate_ = r.residuals_by_rate;
   units_ = {r.concentration_unit, r.rate_unit};
   frontend_->set_units(units_);
 }
@@ -262,6 +268,7 @@ void main_window::keep_settings() {
   r.pause_at_plots = pause_at_plots_.load();
   r.fast = ctx_.fast.load();
   r.replicate_means = ctx_.replicate_means.load();
+  r.residuals_by_rate = residuals_by_rate_.load();
   r.concentration_unit = units_.concentration;
   r.rate_unit = units_.rate;
   keep(*settings_, r);
@@ -351,7 +358,8 @@ void main_window::execute(std::int32_t c) {
       model_lib(tk_, st_, ctx_);
       break;
     case command::resplot:
-      command_plot(result_plot::residuals);
+      command_plot(residuals_by_rate_.load() ? result_plot::residuals_by_rate
+                                             : result_plot::residuals);
       break;
     case command::kmapplot:
       // The best model of the last run is the context's current model.
@@ -359,6 +367,12 @@ void main_window::execute(std::int32_t c) {
       break;
     case command::mc50plot:
       command_plot(result_plot::mc50);
+      break;
+    case command::lineweaver_burk:
+      command_plot(result_plot::lineweaver_burk);
+      break;
+    case command::dixon:
+      command_plot(result_plot::dixon);
       break;
     case command::chain_only:
     case command::refine:
@@ -370,6 +384,7 @@ void main_window::execute(std::int32_t c) {
     case command::pause_setting:
     case command::fast_fitting:
     case command::mean_sd:
+    case command::residual_axis:
       set_settings_entries();
       break;
     case command::axis_units:
@@ -566,8 +581,9 @@ void main_window::forget_last_run() {
 // order, that may be another file's or half of this one's.
 void main_window::disable_result_plots() {
   const menu_ids& m = st_.menus;
-  for (const int id : {m.tool_xy_plot, m.tool_residuals, m.tool_kmapp_plot, m.tool_mc50_plot,
-                       m.plots_xy, m.plots_residuals, m.plots_kmapp, m.plots_mc50}) {
+  for (const int id :
+       {m.tool_xy_plot, m.tool_residuals, m.tool_kmapp_plot, m.tool_mc50_plot, m.plots_xy,
+        m.plots_residuals, m.plots_kmapp, m.plots_mc50, m.plots_lineweaver_burk, m.plots_dixon}) {
     tk_.enablemenuitem(id, false);
   }
 }

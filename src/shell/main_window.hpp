@@ -81,6 +81,10 @@ class main_window {
   void handle_help() { show_page(command::help); }
   void handle_mc50() { show_page(command::mc50); }
   void handle_mc50plot() { post(command::mc50plot); }
+  void handle_lineweaver_burk() { post(command::lineweaver_burk); }
+  void handle_dixon() { post(command::dixon); }
+  // Residuals against the fitted rate from now on, or against [S] again.
+  void handle_residual_axis();
   void handle_pause_setting();
   void handle_fast_fitting();
   void handle_replicate_means();
@@ -163,13 +167,14 @@ class main_window {
   std::string start_file_;
   toolkit::settings_file* settings_ = nullptr;
   std::atomic<bool> pause_at_plots_{true};
-  std::atomic<bool> running_{false};       // a run is going on
-  std::atomic<int> stop_{0};               // the run's stop flag, see request_stop
-  axis_units units_;                       // command thread
-  std::mutex files_mutex_;                 // guards the two members below
-  std::string file_to_open_;               // a dropped or recent file for the loop
-  std::vector<std::string> recent_shown_;  // the recent files as the menu shows them
-  fit::run_record last_run_;               // what the last run fitted, for the results table
+  std::atomic<bool> residuals_by_rate_{false};  // the residual plot's x: fitted rate, else [S]
+  std::atomic<bool> running_{false};            // a run is going on
+  std::atomic<int> stop_{0};                    // the run's stop flag, see request_stop
+  axis_units units_;                            // command thread
+  std::mutex files_mutex_;                      // guards the two members below
+  std::string file_to_open_;                    // a dropped or recent file for the loop
+  std::vector<std::string> recent_shown_;       // the recent files as the menu shows them
+  fit::run_record last_run_;                    // what the last run fitted, for the results table
 };
 
 }  // namespace inhibra::shell

@@ -48,18 +48,21 @@ enum class command : std::int32_t {
   help = 19,
   mc50 = 20,
   mc50plot = 21,
-  chain_only = 22,     // fit with the fixed chain of stages alone
-  refine = 23,         // fit with the refinement after the chain (the default)
-  pause_setting = 24,  // a run pauses at each model's plot, or not
-  model_plots = 25,    // the charts of the last run, each in a window
-  open_named = 26,     // a dropped or recent file, opened as the open dialog would
-  axis_units = 27,     // the units on the charts' axis labels
-  results_table = 28,  // the table of the last run's fits
-  error_model = 29,    // the error model of the next run (equal, relative, Poisson weights)
-  fast_fitting = 30,   // runs fit by the refinement's solves alone, or not
-  simulate = 31,       // the verdict of the last run checked on data simulated from its fit
-  import_table = 32,   // a data table read through the Import Table dialog
-  mean_sd = 33,        // the rate plot shows replicates as mean and SD, or a dot each
+  chain_only = 22,       // fit with the fixed chain of stages alone
+  refine = 23,           // fit with the refinement after the chain (the default)
+  pause_setting = 24,    // a run pauses at each model's plot, or not
+  model_plots = 25,      // the charts of the last run, each in a window
+  open_named = 26,       // a dropped or recent file, opened as the open dialog would
+  axis_units = 27,       // the units on the charts' axis labels
+  results_table = 28,    // the table of the last run's fits
+  error_model = 29,      // the error model of the next run (equal, relative, Poisson weights)
+  fast_fitting = 30,     // runs fit by the refinement's solves alone, or not
+  simulate = 31,         // the verdict of the last run checked on data simulated from its fit
+  import_table = 32,     // a data table read through the Import Table dialog
+  mean_sd = 33,          // the rate plot shows replicates as mean and SD, or a dot each
+  lineweaver_burk = 34,  // the Lineweaver-Burk view of the last run's best fit
+  dixon = 35,            // the Dixon view of the last run's best fit
+  residual_axis = 36,    // residuals against the fitted rate, or against [S]
   // A new code comes last, and is_command accepts the codes up to the last one.
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
@@ -68,8 +71,18 @@ inline constexpr std::int32_t no_command = -1;  // pending command before the fi
   return static_cast<std::int32_t>(c);
 }
 
-// The result plots the shell's plot commands draw from the fit context.
-enum class result_plot { xy, residuals, kmapp_linear, kmapp_hyperbolic, mc50 };
+// The result plots the shell's plot commands draw from the fit context. The
+// residuals are drawn against [S], or against the fitted rate by a setting.
+enum class result_plot {
+  xy,
+  residuals,
+  kmapp_linear,
+  kmapp_hyperbolic,
+  mc50,
+  residuals_by_rate,
+  lineweaver_burk,
+  dixon
+};
 
 // What the shell calls outside itself. Empty functions do nothing (a run then
 // succeeds without writing anything).
@@ -126,6 +139,8 @@ struct menu_ids {
   int plots_residuals = -1;
   int plots_kmapp = -1;
   int plots_mc50 = -1;
+  int plots_lineweaver_burk = -1;
+  int plots_dixon = -1;
   int plots_model_plots = -1;  // the charts of the last run again
   int settings = -1;
   int weight = -1;  // the "Weight" drop-down inside Settings
@@ -138,8 +153,9 @@ struct menu_ids {
   int method_chain = -1;   // fit with the fixed chain of stages alone
   int method_refine = -1;  // fit with the refinement after the chain (the default)
   int pause_at_plots = -1;
-  int fast_fitting = -1;     // checked: runs fit without the chain of stages
-  int replicate_means = -1;  // Show Replicates as Mean ± SD
+  int fast_fitting = -1;       // checked: runs fit without the chain of stages
+  int replicate_means = -1;    // Show Replicates as Mean ± SD
+  int residuals_by_rate = -1;  // checked: residuals against the fitted rate, else [S]
   int axis_units = -1;
   int help = -1;
   int help_help = -1;

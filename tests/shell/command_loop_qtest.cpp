@@ -175,6 +175,9 @@ class CommandLoopTest : public QObject {
                                     result_plot::kmapp_hyperbolic,
                                     result_plot::mc50,
                                     result_plot::mc50};
+    QTest::newRow("reciprocal views")
+        << 2 << QStringList{"Plots/Lineweaver-Burk Plot", "Plots/Dixon Plot"}
+        << std::vector<result_plot>{result_plot::lineweaver_burk, result_plot::dixon};
     QTest::newRow("linear best model")
         << 4 << QStringList{"Toolbar/Ca/Sp_Plot", "Plots/Ca/Sp Plot"}
         << std::vector<result_plot>{result_plot::kmapp_linear, result_plot::kmapp_linear};
@@ -196,6 +199,29 @@ class CommandLoopTest : public QObject {
     QCOMPARE(r.kinds, kinds);
     QCOMPARE(support::chart_titles(r.app).size(), entries.size());
     QVERIFY(support::other_windows(r.app).isEmpty());
+  }
+
+  // The residuals are drawn against [S] until the switch asks for the fitted rate,
+  // from either entry; the switch carries a check mark and changes nothing else.
+  void residualSwitchChoosesTheResidualPlotsAxis() {
+    using shell::result_plot;
+    shell_after_run r;
+    QVERIFY(r.start());
+    const QString entry = "Settings/Residuals Against Fitted Rate";
+    QVERIFY(!r.app.action(entry)->isChecked());
+    QVERIFY(r.app.run_command("Toolbar/Residuals"));
+    QVERIFY(r.app.run_command(entry));
+    QVERIFY(r.app.action(entry)->isChecked());
+    QVERIFY(r.app.run_command("Toolbar/Residuals"));
+    QVERIFY(r.app.run_command("Plots/Residuals"));
+    QVERIFY(r.app.run_command("Toolbar/XY_Plot"));
+    QVERIFY(r.app.run_command(entry));
+    QVERIFY(!r.app.action(entry)->isChecked());
+    QVERIFY(r.app.run_command("Plots/Residuals"));
+    QCOMPARE(r.kinds,
+             (std::vector<result_plot>{result_plot::residuals, result_plot::residuals_by_rate,
+                                       result_plot::residuals_by_rate, result_plot::xy,
+                                       result_plot::residuals}));
   }
 
   void closingTheMainWindowEndsPromptly_data() {

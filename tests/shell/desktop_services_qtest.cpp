@@ -9,12 +9,18 @@
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
+#include <span>
 #include <sstream>
+#include <vector>
 
+#include "models/model_library.hpp"
+#include "plots/reciprocal_plots.hpp"
+#include "plots/xyplot.hpp"
 #include "shell/desktop.hpp"
 #include "shell/shell_harness.hpp"
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
+#include "support/recording_frontend.hpp"
 #include "support/temp_dir.hpp"
 #include "toolkit/plot_window.hpp"
 #include "toolkit/workspace.hpp"
@@ -24,6 +30,17 @@ using support::open_plot_window;
 using support::running_shell;
 
 namespace {
+
+// Keeps a copy of every chart shown.
+struct chart_keeper final : support::recording_frontend {
+  void show_plot(const plotengine::pplot& plot) override { kept.push_back(plot); }
+  std::vector<plotengine::pplot> kept;
+};
+
+// The values as the chart stores them.
+std::vector<float> as_floats(std::span<const double> values) {
+  return {values.begin(), values.end()};
+}
 
 // Colours in a grab of the window's chart; a drawn chart has many.
 int colours_shown(toolkit::PlotWindow* w) {
@@ -114,6 +131,48 @@ class DesktopServicesTest : public QObject {
     // Asked again, the same charts: none stacks on another.
     QVERIFY(app.run_command("Plots/Show Model Plots of Last Run"));
     QCOMPARE(first_three(), QStringList({"1- ", "2- "}));
+  }
+
+  // After a real run the Lineweaver-Burk and Dixon entries add the views of the fit
+  // held (titled as the charts say), and the residuals are drawn against [S] or,
+  // by the switch, against the fitted rate.
+  void reciprocalViewsAndResidualAxesOfARealFit() {
+    support::temp_dir dir;
+    std::ostringstream console;
+    running_shell app(shell::desktop_services(console));
+    support::select_models(*app.ctx, {2});
+    QVERIFY(app.start());
+    QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
+    QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
+    QVERIFY(!app.action("Plots/Dixon Plot")->isEnabled());
+    QVERIFY(app.run_command("Toolbar/Run", 120000));
+    const auto rate = models::held_model_rate(*app.ctx);
+    const auto burk = plots::lineweaver_burk_chart(*app.ctx, rate);
+    const auto dixon = plots::dixon_chart(*app.ctx, rate);
+    QVERIFY(burk.has_value() && dixon.has_value());
+    QVERIFY(app.run_command("Plots/Lineweaver-Burk Plot"));
+    QCOMPARE(support::chart_titles(app).back(), support::lf(burk->title).replace('\n', ' '));
+    QVERIFY(app.run_command("Plots/Dixon Plot"));
+    QCOMPARE(support::chart_titles(app).back(), support::lf(dixon->title).replace('\n', ' '));
+    QVERIFY(support::other_windows(app).isEmpty());
+
+    // The service draws the residuals of curve 1 at its rows' [S], or at their fitted
+    // rates: the points of series 1 (series 0 is the zero line).
+    const plots::xy_curves curves = plots::group_curves(*app.ctx);
+    const auto first = static_cast<std::size_t>(curves.n[0]);
+    QVERIFY(first >= 2);
+    chart_keeper keeper;
+    core::frontend* shown_by = app.ctx->fe;
+    app.ctx->fe = &keeper;
+    const shell::services svc = shell::desktop_services(console);
+    svc.make_plot(*app.ctx, shell::result_plot::residuals);
+    svc.make_plot(*app.ctx, shell::result_plot::residuals_by_rate);
+    app.ctx->fe = shown_by;
+    QCOMPARE(keeper.kept.size(), std::size_t{2});
+    QCOMPARE(keeper.kept[0].data.at(1).x, as_floats(std::span(curves.xd).first(first)));
+    QCOMPARE(keeper.kept[1].data.at(1).x, as_floats(std::span(curves.yf).first(first)));
+    QVERIFY(keeper.kept[0].x_label != keeper.kept[1].x_label);
+    QCOMPARE(keeper.kept[0].data.at(1).y, keeper.kept[1].data.at(1).y);
   }
 
   // Stop during a real run (paused at its first model) ends it before the next: no

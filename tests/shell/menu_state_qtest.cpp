@@ -36,11 +36,13 @@ const menu menus[] = {
       "Check the Verdict by Simulation\u2026", "MC50"},
      {"Run Curve-fit", "Clear Display", "Results Table", "Check the Verdict by Simulation\u2026"}},
     {"Plots",
-     {"XY Plot", "Residuals", "Ca/Sp Plot", "MC50 Plot", "Show Model Plots of Last Run"},
-     {"XY Plot", "Residuals", "Ca/Sp Plot", "MC50 Plot", "Show Model Plots of Last Run"}},
+     {"XY Plot", "Residuals", "Ca/Sp Plot", "MC50 Plot", "Lineweaver-Burk Plot", "Dixon Plot",
+      "Show Model Plots of Last Run"},
+     {"XY Plot", "Residuals", "Ca/Sp Plot", "MC50 Plot", "Lineweaver-Burk Plot", "Dixon Plot",
+      "Show Model Plots of Last Run"}},
     {"Settings",
      {"Weight", "Pause at Each Model's Plot", "Fast Fitting", "Show Replicates as Mean \u00b1 SD",
-      "Axis Units..."},
+      "Residuals Against Fitted Rate", "Axis Units..."},
      {"Weight"}},
     {"Settings/Weight",
      {"Turn-ON Robust Wt", "Turn-OFF Robust Wt", "Equal Weights", "Relative Weights (1/v\u00b2)",
@@ -134,10 +136,18 @@ QList<QAction*> entries_of(const support::running_shell& app, const QString& nam
 const QStringList after_open = {"+Settings/Weight",  "+File/Recent Files",   "+Toolbar/Run",
                                 "+Toolbar/Clear",    "+File/Edit Data File", "+Fit/Run Curve-fit",
                                 "+Fit/Clear Display"};
-const QStringList after_run = {"+Toolbar/XY_Plot",   "+Toolbar/Residuals", "+Toolbar/Ca/Sp_Plot",
-                               "+Toolbar/MC50_Plot", "+Plots/XY Plot",     "+Plots/Residuals",
-                               "+Plots/Ca/Sp Plot",  "+Plots/MC50 Plot",   "+File/Save Results",
-                               "+File/Print Results"};
+const QStringList after_run = {"+Toolbar/XY_Plot",
+                               "+Toolbar/Residuals",
+                               "+Toolbar/Ca/Sp_Plot",
+                               "+Toolbar/MC50_Plot",
+                               "+Plots/XY Plot",
+                               "+Plots/Residuals",
+                               "+Plots/Ca/Sp Plot",
+                               "+Plots/MC50 Plot",
+                               "+File/Save Results",
+                               "+File/Print Results",
+                               "+Plots/Lineweaver-Burk Plot",
+                               "+Plots/Dixon Plot"};
 
 }  // namespace
 

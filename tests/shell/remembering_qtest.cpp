@@ -173,6 +173,7 @@ class RememberingTest : public QObject {
       QVERIFY(app.run_command("Settings/Fast Fitting"));
       QVERIFY(!app.action("Settings/Show Replicates as Mean \u00b1 SD")->isChecked());
       QVERIFY(app.run_command("Settings/Show Replicates as Mean \u00b1 SD"));
+      QVERIFY(app.run_command("Settings/Residuals Against Fitted Rate"));
       QVERIFY(app.ctx->replicate_means.load());
       app.window()->resize(app.window()->size() - QSize(40, 30));
       size = app.window()->size();
@@ -196,6 +197,7 @@ class RememberingTest : public QObject {
     QVERIFY(again.action("Settings/Fast Fitting")->isChecked());
     QVERIFY(again.ctx->replicate_means.load());
     QVERIFY(again.action("Settings/Show Replicates as Mean \u00b1 SD")->isChecked());
+    QVERIFY(again.action("Settings/Residuals Against Fitted Rate")->isChecked());
     QCOMPARE(again.window()->size(), size);
     QCOMPARE(recent_entries(again), QStringList{QString::fromStdString(data)});
     // The open dialog starts in the folder of the last data file.
