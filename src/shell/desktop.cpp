@@ -125,15 +125,16 @@ services desktop_services(std::ostream& console) {
     }
   };
   s.present_plot = [](toolkit::window_system& tk, const plotengine::pplot& plot, bool wait) {
-    // The chart stays in the Plots tab after the run has gone on: it draws a copy.
-    auto chart = std::make_shared<const plotengine::pplot>(plot);
+    // The chart stays in the Plots tab after the run has gone on: it draws a copy,
+    // whose texts the Figure dialog edits.
+    auto chart = std::make_shared<plotengine::pplot>(plot);
     auto draw = [chart](QPainter& painter, const QRect& area) {
       imaging::paint_plot(painter, *chart, area);
     };
     if (wait) {
-      tk.show_plot_window(plot.title, draw);
+      tk.show_plot_window(plot.title, draw, toolkit::figure_of(chart));
     } else {
-      (void)tk.open_plot_window(plot.title, draw);
+      (void)tk.open_plot_window(plot.title, draw, toolkit::figure_of(chart));
     }
   };
   s.simulate = evidence::simulate_selection;

@@ -243,11 +243,13 @@ class window_system {
   // returns once the person has closed it (or the program is ending). In a
   // workspace the chart is added to the Plots tab, which offers Continue, and the
   // call returns on Continue or when the chart is closed; the chart stays.
-  void show_plot_window(std::string_view title, plot_drawer draw);
+  // With `figure`, the chart's texts can be edited (see PlotWindow::setFigureAccess).
+  void show_plot_window(std::string_view title, plot_drawer draw, figure_access figure = {});
   // Opens the same window and returns once it is shown, leaving it open; the result
   // (>= 1) names it for close_plot_window, 0 when the program is ending. `draw` must
   // stay valid while the window is open. In a workspace: a chart in the Plots tab.
-  [[nodiscard]] int open_plot_window(std::string_view title, plot_drawer draw);
+  [[nodiscard]] int open_plot_window(std::string_view title, plot_drawer draw,
+                                     figure_access figure = {});
   // Closes a window of open_plot_window; unknown or closed ones are ignored.
   void close_plot_window(int id);
 
@@ -335,8 +337,9 @@ class window_system {
   std::map<int, std::string> closed_geometry_;   // by window id; guarded by events_mutex_
   std::map<int, QPointer<QWidget>> open_plots_;  // windows of open_plot_window, window thread
   int next_open_plot_ = 1;
-  QPointer<QWidget> table_window_;                     // the table window, window thread
-  QPointer<Workspace> workspace_;                      // window thread
+  figure_access next_figure_;       // the figure access of the next chart page, window thread
+  QPointer<QWidget> table_window_;  // the table window, window thread
+  QPointer<Workspace> workspace_;   // window thread
   std::shared_ptr<wake_event> paused_event_;           // a wait at a chart; events_mutex_
   std::map<int, QPointer<QWidget>> progress_windows_;  // window thread
   int next_progress_ = 1;                              // window thread

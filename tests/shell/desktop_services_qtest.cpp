@@ -3,11 +3,13 @@
 // so), loads the report and the ranked table, and the plot commands add their
 // charts; with pausing off the next run goes straight through and its charts are
 // there when it ends; Stop ends a run without a results file. A refused run shows
-// why in the panel and writes nothing.
+// why in the panel and writes nothing. The reciprocal views, the residual axes and
+// the Figure dialog on the charts of a real fit.
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 #include <span>
 #include <sstream>
@@ -22,7 +24,9 @@
 #include "support/qt_wait.hpp"
 #include "support/recording_frontend.hpp"
 #include "support/temp_dir.hpp"
+#include "toolkit/figure_dialog.hpp"
 #include "toolkit/plot_window.hpp"
+#include "toolkit/toolkit_harness.hpp"
 #include "toolkit/workspace.hpp"
 
 using namespace inhibra;
@@ -155,6 +159,25 @@ class DesktopServicesTest : public QObject {
     QVERIFY(app.run_command("Plots/Dixon Plot"));
     QCOMPARE(support::chart_titles(app).back(), support::lf(dixon->title).replace('\n', ' '));
     QVERIFY(support::other_windows(app).isEmpty());
+
+    // The Figure dialog of the chart on show edits its texts: the chart in the tab,
+    // its name in the list and the pictures saved from it carry them.
+    auto* page = qobject_cast<toolkit::PlotWindow*>(app.tk.workspace()->currentPlot());
+    QVERIFY(page != nullptr && page->figureAction()->isVisible());
+    QTimer::singleShot(0, page, [page] { page->figureAction()->trigger(); });
+    QVERIFY(support::answer_window<toolkit::FigureDialog>([](toolkit::FigureDialog* d) {
+      d->titleBox()->setPlainText("Figure 4\nDixon view of model 2");
+      d->xLabelBox()->setText("Inhibitor (uM)");
+      d->yLabelBox()->setText("1/v (min/uM)");
+      d->accept();
+    }));
+    QCOMPARE(page->windowTitle(), QString("Figure 4 Dixon view of model 2"));
+    QCOMPARE(support::chart_titles(app).back(), page->windowTitle());
+    const std::string svg = dir.file("figure.svg");
+    QVERIFY(page->saveAs(QString::fromStdString(svg)));
+    const std::string saved = support::read_file(svg);
+    for (const char* text : {"Dixon view of model 2", "Inhibitor (uM)", "1/v (min/uM)"})
+      QVERIFY2(saved.find(text) != std::string::npos, text);
 
     // The service draws the residuals of curve 1 at its rows' [S], or at their fitted
     // rates: the points of series 1 (series 0 is the zero line).
