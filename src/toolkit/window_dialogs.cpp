@@ -11,6 +11,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPrinter>
 #include <optional>
 
 #include "toolkit/import_table_dialog.hpp"
@@ -145,6 +146,25 @@ int window_system::dlgimporttable(const import_table_view& view, import_mapping&
   if (!confirmed) return 0;
   chosen = *confirmed;
   return 1;
+}
+
+// --- printing ---------------------------------------------------------------------------
+
+int window_system::print_text(std::string_view document, std::string_view text) {
+  if (closing()) return 0;
+  return thread_.call([this, document = qt_text(document), text = qt_text(text)]() -> int {
+    if (closing()) return 0;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(document);
+    if (!printer_chooser_(printer, dialog_parent())) return 0;
+    return print_text_on(printer, text) ? 1 : -1;
+  });
+}
+
+void window_system::set_printer_chooser(printer_chooser choose) {
+  thread_.call([this, choose = std::move(choose)] {
+    printer_chooser_ = choose ? choose : printer_chooser(choose_printer_by_dialog);
+  });
 }
 
 // --- plot windows -----------------------------------------------------------------------

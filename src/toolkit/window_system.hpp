@@ -28,6 +28,7 @@
 #include "toolkit/import_table_dialog.hpp"
 #include "toolkit/plot_window.hpp"
 #include "toolkit/table_contents.hpp"
+#include "toolkit/text_printing.hpp"
 #include "toolkit/wake_event.hpp"
 #include "toolkit/window_thread.hpp"
 #include "toolkit/workspace.hpp"
@@ -278,6 +279,16 @@ class window_system {
   // The progress window `id`, null when closed or unknown (window thread).
   [[nodiscard]] QWidget* progress_window(int id) const;
 
+  // --- printing -------------------------------------------------------------------------
+  // Prints `text` (lines ending in CR LF or LF) in the fixed-pitch font as document
+  // `document`, on the printer the person chooses in the system's print dialog (a PDF
+  // file among them). Returns 1 when printed, 0 when cancelled (or the program is
+  // ending), -1 when the printer failed.
+  int print_text(std::string_view document, std::string_view text);
+  // Puts `choose` in place of the print dialog (tests print to a file); an empty one
+  // brings the dialog back.
+  void set_printer_chooser(printer_chooser choose);
+
   // --- program end --------------------------------------------------------------------
   // Stops every wait, closes every window and dialog and stops sending work to the
   // window thread. Runs `end_program` when called on the window thread.
@@ -340,9 +351,10 @@ class window_system {
   figure_access next_figure_;       // the figure access of the next chart page, window thread
   QPointer<QWidget> table_window_;  // the table window, window thread
   QPointer<Workspace> workspace_;   // window thread
-  std::shared_ptr<wake_event> paused_event_;           // a wait at a chart; events_mutex_
-  std::map<int, QPointer<QWidget>> progress_windows_;  // window thread
-  int next_progress_ = 1;                              // window thread
+  std::shared_ptr<wake_event> paused_event_;                    // a wait at a chart; events_mutex_
+  std::map<int, QPointer<QWidget>> progress_windows_;           // window thread
+  int next_progress_ = 1;                                       // window thread
+  printer_chooser printer_chooser_ = choose_printer_by_dialog;  // window thread
 };
 
 }  // namespace inhibra::toolkit
