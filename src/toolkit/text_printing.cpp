@@ -7,10 +7,18 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <algorithm>
+#include <cmath>
 
 #include "toolkit/column_font.hpp"
 
 namespace inhibra::toolkit {
+
+namespace {
+
+// The margin a text document keeps on each side of a printed page.
+constexpr double document_margin_cm = 2.0;
+
+}  // namespace
 
 bool choose_printer_by_dialog(QPrinter& printer, QWidget* parent) {
   QPrintDialog dialog(&printer, parent);
@@ -29,17 +37,21 @@ bool print_text_on(QPrinter& printer, const QString& text) {
   // longest line fits, as far as it stays legible.
   QFont font = column_font();
   font.setPointSizeF(print_points);
-  const double page_width = printer.pageLayout().paintRectPixels(printer.resolution()).width();
+  // The document keeps a margin of its own on each side of the printed page.
+  const double margin = document_margin_cm / 2.54 * printer.resolution();
+  const double page_width =
+      printer.pageLayout().paintRectPixels(printer.resolution()).width() - 2 * margin;
   const double line_width =
       QFontMetricsF(font, &printer).horizontalAdvance(QString(longest, QChar('M')));
-  if (line_width > page_width && line_width > 0) {
+  if (line_width > page_width && line_width > 0 && page_width > 0) {
+    // A tenth of a point below the size that just fits: no rounding of the glyph
+    // advances makes the line wrap.
     font.setPointSizeF(std::max(smallest_print_points,
-                                std::floor(print_points * page_width / line_width * 10) / 10));
+                                std::floor(print_points * page_width / line_width * 10 - 1) / 10));
   }
 
   QTextDocument document;
   document.setDefaultFont(font);
-  document.setDocumentMargin(0);
   QTextOption option;
   option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   document.setDefaultTextOption(option);

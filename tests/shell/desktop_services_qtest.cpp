@@ -6,6 +6,8 @@
 // why in the panel and writes nothing. The reciprocal views, the residual axes and
 // the Figure dialog on the charts of a real fit.
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>

@@ -1,8 +1,11 @@
 // The text commands: the name rules, the panel's line rule, saving the panel,
 // opening the results and the data file in the person's editor, choosing the data
 // file, and the end of the program when the results cannot be read.
+#include <QPrinter>
 #include <QScopeGuard>
 #include <QTest>
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
