@@ -6,6 +6,7 @@
 #include <QActionGroup>
 #include <QCheckBox>
 #include <QFontMetrics>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -59,6 +60,7 @@ void fit_tool_bar(QMainWindow* w, QToolBar* bar) {
   const QScreen* screen = w->screen();
   const int most = screen != nullptr ? screen->availableGeometry().width() : w->width();
   const QMargins frame = w->contentsMargins();
+  bar->layout()->activate();
   const int want = std::min(bar->sizeHint().width() + frame.left() + frame.right(), most);
   if (w->width() < want) w->resize(want, w->height());
 }
@@ -130,7 +132,7 @@ int window_system::addmenuitem(std::string_view title, int parent, std::function
       action = tools->addAction(qt_text(title));
       // A tool button shows the action's icon text, which would drop a trailing "...".
       action->setIconText(qt_text(title));
-      if (auto* w = qobject_cast<QMainWindow*>(tools->parentWidget())) fit_tool_bar(w, tools);
+      if (ToolkitWindow* w = window(menu_window_[parent])) fit_tool_bar(w, tools);
     } else {
       return -1;
     }
@@ -152,6 +154,7 @@ void window_system::addmenuseparator(int parent) {
       menu->addSeparator();
     } else if (auto* tools = qobject_cast<QToolBar*>(it->second)) {
       tools->addSeparator();
+      if (ToolkitWindow* w = window(menu_window_[parent])) fit_tool_bar(w, tools);
     }
   });
 }

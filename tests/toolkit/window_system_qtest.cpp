@@ -268,7 +268,11 @@ class WindowSystemTest : public QObject {
     QVERIFY(!bar->toggleViewAction()->isVisible());
     QCOMPARE(bar->actions().size(), qsizetype{7});
     QVERIFY(bar->actions().back()->isSeparator());
-    QVERIFY(w->width() >= bar->sizeHint().width());
+    QVERIFY2(wait_until([&] { return w->width() >= bar->sizeHint().width(); }, 2000),
+             qPrintable(QString("window %1, tool bar %2, screen %3")
+                            .arg(w->width())
+                            .arg(bar->sizeHint().width())
+                            .arg(w->screen()->availableGeometry().width())));
     bar->actions()[2]->trigger();
     QCOMPARE(clicks, 1);
     tk.enablemenuitem(entries[2], false);
