@@ -19,6 +19,7 @@
 #include "plotengine/pplot.hpp"
 #include "plots/kmapp_plot.hpp"
 #include "plots/mc50plot.hpp"
+#include "plots/reciprocal_plots.hpp"
 #include "plots/resplot.hpp"
 #include "plots/xyplot.hpp"
 #include "shell/main_window.hpp"
@@ -68,6 +69,28 @@ termination_signals::~termination_signals() = default;
 void termination_signals::watch(std::function<void()>) {}
 #endif
 
+namespace {
+
+// The Lineweaver-Burk or Dixon view of the fit held in the context, in the Plots tab;
+// a box says why when the data give none (a Dixon view needs a level of [S]
+// measured at two [I] or more).
+void show_reciprocal_plot(core::fit_context& ctx, result_plot kind) {
+  if (ctx.fe == nullptr) return;
+  const bool dixon = kind == result_plot::dixon;
+  const auto rate = models::held_model_rate(ctx);
+  const auto chart =
+      dixon ? plots::dixon_chart(ctx, rate) : plots::lineweaver_burk_chart(ctx, rate);
+  if (chart) {
+    ctx.fe->show_plot(*chart);
+  } else {
+    ctx.fe->message(core::box_kind::information,
+                    dixon ? "No Dixon plot: no [S] was measured at two [I] or more."
+                          : "No Lineweaver-Burk plot: no row has [S] and rate above 0.");
+  }
+}
+
+}  // namespace
+
 services desktop_services(std::ostream& console) {
   services s;
   s.run = [&console](core::fit_context& ctx, std::string& data_file, fit::run_record& record) {
@@ -83,6 +106,13 @@ services desktop_services(std::ostream& console) {
       case result_plot::residuals:
         plots::resplot(ctx);
         break;
+      case result_plot::residuals_by_rate:
+        plots::resplot(ctx, plots::residual_axis::fitted_rate);
+        break;
+      case result_plot::lineweaver_burk:
+      case result_plot::dixon:
+        show_reciprocal_plot(ctx, kind);
+        break;
       case result_plot::kmapp_linear:
         plots::lin_kmapp_i_plot(ctx);
         break;
@@ -95,15 +125,16 @@ services desktop_services(std::ostream& console) {
     }
   };
   s.present_plot = [](toolkit::window_system& tk, const plotengine::pplot& plot, bool wait) {
-    // The chart stays in the Plots tab after the run has gone on: it draws a copy.
-    auto chart = std::make_shared<const plotengine::pplot>(plot);
+    // The chart stays in the Plots tab after the run has gone on: it draws a copy,
+    // whose texts the Figure dialog edits.
+    auto chart = std::make_shared<plotengine::pplot>(plot);
     auto draw = [chart](QPainter& painter, const QRect& area) {
       imaging::paint_plot(painter, *chart, area);
     };
     if (wait) {
-      tk.show_plot_window(plot.title, draw);
+      tk.show_plot_window(plot.title, draw, toolkit::figure_of(chart));
     } else {
-      (void)tk.open_plot_window(plot.title, draw);
+      (void)tk.open_plot_window(plot.title, draw, toolkit::figure_of(chart));
     }
   };
   s.simulate = evidence::simulate_selection;

@@ -59,10 +59,11 @@ void gui_frontend::show_plot(const plotengine::pplot& plot) {
 
 int gui_frontend::show_plot_async(const plotengine::pplot& plot) {
   // The window outlives this call, so it draws its own copy of the chart.
-  auto chart = std::make_shared<const plotengine::pplot>(with_units(plot, units_));
-  const int id = tk_.open_plot_window(plot.title, [chart](QPainter& painter, const QRect& area) {
-    imaging::paint_plot(painter, *chart, area);
-  });
+  auto chart = std::make_shared<plotengine::pplot>(with_units(plot, units_));
+  const int id = tk_.open_plot_window(
+      plot.title,
+      [chart](QPainter& painter, const QRect& area) { imaging::paint_plot(painter, *chart, area); },
+      toolkit::figure_of(chart));
   tk_.setcurrentwindow(main_window_);
   return id > 0 ? id : -1;
 }

@@ -34,7 +34,7 @@ std::string local_minute_text() {
 }
 
 bool is_command(std::int32_t c) {
-  return c >= 0 && c <= code(command::mean_sd);
+  return c >= 0 && c <= code(command::residual_axis);
 }
 
 }  // namespace
@@ -136,6 +136,11 @@ void main_window::handle_replicate_means() {
   post(command::mean_sd);
 }
 
+void main_window::handle_residual_axis() {
+  residuals_by_rate_ = !residuals_by_rate_.load();
+  post(command::residual_axis);
+}
+
 void main_window::handle_pause_setting() {
   pause_at_plots_ = !pause_at_plots_.load();
   post(command::pause_setting);
@@ -203,8 +208,8 @@ void main_window::start_up() {
   tk_.settextstyle(toolkit::fixed_pitch_font, 0, tk_.scaledpi(14));
 
   set_menu_state(menu_column::start);
-  tk_.enablemenuitem(st_.menus.file_results_table, false);
-  tk_.enablemenuitem(st_.menus.file_simulate, false);
+  tk_.enablemenuitem(st_.menus.fit_results_table, false);
+  tk_.enablemenuitem(st_.menus.fit_simulate, false);
   ctx_.nwt_global = 0;
   restore_settings();
   set_weight_entries();
@@ -257,6 +262,7 @@ void main_window::restore_settings() {
   pause_at_plots_ = r.pause_at_plots;
   ctx_.fast = r.fast;
   ctx_.replicate_means = r.replicate_means;
+  residuals_by_rate_ = r.residuals_by_rate;
   units_ = {r.concentration_unit, r.rate_unit};
   frontend_->set_units(units_);
 }
@@ -274,6 +280,7 @@ void main_window::keep_settings() {
   r.pause_at_plots = pause_at_plots_.load();
   r.fast = ctx_.fast.load();
   r.replicate_means = ctx_.replicate_means.load();
+  r.residuals_by_rate = residuals_by_rate_.load();
   r.concentration_unit = units_.concentration;
   r.rate_unit = units_.rate;
   keep(*settings_, r);
@@ -354,16 +361,17 @@ void main_window::execute(std::int32_t c) {
       command_edit();
       break;
     case command::weight_on:
-      command_weight(true);
+      command_weight();
       break;
     case command::weight_off:
-      command_weight(false);
+      command_weight();
       break;
     case command::model_lib:
       model_lib(tk_, st_, ctx_);
       break;
     case command::resplot:
-      command_plot(result_plot::residuals);
+      command_plot(residuals_by_rate_.load() ? result_plot::residuals_by_rate
+                                             : result_plot::residuals);
       break;
     case command::kmapplot:
       // The best model of the last run is the context's current model.
@@ -371,6 +379,12 @@ void main_window::execute(std::int32_t c) {
       break;
     case command::mc50plot:
       command_plot(result_plot::mc50);
+      break;
+    case command::lineweaver_burk:
+      command_plot(result_plot::lineweaver_burk);
+      break;
+    case command::dixon:
+      command_plot(result_plot::dixon);
       break;
     case command::chain_only:
     case command::refine:
@@ -382,6 +396,7 @@ void main_window::execute(std::int32_t c) {
     case command::pause_setting:
     case command::fast_fitting:
     case command::mean_sd:
+    case command::residual_axis:
       set_settings_entries();
       break;
     case command::axis_units:
@@ -421,8 +436,8 @@ void main_window::command_run() {
     return;
   }
   if (st_.data_file_open == 0) {
-    tk_.enablemenuitem(st_.menus.bar_run, false);
-    tk_.enablemenuitem(st_.menus.file_run, false);
+    tk_.enablemenuitem(st_.menus.tool_run, false);
+    tk_.enablemenuitem(st_.menus.fit_run, false);
     tk_.dlgmessage(
         core::box_kind::information,
         strings::join_crlf({"No data file open - Warning!", "Open a data file for input. "}));
@@ -482,8 +497,8 @@ void main_window::command_run() {
   set_weight_entries();
   // The table of the fits comes up beside the report; its entry shows it again.
   const bool fitted = s == 0 && !last_run_.fitted.empty();
-  tk_.enablemenuitem(st_.menus.file_results_table, fitted);
-  tk_.enablemenuitem(st_.menus.file_simulate, fitted && !last_run_.ranking.empty());
+  tk_.enablemenuitem(st_.menus.fit_results_table, fitted);
+  tk_.enablemenuitem(st_.menus.fit_simulate, fitted && !last_run_.ranking.empty());
   if (fitted) command_results_table();
   // A file the run could not read is no file to offer again.
   if (s == core::code(core::run_status::file_not_found) ||
@@ -619,8 +634,8 @@ void main_window::forget_last_run() {
   last_run_ = {};
   ctx_.table = {};  // read by its name again, unless Import Table says otherwise
   tk_.close_table_window();
-  tk_.enablemenuitem(st_.menus.file_results_table, false);
-  tk_.enablemenuitem(st_.menus.file_simulate, false);
+  tk_.enablemenuitem(st_.menus.fit_results_table, false);
+  tk_.enablemenuitem(st_.menus.fit_simulate, false);
   if (frontend_) frontend_->forget_kept_plots();
   set_settings_entries();
 }
@@ -630,7 +645,8 @@ void main_window::forget_last_run() {
 void main_window::disable_result_plots() {
   const menu_ids& m = st_.menus;
   for (const int id :
-       {m.bar_xy_plot, m.bar_residuals, m.bar_kmapp_plot, m.bar_mc50_plot, m.file_xy_plot}) {
+       {m.tool_xy_plot, m.tool_residuals, m.tool_kmapp_plot, m.tool_mc50_plot, m.plots_xy,
+        m.plots_residuals, m.plots_kmapp, m.plots_mc50, m.plots_lineweaver_burk, m.plots_dixon}) {
     tk_.enablemenuitem(id, false);
   }
 }
@@ -675,8 +691,8 @@ void main_window::command_clear() {
     ctx_.nwt_global = 0;
     set_menu_state(menu_column::clear_file_open);
   } else {
-    tk_.enablemenuitem(st_.menus.bar_clear, false);
-    tk_.enablemenuitem(st_.menus.file_clear, false);
+    tk_.enablemenuitem(st_.menus.tool_clear, false);
+    tk_.enablemenuitem(st_.menus.fit_clear, false);
   }
 }
 
@@ -685,11 +701,10 @@ void main_window::command_edit() {
   editfile(tk_, st_.editor_file_name, st_.menus.file_edit);
 }
 
-void main_window::command_weight(bool on) {
-  // The switch itself was set by the menu handler.
+void main_window::command_weight() {
+  // The switch itself was set by the menu handler; the radio marks follow it.
   tk_.enablemenuitem(st_.menus.weight, true);
-  tk_.enablemenuitem(st_.menus.weight_on, !on);
-  tk_.enablemenuitem(st_.menus.weight_off, on);
+  set_weight_entries();
 }
 
 void main_window::command_plot(result_plot kind) {

@@ -83,6 +83,10 @@ class main_window {
   void handle_help() { show_page(command::help); }
   void handle_mc50() { show_page(command::mc50); }
   void handle_mc50plot() { post(command::mc50plot); }
+  void handle_lineweaver_burk() { post(command::lineweaver_burk); }
+  void handle_dixon() { post(command::dixon); }
+  // Residuals against the fitted rate from now on, or against [S] again.
+  void handle_residual_axis();
   void handle_pause_setting();
   void handle_fast_fitting();
   void handle_replicate_means();
@@ -139,7 +143,7 @@ class main_window {
   void command_save();
   void command_clear();
   void command_edit();
-  void command_weight(bool on);
+  void command_weight();
   void command_plot(result_plot kind);
   void command_open_named(const std::string& file);
   void note_recent(const std::string& file);
@@ -167,16 +171,17 @@ class main_window {
   std::string start_file_;
   toolkit::settings_file* settings_ = nullptr;
   std::atomic<bool> pause_at_plots_{true};
-  std::atomic<bool> running_{false};       // a run is going on
-  std::atomic<int> stop_{0};               // the run's stop flag, see request_stop
-  axis_units units_;                       // command thread
-  std::mutex files_mutex_;                 // guards the two members below
-  std::string file_to_open_;               // a dropped or recent file for the loop
-  std::vector<std::string> recent_shown_;  // the recent files as the menu shows them
-  fit::run_record last_run_;               // what the last run fitted, for the results table
-  std::string last_run_time_;              // when it started, local time to the minute
-  std::mutex rows_mutex_;                  // guards left_out_
-  std::set<int> left_out_;                 // rows the Data pane leaves out, by place
+  std::atomic<bool> residuals_by_rate_{false};  // the residual plot's x: fitted rate, else [S]
+  std::atomic<bool> running_{false};            // a run is going on
+  std::atomic<int> stop_{0};                    // the run's stop flag, see request_stop
+  axis_units units_;                            // command thread
+  std::mutex files_mutex_;                      // guards the two members below
+  std::string file_to_open_;                    // a dropped or recent file for the loop
+  std::vector<std::string> recent_shown_;       // the recent files as the menu shows them
+  fit::run_record last_run_;                    // what the last run fitted, for the results table
+  std::string last_run_time_;                   // when it started, local time to the minute
+  std::mutex rows_mutex_;                       // guards left_out_
+  std::set<int> left_out_;                      // rows the Data pane leaves out, by place
   std::vector<std::array<double, 3>> shown_rows_;  // the rows the Data pane shows; command thread
   std::vector<std::string> data_notices_;          // about the Data pane, for the next notices
 };

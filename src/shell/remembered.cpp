@@ -17,6 +17,7 @@ constexpr std::string_view recent_key = "files/recent";
 constexpr std::string_view fast_key = "fit/fast";
 constexpr std::string_view pause_key = "plots/pause_at_each_model";
 constexpr std::string_view replicate_means_key = "plots/replicate_means";
+constexpr std::string_view residual_axis_key = "plots/residuals_against_fitted_rate";
 constexpr std::string_view concentration_unit_key = "plots/concentration_unit";
 constexpr std::string_view rate_unit_key = "plots/rate_unit";
 
@@ -43,6 +44,7 @@ remembered recall(const toolkit::settings_file& store) {
   r.pause_at_plots = store.number(pause_key, 1) != 0;
   r.fast = store.number(fast_key, 0) != 0;
   r.replicate_means = store.number(replicate_means_key, 0) != 0;
+  r.residuals_by_rate = store.number(residual_axis_key, 0) != 0;
   r.concentration_unit = store.text(concentration_unit_key);
   r.rate_unit = store.text(rate_unit_key);
   return r;
@@ -62,6 +64,7 @@ void keep(toolkit::settings_file& store, const remembered& r) {
   store.set_number(pause_key, r.pause_at_plots ? 1 : 0);
   store.set_number(fast_key, r.fast ? 1 : 0);
   store.set_number(replicate_means_key, r.replicate_means ? 1 : 0);
+  store.set_number(residual_axis_key, r.residuals_by_rate ? 1 : 0);
   store.set_text(concentration_unit_key, r.concentration_unit);
   store.set_text(rate_unit_key, r.rate_unit);
   store.sync();

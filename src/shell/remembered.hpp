@@ -2,7 +2,7 @@
 // What the desktop program keeps between sessions: the main window's place and
 // size, the weighting and error model, the model selection, the last data folder,
 // the recent data files, whether a run pauses at each model's plot, whether runs fit
-// fast, and the axis units.
+// fast, the residual plot's axis and the axis units.
 #include <array>
 #include <string>
 #include <string_view>
@@ -30,8 +30,9 @@ struct remembered {
   bool pause_at_plots = true;
   bool fast = false;               // runs fit by the refinement's solves alone (Fast Fitting)
   bool replicate_means = false;    // the rate plot shows replicates as mean and SD
+  bool residuals_by_rate = false;  // residuals against the fitted rate, else against [S]
   std::string concentration_unit;  // on the axis labels of concentrations
-  std::string rate_unit;  // on the axis labels of rates       // a run waits at each model's plot
+  std::string rate_unit;           // on the axis labels of rates
 };
 
 // What `store` holds; anything missing or unreadable keeps its default.

@@ -48,18 +48,21 @@ enum class command : std::int32_t {
   help = 19,
   mc50 = 20,
   mc50plot = 21,
-  chain_only = 22,     // fit with the fixed chain of stages alone
-  refine = 23,         // fit with the refinement after the chain (the default)
-  pause_setting = 24,  // a run pauses at each model's plot, or not
-  model_plots = 25,    // the charts of the last run, each in a window
-  open_named = 26,     // a dropped or recent file, opened as the open dialog would
-  axis_units = 27,     // the units on the charts' axis labels
-  results_table = 28,  // the table of the last run's fits
-  error_model = 29,    // the error model of the next run (equal, relative, Poisson weights)
-  fast_fitting = 30,   // runs fit by the refinement's solves alone, or not
-  simulate = 31,       // the verdict of the last run checked on data simulated from its fit
-  import_table = 32,   // a data table read through the Import Table dialog
-  mean_sd = 33,        // the rate plot shows replicates as mean and SD, or a dot each
+  chain_only = 22,       // fit with the fixed chain of stages alone
+  refine = 23,           // fit with the refinement after the chain (the default)
+  pause_setting = 24,    // a run pauses at each model's plot, or not
+  model_plots = 25,      // the charts of the last run, each in a window
+  open_named = 26,       // a dropped or recent file, opened as the open dialog would
+  axis_units = 27,       // the units on the charts' axis labels
+  results_table = 28,    // the table of the last run's fits
+  error_model = 29,      // the error model of the next run (equal, relative, Poisson weights)
+  fast_fitting = 30,     // runs fit by the refinement's solves alone, or not
+  simulate = 31,         // the verdict of the last run checked on data simulated from its fit
+  import_table = 32,     // a data table read through the Import Table dialog
+  mean_sd = 33,          // the rate plot shows replicates as mean and SD, or a dot each
+  lineweaver_burk = 34,  // the Lineweaver-Burk view of the last run's best fit
+  dixon = 35,            // the Dixon view of the last run's best fit
+  residual_axis = 36,    // residuals against the fitted rate, or against [S]
   // A new code comes last, and is_command accepts the codes up to the last one.
 };
 inline constexpr std::int32_t no_command = -1;  // pending command before the first one
@@ -68,8 +71,18 @@ inline constexpr std::int32_t no_command = -1;  // pending command before the fi
   return static_cast<std::int32_t>(c);
 }
 
-// The result plots the shell's plot commands draw from the fit context.
-enum class result_plot { xy, residuals, kmapp_linear, kmapp_hyperbolic, mc50 };
+// The result plots the shell's plot commands draw from the fit context. The
+// residuals are drawn against [S], or against the fitted rate by a setting.
+enum class result_plot {
+  xy,
+  residuals,
+  kmapp_linear,
+  kmapp_hyperbolic,
+  mc50,
+  residuals_by_rate,
+  lineweaver_burk,
+  dixon
+};
 
 // What the shell calls outside itself. Empty functions do nothing (a run then
 // succeeds without writing anything).
@@ -99,7 +112,9 @@ struct timings {
   int flush = 1000;       // each of the two pauses while the results file is loaded
 };
 
-// Ids of every menu and menu entry, by the text the person sees.
+// Ids of every menu and menu entry, by the menu it is in and the text the person
+// sees. The menu bar holds the drop-downs File, Fit, Plots, Settings and Help; the
+// tool bar under it holds the one-click commands.
 struct menu_ids {
   int bar = -1;
   int file = -1;
@@ -108,44 +123,57 @@ struct menu_ids {
   int file_recent = -1;  // the "Recent Files" drop-down
   std::array<int, recent_count> recent{};
   int file_edit = -1;
-  int file_run = -1;
-  int file_xy_plot = -1;
-  int file_results_table = -1;  // offered once a run has fitted a model
-  int file_simulate = -1;       // offered once a run has ranked its fits
-  int file_clear = -1;
   int file_save = -1;
   int file_print = -1;
-  int file_mechanism = -1;
-  int file_model_library = -1;
-  int file_mc50 = -1;
   int file_example = -1;
-  int file_about = -1;
   int file_quit = -1;
-  int bar_open = -1;
-  int bar_models = -1;
-  int weight = -1;
+  int fit = -1;
+  int fit_models = -1;  // the model dialog, as the tool bar's "Models"
+  int fit_run = -1;
+  int fit_clear = -1;
+  int fit_results_table = -1;  // offered once a run has fitted a model
+  int fit_simulate = -1;       // offered once a run has ranked its fits
+  int fit_mc50 = -1;           // the MC50 page
+  int plots = -1;
+  int plots_xy = -1;
+  int plots_residuals = -1;
+  int plots_kmapp = -1;
+  int plots_mc50 = -1;
+  int plots_lineweaver_burk = -1;
+  int plots_dixon = -1;
+  int plots_model_plots = -1;  // the charts of the last run again
+  int settings = -1;
+  int weight = -1;  // the "Weight" drop-down inside Settings
+  // Robust weighting on or off: two radio marks, the one in force checked.
   int weight_on = -1;
   int weight_off = -1;
+  // The error model's entries, in the order of core::error_model (equal, relative,
+  // Poisson): radio marks, the one in use checked.
+  std::array<int, 3> error_models{-1, -1, -1};
   int method_chain = -1;   // fit with the fixed chain of stages alone
   int method_refine = -1;  // fit with the refinement after the chain (the default)
-  // The error model's entries, in the order of core::error_model (equal, relative,
-  // Poisson); the one in use carries a check mark.
-  std::array<int, 3> error_models{-1, -1, -1};
-  int settings = -1;
   int pause_at_plots = -1;
-  int fast_fitting = -1;  // checked: runs fit without the chain of stages
-  int model_plots = -1;
-  int replicate_means = -1;  // Show Replicates as Mean ± SD
+  int fast_fitting = -1;       // checked: runs fit without the chain of stages
+  int replicate_means = -1;    // Show Replicates as Mean ± SD
+  int residuals_by_rate = -1;  // checked: residuals against the fitted rate, else [S]
   int axis_units = -1;
-  int bar_run = -1;
-  int bar_clear = -1;
-  int bar_xy_plot = -1;
-  int bar_residuals = -1;
-  int bar_kmapp_plot = -1;
-  int bar_mc50_plot = -1;
-  int bar_help = -1;
-  int bar_about = -1;
-  int bar_quit = -1;
+  int help = -1;
+  int help_help = -1;
+  int help_mechanism = -1;
+  int help_model_library = -1;
+  int help_about = -1;
+  int tools = -1;  // the tool bar
+  int tool_open = -1;
+  int tool_models = -1;
+  int tool_run = -1;
+  int tool_clear = -1;
+  int tool_xy_plot = -1;
+  int tool_residuals = -1;
+  int tool_kmapp_plot = -1;
+  int tool_mc50_plot = -1;
+  int tool_help = -1;
+  int tool_about = -1;
+  int tool_quit = -1;
 };
 
 // Open child windows (dialogs) by slot: slot_count 1 to 255 hold a window id or -1 (free);

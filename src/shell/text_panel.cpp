@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <system_error>
 
 #include "data/file_names.hpp"
@@ -196,7 +197,20 @@ bool writelines(const std::string& file_name, std::string_view text) {
 }
 
 void printscreen(toolkit::window_system& tk, const shell_state& st) {
-  editfile(tk, st.results_file_name, st.menus.file_print);
+  const std::string name(strings::trim_both(st.results_file_name));
+  std::ifstream in(name, std::ios::binary);
+  std::string text;
+  if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  if (!in || in.bad()) {
+    // No report to print (yet, or any more): the entry is greyed out.
+    tk.enablemenuitem(st.menus.file_print, false);
+    return;
+  }
+  const std::string document = std::filesystem::path(name).filename().string();
+  if (tk.print_text(document, text) < 0) {
+    tk.dlgmessage(core::box_kind::warning,
+                  strings::join_crlf({"The results could not be printed:", name}));
+  }
 }
 
 void editfile(toolkit::window_system& tk, const std::string& file_name, int menu_entry) {

@@ -1,7 +1,7 @@
 #pragma once
 // The results text panel and the commands on text files: choosing the data file,
-// loading the results file into the panel, clearing and saving the panel, and
-// opening the results or the data file in the person's text editor.
+// loading the results file into the panel, clearing, saving and printing it, and
+// opening the data file in the person's text editor.
 #include <string>
 #include <string_view>
 
@@ -60,7 +60,8 @@ void savetext(toolkit::window_system& tk, const shell_state& st);
 // with CR LF (a last line without a break gets one). False when it cannot be written.
 bool writelines(const std::string& file_name, std::string_view text);
 
-// printscreen: the last results file in the text editor, for printing.
+// printscreen: the last results file, as written, through the system's print dialog
+// (a PDF file among its printers); the entry is greyed out when there is no such file.
 void printscreen(toolkit::window_system& tk, const shell_state& st);
 
 // editfile: `file_name` in the text editor; when the file does not exist the menu

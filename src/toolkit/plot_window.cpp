@@ -1,5 +1,8 @@
 #include "toolkit/plot_window.hpp"
 
+#include "toolkit/qt_text.hpp"
+#include "toolkit/workspace.hpp"
+
 #include <QAction>
 #include <QBuffer>
 #include <QClipboard>
@@ -10,6 +13,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QImageWriter>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -24,6 +28,7 @@
 
 #include "data/output_file.hpp"
 #include "toolkit/picture_size_dialog.hpp"
+#include "toolkit/qt_text.hpp"
 
 namespace inhibra::toolkit {
 
@@ -159,6 +164,9 @@ PlotWindow::PlotWindow(const QString& title, plot_drawer draw, QWidget* parent)
   copy_ = file->addAction(QStringLiteral("Copy"));
   print_ = file->addAction(QStringLiteral("Print..."));
   close_ = file->addAction(QStringLiteral("Close"));
+  figure_ = menuBar()->addAction(QStringLiteral("Figure..."));
+  figure_->setVisible(false);
+  connect(figure_, &QAction::triggered, this, &PlotWindow::editFigure);
   connect(save_, &QAction::triggered, this, &PlotWindow::chooseFileAndSave);
   connect(print_, &QAction::triggered, this, &PlotWindow::choosePrinterAndPrint);
   connect(copy_, &QAction::triggered, this, &PlotWindow::copyToClipboard);
@@ -232,6 +240,35 @@ void PlotWindow::choosePrinterAndPrint() {
   dialog.setWindowTitle(QStringLiteral("Print"));
   if (dialog.exec() != QDialog::Accepted) return;
   printOn(printer);
+}
+
+void PlotWindow::setFigureAccess(figure_access access) {
+  figure_access_ = std::move(access);
+  figure_->setVisible(static_cast<bool>(figure_access_));
+}
+
+void PlotWindow::applyFigure(const figure_texts& texts) {
+  if (!figure_access_) return;
+  figure_access_.apply(texts);
+  QString title = one_line_title(texts.title.toStdString());
+  if (title.trimmed().isEmpty()) title = QStringLiteral("APlot");
+  setWindowTitle(title);
+  canvas_->update();
+  // In the main window's Plots tab the chart's entry in the list follows.
+  for (QWidget* up = parentWidget(); up != nullptr; up = up->parentWidget()) {
+    auto* ws = qobject_cast<Workspace*>(up);
+    if (ws == nullptr) continue;
+    if (ws->currentPlot() == this && ws->plotList()->currentItem() != nullptr)
+      ws->plotList()->currentItem()->setText(title);
+    break;
+  }
+}
+
+void PlotWindow::editFigure() {
+  if (!figure_access_) return;
+  FigureDialog dialog(figure_access_.read(), this);
+  if (dialog.exec() != QDialog::Accepted) return;
+  applyFigure(dialog.chosen());
 }
 
 void PlotWindow::closeEvent(QCloseEvent* event) {

@@ -2,13 +2,16 @@
 // The window that shows one chart: 800 x 600 pixels, the chart's title as window
 // title, and a "File" menu to save the picture (in the format the name's extension
 // asks for, else the one of the chosen file type), to copy it, to print it and to close the
-// window (also on Ctrl+W and Escape). The chart is drawn by a
+// window (also on Ctrl+W and Escape); "Figure..." beside it edits the chart's texts
+// when the chart's owner allows it. The chart is drawn by a
 // callback into whatever rectangle the window (or the file, or the page) offers,
 // so resizing the window redraws it at the new size.
 #include <QMainWindow>
 #include <QString>
 #include <QWidget>
 #include <functional>
+
+#include "toolkit/figure_dialog.hpp"
 
 class QAction;
 class QImage;
@@ -65,6 +68,14 @@ class PlotWindow : public QMainWindow {
   [[nodiscard]] QAction* printAction() const { return print_; }
   [[nodiscard]] QAction* copyAction() const { return copy_; }
   [[nodiscard]] QAction* closeAction() const { return close_; }
+  // "Figure..." on the window's bar, shown once the window has a figure access.
+  [[nodiscard]] QAction* figureAction() const { return figure_; }
+
+  // The chart's texts become editable through `access` (an empty one hides the entry).
+  void setFigureAccess(figure_access access);
+  // Gives the chart `texts`, as the Figure dialog's OK does: the chart is redrawn,
+  // and the window's title (and in the Plots tab the chart's name) follows the chart's.
+  void applyFigure(const figure_texts& texts);
 
   // Saves the picture as shown now (the window's drawing size) under `file_name`.
   bool saveAs(const QString& file_name);
@@ -90,6 +101,8 @@ class PlotWindow : public QMainWindow {
   void choosePrinterAndPrint();
   // "Copy": the picture onto the clipboard.
   void copyToClipboard();
+  // "Figure...": the chart's title and axis labels in the Figure dialog, applied on OK.
+  void editFigure();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -100,6 +113,8 @@ class PlotWindow : public QMainWindow {
   QAction* print_;
   QAction* copy_;
   QAction* close_;
+  QAction* figure_;
+  figure_access figure_access_;
   bool closed_ = false;
 };
 

@@ -3,8 +3,10 @@
 #include "toolkit/window_system.hpp"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QFontMetrics>
+#include <QLayout>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,6 +16,7 @@
 #include <QStyle>
 #include <QStyleOptionMenuItem>
 #include <QTextCursor>
+#include <QToolBar>
 #include <algorithm>
 
 #include "toolkit/qt_text.hpp"
@@ -52,6 +55,16 @@ void fit_menu_bar(QMainWindow* w, QMenuBar* bar) {
   if (w->width() < want) w->resize(want, w->height());
 }
 
+// The same for a tool bar: wide enough that no entry goes behind its extension arrow.
+void fit_tool_bar(QMainWindow* w, QToolBar* bar) {
+  const QScreen* screen = w->screen();
+  const int most = screen != nullptr ? screen->availableGeometry().width() : w->width();
+  const QMargins frame = w->contentsMargins();
+  bar->layout()->activate();
+  const int want = std::min(bar->sizeHint().width() + frame.left() + frame.right(), most);
+  if (w->width() < want) w->resize(want, w->height());
+}
+
 }  // namespace
 
 // --- menus ------------------------------------------------------------------------------
@@ -85,6 +98,26 @@ int window_system::addmenu(std::string_view title, int parent) {
   });
 }
 
+int window_system::addtoolbar(std::string_view title) {
+  const int id = current_.load();
+  return thread_.call([this, id, title = std::string(title)]() -> int {
+    ToolkitWindow* w = window(id);
+    if (w == nullptr) return -1;
+    QToolBar* bar = w->addToolBar(qt_text(title));
+    bar->setObjectName(qt_text(title));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    // Its commands are the program's one-click commands: the bar cannot be hidden.
+    bar->toggleViewAction()->setVisible(false);
+    bar->toggleViewAction()->setEnabled(false);
+    const int menu_id = next_menu_++;
+    menus_[menu_id] = bar;
+    menu_window_[menu_id] = id;
+    return menu_id;
+  });
+}
+
 int window_system::addmenuitem(std::string_view title, int parent, std::function<void()> callback) {
   return thread_.call([this, parent, title = std::string(title), callback]() -> int {
     const auto it = menus_.find(parent);
@@ -95,6 +128,11 @@ int window_system::addmenuitem(std::string_view title, int parent, std::function
       if (auto* w = qobject_cast<QMainWindow*>(bar->parentWidget())) fit_menu_bar(w, bar);
     } else if (auto* menu = qobject_cast<QMenu*>(it->second)) {
       action = menu->addAction(qt_text(title));
+    } else if (auto* tools = qobject_cast<QToolBar*>(it->second)) {
+      action = tools->addAction(qt_text(title));
+      // A tool button shows the action's icon text, which would drop a trailing "...".
+      action->setIconText(qt_text(title));
+      if (ToolkitWindow* w = window(menu_window_[parent])) fit_tool_bar(w, tools);
     } else {
       return -1;
     }
@@ -108,6 +146,41 @@ int window_system::addmenuitem(std::string_view title, int parent, std::function
   });
 }
 
+void window_system::addmenuseparator(int parent) {
+  thread_.call([this, parent] {
+    const auto it = menus_.find(parent);
+    if (it == menus_.end()) return;
+    if (auto* menu = qobject_cast<QMenu*>(it->second)) {
+      menu->addSeparator();
+    } else if (auto* tools = qobject_cast<QToolBar*>(it->second)) {
+      tools->addSeparator();
+      if (ToolkitWindow* w = window(menu_window_[parent])) fit_tool_bar(w, tools);
+    }
+  });
+}
+
+bool window_system::addmenuradiogroup(const std::vector<int>& entries) {
+  return thread_.call([this, entries]() -> bool {
+    std::vector<QAction*> actions;
+    for (const int id : entries) {
+      const auto it = menus_.find(id);
+      auto* action = it != menus_.end() ? qobject_cast<QAction*>(it->second) : nullptr;
+      if (action == nullptr || action->actionGroup() != nullptr || action->menu() != nullptr)
+        return false;
+      if (std::find(actions.begin(), actions.end(), action) != actions.end()) return false;
+      actions.push_back(action);
+    }
+    if (actions.empty()) return false;
+    auto* group = new QActionGroup(actions.front()->parent());
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    for (QAction* action : actions) {
+      action->setCheckable(true);
+      group->addAction(action);
+    }
+    return true;
+  });
+}
+
 void window_system::enablemenuitem(int id, bool flag) {
   thread_.call([this, id, flag] {
     const auto it = menus_.find(id);
@@ -118,6 +191,8 @@ void window_system::enablemenuitem(int id, bool flag) {
       menu->menuAction()->setEnabled(flag);
     } else if (auto* bar = qobject_cast<QMenuBar*>(it->second)) {
       bar->setEnabled(flag);
+    } else if (auto* tools = qobject_cast<QToolBar*>(it->second)) {
+      tools->setEnabled(flag);
     }
   });
 }
@@ -152,6 +227,8 @@ QKeySequence keys_for(shortcut key) {
       return QKeySequence::Print;
     case shortcut::quit:
       return QKeySequence::Quit;
+    case shortcut::help:
+      return QKeySequence::HelpContents;
   }
   return {};
 }
@@ -170,7 +247,11 @@ void window_system::setmenuitemvisible(int id, bool flag) {
   thread_.call([this, id, flag] {
     const auto it = menus_.find(id);
     if (it == menus_.end()) return;
-    if (QAction* action = shown_action(it->second)) action->setVisible(flag);
+    if (QAction* action = shown_action(it->second)) {
+      action->setVisible(flag);
+    } else if (auto* tools = qobject_cast<QToolBar*>(it->second)) {
+      tools->setVisible(flag);
+    }
   });
 }
 

@@ -11,6 +11,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPointer>
+#include <QPrinter>
 #include <optional>
 
 #include "toolkit/import_table_dialog.hpp"
@@ -147,6 +148,25 @@ int window_system::dlgimporttable(const import_table_view& view, import_mapping&
   return 1;
 }
 
+// --- printing ---------------------------------------------------------------------------
+
+int window_system::print_text(std::string_view document, std::string_view text) {
+  if (closing()) return 0;
+  return thread_.call([this, document = qt_text(document), text = qt_text(text)]() -> int {
+    if (closing()) return 0;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setDocName(document);
+    if (!printer_chooser_(printer, dialog_parent())) return 0;
+    return print_text_on(printer, text) ? 1 : -1;
+  });
+}
+
+void window_system::set_printer_chooser(printer_chooser choose) {
+  thread_.call([this, choose = std::move(choose)] {
+    printer_chooser_ = choose ? choose : printer_chooser(choose_printer_by_dialog);
+  });
+}
+
 // --- plot windows -----------------------------------------------------------------------
 
 PlotWindow* window_system::new_plot_window(std::string_view title, plot_drawer draw) {
@@ -161,9 +181,14 @@ void window_system::forget_plot_window(const QPointer<QWidget>& window) {
   });
 }
 
-void window_system::show_plot_window(std::string_view title, plot_drawer draw) {
+void window_system::show_plot_window(std::string_view title, plot_drawer draw,
+                                     figure_access figure) {
   if (closing()) return;
-  if (thread_.call([this] { return !workspace_.isNull(); })) {
+  // The page made next takes the figure access (it is made on the window thread).
+  if (thread_.call([this, figure] {
+        next_figure_ = figure;
+        return !workspace_.isNull();
+      })) {
     show_paused_page(title, std::move(draw));
     return;
   }
@@ -173,10 +198,12 @@ void window_system::show_plot_window(std::string_view title, plot_drawer draw) {
     std::lock_guard lock(events_mutex_);
     plot_events_.push_back(ev);
   }
-  const auto window =
-      thread_.call([this, title = std::string(title), draw, ev, closed]() -> QPointer<PlotWindow> {
+  const auto window = thread_.call(
+      [this, title = std::string(title), draw, ev, closed, figure]() -> QPointer<PlotWindow> {
+        next_figure_ = {};
         if (closing()) return nullptr;
         PlotWindow* pw = new_plot_window(title, draw);
+        pw->setFigureAccess(figure);
         pw->onClosed = [ev, closed] {
           closed->store(true);
           ev->set();
@@ -207,16 +234,19 @@ void window_system::show_plot_window(std::string_view title, plot_drawer draw) {
   std::erase(plot_events_, ev);
 }
 
-int window_system::open_plot_window(std::string_view title, plot_drawer draw) {
+int window_system::open_plot_window(std::string_view title, plot_drawer draw,
+                                    figure_access figure) {
   if (closing()) return 0;
-  return thread_.call([this, title = std::string(title), draw]() -> int {
+  return thread_.call([this, title = std::string(title), draw, figure]() -> int {
     if (closing()) return 0;
     const int id = next_open_plot_++;
     if (!workspace_.isNull()) {
+      next_figure_ = figure;
       open_plots_[id] = new_plot_page(title, draw);
       return id;
     }
     PlotWindow* pw = new_plot_window(title, draw);
+    pw->setFigureAccess(figure);
     pw->setAttribute(Qt::WA_DeleteOnClose);
     open_plots_[id] = pw;
     pw->show();

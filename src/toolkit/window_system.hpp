@@ -29,6 +29,7 @@
 #include "toolkit/import_table_dialog.hpp"
 #include "toolkit/plot_window.hpp"
 #include "toolkit/table_contents.hpp"
+#include "toolkit/text_printing.hpp"
 #include "toolkit/wake_event.hpp"
 #include "toolkit/window_thread.hpp"
 #include "toolkit/workspace.hpp"
@@ -57,7 +58,7 @@ inline constexpr int fixed_pitch_font = 6;
 inline constexpr int gui_font = 7;
 
 // Standard shortcuts a menu entry can take; the keys are the platform's own.
-enum class shortcut { open, save, print, quit };
+enum class shortcut { open, save, print, quit, help };
 
 class window_system {
  public:
@@ -132,10 +133,24 @@ class window_system {
   // drop-down. Entries directly on the bar are commands. Ids are never reused. The
   // window widens (up to the screen's width) so that the bar shows every entry.
   int addmenu(std::string_view title, int parent);
+  // A bar of one-click commands under the menu bar, titled `title`: a parent for
+  // addmenuitem like a drop-down, its entries shown as buttons with their texts. It
+  // stays in place (it cannot be moved, floated or hidden), and the window widens
+  // for it as for the menu bar.
+  int addtoolbar(std::string_view title);
+  // An entry of a drop-down, of the bar or of a tool bar.
   int addmenuitem(std::string_view title, int parent, std::function<void()> callback);
+  // A separating line after the entries of drop-down `parent` so far.
+  void addmenuseparator(int parent);
+  // Makes `entries` one group of radio marks: each becomes checkable, and checking
+  // one (by setmenuitemchecked or by a click) unchecks the others; a click on the
+  // one checked leaves it checked. False, with nothing changed, when an id is not
+  // an entry or an entry already belongs to a group.
+  bool addmenuradiogroup(const std::vector<int>& entries);
   // Greys a menu or entry out (it never calls back) or restores it.
   void enablemenuitem(int id, bool flag);
-  // Gives an entry a check mark (shown or not); the entry stays a command.
+  // Gives an entry a check mark (shown or not), or in a radio group its radio mark;
+  // the entry stays a command.
   void setmenuitemchecked(int id, bool checked);
   void setmenuitemtext(int id, std::string_view title);
   // Hides or shows an entry or drop-down.
@@ -234,11 +249,13 @@ class window_system {
   // returns once the person has closed it (or the program is ending). In a
   // workspace the chart is added to the Plots tab, which offers Continue, and the
   // call returns on Continue or when the chart is closed; the chart stays.
-  void show_plot_window(std::string_view title, plot_drawer draw);
+  // With `figure`, the chart's texts can be edited (see PlotWindow::setFigureAccess).
+  void show_plot_window(std::string_view title, plot_drawer draw, figure_access figure = {});
   // Opens the same window and returns once it is shown, leaving it open; the result
   // (>= 1) names it for close_plot_window, 0 when the program is ending. `draw` must
   // stay valid while the window is open. In a workspace: a chart in the Plots tab.
-  [[nodiscard]] int open_plot_window(std::string_view title, plot_drawer draw);
+  [[nodiscard]] int open_plot_window(std::string_view title, plot_drawer draw,
+                                     figure_access figure = {});
   // Closes a window of open_plot_window; unknown or closed ones are ignored.
   void close_plot_window(int id);
 
@@ -266,6 +283,16 @@ class window_system {
   void finish_progress_window(int id, std::string_view doing, std::string_view text);
   // The progress window `id`, null when closed or unknown (window thread).
   [[nodiscard]] QWidget* progress_window(int id) const;
+
+  // --- printing -------------------------------------------------------------------------
+  // Prints `text` (lines ending in CR LF or LF) in the fixed-pitch font as document
+  // `document`, on the printer the person chooses in the system's print dialog (a PDF
+  // file among them). Returns 1 when printed, 0 when cancelled (or the program is
+  // ending), -1 when the printer failed.
+  int print_text(std::string_view document, std::string_view text);
+  // Puts `choose` in place of the print dialog (tests print to a file); an empty one
+  // brings the dialog back.
+  void set_printer_chooser(printer_chooser choose);
 
   // --- program end --------------------------------------------------------------------
   // Stops every wait, closes every window and dialog and stops sending work to the
@@ -326,12 +353,14 @@ class window_system {
   std::map<int, std::string> closed_geometry_;   // by window id; guarded by events_mutex_
   std::map<int, QPointer<QWidget>> open_plots_;  // windows of open_plot_window, window thread
   int next_open_plot_ = 1;
-  QPointer<QWidget> table_window_;                     // the table window, window thread
-  QPointer<Workspace> workspace_;                      // window thread
-  QPointer<DataPane> data_pane_;                       // window thread
-  std::shared_ptr<wake_event> paused_event_;           // a wait at a chart; events_mutex_
-  std::map<int, QPointer<QWidget>> progress_windows_;  // window thread
-  int next_progress_ = 1;                              // window thread
+  figure_access next_figure_;       // the figure access of the next chart page, window thread
+  QPointer<QWidget> table_window_;  // the table window, window thread
+  QPointer<Workspace> workspace_;   // window thread
+  QPointer<DataPane> data_pane_;    // window thread
+  std::shared_ptr<wake_event> paused_event_;                    // a wait at a chart; events_mutex_
+  std::map<int, QPointer<QWidget>> progress_windows_;           // window thread
+  int next_progress_ = 1;                                       // window thread
+  printer_chooser printer_chooser_ = choose_printer_by_dialog;  // window thread
 };
 
 }  // namespace inhibra::toolkit

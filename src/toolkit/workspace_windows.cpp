@@ -101,6 +101,7 @@ void window_system::continue_paused_plot() {
 PlotWindow* window_system::new_plot_page(std::string_view title, plot_drawer draw) {
   auto* page = new PlotWindow(one_line_title(title), std::move(draw));
   page->embed();
+  page->setFigureAccess(std::exchange(next_figure_, {}));
   QPointer<Workspace> ws = workspace_;
   QPointer<PlotWindow> self = page;
   page->onClosed = [ws, self] {

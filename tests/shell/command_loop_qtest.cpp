@@ -69,7 +69,7 @@ class CommandLoopTest : public QObject {
     app.shell.post(18);
     QVERIFY(support::no_message_box_within(50));
     const int before = app.done();
-    QVERIFY(support::choose_and_answer_box(app, "About"));
+    QVERIFY(support::choose_and_answer_box(app, "Toolbar/About"));
     QCOMPARE(app.done(), before + 1);
     QVERIFY(app.quit());
     QCOMPARE(app.exit_code(), 0);
@@ -121,15 +121,15 @@ class CommandLoopTest : public QObject {
     support::fitted_shell s({1});
     s.fit.show_chart = true;
     QVERIFY(s.start_and_open());
-    QVERIFY(s.app.choose("Run"));
+    QVERIFY(s.app.choose("Toolbar/Run"));
     QVERIFY(support::wait_until([&] { return support::paused_chart(s.app) != nullptr; }));
     QCOMPARE(s.app.window()->windowTitle(), support::lf(shell::plot_wait_title));
-    QVERIFY(s.app.choose("Help"));
+    QVERIFY(s.app.choose("Toolbar/Help"));
     const auto help = support::answer_message_box();
     QVERIFY(help.has_value());
     QCOMPARE(help->text, support::lf(shell::help_page_text()));
     QVERIFY(!s.app.finished());
-    QVERIFY(s.app.choose("Quit"));
+    QVERIFY(s.app.choose("Toolbar/Quit"));
     QVERIFY(s.app.wait_finished(3000));
     QVERIFY(!std::filesystem::exists(s.dir.path() / "Data.out"));
     QCOMPARE(s.app.end_program_calls.load(), 1);
@@ -143,7 +143,7 @@ class CommandLoopTest : public QObject {
       s.fit.show_chart = true;
       QVERIFY(s.start_and_open());
       const int before = s.app.done();
-      QVERIFY(s.app.choose("Run"));
+      QVERIFY(s.app.choose("Toolbar/Run"));
       QVERIFY(support::wait_until([&] { return support::paused_chart(s.app) != nullptr; }));
       toolkit::Workspace* ws = s.app.tk.workspace();
       QVERIFY(ws->stopButton()->isVisible());
@@ -164,11 +164,23 @@ class CommandLoopTest : public QObject {
     QTest::addColumn<QStringList>("entries");
     QTest::addColumn<std::vector<result_plot>>("kinds");
     QTest::newRow("hyperbolic best model")
-        << 7 << QStringList{"XY_Plot", "File/XY Plot", "Residuals", "Ca/Sp_Plot", "MC50_Plot"}
-        << std::vector<result_plot>{result_plot::xy, result_plot::xy, result_plot::residuals,
-                                    result_plot::kmapp_hyperbolic, result_plot::mc50};
+        << 7 << QStringList{"Toolbar/XY_Plot",   "Plots/XY Plot",      "Toolbar/Residuals",
+                            "Plots/Residuals",   "Toolbar/Ca/Sp_Plot", "Plots/Ca/Sp Plot",
+                            "Toolbar/MC50_Plot", "Plots/MC50 Plot"}
+        << std::vector<result_plot>{result_plot::xy,
+                                    result_plot::xy,
+                                    result_plot::residuals,
+                                    result_plot::residuals,
+                                    result_plot::kmapp_hyperbolic,
+                                    result_plot::kmapp_hyperbolic,
+                                    result_plot::mc50,
+                                    result_plot::mc50};
+    QTest::newRow("reciprocal views")
+        << 2 << QStringList{"Plots/Lineweaver-Burk Plot", "Plots/Dixon Plot"}
+        << std::vector<result_plot>{result_plot::lineweaver_burk, result_plot::dixon};
     QTest::newRow("linear best model")
-        << 4 << QStringList{"Ca/Sp_Plot"} << std::vector<result_plot>{result_plot::kmapp_linear};
+        << 4 << QStringList{"Toolbar/Ca/Sp_Plot", "Plots/Ca/Sp Plot"}
+        << std::vector<result_plot>{result_plot::kmapp_linear, result_plot::kmapp_linear};
   }
 
   void plotCommandsDrawTheirPlots() {
@@ -189,11 +201,34 @@ class CommandLoopTest : public QObject {
     QVERIFY(support::other_windows(r.app).isEmpty());
   }
 
+  // The residuals are drawn against [S] until the switch asks for the fitted rate,
+  // from either entry; the switch carries a check mark and changes nothing else.
+  void residualSwitchChoosesTheResidualPlotsAxis() {
+    using shell::result_plot;
+    shell_after_run r;
+    QVERIFY(r.start());
+    const QString entry = "Settings/Residuals Against Fitted Rate";
+    QVERIFY(!r.app.action(entry)->isChecked());
+    QVERIFY(r.app.run_command("Toolbar/Residuals"));
+    QVERIFY(r.app.run_command(entry));
+    QVERIFY(r.app.action(entry)->isChecked());
+    QVERIFY(r.app.run_command("Toolbar/Residuals"));
+    QVERIFY(r.app.run_command("Plots/Residuals"));
+    QVERIFY(r.app.run_command("Toolbar/XY_Plot"));
+    QVERIFY(r.app.run_command(entry));
+    QVERIFY(!r.app.action(entry)->isChecked());
+    QVERIFY(r.app.run_command("Plots/Residuals"));
+    QCOMPARE(r.kinds,
+             (std::vector<result_plot>{result_plot::residuals, result_plot::residuals_by_rate,
+                                       result_plot::residuals_by_rate, result_plot::xy,
+                                       result_plot::residuals}));
+  }
+
   void closingTheMainWindowEndsPromptly_data() {
     QTest::addColumn<QString>("during");  // the entry whose command is going on
-    QTest::newRow("a run") << "Run";
-    QTest::newRow("the model dialog") << "Models";
-    QTest::newRow("an information box") << "Help";
+    QTest::newRow("a run") << "Toolbar/Run";
+    QTest::newRow("the model dialog") << "Toolbar/Models";
+    QTest::newRow("an information box") << "Toolbar/Help";
   }
 
   void closingTheMainWindowEndsPromptly() {
@@ -203,7 +238,7 @@ class CommandLoopTest : public QObject {
     s.fit.hold();
     QVERIFY(s.start_and_open());
     QVERIFY(app.choose(during));
-    if (during == "Run") {
+    if (during == "Toolbar/Run") {
       QVERIFY(support::wait_until([&] { return s.fit.inside(); }));
       app.window()->close();
       QCOMPARE(app.end_program_calls.load(), 1);
@@ -211,7 +246,7 @@ class CommandLoopTest : public QObject {
       // The run goes on to its end; nothing it does afterwards waits for the person.
       std::thread([&] { app.ctx->fe->message(core::box_kind::error, "late"); }).join();
       s.fit.release();
-    } else if (during == "Models") {
+    } else if (during == "Toolbar/Models") {
       QVERIFY(support::wait_until([] { return support::model_dialog_window() != nullptr; }));
       QVERIFY(support::press_dialog_button("Clear"));
       app.window()->close();

@@ -103,14 +103,14 @@ class DataPaneTest : public QObject {
     QVERIFY(support::open_data_file(app, data));
     QVERIFY(support::wait_until([&] { return row_item(app, "17") != nullptr; }));
 
-    QVERIFY(app.run_command("Run", 60000));
+    QVERIFY(app.run_command("Toolbar/Run", 60000));
     const std::string all_rows = support::read_file((dir.path() / "Data.out").string());
     QVERIFY(all_rows.find("ROWS LEFT OUT") == std::string::npos);
 
     set_row_used(app, "17", false);
     set_row_used(app, "4", false);
     QVERIFY(app.tk.data_pane()->summaryLabel()->text().contains("fits 22 of 24 rows"));
-    QVERIFY(app.run_command("Run", 60000));
+    QVERIFY(app.run_command("Toolbar/Run", 60000));
     const std::string left_out = support::read_file((dir.path() / "Data.out").string());
     QVERIFY(left_out.find("          ROWS LEFT OUT: 4, 17\r\n") != std::string::npos);
     QVERIFY(first_ssr(left_out) > 0.0);
@@ -123,7 +123,7 @@ class DataPaneTest : public QObject {
     // Checked again, every row is fitted.
     set_row_used(app, "4", true);
     set_row_used(app, "17", true);
-    QVERIFY(app.run_command("Run", 60000));
+    QVERIFY(app.run_command("Toolbar/Run", 60000));
     const std::string again = support::read_file((dir.path() / "Data.out").string());
     QVERIFY(again.find("ROWS LEFT OUT") == std::string::npos);
     QCOMPARE(first_ssr(again), first_ssr(all_rows));
@@ -134,13 +134,13 @@ class DataPaneTest : public QObject {
     QVERIFY(r.start_and_open());
     QVERIFY(support::wait_until([&] { return row_item(r.app, "5") != nullptr; }));
     set_row_used(r.app, "5", false);
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(r.app.ctx->leave_out, (std::vector<std::int32_t>{5}));
 
     // Another file opened starts with every row in.
     const std::string other = support::write_example_data(r.dir.path(), "Other.in");
     QVERIFY(support::open_data_file(r.app, other));
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QVERIFY(r.app.ctx->leave_out.empty());
 
     // The rows change under the pane: nothing is left out, and the person is told.
@@ -148,7 +148,7 @@ class DataPaneTest : public QObject {
     std::string text = support::read_file(other);
     text.replace(text.find("0.032"), 5, "0.033");
     write_text(other, text);
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QVERIFY(r.app.ctx->leave_out.empty());
     QVERIFY(support::wait_until([&] {
       return r.app.tk.workspace()->noticeLabel()->text().contains("has changed since its rows");

@@ -3,20 +3,32 @@
 // so), loads the report and the ranked table, and the plot commands add their
 // charts; with pausing off the next run goes straight through and its charts are
 // there when it ends; Stop ends a run without a results file. A refused run shows
-// why in the panel and writes nothing.
+// why in the panel and writes nothing. The reciprocal views, the residual axes and
+// the Figure dialog on the charts of a real fit.
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
+#include <span>
 #include <sstream>
+#include <vector>
 
+#include "models/model_library.hpp"
+#include "plots/reciprocal_plots.hpp"
+#include "plots/xyplot.hpp"
 #include "shell/desktop.hpp"
 #include "shell/shell_harness.hpp"
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
+#include "support/recording_frontend.hpp"
 #include "support/temp_dir.hpp"
+#include "toolkit/figure_dialog.hpp"
 #include "toolkit/plot_window.hpp"
+#include "toolkit/toolkit_harness.hpp"
 #include "toolkit/workspace.hpp"
 
 using namespace inhibra;
@@ -24,6 +36,17 @@ using support::open_plot_window;
 using support::running_shell;
 
 namespace {
+
+// Keeps a copy of every chart shown.
+struct chart_keeper final : support::recording_frontend {
+  void show_plot(const plotengine::pplot& plot) override { kept.push_back(plot); }
+  std::vector<plotengine::pplot> kept;
+};
+
+// The values as the chart stores them.
+std::vector<float> as_floats(std::span<const double> values) {
+  return {values.begin(), values.end()};
+}
 
 // Colours in a grab of the window's chart; a drawn chart has many.
 int colours_shown(toolkit::PlotWindow* w) {
@@ -49,10 +72,10 @@ class DesktopServicesTest : public QObject {
     support::select_models(*app.ctx, {2});
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
-    QVERIFY(!app.action("Settings/Show Model Plots of Last Run")->isEnabled());
+    QVERIFY(!app.action("Plots/Show Model Plots of Last Run")->isEnabled());
 
     const int before = app.done();
-    QVERIFY(app.choose("Run"));
+    QVERIFY(app.choose("Toolbar/Run"));
     // The fit of model 2 is shown in the Plots tab, and the run waits for Continue.
     QVERIFY(support::wait_until([&] { return support::paused_chart(app) != nullptr; }, 60000));
     toolkit::PlotWindow* plot = support::paused_chart(app);
@@ -69,7 +92,7 @@ class DesktopServicesTest : public QObject {
     // Results tab, which is shown; the chart stays in the Plots tab.
     QVERIFY(std::filesystem::exists(dir.path() / "Data.out"));
     QVERIFY(app.panel_text().contains("RESULTS FILE"));
-    QVERIFY(app.action("Ca/Sp_Plot")->isEnabled());  // four curves
+    QVERIFY(app.action("Toolbar/Ca/Sp_Plot")->isEnabled());  // four curves
     toolkit::Workspace* ws = app.tk.workspace();
     QVERIFY(ws->results() != nullptr);
     QCOMPARE(ws->currentIndex(), static_cast<int>(toolkit::workspace_tab::results));
@@ -78,9 +101,10 @@ class DesktopServicesTest : public QObject {
     QVERIFY(support::other_windows(app).isEmpty());
 
     // Plot commands after the run add their charts without waiting.
-    for (const QString entry : {"XY_Plot", "Residuals"}) {
+    for (const QString entry : {"Toolbar/XY_Plot", "Toolbar/Residuals"}) {
       QVERIFY(app.run_command(entry));
-      QVERIFY(entry == "XY_Plot" || support::chart_titles(app).back().contains(entry));
+      QVERIFY(entry == "Toolbar/XY_Plot" ||
+              support::chart_titles(app).back().contains(entry.section('/', 1)));
     }
     QCOMPARE(support::chart_titles(app).size(), 3);
 
@@ -92,7 +116,7 @@ class DesktopServicesTest : public QObject {
     bool paused = false;
     bool other_window = false;
     const int second = app.done();
-    QVERIFY(app.choose("Run"));
+    QVERIFY(app.choose("Toolbar/Run"));
     QVERIFY(support::wait_until(
         [&] {
           paused = paused || support::paused_chart(app) != nullptr;
@@ -111,8 +135,69 @@ class DesktopServicesTest : public QObject {
     };
     QCOMPARE(first_three(), QStringList({"1- ", "2- "}));
     // Asked again, the same charts: none stacks on another.
-    QVERIFY(app.run_command("Settings/Show Model Plots of Last Run"));
+    QVERIFY(app.run_command("Plots/Show Model Plots of Last Run"));
     QCOMPARE(first_three(), QStringList({"1- ", "2- "}));
+  }
+
+  // After a real run the Lineweaver-Burk and Dixon entries add the views of the fit
+  // held (titled as the charts say), and the residuals are drawn against [S] or,
+  // by the switch, against the fitted rate.
+  void reciprocalViewsAndResidualAxesOfARealFit() {
+    support::temp_dir dir;
+    std::ostringstream console;
+    running_shell app(shell::desktop_services(console));
+    support::select_models(*app.ctx, {2});
+    QVERIFY(app.start());
+    QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
+    QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
+    QVERIFY(!app.action("Plots/Dixon Plot")->isEnabled());
+    QVERIFY(app.run_command("Toolbar/Run", 120000));
+    const auto rate = models::held_model_rate(*app.ctx);
+    const auto burk = plots::lineweaver_burk_chart(*app.ctx, rate);
+    const auto dixon = plots::dixon_chart(*app.ctx, rate);
+    QVERIFY(burk.has_value() && dixon.has_value());
+    QVERIFY(app.run_command("Plots/Lineweaver-Burk Plot"));
+    QCOMPARE(support::chart_titles(app).back(), support::lf(burk->title).replace('\n', ' '));
+    QVERIFY(app.run_command("Plots/Dixon Plot"));
+    QCOMPARE(support::chart_titles(app).back(), support::lf(dixon->title).replace('\n', ' '));
+    QVERIFY(support::other_windows(app).isEmpty());
+
+    // The Figure dialog of the chart on show edits its texts: the chart in the tab,
+    // its name in the list and the pictures saved from it carry them.
+    auto* page = qobject_cast<toolkit::PlotWindow*>(app.tk.workspace()->currentPlot());
+    QVERIFY(page != nullptr && page->figureAction()->isVisible());
+    QTimer::singleShot(0, page, [page] { page->figureAction()->trigger(); });
+    QVERIFY(support::answer_window<toolkit::FigureDialog>([](toolkit::FigureDialog* d) {
+      d->titleBox()->setPlainText("Figure 4\nDixon view of model 2");
+      d->xLabelBox()->setText("Inhibitor (uM)");
+      d->yLabelBox()->setText("1/v (min/uM)");
+      d->accept();
+    }));
+    QCOMPARE(page->windowTitle(), QString("Figure 4 Dixon view of model 2"));
+    QCOMPARE(support::chart_titles(app).back(), page->windowTitle());
+    const std::string svg = dir.file("figure.svg");
+    QVERIFY(page->saveAs(QString::fromStdString(svg)));
+    const std::string saved = support::read_file(svg);
+    for (const char* text : {"Dixon view of model 2", "Inhibitor (uM)", "1/v (min/uM)"})
+      QVERIFY2(saved.find(text) != std::string::npos, text);
+
+    // The service draws the residuals of curve 1 at its rows' [S], or at their fitted
+    // rates: the points of series 1 (series 0 is the zero line).
+    const plots::xy_curves curves = plots::group_curves(*app.ctx);
+    const auto first = static_cast<std::size_t>(curves.n[0]);
+    QVERIFY(first >= 2);
+    chart_keeper keeper;
+    core::frontend* shown_by = app.ctx->fe;
+    app.ctx->fe = &keeper;
+    const shell::services svc = shell::desktop_services(console);
+    svc.make_plot(*app.ctx, shell::result_plot::residuals);
+    svc.make_plot(*app.ctx, shell::result_plot::residuals_by_rate);
+    app.ctx->fe = shown_by;
+    QCOMPARE(keeper.kept.size(), std::size_t{2});
+    QCOMPARE(keeper.kept[0].data.at(1).x, as_floats(std::span(curves.xd).first(first)));
+    QCOMPARE(keeper.kept[1].data.at(1).x, as_floats(std::span(curves.yf).first(first)));
+    QVERIFY(keeper.kept[0].x_label != keeper.kept[1].x_label);
+    QCOMPARE(keeper.kept[0].data.at(1).y, keeper.kept[1].data.at(1).y);
   }
 
   // Stop during a real run (paused at its first model) ends it before the next: no
@@ -125,7 +210,7 @@ class DesktopServicesTest : public QObject {
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
     const int before = app.done();
-    QVERIFY(app.choose("Run"));
+    QVERIFY(app.choose("Toolbar/Run"));
     QVERIFY(support::wait_until([&] { return support::paused_chart(app) != nullptr; }, 60000));
     toolkit::Workspace* ws = app.tk.workspace();
     QVERIFY(ws->progressBar()->isVisible());
@@ -136,7 +221,7 @@ class DesktopServicesTest : public QObject {
     QVERIFY(ws->results() == nullptr);
     QCOMPARE(support::chart_titles(app).size(), 0);
     QVERIFY(ws->noticeLabel()->text().contains(support::lf(shell::run_stopped_notice)));
-    QVERIFY(!app.action("XY_Plot")->isEnabled());
+    QVERIFY(!app.action("Toolbar/XY_Plot")->isEnabled());
   }
 };
 
@@ -209,7 +294,7 @@ class RefusedDesktopRunTest : public QObject {
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, data));
     const int done = app.done();
-    QVERIFY(app.choose("Run"));
+    QVERIFY(app.choose("Toolbar/Run"));
     // No box interrupts the run: what it said is above the Results tab's table.
     QVERIFY(app.wait_done(done, 60000));
     QVERIFY(support::no_message_box_within(50));
@@ -223,7 +308,7 @@ class RefusedDesktopRunTest : public QObject {
     QCOMPARE(QString::fromStdString(console.str()),
              QString::fromStdString(" RESULTS FILE " + results + "\n"));
     QVERIFY(support::snapshot(dir.path()) == before);
-    QVERIFY(app.action("Run")->isEnabled());  // corrected, the file can be run again
+    QVERIFY(app.action("Toolbar/Run")->isEnabled());  // corrected, the file can be run again
   }
 
   void fileWithoutExtensionIsReadAsNamed() {
@@ -236,7 +321,7 @@ class RefusedDesktopRunTest : public QObject {
     QVERIFY(app.start());
     QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
     QVERIFY(support::open_data_file(app, data));
-    QVERIFY(app.run_command("Run", 120000));
+    QVERIFY(app.run_command("Toolbar/Run", 120000));
     QVERIFY(support::no_message_box_within(50));
     QVERIFY(std::filesystem::exists(dir.path() / "my data.out"));
     QVERIFY(!std::filesystem::exists(dir.path() / "mydata.out"));

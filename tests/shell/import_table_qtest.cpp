@@ -125,7 +125,7 @@ class ImportTableTest : public QObject {
     QCOMPARE(r.app.ctx->table.columns.substrate, 2);
     QCOMPARE(r.app.ctx->table.columns.inhibitor, 3);
     QCOMPARE(r.app.ctx->table.columns.rate, 4);
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(QString::fromStdString(r.fit.data_file_seen), QString::fromStdString(table));
 
     // A file opened the usual way is read by its name again.

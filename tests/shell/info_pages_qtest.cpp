@@ -36,13 +36,14 @@ class InfoPagesTest : public QObject {
     QTest::addColumn<QString>("entry");
     QTest::addColumn<QString>("text");
     QTest::newRow("example") << "File/Example Data File" << lf(shell::example_page_text());
-    QTest::newRow("models") << "File/Model Library" << lf(shell::models_page_text());
-    QTest::newRow("mechanism") << "File/Mechanism of Inhibition"
+    QTest::newRow("models") << "Help/Model Library" << lf(shell::models_page_text());
+    QTest::newRow("mechanism") << "Help/Mechanism of Inhibition"
                                << lf(shell::mechanism_page_text());
-    QTest::newRow("mc50") << "File/MC50" << lf(shell::mc50_page_text());
-    QTest::newRow("help") << "Help" << lf(shell::help_page_text());
-    QTest::newRow("about bar") << "About" << lf(shell::about_page_text());
-    QTest::newRow("about file") << "File/About" << lf(shell::about_page_text());
+    QTest::newRow("mc50") << "Fit/MC50" << lf(shell::mc50_page_text());
+    QTest::newRow("help bar") << "Toolbar/Help" << lf(shell::help_page_text());
+    QTest::newRow("help menu") << "Help/Help" << lf(shell::help_page_text());
+    QTest::newRow("about bar") << "Toolbar/About" << lf(shell::about_page_text());
+    QTest::newRow("about menu") << "Help/About" << lf(shell::about_page_text());
   }
 
   void eachPageOpensAsOneInformationBox() {
@@ -83,18 +84,17 @@ class InfoPagesTest : public QObject {
     QCOMPARE(shell::splash_lines().back(), std::string_view("Version " INHIBRA_VERSION));
   }
 
-  // Help names every entry the menus have, each in brackets as the menus show it
-  // ("[Weight]" for a drop-down, "[File/Open Data File]" where the File menu's
-  // entry is meant), so that nothing a person sees goes unexplained.
+  // Help names every entry the menus and the tool bar have, each in brackets as
+  // they show it ("[Weight]" for a drop-down, "[Fit/Run Curve-fit]" where the Fit
+  // menu's entry is meant), so that nothing a person sees goes unexplained.
   void helpNamesEveryMenuEntry() {
     running_shell app;
     QVERIFY(app.start());
     const QString help = QString::fromStdString(shell::help_page_text()).simplified();
     QStringList missing;
     for (const auto& [path, action] : app.actions()) {
-      (void)action;
       if (path.startsWith("File/Recent Files/")) continue;
-      const QString name = path.section('/', 1);  // the entry within its drop-down
+      const QString name = action->text();  // the entry within its drop-down
       const bool named = help.contains("[" + path + "]") || help.contains("[" + name + "]") ||
                          help.contains("[" + path + "/");  // a drop-down, by its entries
       if (!named) missing << path;

@@ -1,9 +1,11 @@
-// The menus offer a command only when its inputs exist: every entry is checked
-// after start-up, opening a file, cancelling the open dialog, a run (one and
-// several curves), clearing and saving.
+// The menus and the tool bar: their order, every entry of before still offered, the
+// radio marks of the settings, and a command offered only when its inputs exist
+// (every entry checked after start-up, opening a file, cancelling the open dialog,
+// a run with one and with several curves, clearing and saving).
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QToolBar>
 
 #include "shell/shell_harness.hpp"
 #include "support/qt_test_main.hpp"
@@ -14,34 +16,80 @@ namespace {
 
 using states = std::map<QString, bool>;
 
-// Each menu in its order ("" is the bar), and its entries greyed out right after
-// start-up; "Results Table" comes after a run that fitted a model, and the check by
-// simulation after a run that ranked two or more (none here).
+// Each menu in its order ("" is the bar, "Toolbar" the tool bar under it), and its
+// entries greyed out right after start-up; "Results Table" comes after a run that
+// fitted a model, and the check by simulation after a run that ranked two or more
+// (none here).
 struct menu {
   QString name;
   QStringList entries;
   QStringList off_at_start;
 };
 const menu menus[] = {
-    {"",
-     {"File", "OpenData", "Models", "Weight", "Settings", "Run", "Clear", "XY_Plot", "Residuals",
-      "Ca/Sp_Plot", "MC50_Plot", "Help", "About", "Quit"},
-     {"Weight", "Run", "Clear", "XY_Plot", "Residuals", "Ca/Sp_Plot", "MC50_Plot"}},
+    {"", {"File", "Fit", "Plots", "Settings", "Help"}, {}},
     {"File",
-     {"Open Data File", "Import Table\u2026", "Recent Files", "Edit Data File", "Run Curve-fit",
-      "XY Plot", "Results Table", "Check the Verdict by Simulation\u2026", "Clear Display",
-      "Save Results", "Print Results", "Mechanism of Inhibition", "Model Library", "MC50",
-      "Example Data File", "About", "Quit"},
-     {"Recent Files", "Edit Data File", "Run Curve-fit", "XY Plot", "Results Table",
-      "Check the Verdict by Simulation\u2026", "Clear Display", "Save Results", "Print Results"}},
-    {"Weight",
+     {"Open Data File", "Import Table\u2026", "Recent Files", "Edit Data File", "Save Results",
+      "Print Results", "Example Data File", "Quit"},
+     {"Recent Files", "Edit Data File", "Save Results", "Print Results"}},
+    {"Fit",
+     {"Models\u2026", "Run Curve-fit", "Clear Display", "Results Table",
+      "Check the Verdict by Simulation\u2026", "MC50"},
+     {"Run Curve-fit", "Clear Display", "Results Table", "Check the Verdict by Simulation\u2026"}},
+    {"Plots",
+     {"XY Plot", "Residuals", "Ca/Sp Plot", "MC50 Plot", "Lineweaver-Burk Plot", "Dixon Plot",
+      "Show Model Plots of Last Run"},
+     {"XY Plot", "Residuals", "Ca/Sp Plot", "MC50 Plot", "Lineweaver-Burk Plot", "Dixon Plot",
+      "Show Model Plots of Last Run"}},
+    {"Settings",
+     {"Weight", "Pause at Each Model's Plot", "Fast Fitting", "Show Replicates as Mean \u00b1 SD",
+      "Residuals Against Fitted Rate", "Axis Units..."},
+     {"Weight"}},
+    {"Settings/Weight",
      {"Turn-ON Robust Wt", "Turn-OFF Robust Wt", "Equal Weights", "Relative Weights (1/v\u00b2)",
       "Poisson Weights (1/v)", "Chain Only (Reproduce Earlier Results)", "Refine Fits (Default)"},
-     {"Turn-OFF Robust Wt", "Refine Fits (Default)"}},
-    {"Settings",
-     {"Pause at Each Model's Plot", "Fast Fitting", "Show Model Plots of Last Run",
-      "Show Replicates as Mean \u00b1 SD", "Axis Units..."},
-     {"Show Model Plots of Last Run"}}};
+     {}},
+    {"Help", {"Help", "Mechanism of Inhibition", "Model Library", "About"}, {}},
+    {"Toolbar",
+     {"OpenData", "Models", "Run", "Clear", "XY_Plot", "Residuals", "Ca/Sp_Plot", "MC50_Plot",
+      "Help", "About", "Quit"},
+     {"Run", "Clear", "XY_Plot", "Residuals", "Ca/Sp_Plot", "MC50_Plot"}}};
+
+// The program's entries before they were grouped: the one-click bar and the
+// drop-downs "File", "Weight" and "Settings". Each text must still be offered, the
+// bar's once on the tool bar and the drop-downs' once in the menus.
+const QStringList bar_before = {"OpenData",   "Models",    "Run",  "Clear", "XY_Plot", "Residuals",
+                                "Ca/Sp_Plot", "MC50_Plot", "Help", "About", "Quit"};
+const QStringList drop_downs_before = {"Open Data File",
+                                       "Import Table\u2026",
+                                       "Recent Files",
+                                       "Edit Data File",
+                                       "Run Curve-fit",
+                                       "XY Plot",
+                                       "Results Table",
+                                       "Check the Verdict by Simulation\u2026",
+                                       "Clear Display",
+                                       "Save Results",
+                                       "Print Results",
+                                       "Mechanism of Inhibition",
+                                       "Model Library",
+                                       "MC50",
+                                       "Example Data File",
+                                       "About",
+                                       "Quit",
+                                       "Weight",
+                                       "Turn-ON Robust Wt",
+                                       "Turn-OFF Robust Wt",
+                                       "Equal Weights",
+                                       "Relative Weights (1/v\u00b2)",
+                                       "Poisson Weights (1/v)",
+                                       "Chain Only (Reproduce Earlier Results)",
+                                       "Refine Fits (Default)",
+                                       "Settings",
+                                       "Pause at Each Model's Plot",
+                                       "Fast Fitting",
+                                       "Show Model Plots of Last Run",
+                                       "Show Replicates as Mean \u00b1 SD",
+                                       "Axis Units..."};
 
 states start_state() {
   states s;
@@ -68,24 +116,38 @@ QString differences(const states& got, const states& want) {
   return out;
 }
 
+// The texts of the entries, separating lines left out.
 QStringList texts(const QList<QAction*>& actions) {
   QStringList out;
-  for (QAction* a : actions)
-    out << a->text();
+  for (QAction* a : actions) {
+    if (!a->isSeparator()) out << a->text();
+  }
   return out;
 }
 
+// The entries of menu `name` as shown, in order.
+QList<QAction*> entries_of(const support::running_shell& app, const QString& name) {
+  if (name.isEmpty()) return app.window()->menuBar()->actions();
+  if (name == "Toolbar") return app.window()->findChild<QToolBar*>()->actions();
+  return app.action(name)->menu()->actions();
+}
+
 // Changes to the start state, "+entry" enabled and "-entry" disabled, applied in order.
-const QStringList after_open = {"+Weight",
-                                "+File/Recent Files",
-                                "+Run",
-                                "+Clear",
-                                "+File/Edit Data File",
-                                "+File/Run Curve-fit",
-                                "+File/Clear Display"};
-const QStringList after_run = {"+XY_Plot",           "+Residuals",    "+Ca/Sp_Plot",
-                               "+MC50_Plot",         "+File/XY Plot", "+File/Save Results",
-                               "+File/Print Results"};
+const QStringList after_open = {"+Settings/Weight",  "+File/Recent Files",   "+Toolbar/Run",
+                                "+Toolbar/Clear",    "+File/Edit Data File", "+Fit/Run Curve-fit",
+                                "+Fit/Clear Display"};
+const QStringList after_run = {"+Toolbar/XY_Plot",
+                               "+Toolbar/Residuals",
+                               "+Toolbar/Ca/Sp_Plot",
+                               "+Toolbar/MC50_Plot",
+                               "+Plots/XY Plot",
+                               "+Plots/Residuals",
+                               "+Plots/Ca/Sp Plot",
+                               "+Plots/MC50 Plot",
+                               "+File/Save Results",
+                               "+File/Print Results",
+                               "+Plots/Lineweaver-Burk Plot",
+                               "+Plots/Dixon Plot"};
 
 }  // namespace
 
@@ -96,16 +158,87 @@ class MenuStateTest : public QObject {
   void menusKeepTheirOrder() {
     support::running_shell app;
     QVERIFY(app.start());
-    for (const menu& m : menus) {
-      QCOMPARE(texts(m.name.isEmpty() ? app.window()->menuBar()->actions()
-                                      : app.action(m.name)->menu()->actions()),
-               m.entries);
-    }
+    for (const menu& m : menus)
+      QCOMPARE(texts(entries_of(app, m.name)), m.entries);
     // Standard keys beside unchanged texts.
     QCOMPARE(app.action("File/Open Data File")->shortcut(), QKeySequence(QKeySequence::Open));
     QCOMPARE(app.action("File/Save Results")->shortcut(), QKeySequence(QKeySequence::Save));
     QCOMPARE(app.action("File/Print Results")->shortcut(), QKeySequence(QKeySequence::Print));
     QCOMPARE(app.action("File/Quit")->shortcut(), QKeySequence(QKeySequence::Quit));
+    QCOMPARE(app.action("Help/Help")->shortcut(), QKeySequence(QKeySequence::HelpContents));
+    // The tool bar stays: it cannot be hidden, moved or floated away.
+    auto* tools = app.window()->findChild<QToolBar*>();
+    QVERIFY(!tools->toggleViewAction()->isVisible());
+    QVERIFY(!tools->isMovable() && !tools->isFloatable());
+  }
+
+  // Every entry of before is offered exactly once in its place: the bar's on the
+  // tool bar, the drop-downs' in the menus (wherever they went).
+  void everyEntryOfBeforeIsOfferedOncePerPlace() {
+    support::running_shell app;
+    QVERIFY(app.start());
+    QStringList in_menus;
+    QStringList on_tool_bar;
+    for (const auto& [path, action] : app.actions()) {
+      if (path.startsWith("File/Recent Files/")) continue;
+      (path.startsWith("Toolbar/") ? on_tool_bar : in_menus) << action->text();
+    }
+    QString wrong;
+    for (const QString& text : bar_before) {
+      if (on_tool_bar.count(text) != 1)
+        wrong += QString("%1 %2 times on the tool bar; ").arg(text).arg(on_tool_bar.count(text));
+    }
+    for (const QString& text : drop_downs_before) {
+      if (in_menus.count(text) != 1)
+        wrong += QString("%1 %2 times in the menus; ").arg(text).arg(in_menus.count(text));
+    }
+    QCOMPARE(wrong, QString());
+    QCOMPARE(on_tool_bar.size(), bar_before.size());
+  }
+
+  // A radio mark follows the setting whichever way it changed: its entry, a click on
+  // the entry already marked (nothing changes), Clear after a robust run.
+  void radioMarksFollowTheSettings() {
+    support::fitted_shell s;
+    QVERIFY(s.start_and_open());
+    auto& app = s.app;
+    auto marked = [&app](const QStringList& group) {
+      QStringList on;
+      for (const QString& entry : group) {
+        QAction* a = app.action("Settings/Weight/" + entry);
+        if (!a->isCheckable() || !a->isEnabled()) return QStringList{"not a radio: " + entry};
+        if (a->isChecked()) on << entry;
+      }
+      return on;
+    };
+    const QStringList robust = {"Turn-ON Robust Wt", "Turn-OFF Robust Wt"};
+    const QStringList errors = {"Equal Weights", "Relative Weights (1/v\u00b2)",
+                                "Poisson Weights (1/v)"};
+    const QStringList method = {"Chain Only (Reproduce Earlier Results)", "Refine Fits (Default)"};
+    QCOMPARE(marked(robust), QStringList{"Turn-OFF Robust Wt"});
+    QCOMPARE(marked(errors), QStringList{"Equal Weights"});
+    QCOMPARE(marked(method), QStringList{"Refine Fits (Default)"});
+    for (int twice = 0; twice < 2; ++twice) {
+      QVERIFY(app.run_command("Settings/Weight/Turn-ON Robust Wt"));
+      QCOMPARE(marked(robust), QStringList{"Turn-ON Robust Wt"});
+      QCOMPARE(app.ctx->nwt_global.load(), 2);
+      QVERIFY(app.run_command("Settings/Weight/Chain Only (Reproduce Earlier Results)"));
+      QCOMPARE(marked(method), QStringList{"Chain Only (Reproduce Earlier Results)"});
+      QVERIFY(app.ctx->chain_only.load());
+    }
+    for (int k = 2; k >= 0; --k) {
+      QVERIFY(app.run_command("Settings/Weight/" + errors[k]));
+      QCOMPARE(marked(errors), QStringList{errors[k]});
+      QCOMPARE(static_cast<int>(app.ctx->errors_global.load()), k);
+    }
+    // Clear after a robust run turns robust weighting off, and the mark moves.
+    QVERIFY(app.run_command("Toolbar/Run"));
+    QVERIFY(app.run_command("Toolbar/Clear"));
+    QCOMPARE(marked(robust), QStringList{"Turn-OFF Robust Wt"});
+    QCOMPARE(marked(method), QStringList{"Chain Only (Reproduce Earlier Results)"});
+    QVERIFY(app.run_command("Settings/Weight/Refine Fits (Default)"));
+    QCOMPARE(marked(method), QStringList{"Refine Fits (Default)"});
+    QVERIFY(!app.ctx->chain_only.load());
   }
 
   void entriesFollowTheCommands_data() {
@@ -115,22 +248,25 @@ class MenuStateTest : public QObject {
     QTest::newRow("start") << QStringList() << 4 << QStringList();
     QTest::newRow("open") << QStringList{"open"} << 4 << after_open;
     QTest::newRow("cancelled open")
-        << QStringList{"cancel"} << 4 << QStringList{"+Clear", "+File/Clear Display"};
+        << QStringList{"cancel"} << 4 << QStringList{"+Toolbar/Clear", "+Fit/Clear Display"};
     QTest::newRow("cancelled after an open")
         << QStringList{"open", "cancel"} << 4
-        << after_open + QStringList{"-Run", "-File/Run Curve-fit"};
-    QTest::newRow("run, four curves") << QStringList{"open", "Run"} << 4 << after_open + after_run;
-    QTest::newRow("run, one curve") << QStringList{"open", "File/Run Curve-fit"} << 1
-                                    << after_open + after_run + QStringList{"-Ca/Sp_Plot"};
+        << after_open + QStringList{"-Toolbar/Run", "-Fit/Run Curve-fit"};
+    QTest::newRow("run, four curves")
+        << QStringList{"open", "Toolbar/Run"} << 4 << after_open + after_run;
+    QTest::newRow("run, one curve")
+        << QStringList{"open", "Fit/Run Curve-fit"} << 1
+        << after_open + after_run + QStringList{"-Toolbar/Ca/Sp_Plot", "-Plots/Ca/Sp Plot"};
     QTest::newRow("clear after a run")
-        << QStringList{"open", "Run", "Clear"} << 4
-        << after_open + QStringList{"-Clear", "-File/Clear Display", "-File/Edit Data File"};
+        << QStringList{"open", "Toolbar/Run", "Toolbar/Clear"} << 4
+        << after_open + QStringList{"-Toolbar/Clear", "-Fit/Clear Display", "-File/Edit Data File"};
     QTest::newRow("save after a run")
-        << QStringList{"open", "Run", "save"} << 4
+        << QStringList{"open", "Toolbar/Run", "save"} << 4
         << after_open + after_run +
-               QStringList{"-Run", "-File/Run Curve-fit", "-File/Save Results"};
+               QStringList{"-Toolbar/Run", "-Fit/Run Curve-fit", "-File/Save Results"};
     // A cancelled open enables Clear while no file is open; clearing takes it away.
-    QTest::newRow("clear without a file") << QStringList{"cancel", "Clear"} << 4 << QStringList();
+    QTest::newRow("clear without a file")
+        << QStringList{"cancel", "Toolbar/Clear"} << 4 << QStringList();
   }
 
   void entriesFollowTheCommands() {
@@ -144,13 +280,13 @@ class MenuStateTest : public QObject {
       if (step == "open") {
         QVERIFY(support::open_data_file(s.app, s.data));
       } else if (step == "cancel") {
-        QVERIFY(support::choose_and_answer_dialog(s.app, "OpenData"));
+        QVERIFY(support::choose_and_answer_dialog(s.app, "Toolbar/OpenData"));
       } else if (step == "save") {
         QVERIFY(support::choose_and_answer_dialog(s.app, "File/Save Results",
                                                   QString::fromStdString(s.dir.file("saved.txt"))));
       } else {
         QVERIFY2(s.app.run_command(step), qPrintable(step));
-        if (step == "Clear") QCOMPARE(s.app.panel_text(), QString());
+        if (step == "Toolbar/Clear") QCOMPARE(s.app.panel_text(), QString());
       }
     }
     states want = start_state();

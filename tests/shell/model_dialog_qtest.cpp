@@ -41,7 +41,7 @@ QList<bool> models_ticked(std::initializer_list<int> models) {
 
 // Opens the dialog through the "Models" bar entry.
 QWidget* open_dialog(running_shell& app) {
-  if (!app.choose("Models")) return nullptr;
+  if (!app.choose("Toolbar/Models")) return nullptr;
   support::wait_until([] { return support::model_dialog_window() != nullptr; });
   return support::model_dialog_window();
 }

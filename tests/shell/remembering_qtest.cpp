@@ -97,7 +97,7 @@ class RememberingTest : public QObject {
     r.app.shell.set_start_file(r.data);
     QVERIFY(r.app.start());
     QVERIFY(title_becomes(r.app, QString::fromStdString(r.data)));
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(QString::fromStdString(r.fit.data_file_seen), QString::fromStdString(r.data));
 
     fitted_shell missing;
@@ -108,7 +108,7 @@ class RememberingTest : public QObject {
     QVERIFY(box.has_value());
     QVERIFY(box->text.contains(QString::fromStdString(nowhere)));
     QVERIFY(support::wait_until([&] { return missing.app.shell.in_command_loop(); }));
-    QVERIFY(!missing.app.action("Run")->isEnabled());
+    QVERIFY(!missing.app.action("Toolbar/Run")->isEnabled());
 
     // A name without its extension opens the file a run of that name reads.
     fitted_shell bare;
@@ -167,12 +167,13 @@ class RememberingTest : public QObject {
       QVERIFY(set_units(app, "uM", "uM/min"));
       QCOMPARE(charts.after_plot(app), labels("[S] (uM)", "Rate v (uM/min)"));
       QVERIFY(support::open_data_file(app, data));
-      QVERIFY(app.run_command("Weight/Turn-ON Robust Wt"));
-      QVERIFY(app.run_command("Weight/Poisson Weights (1/v)"));
+      QVERIFY(app.run_command("Settings/Weight/Turn-ON Robust Wt"));
+      QVERIFY(app.run_command("Settings/Weight/Poisson Weights (1/v)"));
       QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
       QVERIFY(app.run_command("Settings/Fast Fitting"));
       QVERIFY(!app.action("Settings/Show Replicates as Mean \u00b1 SD")->isChecked());
       QVERIFY(app.run_command("Settings/Show Replicates as Mean \u00b1 SD"));
+      QVERIFY(app.run_command("Settings/Residuals Against Fitted Rate"));
       QVERIFY(app.ctx->replicate_means.load());
       app.window()->resize(app.window()->size() - QSize(40, 30));
       size = app.window()->size();
@@ -185,7 +186,7 @@ class RememberingTest : public QObject {
     QCOMPARE(charts.after_plot(again), labels("[S] (uM)", "Rate v (uM/min)"));
     QCOMPARE(again.ctx->nwt_global.load(), 2);
     QVERIFY(again.ctx->errors_global.load() == core::error_model::poisson);
-    QVERIFY(again.action("Weight/Poisson Weights (1/v)")->isChecked());
+    QVERIFY(again.action("Settings/Weight/Poisson Weights (1/v)")->isChecked());
     QList<int> selected;
     for (int k = 1; k <= 10; ++k) {
       if (again.ctx->imdl[k - 1] != 0) selected << k;
@@ -196,10 +197,11 @@ class RememberingTest : public QObject {
     QVERIFY(again.action("Settings/Fast Fitting")->isChecked());
     QVERIFY(again.ctx->replicate_means.load());
     QVERIFY(again.action("Settings/Show Replicates as Mean \u00b1 SD")->isChecked());
+    QVERIFY(again.action("Settings/Residuals Against Fitted Rate")->isChecked());
     QCOMPARE(again.window()->size(), size);
     QCOMPARE(recent_entries(again), QStringList{QString::fromStdString(data)});
     // The open dialog starts in the folder of the last data file.
-    const auto dialog = support::choose_and_answer_dialog(again, "OpenData");
+    const auto dialog = support::choose_and_answer_dialog(again, "Toolbar/OpenData");
     QVERIFY(dialog.has_value());
     QCOMPARE(std::filesystem::weakly_canonical(dialog->directory.toStdString()),
              std::filesystem::weakly_canonical(config.path()));

@@ -1,5 +1,5 @@
 // The results table after a run: it comes up beside the report (which stays as
-// it was) and "File/Results Table" shows it again.
+// it was) and "Fit/Results Table" shows it again.
 #include <QAction>
 #include <QClipboard>
 #include <QGuiApplication>
@@ -37,18 +37,18 @@ class ResultsTableWindowTest : public QObject {
   void comesUpAfterARunAndFromTheFileMenu() {
     fitted_shell r({1, 9});
     QVERIFY(r.start_and_open());
-    QVERIFY(!r.app.action("File/Results Table")->isEnabled());
+    QVERIFY(!r.app.action("Fit/Results Table")->isEnabled());
     // A run that fitted nothing shows no table and offers none.
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QVERIFY(table_of(r.app) == nullptr);
-    QVERIFY(!r.app.action("File/Results Table")->isEnabled());
+    QVERIFY(!r.app.action("Fit/Results Table")->isEnabled());
     const QString report = r.app.panel_text();
     QVERIFY(!report.isEmpty());
 
     r.fit.record.data_name = "/somewhere/Data.in";
     r.fit.record.fitted = {hand_fit(1, -90.0), hand_fit(9, -95.0)};
     r.fit.record.ranking = {{2, -95.0, 0.0, 0.9, 0.0, "**"}, {1, -90.0, 5.0, 0.1, 0.95, "  "}};
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
 
     toolkit::TableWindow* table = table_of(r.app);
     QVERIFY(table != nullptr);
@@ -86,15 +86,15 @@ class ResultsTableWindowTest : public QObject {
     // Another tab hides it; the entry brings it back.
     ws->showTab(toolkit::workspace_tab::report);
     QVERIFY(support::wait_until([&] { return table_of(r.app) == nullptr; }));
-    QVERIFY(r.app.action("File/Results Table")->isEnabled());
-    QVERIFY(r.app.run_command("File/Results Table"));
+    QVERIFY(r.app.action("Fit/Results Table")->isEnabled());
+    QVERIFY(r.app.run_command("Fit/Results Table"));
     QVERIFY(table_of(r.app) != nullptr);
     QCOMPARE(table_of(r.app)->model()->rowCount(), 2);
 
     // A run that fits nothing takes the entry and the earlier table away.
     r.fit.record = {};
-    QVERIFY(r.app.run_command("Run"));
-    QVERIFY(!r.app.action("File/Results Table")->isEnabled());
+    QVERIFY(r.app.run_command("Toolbar/Run"));
+    QVERIFY(!r.app.action("Fit/Results Table")->isEnabled());
     QVERIFY(ws->results() == nullptr);
   }
 };

@@ -18,9 +18,12 @@ namespace {
 
 const QString main_title("Inhibra: Enzyme Inhibition Modeling Software");
 
+// The weighting in force carries the radio mark; both entries stay enabled.
 bool weighting_offered(support::running_shell& app, bool on) {
-  return app.action("Weight/Turn-ON Robust Wt")->isEnabled() == !on &&
-         app.action("Weight/Turn-OFF Robust Wt")->isEnabled() == on;
+  QAction* turn_on = app.action("Settings/Weight/Turn-ON Robust Wt");
+  QAction* turn_off = app.action("Settings/Weight/Turn-OFF Robust Wt");
+  return turn_on->isEnabled() && turn_off->isEnabled() && turn_on->isChecked() == on &&
+         turn_off->isChecked() == !on;
 }
 
 }  // namespace
@@ -32,7 +35,7 @@ class RunCommandTest : public QObject {
   void runWithoutModelsOpensTheDialogInstead() {
     fitted_shell r({});
     QVERIFY(r.start_and_open());
-    QVERIFY(r.app.choose("Run"));
+    QVERIFY(r.app.choose("Toolbar/Run"));
     QVERIFY(support::wait_until([] { return support::model_dialog_window() != nullptr; }));
     // Choosing a model and closing the dialog; the next "Run" starts the fit.
     support::model_dialog_window()->findChildren<QCheckBox*>().at(2)->setChecked(true);
@@ -42,7 +45,7 @@ class RunCommandTest : public QObject {
     QVERIFY(support::no_message_box_within(50));
     QCOMPARE(r.app.ctx->imdl[2].load(), 1);
     QCOMPARE(r.fit.runs.load(), 0);
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(r.fit.runs.load(), 1);
   }
 
@@ -50,8 +53,8 @@ class RunCommandTest : public QObject {
     fitted_shell r;
     QVERIFY(r.app.start());
     // The menus never offer Run without a file; the command is reached directly.
-    r.app.action("Run")->setEnabled(true);
-    r.app.action("File/Run Curve-fit")->setEnabled(true);
+    r.app.action("Toolbar/Run")->setEnabled(true);
+    r.app.action("Fit/Run Curve-fit")->setEnabled(true);
     const int before = r.app.done();
     r.app.shell.handle_run();
     const auto box = support::answer_message_box();
@@ -59,8 +62,8 @@ class RunCommandTest : public QObject {
     QCOMPARE(box->title, QString("Information"));
     QCOMPARE(box->text, QString("No data file open - Warning!\nOpen a data file for input. "));
     QVERIFY(r.app.wait_done(before));
-    QVERIFY(!r.app.action("Run")->isEnabled());
-    QVERIFY(!r.app.action("File/Run Curve-fit")->isEnabled());
+    QVERIFY(!r.app.action("Toolbar/Run")->isEnabled());
+    QVERIFY(!r.app.action("Fit/Run Curve-fit")->isEnabled());
     QCOMPARE(r.fit.runs.load(), 0);
     // Nor do they offer printing before a run: the entry is greyed out again, silently.
     r.app.action("File/Print Results")->setEnabled(true);
@@ -116,7 +119,7 @@ class RunCommandTest : public QObject {
     r.fit.record.results_name = r.dir.file("Data.out");
     QVERIFY(r.start_and_open());
     const int before = r.app.done();
-    QVERIFY(r.app.choose("Run"));
+    QVERIFY(r.app.choose("Toolbar/Run"));
     if (asks_for_a_file) {
       const auto dialog = support::answer_file_dialog(QString());
       QVERIFY(dialog.has_value());
@@ -129,10 +132,10 @@ class RunCommandTest : public QObject {
     QVERIFY(r.app.wait_done(before));
     QVERIFY(support::no_message_box_within(50));
     // A cancelled dialog leaves no data file open; otherwise Run stays offered.
-    QCOMPARE(r.app.action("Run")->isEnabled(), !asks_for_a_file);
+    QCOMPARE(r.app.action("Toolbar/Run")->isEnabled(), !asks_for_a_file);
     // No run ended in order: there is no fit of this file to draw.
-    QVERIFY(!r.app.action("XY_Plot")->isEnabled());
-    QVERIFY(!r.app.action("File/XY Plot")->isEnabled());
+    QVERIFY(!r.app.action("Toolbar/XY_Plot")->isEnabled());
+    QVERIFY(!r.app.action("Plots/XY Plot")->isEnabled());
     // The panel ends with the run's closing line; a missing data file has no results
     // file to name.
     const QString closing =
@@ -151,18 +154,18 @@ class RunCommandTest : public QObject {
     QVERIFY(r.start_and_run());
     QVERIFY(!r.app.panel_text().isEmpty());
     QVERIFY(support::wait_until([&] { return r.app.tk.table_window() != nullptr; }));
-    QVERIFY(r.app.action("File/Results Table")->isEnabled());
+    QVERIFY(r.app.action("Fit/Results Table")->isEnabled());
     QVERIFY(
-        r.app.action(QString::fromUtf8("File/Check the Verdict by Simulation\u2026"))->isEnabled());
+        r.app.action(QString::fromUtf8("Fit/Check the Verdict by Simulation\u2026"))->isEnabled());
 
     const std::string other = support::write_example_data(r.dir.path(), "Other.in");
     QVERIFY(support::open_data_file(r.app, other));
     QCOMPARE(r.app.panel_text(), QString());
     QVERIFY(support::wait_until([&] { return r.app.tk.table_window() == nullptr; }));
-    QVERIFY(!r.app.action("File/Results Table")->isEnabled());
-    QVERIFY(!r.app.action(QString::fromUtf8("File/Check the Verdict by Simulation\u2026"))
-                 ->isEnabled());
-    QVERIFY(!r.app.action("XY_Plot")->isEnabled());
+    QVERIFY(!r.app.action("Fit/Results Table")->isEnabled());
+    QVERIFY(
+        !r.app.action(QString::fromUtf8("Fit/Check the Verdict by Simulation\u2026"))->isEnabled());
+    QVERIFY(!r.app.action("Toolbar/XY_Plot")->isEnabled());
   }
 
   void aFileARunCouldNotReadLeavesTheRecentFiles() {
@@ -178,7 +181,7 @@ class RunCommandTest : public QObject {
     QCOMPARE(recent(), QStringList{QString::fromStdString(r.data)});
     r.fit.status = core::code(core::run_status::file_rejected);
     r.fit.write_results = false;
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(recent(), QStringList());
   }
 
@@ -202,7 +205,7 @@ class RunCommandTest : public QObject {
     QVERIFY(!app.action("Settings/Pause at Each Model's Plot")->isChecked());
     QElapsedTimer clock;
     clock.start();
-    QVERIFY(app.run_command("Run", 60000));
+    QVERIFY(app.run_command("Toolbar/Run", 60000));
     // Paced, the run and the report's loading would wait 3 x 4 s and 3 x 4 s.
     QVERIFY2(clock.elapsed() < 4000, qPrintable(QString::number(clock.elapsed())));
     QVERIFY(!app.panel_text().isEmpty());
@@ -213,15 +216,16 @@ class RunCommandTest : public QObject {
     r.fit.hold();
     QVERIFY(r.start_and_open());
     const int before = r.app.done();
-    QVERIFY(r.app.choose("Run"));
+    QVERIFY(r.app.choose("Toolbar/Run"));
     QVERIFY(support::wait_until([&] { return r.fit.inside(); }));
     QCOMPARE(r.app.window()->windowTitle(), QString("Wait, computing model..."));
     // An information page comes up at once, without waiting for the run.
-    QVERIFY(r.app.choose("About"));
+    QVERIFY(r.app.choose("Toolbar/About"));
     const auto about = support::answer_message_box();
     QVERIFY(about.has_value());
     QVERIFY(r.fit.inside());
-    QVERIFY(r.app.choose("Weight/Turn-ON Robust Wt"));  // its command is lost, not its switch
+    QVERIFY(
+        r.app.choose("Settings/Weight/Turn-ON Robust Wt"));  // its command is lost, not its switch
     QCOMPARE(r.app.ctx->nwt_global.load(), 2);
     r.fit.release();
     QVERIFY(r.app.wait_done(before));
@@ -235,28 +239,29 @@ class RunCommandTest : public QObject {
   void weightingAndMethodAreSettingsOfTheRuns() {
     fitted_shell r;
     QVERIFY(r.start_and_open());
-    const char* chain = "Weight/Chain Only (Reproduce Earlier Results)";
-    const char* refine = "Weight/Refine Fits (Default)";
-    QVERIFY(r.app.run_command("Weight/Turn-ON Robust Wt"));
+    const char* chain = "Settings/Weight/Chain Only (Reproduce Earlier Results)";
+    const char* refine = "Settings/Weight/Refine Fits (Default)";
+    QVERIFY(r.app.run_command("Settings/Weight/Turn-ON Robust Wt"));
     QVERIFY(r.app.run_command(chain));
     QVERIFY(weighting_offered(r.app, true));
-    QVERIFY(!r.app.action(chain)->isEnabled() && r.app.action(refine)->isEnabled());
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.action(chain)->isChecked() && !r.app.action(refine)->isChecked());
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(r.fit.weighting_seen.load(), 2);
     QCOMPARE(r.fit.chain_only_seen.load(), 1);
     // Clear after a robust run switches weighting off; the method stays.
-    QVERIFY(r.app.run_command("Clear"));
+    QVERIFY(r.app.run_command("Toolbar/Clear"));
     QCOMPARE(r.app.ctx->nwt_global.load(), 0);
     QVERIFY(weighting_offered(r.app, false));
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(r.fit.weighting_seen.load(), 0);
     QCOMPARE(r.fit.chain_only_seen.load(), 1);
     QVERIFY(r.app.run_command(refine));
-    QVERIFY(r.app.run_command("Weight/Turn-ON Robust Wt"));
-    QVERIFY(r.app.run_command("Weight/Turn-OFF Robust Wt"));
+    QVERIFY(r.app.run_command("Settings/Weight/Turn-ON Robust Wt"));
+    QVERIFY(r.app.run_command("Settings/Weight/Turn-OFF Robust Wt"));
     QVERIFY(weighting_offered(r.app, false));
-    QVERIFY(r.app.action(chain)->isEnabled() && !r.app.action(refine)->isEnabled());
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(!r.app.action(chain)->isChecked() && r.app.action(refine)->isChecked());
+    QVERIFY(r.app.action(chain)->isEnabled() && r.app.action(refine)->isEnabled());
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(r.fit.weighting_seen.load(), 0);
     QCOMPARE(r.fit.chain_only_seen.load(), 0);
     QCOMPARE(r.fit.fast_seen.load(), 0);
@@ -266,7 +271,7 @@ class RunCommandTest : public QObject {
     QVERIFY(!r.app.action(fast)->isChecked() && r.app.action(fast)->isEnabled());
     QVERIFY(r.app.run_command(fast));
     QVERIFY(r.app.action(fast)->isChecked());
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(r.fit.fast_seen.load(), 1);
     QVERIFY(r.app.run_command(chain));
     QVERIFY(!r.app.action(fast)->isEnabled());
@@ -274,18 +279,19 @@ class RunCommandTest : public QObject {
     QVERIFY(r.app.action(fast)->isEnabled());
     QVERIFY(r.app.run_command(fast));
     QVERIFY(!r.app.action(fast)->isChecked());
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(r.fit.fast_seen.load(), 0);
-    // The error model: one entry of three carries the check mark, and the run uses it.
-    const char* error_entries[] = {"Weight/Equal Weights", "Weight/Relative Weights (1/v\u00b2)",
-                                   "Weight/Poisson Weights (1/v)"};
+    // The error model: one entry of three carries the radio mark, and the run uses it.
+    const char* error_entries[] = {"Settings/Weight/Equal Weights",
+                                   "Settings/Weight/Relative Weights (1/v\u00b2)",
+                                   "Settings/Weight/Poisson Weights (1/v)"};
     QVERIFY(r.app.action(error_entries[0])->isChecked());
     for (const auto errors : {core::error_model::poisson, core::error_model::relative}) {
       const char* entry = error_entries[static_cast<int>(errors)];
       QVERIFY(r.app.run_command(entry));
       for (const char* other : error_entries)
         QCOMPARE(r.app.action(other)->isChecked(), other == entry);
-      QVERIFY(r.app.run_command("Run"));
+      QVERIFY(r.app.run_command("Toolbar/Run"));
       QVERIFY(r.fit.errors_seen.load() == errors);
     }
   }

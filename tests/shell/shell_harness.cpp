@@ -10,6 +10,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QToolBar>
 #include <system_error>
 
 #include "models/model_catalogue.hpp"
@@ -82,18 +83,25 @@ std::map<QString, QAction*> running_shell::actions() const {
   std::map<QString, QAction*> found;
   QMainWindow* w = window();
   if (w == nullptr) return found;
-  // Entries of drop-downs inside drop-downs too; hidden entries are not offered.
+  // Entries of drop-downs inside drop-downs too; hidden entries and separating lines
+  // are not offered.
   const std::function<void(const QString&, QMenu*)> add_menu = [&](const QString& path,
                                                                    QMenu* menu) {
     for (QAction* item : menu->actions()) {
-      if (!item->isVisible()) continue;
+      if (!item->isVisible() || item->isSeparator()) continue;
       found[path + "/" + item->text()] = item;
       if (item->menu() != nullptr) add_menu(path + "/" + item->text(), item->menu());
     }
   };
   for (QAction* a : w->menuBar()->actions()) {
-    found[a->text()] = a;  // "Ca/Sp_Plot" is a bar entry, not a path
+    found[a->text()] = a;
     if (a->menu() != nullptr) add_menu(a->text(), a->menu());
+  }
+  // A tool bar's entries under its title: "Toolbar/Ca/Sp_Plot".
+  for (QToolBar* bar : w->findChildren<QToolBar*>()) {
+    for (QAction* a : bar->actions()) {
+      if (a->isVisible() && !a->isSeparator()) found[bar->windowTitle() + "/" + a->text()] = a;
+    }
   }
   return found;
 }
@@ -136,7 +144,7 @@ bool running_shell::wait_finished(int timeout_ms) {
 }
 
 bool running_shell::quit() {
-  if (!choose(QStringLiteral("Quit"))) shell.handle_quit();
+  if (!choose(QStringLiteral("Toolbar/Quit"))) shell.handle_quit();
   return wait_finished();
 }
 
@@ -300,7 +308,8 @@ std::string write_example_data(const std::filesystem::path& folder, const std::s
 }
 
 bool open_data_file(running_shell& app, const std::string& file) {
-  return choose_and_answer_dialog(app, QStringLiteral("OpenData"), QString::fromStdString(file))
+  return choose_and_answer_dialog(app, QStringLiteral("Toolbar/OpenData"),
+                                  QString::fromStdString(file))
       .has_value();
 }
 

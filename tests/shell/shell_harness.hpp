@@ -49,9 +49,10 @@ class running_shell {
   [[nodiscard]] QPlainTextEdit* panel() const;
   [[nodiscard]] QString panel_text() const;  // with CR LF line breaks, as saved
 
-  // A menu entry by path: "File", "Run" (bar entries and drop-downs by their text),
-  // "File/Open Data File", "Weight/Turn-ON Robust Wt", "File/Recent Files/<name>".
-  // Null when absent or hidden.
+  // A menu entry by path: "File" (drop-downs on the bar by their text),
+  // "File/Open Data File", "Settings/Weight/Turn-ON Robust Wt",
+  // "File/Recent Files/<name>", and the tool bar's entries under its title,
+  // "Toolbar/Run". Null when absent or hidden.
   [[nodiscard]] QAction* action(const QString& path) const;
   // Triggers an entry (as a click does); false when it is absent or greyed out.
   bool choose(const QString& path);
@@ -69,7 +70,7 @@ class running_shell {
   [[nodiscard]] bool finished() const { return finished_.load(); }
   bool wait_finished(int timeout_ms = 10000);
   [[nodiscard]] int exit_code() const { return exit_code_; }
-  // Chooses "Quit" and waits for the program to end.
+  // Chooses the tool bar's "Quit" and waits for the program to end.
   bool quit();
 
   std::unique_ptr<core::fit_context> ctx = std::make_unique<core::fit_context>();
@@ -206,7 +207,7 @@ struct fitted_shell {
                         const std::string& data_name = "Data.in",
                         std::function<void(core::fit_context&, shell::result_plot)> plot = {});
   bool start_and_open() { return app.start() && open_data_file(app, data); }
-  bool start_and_run() { return start_and_open() && app.run_command("Run"); }
+  bool start_and_run() { return start_and_open() && app.run_command("Toolbar/Run"); }
 
   temp_dir dir;
   std::string data;

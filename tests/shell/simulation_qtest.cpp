@@ -26,7 +26,7 @@ using support::hand_fit;
 
 namespace {
 
-const QString entry = QString::fromUtf8("File/Check the Verdict by Simulation\u2026");
+const QString entry = QString::fromUtf8("Fit/Check the Verdict by Simulation\u2026");
 
 // A run whose fits rank model 9 above model 1 (by the textbook AICc as well).
 void ranked_run(fitted_shell& r) {
@@ -88,11 +88,11 @@ class SimulationCommandTest : public QObject {
     QVERIFY(r.start_and_open());
     QVERIFY(!r.app.action(entry)->isEnabled());
     // A run that ranked nothing offers no check.
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QVERIFY(!r.app.action(entry)->isEnabled());
 
     ranked_run(r);
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     QVERIFY(r.app.action(entry)->isEnabled());
     const int before = r.app.done();
     QVERIFY(r.app.choose(entry));
@@ -128,7 +128,7 @@ class SimulationCommandTest : public QObject {
     r.fit.simulate = paced;
     QVERIFY(r.start_and_open());
     ranked_run(r);
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     for (const bool by_closing : {false, true}) {
       const int before = r.app.done();
       QVERIFY(r.app.choose(entry));
@@ -170,7 +170,7 @@ class SimulationCommandTest : public QObject {
     };
     QVERIFY(r.start_and_open());
     ranked_run(r);
-    QVERIFY(r.app.run_command("Run"));
+    QVERIFY(r.app.run_command("Toolbar/Run"));
     for (const QString typed : {"0", "10001", "2.5", "many"}) {
       const int before = r.app.done();
       QVERIFY(r.app.choose(entry));

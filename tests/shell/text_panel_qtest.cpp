@@ -1,8 +1,11 @@
 // The text commands: the name rules, the panel's line rule, saving the panel,
 // opening the results and the data file in the person's editor, choosing the data
 // file, and the end of the program when the results cannot be read.
+#include <QPrinter>
 #include <QScopeGuard>
 #include <QTest>
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
@@ -116,8 +119,6 @@ class TextPanelTest : public QObject {
     QTest::addColumn<QString>("data_name");
     QTest::addColumn<bool>("by_visual");  // else by EDITOR, with VISUAL unset
     QTest::addColumn<QString>("option");  // given in the variable before the name
-    QTest::newRow("print: the results file") << "File/Print Results"
-                                             << "Data.in" << true << "";
     QTest::newRow("edit: VISUAL with an option, a name with blanks")
         << "File/Edit Data File"
         << "my data.in" << true << "--new-window";
@@ -138,10 +139,54 @@ class TextPanelTest : public QObject {
     const auto editor = env_override("EDITOR", by_visual ? std::nullopt : std::optional(command));
     QVERIFY(s.start_and_run());
     QVERIFY(s.app.run_command(entry));
-    const std::string file = entry.contains("Print") ? s.dir.file("Data.out") : s.data;
+    const std::string& file = s.data;
     const std::string args = option.isEmpty() ? "1\n" : "2\n" + option.toStdString() + "\n";
     QCOMPARE(wait_for_file(record), args + file + "\n");
     QVERIFY(s.app.action(entry)->isEnabled());  // offered again
+  }
+
+  // Print Results prints the results file as written through the print dialog; a
+  // chooser stands in for it here and prints to a PDF file, which holds the
+  // report's lines. Cancelled, nothing is printed; without a results file the
+  // entry is greyed out.
+  void printResultsPrintsTheReport() {
+    support::fitted_shell s;
+    const std::string pdf = s.dir.file("printed.pdf");
+    std::atomic<int> asked{0};
+    std::atomic<bool> print{false};
+    s.app.tk.set_printer_chooser([&](QPrinter& printer, QWidget*) {
+      ++asked;
+      printer.setOutputFormat(QPrinter::PdfFormat);
+      printer.setOutputFileName(QString::fromStdString(pdf));
+      return print.load();
+    });
+    QVERIFY(s.start_and_run());
+    QVERIFY(s.app.run_command("File/Print Results"));
+    QCOMPARE(asked.load(), 1);
+    QVERIFY(!std::filesystem::exists(pdf));  // cancelled
+    print = true;
+    QVERIFY(s.app.run_command("File/Print Results"));
+    QCOMPARE(asked.load(), 2);
+    QVERIFY(std::filesystem::exists(pdf));
+    QCOMPARE(support::read_file(pdf).substr(0, 5), std::string("%PDF-"));
+    // The text of the PDF, as a reader extracts it, holds every line of the report.
+    const std::string text_file = s.dir.file("printed.txt");
+    const std::string extract = "pdftotext '" + pdf + "' '" + text_file + "'";
+    QVERIFY2(std::system(extract.c_str()) == 0, "pdftotext (poppler-utils) is needed");
+    const QString printed = QString::fromStdString(support::read_file(text_file));
+    QStringList report_lines;
+    for (const QString& line : QString::fromStdString(s.fit.report).split("\r\n"))
+      if (!line.trimmed().isEmpty()) report_lines << line.trimmed();
+    QVERIFY(report_lines.size() >= 2);
+    for (const QString& line : report_lines)
+      QVERIFY2(printed.simplified().contains(line.simplified()), qPrintable(line));
+    QVERIFY(s.app.action("File/Print Results")->isEnabled());
+    QVERIFY(support::no_message_box_within(50));
+
+    std::filesystem::remove(s.dir.file("Data.out"));
+    QVERIFY(s.app.run_command("File/Print Results"));
+    QCOMPARE(asked.load(), 2);
+    QVERIFY(!s.app.action("File/Print Results")->isEnabled());
   }
 
   void editOfAMissingFileDisablesTheEntry() {
@@ -179,7 +224,7 @@ class TextPanelTest : public QObject {
     std::filesystem::current_path(start_dir.path());
     QVERIFY(app.start());
     const auto dialog =
-        support::choose_and_answer_dialog(app, "OpenData", QString::fromStdString(data));
+        support::choose_and_answer_dialog(app, "Toolbar/OpenData", QString::fromStdString(data));
     QVERIFY(dialog.has_value());
     QCOMPARE(dialog->title, QString("Enter data file"));
     QCOMPARE(std::filesystem::path(dialog->directory.toStdString()),
@@ -199,7 +244,7 @@ class TextPanelTest : public QObject {
     std::filesystem::create_directory(s.dir.file("Data.out"));  // not a file
     s.fit.write_results = false;
     QVERIFY(s.start_and_open());
-    QVERIFY(app.choose("Run"));
+    QVERIFY(app.choose("Toolbar/Run"));
     const auto box = support::answer_message_box();
     QVERIFY(box.has_value());
     QCOMPARE(box->text, "Textbox Data File Read - Fatal error!\nCould not open the output file " +

@@ -1,7 +1,8 @@
 // Plot windows: size, title and "File" menu, the caller blocked until the window
 // closes, redrawing at a new size, the picture saved as BMP, PNG, SVG or PDF (the
 // chosen file type naming the extension, bitmaps drawn at the size asked for) or
-// printed (to a PDF file: no printer needed), and the keys that close the window.
+// printed (to a PDF file: no printer needed), the keys that close the window, and
+// the Figure dialog that edits a chart's title and axis labels.
 #include <QAction>
 #include <QComboBox>
 #include <QDoubleSpinBox>
@@ -11,6 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QSpinBox>
@@ -25,9 +27,11 @@
 #include <thread>
 #include <utility>
 
+#include "plotengine/pplot.hpp"
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
 #include "support/temp_dir.hpp"
+#include "toolkit/figure_dialog.hpp"
 #include "toolkit/picture_size_dialog.hpp"
 #include "toolkit/plot_window.hpp"
 #include "toolkit/toolkit_harness.hpp"
@@ -85,10 +89,12 @@ bool answer_save_as(const std::function<void(QFileDialog*)>& file,
   });
 }
 
+// The texts of the entries shown.
 QStringList texts(const QList<QAction*>& actions) {
   QStringList out;
-  for (QAction* a : actions)
-    out << a->text();
+  for (QAction* a : actions) {
+    if (a->isVisible()) out << a->text();
+  }
   return out;
 }
 
@@ -122,7 +128,7 @@ class PlotWindowTest : public QObject {
     PlotWindow* w = shown_plot_window();
     QCOMPARE(w->windowTitle(), QString("Rate vs [S] Model 2"));
     QCOMPARE(w->canvas()->size(), QSize(toolkit::plot_window_width, toolkit::plot_window_height));
-    QCOMPARE(texts(w->menuBar()->actions()), QStringList{"File"});
+    QCOMPARE(texts(w->menuBar()->actions()), QStringList{"File"});  // no Figure... here
     QCOMPARE(texts(w->menuBar()->actions().front()->menu()->actions()),
              QStringList({"Save As...", "Copy", "Print...", "Close"}));
     QCOMPARE(w->saveAction()->shortcut(), QKeySequence(QKeySequence::Save));
@@ -279,6 +285,66 @@ class PlotWindowTest : public QObject {
     QVERIFY(!d.widthBox()->text().contains(','));
     QCOMPARE(d.widthBox()->value(), QLocale::c().toDouble(d.widthBox()->cleanText()));
     QLocale::setDefault(before);
+  }
+
+  // "Figure..." is offered only for a chart whose texts may change; the dialog shows
+  // them, Cancel keeps them, OK gives them to the chart (a title line a line, empty
+  // lines at its end dropped), which is drawn and saved with them, and the window
+  // takes the new title.
+  void figureDialogEditsTheChartsTexts() {
+    support::temp_dir dir;
+    auto chart = std::make_shared<plotengine::pplot>();
+    chart->title = "2- Model\r\nData.in";
+    chart->x_label = "[S]";
+    chart->y_label = "Rate v";
+    // Draws the chart's texts, as a chart would.
+    auto draw = [chart](QPainter& p, const QRect& area) {
+      int y = area.top() + 20;
+      for (const std::string& line : plotengine::title_lines(chart->title)) {
+        p.drawText(area.left() + 10, y, QString::fromStdString(line));
+        y += 20;
+      }
+      p.drawText(area.left() + 10, y, QString::fromStdString(chart->x_label));
+      p.drawText(area.left() + 10, y + 20, QString::fromStdString(chart->y_label));
+    };
+    PlotWindow w("2- Model Data.in", draw);
+    QVERIFY(!w.figureAction()->isVisible());
+    w.setFigureAccess(toolkit::figure_of(chart));
+    QVERIFY(w.figureAction()->isVisible());
+    w.show();
+
+    toolkit::figure_texts seen;
+    QTimer::singleShot(0, &w, [&w] { w.figureAction()->trigger(); });
+    QVERIFY(answer_window<toolkit::FigureDialog>([&seen](toolkit::FigureDialog* d) {
+      seen = d->chosen();
+      d->xLabelBox()->setText("ignored");
+      d->reject();
+    }));
+    QCOMPARE(seen, (toolkit::figure_texts{"2- Model\nData.in", "[S]", "Rate v"}));
+    QCOMPARE(chart->x_label, std::string("[S]"));
+
+    QTimer::singleShot(0, &w, [&w] { w.figureAction()->trigger(); });
+    QVERIFY(answer_window<toolkit::FigureDialog>([](toolkit::FigureDialog* d) {
+      d->titleBox()->setPlainText("Figure 3\nCompetitive inhibition\n\n");
+      d->xLabelBox()->setText("Substrate (mM)");
+      d->yLabelBox()->setText("Initial rate (uM/min)");
+      d->accept();
+    }));
+    QCOMPARE(chart->title, std::string("Figure 3\r\nCompetitive inhibition"));
+    QCOMPARE(chart->x_label, std::string("Substrate (mM)"));
+    QCOMPARE(chart->y_label, std::string("Initial rate (uM/min)"));
+    QCOMPARE(w.windowTitle(), QString("Figure 3 Competitive inhibition"));
+    const std::string svg = dir.file("figure.svg");
+    QVERIFY(w.saveAs(QString::fromStdString(svg)));
+    const std::string saved = support::read_file(svg);
+    for (const char* text : {"Competitive inhibition", "Substrate (mM)", "Initial rate (uM/min)"})
+      QVERIFY2(saved.find(text) != std::string::npos, text);
+    QVERIFY(saved.find("Data.in") == std::string::npos);
+
+    // An empty title leaves the window a name of its own.
+    w.applyFigure({"", "x", "y"});
+    QCOMPARE(chart->title, std::string());
+    QCOMPARE(w.windowTitle(), QString("APlot"));
   }
 
   void printingToAPdfFileNeedsNoPrinter() {

@@ -1,8 +1,9 @@
 // The window operations as the shell uses them: ending the program with a closeflag
 // window, the wake-up event and the window thread under it, drawing, the menu bar's
 // width, message boxes called from another thread, windows kept inside the screen
-// and files dropped on a window. Menus, the text box, check boxes, buttons, the file
-// dialogs and the kept settings are tested through the shell's commands.
+// and files dropped on a window, tool bars and radio groups. Other menu entries, the
+// text box, check boxes, buttons, the file dialogs and the kept settings are tested
+// through the shell's commands.
 #include <QAbstractButton>
 #include <QDropEvent>
 #include <QGuiApplication>
@@ -14,11 +15,13 @@
 #include <QScreen>
 #include <QTest>
 #include <QThread>
+#include <QToolBar>
 #include <QUrl>
 #include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
+#include <vector>
 
 #include "support/qt_test_main.hpp"
 #include "support/qt_wait.hpp"
@@ -244,6 +247,61 @@ class WindowSystemTest : public QObject {
     // No overflow arrow hides entries.
     auto* arrow = menu_bar->findChild<QWidget*>("qt_menubar_ext_button");
     QVERIFY(arrow != nullptr && !arrow->isVisible());
+  }
+
+  // A tool bar takes entries like a drop-down, shows every one (the window widens)
+  // and cannot be hidden; entries of a radio group carry one mark at most, a click
+  // on the marked one keeps it, and an entry joins one group only.
+  void toolBarsAndRadioGroups() {
+    window_system tk([] {});
+    const int id = tk.initwindow(150, 100, "Narrow", -1, -1, false, false);
+    const int tools = tk.addtoolbar("Toolbar");
+    int clicks = 0;
+    std::vector<int> entries;
+    for (const char* entry : {"OpenData", "Models", "Run", "Clear", "XY_Plot", "Ca/Sp_Plot"})
+      entries.push_back(tk.addmenuitem(entry, tools, [&clicks] { ++clicks; }));
+    tk.addmenuseparator(tools);
+    QMainWindow* w = main_of(tk, id);
+    auto* bar = w->findChild<QToolBar*>();
+    QVERIFY(bar != nullptr);
+    QCOMPARE(bar->windowTitle(), QString("Toolbar"));
+    QVERIFY(!bar->toggleViewAction()->isVisible());
+    QCOMPARE(bar->actions().size(), qsizetype{7});
+    QVERIFY(bar->actions().back()->isSeparator());
+    QVERIFY2(wait_until([&] { return w->width() >= bar->sizeHint().width(); }, 2000),
+             qPrintable(QString("window %1, tool bar %2, screen %3")
+                            .arg(w->width())
+                            .arg(bar->sizeHint().width())
+                            .arg(w->screen()->availableGeometry().width())));
+    bar->actions()[2]->trigger();
+    QCOMPARE(clicks, 1);
+    tk.enablemenuitem(entries[2], false);
+    QVERIFY(!bar->actions()[2]->isEnabled());
+
+    const int menu_bar = tk.addmenu("", -1);
+    const int settings = tk.addmenu("Settings", menu_bar);
+    const int on = tk.addmenuitem("Turn-ON Robust Wt", settings, [&clicks] { ++clicks; });
+    const int off = tk.addmenuitem("Turn-OFF Robust Wt", settings, [&clicks] { ++clicks; });
+    const int alone = tk.addmenuitem("Fast Fitting", settings, [] {});
+    QVERIFY(tk.addmenuradiogroup({on, off}));
+    QVERIFY(!tk.addmenuradiogroup({off, alone}));  // off belongs to a group already
+    QVERIFY(!tk.addmenuradiogroup({alone, 999}));  // no such entry
+    QVERIFY(!tk.addmenuradiogroup({settings}));    // a drop-down is no entry
+    QVERIFY(!tk.addmenuradiogroup({}));
+    const QList<QAction*> shown = w->menuBar()->actions().front()->menu()->actions();
+    QAction* turn_on = shown[0];
+    QAction* turn_off = shown[1];
+    QVERIFY(turn_on->isCheckable() && turn_off->isCheckable() && !shown[2]->isCheckable());
+    tk.setmenuitemchecked(on, true);
+    QVERIFY(turn_on->isChecked() && !turn_off->isChecked());
+    tk.setmenuitemchecked(off, true);
+    QVERIFY(!turn_on->isChecked() && turn_off->isChecked());
+    turn_on->trigger();
+    QVERIFY(turn_on->isChecked() && !turn_off->isChecked());
+    turn_on->trigger();  // the marked entry stays marked, and still calls back
+    QVERIFY(turn_on->isChecked() && !turn_off->isChecked());
+    QCOMPARE(clicks, 3);
+    QVERIFY(!shown[2]->isChecked());  // outside the group nothing changed
   }
 
   void messageBoxesByKind_data() {
