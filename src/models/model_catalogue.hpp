@@ -12,6 +12,11 @@ inline constexpr int max_model_par = 5;
 // One number per parameter of a model (a rate's gradient, a point's coordinates).
 using model_par_array = std::array<double, max_model_par>;
 
+// What the fit's simplex does about the model's shape parameters while its spread is
+// still large in its first iterations: nothing, the golden searches along the shape
+// coordinates, or those around a random search.
+enum class search_restarts { none, shape, shape_and_random };
+
 struct model_facts {
   int number = 0;
   std::string_view name;  // as the model list names it ("1- Linear Specific Inhibition, LSpI:")
@@ -25,6 +30,11 @@ struct model_facts {
   // b must stay below a (b = a is the model with one fewer parameter): the rate
   // function replaces a b at or above a, so every box and clip caps b under a.
   bool b_below_a = false;
+  // The coordinates (1-based, first..last) that the shape searches of the fit visit:
+  // Ki for the models without a or b, else a, or a and b.
+  int shape_first = 0;
+  int shape_last = -1;
+  search_restarts restarts = search_restarts::none;  // of the fit's simplex
 };
 
 inline constexpr std::array<model_facts, 10> model_catalogue{{
@@ -37,7 +47,10 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      6,
      "[a = infinity, b = 0]",
      "competitive",
-     false},
+     false,
+     3,
+     3,
+     search_restarts::none},
     {2,
      "2- Linear Mixed Inhib, LMx(Sp=Ca)I:",
      "LMx(Sp=Ca)I",
@@ -47,7 +60,10 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      6,
      "[a = 1, b = 0]",
      "noncompetitive",
-     false},
+     false,
+     3,
+     3,
+     search_restarts::none},
     {3,
      "3- Linear Mixed Inhib, LMx(Sp<Ca)I:",
      "LMx(Sp<Ca)I",
@@ -57,7 +73,10 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[0 < a < 1, b = 0]",
      "mixed, toward uncompetitive (a < 1)",
-     false},
+     false,
+     4,
+     4,
+     search_restarts::shape},
     {4,
      "4- Linear Mixed Inhib, LMx(Sp>Ca)I:",
      "LMx(Sp>Ca)I",
@@ -67,7 +86,10 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[a > 1, b = 0]",
      "mixed, toward competitive (a > 1)",
-     false},
+     false,
+     4,
+     4,
+     search_restarts::shape},
     {5,
      "5- Hyperbolic Specific Inhib, HSpI:",
      "HSpI",
@@ -77,7 +99,10 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[a > 1, b = 1]",
      "partial (hyperbolic) competitive",
-     false},
+     false,
+     4,
+     4,
+     search_restarts::shape},
     {6,
      "6- Hyperbolic Mixed Inhib, HMx(Sp=Ca)I:",
      "HMx(Sp=Ca)I",
@@ -87,7 +112,10 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[a = 1, 0 < b < 1]",
      "partial (hyperbolic) noncompetitive",
-     false},
+     false,
+     4,
+     4,
+     search_restarts::shape},
     {7,
      "7- Hyperbolic Catalytic Inhib, HCaI:",
      "HCaI",
@@ -97,7 +125,10 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[0 < a < 1, b = a]",
      "partial (hyperbolic) mixed, b = a",
-     false},
+     false,
+     4,
+     4,
+     search_restarts::shape},
     {8,
      "8- Hyperbolic Mixed Inhib, HMx(Sp<Ca)I:",
      "HMx(Sp<Ca)I",
@@ -107,7 +138,10 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      10,
      "[0 < b < a < 1]",
      "partial (hyperbolic) mixed, toward uncompetitive (a < 1)",
-     true},
+     true,
+     4,
+     5,
+     search_restarts::shape_and_random},
     {9,
      "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:",
      "HMx(Sp>Ca)I",
@@ -117,7 +151,10 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      10,
      "[a > 1, 0 < b < 1]",
      "partial (hyperbolic) mixed, toward competitive (a > 1)",
-     false},
+     false,
+     4,
+     5,
+     search_restarts::shape_and_random},
     {10,
      "10-General Hyperbolic Enzyme-Modifier:",
      "General",
@@ -127,7 +164,10 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      10,
      "[a > 0, b > 0]",
      "general modifier mechanism",
-     false},
+     false,
+     4,
+     5,
+     search_restarts::shape_and_random},
 }};
 
 // The facts of model 1..10, or nullptr for any other number.
