@@ -9,9 +9,6 @@
 
 namespace inhibra::fit {
 
-// Passes of a shape search (the golden searches along a model's shape coordinates).
-inline constexpr int shape_search_passes = 20;
-
 // The residual sum of squares of the context's current model over n parameters
 // (models::objective_value, counted in ctx.value_evaluations), projected into the
 // box of the model ctx.mdl_number, with the context's eps and big. The problem

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "fit/search_problem.hpp"
+#include "models/bound_point.hpp"
 #include "models/objective.hpp"
-#include "optim/bound_point.hpp"
 #include "optim/golden_search.hpp"
 #include "optim/minsvd_mod.hpp"
 #include "optim/rangen.hpp"
@@ -48,7 +48,7 @@ void absolute(par_array& x, int n) {
 // Stage 6: two calls of the SQP method with the decision rules between them.
 chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int model, par_array& x) {
   optim::sqp_values at;
-  optim::bound_point(n, x, model);
+  models::bound_point(n, x, model);
   models::calcfg(ctx, n, x, at.f, at.g, at.c, at.cjac);
 
   chain_outcome out;
@@ -182,7 +182,7 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   // Stage 3: golden-section searches along the coordinates.
   optim::golden_ab_search(problem, std::span(x).first(count), f, shape);
   keep_best(f, x, f_best, x_best);
-  optim::bound_point(n, x, model);
+  models::bound_point(n, x, model);
   stage_done(stage::golden);
 
   // Stage 4: direction set, undone when it fails or doubles the value.

@@ -5,6 +5,8 @@
 #include <array>
 #include <string_view>
 
+#include "optim/search_settings.hpp"
+
 namespace inhibra::models {
 
 // Most parameters a model has: Km, Vmax, Ki, a and b of the general mechanism.
@@ -12,10 +14,8 @@ inline constexpr int max_model_par = 5;
 // One number per parameter of a model (a rate's gradient, a point's coordinates).
 using model_par_array = std::array<double, max_model_par>;
 
-// What the fit's simplex does about the model's shape parameters while its spread is
-// still large in its first iterations: nothing, the golden searches along the shape
-// coordinates, or those around a random search.
-enum class search_restarts { none, shape, shape_and_random };
+// Passes of the golden searches along a model's shape parameters.
+inline constexpr int shape_passes = 20;
 
 struct model_facts {
   int number = 0;
@@ -30,11 +30,12 @@ struct model_facts {
   // b must stay below a (b = a is the model with one fewer parameter): the rate
   // function replaces a b at or above a, so every box and clip caps b under a.
   bool b_below_a = false;
-  // The coordinates (1-based, first..last) that the shape searches of the fit visit:
-  // Ki for the models without a or b, else a, or a and b.
-  int shape_first = 0;
-  int shape_last = -1;
-  search_restarts restarts = search_restarts::none;  // of the fit's simplex
+  // The shape search of the fit: the coordinates it visits (Ki for the models
+  // without a or b, else a, or a and b) and its passes.
+  optim::shape_search shape_search{};
+  // What the fit's simplex does while its spread is still large in its first
+  // iterations: nothing, the shape search, or the shape search around a random one.
+  optim::simplex_restarts simplex_restarts = optim::simplex_restarts::none;
 };
 
 inline constexpr std::array<model_facts, 10> model_catalogue{{
@@ -48,9 +49,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[a = infinity, b = 0]",
      "competitive",
      false,
-     3,
-     3,
-     search_restarts::none},
+     {3, 3, shape_passes},
+     optim::simplex_restarts::none},
     {2,
      "2- Linear Mixed Inhib, LMx(Sp=Ca)I:",
      "LMx(Sp=Ca)I",
@@ -61,9 +61,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[a = 1, b = 0]",
      "noncompetitive",
      false,
-     3,
-     3,
-     search_restarts::none},
+     {3, 3, shape_passes},
+     optim::simplex_restarts::none},
     {3,
      "3- Linear Mixed Inhib, LMx(Sp<Ca)I:",
      "LMx(Sp<Ca)I",
@@ -74,9 +73,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[0 < a < 1, b = 0]",
      "mixed, toward uncompetitive (a < 1)",
      false,
-     4,
-     4,
-     search_restarts::shape},
+     {4, 4, shape_passes},
+     optim::simplex_restarts::shape_search},
     {4,
      "4- Linear Mixed Inhib, LMx(Sp>Ca)I:",
      "LMx(Sp>Ca)I",
@@ -87,9 +85,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[a > 1, b = 0]",
      "mixed, toward competitive (a > 1)",
      false,
-     4,
-     4,
-     search_restarts::shape},
+     {4, 4, shape_passes},
+     optim::simplex_restarts::shape_search},
     {5,
      "5- Hyperbolic Specific Inhib, HSpI:",
      "HSpI",
@@ -100,9 +97,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[a > 1, b = 1]",
      "partial (hyperbolic) competitive",
      false,
-     4,
-     4,
-     search_restarts::shape},
+     {4, 4, shape_passes},
+     optim::simplex_restarts::shape_search},
     {6,
      "6- Hyperbolic Mixed Inhib, HMx(Sp=Ca)I:",
      "HMx(Sp=Ca)I",
@@ -113,9 +109,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[a = 1, 0 < b < 1]",
      "partial (hyperbolic) noncompetitive",
      false,
-     4,
-     4,
-     search_restarts::shape},
+     {4, 4, shape_passes},
+     optim::simplex_restarts::shape_search},
     {7,
      "7- Hyperbolic Catalytic Inhib, HCaI:",
      "HCaI",
@@ -126,9 +121,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[0 < a < 1, b = a]",
      "partial (hyperbolic) mixed, b = a",
      false,
-     4,
-     4,
-     search_restarts::shape},
+     {4, 4, shape_passes},
+     optim::simplex_restarts::shape_search},
     {8,
      "8- Hyperbolic Mixed Inhib, HMx(Sp<Ca)I:",
      "HMx(Sp<Ca)I",
@@ -139,9 +133,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[0 < b < a < 1]",
      "partial (hyperbolic) mixed, toward uncompetitive (a < 1)",
      true,
-     4,
-     5,
-     search_restarts::shape_and_random},
+     {4, 5, shape_passes},
+     optim::simplex_restarts::shape_and_random_search},
     {9,
      "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:",
      "HMx(Sp>Ca)I",
@@ -152,9 +145,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[a > 1, 0 < b < 1]",
      "partial (hyperbolic) mixed, toward competitive (a > 1)",
      false,
-     4,
-     5,
-     search_restarts::shape_and_random},
+     {4, 5, shape_passes},
+     optim::simplex_restarts::shape_and_random_search},
     {10,
      "10-General Hyperbolic Enzyme-Modifier:",
      "General",
@@ -165,9 +157,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[a > 0, b > 0]",
      "general modifier mechanism",
      false,
-     4,
-     5,
-     search_restarts::shape_and_random},
+     {4, 5, shape_passes},
+     optim::simplex_restarts::shape_and_random_search},
 }};
 
 // The facts of model 1..10, or nullptr for any other number.

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "optim/problem.hpp"
+#include "optim/search_settings.hpp"
 
 namespace inhibra::optim {
 
@@ -16,14 +17,6 @@ inline constexpr double golden_psi = 1.0 - golden_phi;
 
 // Passes of golden_search.
 inline constexpr int golden_search_passes = 10;
-
-// The coordinates a shape search visits, first..last (1-based; none when last <
-// first), and its number of passes (0: the search does nothing at all).
-struct shape_search {
-  int first = 1;
-  int last = 0;
-  int passes = 0;
-};
 
 // One golden-section search along coordinate i (1-based) of x, every other
 // coordinate held fixed. The bracket is built around the current value v as

@@ -6,8 +6,8 @@
 // every iteration.
 #include <span>
 
+#include "optim/detail/svd.hpp"
 #include "optim/problem.hpp"
-#include "optim/svd.hpp"
 
 namespace inhibra::optim {
 

@@ -10,6 +10,7 @@
 
 #include "optim/golden_search.hpp"
 #include "optim/problem.hpp"
+#include "optim/search_settings.hpp"
 
 namespace inhibra::optim {
 
@@ -21,14 +22,6 @@ enum class simplex_outcome : int {
   not_run = 0,          // n out of range: x left alone
   spread_reached = 1,   // the stop test found the spread at most ftol
   iteration_limit = 2,  // maxiter iterations made
-};
-
-// What the search does while its spread is still large, during iterations 1 to 19.
-enum class simplex_restarts {
-  none,                    // nothing
-  shape_search,            // golden_ab_search while the spread exceeds ftol
-  shape_and_random_search  // golden_ab_search, dorunrun (15 runs), golden_ab_search
-                           // while the spread exceeds ftol or is exactly 0
 };
 
 // How a search runs.

@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "optim/bound_point.hpp"
+#include "models/bound_point.hpp"
 #include "optim/problem.hpp"
 
 namespace inhibra::optim::testing {
@@ -17,7 +17,7 @@ using point = std::vector<double>;
 // The box [1e-6, 1e6] of every parameter, a point outside reflected back into it
 // as the fit reflects a point into a model's box.
 inline optim::box_projection wide_box() {
-  return [](std::span<double> x) { bound_point(static_cast<int>(x.size()), x, 1); };
+  return [](std::span<double> x) { models::bound_point(static_cast<int>(x.size()), x, 1); };
 }
 
 // An objective that keeps every point it is asked about.
