@@ -11,6 +11,7 @@
 
 #include "data/data_file.hpp"
 #include "fit/init_estimates.hpp"
+#include "fit/search_problem.hpp"
 #include "models/model_library.hpp"
 #include "optim/golden_search.hpp"
 #include "optim/simplex.hpp"
@@ -52,7 +53,7 @@ void golden_search_bench(benchmark::State& state) {
   for (auto _ : state) {
     std::array<double, core::max_par> x{150.0, 0.15, 90.0, 2.0, 0.5};
     double f = 0;
-    optim::golden_search(*ctx, 5, x, f);
+    optim::golden_search(fit::model_value_problem(*ctx, 5), x, f);
     benchmark::DoNotOptimize(f);
   }
 }
@@ -60,10 +61,13 @@ void golden_search_bench(benchmark::State& state) {
 void simplex_bench(benchmark::State& state) {
   const int model = static_cast<int>(state.range(0));
   auto ctx = example(model);
+  const optim::value_problem problem = fit::model_value_problem(*ctx, ctx->n_par);
+  const optim::simplex_policy policy{1.0685e-6, 0.07, 100, fit::simplex_restarts_of(model),
+                                     fit::shape_search_of(model)};
   for (auto _ : state) {
     std::array<double, core::max_par> x{150.0, 0.15, 90.0, 2.0, 0.5};
     double f = 0;
-    optim::simplex(*ctx, ctx->n_par, x, f, 1.0685e-6, 0.07, 100);
+    (void)optim::simplex(problem, x, f, policy, ctx->rangen_state);
     benchmark::DoNotOptimize(f);
   }
   state.counters["evaluations"] = benchmark::Counter(static_cast<double>(ctx->value_evaluations),

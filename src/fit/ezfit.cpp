@@ -21,10 +21,10 @@
 #include "fit/row_influence.hpp"
 #include "fit/row_weights.hpp"
 #include "fit/unit_checks.hpp"
+#include "models/bound_point.hpp"
 #include "models/model_forms.hpp"
 #include "models/model_library.hpp"
 #include "models/objective.hpp"
-#include "optim/bound_point.hpp"
 #include "plots/xyplot.hpp"
 #include "strings/text.hpp"
 
@@ -408,7 +408,7 @@ model_result fit_by_chain(run_state& run, int model, int n, bool refitted) {
   stage_costs cost{};
   const std::int64_t before_estimates = evaluations(ctx);
   init_estimates(ctx, std::span(run.x).first(static_cast<std::size_t>(n)), core::max_par, model);
-  optim::bound_point(n, run.x, model);
+  models::bound_point(n, run.x, model);
   for (int i = 0; i < n; ++i)
     run.x[static_cast<std::size_t>(i)] = std::abs(run.x[static_cast<std::size_t>(i)]);
 

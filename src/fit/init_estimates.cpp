@@ -8,6 +8,7 @@
 #include "core/capacities.hpp"
 #include "core/one_based.hpp"
 #include "data/data_file.hpp"
+#include "fit/search_problem.hpp"
 #include "optim/dorunrun.hpp"
 #include "optim/golden_search.hpp"
 #include "optim/rangen.hpp"
@@ -48,20 +49,25 @@ curve_layout layout_of(const core::fit_context& ctx) {
 class polish {
  public:
   polish(core::fit_context& ctx, int n, std::span<double> p, double& seed)
-      : ctx_(ctx), n_(n), p_(p), seed_(seed) {}
+      : ctx_(ctx),
+        problem_(model_value_problem(ctx, n)),
+        shape_(shape_search_of(ctx.mdl_number)),
+        p_(p),
+        seed_(seed) {}
 
-  void golden() { optim::golden_search(ctx_, n_, p_, f_); }
-  void golden_ab() { optim::golden_ab_search(ctx_, n_, p_, f_); }
+  void golden() { optim::golden_search(problem_, p_, f_); }
+  void golden_ab() { optim::golden_ab_search(problem_, p_, f_, shape_); }
   void random(int runs) {
     randgen(ctx_, seed_);
-    optim::dorunrun(ctx_, n_, seed_, runs, p_, f_);
+    optim::dorunrun(problem_, seed_, runs, p_, f_, ctx_.rangen_state);
   }
   double& a() { return core::vec1(p_)(4); }
   double& b() { return core::vec1(p_)(5); }
 
  private:
   core::fit_context& ctx_;
-  int n_;
+  optim::value_problem problem_;
+  optim::shape_search shape_;
   std::span<double> p_;
   double& seed_;
   double f_ = 0.0;

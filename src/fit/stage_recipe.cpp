@@ -5,8 +5,9 @@
 #include <span>
 #include <vector>
 
+#include "fit/search_problem.hpp"
+#include "models/bound_point.hpp"
 #include "models/objective.hpp"
-#include "optim/bound_point.hpp"
 #include "optim/golden_search.hpp"
 #include "optim/minsvd_mod.hpp"
 #include "optim/rangen.hpp"
@@ -47,7 +48,7 @@ void absolute(par_array& x, int n) {
 // Stage 6: two calls of the SQP method with the decision rules between them.
 chain_outcome sqp_stage(core::fit_context& ctx, run_constants& k, int n, int model, par_array& x) {
   optim::sqp_values at;
-  optim::bound_point(n, x, model);
+  models::bound_point(n, x, model);
   models::calcfg(ctx, n, x, at.f, at.g, at.c, at.cjac);
 
   chain_outcome out;
@@ -141,7 +142,10 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   const auto count = static_cast<std::size_t>(n);
 
   double seed = rangen_seed;
-  (void)optim::rangen(ctx, seed);  // advances the searches' random sequence
+  (void)optim::rangen(ctx.rangen_state, seed);  // advances the searches' random sequence
+  const optim::value_problem problem = model_value_problem(ctx, n);
+  const optim::shape_search shape = shape_search_of(model);
+  const optim::simplex_restarts restarts = simplex_restarts_of(model);
   double f = k.big;
   double f_best = f;
   par_array x_best = x;
@@ -157,7 +161,8 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   const int passes = model <= 4 ? simplex_passes_linear : simplex_passes_hyperbolic;
   const int limit = model <= 9 ? simplex_limit : simplex_limit_general;
   for (int pass = 1; pass <= passes; ++pass) {
-    optim::simplex(ctx, n, std::span(x).first(count), f, k.t, scale, limit);
+    (void)optim::simplex(problem, std::span(x).first(count), f,
+                         {k.t, scale, limit, restarts, shape}, ctx.rangen_state);
     absolute(x, n);
     scale *= simplex_scale_factor;
     if (scale < simplex_scale_floor) break;
@@ -169,15 +174,15 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   // exit leaves a point with its value, and keep_best judges the stage by that value
   // alone (a stage that did not improve is undone whatever its exit said).
   std::vector<double> h(count * (count + 1) / 2, 1.0);
-  (void)optim::va10d(ctx, n, std::span(x).first(count), f, h, va10d_mode_fresh,
+  (void)optim::va10d(problem, std::span(x).first(count), f, h, va10d_mode_fresh,
                      model <= 4 ? va10d_limit_linear : va10d_limit_hyperbolic);
   keep_best(f, x, f_best, x_best);
   stage_done(stage::variable_metric);
 
   // Stage 3: golden-section searches along the coordinates.
-  optim::golden_ab_search(ctx, n, std::span(x).first(count), f);
+  optim::golden_ab_search(problem, std::span(x).first(count), f, shape);
   keep_best(f, x, f_best, x_best);
-  optim::bound_point(n, x, model);
+  models::bound_point(n, x, model);
   stage_done(stage::golden);
 
   // Stage 4: direction set, undone when it fails or doubles the value.
@@ -190,7 +195,7 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   const double f_svd = f;
   int nfe = 0;
   const int maxit = (model >= 6 && model <= 8) ? nminsvd_runs_short : nminsvd_runs;
-  const auto ier = optim::nminsvd(ctx, n, core::max_par, std::span(x).first(count), f, maxit, nfe);
+  const auto ier = optim::nminsvd(problem, core::max_par, std::span(x).first(count), f, maxit, nfe);
   if (ier != optim::minsvd_ier::ok) {
     f = f_svd;
     x = x_svd;
@@ -208,8 +213,9 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
 
   // Stage 5: one more simplex for the models with an unbounded a.
   if (model == 4 || model == 5 || model == 9 || model == 10) {
-    optim::simplex(ctx, n, std::span(x).first(count), f, k.t, extra_simplex_scale,
-                   extra_simplex_limit);
+    (void)optim::simplex(problem, std::span(x).first(count), f,
+                         {k.t, extra_simplex_scale, extra_simplex_limit, restarts, shape},
+                         ctx.rangen_state);
   }
   if (model >= 4) {
     if (x[3] < shape_floor) x[3] = shape_restart;

@@ -5,12 +5,17 @@
 #include <array>
 #include <string_view>
 
+#include "optim/search_settings.hpp"
+
 namespace inhibra::models {
 
 // Most parameters a model has: Km, Vmax, Ki, a and b of the general mechanism.
 inline constexpr int max_model_par = 5;
 // One number per parameter of a model (a rate's gradient, a point's coordinates).
 using model_par_array = std::array<double, max_model_par>;
+
+// Passes of the golden searches along a model's shape parameters.
+inline constexpr int shape_passes = 20;
 
 struct model_facts {
   int number = 0;
@@ -25,6 +30,12 @@ struct model_facts {
   // b must stay below a (b = a is the model with one fewer parameter): the rate
   // function replaces a b at or above a, so every box and clip caps b under a.
   bool b_below_a = false;
+  // The shape search of the fit: the coordinates it visits (Ki for the models
+  // without a or b, else a, or a and b) and its passes.
+  optim::shape_search shape_search{};
+  // What the fit's simplex does while its spread is still large in its first
+  // iterations: nothing, the shape search, or the shape search around a random one.
+  optim::simplex_restarts simplex_restarts = optim::simplex_restarts::none;
 };
 
 inline constexpr std::array<model_facts, 10> model_catalogue{{
@@ -37,7 +48,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      6,
      "[a = infinity, b = 0]",
      "competitive",
-     false},
+     false,
+     {3, 3, shape_passes},
+     optim::simplex_restarts::none},
     {2,
      "2- Linear Mixed Inhib, LMx(Sp=Ca)I:",
      "LMx(Sp=Ca)I",
@@ -47,7 +60,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      6,
      "[a = 1, b = 0]",
      "noncompetitive",
-     false},
+     false,
+     {3, 3, shape_passes},
+     optim::simplex_restarts::none},
     {3,
      "3- Linear Mixed Inhib, LMx(Sp<Ca)I:",
      "LMx(Sp<Ca)I",
@@ -57,7 +72,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[0 < a < 1, b = 0]",
      "mixed, toward uncompetitive (a < 1)",
-     false},
+     false,
+     {4, 4, shape_passes},
+     optim::simplex_restarts::shape_search},
     {4,
      "4- Linear Mixed Inhib, LMx(Sp>Ca)I:",
      "LMx(Sp>Ca)I",
@@ -67,7 +84,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[a > 1, b = 0]",
      "mixed, toward competitive (a > 1)",
-     false},
+     false,
+     {4, 4, shape_passes},
+     optim::simplex_restarts::shape_search},
     {5,
      "5- Hyperbolic Specific Inhib, HSpI:",
      "HSpI",
@@ -77,7 +96,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[a > 1, b = 1]",
      "partial (hyperbolic) competitive",
-     false},
+     false,
+     {4, 4, shape_passes},
+     optim::simplex_restarts::shape_search},
     {6,
      "6- Hyperbolic Mixed Inhib, HMx(Sp=Ca)I:",
      "HMx(Sp=Ca)I",
@@ -87,7 +108,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[a = 1, 0 < b < 1]",
      "partial (hyperbolic) noncompetitive",
-     false},
+     false,
+     {4, 4, shape_passes},
+     optim::simplex_restarts::shape_search},
     {7,
      "7- Hyperbolic Catalytic Inhib, HCaI:",
      "HCaI",
@@ -97,7 +120,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[0 < a < 1, b = a]",
      "partial (hyperbolic) mixed, b = a",
-     false},
+     false,
+     {4, 4, shape_passes},
+     optim::simplex_restarts::shape_search},
     {8,
      "8- Hyperbolic Mixed Inhib, HMx(Sp<Ca)I:",
      "HMx(Sp<Ca)I",
@@ -107,7 +132,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      10,
      "[0 < b < a < 1]",
      "partial (hyperbolic) mixed, toward uncompetitive (a < 1)",
-     true},
+     true,
+     {4, 5, shape_passes},
+     optim::simplex_restarts::shape_and_random_search},
     {9,
      "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:",
      "HMx(Sp>Ca)I",
@@ -117,7 +144,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      10,
      "[a > 1, 0 < b < 1]",
      "partial (hyperbolic) mixed, toward competitive (a > 1)",
-     false},
+     false,
+     {4, 5, shape_passes},
+     optim::simplex_restarts::shape_and_random_search},
     {10,
      "10-General Hyperbolic Enzyme-Modifier:",
      "General",
@@ -127,7 +156,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      10,
      "[a > 0, b > 0]",
      "general modifier mechanism",
-     false},
+     false,
+     {4, 5, shape_passes},
+     optim::simplex_restarts::shape_and_random_search},
 }};
 
 // The facts of model 1..10, or nullptr for any other number.

@@ -6,8 +6,6 @@
 
 #include "core/capacities.hpp"
 #include "core/one_based.hpp"
-#include "models/objective.hpp"
-#include "optim/bound_point.hpp"
 #include "optim/rangen.hpp"
 
 namespace inhibra::optim {
@@ -15,22 +13,23 @@ namespace inhibra::optim {
 namespace {
 
 // A value the search can compare: below eps, above big and NaN all become big.
-double checked(const core::fit_context& ctx, double value) {
-  if (value < ctx.eps || value > ctx.big || std::isnan(value)) return ctx.big;
+double checked(const machine_limits& limits, double value) {
+  if (value < limits.eps || value > limits.big || std::isnan(value)) return limits.big;
   return value;
 }
 
 }  // namespace
 
-void dorunrun(core::fit_context& ctx, int n, double& seed, int& maxruns, std::span<double> x,
-              double& f) {
+void dorunrun(const value_problem& p, double& seed, int& maxruns, std::span<double> x, double& f,
+              double& rng) {
+  const int n = p.n;
   if (maxruns <= 9) maxruns = 100;
   const int nruns = maxruns;
   const int ntrial = 10 * n;
   double frac = 80.0 / 100.0;
   constexpr double frac_step = 0.04;
 
-  f = models::objective_value(ctx, x);
+  f = p.value(x);
   std::array<double, core::max_par> b_store{};
   const auto b_span = std::span(b_store).first(std::min(x.size(), b_store.size()));
   std::copy_n(x.begin(), b_span.size(), b_span.begin());
@@ -40,7 +39,7 @@ void dorunrun(core::fit_context& ctx, int n, double& seed, int& maxruns, std::sp
   const core::vec1 lo(lo_store);
   const core::vec1 hi(hi_store);
 
-  seed = rangen(ctx, seed);
+  seed = rangen(rng, seed);
   int successes = 0;
   int run = 0;
   while (run < nruns && frac > 0.21) {
@@ -48,7 +47,7 @@ void dorunrun(core::fit_context& ctx, int n, double& seed, int& maxruns, std::sp
     int trials = 0;
     int failures = 0;
     int j = 1;
-    double fbest = checked(ctx, models::objective_value(ctx, b_span));
+    double fbest = checked(p.limits, p.value(b_span));
     for (int i = 1; i <= n; ++i) {
       lo(i) = b(i) * (1.0 - frac);
       hi(i) = b(i) * (frac + 1.0);
@@ -56,14 +55,14 @@ void dorunrun(core::fit_context& ctx, int n, double& seed, int& maxruns, std::sp
     while (trials <= ntrial) {
       ++trials;
       if (successes > 5 || failures > 2) {
-        j = static_cast<int>(rangen(ctx, seed) * n + 1.0);
+        j = static_cast<int>(rangen(rng, seed) * n + 1.0);
         failures = 0;
       }
       const double old = b(j);
-      b(j) = std::abs(rangen(ctx, seed) - 0.5) * (hi(j) - lo(j)) + lo(j);
+      b(j) = std::abs(rangen(rng, seed) - 0.5) * (hi(j) - lo(j)) + lo(j);
       const double t = b(j);
-      b(j) = std::abs(rangen(ctx, seed) - 0.5) * t * frac + t;
-      const double value = checked(ctx, models::objective_value(ctx, b_span));
+      b(j) = std::abs(rangen(rng, seed) - 0.5) * t * frac + t;
+      const double value = checked(p.limits, p.value(b_span));
       if (value >= fbest) {
         b(j) = old;
         ++failures;
@@ -75,8 +74,8 @@ void dorunrun(core::fit_context& ctx, int n, double& seed, int& maxruns, std::sp
       }
     }
     frac = std::abs(frac - frac_step) + 1e-6;
-    bound_point(n, b_span, ctx.mdl_number);
-    f = models::objective_value(ctx, b_span);
+    project(p, b_span);
+    f = p.value(b_span);
   }
   std::copy(b_span.begin(), b_span.end(), x.begin());
 }

@@ -1,4 +1,4 @@
-#include "optim/dot_products.hpp"
+#include "optim/detail/dot_products.hpp"
 
 #include <cassert>
 #include <cstddef>

@@ -1,12 +1,12 @@
-#include "optim/la02ad.hpp"
+#include "optim/detail/la02ad.hpp"
 
 #include <array>
 #include <cassert>
 #include <limits>
 
 #include "core/one_based.hpp"
-#include "optim/dot_products.hpp"
-#include "optim/matrix_inverse.hpp"
+#include "optim/detail/dot_products.hpp"
+#include "optim/detail/matrix_inverse.hpp"
 
 namespace inhibra::optim {
 

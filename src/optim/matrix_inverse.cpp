@@ -1,4 +1,4 @@
-#include "optim/matrix_inverse.hpp"
+#include "optim/detail/matrix_inverse.hpp"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "core/one_based.hpp"
-#include "optim/dot_products.hpp"
+#include "optim/detail/dot_products.hpp"
 
 namespace inhibra::optim {
 

@@ -1,7 +1,5 @@
 #include "optim/minsvd_mod.hpp"
 
-#include "optim/bound_point.hpp"
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -10,7 +8,6 @@
 
 #include "core/capacities.hpp"
 #include "core/one_based.hpp"
-#include "models/model_library.hpp"
 
 namespace inhibra::optim {
 
@@ -24,9 +21,8 @@ constexpr int max_runs = 10;                // restarts of nminsvd
 
 }  // namespace
 
-double fln(core::fit_context& ctx, double h, std::span<const double> d_store,
-           std::span<const double> x0_store, int n, int /*np*/, int& nfe,
-           const value_function& value) {
+double fln(const value_function& value, double h, std::span<const double> d_store,
+           std::span<const double> x0_store, int n, int /*np*/, int& nfe) {
   ++nfe;
   const auto un = static_cast<std::size_t>(std::max(n, 0));
   std::array<double, core::max_par> small{};
@@ -45,13 +41,13 @@ double fln(core::fit_context& ctx, double h, std::span<const double> d_store,
     y(i) = x0(i) + d(i) * h;
     y(i) = std::abs(y(i));
   }
-  return evaluate(ctx, value, y_store);
+  return value(y_store);
 }
 
-minsvd_ier linmnf(core::fit_context& ctx, double& t, double& h, double& fmin, double rel,
+minsvd_ier linmnf(const value_function& value, double& t, double& h, double& fmin, double rel,
                   double abs, std::span<const double> d, std::span<const double> x0, int n, int np,
-                  int& nfe, const value_function& value) {
-  auto at = [&](double step) { return fln(ctx, step, d, x0, n, np, nfe, value); };
+                  int& nfe) {
+  auto at = [&](double step) { return fln(value, step, d, x0, n, np, nfe); };
   double fh = at(h);
   const double s = (h - t) * golden_step;
   double c = fmin > fh ? t + s : t - s;
@@ -122,8 +118,9 @@ minsvd_ier linmnf(core::fit_context& ctx, double& t, double& h, double& fmin, do
   }
 }
 
-minsvd_ier nminf(core::fit_context& ctx, int n, int np, std::span<double> x_store, double& f,
-                 int maxit, int& nfe, double rel, double abs, const value_function& value) {
+minsvd_ier nminf(const value_problem& p, int np, std::span<double> x_store, double& f, int maxit,
+                 int& nfe, double rel, double abs) {
+  const int n = p.n;
   if (n <= 1 || x_store.size() < static_cast<std::size_t>(n)) {
     return minsvd_ier::too_few_parameters;
   }
@@ -145,7 +142,7 @@ minsvd_ier nminf(core::fit_context& ctx, int n, int np, std::span<double> x_stor
     wm(j, j) = 1.0;
   const core::vec1 x(x_store.first(un));
 
-  f = evaluate(ctx, value, x.span());
+  f = p.value(x.span());
   ++nfe;
   double fprev = f;  // value before the last extra line search
   for (int it = 1;; ++it) {
@@ -165,7 +162,7 @@ minsvd_ier nminf(core::fit_context& ctx, int n, int np, std::span<double> x_stor
         double t = 0.0;
         double h = wm(j, step) != 0.0 ? wm(j, step) : 1.0;
         const minsvd_ier line =
-            linmnf(ctx, t, h, fk, rel, abs, column(j), column(base), n, np, nfe, value);
+            linmnf(p.value, t, h, fk, rel, abs, column(j), column(base), n, np, nfe);
         if (line != minsvd_ier::ok) ier = line;
         wm(j, step) = t;
         if (t != 0.0) wm(j, curv) = std::abs((fj - fk) / (t * t));
@@ -194,7 +191,7 @@ minsvd_ier nminf(core::fit_context& ctx, int n, int np, std::span<double> x_stor
       for (int i = 1; i <= n; ++i)
         wm(i, base) = x(i);
       const minsvd_ier line =
-          linmnf(ctx, t, h, f, rel, abs, column(n), column(base), n, np, nfe, value);
+          linmnf(p.value, t, h, f, rel, abs, column(n), column(base), n, np, nfe);
       if (line != minsvd_ier::ok) ier = line;
       wm(n, step) = t;
       if (t != 0.0) wm(n, curv) = std::abs((fprev - f) / (t * t));
@@ -202,8 +199,8 @@ minsvd_ier nminf(core::fit_context& ctx, int n, int np, std::span<double> x_stor
         x(i) = x(i) + t * wm(i, n);
     }
 
-    bound_point(n, x.span(), ctx.mdl_number);
-    f = evaluate(ctx, value, x.span());
+    project(p, x.span());
+    f = p.value(x.span());
     if (std::fmax(abs, rel * std::abs(f)) > std::abs(f - f0)) break;
     if (ier != minsvd_ier::ok) break;
 
@@ -236,8 +233,8 @@ minsvd_ier nminf(core::fit_context& ctx, int n, int np, std::span<double> x_stor
   return ier;
 }
 
-minsvd_ier nminsvd(core::fit_context& ctx, int n, int np, std::span<double> x, double& f, int maxit,
-                   int& nfe, const value_function& value) {
+minsvd_ier nminsvd(const value_problem& p, int np, std::span<double> x, double& f, int maxit,
+                   int& nfe) {
   const double rel = 1e-8;
   const double abs = 1e-8 * 2.2e-8;
   minsvd_ier ier = minsvd_ier::ok;
@@ -245,7 +242,7 @@ minsvd_ier nminsvd(core::fit_context& ctx, int n, int np, std::span<double> x, d
   for (int run = 1; run <= max_runs; ++run) {
     // A run that evaluates nothing leaves the value as it was.
     double fnew = f;
-    ier = nminf(ctx, n, np, x, fnew, maxit, nfe, rel, abs, value);
+    ier = nminf(p, np, x, fnew, maxit, nfe, rel, abs);
     if (std::fmax(std::abs(fnew) * rel, abs) > std::abs(f - fnew)) break;
     f = fnew;
   }

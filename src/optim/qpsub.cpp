@@ -1,12 +1,12 @@
-#include "optim/qpsub.hpp"
+#include "optim/detail/qpsub.hpp"
 
 #include <algorithm>
 #include <cassert>
 #include <cmath>
 
 #include "core/one_based.hpp"
-#include "optim/dot_products.hpp"
-#include "optim/ve02ad.hpp"
+#include "optim/detail/dot_products.hpp"
+#include "optim/detail/ve02ad.hpp"
 
 namespace inhibra::optim {
 

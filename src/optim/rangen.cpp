@@ -14,11 +14,11 @@ double pi_power_map(double r, double seed) {
   return p - std::trunc(p);
 }
 
-double rangen(core::fit_context& ctx, double& seed) {
-  double r = pi_power_map(ctx.rangen_state, seed);
+double rangen(double& state, double& seed) {
+  double r = pi_power_map(state, seed);
   if (r < rangen_low) r = r + 0.05;
   if (r > rangen_high) r = 0.95;
-  ctx.rangen_state = r;
+  state = r;
   seed = r;
   return r;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The searches' pseudo-random numbers: a chaotic map on the fractional part of
-// (r + pi)^5 whose state r lives in the fit context for as long as the context does
-// (0 when it is created, never reset by a run).
-#include "core/fit_context.hpp"
+// (r + pi)^5. Its state r belongs to the caller, who hands it to every search that
+// draws (the fit keeps one for as long as its context lives: 0 when it is created,
+// never reset by a run).
 
 namespace inhibra::optim {
 
@@ -18,8 +18,9 @@ inline constexpr double rangen_high = double(0.95f);  // 0.949999988079071
 
 // Next value of the sequence, in [0.05, 0.95]. seed (in/out): only its test for
 // zero matters — 0 restarts the sequence at pi - 3, anything else (a NaN included)
-// continues it from ctx.rangen_state; on return it holds the value returned.
-// ctx.rangen_state is updated. No objective evaluation.
-double rangen(core::fit_context& ctx, double& seed);
+// continues it from the state; on return it holds the value returned.
+// state (in/out): the stream's state, updated to the value returned. No objective
+// evaluation.
+double rangen(double& state, double& seed);
 
 }  // namespace inhibra::optim

@@ -6,7 +6,6 @@
 #include <numbers>
 
 #include "core/one_based.hpp"
-#include "models/objective.hpp"
 #include "optim/dorunrun.hpp"
 #include "optim/golden_search.hpp"
 
@@ -32,9 +31,9 @@ struct vertex_table {
 
 // The point is copied into the caller's x and evaluated there, so x always holds
 // the last point evaluated.
-double evaluate(core::fit_context& ctx, int n, std::span<double> x, const point& pt) {
-  std::copy_n(pt.begin(), n, x.begin());
-  return models::objective_value(ctx, x);
+double evaluate(const value_problem& p, std::span<double> x, const point& pt) {
+  std::copy_n(pt.begin(), p.n, x.begin());
+  return p.value(x);
 }
 
 // A value that is not a number is worse than any number, so a vertex without a
@@ -64,19 +63,24 @@ int highest(vertex_table& t, int n) {
 
 }  // namespace
 
-simplex_summary simplex(core::fit_context& ctx, int n, std::span<double> x, double& f, double ftol,
-                        double scale, int maxiter) {
+simplex_summary simplex(const value_problem& problem, std::span<double> x, double& f,
+                        const simplex_policy& policy, double& rng) {
   simplex_summary summary;
-  const std::int64_t before = ctx.value_evaluations + ctx.full_evaluations;
-  auto finish = [&]() {
-    summary.evaluations = ctx.value_evaluations + ctx.full_evaluations - before;
-    return summary;
+  // Every evaluation, the restart searches' included, goes through this counting
+  // copy of the problem.
+  value_problem p = problem;
+  p.value = [&summary, &problem](std::span<const double> point) {
+    ++summary.evaluations;
+    return problem.value(point);
   };
+  const int n = p.n;
+  const double ftol = policy.ftol;
+  const double scale = policy.scale;
+  const int maxiter = policy.maxiter;
   if (n < 2 || n > simplex_max_n || x.size() < static_cast<std::size_t>(n)) {
-    f = models::objective_value(ctx, x);
-    return finish();
+    f = p.value(x);
+    return summary;
   }
-  const int model = ctx.model;
   const core::vec1 xv(x);
   vertex_table t;
   point vm{};  // centroid of every vertex but the highest
@@ -95,7 +99,7 @@ simplex_summary simplex(core::fit_context& ctx, int n, std::span<double> x, doub
       t.at(k, i) = xv(i) + (i == k ? pbig : psmall);
   }
   for (int k = 0; k <= n; ++k)
-    t.value(k) = evaluate(ctx, n, x, t.vertex(k));
+    t.value(k) = evaluate(p, x, t.vertex(k));
 
   double seed = 1024.0;
   summary.outcome = simplex_outcome::iteration_limit;
@@ -124,7 +128,7 @@ simplex_summary simplex(core::fit_context& ctx, int n, std::span<double> x, doub
       const auto k = static_cast<std::size_t>(i);
       vr[k] = 2.0 * vm[k] - t.vertex(h)[k];
     }
-    const double yr = evaluate(ctx, n, x, vr);
+    const double yr = evaluate(p, x, vr);
     if (worse(yr, t.value(l)) && !worse(yr, t.value(nh))) {
       replace_highest(vr, yr);
     } else if (!worse(yr, t.value(l))) {
@@ -132,7 +136,7 @@ simplex_summary simplex(core::fit_context& ctx, int n, std::span<double> x, doub
         const auto k = static_cast<std::size_t>(i);
         ve[k] = 2.0 * vr[k] - vm[k];
       }
-      const double ye = evaluate(ctx, n, x, ve);
+      const double ye = evaluate(p, x, ve);
       if (!worse(yr, ye)) {
         replace_highest(vr, yr);
       } else {
@@ -143,7 +147,7 @@ simplex_summary simplex(core::fit_context& ctx, int n, std::span<double> x, doub
         const auto k = static_cast<std::size_t>(i);
         vc[k] = 0.5 * t.vertex(h)[k] + 0.5 * vm[k];
       }
-      const double yc = evaluate(ctx, n, x, vc);
+      const double yc = evaluate(p, x, vc);
       if (worse(t.value(h), yc)) {
         replace_highest(vc, yc);
       } else {
@@ -154,8 +158,8 @@ simplex_summary simplex(core::fit_context& ctx, int n, std::span<double> x, doub
           for (int i = 1; i <= n; ++i)
             t.at(v, i) = t.at(l, i) + (t.at(v, i) - t.at(l, i)) / 2.0;
         }
-        t.value(h) = evaluate(ctx, n, x, t.vertex(h));
-        t.value(nh) = evaluate(ctx, n, x, t.vertex(nh));
+        t.value(h) = evaluate(p, x, t.vertex(h));
+        t.value(nh) = evaluate(p, x, t.vertex(nh));
       }
     }
 
@@ -172,18 +176,18 @@ simplex_summary simplex(core::fit_context& ctx, int n, std::span<double> x, doub
     const double sd = std::sqrt(squares / (n - 1));
 
     bool restarted = false;
-    if (model >= 8 && (sd > ftol || sd == 0.0)) {
+    if (policy.restarts == simplex_restarts::shape_and_random_search && (sd > ftol || sd == 0.0)) {
       if (iter <= 19) {
-        golden_ab_search(ctx, n, x, f);
+        golden_ab_search(p, x, f, policy.shape);
         seed = seed + 64.0;
         int runs = 15;
-        dorunrun(ctx, n, seed, runs, x, f);
-        golden_ab_search(ctx, n, x, f);
+        dorunrun(p, seed, runs, x, f, rng);
+        golden_ab_search(p, x, f, policy.shape);
         if (iter >= maxiter) break;
         restarted = true;
       }
-    } else if (model >= 3 && model <= 7 && sd > ftol && iter <= 19) {
-      golden_ab_search(ctx, n, x, f);
+    } else if (policy.restarts == simplex_restarts::shape_search && sd > ftol && iter <= 19) {
+      golden_ab_search(p, x, f, policy.shape);
       if (iter >= maxiter) break;
       restarted = true;
     }
@@ -204,8 +208,8 @@ simplex_summary simplex(core::fit_context& ctx, int n, std::span<double> x, doub
   }
 
   const int l = lowest(t, n);
-  f = evaluate(ctx, n, x, t.vertex(l));
-  return finish();
+  f = evaluate(p, x, t.vertex(l));
+  return summary;
 }
 
 }  // namespace inhibra::optim

@@ -1,7 +1,5 @@
 #include "optim/va10_mod.hpp"
 
-#include "optim/bound_point.hpp"
-
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
@@ -9,7 +7,6 @@
 
 #include "core/capacities.hpp"
 #include "core/one_based.hpp"
-#include "models/model_library.hpp"
 
 namespace inhibra::optim {
 
@@ -46,15 +43,13 @@ enum class search_end { update, no_progress, end_run };
 
 class variable_metric {
  public:
-  variable_metric(core::fit_context& ctx, const value_function& value, int n, std::span<double> x,
-                  std::span<double> h, int maxfn)
-      : ctx_(ctx),
-        value_(value),
-        n_(n),
+  variable_metric(const value_problem& problem, std::span<double> x, std::span<double> h, int maxfn)
+      : problem_(problem),
+        n_(problem.n),
         x_(x),
         h_(h),
         maxfn_(maxfn),
-        work_(static_cast<std::size_t>(9 * n)),
+        work_(static_cast<std::size_t>(9 * problem.n)),
         xm_(block(0)),
         gr_(block(1)),
         w_(block(2)),
@@ -113,10 +108,10 @@ class variable_metric {
   double& x(int i) const { return x_(i); }
   double& xm(int i) const { return xm_(i); }
 
-  double eval(std::span<const double> point) { return evaluate(ctx_, value_, point); }
+  double eval(std::span<const double> point) { return problem_.value(point); }
 
-  // Every parameter into the model's box, in order.
-  void bound() { bound_point(n_, x_.span(), ctx_.mdl_number); }
+  // Every parameter into the problem's box.
+  void bound() { project(problem_, x_.span()); }
 
   // A point accepted by the line search that has a negative coordinate is brought
   // back inside the box; fcur becomes its value (not counted against maxfn).
@@ -364,8 +359,7 @@ class variable_metric {
     ldl_rank_one(n_, h_, sigma2, v2_.span(), p_.span(), beta_.span(), dmin_);
   }
 
-  core::fit_context& ctx_;
-  const value_function& value_;
+  const value_problem& problem_;
   int n_;
   core::vec1 x_;
   std::span<double> h_;
@@ -447,11 +441,12 @@ void ldl_rank_one(int n, std::span<double> h, double sigma, std::span<double> v_
   }
 }
 
-va10_exit va10d(core::fit_context& ctx, int n, std::span<double> x, double& f, std::span<double> h,
-                int mode, int maxfn, const value_function& value) {
+va10_exit va10d(const value_problem& p, std::span<double> x, double& f, std::span<double> h,
+                int mode, int maxfn) {
+  const int n = p.n;
   const auto un = static_cast<std::size_t>(n);
   if (n < 1 || x.size() < un || h.size() < un * (un + 1) / 2) return va10_exit::no_start;
-  variable_metric vm(ctx, value, n, x.first(un), h, maxfn);
+  variable_metric vm(p, x.first(un), h, maxfn);
   vm.enter();
   return vm.minimise(f, mode);
 }

@@ -4,8 +4,7 @@
 // a line search with interpolation and extrapolation, and restarts.
 #include <span>
 
-#include "core/fit_context.hpp"
-#include "optim/value_function.hpp"
+#include "optim/problem.hpp"
 
 namespace inhibra::optim {
 
@@ -19,10 +18,9 @@ enum class va10_exit : int {
 };
 
 // Minimises the objective from x by at most ten runs of a variable-metric iteration.
-//   ctx:    the fit context; ctx.mdl_number selects the parameter box;
-//   n:      number of parameters (in);
-//   x:      start point in (first brought inside the model's box, every entry above
-//           1e15 capped there), final point out; at least n entries;
+//   p:      the objective, its box and its number of parameters n;
+//   x:      start point in (first projected into the box, every entry above 1e15
+//           capped there), final point out; at least n entries;
 //   f:      out: the value at the returned x (the value passed in is not read);
 //   h:      the Hessian approximation as packed LDL^T factors, n(n+1)/2 entries: the
 //           lower triangle column by column, each column starting with its diagonal
@@ -30,12 +28,11 @@ enum class va10_exit : int {
 //           read in modes 2 and 3, out: the factors of the last run;
 //   mode:   1: start from the identity; 2: h holds a packed symmetric matrix (same
 //           layout) that is factorised in place first; 3: start from the factors in h;
-//   maxfn:  objective evaluations allowed per run (in);
-//   value:  the objective; empty means the context's sum of squares.
+//   maxfn:  objective evaluations allowed per run (in).
 // Each run evaluates its start point, builds forward-difference gradients (central
 // ones once no progress is possible) with steps hh * (scale of the parameter), at
 // least hh^2; hh starts at 0.00100001 and shrinks tenfold per run. A point accepted by
-// a line search with a negative coordinate is brought back inside the box and
+// a line search with a negative coordinate is projected into the box and
 // re-evaluated. Later runs start from the previous final point shifted by +1e-15 in
 // every coordinate, alternately from the identity and from the kept factors (always
 // from the identity once a difference quotient was not a number).
@@ -45,9 +42,8 @@ enum class va10_exit : int {
 // otherwise. When the value never changed, the call ends after the fourth run with
 // that run's own outcome (no_start, no_descent or hit_maxfn). n < 1, or x or h too
 // short for n: no_start at once, nothing evaluated or changed.
-[[nodiscard]] va10_exit va10d(core::fit_context& ctx, int n, std::span<double> x, double& f,
-                              std::span<double> h, int mode, int maxfn,
-                              const value_function& value = {});
+[[nodiscard]] va10_exit va10d(const value_problem& p, std::span<double> x, double& f,
+                              std::span<double> h, int mode, int maxfn);
 
 // Building blocks of va10d on packed LDL^T factors (layout as for h above).
 

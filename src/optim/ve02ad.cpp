@@ -1,4 +1,4 @@
-#include "optim/ve02ad.hpp"
+#include "optim/detail/ve02ad.hpp"
 
 #include <array>
 #include <cassert>
@@ -6,9 +6,9 @@
 #include <ostream>
 
 #include "core/one_based.hpp"
-#include "optim/dot_products.hpp"
-#include "optim/la02ad.hpp"
-#include "optim/matrix_inverse.hpp"
+#include "optim/detail/dot_products.hpp"
+#include "optim/detail/la02ad.hpp"
+#include "optim/detail/matrix_inverse.hpp"
 
 // How H and T are kept.
 // With N the matrix whose columns are the active normals, K = [G N; Nᵀ 0] is the

@@ -10,9 +10,9 @@
 #include <span>
 
 #include "core/capacities.hpp"
+#include "optim/detail/qp_constraints.hpp"
+#include "optim/detail/qpsub.hpp"
 #include "optim/problem.hpp"
-#include "optim/qp_constraints.hpp"
-#include "optim/qpsub.hpp"
 
 namespace inhibra::optim {
 

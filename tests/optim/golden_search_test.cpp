@@ -6,26 +6,19 @@
 #include <cmath>
 #include <limits>
 
-#include "models/objective.hpp"
+#include "fixtures.hpp"
 #include "support/numeric.hpp"
-#include "support/search_contexts.hpp"
 
 namespace inhibra::optim {
 namespace {
 
 using par = std::array<double, core::max_par>;
-using support::evaluations;
-
-// Model 1 with rates from Km = 150, Vmax = 0.15, Ki = 90; Vmax enters the sum of
-// squares as a parabola centred on 0.15.
-std::unique_ptr<core::fit_context> model1_truth() {
-  auto ctx = support::synthetic_context(1, {150.0, 0.15, 90.0});
-  support::set_run_limits(*ctx);
-  return ctx;
-}
+using testing::counted_problem;
 
 TEST(GoldenKernel, NarrowsTheBracketTowardsTheMinimum) {
-  // The same steps in exact double arithmetic, computed apart, end where stated.
+  // A parabola in x(2) centred on 0.15; the end reached depends only on the
+  // comparisons. The same steps in exact double arithmetic, computed apart, end
+  // where stated.
   struct narrowing {
     double start;
     int evaluations;
@@ -42,91 +35,89 @@ TEST(GoldenKernel, NarrowsTheBracketTowardsTheMinimum) {
            narrowing{0.0, 14, 0.0},
        }) {
     SCOPED_TRACE(c.start);
-    auto ctx = model1_truth();
+    counted_problem p{[](std::span<const double> x) { return (x[1] - 0.15) * (x[1] - 0.15); }};
     par x{150.0, c.start, 90.0};
-    const double f = golden_kernel(*ctx, x, 2);
-    EXPECT_EQ(ctx->value_evaluations, c.evaluations);
-    EXPECT_EQ(ctx->full_evaluations, 0);
+    const double f = golden_kernel(p.problem(3), x, 2);
+    EXPECT_EQ(p.evaluations, c.evaluations);
     EXPECT_TRUE(support::rel_near(x[1], c.end, support::tight));
     EXPECT_EQ(x[0], 150.0);
     EXPECT_EQ(x[2], 90.0);
-    EXPECT_EQ(f, models::objective_value(*ctx, x));
+    EXPECT_EQ(f, p.f(x));
   }
 }
 
 TEST(GoldenKernel, EndWithoutANumberIsNotChosen) {
-  // A row at infinite [I]: at Ki = infinity its rate is inf/inf, not a number.
-  // Starting from the largest double, the upper bracket end overflows to infinity
-  // and every later point is not a number; the lower end stays finite.
-  auto ctx = model1_truth();
-  ctx->inhibitor[24] = std::numeric_limits<double>::infinity();
-  ctx->substrate[24] = 100.0;
-  ctx->rate[24] = 0.0;
-  ctx->rows = 25;
+  // The value is x(3) while it is finite and not a number beyond. Starting from the
+  // largest double, the upper bracket end overflows to infinity and every later
+  // point is not a number; the lower end stays finite and is chosen.
+  counted_problem p{[](std::span<const double> x) {
+    return std::isfinite(x[2]) ? x[2] : std::numeric_limits<double>::quiet_NaN();
+  }};
   const double v = std::numeric_limits<double>::max();
   par x{150.0, 0.15, v};
-  const double f = golden_kernel(*ctx, x, 3);
-  EXPECT_TRUE(std::isfinite(f));
+  const double f = golden_kernel(p.problem(3), x, 3);
   EXPECT_EQ(x[2], v - v * golden_phi);  // the lower end of the first bracket
-  EXPECT_EQ(f, models::objective_value(*ctx, x));
+  EXPECT_EQ(f, x[2]);
 }
 
-TEST(GoldenSearch, CostsTenPassesOfKernelsAndEvaluatesTheBoundedPoint) {
-  for (int model : {1, 10}) {
-    auto ctx = support::flat_context(model);
-    const int n = ctx->n_par;
-    par x{-150.0, 0.15, 90.0, 0.5, 0.25};
+TEST(GoldenSearch, CostsTenPassesOfKernelsAndEvaluatesTheProjectedPoint) {
+  for (int n : {3, 5}) {
+    SCOPED_TRACE(n);
+    counted_problem p{testing::flat};
+    par x{-150.0, 0.15, 90.0, 0.5, 0.25, -7.0};
     double f = -1;
-    golden_search(*ctx, n, x, f);
-    EXPECT_EQ(ctx->value_evaluations, 10 * (14 * n + 1)) << "model " << model;
-    EXPECT_EQ(ctx->full_evaluations, 0);
+    golden_search(p.problem(n, testing::clamp_box(0.0, 100.0)), x, f);
+    EXPECT_EQ(p.evaluations, 10 * (14 * n + 1));
     EXPECT_EQ(f, 0.0);
-    EXPECT_GE(x[0], models::lower_bound);  // every pass bounds the point it evaluates
+    EXPECT_EQ(x[0], 0.0);   // every pass projects the point it evaluates
+    EXPECT_EQ(x[5], -7.0);  // beyond n: neither searched nor projected
   }
 }
 
-TEST(GoldenAbSearch, SearchesOnlyTheModelsShapeParameters) {
-  // Ki for models 1 and 2, a for 3-7, a and b for 8-10, twenty passes of one or two
-  // kernels. The starts lie inside every model's box, so the bounding step leaves
-  // the parameters not searched alone.
-  for (int model = 1; model <= 10; ++model) {
-    SCOPED_TRACE(model);
-    auto flat = support::flat_context(model);
-    par x{150.0, 0.15, 90.0, 0.5, 0.25};
+TEST(GoldenAbSearch, SearchesOnlyTheShapeCoordinates) {
+  // Twenty passes of one or two kernels; the starts lie inside the box, so the
+  // projection leaves the coordinates not searched alone.
+  struct shape_case {
+    shape_search s;
+    int kernels;
+  };
+  for (const shape_case& c :
+       {shape_case{{3, 3, 20}, 1}, shape_case{{4, 4, 20}, 1}, shape_case{{4, 5, 20}, 2},
+        shape_case{{4, 7, 20}, 2}, shape_case{{2, 4, 3}, 3}}) {
+    SCOPED_TRACE(::testing::Message() << c.s.first << ".." << c.s.last);
+    counted_problem flat{testing::flat};
+    std::array<double, 5> x{150.0, 0.15, 90.0, 0.5, 0.25};
     double f = -1;
-    golden_ab_search(*flat, flat->n_par, x, f);
-    EXPECT_EQ(flat->value_evaluations, 20 * (14 * (model >= 8 ? 2 : 1) + 1));
+    golden_ab_search(flat.problem(5, testing::clamp_box(0.0, 1000.0)), x, f, c.s);
+    EXPECT_EQ(flat.evaluations, c.s.passes * (14 * c.kernels + 1));
     EXPECT_EQ(f, 0.0);
 
-    auto ctx = support::example_context(model);
-    const bool above_one = model == 4 || model == 5 || model == 9 || model == 10;
-    const par start{300.0, 0.3, 40.0, above_one ? 3.0 : model == 8 ? 0.6 : 0.4, 0.2};
+    counted_problem bowl{testing::bowl({300.0, 0.3, 40.0, 0.7, 0.4})};
+    const std::array<double, 5> start{150.0, 0.15, 90.0, 0.5, 0.25};
     x = start;
-    golden_ab_search(*ctx, ctx->n_par, x, f);
-    const std::size_t first = model <= 2 ? 2 : 3;
-    const std::size_t last = model <= 2 ? 2 : model <= 7 ? 3 : 4;
-    for (std::size_t i = 0; i < 5; ++i) {
-      if (i >= first && i <= last) {
-        EXPECT_NE(x[i], start[i]) << "P" << i + 1;
+    golden_ab_search(bowl.problem(5, testing::clamp_box(0.0, 1000.0)), x, f, c.s);
+    for (int i = 1; i <= 5; ++i) {
+      const auto k = static_cast<std::size_t>(i - 1);
+      if (i >= c.s.first && i <= c.s.last) {
+        EXPECT_NE(x[k], start[k]) << "P" << i;
       } else {
-        EXPECT_EQ(x[i], start[i]) << "P" << i + 1;
+        EXPECT_EQ(x[k], start[k]) << "P" << i;
       }
     }
-    EXPECT_EQ(f, models::objective_value(*ctx, x));
+    EXPECT_EQ(f, bowl.f(x));
   }
 }
 
-TEST(GoldenAbSearch, DoesNothingForAModelOutsideTheLibrary) {
-  for (int model : {0, 11, -3}) {
-    auto ctx = support::example_context(1);
-    ctx->mdl_number = model;
+TEST(GoldenAbSearch, WithoutPassesDoesNothing) {
+  for (const shape_search s : {shape_search{}, shape_search{4, 5, 0}}) {
+    counted_problem p{testing::flat};
     par x{150.0, 0.15, 90.0, 0.5, 0.25};
     const par start = x;
     double f = 42.0;
-    golden_ab_search(*ctx, 5, x, f);
+    golden_ab_search(p.problem(5, testing::clamp_box(0.0, 1.0)), x, f, s);
     EXPECT_EQ(x, start);
     EXPECT_EQ(f, 42.0);
-    EXPECT_EQ(evaluations(*ctx), 0);
+    EXPECT_EQ(p.evaluations, 0);
   }
 }
 

@@ -1,4 +1,4 @@
-#include "optim/matrix_inverse.hpp"
+#include "optim/detail/matrix_inverse.hpp"
 
 #include <gtest/gtest.h>
 

@@ -27,7 +27,6 @@ double rotated_bowl(const point& y) {
 
 // One line search along the first axis from (10, 5), starting with t = 0, h = 1.
 struct line_search {
-  std::unique_ptr<core::fit_context> ctx = testing::box_context();
   recorder r;
   double t = 0.0, h = 1.0, fmin = 0.0;
   int nfe = 0;
@@ -37,17 +36,16 @@ struct line_search {
     fmin = r.f(x0);
   }
   minsvd_ier run(double rel_tol = rel, double abs = abs_tol, const point& d = {1.0, 0.0}) {
-    return linmnf(*ctx, t, h, fmin, rel_tol, abs, d, x0, 2, 25, nfe, r.fn());
+    return linmnf(r.fn(), t, h, fmin, rel_tol, abs, d, x0, 2, 25, nfe);
   }
 };
 
 TEST(Fln, EvaluatesTheAbsoluteValueOfTheTrialPoint) {
-  auto ctx = testing::box_context();
   recorder r;
   r.f = [](const point& y) { return y[0] + 10.0 * y[1] + 100.0 * y[2]; };
   int nfe = 4;
   // x0 + 1 * d = (-2, -1, 3.5).
-  EXPECT_EQ(fln(*ctx, 1.0, point{-3.0, 1.0, 0.5}, point{1.0, -2.0, 3.0}, 3, 25, nfe, r.fn()),
+  EXPECT_EQ(fln(r.fn(), 1.0, point{-3.0, 1.0, 0.5}, point{1.0, -2.0, 3.0}, 3, 25, nfe),
             2.0 + 10.0 + 350.0);
   EXPECT_EQ(nfe, 5);
   EXPECT_EQ(r.points, (std::vector<point>{{2.0, 1.0, 3.5}}));
@@ -106,9 +104,8 @@ TEST(Linmnf, FlatLineShrinksTheLongerSideAndGivesUpAfter25Rounds) {
 }
 
 // nminf runs (each counting from nfe = 0) or the restart loop nminsvd on a
-// recorded objective in model 1's box; every evaluation goes into `r`.
+// recorded objective in the wide box; every evaluation goes into `r`.
 struct search {
-  std::unique_ptr<core::fit_context> ctx = testing::box_context();
   recorder r;
   point x;
   double f = 0.0;
@@ -119,7 +116,7 @@ struct search {
   [[nodiscard]] int n() const { return static_cast<int>(x.size()); }
   minsvd_ier run(int maxit = 30) {
     nfe = 0;
-    return nminf(*ctx, n(), 25, x, f, maxit, nfe, rel, abs_tol, r.fn());
+    return nminf(r.problem(n()), 25, x, f, maxit, nfe, rel, abs_tol);
   }
   // The values of `count` runs, each from where the last one ended.
   std::vector<double> runs(int count) {
@@ -132,21 +129,19 @@ struct search {
   }
   minsvd_ier restarts(double given) {
     f = given;
-    return nminsvd(*ctx, n(), 25, x, f, 30, nfe, r.fn());
+    return nminsvd(r.problem(n()), 25, x, f, 30, nfe);
   }
 };
 
 TEST(Nminf, FewerThanTwoParametersEvaluateNothing) {
-  auto ctx = testing::box_context();
   recorder r;
   r.f = [](const point&) { return 1.0; };
   for (int n : {1, 0, -2}) {
     point x{0.25, 0.5};
     double f = 3.5;
     int nfe = 7;
-    EXPECT_EQ(nminf(*ctx, n, 25, x, f, 30, nfe, rel, abs_tol, r.fn()),
-              minsvd_ier::too_few_parameters);
-    EXPECT_EQ(nminsvd(*ctx, n, 25, x, f, 30, nfe, r.fn()), minsvd_ier::too_few_parameters);
+    EXPECT_EQ(nminf(r.problem(n), 25, x, f, 30, nfe, rel, abs_tol), minsvd_ier::too_few_parameters);
+    EXPECT_EQ(nminsvd(r.problem(n), 25, x, f, 30, nfe), minsvd_ier::too_few_parameters);
     EXPECT_EQ(x, (point{0.25, 0.5}));
     EXPECT_EQ(f, 3.5);
     EXPECT_EQ(nfe, 0);

@@ -10,9 +10,9 @@
 #include <sstream>
 #include <vector>
 
-#include "optim/la02ad.hpp"
-#include "optim/qpsub.hpp"
-#include "optim/ve02ad.hpp"
+#include "optim/detail/la02ad.hpp"
+#include "optim/detail/qpsub.hpp"
+#include "optim/detail/ve02ad.hpp"
 #include "optim/vmcon4_mod.hpp"
 
 namespace inhibra::optim {

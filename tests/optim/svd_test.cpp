@@ -1,4 +1,4 @@
-#include "optim/svd.hpp"
+#include "optim/detail/svd.hpp"
 
 #include <gtest/gtest.h>
 

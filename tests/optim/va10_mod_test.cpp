@@ -25,9 +25,8 @@ std::function<double(const point&)> bowl(double offset, double m1, double m2, do
   };
 }
 
-// One va10d call on a recorded objective in model 1's box.
+// One va10d call on a recorded objective in the wide box.
 struct va10_run {
-  std::unique_ptr<core::fit_context> ctx = testing::box_context();
   testing::recorder r;
   factors h{};
   double f = 0.0;
@@ -36,7 +35,7 @@ struct va10_run {
     r.f = std::move(fn);
   }
   va10_exit run(int mode, int maxfn) {
-    return va10d(*ctx, static_cast<int>(x.size()), x, f, h, mode, maxfn, r.fn());
+    return va10d(r.problem(static_cast<int>(x.size())), x, f, h, mode, maxfn);
   }
   [[nodiscard]] const point& at(std::size_t k) const { return r.points.at(k); }
 };
@@ -183,10 +182,9 @@ TEST(Va10d, IndefiniteStartingMatrixEndsTheFirstRunAtOnce) {
 TEST(Va10d, RefusesUnusableArguments) {
   va10_run v([](const point&) { return 1.0; }, {1.0, 2.0});
   v.f = -3;
-  auto& ctx = *v.ctx;
-  EXPECT_EQ(va10d(ctx, 0, v.x, v.f, v.h, 1, 30, v.r.fn()), va10_exit::no_start);
-  EXPECT_EQ(va10d(ctx, 3, v.x, v.f, v.h, 1, 30, v.r.fn()), va10_exit::no_start);  // x too short
-  EXPECT_EQ(va10d(ctx, 2, v.x, v.f, std::span(v.h).first(2), 1, 30, v.r.fn()), va10_exit::no_start);
+  EXPECT_EQ(va10d(v.r.problem(0), v.x, v.f, v.h, 1, 30), va10_exit::no_start);
+  EXPECT_EQ(va10d(v.r.problem(3), v.x, v.f, v.h, 1, 30), va10_exit::no_start);  // x too short
+  EXPECT_EQ(va10d(v.r.problem(2), v.x, v.f, std::span(v.h).first(2), 1, 30), va10_exit::no_start);
   EXPECT_TRUE(v.r.points.empty());
   EXPECT_EQ(v.f, -3);
   EXPECT_EQ(v.x, (point{1.0, 2.0}));

@@ -12,7 +12,7 @@
 #include <span>
 
 #include "core/capacities.hpp"
-#include "optim/qp_constraints.hpp"
+#include "optim/detail/qp_constraints.hpp"
 
 namespace inhibra::optim {
 

@@ -7,7 +7,7 @@
 #include <iosfwd>
 #include <span>
 
-#include "optim/qp_constraints.hpp"
+#include "optim/detail/qp_constraints.hpp"
 
 namespace inhibra::optim {
 

@@ -11,7 +11,7 @@
 
 #include "core/capacities.hpp"
 #include "core/one_based.hpp"
-#include "optim/dot_products.hpp"
+#include "optim/detail/dot_products.hpp"
 
 namespace inhibra::optim {
 

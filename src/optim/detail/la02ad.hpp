@@ -4,7 +4,7 @@
 // list are described in optim/qp_constraints.hpp.
 #include <span>
 
-#include "optim/qp_constraints.hpp"
+#include "optim/detail/qp_constraints.hpp"
 
 namespace inhibra::optim {
 
