@@ -8,10 +8,18 @@
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGridLayout>
+#include <QGuiApplication>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPointer>
 #include <QPrinter>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <algorithm>
 #include <optional>
 
 #include "toolkit/import_table_dialog.hpp"
@@ -43,6 +51,53 @@ void window_system::dlgmessage(core::box_kind kind, std::string_view text) {
   });
 }
 
+namespace {
+
+// A page taller than the screen would put its end and its button out of reach: its
+// text then scrolls inside a box that fits the screen.
+void fit_box_to_screen(QMessageBox* box) {
+  const QScreen* screen = box->parentWidget() != nullptr ? box->parentWidget()->screen()
+                                                         : QGuiApplication::primaryScreen();
+  if (screen == nullptr) return;
+  const int room = screen->availableGeometry().height() * 85 / 100;
+  auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label"));
+  auto* grid = qobject_cast<QGridLayout*>(box->layout());
+  if (label == nullptr || grid == nullptr) return;
+  // The box takes its size only when shown, 500 pixels or half the screen's width
+  // wide at most, icon and margins included; the text's lines, wrapped in what is
+  // left, say how tall it will be.
+  const int beside = std::max(0, box->sizeHint().width() - label->sizeHint().width());
+  const int wrap_width =
+      std::max(200, std::min(500, screen->availableGeometry().width() / 2) - beside);
+  const QFontMetrics metrics(label->font());
+  const int text_height =
+      metrics.boundingRect(QRect(0, 0, wrap_width, 1 << 20), Qt::TextWordWrap, box->text())
+          .height();
+  const int others = std::max(0, box->sizeHint().height() - label->sizeHint().height());
+  if (text_height + others <= room) return;
+  const int index = grid->indexOf(label);
+  if (index < 0) return;
+  int row = 0, column = 0, rows = 0, columns = 0;
+  grid->getItemPosition(index, &row, &column, &rows, &columns);
+  grid->removeWidget(label);
+  auto* scroll = new QScrollArea(box);
+  scroll->setFrameShape(QFrame::NoFrame);
+  scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroll->setWidgetResizable(true);
+  label->setWordWrap(true);
+  scroll->setWidget(label);
+  // The button, the icon and the margins keep their room; the text takes the rest.
+  scroll->setFixedHeight(std::max(100, room - others));
+  const int text_width =
+      std::min(wrap_width,
+               metrics.boundingRect(QRect(0, 0, wrap_width, 1 << 20), Qt::TextWordWrap, box->text())
+                   .width());
+  scroll->setMinimumWidth(text_width + scroll->verticalScrollBar()->sizeHint().width() + 4);
+  grid->addWidget(scroll, row, column, rows, columns);
+}
+
+}  // namespace
+
 void window_system::show_info_window(core::box_kind kind, std::string_view text) {
   if (closing()) return;
   thread_.call([this, kind, text = std::string(text)] {
@@ -62,6 +117,7 @@ void window_system::show_info_window(core::box_kind kind, std::string_view text)
     box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::NonModal);
+    fit_box_to_screen(box);
     box->show();
   });
 }

@@ -1,5 +1,7 @@
 // The information pages: each command shows its page as one information box, the
 // pages fit their buffers, and the example page's data lines form a valid data file.
+#include <QMessageBox>
+#include <QScreen>
 #include <QTest>
 #include <array>
 #include <sstream>
@@ -59,6 +61,25 @@ class InfoPagesTest : public QObject {
     QVERIFY(support::no_message_box_within(100));
     // The loop goes on: the next command runs.
     QVERIFY(support::choose_and_answer_dialog(app, "File/Open Data File"));
+  }
+
+  // Run also on a 1366 x 768 screen (a CTest entry of its own): a page taller than
+  // the screen scrolls inside a box that fits it, its button in reach.
+  void everyPageFitsTheScreen() {
+    running_shell app;
+    QVERIFY(app.start());
+    const int room = app.window()->screen()->availableGeometry().height();
+    for (const char* entry : {"Toolbar/Help", "Help/Model Library", "Help/Mechanism of Inhibition",
+                              "Fit/MC50", "File/Example Data File", "Toolbar/About"}) {
+      const int before = app.done();
+      QVERIFY(app.choose(entry));
+      QVERIFY(support::wait_until([] { return support::shown_message_box() != nullptr; }));
+      QMessageBox* box = support::shown_message_box();
+      QVERIFY2(box->frameGeometry().height() <= room, entry);
+      QVERIFY(!box->text().isEmpty());
+      QVERIFY(support::answer_message_box().has_value());
+      QVERIFY(app.wait_done(before));
+    }
   }
 
   void pagesFitTheirBuffers() {
