@@ -777,6 +777,13 @@ table_cells read_table_cells(const std::string& name, const core::table_request&
   return out;
 }
 
+std::string row_source(const data_read& read, std::size_t k) {
+  if (!read.table || k >= read.table->observations.size())
+    return strings::int_text(static_cast<long long>(k) + 1);
+  const table_observation& o = read.table->observations[k];
+  return column_letters(o.column) + strings::int_text(o.row);
+}
+
 data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, output_file* results,
                          std::ostream& console) {
   data_read out;
@@ -947,11 +954,7 @@ data_read read_data_file(core::fit_context& ctx, std::string_view raw_name, outp
     rows = extent.rows;
   }
   // Where row k (0-based, in reading order) stands in the file.
-  const auto source_label = [&](std::size_t k) {
-    if (!out.table) return strings::int_text(static_cast<long long>(k) + 1);
-    const table_observation& o = out.table->observations[k];
-    return column_letters(o.column) + strings::int_text(o.row);
-  };
+  const auto source_label = [&](std::size_t k) { return row_source(out, k); };
   if (!ctx.leave_out.empty()) {
     const int read_count = rows;
     out.source_rows = drop_left_out(ctx, rows, source_label);

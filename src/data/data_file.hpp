@@ -109,4 +109,8 @@ struct data_read {
 [[nodiscard]] data_read read_data_file(core::fit_context& ctx, std::string_view raw_name,
                                        output_file* results, std::ostream& console);
 
+// Where row k (0-based, in reading order, before any row was left out) stands in
+// the file `read` came from: its line ("4"), or a table's cell ("C7").
+[[nodiscard]] std::string row_source(const data_read& read, std::size_t k);
+
 }  // namespace inhibra::data

@@ -9,7 +9,6 @@
 
 #include "core/fit_context.hpp"
 #include "data/data_file.hpp"
-#include "data/table_reader.hpp"
 #include "plots/figure_style.hpp"
 
 namespace inhibra::shell {
@@ -59,12 +58,7 @@ data_view read_data_view(const std::string& file, const core::table_request& how
     const auto i = static_cast<std::size_t>(k);
     toolkit::data_pane_row row;
     row.place = k + 1;
-    if (read.table && i < read.table->observations.size()) {
-      const data::table_observation& o = read.table->observations[i];
-      row.source = data::column_letters(o.column) + std::to_string(o.row);
-    } else {
-      row.source = std::to_string(k + 1);
-    }
+    row.source = data::row_source(read, i);
     row.values = {number_text(view.rows[i][0]), number_text(view.rows[i][1]),
                   number_text(view.rows[i][2])};
     row.used = !left_out.contains(k + 1);
