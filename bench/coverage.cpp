@@ -100,8 +100,8 @@ std::string data_text(const design& d, noise kind, unsigned seed) {
 
 fit::model_result fit_once(const std::string& path, int model, core::error_model errors) {
   auto ctx = std::make_unique<core::fit_context>();
-  ctx->imdl[static_cast<std::size_t>(model - 1)] = 1;
-  ctx->errors_global = errors;
+  ctx->selected_models[static_cast<std::size_t>(model - 1)] = true;
+  ctx->error_switch = errors;
   std::string name = path;
   std::ostringstream console;
   fit::run_record record;

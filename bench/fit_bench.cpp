@@ -50,8 +50,7 @@ void run_all_models(benchmark::State& state, const std::string& file) {
     ctx->chain_only = state.range(0) == 0;
     ctx->profiles = state.range(0) == 2;
     ctx->fast = state.range(0) == 3;
-    for (auto& m : ctx->imdl)
-      m = 1;
+    ctx->selected_models.fill(true);
     std::string name = file;
     std::ostringstream console;
     const auto status = fit::ezfit(*ctx, name, console);
@@ -94,7 +93,7 @@ void example_model(benchmark::State& state) {
     ctx->chain_only = state.range(1) == 0;
     ctx->profiles = state.range(1) == 2;
     ctx->fast = state.range(1) == 3;
-    ctx->imdl[static_cast<std::size_t>(model - 1)] = 1;
+    ctx->selected_models[static_cast<std::size_t>(model - 1)] = true;
     std::string name = example_copy();
     std::ostringstream console;
     record = {};

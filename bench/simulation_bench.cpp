@@ -22,8 +22,7 @@ void example_simulation(benchmark::State& state) {
   auto ctx = std::make_unique<core::fit_context>();
   ctx->fast = true;
   ctx->profiles = false;
-  for (auto& m : ctx->imdl)
-    m = 1;
+  ctx->selected_models.fill(true);
   std::string name = copy;
   std::ostringstream console;
   fit::run_record record;

@@ -106,10 +106,9 @@ void one_set(const generator& g, unsigned seed, const std::filesystem::path& fol
     out << data_text(g, seed);
   }
   auto ctx = std::make_unique<core::fit_context>();
-  for (auto& m : ctx->imdl)
-    m = 1;
+  ctx->selected_models.fill(true);
   // The noise is proportional to the rate: relative weights are its error model.
-  ctx->errors_global = core::error_model::relative;
+  ctx->error_switch = core::error_model::relative;
   std::string name = path;
   std::ostringstream console;
   fit::run_record record;

@@ -123,11 +123,10 @@ file_outcome fit_file(const std::string& file, const planned_input& plan,
   }
 
   auto ctx = std::make_unique<core::fit_context>();
-  for (std::size_t i = 0; i < settings.models.size(); ++i)
-    ctx->imdl[i] = settings.models[i] ? 1 : 0;
-  ctx->nwt_global =
+  ctx->selected_models = settings.models;
+  ctx->weighting_switch =
       core::switch_value(settings.robust ? core::weighting::robust : core::weighting::none);
-  ctx->errors_global = settings.errors;
+  ctx->error_switch = settings.errors;
   ctx->chain_only = settings.chain_only;
   ctx->fast = settings.fast;
   ctx->replicate_means = settings.plots.mean_sd;

@@ -79,7 +79,7 @@ std::optional<std::string> unused_table_options(const options& opt) {
   return std::nullopt;
 }
 
-std::string table_lines(const data::data_read& read, const core::fit_context& ctx) {
+std::string table_lines(const data::data_read& read, const core::observations& ctx) {
   if (!read.table) return {};
   const data::table_reading& t = *read.table;
   std::string text = "  layout: ";
@@ -124,7 +124,7 @@ std::string table_lines(const data::data_read& read, const core::fit_context& ct
   return text;
 }
 
-std::string native_text(const core::fit_context& ctx, const data::axis_units& units,
+std::string native_text(const core::observations& ctx, const data::axis_units& units,
                         const std::string& source) {
   std::string text;
   const auto rows = static_cast<std::size_t>(std::clamp(ctx.idat, 0, core::max_rows));

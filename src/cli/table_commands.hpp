@@ -29,12 +29,12 @@ namespace inhibra::cli {
 // What a table held and how it was read, for --check: lines indented by two blanks
 // (layout and separator, columns, units, curves, replicates, empty cells). `ctx`
 // holds the observations as read.
-[[nodiscard]] std::string table_lines(const data::data_read& read, const core::fit_context& ctx);
+[[nodiscard]] std::string table_lines(const data::data_read& read, const core::observations& ctx);
 
 // The native data file of the observations in `ctx`: one row a line ([S], [I] and
 // the rate, each written so that it reads back as the same number), then note lines
 // naming the table it came from and the units of its header row.
-[[nodiscard]] std::string native_text(const core::fit_context& ctx, const data::axis_units& units,
+[[nodiscard]] std::string native_text(const core::observations& ctx, const data::axis_units& units,
                                       const std::string& source);
 
 // --convert: reads opt.convert as a table and writes it to opt.output (or the

@@ -48,7 +48,7 @@ std::unique_ptr<core::fit_context> design_context(const simulation_design& d,
 
 // The design of the run's best fit, or nothing when there is no best model or no
 // noise level (N <= n, or a sum that is not a finite number).
-std::optional<simulation_design> design_of(const core::fit_context& ctx, const run_record& run,
+std::optional<simulation_design> design_of(const core::observations& ctx, const run_record& run,
                                            int model, double& noise) {
   const auto best = std::find_if(run.fitted.begin(), run.fitted.end(),
                                  [&](const model_result& r) { return r.model == model; });

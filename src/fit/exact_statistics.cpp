@@ -28,7 +28,7 @@ weight_array weights_at_point(const core::fit_context& ctx, const model_result& 
 }
 
 // The residual scale: the root mean square rate (1 when every rate is 0).
-double residual_scale(const core::fit_context& ctx) {
+double residual_scale(const core::observations& ctx) {
   double sum_sq = 0.0;
   for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
     sum_sq += ctx.rate[k] * ctx.rate[k];
@@ -45,7 +45,7 @@ struct jacobian_columns {
 
 // M = J'^T J' (m x m for m columns, column by column), J'(k, c) = sqrt(w_k)
 // d(y_k - v_k)/d(log p) / scale along column c.
-std::vector<double> relative_normal_matrix(const core::fit_context& ctx, const model_result& r,
+std::vector<double> relative_normal_matrix(const core::observations& ctx, const model_result& r,
                                            const weight_array& w, double scale,
                                            const jacobian_columns& along) {
   const std::size_t m = along.columns.size();

@@ -81,7 +81,7 @@ struct run_state {
   std::vector<flagged_row> flagged;  // rows of the best fit worth a look
 };
 
-void restore_observations(core::fit_context& ctx) {
+void restore_observations(core::observations& ctx) {
   const auto rows = static_cast<std::ptrdiff_t>(std::clamp(ctx.idat, 0, core::max_rows));
   std::copy_n(ctx.xtmp.begin(), rows, ctx.substrate.begin());
   std::copy_n(ctx.x2tmp.begin(), rows, ctx.inhibitor.begin());
@@ -320,7 +320,7 @@ void make_consistent(run_state& run) {
 
 // The curve of each row (0-based, in file order): the data reader counts the rows of
 // each curve in id2.
-std::vector<int> curve_of_rows(const core::fit_context& ctx) {
+std::vector<int> curve_of_rows(const core::observations& ctx) {
   const auto rows = static_cast<std::size_t>(std::clamp(ctx.rows, 0, core::max_rows));
   std::vector<int> curve(rows, std::clamp(ctx.idatasets, 0, core::max_curves));
   std::size_t k = 0;
@@ -544,13 +544,13 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
   ctx.eps = run.k.eps;
   ctx.big = run.k.big;
   ctx.model_limit = core::max_models;
-  // One copy of the switches for the whole run, so a toggle during the run does not
-  // mix weightings (or fitting methods) within it.
-  run.weighting_switch = ctx.nwt_global.load();
-  run.errors = ctx.errors_global.load();
-  run.refine = !ctx.chain_only.load();
-  run.fast = run.refine && ctx.fast.load();
-  run.profiles = run.refine && ctx.profiles.load();
+  // The run's own copy of the settings: the refinement's switches follow from the
+  // fitting method.
+  run.weighting_switch = ctx.weighting_switch;
+  run.errors = ctx.error_switch;
+  run.refine = !ctx.chain_only;
+  run.fast = run.refine && ctx.fast;
+  run.profiles = run.refine && ctx.profiles;
   ctx.flagged_rows.clear();  // an earlier run's rows are not this run's
 
   const auto read = data::read_data_file(ctx, file_name, &run.results, console);
@@ -582,7 +582,7 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
 
   std::vector<int> selected;
   for (int i = 1; i <= core::max_models; ++i) {
-    if (ctx.imdl[static_cast<std::size_t>(i - 1)].load() > 0) selected.push_back(i);
+    if (ctx.selected_models[static_cast<std::size_t>(i - 1)]) selected.push_back(i);
   }
   ctx.global_mdl_count = static_cast<int>(selected.size());
 

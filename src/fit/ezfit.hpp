@@ -68,10 +68,9 @@ struct run_record {
   std::vector<std::string> rows_left_out;
 };
 
-// Runs the fit of the models selected in ctx.imdl on `file_name` (normalised in
-// place) with the weighting switch ctx.nwt_global and the error model
-// ctx.errors_global, taken once at the start (the chain of stages alone always fits
-// with equal weights).
+// Runs the fit of the models selected in ctx.selected_models on `file_name`
+// (normalised in place) with the weighting switch ctx.weighting_switch and the error
+// model ctx.error_switch (the chain of stages alone always fits with equal weights).
 // Messages, pauses, window titles and the plot of each fit go through ctx.fe.
 // `console` receives the data reader's console lines and, when the run stops in
 // order, its closing line. The results file is put in place when the run ends; a run

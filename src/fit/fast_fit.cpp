@@ -24,7 +24,7 @@ struct data_scales {
   double largest_inhibitor = 0.0;
 };
 
-data_scales scales_of(const core::fit_context& ctx) {
+data_scales scales_of(const core::observations& ctx) {
   const auto rows = static_cast<std::size_t>(std::clamp(ctx.rows, 0, core::max_rows));
   data_scales out;
   if (rows == 0) return out;

@@ -32,7 +32,7 @@ std::optional<std::size_t> best_fitted(std::span<const model_result> fitted) {
   return best;
 }
 
-void complete_result(core::fit_context& ctx, model_result& r) {
+void complete_result(core::model_state& ctx, model_result& r) {
   r.fitted = ctx.fitted;
   r.mc50 = mc50(r.model, r.p, r.se);
   r.constraints = model_constraint_count(r.model);

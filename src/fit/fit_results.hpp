@@ -14,7 +14,7 @@ namespace inhibra::fit {
 // Completes r from its statistics: the fitted rates as computed (the context's, from
 // the statistics of r), the MC50 table and the constraint count the report prints;
 // the context's constraint count becomes that count too.
-void complete_result(core::fit_context& ctx, model_result& r);
+void complete_result(core::model_state& ctx, model_result& r);
 
 // Leaves fit r in the context for the plots: its fitted rates, with every rate that
 // is negative, above 1e16 or not a number as 0, and its parameters in `variables`

@@ -26,7 +26,7 @@ struct curve_layout {
   int curves = 0;
 };
 
-curve_layout layout_of(const core::fit_context& ctx) {
+curve_layout layout_of(const core::observations& ctx) {
   const int rows = std::clamp(ctx.rows, 0, core::max_rows);
   curve_layout out;
   if (rows == 0) return out;
@@ -221,7 +221,7 @@ mm_estimate gauss_newton_mm(std::span<const double> s, std::span<const double> v
   return {km + c2, vmax * c1};
 }
 
-double randgen(core::fit_context& ctx, double& seed) {
+double randgen(core::model_state& ctx, double& seed) {
   const double r = optim::pi_power_map(ctx.randgen_state, seed);
   ctx.randgen_state = r;
   seed = r;

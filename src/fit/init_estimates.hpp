@@ -35,7 +35,7 @@ inline constexpr double estimate_floor = 1e-6;
 // frac((r + pi)^5) from the state r = ctx.randgen_state, or pi - 3 when seed is 0,
 // with no clamping. seed (in/out): only its test for zero matters; it receives the
 // value returned. ctx.randgen_state is updated.
-double randgen(core::fit_context& ctx, double& seed);
+double randgen(core::model_state& ctx, double& seed);
 
 // Start vector of `model` for the data in ctx (ctx.rows rows, ctx.n_par parameters;
 // the rows up to the first change of [I] by more than 1e-7 form the first curve,

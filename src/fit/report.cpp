@@ -247,7 +247,7 @@ void write_rows_left_out(std::ostream& out, const std::vector<std::string>& rows
 
 // The program's heading, the date, the model and its counts, and the SQP stage's
 // message when it stopped at its limit or went uphill.
-void write_section_heading(std::ostream& out, const core::fit_context& ctx, const model_result& r,
+void write_section_heading(std::ostream& out, const core::observations& ctx, const model_result& r,
                            std::string_view date_time) {
   const int n = r.n;
   blank_line(out);
@@ -384,7 +384,7 @@ void write_mc50_lines(std::ostream& out, const model_result& r) {
 }
 
 // Observed and fitted rates with their residuals.
-void write_observations(std::ostream& out, const core::fit_context& ctx, const model_result& r) {
+void write_observations(std::ostream& out, const core::observations& ctx, const model_result& r) {
   const int rows = ctx.rows;
   blank_line(out);
   emit(out,
@@ -410,7 +410,7 @@ void write_observations(std::ostream& out, const core::fit_context& ctx, const m
 
 }  // namespace
 
-void write_model_section(std::ostream& out, const core::fit_context& ctx, const model_result& r,
+void write_model_section(std::ostream& out, const core::observations& ctx, const model_result& r,
                          std::string_view date_time) {
   write_section_heading(out, ctx, r, date_time);
   write_fit_summary(out, ctx.rows, r);

@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/fit_context.hpp"
+#include "core/observations.hpp"
 #include "fit/model_comparison.hpp"
 #include "fit/model_result.hpp"
 
@@ -52,7 +52,7 @@ void matprnt(std::ostream& out, int n, std::span<const double> corr);
 // The complete section of a fitted model whose result is complete (complete_result).
 // date_time: the 24-character text of report_date_time. Reads from ctx the row and
 // curve counts and the observations; everything else from r.
-void write_model_section(std::ostream& out, const core::fit_context& ctx, const model_result& r,
+void write_model_section(std::ostream& out, const core::observations& ctx, const model_result& r,
                          std::string_view date_time);
 
 // The best-fit summary. ranking: rank_models' rows; fitted(k - 1): the k-th model

@@ -26,7 +26,7 @@ void error_weights(const core::fit_context& ctx, std::span<const double> p, row_
 
 }  // namespace
 
-double rate_floor(const core::fit_context& ctx) {
+double rate_floor(const core::observations& ctx) {
   double sum_sq = 0.0;
   for (std::size_t k = 0; k < static_cast<std::size_t>(ctx.rows); ++k)
     sum_sq += ctx.rate[k] * ctx.rate[k];
@@ -71,7 +71,7 @@ void error_model_weights(const core::fit_context& ctx, std::span<const double> p
   error_weights(ctx, p, w, r);
 }
 
-bool weights_follow_fit(const core::fit_context& ctx) {
+bool weights_follow_fit(const core::model_state& ctx) {
   return ctx.weighting == core::weighting::robust || ctx.errors != core::error_model::equal;
 }
 

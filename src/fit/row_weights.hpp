@@ -18,7 +18,7 @@ using core::smallest_weighted_rate;
 
 // The smallest fitted rate that counts in the error model's weights for the context's
 // rows (smallest_weighted_rate times their root mean square measured rate).
-[[nodiscard]] double rate_floor(const core::fit_context& ctx);
+[[nodiscard]] double rate_floor(const core::observations& ctx);
 
 // The error model's weight of a row whose fitted rate is v, with `floor` the smallest
 // rate that counts (see smallest_weighted_rate).
@@ -35,7 +35,7 @@ void error_model_weights(const core::fit_context& ctx, std::span<const double> p
 
 // Whether the weights depend on the point (robust weighting or an error model other
 // than equal weights), so that a solve must be repeated until they settle.
-[[nodiscard]] bool weights_follow_fit(const core::fit_context& ctx);
+[[nodiscard]] bool weights_follow_fit(const core::model_state& ctx);
 
 // The sum over the rows of ln(1 / w_k) for the error model's weights at p (robust
 // weights left out): the term by which the Gaussian likelihood of different models

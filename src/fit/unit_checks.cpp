@@ -31,7 +31,7 @@ magnitudes magnitudes_of(const Values& values, int rows) {
 
 }  // namespace
 
-std::string magnitude_warning(const core::fit_context& ctx) {
+std::string magnitude_warning(const core::observations& ctx) {
   const int rows = ctx.rows;
   magnitudes conc = magnitudes_of(ctx.substrate, rows);
   const magnitudes inhibitor = magnitudes_of(ctx.inhibitor, rows);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/fit_context.hpp"
+#include "core/observations.hpp"
 #include "fit/model_result.hpp"
 
 namespace inhibra::fit {
@@ -20,7 +20,7 @@ inline constexpr double largest_readable = 1e5;
 // One warning about the magnitudes of the rates and the concentrations in the
 // context's observations (what was found, what it does to the fit and the report,
 // which units to use instead), or an empty text when they are in range.
-[[nodiscard]] std::string magnitude_warning(const core::fit_context& ctx);
+[[nodiscard]] std::string magnitude_warning(const core::observations& ctx);
 
 // One warning for each of Km, Vmax and Ki of fit r that lies at an end of its range
 // (from r.at_bound), naming the model and the parameter.

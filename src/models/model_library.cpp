@@ -33,7 +33,7 @@ double ipow(double x, int k) {
 
 }  // namespace
 
-double func(const core::fit_context& ctx, double s, double i, double /*y*/, std::span<double> p) {
+double func(const core::model_state& ctx, double s, double i, double /*y*/, std::span<double> p) {
   const core::vec1 par(p);
   const double km = par(1);
   const double vmax = par(2);

@@ -45,7 +45,7 @@ double weighted_sum_of_squares(const core::fit_context& ctx, par_array& p,
 }
 
 // One set of model constraints: lower bounds, upper bounds and extras.
-void set_constraints(int model, const par_array& x, core::fit_context& ctx, std::span<double> cv,
+void set_constraints(int model, const par_array& x, core::model_state& ctx, std::span<double> cv,
                      std::span<double> cjac_storage) {
   const core::vec1 c(cv);
   const core::mat1 cjac(cjac_storage, core::max_par);

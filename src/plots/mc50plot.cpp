@@ -20,7 +20,7 @@ struct mc50_input {
   label_array labels, fitlabels;
 };
 
-mc50_input input_of(const core::fit_context& ctx) {
+mc50_input input_of(const core::run_results& ctx) {
   mc50_input in;
   in.x.assign(ctx.mc50_substrate.begin(), ctx.mc50_substrate.end());
   in.y.assign(ctx.mc50_value.begin(), ctx.mc50_value.end());

@@ -15,7 +15,7 @@ constexpr double same_curve = 1e-7;            // [I] closer than this: the same
 constexpr double range_factor = double(1.1f);  // axes end 10 % beyond the largest value
 constexpr double smallest_limit = double(1e-16f);
 
-label_array xy_labels(const core::fit_context& ctx) {
+label_array xy_labels(const core::run_results& ctx) {
   label_array labels;
   labels[0] = strings::pad(strings::adjustl(ctx.strmdl), core::name_field);
   for (std::size_t k = 1; k < labels.size(); ++k)
@@ -44,7 +44,7 @@ void drop_non_positive(model_curve& curve) {
 
 }  // namespace
 
-int plotted_rows(const core::fit_context& ctx) {
+int plotted_rows(const core::observations& ctx) {
   return std::clamp(ctx.idat, 0, core::max_rows);
 }
 
@@ -274,8 +274,8 @@ void plot(core::frontend* fe, const xy_curves& c, label_array& labels, const lab
 
 namespace {
 
-replicate_display display_of(const core::fit_context& ctx) {
-  return ctx.replicate_means.load() ? replicate_display::mean_sd : replicate_display::points;
+replicate_display display_of(const core::run_settings& ctx) {
+  return ctx.replicate_means ? replicate_display::mean_sd : replicate_display::points;
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ void xyplot(const core::fit_context& ctx, const rate_function& rate);
                                                         const rate_function& rate);
 
 // Rows of the context that the plots read: idat within 0..1000.
-[[nodiscard]] int plotted_rows(const core::fit_context& ctx);
+[[nodiscard]] int plotted_rows(const core::observations& ctx);
 
 // A fixed axis limit pair is used when its upper limit is finite, larger in
 // magnitude than 1e-16 (single precision) and above the lower limit; otherwise

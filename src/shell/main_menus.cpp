@@ -183,10 +183,7 @@ void main_window::set_menu_state(menu_column column) {
     bool flag = state == 'E';
     if (state == '*') {
       // One curve shows no dependence on [I]: the Ca/Sp plot needs two or more.
-      int selected = 0;
-      for (const auto& k : ctx_.imdl)
-        selected += k.load();
-      flag = selected >= 1 && ctx_.idatasets >= 2;
+      flag = st_.choices.model_count() >= 1 && ctx_.idatasets >= 2;
     }
     for (int e = 0; e < row.count; ++e)
       tk_.enablemenuitem(m.*row.entries[e], flag);
@@ -197,7 +194,7 @@ void main_window::set_menu_state(menu_column column) {
 // made while another command ran has set the switch although its command was lost;
 // the menu must show it.
 void main_window::set_weight_entries() {
-  const bool on = ctx_.nwt_global.load() != 0;
+  const bool on = st_.choices.weighting_switch.load() != 0;
   tk_.setmenuitemchecked(st_.menus.weight_on, on);
   tk_.setmenuitemchecked(st_.menus.weight_off, !on);
   set_method_entries();
@@ -206,14 +203,14 @@ void main_window::set_weight_entries() {
 
 // The entry of the error model in use carries the radio mark.
 void main_window::set_error_model_entries() {
-  const auto in_use = static_cast<std::size_t>(ctx_.errors_global.load());
+  const auto in_use = static_cast<std::size_t>(st_.choices.errors.load());
   for (std::size_t k = 0; k < st_.menus.error_models.size(); ++k)
     tk_.setmenuitemchecked(st_.menus.error_models[k], k == in_use);
 }
 
 // The entry of the fitting method in use carries the radio mark.
 void main_window::set_method_entries() {
-  const bool chain = ctx_.chain_only.load();
+  const bool chain = st_.choices.chain_only.load();
   tk_.setmenuitemchecked(st_.menus.method_chain, chain);
   tk_.setmenuitemchecked(st_.menus.method_refine, !chain);
   // The chain alone has no fast variant: fast fitting leaves the chain out.
@@ -224,8 +221,8 @@ void main_window::set_method_entries() {
 // charts of the last run can be shown once there are any.
 void main_window::set_settings_entries() {
   tk_.setmenuitemchecked(st_.menus.pause_at_plots, pause_at_plots_.load());
-  tk_.setmenuitemchecked(st_.menus.fast_fitting, ctx_.fast.load());
-  tk_.setmenuitemchecked(st_.menus.replicate_means, ctx_.replicate_means.load());
+  tk_.setmenuitemchecked(st_.menus.fast_fitting, st_.choices.fast.load());
+  tk_.setmenuitemchecked(st_.menus.replicate_means, st_.choices.replicate_means.load());
   tk_.setmenuitemchecked(st_.menus.residuals_by_rate, residuals_by_rate_.load());
   tk_.enablemenuitem(st_.menus.plots_model_plots, frontend_ && frontend_->kept_plot_count() > 0);
 }

@@ -99,40 +99,40 @@ void main_window::show_page_now(command page) {
 }
 
 void main_window::handle_weight_on() {
-  ctx_.nwt_global = 2;
+  st_.choices.weighting_switch = 2;
   post(command::weight_on);
 }
 
 void main_window::handle_weight_off() {
-  ctx_.nwt_global = 0;
+  st_.choices.weighting_switch = 0;
   post(command::weight_off);
 }
 
 // The fitting method is a setting like the weighting: the entry stores it, and its
 // command shows it in the menu.
 void main_window::handle_chain_only() {
-  ctx_.chain_only = true;
+  st_.choices.chain_only = true;
   post(command::chain_only);
 }
 
 void main_window::handle_refine() {
-  ctx_.chain_only = false;
+  st_.choices.chain_only = false;
   post(command::refine);
 }
 
 // The error model is a setting like the weighting.
 void main_window::handle_error_model(core::error_model errors) {
-  ctx_.errors_global = errors;
+  st_.choices.errors = errors;
   post(command::error_model);
 }
 
 void main_window::handle_fast_fitting() {
-  ctx_.fast = !ctx_.fast.load();
+  st_.choices.fast = !st_.choices.fast.load();
   post(command::fast_fitting);
 }
 
 void main_window::handle_replicate_means() {
-  ctx_.replicate_means = !ctx_.replicate_means.load();
+  st_.choices.replicate_means = !st_.choices.replicate_means.load();
   post(command::mean_sd);
 }
 
@@ -210,7 +210,7 @@ void main_window::start_up() {
   set_menu_state(menu_column::start);
   tk_.enablemenuitem(st_.menus.fit_results_table, false);
   tk_.enablemenuitem(st_.menus.fit_simulate, false);
-  ctx_.nwt_global = 0;
+  st_.choices.weighting_switch = 0;
   restore_settings();
   set_weight_entries();
   set_settings_entries();
@@ -251,17 +251,17 @@ void main_window::restore_settings() {
   if (settings_ == nullptr) return;
   const remembered r = recall(*settings_);
   if (!r.geometry.empty()) tk_.setwindowgeometry(st_.main_window, r.geometry);
-  ctx_.nwt_global = r.weighting;
-  ctx_.errors_global = r.errors;
+  st_.choices.weighting_switch = r.weighting;
+  st_.choices.errors = r.errors;
   if (r.models_kept) {
     for (std::size_t k = 0; k < r.models.size(); ++k)
-      ctx_.imdl[k] = r.models[k];
+      st_.choices.models[k] = r.models[k] != 0;
   }
   st_.filenamepath = r.folder;
   st_.recent = r.recent;
   pause_at_plots_ = r.pause_at_plots;
-  ctx_.fast = r.fast;
-  ctx_.replicate_means = r.replicate_means;
+  st_.choices.fast = r.fast;
+  st_.choices.replicate_means = r.replicate_means;
   residuals_by_rate_ = r.residuals_by_rate;
   units_ = {r.concentration_unit, r.rate_unit};
   frontend_->set_units(units_);
@@ -271,15 +271,15 @@ void main_window::keep_settings() {
   if (settings_ == nullptr) return;
   remembered r;
   r.geometry = tk_.getwindowgeometry(st_.main_window);
-  r.weighting = ctx_.nwt_global.load();
-  r.errors = ctx_.errors_global.load();
+  r.weighting = st_.choices.weighting_switch.load();
+  r.errors = st_.choices.errors.load();
   for (std::size_t k = 0; k < r.models.size(); ++k)
-    r.models[k] = ctx_.imdl[k].load() != 0 ? 1 : 0;
+    r.models[k] = st_.choices.models[k].load() ? 1 : 0;
   r.folder = st_.filenamepath;
   r.recent = st_.recent;
   r.pause_at_plots = pause_at_plots_.load();
-  r.fast = ctx_.fast.load();
-  r.replicate_means = ctx_.replicate_means.load();
+  r.fast = st_.choices.fast.load();
+  r.replicate_means = st_.choices.replicate_means.load();
   r.residuals_by_rate = residuals_by_rate_.load();
   r.concentration_unit = units_.concentration;
   r.rate_unit = units_.rate;
@@ -326,6 +326,7 @@ void main_window::execute(std::int32_t c) {
     st_.pending.compare_exchange_strong(expected, no_command);
     return;
   }
+  st_.choices.copy_to(ctx_);
   switch (static_cast<command>(c)) {
     case command::quit:
       break;
@@ -367,7 +368,7 @@ void main_window::execute(std::int32_t c) {
       command_weight();
       break;
     case command::model_lib:
-      model_lib(tk_, st_, ctx_);
+      model_lib(tk_, st_);
       break;
     case command::resplot:
       command_plot(residuals_by_rate_.load() ? result_plot::residuals_by_rate
@@ -428,11 +429,11 @@ void main_window::execute(std::int32_t c) {
 
 void main_window::command_run() {
   cleartext(tk_, st_);
-  int selected = 0;
-  for (const auto& k : ctx_.imdl)
-    selected += k.load();
+  // The models of this run: the choice copied into the context as the command began.
+  const auto selected =
+      static_cast<int>(std::count(ctx_.selected_models.begin(), ctx_.selected_models.end(), true));
   if (selected == 0) {
-    model_lib(tk_, st_, ctx_);
+    model_lib(tk_, st_);
     return;
   }
   if (st_.data_file_open == 0) {
@@ -554,11 +555,11 @@ void main_window::update_status() {
                          ? std::filesystem::path(st_.data_file_name).filename().string()
                          : std::string("No data file open");
   text += "   |   Weights: ";
-  text += core::error_model_name(ctx_.errors_global.load());
-  text += ctx_.nwt_global.load() == 2 ? ", robust" : "";
+  text += core::error_model_name(st_.choices.errors.load());
+  text += st_.choices.weighting_switch.load() == 2 ? ", robust" : "";
   text += "   |   Fitting: ";
-  text += ctx_.chain_only.load() ? "chain only" : "refined";
-  if (ctx_.fast.load()) text += ", fast";
+  text += st_.choices.chain_only.load() ? "chain only" : "refined";
+  if (st_.choices.fast.load()) text += ", fast";
   tk_.set_status_text(text);
 }
 
@@ -688,7 +689,7 @@ void main_window::command_save() {
 void main_window::command_clear() {
   if (st_.data_file_open != 0) {
     cleartext(tk_, st_);
-    ctx_.nwt_global = 0;
+    st_.choices.weighting_switch = 0;
     set_menu_state(menu_column::clear_file_open);
   } else {
     tk_.enablemenuitem(st_.menus.tool_clear, false);

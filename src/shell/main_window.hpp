@@ -52,6 +52,10 @@ class main_window {
   void set_start_file(std::string file) { start_file_ = std::move(file); }
   void set_settings(toolkit::settings_file* store) { settings_ = store; }
 
+  // The settings the menus and dialogs have chosen for the next run; the window
+  // thread writes them, the command thread copies them into the context.
+  [[nodiscard]] run_choices& choices() { return st_.choices; }
+
   // Start-up, then the command loop until quit or until the main window is closed;
   // closes the main window and returns the exit code. Runs on the command thread.
   int run();

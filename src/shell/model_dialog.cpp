@@ -23,7 +23,7 @@ constexpr int margin = 10;
 // touch only the check boxes and the model selection.
 class model_dialog : public std::enable_shared_from_this<model_dialog> {
  public:
-  model_dialog(toolkit::window_system& tk, core::fit_context& ctx) : tk_(tk), ctx_(ctx) {}
+  model_dialog(toolkit::window_system& tk, run_choices& choices) : tk_(tk), choices_(choices) {}
 
   void model_selection(shell_state& st);
 
@@ -32,7 +32,7 @@ class model_dialog : public std::enable_shared_from_this<model_dialog> {
     for (int k = 1; k <= 10; ++k) {
       if (tk_.checkboxischecked(boxes_[k - 1])) {
         tk_.checkboxsetchecked(boxes_[k - 1], false);
-        ctx_.imdl[k - 1] = 0;
+        choices_.models[k - 1] = false;
       }
     }
   }
@@ -53,12 +53,12 @@ class model_dialog : public std::enable_shared_from_this<model_dialog> {
     clear_checkbox();
     for (int k = first; k <= last; ++k) {
       tk_.checkboxsetchecked(boxes_[k - 1], true);
-      ctx_.imdl[k - 1] = 1;
+      choices_.models[k - 1] = true;
     }
   }
 
   toolkit::window_system& tk_;
-  core::fit_context& ctx_;
+  run_choices& choices_;
   std::array<int, 10> boxes_{};
   int window_ = -1;
   std::atomic<bool> closed_{false};
@@ -114,7 +114,7 @@ void model_dialog::model_selection(shell_state& st) {
   }
 
   for (int k = 1; k <= 10; ++k) {
-    if (ctx_.imdl[k - 1] != 0) tk_.checkboxsetchecked(boxes_[k - 1], true);
+    if (choices_.models[k - 1].load()) tk_.checkboxsetchecked(boxes_[k - 1], true);
   }
   for (int k = 1; k <= 10; ++k)
     tk_.setcheckboxvisible(boxes_[k - 1], true);
@@ -127,7 +127,7 @@ void model_dialog::model_selection(shell_state& st) {
   // A program that is ending keeps the selection it had (the boxes are gone).
   if (!tk_.closing()) {
     for (int k = 1; k <= 10; ++k)
-      ctx_.imdl[k - 1] = tk_.checkboxischecked(boxes_[k - 1]) ? 1 : 0;
+      choices_.models[k - 1] = tk_.checkboxischecked(boxes_[k - 1]);
   }
 
   tk_.refreshall();
@@ -189,10 +189,10 @@ dialog_geometry model_dialog_geometry(toolkit::window_system& tk) {
   return g;
 }
 
-void model_lib(toolkit::window_system& tk, shell_state& st, core::fit_context& ctx) {
+void model_lib(toolkit::window_system& tk, shell_state& st) {
   st.children.close_all(tk);
   tk.enablewindow(st.main_window, false);
-  std::make_shared<model_dialog>(tk, ctx)->model_selection(st);
+  std::make_shared<model_dialog>(tk, st.choices)->model_selection(st);
   tk.enablewindow(st.main_window, true);
   st.children.close_all(tk);
   tk.refreshall();

@@ -1,11 +1,10 @@
 #pragma once
 // The model-selection dialog: ten check boxes, one per library model, and five
-// buttons. It edits the context's model selection (imdl) and is modal: the main
+// buttons. It edits the shell's model choice and is modal: the main
 // window is disabled while it is open.
 #include <array>
 #include <string_view>
 
-#include "core/fit_context.hpp"
 #include "shell/shell_state.hpp"
 
 namespace inhibra::toolkit {
@@ -62,8 +61,8 @@ struct dialog_geometry {
 [[nodiscard]] dialog_geometry model_dialog_geometry(toolkit::window_system& tk);
 
 // model_lib: closes open child windows, disables the main window, runs the dialog
-// until "Close" is pressed, enables the main window again. On return the context's
-// model selection holds the ticked models.
-void model_lib(toolkit::window_system& tk, shell_state& st, core::fit_context& ctx);
+// until "Close" is pressed, enables the main window again. On return the shell's
+// model choice holds the ticked models.
+void model_lib(toolkit::window_system& tk, shell_state& st);
 
 }  // namespace inhibra::shell

@@ -14,6 +14,7 @@
 #include "evidence/selection_simulation.hpp"
 #include "fit/ezfit.hpp"
 #include "shell/remembered.hpp"
+#include "shell/run_choices.hpp"
 
 namespace inhibra::plotengine {
 class pplot;
@@ -204,10 +205,12 @@ class child_windows {
   }();
 };
 
-// The shell's state for the program's whole life. Only `pending` is touched by the
-// window thread (menu callbacks); everything else belongs to the command thread.
+// The shell's state for the program's whole life. Only `pending` and `choices` are
+// touched by the window thread (menu and dialog callbacks); everything else belongs
+// to the command thread.
 struct shell_state {
   std::atomic<std::int32_t> pending{no_command};  // code of the command to execute next
+  run_choices choices;                            // the settings the next run takes
   std::int32_t data_file_open = 0;                // 1 after a data file was chosen
   std::string data_file_name = "data.in";         // the name a run is given
   std::string editor_file_name;                   // the file the edit command opens

@@ -143,8 +143,7 @@ TEST(Verdict, NamesTheFamiliesOfTheModelThatMadeTheData) {
     support::temp_dir dir;
     std::string name = dir.write("sim.in", text);
     auto ctx = std::make_unique<core::fit_context>();
-    for (auto& m : ctx->imdl)
-      m = 1;
+    ctx->selected_models.fill(true);
     std::ostringstream console;
     fit::run_record record;
     ASSERT_EQ(fit::ezfit(*ctx, name, console, &record), core::run_status::success);

@@ -42,10 +42,9 @@ class Ezfit : public ::testing::Test {
     setenv("SOURCE_DATE_EPOCH", "1700000000", 1);
   }
   void select(std::initializer_list<int> models) {
-    for (auto& m : ctx->imdl)
-      m = 0;
+    ctx->selected_models.fill(false);
     for (int m : models)
-      ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
+      ctx->selected_models[static_cast<std::size_t>(m - 1)] = true;
   }
   core::run_status run(const std::string& path) {
     std::string name = path;
@@ -100,7 +99,7 @@ TEST_F(Ezfit, TheWeightingSwitchNamesTheWeightingOfTheRun) {
     SCOPED_TRACE(c.value);
     fe.boxes.clear();
     record = {};
-    ctx->nwt_global = c.value;
+    ctx->weighting_switch = c.value;
     ASSERT_EQ(run(path), core::run_status::success);
     EXPECT_EQ(record.weighting, c.weighting);
     ASSERT_EQ(record.fitted.size(), 1u);
@@ -115,7 +114,7 @@ TEST_F(Ezfit, RecoversTheGeneratingParametersWithinTheirLimits) {
   select({1, 2});
   // A weighting toggle during the run (here: when the first fit is shown) does not
   // reach the second model.
-  fe.then = [this] { ctx->nwt_global = core::switch_value(core::weighting::robust); };
+  fe.then = [this] { ctx->weighting_switch = core::switch_value(core::weighting::robust); };
   ASSERT_EQ(run(path), core::run_status::success);
   ASSERT_EQ(record.fitted.size(), 2u);
   EXPECT_EQ(record.fitted[1].weighting, core::weighting::none);

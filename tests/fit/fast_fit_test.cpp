@@ -59,10 +59,9 @@ struct weighting_case {
 
 run_record fitted(const std::string& path, const weighting_case& w, bool fast) {
   auto ctx = std::make_unique<core::fit_context>();
-  for (auto& m : ctx->imdl)
-    m = 1;
-  ctx->nwt_global = core::switch_value(w.weighting);
-  ctx->errors_global = w.errors;
+  ctx->selected_models.fill(true);
+  ctx->weighting_switch = core::switch_value(w.weighting);
+  ctx->error_switch = w.errors;
   ctx->fast = fast;
   ctx->profiles = false;
   std::string name = path;

@@ -42,8 +42,8 @@ inline finished_run fit_file(const std::string& path, const std::vector<int>& mo
                              bool chain_only = false, bool fast = false) {
   finished_run run;
   for (int m : models)
-    run.ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
-  run.ctx->nwt_global = core::switch_value(weighting);
+    run.ctx->selected_models[static_cast<std::size_t>(m - 1)] = true;
+  run.ctx->weighting_switch = core::switch_value(weighting);
   run.ctx->chain_only = chain_only;
   run.ctx->fast = fast;
   std::string name = path;

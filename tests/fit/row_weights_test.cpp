@@ -38,8 +38,8 @@ struct weighted_runs {
   finished_run fit(core::error_model errors) const {
     finished_run run;
     for (const int m : {2, 4, 9, 10})
-      run.ctx->imdl[static_cast<std::size_t>(m - 1)] = 1;
-    run.ctx->errors_global = errors;
+      run.ctx->selected_models[static_cast<std::size_t>(m - 1)] = true;
+    run.ctx->error_switch = errors;
     std::string name = path;
     std::ostringstream console;
     EXPECT_EQ(ezfit(*run.ctx, name, console, &run.record), core::run_status::success);

@@ -95,7 +95,7 @@ class DataPaneTest : public QObject {
     support::temp_dir dir;
     std::ostringstream console;
     running_shell app(shell::desktop_services(console));
-    support::select_models(*app.ctx, {2});
+    support::select_models(app.shell.choices(), {2});
     QVERIFY(app.start());
     QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
     const std::string data = support::write_example_data(dir.path());

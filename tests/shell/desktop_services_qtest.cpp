@@ -69,7 +69,7 @@ class DesktopServicesTest : public QObject {
     support::temp_dir dir;
     std::ostringstream console;
     running_shell app(shell::desktop_services(console));
-    support::select_models(*app.ctx, {2});
+    support::select_models(app.shell.choices(), {2});
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
     QVERIFY(!app.action("Plots/Show Model Plots of Last Run")->isEnabled());
@@ -110,7 +110,7 @@ class DesktopServicesTest : public QObject {
 
     // Without pausing the run goes straight through; its charts are in the Plots tab
     // when it ends, in place of the earlier ones.
-    support::select_models(*app.ctx, {1, 2});
+    support::select_models(app.shell.choices(), {1, 2});
     QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
     QVERIFY(!app.action("Settings/Pause at Each Model's Plot")->isChecked());
     bool paused = false;
@@ -146,7 +146,7 @@ class DesktopServicesTest : public QObject {
     support::temp_dir dir;
     std::ostringstream console;
     running_shell app(shell::desktop_services(console));
-    support::select_models(*app.ctx, {2});
+    support::select_models(app.shell.choices(), {2});
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
     QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
@@ -206,7 +206,7 @@ class DesktopServicesTest : public QObject {
     support::temp_dir dir;
     std::ostringstream console;
     running_shell app(shell::desktop_services(console));
-    support::select_models(*app.ctx, {1, 2, 3});
+    support::select_models(app.shell.choices(), {1, 2, 3});
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, support::write_example_data(dir.path())));
     const int before = app.done();
@@ -290,7 +290,7 @@ class RefusedDesktopRunTest : public QObject {
     const auto before = support::snapshot(dir.path());
     std::ostringstream console;
     running_shell app(shell::desktop_services(console));
-    support::select_models(*app.ctx, {1});
+    support::select_models(app.shell.choices(), {1});
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, data));
     const int done = app.done();
@@ -317,7 +317,7 @@ class RefusedDesktopRunTest : public QObject {
     dir.write("mydata.in", "not this one\n");
     std::ostringstream console;
     running_shell app(shell::desktop_services(console));
-    support::select_models(*app.ctx, {1});
+    support::select_models(app.shell.choices(), {1});
     QVERIFY(app.start());
     QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
     QVERIFY(support::open_data_file(app, data));

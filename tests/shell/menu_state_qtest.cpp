@@ -221,15 +221,15 @@ class MenuStateTest : public QObject {
     for (int twice = 0; twice < 2; ++twice) {
       QVERIFY(app.run_command("Settings/Weight/Turn-ON Robust Wt"));
       QCOMPARE(marked(robust), QStringList{"Turn-ON Robust Wt"});
-      QCOMPARE(app.ctx->nwt_global.load(), 2);
+      QCOMPARE(app.shell.choices().weighting_switch.load(), 2);
       QVERIFY(app.run_command("Settings/Weight/Chain Only (Reproduce Earlier Results)"));
       QCOMPARE(marked(method), QStringList{"Chain Only (Reproduce Earlier Results)"});
-      QVERIFY(app.ctx->chain_only.load());
+      QVERIFY(app.shell.choices().chain_only.load());
     }
     for (int k = 2; k >= 0; --k) {
       QVERIFY(app.run_command("Settings/Weight/" + errors[k]));
       QCOMPARE(marked(errors), QStringList{errors[k]});
-      QCOMPARE(static_cast<int>(app.ctx->errors_global.load()), k);
+      QCOMPARE(static_cast<int>(app.shell.choices().errors.load()), k);
     }
     // Clear after a robust run turns robust weighting off, and the mark moves.
     QVERIFY(app.run_command("Toolbar/Run"));
@@ -238,7 +238,7 @@ class MenuStateTest : public QObject {
     QCOMPARE(marked(method), QStringList{"Chain Only (Reproduce Earlier Results)"});
     QVERIFY(app.run_command("Settings/Weight/Refine Fits (Default)"));
     QCOMPARE(marked(method), QStringList{"Refine Fits (Default)"});
-    QVERIFY(!app.ctx->chain_only.load());
+    QVERIFY(!app.shell.choices().chain_only.load());
   }
 
   void entriesFollowTheCommands_data() {

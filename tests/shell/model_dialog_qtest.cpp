@@ -25,10 +25,10 @@ QList<bool> ticks(QWidget* dialog) {
   return out;
 }
 
-QList<bool> selection(const core::fit_context& ctx) {
+QList<bool> selection(const shell::run_choices& choices) {
   QList<bool> out;
-  for (const auto& k : ctx.imdl)
-    out << (k.load() != 0);
+  for (const auto& k : choices.models)
+    out << k.load();
   return out;
 }
 
@@ -59,7 +59,7 @@ class ModelDialogTest : public QObject {
  private slots:
   void boxesAndButtonsChangeTheSelection() {
     running_shell app;
-    support::select_models(*app.ctx, {1, 7});
+    support::select_models(app.shell.choices(), {1, 7});
     QVERIFY(app.start());
     QWidget* dialog = open_dialog(app);
     QVERIFY(dialog != nullptr);
@@ -85,7 +85,7 @@ class ModelDialogTest : public QObject {
     for (const auto& [button, want] : presses) {
       QVERIFY(support::press_dialog_button(button));
       QCOMPARE(ticks(dialog), want);
-      QCOMPARE(selection(*app.ctx), want);
+      QCOMPARE(selection(app.shell.choices()), want);
     }
     // Single ticks count only on "Close"; the title bar cannot close the dialog.
     boxes[0]->setChecked(true);
@@ -93,9 +93,9 @@ class ModelDialogTest : public QObject {
     dialog->close();
     support::pump_events(20);
     QVERIFY(dialog->isVisible());
-    QCOMPARE(selection(*app.ctx), models_ticked({}));
+    QCOMPARE(selection(app.shell.choices()), models_ticked({}));
     QVERIFY(close_dialog(app));
-    QCOMPARE(selection(*app.ctx), models_ticked({1, 9}));
+    QCOMPARE(selection(app.shell.choices()), models_ticked({1, 9}));
     QVERIFY(support::wait_until([] { return support::model_dialog_window() == nullptr; }));
     QVERIFY(app.window()->isEnabled());
   }

@@ -48,9 +48,8 @@ shown run_example(const support::temp_dir& dir) {
   svg_frontend fe;
   auto ctx = std::make_unique<core::fit_context>();
   ctx->fe = &fe;
-  for (auto& m : ctx->imdl)
-    m = 0;
-  ctx->imdl[1] = ctx->imdl[8] = 1;  // a linear and a hyperbolic model
+  ctx->selected_models.fill(false);
+  ctx->selected_models[1] = ctx->selected_models[8] = true;  // a linear and a hyperbolic model
   std::ostringstream console;
   fit::run_record record;
   shell::desktop_services(console).run(*ctx, data, record);

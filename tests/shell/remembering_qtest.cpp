@@ -160,7 +160,7 @@ class RememberingTest : public QObject {
     {
       toolkit::settings_file store(ini);
       support::running_shell app(charts.services());
-      support::select_models(*app.ctx, {1, 7});
+      support::select_models(app.shell.choices(), {1, 7});
       app.shell.set_settings(&store);
       QVERIFY(app.start());
       QCOMPARE(charts.after_plot(app), labels("[S]", "Rate v"));  // no units by default
@@ -174,7 +174,7 @@ class RememberingTest : public QObject {
       QVERIFY(!app.action("Settings/Show Replicates as Mean \u00b1 SD")->isChecked());
       QVERIFY(app.run_command("Settings/Show Replicates as Mean \u00b1 SD"));
       QVERIFY(app.run_command("Settings/Residuals Against Fitted Rate"));
-      QVERIFY(app.ctx->replicate_means.load());
+      QVERIFY(app.shell.choices().replicate_means.load());
       app.window()->resize(app.window()->size() - QSize(40, 30));
       size = app.window()->size();
       QVERIFY(app.quit());
@@ -184,18 +184,18 @@ class RememberingTest : public QObject {
     again.shell.set_settings(&store);
     QVERIFY(again.start());
     QCOMPARE(charts.after_plot(again), labels("[S] (uM)", "Rate v (uM/min)"));
-    QCOMPARE(again.ctx->nwt_global.load(), 2);
-    QVERIFY(again.ctx->errors_global.load() == core::error_model::poisson);
+    QCOMPARE(again.shell.choices().weighting_switch.load(), 2);
+    QVERIFY(again.shell.choices().errors.load() == core::error_model::poisson);
     QVERIFY(again.action("Settings/Weight/Poisson Weights (1/v)")->isChecked());
     QList<int> selected;
     for (int k = 1; k <= 10; ++k) {
-      if (again.ctx->imdl[k - 1] != 0) selected << k;
+      if (again.shell.choices().models[k - 1].load()) selected << k;
     }
     QCOMPARE(selected, QList<int>({1, 7}));
     QVERIFY(!again.action("Settings/Pause at Each Model's Plot")->isChecked());
-    QVERIFY(again.ctx->fast.load());
+    QVERIFY(again.shell.choices().fast.load());
     QVERIFY(again.action("Settings/Fast Fitting")->isChecked());
-    QVERIFY(again.ctx->replicate_means.load());
+    QVERIFY(again.shell.choices().replicate_means.load());
     QVERIFY(again.action("Settings/Show Replicates as Mean \u00b1 SD")->isChecked());
     QVERIFY(again.action("Settings/Residuals Against Fitted Rate")->isChecked());
     QCOMPARE(again.window()->size(), size);

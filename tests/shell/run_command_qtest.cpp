@@ -43,7 +43,7 @@ class RunCommandTest : public QObject {
     QVERIFY(support::press_dialog_button("Close"));
     QVERIFY(r.app.wait_done(before));
     QVERIFY(support::no_message_box_within(50));
-    QCOMPARE(r.app.ctx->imdl[2].load(), 1);
+    QVERIFY(r.app.shell.choices().models[2].load());
     QCOMPARE(r.fit.runs.load(), 0);
     QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(r.fit.runs.load(), 1);
@@ -198,7 +198,7 @@ class RunCommandTest : public QObject {
     shell::timings slow = support::quick_timings();
     slow.settle = slow.flush = 4000;
     support::running_shell app(svc, slow);
-    support::select_models(*app.ctx, {1});
+    support::select_models(app.shell.choices(), {1});
     QVERIFY(app.start());
     QVERIFY(support::open_data_file(app, data));
     QVERIFY(app.run_command("Settings/Pause at Each Model's Plot"));
@@ -226,7 +226,7 @@ class RunCommandTest : public QObject {
     QVERIFY(r.fit.inside());
     QVERIFY(
         r.app.choose("Settings/Weight/Turn-ON Robust Wt"));  // its command is lost, not its switch
-    QCOMPARE(r.app.ctx->nwt_global.load(), 2);
+    QCOMPARE(r.app.shell.choices().weighting_switch.load(), 2);
     r.fit.release();
     QVERIFY(r.app.wait_done(before));
     QVERIFY(support::no_message_box_within(200));
@@ -250,7 +250,7 @@ class RunCommandTest : public QObject {
     QCOMPARE(r.fit.chain_only_seen.load(), 1);
     // Clear after a robust run switches weighting off; the method stays.
     QVERIFY(r.app.run_command("Toolbar/Clear"));
-    QCOMPARE(r.app.ctx->nwt_global.load(), 0);
+    QCOMPARE(r.app.shell.choices().weighting_switch.load(), 0);
     QVERIFY(weighting_offered(r.app, false));
     QVERIFY(r.app.run_command("Toolbar/Run"));
     QCOMPARE(r.fit.weighting_seen.load(), 0);

@@ -237,10 +237,10 @@ void fake_fit::release() {
 core::run_status fake_fit::run(core::fit_context& ctx, std::string& data_file,
                                fit::run_record& out) {
   ++runs;
-  weighting_seen = ctx.nwt_global.load();
-  chain_only_seen = ctx.chain_only.load() ? 1 : 0;
-  fast_seen = ctx.fast.load() ? 1 : 0;
-  errors_seen = ctx.errors_global.load();
+  weighting_seen = ctx.weighting_switch;
+  chain_only_seen = ctx.chain_only ? 1 : 0;
+  fast_seen = ctx.fast ? 1 : 0;
+  errors_seen = ctx.error_switch;
   data_file_seen = data_file;
   inside_ = true;
   {
@@ -313,11 +313,11 @@ bool open_data_file(running_shell& app, const std::string& file) {
       .has_value();
 }
 
-void select_models(core::fit_context& ctx, std::initializer_list<int> models) {
-  for (auto& m : ctx.imdl)
-    m = 0;
+void select_models(shell::run_choices& choices, std::initializer_list<int> models) {
+  for (auto& m : choices.models)
+    m = false;
   for (int k : models)
-    ctx.imdl[static_cast<std::size_t>(k - 1)] = 1;
+    choices.models[static_cast<std::size_t>(k - 1)] = true;
 }
 
 std::optional<file_dialog_seen> choose_and_answer_dialog(running_shell& app, const QString& path,
@@ -373,7 +373,7 @@ QString lf(std::string_view crlf_text) {
 fitted_shell::fitted_shell(std::initializer_list<int> models, const std::string& data_name,
                            std::function<void(core::fit_context&, shell::result_plot)> plot)
     : data(write_example_data(dir.path(), data_name)), app(fit.services(std::move(plot))) {
-  select_models(*app.ctx, models);
+  select_models(app.shell.choices(), models);
 }
 
 }  // namespace inhibra::support

@@ -180,7 +180,7 @@ std::string write_example_data(const std::filesystem::path& folder,
 bool open_data_file(running_shell& app, const std::string& file);
 
 // Selects model `k` (1..10) in the context as the dialog would.
-void select_models(core::fit_context& ctx, std::initializer_list<int> models);
+void select_models(shell::run_choices& choices, std::initializer_list<int> models);
 
 // Chooses `path`, picks `file` in the file dialog it shows (or cancels it when empty)
 // and waits until the command is done; the dialog as seen, or nothing.

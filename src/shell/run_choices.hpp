@@ -1,0 +1,48 @@
+#pragma once
+// The run settings as the desktop's menus and dialogs set them. The window thread's
+// callbacks write them while the command thread may be fitting, so they are atomics
+// here; the command thread copies them into the fit context before each command, and
+// a run therefore fits with the settings in force when it started.
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+#include "core/capacities.hpp"
+#include "core/error_model.hpp"
+#include "core/run_settings.hpp"
+
+namespace inhibra::shell {
+
+struct run_choices {
+  std::array<std::atomic<bool>, core::max_models> models{};  // model i ticked at [i - 1]
+  std::atomic<std::int32_t> weighting_switch{0};             // a weighting's switch_value
+  std::atomic<core::error_model> errors{core::error_model::equal};
+  std::atomic<bool> chain_only{false};
+  std::atomic<bool> fast{false};
+  std::atomic<bool> replicate_means{false};
+  std::atomic<bool> profiles{true};
+
+  // How many models are ticked.
+  [[nodiscard]] int model_count() const {
+    int count = 0;
+    for (const auto& m : models)
+      count += m.load() ? 1 : 0;
+    return count;
+  }
+
+  // The settings a command fits or draws with; the table read and the rows left out
+  // are the command's own and stay as they are.
+  void copy_to(core::run_settings& s) const {
+    for (std::size_t k = 0; k < models.size(); ++k)
+      s.selected_models[k] = models[k].load();
+    s.weighting_switch = weighting_switch.load();
+    s.error_switch = errors.load();
+    s.chain_only = chain_only.load();
+    s.fast = fast.load();
+    s.replicate_means = replicate_means.load();
+    s.profiles = profiles.load();
+  }
+};
+
+}  // namespace inhibra::shell
