@@ -25,4 +25,9 @@ optim::simplex_restarts simplex_restarts_of(int model) {
   return facts == nullptr ? optim::simplex_restarts::none : facts->simplex_restarts;
 }
 
+models::chain_settings chain_settings_of(int model) {
+  const models::model_facts* facts = models::model_info(model);
+  return facts == nullptr ? models::chain_settings{} : facts->chain;
+}
+
 }  // namespace inhibra::fit

@@ -146,6 +146,7 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   const optim::value_problem problem = model_value_problem(ctx, n);
   const optim::shape_search shape = shape_search_of(model);
   const optim::simplex_restarts restarts = simplex_restarts_of(model);
+  const models::chain_settings chain = chain_settings_of(model);
   double f = k.big;
   double f_best = f;
   par_array x_best = x;
@@ -158,11 +159,9 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
     largest = std::fmax(largest, x[static_cast<std::size_t>(i)]);
   }
   double scale = simplex_start_scale * std::sqrt(sum_sq / (n - 1)) / largest;
-  const int passes = model <= 4 ? simplex_passes_linear : simplex_passes_hyperbolic;
-  const int limit = model <= 9 ? simplex_limit : simplex_limit_general;
-  for (int pass = 1; pass <= passes; ++pass) {
+  for (int pass = 1; pass <= chain.simplex_passes; ++pass) {
     (void)optim::simplex(problem, std::span(x).first(count), f,
-                         {k.t, scale, limit, restarts, shape}, ctx.rangen_state);
+                         {k.t, scale, chain.simplex_limit, restarts, shape}, ctx.rangen_state);
     absolute(x, n);
     scale *= simplex_scale_factor;
     if (scale < simplex_scale_floor) break;
@@ -174,8 +173,7 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   // exit leaves a point with its value, and keep_best judges the stage by that value
   // alone (a stage that did not improve is undone whatever its exit said).
   std::vector<double> h(count * (count + 1) / 2, 1.0);
-  (void)optim::va10d(problem, std::span(x).first(count), f, h, va10d_mode_fresh,
-                     model <= 4 ? va10d_limit_linear : va10d_limit_hyperbolic);
+  (void)optim::va10d(problem, std::span(x).first(count), f, h, va10d_mode_fresh, chain.va10d_limit);
   keep_best(f, x, f_best, x_best);
   stage_done(stage::variable_metric);
 
@@ -194,8 +192,8 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   const par_array x_svd = x;
   const double f_svd = f;
   int nfe = 0;
-  const int maxit = (model >= 6 && model <= 8) ? nminsvd_runs_short : nminsvd_runs;
-  const auto ier = optim::nminsvd(problem, core::max_par, std::span(x).first(count), f, maxit, nfe);
+  const auto ier =
+      optim::nminsvd(problem, core::max_par, std::span(x).first(count), f, chain.nminsvd_runs, nfe);
   if (ier != optim::minsvd_ier::ok) {
     f = f_svd;
     x = x_svd;
@@ -208,16 +206,16 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   stage_done(stage::direction_set);
 
   // Shape parameters pushed to their floor get room to move again.
-  if (model >= 4 && x[3] < shape_floor) x[3] = shape_restart;
-  if (model >= 8 && x[4] < shape_floor) x[4] = shape_restart;
+  if (chain.restarted_shapes >= 1 && x[3] < shape_floor) x[3] = shape_restart;
+  if (chain.restarted_shapes >= 2 && x[4] < shape_floor) x[4] = shape_restart;
 
   // Stage 5: one more simplex for the models with an unbounded a.
-  if (model == 4 || model == 5 || model == 9 || model == 10) {
+  if (chain.extra_simplex) {
     (void)optim::simplex(problem, std::span(x).first(count), f,
                          {k.t, extra_simplex_scale, extra_simplex_limit, restarts, shape},
                          ctx.rangen_state);
   }
-  if (model >= 4) {
+  if (chain.restarted_shapes >= 1) {
     if (x[3] < shape_floor) x[3] = shape_restart;
     if (x[3] > shape_cap) x[3] = shape_cap_value;
   }

@@ -29,35 +29,28 @@ using par_array = std::array<double, core::max_par>;
 void keep_best(double& f, par_array& x, double& f_best, par_array& x_best);
 
 // Objective evaluations made through the context so far, of either kind.
-[[nodiscard]] inline std::int64_t evaluations(const core::fit_context& ctx) {
+[[nodiscard]] inline std::int64_t evaluations(const core::model_state& ctx) {
   return ctx.value_evaluations + ctx.full_evaluations;
 }
 
-// Stage 1: simplex passes (two for models 1-4, three from model 5 on), each with an
-// iteration limit (100, 150 for model 10); the scale starts at 0.1 rms/max of all
-// parameters but the last, halves after each pass, and a pass whose halved scale
-// falls below the floor ends the stage without the keep-best rule.
-inline constexpr int simplex_passes_linear = 2;
-inline constexpr int simplex_passes_hyperbolic = 3;
-inline constexpr int simplex_limit = 100;
-inline constexpr int simplex_limit_general = 150;
+// What differs per model (pass counts, limits, the shapes kept off their floor, the
+// last simplex) is the model's chain_settings in the catalogue.
+// Stage 1: simplex passes; the scale starts at 0.1 rms/max of all parameters but
+// the last, halves after each pass, and a pass whose halved scale falls below the
+// floor ends the stage without the keep-best rule.
 inline constexpr double simplex_start_scale = 0.1;
 inline constexpr double simplex_scale_factor = 0.5;
 inline constexpr double simplex_scale_floor = 0.01;
-// Stage 2: variable metric, its evaluation limit.
+// Stage 2: variable metric from the identity.
 inline constexpr int va10d_mode_fresh = 1;
-inline constexpr int va10d_limit_linear = 30;
-inline constexpr int va10d_limit_hyperbolic = 50;
-// Stage 4: SVD direction set, its run limit (15 for models 6-8) and the check that
-// undoes a result more than this many times the value before it.
-inline constexpr int nminsvd_runs = 30;
-inline constexpr int nminsvd_runs_short = 15;
+// Stage 4: SVD direction set, and the check that undoes a result more than this
+// many times the value before it.
 inline constexpr double nminsvd_undo_factor = 2.0;
 // Shape parameters at or below the floor restart just above it.
 inline constexpr double shape_floor = 2e-6;
 inline constexpr double shape_restart = 2e-5;
-// Stage 5: one more simplex (models 4, 5, 9, 10), then a above the cap is pulled
-// back below it.
+// Stage 5: one more simplex for the models whose a has no upper bound, then P4
+// above the cap is pulled back below it.
 inline constexpr int extra_simplex_limit = 100;
 inline constexpr double extra_simplex_scale = 0.1;
 inline constexpr double shape_cap = 10000.0;

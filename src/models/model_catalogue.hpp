@@ -5,6 +5,7 @@
 #include <array>
 #include <string_view>
 
+#include "models/chain_settings.hpp"
 #include "optim/search_settings.hpp"
 
 namespace inhibra::models {
@@ -36,6 +37,8 @@ struct model_facts {
   // What the fit's simplex does while its spread is still large in its first
   // iterations: nothing, the shape search, or the shape search around a random one.
   optim::simplex_restarts simplex_restarts = optim::simplex_restarts::none;
+  // The limits and steps of the fixed chain of stages.
+  chain_settings chain{};
 };
 
 inline constexpr std::array<model_facts, 10> model_catalogue{{
@@ -50,7 +53,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "competitive",
      false,
      {3, 3, shape_passes},
-     optim::simplex_restarts::none},
+     optim::simplex_restarts::none,
+     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false}},
     {2,
      "2- Linear Mixed Inhib, LMx(Sp=Ca)I:",
      "LMx(Sp=Ca)I",
@@ -62,7 +66,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "noncompetitive",
      false,
      {3, 3, shape_passes},
-     optim::simplex_restarts::none},
+     optim::simplex_restarts::none,
+     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false}},
     {3,
      "3- Linear Mixed Inhib, LMx(Sp<Ca)I:",
      "LMx(Sp<Ca)I",
@@ -74,7 +79,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "mixed, toward uncompetitive (a < 1)",
      false,
      {4, 4, shape_passes},
-     optim::simplex_restarts::shape_search},
+     optim::simplex_restarts::shape_search,
+     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false}},
     {4,
      "4- Linear Mixed Inhib, LMx(Sp>Ca)I:",
      "LMx(Sp>Ca)I",
@@ -86,7 +92,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "mixed, toward competitive (a > 1)",
      false,
      {4, 4, shape_passes},
-     optim::simplex_restarts::shape_search},
+     optim::simplex_restarts::shape_search,
+     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 1, true}},
     {5,
      "5- Hyperbolic Specific Inhib, HSpI:",
      "HSpI",
@@ -98,7 +105,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "partial (hyperbolic) competitive",
      false,
      {4, 4, shape_passes},
-     optim::simplex_restarts::shape_search},
+     optim::simplex_restarts::shape_search,
+     {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 1, true}},
     {6,
      "6- Hyperbolic Mixed Inhib, HMx(Sp=Ca)I:",
      "HMx(Sp=Ca)I",
@@ -110,7 +118,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "partial (hyperbolic) noncompetitive",
      false,
      {4, 4, shape_passes},
-     optim::simplex_restarts::shape_search},
+     optim::simplex_restarts::shape_search,
+     {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 1,
+      false}},
     {7,
      "7- Hyperbolic Catalytic Inhib, HCaI:",
      "HCaI",
@@ -122,7 +132,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "partial (hyperbolic) mixed, b = a",
      false,
      {4, 4, shape_passes},
-     optim::simplex_restarts::shape_search},
+     optim::simplex_restarts::shape_search,
+     {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 1,
+      false}},
     {8,
      "8- Hyperbolic Mixed Inhib, HMx(Sp<Ca)I:",
      "HMx(Sp<Ca)I",
@@ -134,7 +146,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "partial (hyperbolic) mixed, toward uncompetitive (a < 1)",
      true,
      {4, 5, shape_passes},
-     optim::simplex_restarts::shape_and_random_search},
+     optim::simplex_restarts::shape_and_random_search,
+     {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 2,
+      false}},
     {9,
      "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:",
      "HMx(Sp>Ca)I",
@@ -146,7 +160,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "partial (hyperbolic) mixed, toward competitive (a > 1)",
      false,
      {4, 5, shape_passes},
-     optim::simplex_restarts::shape_and_random_search},
+     optim::simplex_restarts::shape_and_random_search,
+     {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 2, true}},
     {10,
      "10-General Hyperbolic Enzyme-Modifier:",
      "General",
@@ -158,7 +173,9 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "general modifier mechanism",
      false,
      {4, 5, shape_passes},
-     optim::simplex_restarts::shape_and_random_search},
+     optim::simplex_restarts::shape_and_random_search,
+     {simplex_passes_hyperbolic, simplex_limit_general, va10d_limit_hyperbolic, nminsvd_runs, 2,
+      true}},
 }};
 
 // The facts of model 1..10, or nullptr for any other number.
