@@ -1,4 +1,4 @@
-#include "data/curve_checks.hpp"
+#include "data/detail/curve_checks.hpp"
 
 #include <algorithm>
 #include <cmath>

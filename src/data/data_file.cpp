@@ -9,10 +9,10 @@
 
 #include <sys/stat.h>
 
-#include "data/curve_checks.hpp"
+#include "data/detail/curve_checks.hpp"
+#include "data/detail/reader_messages.hpp"
+#include "data/detail/row_text.hpp"
 #include "data/file_names.hpp"
-#include "data/reader_messages.hpp"
-#include "data/row_text.hpp"
 #include "strings/text.hpp"
 
 namespace inhibra::data {

@@ -1,4 +1,4 @@
-#include "data/reader_messages.hpp"
+#include "data/detail/reader_messages.hpp"
 
 #include <fmt/format.h>
 

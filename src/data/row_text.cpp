@@ -1,4 +1,4 @@
-#include "data/row_text.hpp"
+#include "data/detail/row_text.hpp"
 
 #include <algorithm>
 #include <string>

@@ -1,4 +1,4 @@
-#include "evidence/family_membership.hpp"
+#include "evidence/detail/family_membership.hpp"
 
 #include <array>
 

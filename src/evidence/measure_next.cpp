@@ -1,11 +1,11 @@
-#include "evidence/measure_next.hpp"
+#include "evidence/detail/measure_next.hpp"
 
 #include <algorithm>
 #include <cmath>
 #include <string>
 
 #include "core/fit_context.hpp"
-#include "evidence/verdict_wording.hpp"
+#include "evidence/detail/verdict_wording.hpp"
 #include "fit/row_weights.hpp"
 #include "models/model_forms.hpp"
 #include "models/model_library.hpp"

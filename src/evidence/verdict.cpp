@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "evidence/family_membership.hpp"
-#include "evidence/measure_next.hpp"
-#include "evidence/verdict_wording.hpp"
+#include "evidence/detail/family_membership.hpp"
+#include "evidence/detail/measure_next.hpp"
+#include "evidence/detail/verdict_wording.hpp"
 #include "models/model_forms.hpp"
 #include "models/nested_models.hpp"
 

@@ -1,4 +1,4 @@
-#include "evidence/verdict_wording.hpp"
+#include "evidence/detail/verdict_wording.hpp"
 
 #include <algorithm>
 #include <cmath>

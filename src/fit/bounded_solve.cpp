@@ -1,4 +1,4 @@
-#include "fit/bounded_solve.hpp"
+#include "fit/detail/bounded_solve.hpp"
 
 #include <algorithm>
 #include <cmath>

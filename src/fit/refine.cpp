@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <utility>
 
-#include "fit/bounded_solve.hpp"
+#include "fit/detail/bounded_solve.hpp"
 #include "fit/robust_descent.hpp"
 #include "fit/row_weights.hpp"
 #include "models/model_catalogue.hpp"

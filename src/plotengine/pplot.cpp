@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "plotengine/series_drawing.hpp"
+#include "plotengine/detail/series_drawing.hpp"
 
 namespace inhibra::plotengine {
 

@@ -1,4 +1,4 @@
-#include "plotengine/series_drawing.hpp"
+#include "plotengine/detail/series_drawing.hpp"
 
 #include <algorithm>
 #include <cmath>

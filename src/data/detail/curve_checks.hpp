@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/fit_context.hpp"
-#include "data/reader_messages.hpp"
+#include "data/detail/reader_messages.hpp"
 
 namespace inhibra::data {
 

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "core/fit_context.hpp"
-#include "data/row_text.hpp"
+#include "data/detail/row_text.hpp"
 #include "data/text_lines.hpp"
 
 namespace inhibra::data {
