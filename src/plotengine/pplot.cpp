@@ -124,18 +124,7 @@ struct chart_drawing {
   const float centre = float(area.x) + float(area.width) / 2.0f;
 
   // Grid at the major ticks.
-  void draw_grid() const {
-    p.set_line_width(1.0f);
-    p.set_color(grid_color);
-    for (const auto& t : x_ticks) {
-      const float sx = snap(pass.screen_x(t.value));
-      if (t.major && sx > left + 1.0f && sx < right - 1.0f) p.draw_line(sx, top, sx, bottom);
-    }
-    for (const auto& t : y_ticks) {
-      const float sy = snap(pass.screen_y(t.value));
-      if (t.major && sy > top + 1.0f && sy < bottom - 1.0f) p.draw_line(left, sy, right, sy);
-    }
-  }
+  void draw_grid() const;
 
   // Series, inside the axes.
   void draw_all_series(const std::vector<series>& data) const {
@@ -148,35 +137,7 @@ struct chart_drawing {
   }
 
   // Axes: the frame, tick marks and tick labels. Returns the top of the x tick labels.
-  float draw_axes() const {
-    p.set_color(black);
-    p.draw_rect(snap(left), snap(top), float(a.width) - 1.0f, float(a.height) - 1.0f);
-    const int x_major = pass.x.ticks.major_tick_length, x_minor = pass.x.ticks.minor_tick_length;
-    const int y_major = pass.y.ticks.major_tick_length, y_minor = pass.y.ticks.minor_tick_length;
-    const float x_label_top = bottom + float(x_major + sp.gap);
-    float last_label_end = -1e30f;
-    for (const auto& t : x_ticks) {
-      const float sx = snap(pass.screen_x(t.value));
-      p.draw_line(sx, bottom, sx, bottom + float(t.major ? x_major : x_minor));
-      if (!t.major) continue;
-      const float half = float(m.width(t.label)) / 2.0f;
-      if (sx - half < last_label_end + float(sp.gap)) continue;  // would overlap its neighbour
-      p.draw_text(sx, x_label_top, t.label, h_align::center, v_align::top);
-      last_label_end = sx + half;
-    }
-    const float y_label_right = left - float(y_major + sp.gap);
-    float last_label_top = 1e30f;
-    for (const auto& t : y_ticks) {
-      const float sy = snap(pass.screen_y(t.value));
-      p.draw_line(left - float(t.major ? y_major : y_minor), sy, left, sy);
-      if (!t.major) continue;
-      const float half = float(sp.line) / 2.0f;
-      if (sy + half > last_label_top) continue;  // would overlap its neighbour
-      p.draw_text(y_label_right, sy, t.label, h_align::right, v_align::center);
-      last_label_top = sy - half;
-    }
-    return x_label_top;
-  }
+  float draw_axes() const;
 
   // Titles.
   void draw_titles(const std::string& title, const std::string& x_label, const std::string& y_label,
@@ -194,34 +155,79 @@ struct chart_drawing {
   }
 
   // Legend, under everything else.
-  void draw_legend(const std::vector<series>& data) const {
-    const auto lg = layout_legend(data, m, sp, area.width - 2 * sp.pad);
-    if (!lg.rows.empty()) {
-      int widest = 0;
-      for (const auto& row : lg.rows)
-        widest = std::max(widest, lg.row_width(row));
-      const float frame_w = float(widest + 2 * lg.inner);
-      const float frame_h = float(lg.height());
-      const float frame_x = centre - frame_w / 2.0f;
-      const float frame_y = float(area.y + area.height - sp.pad) - frame_h;
-      p.set_color(legend_frame_color);
-      p.draw_rect(snap(frame_x), snap(frame_y), frame_w, frame_h);
-      float row_y = frame_y + float(lg.inner);
-      for (const auto& row : lg.rows) {
-        float ex = centre - float(lg.row_width(row)) / 2.0f;
-        const float cy = row_y + float(lg.row_height) / 2.0f;
-        for (const auto& e : row) {
-          draw_swatch(p, *e.s, ex, cy, float(lg.swatch));
-          p.set_color(black);
-          p.draw_text(ex + float(lg.swatch + sp.gap), cy, trim_blanks(e.s->label), h_align::left,
-                      v_align::center);
-          ex += float(e.width + lg.separation);
-        }
-        row_y += float(lg.row_height);
+  void draw_legend(const std::vector<series>& data) const;
+};
+
+void chart_drawing::draw_grid() const {
+  p.set_line_width(1.0f);
+  p.set_color(grid_color);
+  for (const auto& t : x_ticks) {
+    const float sx = snap(pass.screen_x(t.value));
+    if (t.major && sx > left + 1.0f && sx < right - 1.0f) p.draw_line(sx, top, sx, bottom);
+  }
+  for (const auto& t : y_ticks) {
+    const float sy = snap(pass.screen_y(t.value));
+    if (t.major && sy > top + 1.0f && sy < bottom - 1.0f) p.draw_line(left, sy, right, sy);
+  }
+}
+
+float chart_drawing::draw_axes() const {
+  p.set_color(black);
+  p.draw_rect(snap(left), snap(top), float(a.width) - 1.0f, float(a.height) - 1.0f);
+  const int x_major = pass.x.ticks.major_tick_length, x_minor = pass.x.ticks.minor_tick_length;
+  const int y_major = pass.y.ticks.major_tick_length, y_minor = pass.y.ticks.minor_tick_length;
+  const float x_label_top = bottom + float(x_major + sp.gap);
+  float last_label_end = -1e30f;
+  for (const auto& t : x_ticks) {
+    const float sx = snap(pass.screen_x(t.value));
+    p.draw_line(sx, bottom, sx, bottom + float(t.major ? x_major : x_minor));
+    if (!t.major) continue;
+    const float half = float(m.width(t.label)) / 2.0f;
+    if (sx - half < last_label_end + float(sp.gap)) continue;  // would overlap its neighbour
+    p.draw_text(sx, x_label_top, t.label, h_align::center, v_align::top);
+    last_label_end = sx + half;
+  }
+  const float y_label_right = left - float(y_major + sp.gap);
+  float last_label_top = 1e30f;
+  for (const auto& t : y_ticks) {
+    const float sy = snap(pass.screen_y(t.value));
+    p.draw_line(left - float(t.major ? y_major : y_minor), sy, left, sy);
+    if (!t.major) continue;
+    const float half = float(sp.line) / 2.0f;
+    if (sy + half > last_label_top) continue;  // would overlap its neighbour
+    p.draw_text(y_label_right, sy, t.label, h_align::right, v_align::center);
+    last_label_top = sy - half;
+  }
+  return x_label_top;
+}
+
+void chart_drawing::draw_legend(const std::vector<series>& data) const {
+  const auto lg = layout_legend(data, m, sp, area.width - 2 * sp.pad);
+  if (!lg.rows.empty()) {
+    int widest = 0;
+    for (const auto& row : lg.rows)
+      widest = std::max(widest, lg.row_width(row));
+    const float frame_w = float(widest + 2 * lg.inner);
+    const float frame_h = float(lg.height());
+    const float frame_x = centre - frame_w / 2.0f;
+    const float frame_y = float(area.y + area.height - sp.pad) - frame_h;
+    p.set_color(legend_frame_color);
+    p.draw_rect(snap(frame_x), snap(frame_y), frame_w, frame_h);
+    float row_y = frame_y + float(lg.inner);
+    for (const auto& row : lg.rows) {
+      float ex = centre - float(lg.row_width(row)) / 2.0f;
+      const float cy = row_y + float(lg.row_height) / 2.0f;
+      for (const auto& e : row) {
+        draw_swatch(p, *e.s, ex, cy, float(lg.swatch));
+        p.set_color(black);
+        p.draw_text(ex + float(lg.swatch + sp.gap), cy, trim_blanks(e.s->label), h_align::left,
+                    v_align::center);
+        ex += float(e.width + lg.separation);
       }
+      row_y += float(lg.row_height);
     }
   }
-};
+}
 
 }  // namespace
 
