@@ -11,6 +11,7 @@
 #include "core/fit_context.hpp"
 #include "core/run_status.hpp"
 #include "data/output_file.hpp"
+#include "data/table_cells.hpp"
 #include "data/table_reader.hpp"
 #include "data/text_lines.hpp"
 
@@ -61,21 +62,6 @@ void console_closing_line(std::ostream& console, std::string_view results_file_n
 // stays as it was and none is created: a run that fits nothing writes nothing.
 void abort_run(const core::fit_context& ctx, output_file* results,
                std::string_view results_file_name, std::ostream* console);
-
-// The rows of cells of a table file, or why there are none.
-struct table_cells {
-  std::vector<table_row> rows;
-  std::optional<cell_separator> separator;  // of a text table
-  std::string sheet;                        // the sheet read, of a workbook
-  std::string error;                        // the message when the cells could not be read
-  bool read_error = false;                  // the file could not be read to its end
-};
-
-// The cells of the table file `name` as a run reads them (a workbook through
-// request.workbook and request.sheet), before their meaning is worked out: what a
-// preview shows. A file that cannot be read gives read_error and a message.
-[[nodiscard]] table_cells read_table_cells(const std::string& name,
-                                           const core::table_request& request);
 
 // The whole reading stage of a run. `raw_name` is the data file name as given
 // (data_file_name). Only a regular file is read. When `results` is not null the

@@ -3,6 +3,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include <zip.h>
@@ -178,41 +179,77 @@ std::string sheet_list(const std::vector<sheet_entry>& sheets) {
   return list;
 }
 
-}  // namespace
-
-core::sheet_cells read_xlsx_sheet(const std::string& file, const std::string& sheet) {
-  core::sheet_cells out;
-  const std::string shown = strings::printable(file);
-  int error_code = 0;
-  const archive z(zip_open(file.c_str(), ZIP_RDONLY, &error_code));
-  if (!z) {
-    out.error = shown + " is not an .xlsx workbook (it cannot be opened as a zip archive)";
-    return out;
+// The value of the cell element the reader is on: <v> for numbers, shared strings,
+// formulas' results; <is> for inline strings. Nothing when the cell has neither.
+std::optional<std::string> cell_value(QXmlStreamReader& xml) {
+  std::optional<std::string> value;
+  while (!xml.atEnd()) {
+    xml.readNext();
+    if (xml.isEndElement() && xml.name() == QLatin1String("c")) break;
+    if (!xml.isStartElement()) continue;
+    if (xml.name() == QLatin1String("v")) {
+      value = text_of(xml.readElementText());
+    } else if (xml.name() == QLatin1String("is")) {
+      value = rich_text(xml);
+    }
   }
-  auto part_error = [&](const std::string& name, part_fault fault) {
+  return value;
+}
+
+// The steps of reading one sheet share the archive, the file's name as a message
+// shows it and the result being built; a step that fails leaves its message in
+// out.error (and no rows) and returns false or nothing.
+struct sheet_reader {
+  core::sheet_cells& out;
+  const std::string& shown;
+  zip_t* z;
+
+  [[nodiscard]] std::string part_error(const std::string& name, part_fault fault) const {
     return shown + ": the workbook part " + name +
            (fault == part_fault::missing     ? " is missing: the file is not an .xlsx workbook"
             : fault == part_fault::too_large ? " is too large to hold data for a fit"
                                              : " cannot be read: the workbook is damaged");
-  };
-  auto damaged = [&](const std::string& name) {
-    return shown + ": the workbook part " + name + " is not well-formed XML";
-  };
+  }
 
-  const part workbook = read_part(z.get(), "xl/workbook.xml");
+  [[nodiscard]] std::string damaged(const std::string& name) const {
+    return shown + ": the workbook part " + name + " is not well-formed XML";
+  }
+
+  // The part that holds the sheet named `sheet` (the first sheet when empty); sets
+  // out.sheet to the sheet's name.
+  std::optional<std::string> sheet_part_name(const std::string& sheet);
+
+  // The workbook's shared strings (none when it has no such part).
+  bool read_shared_strings(std::vector<std::string>& shared);
+
+  bool refuse(std::string message) {
+    out.error = std::move(message);
+    out.rows.clear();
+    return false;
+  }
+
+  // Puts `value` into its cell `at`; `held` counts the cells held in out.rows.
+  bool store(const cell_place& at, std::string value, std::size_t& held);
+
+  // The cells of the sheet's part `target` into out.rows.
+  void read_cells(const std::string& target, const std::vector<std::string>& shared);
+};
+
+std::optional<std::string> sheet_reader::sheet_part_name(const std::string& sheet) {
+  const part workbook = read_part(z, "xl/workbook.xml");
   if (workbook.fault != part_fault::none) {
     out.error = part_error("xl/workbook.xml", workbook.fault);
-    return out;
+    return std::nullopt;
   }
   bool bad = false;
   const auto sheets = sheets_of(workbook.bytes, bad);
   if (bad) {
     out.error = damaged("xl/workbook.xml");
-    return out;
+    return std::nullopt;
   }
   if (sheets.empty()) {
     out.error = shown + ": the workbook has no sheets";
-    return out;
+    return std::nullopt;
   }
   const sheet_entry* chosen = &sheets.front();
   if (!sheet.empty()) {
@@ -223,45 +260,70 @@ core::sheet_cells read_xlsx_sheet(const std::string& file, const std::string& sh
     if (chosen == nullptr) {
       out.error = shown + " has no sheet named \"" + strings::printable(sheet) +
                   "\"; its sheets are " + sheet_list(sheets);
-      return out;
+      return std::nullopt;
     }
   }
   out.sheet = chosen->name;
 
-  const part rels = read_part(z.get(), "xl/_rels/workbook.xml.rels");
+  const part rels = read_part(z, "xl/_rels/workbook.xml.rels");
   if (rels.fault != part_fault::none) {
     out.error = part_error("xl/_rels/workbook.xml.rels", rels.fault);
-    return out;
+    return std::nullopt;
   }
   const auto targets = relations_of(rels.bytes, bad);
   if (bad) {
     out.error = damaged("xl/_rels/workbook.xml.rels");
-    return out;
+    return std::nullopt;
   }
   const auto target = targets.find(chosen->relation);
   if (target == targets.end()) {
     out.error = shown + ": the sheet \"" + strings::printable(chosen->name) +
                 "\" names no part of the workbook";
-    return out;
+    return std::nullopt;
   }
+  return target->second;
+}
 
-  std::vector<std::string> shared;
-  const part strings_part = read_part(z.get(), "xl/sharedStrings.xml");
+bool sheet_reader::read_shared_strings(std::vector<std::string>& shared) {
+  bool bad = false;
+  const part strings_part = read_part(z, "xl/sharedStrings.xml");
   if (strings_part.fault == part_fault::none) {
     shared = shared_strings_of(strings_part.bytes, bad);
     if (bad) {
       out.error = damaged("xl/sharedStrings.xml");
-      return out;
+      return false;
     }
   } else if (strings_part.fault != part_fault::missing) {
     out.error = part_error("xl/sharedStrings.xml", strings_part.fault);
-    return out;
+    return false;
   }
+  return true;
+}
 
-  const part sheet_part = read_part(z.get(), target->second);
+bool sheet_reader::store(const cell_place& at, std::string value, std::size_t& held) {
+  if (at.row > max_sheet_rows) {
+    return refuse(shown + ": the sheet holds values below row " +
+                  strings::int_text(max_sheet_rows) + ", more than data for a fit can need");
+  }
+  auto& cells_row = out.rows.size() < static_cast<std::size_t>(at.row)
+                        ? (out.rows.resize(static_cast<std::size_t>(at.row)), out.rows.back())
+                        : out.rows[static_cast<std::size_t>(at.row - 1)];
+  if (cells_row.size() < static_cast<std::size_t>(at.column)) {
+    held += static_cast<std::size_t>(at.column) - cells_row.size();
+    if (held > max_held_cells) {
+      return refuse(shown + ": the sheet holds more cells than data for a fit can need");
+    }
+    cells_row.resize(static_cast<std::size_t>(at.column));
+  }
+  cells_row[static_cast<std::size_t>(at.column - 1)] = std::move(value);
+  return true;
+}
+
+void sheet_reader::read_cells(const std::string& target, const std::vector<std::string>& shared) {
+  const part sheet_part = read_part(z, target);
   if (sheet_part.fault != part_fault::none) {
-    out.error = part_error(target->second, sheet_part.fault);
-    return out;
+    out.error = part_error(target, sheet_part.fault);
+    return;
   }
   QXmlStreamReader xml(sheet_part.bytes);
   std::size_t held = 0;  // cells held in out.rows
@@ -283,72 +345,58 @@ core::sheet_cells read_xlsx_sheet(const std::string& file, const std::string& sh
     if (!ref.empty()) {
       const auto p = place_of(ref);
       if (!p) {
-        out.error = shown + ": the sheet names a cell \"" + strings::printable(ref) +
-                    "\" that is not a cell of a sheet";
-        out.rows.clear();
-        return out;
+        refuse(shown + ": the sheet names a cell \"" + strings::printable(ref) +
+               "\" that is not a cell of a sheet");
+        return;
       }
       at = *p;
     }
     row = at.row;
     column = at.column;
     if (at.row < 1 || at.column < 1 || at.column > max_sheet_columns) {
-      out.error = shown + ": a cell of the sheet lies outside it";
-      out.rows.clear();
-      return out;
+      refuse(shown + ": a cell of the sheet lies outside it");
+      return;
     }
-    // The cell's value: <v> for numbers, shared strings, formulas' results; <is> for
-    // inline strings.
-    std::optional<std::string> value;
-    while (!xml.atEnd()) {
-      xml.readNext();
-      if (xml.isEndElement() && xml.name() == QLatin1String("c")) break;
-      if (!xml.isStartElement()) continue;
-      if (xml.name() == QLatin1String("v")) {
-        value = text_of(xml.readElementText());
-      } else if (xml.name() == QLatin1String("is")) {
-        value = rich_text(xml);
-      }
-    }
+    std::optional<std::string> value = cell_value(xml);
     if (!value) continue;
     if (type == "s") {
       bool ok = false;
       const auto index = QString::fromStdString(*value).toLongLong(&ok);
       if (!ok || index < 0 || static_cast<std::size_t>(index) >= shared.size()) {
-        out.error = shown + ": the cell " + strings::printable(ref) +
-                    " names a shared string the workbook does not hold";
-        out.rows.clear();
-        return out;
+        refuse(shown + ": the cell " + strings::printable(ref) +
+               " names a shared string the workbook does not hold");
+        return;
       }
       value = shared[static_cast<std::size_t>(index)];
     } else if (type == "b") {
       value = *value == "1" ? "TRUE" : "FALSE";
     }
     if (value->empty()) continue;
-    if (at.row > max_sheet_rows) {
-      out.error = shown + ": the sheet holds values below row " +
-                  strings::int_text(max_sheet_rows) + ", more than data for a fit can need";
-      out.rows.clear();
-      return out;
-    }
-    auto& cells_row = out.rows.size() < static_cast<std::size_t>(at.row)
-                          ? (out.rows.resize(static_cast<std::size_t>(at.row)), out.rows.back())
-                          : out.rows[static_cast<std::size_t>(at.row - 1)];
-    if (cells_row.size() < static_cast<std::size_t>(at.column)) {
-      held += static_cast<std::size_t>(at.column) - cells_row.size();
-      if (held > max_held_cells) {
-        out.error = shown + ": the sheet holds more cells than data for a fit can need";
-        out.rows.clear();
-        return out;
-      }
-      cells_row.resize(static_cast<std::size_t>(at.column));
-    }
-    cells_row[static_cast<std::size_t>(at.column - 1)] = std::move(*value);
+    if (!store(at, std::move(*value), held)) return;
   }
   if (xml.hasError()) {
-    out.error = damaged(target->second);
+    out.error = damaged(target);
     out.rows.clear();
   }
+}
+
+}  // namespace
+
+core::sheet_cells read_xlsx_sheet(const std::string& file, const std::string& sheet) {
+  core::sheet_cells out;
+  const std::string shown = strings::printable(file);
+  int error_code = 0;
+  const archive z(zip_open(file.c_str(), ZIP_RDONLY, &error_code));
+  if (!z) {
+    out.error = shown + " is not an .xlsx workbook (it cannot be opened as a zip archive)";
+    return out;
+  }
+  sheet_reader reader{out, shown, z.get()};
+  const std::optional<std::string> target = reader.sheet_part_name(sheet);
+  if (!target) return out;
+  std::vector<std::string> shared;
+  if (!reader.read_shared_strings(shared)) return out;
+  reader.read_cells(*target, shared);
   return out;
 }
 
