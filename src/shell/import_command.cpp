@@ -45,10 +45,7 @@ void main_window::command_import_table() {
   if (!open_named_file(tk_, st_, name)) return;
   forget_last_run();
   ctx_.table = request_for(chosen);
-  st_.data_file_open = 1;
-  set_menu_state(menu_column::open);
-  note_recent(st_.data_file_name);
-  show_data(false);
+  show_opened_file();
 }
 
 }  // namespace inhibra::shell

@@ -9,7 +9,6 @@
 
 #include "evidence/run_evidence.hpp"
 #include "fit/report.hpp"
-#include "shell/data_view.hpp"
 #include "shell/info_pages.hpp"
 #include "shell/model_dialog.hpp"
 #include "shell/remembered.hpp"
@@ -63,39 +62,6 @@ void main_window::handle_quit() {
 void main_window::request_stop() {
   stop_ = 1;
   tk_.continue_paused_plot();
-}
-
-void main_window::show_page(command page) {
-  if (running_.load()) {
-    show_page_now(page);
-  } else {
-    post(page);
-  }
-}
-
-void main_window::show_page_now(command page) {
-  switch (page) {
-    case command::about:
-      about(tk_);
-      break;
-    case command::models:
-      models(tk_);
-      break;
-    case command::example:
-      examplefile(tk_);
-      break;
-    case command::mechanism:
-      mechanism(tk_);
-      break;
-    case command::help:
-      help(tk_);
-      break;
-    case command::mc50:
-      mc50(tk_);
-      break;
-    default:
-      break;
-  }
 }
 
 void main_window::handle_weight_on() {
@@ -207,14 +173,12 @@ void main_window::start_up() {
   // The fixed-pitch font lines up the report's columns.
   tk_.settextstyle(toolkit::fixed_pitch_font, 0, tk_.scaledpi(14));
 
-  set_menu_state(menu_column::start);
-  tk_.enablemenuitem(st_.menus.fit_results_table, false);
-  tk_.enablemenuitem(st_.menus.fit_simulate, false);
   st_.choices.weighting_switch = 0;
   restore_settings();
   set_weight_entries();
   set_settings_entries();
   set_recent_entries();
+  show_menu_state();
 
   st_.text_panel = tk_.createmultilinetextbox(5, 5, width - 10, height - 10, false);
   panel_id_ = st_.text_panel;
@@ -298,6 +262,7 @@ void main_window::command_loop() {
     if (c != code(command::none) && c != no_command && is_command(c)) {
       set_weight_entries();
       set_settings_entries();
+      show_menu_state();
       keep_settings();
       update_status();
       ++completed_;
@@ -337,7 +302,7 @@ void main_window::execute(std::int32_t c) {
       command_save();
       break;
     case command::print:
-      printscreen(tk_, st_);
+      command_print();
       break;
     case command::open:
       command_open();
@@ -362,10 +327,9 @@ void main_window::execute(std::int32_t c) {
       command_edit();
       break;
     case command::weight_on:
-      command_weight();
-      break;
     case command::weight_off:
-      command_weight();
+      // The switch itself was set by the entry; the radio marks follow it.
+      set_weight_entries();
       break;
     case command::model_lib:
       model_lib(tk_, st_);
@@ -437,8 +401,7 @@ void main_window::command_run() {
     return;
   }
   if (st_.data_file_open == 0) {
-    tk_.enablemenuitem(st_.menus.tool_run, false);
-    tk_.enablemenuitem(st_.menus.fit_run, false);
+    show_menu_state();
     tk_.dlgmessage(
         core::box_kind::information,
         strings::join_crlf({"No data file open - Warning!", "Open a data file for input. "}));
@@ -455,6 +418,8 @@ void main_window::command_run() {
   ctx_.stop = &stop_;
   take_left_out();
   tk_.begin_run_progress(selected, [this] { request_stop(); });
+  on_run_start(st_.offers);
+  show_menu_state();
   running_ = true;
   frontend_->begin_run();
   last_run_ = {};
@@ -493,13 +458,14 @@ void main_window::command_run() {
     examplefile(tk_);
   }
   tk_.setwindowtitle(st_.main_window, st_.main_title);
-  set_menu_state(menu_column::run_done);
-  if (s != 0) disable_result_plots();
+  const bool fitted = s == 0 && !last_run_.fitted.empty();
+  on_run_end(st_.offers, {.in_order = s == 0,
+                          .curves = ctx_.idatasets,
+                          .fitted = !last_run_.fitted.empty(),
+                          .ranked = !last_run_.ranking.empty()});
+  show_menu_state();
   set_weight_entries();
   // The table of the fits comes up beside the report; its entry shows it again.
-  const bool fitted = s == 0 && !last_run_.fitted.empty();
-  tk_.enablemenuitem(st_.menus.fit_results_table, fitted);
-  tk_.enablemenuitem(st_.menus.fit_simulate, fitted && !last_run_.ranking.empty());
   if (fitted) command_results_table();
   // A file the run could not read is no file to offer again.
   if (s == core::code(core::run_status::file_not_found) ||
@@ -579,91 +545,6 @@ void main_window::command_results_table() {
       [rows, beside](const std::string& name) { return export_csv(rows, name, beside); });
 }
 
-void main_window::command_open() {
-  st_.data_file_open = openfile(tk_, st_) ? 1 : 0;
-  if (st_.data_file_open != 0) forget_last_run();
-  set_menu_state(st_.data_file_open != 0 ? menu_column::open : menu_column::open_cancelled);
-  if (st_.data_file_open != 0) {
-    note_recent(st_.data_file_name);
-    show_data(false);
-  }
-}
-
-// The Data pane shows the open file's rows as a run would read them now. A new file
-// starts with every row in; `keep_left_out` keeps the rows left out while the file
-// reads as it did, and puts them all back, with a notice, when it has changed.
-void main_window::show_data(bool keep_left_out) {
-  std::set<int> out;
-  if (keep_left_out) {
-    std::lock_guard lock(rows_mutex_);
-    out = left_out_;
-  }
-  data_view view = read_data_view(st_.data_file_name, ctx_.table, out);
-  if (!out.empty() && view.rows != shown_rows_) {
-    data_notices_.emplace_back(
-        "The data file has changed since its rows were shown: no row is left out of this run.");
-    out.clear();
-    view = read_data_view(st_.data_file_name, ctx_.table, out);
-  }
-  {
-    std::lock_guard lock(rows_mutex_);
-    left_out_ = out;
-  }
-  shown_rows_ = view.rows;
-  tk_.show_data_pane(std::move(view.contents), [this](int place, bool used) {
-    std::lock_guard lock(rows_mutex_);
-    if (used) {
-      left_out_.erase(place);
-    } else {
-      left_out_.insert(place);
-    }
-  });
-}
-
-// The rows the Data pane leaves out go to the run; the pane is read again first, so
-// that the places still name the rows the person saw.
-void main_window::take_left_out() {
-  show_data(true);
-  std::lock_guard lock(rows_mutex_);
-  ctx_.leave_out.assign(left_out_.begin(), left_out_.end());
-}
-
-// Another file is open: nothing of the last run's file stays on show or on offer (its
-// report, its table, the check by simulation, the charts kept of it).
-void main_window::forget_last_run() {
-  cleartext(tk_, st_);
-  last_run_ = {};
-  ctx_.table = {};  // read by its name again, unless Import Table says otherwise
-  tk_.close_table_window();
-  tk_.enablemenuitem(st_.menus.fit_results_table, false);
-  tk_.enablemenuitem(st_.menus.fit_simulate, false);
-  if (frontend_) frontend_->forget_kept_plots();
-  set_settings_entries();
-}
-
-// The plot commands draw the fit left in the context: after a run that did not end in
-// order, that may be another file's or half of this one's.
-void main_window::disable_result_plots() {
-  const menu_ids& m = st_.menus;
-  for (const int id :
-       {m.tool_xy_plot, m.tool_residuals, m.tool_kmapp_plot, m.tool_mc50_plot, m.plots_xy,
-        m.plots_residuals, m.plots_kmapp, m.plots_mc50, m.plots_lineweaver_burk, m.plots_dixon}) {
-    tk_.enablemenuitem(id, false);
-  }
-}
-
-// A file named on the command line, dropped on the window or chosen from the recent
-// files is opened as the open dialog opens a file; a missing one is reported and the
-// file open before stays open.
-void main_window::command_open_named(const std::string& file) {
-  if (!open_named_file(tk_, st_, file)) return;
-  forget_last_run();
-  st_.data_file_open = 1;
-  set_menu_state(menu_column::open);
-  note_recent(st_.data_file_name);
-  show_data(false);
-}
-
 // The units are asked one after the other; cancelling either keeps both as they were.
 void main_window::command_axis_units() {
   axis_units chosen = units_;
@@ -676,36 +557,34 @@ void main_window::command_axis_units() {
   frontend_->set_units(units_);
 }
 
-void main_window::note_recent(const std::string& file) {
-  st_.recent = with_recent(st_.recent, file);
-  set_recent_entries();
-}
-
 void main_window::command_save() {
   savetext(tk_, st_);
-  set_menu_state(menu_column::save);
+  on_save(st_.offers);
+  show_menu_state();
+}
+
+// Without a results file to print (yet, or any more) the entry is greyed out.
+void main_window::command_print() {
+  if (printscreen(tk_, st_)) return;
+  st_.offers.results_file_missing = true;
+  show_menu_state();
 }
 
 void main_window::command_clear() {
   if (st_.data_file_open != 0) {
     cleartext(tk_, st_);
     st_.choices.weighting_switch = 0;
-    set_menu_state(menu_column::clear_file_open);
-  } else {
-    tk_.enablemenuitem(st_.menus.tool_clear, false);
-    tk_.enablemenuitem(st_.menus.fit_clear, false);
   }
+  on_clear(st_.offers);
+  show_menu_state();
 }
 
+// A data file that is not there cannot be edited: its entry is greyed out instead.
 void main_window::command_edit() {
   st_.editor_file_name = st_.filenamedata;
-  editfile(tk_, st_.editor_file_name, st_.menus.file_edit);
-}
-
-void main_window::command_weight() {
-  // The switch itself was set by the menu handler; the radio marks follow it.
-  tk_.enablemenuitem(st_.menus.weight, true);
-  set_weight_entries();
+  if (editfile(tk_, st_.editor_file_name)) return;
+  st_.offers.data_file_missing = true;
+  show_menu_state();
 }
 
 void main_window::command_plot(result_plot kind) {

@@ -37,9 +37,6 @@ namespace inhibra::shell {
 inline constexpr std::string_view run_stopped_notice =
     "The run was stopped before it ended: no results file was written.";
 
-// The columns of the menu-state table: which entries a state offers.
-enum class menu_column { start, open, open_cancelled, clear_file_open, run_done, save };
-
 class main_window {
  public:
   main_window(toolkit::window_system& tk, core::fit_context& ctx, services svc, timings pause = {});
@@ -60,49 +57,28 @@ class main_window {
   // closes the main window and returns the exit code. Runs on the command thread.
   int run();
 
-  // The menu handlers (window thread, or any thread): each stores its command code
-  // and wakes the loop; nothing else.
+  // What the entries do (window thread, or any thread): each stores its command code
+  // and wakes the loop; a setting's entry stores the setting first. `choose` finds
+  // the handler of an entry of the table of commands.
   // Quit also stops a run going on (a paused one at once), as a signal would.
   void handle_quit();
   void handle_run() { post(command::run); }
-  void handle_save() { post(command::save); }
   void handle_print() { post(command::print); }
-  void handle_open() { post(command::open); }
-  void handle_about() { show_page(command::about); }
-  void handle_models() { show_page(command::models); }
-  void handle_clear() { post(command::clear); }
-  void handle_example() { show_page(command::example); }
-  void handle_mechanism() { show_page(command::mechanism); }
   void handle_plot() { post(command::plot); }
-  void handle_none() { post(command::none); }
-  void handle_data() { post(command::data); }
   void handle_weight_on();
   void handle_weight_off();
   void handle_chain_only();
   void handle_refine();
   void handle_error_model(core::error_model errors);
-  void handle_model_lib() { post(command::model_lib); }
-  void handle_resplot() { post(command::resplot); }
-  void handle_kmapplot() { post(command::kmapplot); }
-  void handle_help() { show_page(command::help); }
-  void handle_mc50() { show_page(command::mc50); }
-  void handle_mc50plot() { post(command::mc50plot); }
-  void handle_lineweaver_burk() { post(command::lineweaver_burk); }
-  void handle_dixon() { post(command::dixon); }
   // Residuals against the fitted rate from now on, or against [S] again.
   void handle_residual_axis();
   void handle_pause_setting();
   void handle_fast_fitting();
   void handle_replicate_means();
-  void handle_model_plots() { post(command::model_plots); }
-  void handle_axis_units() { post(command::axis_units); }
   // A file dropped on the main window, or the recent file shown at `index`: the loop
   // opens it as the open dialog would.
   void handle_dropped_file(const std::string& file);
   void handle_recent(int index);
-  void handle_results_table() { post(command::results_table); }
-  void handle_simulate() { post(command::simulate); }
-  void handle_import_table() { post(command::import_table); }
 
   // Ends the run going on at its next safe point (before its next model; a paused
   // run goes on to it at once), leaving no results file. Any thread.
@@ -124,9 +100,11 @@ class main_window {
  private:
   void start_up();
   void build_menus();
+  void add_entries(menu which, int parent);
+  void choose(menu_command c);
   void command_loop();
   void execute(std::int32_t code);
-  void set_menu_state(menu_column column);
+  void show_menu_state();
   void set_weight_entries();
   void set_method_entries();
   void set_error_model_entries();
@@ -145,14 +123,14 @@ class main_window {
   void show_stopped_run(int status);
   void command_open();
   void command_save();
+  void command_print();
   void command_clear();
   void command_edit();
-  void command_weight();
   void command_plot(result_plot kind);
   void command_open_named(const std::string& file);
+  void show_opened_file();
   void note_recent(const std::string& file);
   void forget_last_run();
-  void disable_result_plots();
   void command_axis_units();
   void command_results_table();
   void command_simulate();

@@ -21,18 +21,10 @@ struct run_choices {
   std::atomic<bool> chain_only{false};
   std::atomic<bool> fast{false};
   std::atomic<bool> replicate_means{false};
-  std::atomic<bool> profiles{true};
 
-  // How many models are ticked.
-  [[nodiscard]] int model_count() const {
-    int count = 0;
-    for (const auto& m : models)
-      count += m.load() ? 1 : 0;
-    return count;
-  }
-
-  // The settings a command fits or draws with; the table read and the rows left out
-  // are the command's own and stay as they are.
+  // The settings a command fits or draws with. The table read and the rows left out
+  // are the command's own, and profiles are always on in the desktop: they stay as
+  // they are.
   void copy_to(core::run_settings& s) const {
     for (std::size_t k = 0; k < models.size(); ++k)
       s.selected_models[k] = models[k].load();
@@ -41,7 +33,6 @@ struct run_choices {
     s.chain_only = chain_only.load();
     s.fast = fast.load();
     s.replicate_means = replicate_means.load();
-    s.profiles = profiles.load();
   }
 };
 

@@ -1,7 +1,7 @@
 #pragma once
-// The desktop program's own state: the pending command and its codes, the file
-// names, the menu entry ids, the child-window registry, and the services the
-// shell calls for a run and for the result plots.
+// The desktop program's own state: the pending command, the file names, the menu
+// entry ids and the facts that decide what they offer, the child-window registry,
+// and the services the shell calls for a run and for the result plots.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -13,6 +13,7 @@
 #include "core/run_status.hpp"
 #include "evidence/selection_simulation.hpp"
 #include "fit/ezfit.hpp"
+#include "shell/menu_commands.hpp"
 #include "shell/remembered.hpp"
 #include "shell/run_choices.hpp"
 
@@ -25,52 +26,6 @@ class window_system;
 }
 
 namespace inhibra::shell {
-
-// Command codes stored by the menu entries and executed by the command loop.
-enum class command : std::int32_t {
-  quit = 0,
-  run = 1,
-  save = 2,
-  print = 3,
-  open = 4,
-  about = 5,
-  models = 6,
-  clear = 7,
-  example = 8,
-  mechanism = 9,
-  plot = 10,
-  none = 11,
-  data = 12,
-  weight_on = 13,
-  weight_off = 14,
-  model_lib = 15,
-  resplot = 16,
-  kmapplot = 17,
-  help = 19,
-  mc50 = 20,
-  mc50plot = 21,
-  chain_only = 22,       // fit with the fixed chain of stages alone
-  refine = 23,           // fit with the refinement after the chain (the default)
-  pause_setting = 24,    // a run pauses at each model's plot, or not
-  model_plots = 25,      // the charts of the last run, each in a window
-  open_named = 26,       // a dropped or recent file, opened as the open dialog would
-  axis_units = 27,       // the units on the charts' axis labels
-  results_table = 28,    // the table of the last run's fits
-  error_model = 29,      // the error model of the next run (equal, relative, Poisson weights)
-  fast_fitting = 30,     // runs fit by the refinement's solves alone, or not
-  simulate = 31,         // the verdict of the last run checked on data simulated from its fit
-  import_table = 32,     // a data table read through the Import Table dialog
-  mean_sd = 33,          // the rate plot shows replicates as mean and SD, or a dot each
-  lineweaver_burk = 34,  // the Lineweaver-Burk view of the last run's best fit
-  dixon = 35,            // the Dixon view of the last run's best fit
-  residual_axis = 36,    // residuals against the fitted rate, or against [S]
-  // A new code comes last, and is_command accepts the codes up to the last one.
-};
-inline constexpr std::int32_t no_command = -1;  // pending command before the first one
-
-[[nodiscard]] constexpr std::int32_t code(command c) {
-  return static_cast<std::int32_t>(c);
-}
 
 // The result plots the shell's plot commands draw from the fit context. The
 // residuals are drawn against [S], or against the fitted rate by a setting.
@@ -113,68 +68,18 @@ struct timings {
   int flush = 1000;       // each of the two pauses while the results file is loaded
 };
 
-// Ids of every menu and menu entry, by the menu it is in and the text the person
-// sees. The menu bar holds the drop-downs File, Fit, Plots, Settings and Help; the
-// tool bar under it holds the one-click commands.
+// Ids of the menu entries: per command of the table its entry in the menus and on
+// the tool bar (-1 where it has none), and the recent files' entries.
 struct menu_ids {
-  int bar = -1;
-  int file = -1;
-  int file_open = -1;
-  int file_import = -1;  // Import Table...
-  int file_recent = -1;  // the "Recent Files" drop-down
+  struct places {
+    int in_menus = -1;
+    int on_tool_bar = -1;
+  };
+  std::array<places, command_count> entries{};
   std::array<int, recent_count> recent{};
-  int file_edit = -1;
-  int file_save = -1;
-  int file_print = -1;
-  int file_example = -1;
-  int file_quit = -1;
-  int fit = -1;
-  int fit_models = -1;  // the model dialog, as the tool bar's "Models"
-  int fit_run = -1;
-  int fit_clear = -1;
-  int fit_results_table = -1;  // offered once a run has fitted a model
-  int fit_simulate = -1;       // offered once a run has ranked its fits
-  int fit_mc50 = -1;           // the MC50 page
-  int plots = -1;
-  int plots_xy = -1;
-  int plots_residuals = -1;
-  int plots_kmapp = -1;
-  int plots_mc50 = -1;
-  int plots_lineweaver_burk = -1;
-  int plots_dixon = -1;
-  int plots_model_plots = -1;  // the charts of the last run again
-  int settings = -1;
-  int weight = -1;  // the "Weight" drop-down inside Settings
-  // Robust weighting on or off: two radio marks, the one in force checked.
-  int weight_on = -1;
-  int weight_off = -1;
-  // The error model's entries, in the order of core::error_model (equal, relative,
-  // Poisson): radio marks, the one in use checked.
-  std::array<int, 3> error_models{-1, -1, -1};
-  int method_chain = -1;   // fit with the fixed chain of stages alone
-  int method_refine = -1;  // fit with the refinement after the chain (the default)
-  int pause_at_plots = -1;
-  int fast_fitting = -1;       // checked: runs fit without the chain of stages
-  int replicate_means = -1;    // Show Replicates as Mean ± SD
-  int residuals_by_rate = -1;  // checked: residuals against the fitted rate, else [S]
-  int axis_units = -1;
-  int help = -1;
-  int help_help = -1;
-  int help_mechanism = -1;
-  int help_model_library = -1;
-  int help_about = -1;
-  int tools = -1;  // the tool bar
-  int tool_open = -1;
-  int tool_models = -1;
-  int tool_run = -1;
-  int tool_clear = -1;
-  int tool_xy_plot = -1;
-  int tool_residuals = -1;
-  int tool_kmapp_plot = -1;
-  int tool_mc50_plot = -1;
-  int tool_help = -1;
-  int tool_about = -1;
-  int tool_quit = -1;
+
+  [[nodiscard]] const places& operator[](menu_command c) const { return entries[index(c)]; }
+  [[nodiscard]] places& operator[](menu_command c) { return entries[index(c)]; }
 };
 
 // Open child windows (dialogs) by slot: slot_count 1 to 255 hold a window id or -1 (free);
@@ -218,6 +123,7 @@ struct shell_state {
   int text_panel = -1;                            // id of the results text panel
   std::string main_title = "Inhibra: Enzyme Inhibition Modeling Software";
   menu_ids menus;
+  menu_state offers;  // what the menus offer is read from these facts
   int main_window = -1;
 
   std::string filenamedata = "Data.in";         // data file name of the last open or run

@@ -196,31 +196,26 @@ bool writelines(const std::string& file_name, std::string_view text) {
   return out.commit();
 }
 
-void printscreen(toolkit::window_system& tk, const shell_state& st) {
+bool printscreen(toolkit::window_system& tk, const shell_state& st) {
   const std::string name(strings::trim_both(st.results_file_name));
   std::ifstream in(name, std::ios::binary);
   std::string text;
   if (in) text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  if (!in || in.bad()) {
-    // No report to print (yet, or any more): the entry is greyed out.
-    tk.enablemenuitem(st.menus.file_print, false);
-    return;
-  }
+  if (!in || in.bad()) return false;  // no report to print (yet, or any more)
   const std::string document = std::filesystem::path(name).filename().string();
   if (tk.print_text(document, text) < 0) {
     tk.dlgmessage(core::box_kind::warning,
                   strings::join_crlf({"The results could not be printed:", name}));
   }
+  return true;
 }
 
-void editfile(toolkit::window_system& tk, const std::string& file_name, int menu_entry) {
+bool editfile(toolkit::window_system& tk, const std::string& file_name) {
   // The program holds no file open between commands, so the editor may write it.
   const std::string name(strings::trim_both(file_name));
-  if (!file_exists(name)) {
-    tk.enablemenuitem(menu_entry, false);
-    return;
-  }
+  if (!file_exists(name)) return false;
   if (!start_editor(name)) tk.dlgmessage(core::box_kind::information, no_editor_message(name));
+  return true;
 }
 
 }  // namespace inhibra::shell

@@ -61,11 +61,12 @@ void savetext(toolkit::window_system& tk, const shell_state& st);
 bool writelines(const std::string& file_name, std::string_view text);
 
 // printscreen: the last results file, as written, through the system's print dialog
-// (a PDF file among its printers); the entry is greyed out when there is no such file.
-void printscreen(toolkit::window_system& tk, const shell_state& st);
+// (a PDF file among its printers). False, with nothing shown, when there is no such
+// file.
+bool printscreen(toolkit::window_system& tk, const shell_state& st);
 
-// editfile: `file_name` in the text editor; when the file does not exist the menu
-// entry `menu_entry` that led here is greyed out instead.
-void editfile(toolkit::window_system& tk, const std::string& file_name, int menu_entry);
+// editfile: `file_name` in the text editor. False, with nothing started, when the
+// file does not exist.
+bool editfile(toolkit::window_system& tk, const std::string& file_name);
 
 }  // namespace inhibra::shell
