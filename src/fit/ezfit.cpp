@@ -11,6 +11,7 @@
 #include "fit/covariance.hpp"
 #include "fit/exact_statistics.hpp"
 #include "fit/fast_fit.hpp"
+#include "fit/fit_checks.hpp"
 #include "fit/fit_results.hpp"
 #include "fit/init_estimates.hpp"
 #include "fit/jacobian.hpp"
@@ -39,8 +40,6 @@ constexpr int pause_around_plot_ms = 500;
 // Rounds of the consistency sweep after the last model (each round that changes a
 // model lowers its sum of squares, so few are ever needed).
 constexpr int consistency_rounds = 10;
-// A parameter within this relative distance of a box end counts as at that end.
-constexpr double at_bound_tolerance = 1e-6;
 
 // Everything a run keeps between its models.
 struct run_state {
@@ -80,13 +79,6 @@ struct run_state {
   std::size_t best_index = 0;        // into fitted
   std::vector<flagged_row> flagged;  // rows of the best fit worth a look
 };
-
-void restore_observations(core::observations& ctx) {
-  const auto rows = static_cast<std::ptrdiff_t>(std::clamp(ctx.idat, 0, core::max_rows));
-  std::copy_n(ctx.xtmp.begin(), rows, ctx.substrate.begin());
-  std::copy_n(ctx.x2tmp.begin(), rows, ctx.inhibitor.begin());
-  std::copy_n(ctx.ytmp.begin(), rows, ctx.rate.begin());
-}
 
 void set_title_and_refresh(const core::fit_context& ctx, int model) {
   if (ctx.fe == nullptr) return;
@@ -176,26 +168,6 @@ void leave_best_model(run_state& run) {
   ctx.strmdl = std::string(strings::trim_both(name));
 }
 
-// The parameters of r within at_bound_tolerance (relative) of an end of the model's
-// reachable box; model 8's b is at its upper end when it sits at its ceiling just
-// below a (b = a).
-std::vector<bound_hit> parameters_at_bound(const model_result& r) {
-  const models::parameter_box box = models::reachable_box(r.model);
-  std::vector<bound_hit> hits;
-  auto near = [](double v, double end) {
-    return std::abs(v - end) <= at_bound_tolerance * std::abs(end);
-  };
-  for (int i = 1; i <= box.n; ++i) {
-    const auto k = static_cast<std::size_t>(i - 1);
-    const double hi = models::upper_end(r.model, r.p, k);
-    if (near(r.p[k], box.lo[k]))
-      hits.push_back({i, false});
-    else if (near(r.p[k], hi))
-      hits.push_back({i, true});
-  }
-  return hits;
-}
-
 // The fitted models' optima carried into `model` through the general form.
 std::vector<par_array> borrowed_starts(const run_state& run, int model) {
   std::vector<par_array> starts;
@@ -229,16 +201,6 @@ void score(const core::fit_context& ctx, model_result& r) {
   r.error_log = error_log_term(ctx, r.p);
   if (r.aicc < aicc_cap) r.aicc += r.error_log;
   r.textbook = textbook_criteria(ctx.rows, r.n, r.ssr, r.error_log);
-}
-
-// Makes the context evaluate fitted model r again (after other models were fitted).
-void select_fitted(core::fit_context& ctx, const model_result& r) {
-  restore_observations(ctx);
-  ctx.model = r.model;
-  ctx.mdl_number = r.model;
-  ctx.n_par = r.n;
-  ctx.weighting = r.weighting;
-  ctx.errors = r.errors;
 }
 
 void warn(run_state& run, const std::string& text) {
@@ -315,54 +277,6 @@ void make_consistent(run_state& run) {
       changed = true;
     }
     if (!changed) break;
-  }
-}
-
-// The curve of each row (0-based, in file order): the data reader counts the rows of
-// each curve in id2.
-std::vector<int> curve_of_rows(const core::observations& ctx) {
-  const auto rows = static_cast<std::size_t>(std::clamp(ctx.rows, 0, core::max_rows));
-  std::vector<int> curve(rows, std::clamp(ctx.idatasets, 0, core::max_curves));
-  std::size_t k = 0;
-  for (int c = 0; c < std::clamp(ctx.idatasets, 0, core::max_curves); ++c) {
-    for (int i = 0; i < ctx.id2[static_cast<std::size_t>(c)] && k < rows; ++i)
-      curve[k++] = c;
-  }
-  return curve;
-}
-
-// The residual checks and each row's weight, leverage and Cook's distance, for every
-// fitted model at its final point. The rows weigh as
-// in the fit: the error model's weights times, in robust mode, the robust weights at
-// that point.
-void diagnose_fits(run_state& run) {
-  core::fit_context& ctx = run.ctx;
-  const std::vector<int> curve = curve_of_rows(ctx);
-  const auto rows = curve.size();
-  for (auto& r : run.fitted) {
-    select_fitted(ctx, r);
-    std::vector<double> residual(rows);
-    for (std::size_t k = 0; k < rows; ++k)
-      residual[k] = ctx.rate[k] - r.fitted[k];
-    row_weight_array w{};
-    row_weights(ctx, r.p, w);
-    const std::vector<double> weights(w.begin(), w.begin() + static_cast<std::ptrdiff_t>(rows));
-    const bool robust = r.weighting == core::weighting::robust;
-    const residual_rows data{std::span(ctx.substrate).first(rows),
-                             std::span(ctx.inhibitor).first(rows),
-                             std::span(ctx.rate).first(rows),
-                             std::span(r.fitted).first(rows),
-                             weights,
-                             curve};
-    r.diagnostics = diagnose_residuals(data, {r.n, r.errors, robust});
-    r.influence = diagnose_rows(ctx, r.p, weights);
-    // What robust weighting did to each row is its weight over the error model's.
-    if (r.errors != core::error_model::equal) {
-      row_weight_array e{};
-      error_model_weights(ctx, r.p, e);
-      for (std::size_t k = 0; k < rows; ++k)
-        r.influence.weight[k] = weights[k] / e[k];
-    }
   }
 }
 
@@ -516,25 +430,6 @@ std::vector<ranking_row> rank_fits(run_state& run) {
   return ranking;
 }
 
-// What the run measured, for the verdict's suggestion of where to measure next.
-measured_design design_of(const core::fit_context& ctx, const run_state& run) {
-  measured_design d;
-  d.N = ctx.rows;
-  d.errors = run.errors;
-  d.rate_floor = rate_floor(ctx);
-  const auto rows = static_cast<std::size_t>(std::clamp(ctx.rows, 0, core::max_rows));
-  if (rows == 0) return d;
-  const auto s = std::span(ctx.substrate).first(rows);
-  const auto i = std::span(ctx.inhibitor).first(rows);
-  // The smallest positive [S]: a row without substrate says nothing about the range.
-  d.s_min = HUGE_VAL;
-  for (const double v : s)
-    if (v > 0.0) d.s_min = std::min(d.s_min, v);
-  d.s_max = *std::max_element(s.begin(), s.end());
-  d.i_max = *std::max_element(i.begin(), i.end());
-  return d;
-}
-
 }  // namespace
 
 core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostream& console,
@@ -624,14 +519,14 @@ core::run_status ezfit(core::fit_context& ctx, std::string& file_name, std::ostr
     make_consistent(run);
     after_the_fits(run);
   }
-  diagnose_fits(run);
+  diagnose_fits(run.ctx, run.fitted);
   write_sections(run);
   const std::vector<ranking_row> ranking = rank_fits(run);
   if (record != nullptr) {
     record->fitted = run.fitted;
     record->errors = run.errors;
     record->ranking = ranking;
-    record->design = design_of(ctx, run);
+    record->design = design_of(ctx, run.errors);
     record->best_model = run.have_best ? run.best_model : 0;
     record->flagged_rows = run.flagged;
     // Counted among all rows of the file, as the person finds them there.

@@ -11,22 +11,12 @@
 #include "core/fit_context.hpp"
 #include "core/run_status.hpp"
 #include "data/table_reader.hpp"
+#include "fit/fit_checks.hpp"
 #include "fit/model_comparison.hpp"
 #include "fit/model_result.hpp"
 #include "fit/stage_recipe.hpp"
 
 namespace inhibra::fit {
-
-// What the run measured: the ranges of its rows and how its weights treat small
-// rates, for the suggestion of where to measure next.
-struct measured_design {
-  int N = 0;
-  double s_min = 0.0;
-  double s_max = 0.0;
-  double i_max = 0.0;
-  double rate_floor = 0.0;  // the smallest fitted rate the error model's weights count
-  core::error_model errors = core::error_model::equal;
-};
 
 // How a run fitted its models: the fixed chain of stages and the refinement after
 // it (the default), the chain alone, or the refinement's solves alone (fast).

@@ -22,6 +22,22 @@ double comparable(double aicc) {
 
 }  // namespace
 
+void restore_observations(core::observations& ctx) {
+  const auto rows = static_cast<std::ptrdiff_t>(std::clamp(ctx.idat, 0, core::max_rows));
+  std::copy_n(ctx.xtmp.begin(), rows, ctx.substrate.begin());
+  std::copy_n(ctx.x2tmp.begin(), rows, ctx.inhibitor.begin());
+  std::copy_n(ctx.ytmp.begin(), rows, ctx.rate.begin());
+}
+
+void select_fitted(core::fit_context& ctx, const model_result& r) {
+  restore_observations(ctx);
+  ctx.model = r.model;
+  ctx.mdl_number = r.model;
+  ctx.n_par = r.n;
+  ctx.weighting = r.weighting;
+  ctx.errors = r.errors;
+}
+
 std::optional<std::size_t> best_fitted(std::span<const model_result> fitted) {
   std::optional<std::size_t> best;
   for (std::size_t k = 0; k < fitted.size(); ++k) {

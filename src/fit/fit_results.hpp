@@ -21,6 +21,13 @@ void complete_result(core::model_state& ctx, model_result& r);
 // (the rest 0).
 void leave_fit_in_context(core::fit_context& ctx, const model_result& r);
 
+// The working columns back to the rows as read: a model's fit starts from them.
+void restore_observations(core::observations& ctx);
+
+// Makes the context evaluate fitted model r again (after other models were fitted):
+// the rows as read, r's model, parameter count, weighting and error model.
+void select_fitted(core::fit_context& ctx, const model_result& r);
+
 // The best of the fitted models: the lowest AICc, the later model on ties. An AICc
 // that is not a number ranks behind every number, and the first model always starts
 // the comparison, so a run with fitted models always has a best one.
