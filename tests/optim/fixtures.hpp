@@ -15,18 +15,14 @@ namespace inhibra::optim::testing {
 
 using point = std::vector<double>;
 
-// The box [1e-6, 1e6] of every parameter. A value v outside is folded back by the
-// arctangent reflection the fit uses for its parameters: |end -+ v·atan(v)/(2π)|,
-// so a small excursion lands just inside and a huge one far beyond the other end.
+// The box [1e-6, 1e6] of every parameter; a value v outside is folded back as the fit folds
+// its parameters: to |lo + t| or |hi - t|, t = v·atan(v)/(2π) (a huge v lands far outside).
 inline optim::box_projection wide_box() {
   return [](std::span<double> x) {
     constexpr double lo = 1e-6, hi = 1e6;
     for (double& v : x) {
       const double fold = 0.5 * v * std::atan(v) / std::numbers::pi;
-      if (v < lo)
-        v = std::abs(lo + fold);
-      else if (v > hi)
-        v = std::abs(hi - fold);
+      v = v < lo ? std::abs(lo + fold) : v > hi ? std::abs(hi - fold) : v;
     }
   };
 }
