@@ -7,7 +7,7 @@
 #include <limits>
 
 #include "fixtures.hpp"
-#include "support/numeric.hpp"
+#include "support/compare.hpp"
 
 namespace inhibra::optim {
 namespace {

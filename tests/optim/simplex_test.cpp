@@ -8,7 +8,7 @@
 
 #include "fixtures.hpp"
 #include "optim/rangen.hpp"
-#include "support/numeric.hpp"
+#include "support/compare.hpp"
 
 namespace inhibra::optim {
 namespace {

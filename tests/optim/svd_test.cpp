@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "support/numeric.hpp"
+#include "support/compare.hpp"
 
 namespace inhibra::optim {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fixtures.hpp"
-#include "support/numeric.hpp"
+#include "support/compare.hpp"
 
 namespace inhibra::optim {
 namespace {

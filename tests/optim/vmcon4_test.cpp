@@ -3,19 +3,20 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <functional>
+#include <span>
 #include <sstream>
+#include <string>
 #include <vector>
 
-#include "core/one_based.hpp"
-#include "models/model_catalogue.hpp"
-#include "models/model_library.hpp"
-#include "models/objective.hpp"
-#include "support/numeric.hpp"
+#include "core/capacities.hpp"
 
 namespace inhibra::optim {
 namespace {
 
-using support::rel_near;
+constexpr double at_solution = 1e-6;  // parameters and multipliers at a solution
+constexpr double value_tol = 1e-10;   // the objective there
+constexpr double feasible = 1e-10;    // how far a returned point may violate a constraint
 
 TEST(MachPrec, GivesTheDocumentedConstants) {
   double qeps = 0.0, qbig = 0.0;
@@ -25,245 +26,236 @@ TEST(MachPrec, GivesTheDocumentedConstants) {
   EXPECT_EQ(qbig, 2.0 / qeps);
 }
 
-// The constrained problem of the context's model, as the fit hands it over: the
-// objective through models::calcfg and the model's box constraints.
-constrained_problem model_problem(core::fit_context& ctx) {
-  const models::model_facts* facts = models::model_info(ctx.model);
-  return {facts != nullptr ? facts->constraints : 0, 0,
-          [&ctx](std::span<const double> x, double& f, std::span<double> g, std::span<double> c,
-                 std::span<double> cjac) {
-            models::calcfg(ctx, static_cast<int>(x.size()), x, f, g, c, cjac);
-          }};
-}
+using point = std::vector<double>;
 
-// One point of a context's model, the workspace of its vmcon4 calls and the summary
-// of the last call.
-struct sqp_run {
-  core::fit_context& ctx;
-  sqp_workspace ws;
-  std::array<double, core::max_par> x{};
-  sqp_values at;
-  sqp_summary last;
+// f(x), its gradient written into g.
+using smooth_function = std::function<double(std::span<const double> x, std::span<double> g)>;
 
-  explicit sqp_run(core::fit_context& context) : ctx(context) {}
-  [[nodiscard]] int n() const { return ctx.n_par; }
-  [[nodiscard]] std::span<double> xs() { return std::span(x).first(static_cast<std::size_t>(n())); }
-  void run(sqp_options o) {
-    const std::int64_t before = ctx.full_evaluations;
-    last = vmcon4(model_problem(ctx), ws, xs(), at, o);
-    EXPECT_EQ(last.evaluations, ctx.full_evaluations - before);  // every calcfg counted
-  }
-  void run(int maxit, double tol, int maxls = 10) {
-    run({.max_iterations = maxit, .tolerance = tol, .max_line_search = maxls});
-  }
-  // A later call, from B = identity or from the B the earlier calls left.
-  void again(bool fresh, int maxit, double tol, bool print = false) {
-    run({.max_iterations = maxit, .tolerance = tol, .fresh_start = fresh, .print = print});
-  }
-  [[nodiscard]] bool inside_box() const {
-    for (int j = 0; j < ctx.m; ++j)
-      if (at.c[static_cast<std::size_t>(j)] < 0.0) return false;
-    return true;
+// The constraint a·x + b >= 0 (= 0 among the first meq of a problem).
+struct linear_constraint {
+  point a;
+  double b = 0.0;
+};
+
+// A plain function under linear constraints as a constrained problem; counts evaluations.
+struct plain_problem {
+  smooth_function f;
+  std::vector<linear_constraint> constraints;
+  int meq = 0;
+  int calls = 0;
+
+  constrained_problem problem() {
+    return {static_cast<int>(constraints.size()), meq,
+            [this](std::span<const double> x, double& fx, std::span<double> g, std::span<double> c,
+                   std::span<double> cjac) {
+              ++calls;
+              fx = f(x, g);
+              for (std::size_t j = 0; j < constraints.size(); ++j) {
+                c[j] = constraints[j].b;
+                for (std::size_t i = 0; i < x.size(); ++i) {
+                  c[j] += constraints[j].a[i] * x[i];
+                  cjac[i + j * core::max_par] = constraints[j].a[i];
+                }
+              }
+            }};
   }
 };
 
-TEST(Vmcon4, IterationLimitOfZeroStopsBeforeAnySubproblem) {
-  // The first iteration begun is past the limit: the call ends after evaluating the
-  // start only. The caller's earlier iterations are printed, never counted.
-  for (const int earlier : {0, 5}) {
-    auto ctx = support::synthetic_context(2, {200, 0.15, 80});
-    sqp_run r(*ctx);
-    r.x = {150, 0.2, 60};
-    const auto start = r.x;
-    r.run({.max_iterations = 0, .tolerance = 1e-10, .earlier_iterations = earlier});
-    EXPECT_EQ(r.last.info, vmcon4_info::too_many_iterations);
-    EXPECT_EQ(r.last.iterations, 1);
-    EXPECT_EQ(r.last.cnorm, 0.0);  // no convergence test made
-    EXPECT_EQ(r.ws.subproblem_solves, 0);
-    EXPECT_EQ(r.last.evaluations, 1);
-    EXPECT_EQ(r.x, start);
-    EXPECT_EQ(r.at.f, models::objective_value(*ctx, r.xs()));
-  }
-}
-
-TEST(Vmcon4, FromTheExactMinimumConvergesAtOnceOrFailsTheLineSearch) {
-  // At the exact parameters of noise-free data the gradient is at the level of
-  // its guard (1.49e-8), so the convergence value is about 1e-15: a tolerance of
-  // 1e-10 is met in the first iteration without moving. With tolerance 0 every
-  // trial point along the step has f >= 0 = f(start), so none is ever accepted.
-  for (const double tol : {1e-10, 0.0}) {
-    SCOPED_TRACE(tol);
-    auto ctx = support::synthetic_context(1, {200, 0.15, 80});
-    sqp_run r(*ctx);
-    r.x = {200, 0.15, 80};
-    const auto start = r.x;
-    r.run(300, tol, 10);
-    EXPECT_EQ(r.last.iterations, 1);
-    EXPECT_EQ(r.ws.subproblem_solves, 2);
-    EXPECT_EQ(r.at.f, models::objective_value(*ctx, r.xs()));
-    if (tol > 0.0) {
-      EXPECT_EQ(r.last.info, vmcon4_info::converged);
-      EXPECT_EQ(ctx->full_evaluations, 1);
-      EXPECT_EQ(r.x, start);
-      EXPECT_EQ(r.at.f, 0.0);
-      EXPECT_LE(r.last.cnorm, tol);
-      continue;
+// Σ w(i)·(x(i) - centre(i))^2, every w(i) = 1 unless given.
+smooth_function bowl(point centre, point w = {}) {
+  w.resize(centre.size(), 1.0);
+  return [=](std::span<const double> x, std::span<double> g) {
+    double f = 0.0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+      f += w[i] * (x[i] - centre[i]) * (x[i] - centre[i]);
+      g[i] = 2.0 * w[i] * (x[i] - centre[i]);
     }
-    EXPECT_EQ(r.last.info, vmcon4_info::line_search_failed);
-    EXPECT_EQ(ctx->full_evaluations, 11);  // the start and ten (maxls) trial points
-    for (std::size_t i = 0; i < 3; ++i)    // x is the last trial point
-      EXPECT_EQ(r.x[i], r.ws.xa[i] + r.ws.delta[i]);
+    return f;
+  };
+}
+
+// Rosenbrock's valley (1 - x)^2 + 100 (y - x^2)^2, its minimum 0 at (1, 1).
+double valley(std::span<const double> p, std::span<double> g) {
+  const double x = p[0], y = p[1];
+  g[0] = -2 * (1 - x) - 400 * x * (y - x * x);
+  g[1] = 200 * (y - x * x);
+  return (1 - x) * (1 - x) + 100 * (y - x * x) * (y - x * x);
+}
+
+// The box lo <= (x, y) <= hi as x - lo_x, y - lo_y, hi_x - x, hi_y - y >= 0.
+std::vector<linear_constraint> box(const point& lo, const point& hi) {
+  return {{{1, 0}, -lo[0]}, {{0, 1}, -lo[1]}, {{-1, 0}, hi[0]}, {{0, -1}, hi[1]}};
+}
+
+// Calls of the method on one plain problem with one workspace.
+struct sqp_run {
+  plain_problem p;
+  point x;
+  sqp_workspace ws{};
+  sqp_values at{};
+  sqp_summary last{};
+
+  void run(sqp_options o) {
+    const int before = p.calls;
+    last = vmcon4(p.problem(), ws, x, at, o);
+    EXPECT_EQ(last.evaluations, p.calls - before);  // every evaluation counted
+  }
+};
+
+TEST(Vmcon4, ReachesTheKnownSolutionOfPlainProblems) {
+  // Each solution satisfies ∇f = Σ λ(j)·∇c(j) with the multipliers λ given: λ >= 0
+  // on the active inequalities, 0 on the others.
+  struct known {
+    const char* name;
+    plain_problem p;
+    point start, solution, lambda;
+    double f_min;
+    int most_iterations;
+  };
+  const auto unit = box({0, 0}, {1, 4}), wide = box({-2, -1}, {2, 3}),
+             cut = box({-2, -1}, {0.5, 3});
+  const std::vector<linear_constraint> line{{{1, 1}, -3}, {{1, 0}, 0}};
+  const std::vector<known> cases = {
+      // The bowl's centre (3, 2) lies right of the box: x <= 1 holds the solution.
+      {"edge", {bowl({3, 2}), unit}, {0.5, 0.5}, {1, 2}, {0, 0, 4, 0}, 4.0, 5},
+      // (3, -1) lies beyond the corner (1, 0): x <= 1 and y >= 0 both hold it.
+      {"corner", {bowl({3, -1}), unit}, {0.5, 0.5}, {1, 0}, {0, 2, 4, 0}, 5.0, 3},
+      // The same from a start that violates both.
+      {"outside", {bowl({3, -1}), unit}, {2.5, -2}, {1, 0}, {0, 2, 4, 0}, 5.0, 5},
+      // x^2 + 2y^2 on the line x + y = 3, with x >= 0 inactive.
+      {"equality", {bowl({0, 0}, {1, 2}), line, 1}, {0, 0}, {2, 1}, {4, 0}, 6.0, 8},
+      // The valley from (-1.2, 1) in a box around its minimum, and cut off at x = 0.5
+      // where the minimum is (0.5, 0.25), f = 0.25.
+      {"valley", {valley, wide}, {-1.2, 1}, {1, 1}, {0, 0, 0, 0}, 0.0, 50},
+      {"valley cut", {valley, cut}, {-1.2, 1}, {0.5, 0.25}, {0, 0, 1, 0}, 0.25, 30},
+  };
+  for (const known& k : cases) {
+    SCOPED_TRACE(k.name);
+    sqp_run r{k.p, k.start};
+    r.run({.max_iterations = 300, .tolerance = 1e-14});
+    EXPECT_EQ(r.last.info, vmcon4_info::converged);
+    EXPECT_LE(r.last.iterations, k.most_iterations);
+    for (std::size_t i = 0; i < 2; ++i)
+      EXPECT_NEAR(r.x[i], k.solution[i], at_solution);
+    EXPECT_NEAR(r.at.f, k.f_min, value_tol);
+    for (std::size_t j = 0; j < k.p.constraints.size(); ++j) {
+      EXPECT_NEAR(r.ws.vlam[j], k.lambda[j], at_solution) << "constraint " << j + 1;
+      const bool equality = j < static_cast<std::size_t>(k.p.meq);
+      EXPECT_TRUE(r.at.c[j] >= -feasible && (!equality || r.at.c[j] <= feasible)) << j + 1;
+    }
+    sqp_values fresh;  // what the call returns in `at` belongs to the returned point
+    plain_problem(k.p).problem().evaluate(r.x, fresh.f, fresh.g, fresh.c, fresh.cjac);
+    EXPECT_TRUE(fresh.f == r.at.f && fresh.g == r.at.g && fresh.c == r.at.c);
   }
 }
 
-TEST(Vmcon4, FirstTrialPointWithEnoughDecreaseCostsOneEvaluation) {
-  // A first call teaches B the curvature; from a nearby point the next call's
-  // full step then decreases the merit enough and is taken at once.
-  auto ctx = support::synthetic_context(1, {200, 0.15, 80});
-  sqp_run r(*ctx);
-  r.x = {202, 0.1485, 80.8};
-  r.run(300, 1e-16);
-  ASSERT_EQ(r.last.info, vmcon4_info::converged);
-  EXPECT_LT(r.at.f, 1e-15);
-  support::expect_rel_near(std::span<const double>(r.xs()), {200, 0.15, 80}, support::loose);
-  r.x = {201, 0.1495, 80.4};
-  const auto start = r.x;
-  const double f_start = models::objective_value(*ctx, r.xs());
-  const auto evaluations = ctx->full_evaluations;
-  r.again(false, 1, 0.0);  // one iteration, then the limit
-  EXPECT_EQ(r.last.info, vmcon4_info::too_many_iterations);
-  EXPECT_EQ(r.last.iterations, 2);
-  EXPECT_EQ(ctx->full_evaluations - evaluations, 2);  // the start and the full step
-  EXPECT_LT(r.at.f, 0.1 * f_start);
-  // The full step: x = start + d with d the subproblem's step, kept in the workspace.
-  for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(r.x[i], start[i] + r.ws.delta[i]);
-    EXPECT_EQ(r.ws.xa[i], r.x[i]);  // the limit struck at the start of iteration 2
+TEST(Vmcon4, EachWayOfStoppingGivesItsOutcomeAndCosts) {
+  // Every call passes 7 earlier iterations of its caller, which must not count.
+  struct stop {
+    const char* name;
+    plain_problem p;
+    point start;
+    int limit, maxls;
+    double tol;
+    vmcon4_info info;
+    int iterations, evaluations;
+  };
+  using enum vmcon4_info;
+  const point c{1, 2};
+  const auto ten = box({-10, -10}, {10, 10});
+  const std::vector<linear_constraint> contradiction{{{1, 0}, -1}, {{-1, 0}, 0}};  // 1 <= x <= 0
+  // The bowl with its gradient's sign turned: every step the method takes goes uphill.
+  const smooth_function uphill = [f = bowl(c)](std::span<const double> x, std::span<double> g) {
+    const double v = f(x, g);
+    for (double& gi : g.first(x.size()))
+      gi = -gi;
+    return v;
+  };
+  const std::vector<stop> cases = {
+      // At the exact minimum the step is zero and so is the test value.
+      {"minimum", {bowl(c), ten}, c, 5, 10, 0.0, converged, 1, 1},
+      // A negative tolerance is never met; the zero step does not decrease the merit.
+      {"negative tolerance", {bowl(c), ten}, c, 5, 10, -1.0, uphill_direction, 1, 1},
+      // Half the bowl has Hessian I = B: the first full step lands on the centre and is
+      // taken at once; the next iteration's test value is zero.
+      {"Newton step", {bowl(c, {0.5, 0.5}), ten}, {4, -3}, 5, 10, 1e-12, converged, 2, 2},
+      // The bowl's Hessian is 2I: the full step overshoots to the start's mirror point, of
+      // the same value, and the interpolated half step lands on the centre.
+      {"half step", {bowl(c), ten}, {4, -3}, 5, 10, 1e-12, converged, 2, 3},
+      // No trial point decreases f: the start and max_line_search trial points.
+      {"uphill", {uphill, ten}, {4, -3}, 5, 10, 0.0, line_search_failed, 1, 11},
+      {"shorter search", {uphill, ten}, {4, -3}, 5, 4, 0.0, line_search_failed, 1, 5},
+      // The first iteration begun is past a limit of zero: the start is evaluated only.
+      {"no iterations", {valley, ten}, {-1.2, 1}, 0, 10, 0.0, too_many_iterations, 1, 1},
+      // 1 <= x <= 0 cannot hold and f changes only with x here: the subproblem finds no
+      // step, so the test value is zero.
+      {"contradiction", {bowl(c), contradiction}, {0.5, 2}, 5, 10, 0.0, no_feasible_step, 1, 1},
+  };
+  for (const stop& s : cases) {
+    SCOPED_TRACE(s.name);
+    sqp_run r{s.p, s.start};
+    sqp_options o{.max_iterations = s.limit, .tolerance = s.tol, .max_line_search = s.maxls};
+    o.earlier_iterations = 7;
+    r.run(o);
+    EXPECT_EQ(r.last.info, s.info);
+    EXPECT_EQ(r.last.iterations, s.iterations);
+    EXPECT_EQ(r.last.evaluations, s.evaluations);
+    EXPECT_EQ(r.ws.subproblem_solves, s.limit == 0 ? 0 : 2 * s.iterations);
+    // x: the last trial point of a failed line search, else where the last iteration began.
+    for (std::size_t i = 0; i < 2; ++i)
+      EXPECT_EQ(r.x[i], r.ws.xa[i] + (s.info == line_search_failed ? r.ws.delta[i] : 0.0));
+    EXPECT_TRUE(s.evaluations > 1 || (r.x == s.start && r.last.cnorm == 0.0));
+    EXPECT_TRUE(s.info != converged || r.at.f <= value_tol);
   }
 }
 
-bool is_identity(const sqp_workspace& ws) {
-  const core::cmat1 b(ws.hessian, core::max_par);
-  for (int j = 1; j <= core::max_par; ++j)
-    for (int i = 1; i <= core::max_par; ++i)
-      if (b(i, j) != (i == j ? 1.0 : 0.0)) return false;
-  return true;
-}
-
-TEST(Vmcon4, LaterCallsContinueFromTheHessianOfTheEarlierOne) {
-  auto ctx = support::synthetic_context(2, {200, 0.15, 80});
-  sqp_run r(*ctx);
+TEST(Vmcon4, HonoursTheIterationLimitAndCarriesTheHessianToLaterCalls) {
+  const auto wide = box({-2, -1}, {2, 3});
+  const auto identity = sqp_workspace{}.hessian;  // as a fresh workspace holds it
+  sqp_run full{{valley, wide}, {-1.2, 1}};
   std::ostringstream out;
-  r.ws.diagnostics = &out;
-  EXPECT_TRUE(is_identity(r.ws));  // a fresh workspace
-  r.x = {150, 0.2, 60};
-  r.run(300, 1e-12);
-  ASSERT_FALSE(is_identity(r.ws));
-  const auto learned = r.ws.hessian;
-
-  r.again(false, 0, 1e-12);  // a later call keeps B
-  EXPECT_EQ(r.ws.hessian, learned);
+  full.ws.diagnostics = &out;
+  full.run({.max_iterations = 300, .tolerance = 1e-14});
+  ASSERT_EQ(full.last.info, vmcon4_info::converged);
+  // The valley needs n iterations (the last one's test passes); a limit of n - 1 stops
+  // the call as iteration n begins, at the point the n - 1 iterations reached.
+  const int n = full.last.iterations;
+  for (const int limit : {n, n - 1}) {
+    sqp_run r{{valley, wide}, {-1.2, 1}};
+    r.run({.max_iterations = limit, .tolerance = 1e-14});
+    EXPECT_EQ(r.last.info, limit == n ? vmcon4_info::converged : vmcon4_info::too_many_iterations);
+    EXPECT_EQ(r.last.iterations, n);
+    EXPECT_EQ(r.last.evaluations, full.last.evaluations);  // the last iteration evaluates nothing
+    EXPECT_EQ(r.x, full.x);
+  }
+  ASSERT_NE(full.ws.hessian, identity);
+  const auto learned = full.ws.hessian;
+  full.run({.max_iterations = 0, .fresh_start = false});  // a later call keeps B
+  EXPECT_EQ(full.ws.hessian, learned);
   EXPECT_TRUE(out.str().empty());  // nothing printed unless asked
-  r.again(true, 0, 1e-12, true);
-  EXPECT_TRUE(is_identity(r.ws));
+  full.run({.max_iterations = 0, .fresh_start = true, .print = true});
+  EXPECT_EQ(full.ws.hessian, identity);
   EXPECT_NE(out.str().find("Q.P. ITERATIONS EXCEEDED ALLOWABLE MAXIMUM DURING\nPROGRAM EXECUTION"),
             std::string::npos);
 }
 
-TEST(Vmcon4, StopsOnTheLowerBoundOfAShapeParameterWithMeritWeightsFromZero) {
-  // Model 9 on the example data drives b down to its lower bound 1e-6, so the
-  // constraint weights of the merit function shape the line searches. Weights a
-  // workspace still holds from an earlier call (here made huge on purpose) must not
-  // reach the next call: it runs exactly as one from a workspace whose weights are
-  // zero.
-  core::fit_context ctx;
-  support::fill_example_data(ctx);
-  ctx.model = ctx.mdl_number = 9;
-  ctx.n_par = 5;
-  sqp_run clean(ctx), stale(ctx);
-  for (auto* r : {&clean, &stale}) {
-    r->x = {250, 0.17, 100, 2.0, 0.5};
-    r->run(3, 1.0685e-6);
-  }
+TEST(Vmcon4, EveryCallStartsItsMeritWeightsAndMultipliersFromZero) {
+  // (x - 3)^2 with x <= 1 from x = 1.5: the start violates the constraint, so the merit
+  // weight decides how far the first line search goes. What a workspace still holds
+  // (here huge on purpose) must not reach the next call: it runs as from a fresh one.
+  const std::vector<linear_constraint> at_most_one{{{-1}, 1}};
+  sqp_run clean{{bowl({3}), at_most_one}, {1.5}}, stale{{bowl({3}), at_most_one}, {1.5}};
   stale.ws.vmu.fill(1e12);
   stale.ws.vlam.fill(-3.0);
-  clean.again(false, 300, 1.0685e-6);
-  stale.again(false, 300, 1.0685e-6);
+  for (auto* r : {&clean, &stale})
+    r->run({.max_iterations = 300, .tolerance = 1e-14});
   EXPECT_EQ(stale.x, clean.x);
-  EXPECT_EQ(stale.at.f, clean.at.f);
   EXPECT_EQ(stale.last.iterations, clean.last.iterations);
   EXPECT_EQ(stale.last.evaluations, clean.last.evaluations);
   EXPECT_EQ(stale.ws.vmu, clean.ws.vmu);
-
-  // The constraint b - 1e-6 >= 0 is active, and f grows when b moves into the box.
   EXPECT_EQ(clean.last.info, vmcon4_info::converged);
-  EXPECT_TRUE(clean.inside_box());
-  EXPECT_NEAR(clean.x[4], models::lower_bound, 1e-12);
-  auto moved = clean.x;
-  moved[4] = 1e-3;
-  EXPECT_GT(models::objective_value(ctx, std::span(moved).first(5)), clean.at.f);
-  // f, g, c and the constraint gradients belong to the returned point.
-  sqp_run fresh(ctx);
-  fresh.x = clean.x;
-  models::calcfg(ctx, 5, fresh.xs(), fresh.at.f, fresh.at.g, fresh.at.c, fresh.at.cjac);
-  EXPECT_EQ(fresh.at.f, clean.at.f);
-  EXPECT_EQ(fresh.at.g, clean.at.g);
-  EXPECT_EQ(fresh.at.c, clean.at.c);
-  EXPECT_EQ(fresh.at.cjac, clean.at.cjac);
-}
-
-// Rosenbrock's valley f = (1 - x)^2 + 100 (y - x^2)^2 in the box lo <= (x, y) <= hi,
-// written as the four constraints x - lo_x, y - lo_y, hi_x - x, hi_y - y >= 0; calls
-// counts the evaluations.
-constrained_problem rosenbrock_in_box(std::array<double, 2> lo, std::array<double, 2> hi,
-                                      int& calls) {
-  return {4, 0,
-          [lo, hi, &calls](std::span<const double> p, double& f, std::span<double> g,
-                           std::span<double> c, std::span<double> cjac) {
-            ++calls;
-            const double x = p[0], y = p[1];
-            f = (1 - x) * (1 - x) + 100 * (y - x * x) * (y - x * x);
-            g[0] = -2 * (1 - x) - 400 * x * (y - x * x);
-            g[1] = 200 * (y - x * x);
-            c[0] = x - lo[0];
-            c[1] = y - lo[1];
-            c[2] = hi[0] - x;
-            c[3] = hi[1] - y;
-            const core::mat1 jac(cjac, core::max_par);
-            jac(1, 1) = 1;
-            jac(2, 2) = 1;
-            jac(1, 3) = -1;
-            jac(2, 4) = -1;
-          }};
-}
-
-TEST(Vmcon4, MinimisesAProblemWithoutAnyModel) {
-  // From the classic start (-1.2, 1): a box around the valley's minimum (1, 1) lets
-  // the method reach it; a box with x <= 0.5 holds it on that side, where the
-  // minimum is (0.5, 0.25) with f = 0.25 (the x-constraint active, the y-gradient 0).
-  struct box_case {
-    std::array<double, 2> lo, hi, minimum;
-    double f;
-  };
-  for (const box_case& b :
-       {box_case{{-2, -1}, {2, 3}, {1, 1}, 0.0}, box_case{{-2, -1}, {0.5, 3}, {0.5, 0.25}, 0.25}}) {
-    SCOPED_TRACE(b.hi[0]);
-    int calls = 0;
-    const constrained_problem p = rosenbrock_in_box(b.lo, b.hi, calls);
-    sqp_workspace ws;
-    std::array<double, 2> x{-1.2, 1.0};
-    sqp_values at;
-    const sqp_summary s =
-        vmcon4(p, ws, x, at, {.max_iterations = 300, .tolerance = 1e-14, .max_line_search = 10});
-    EXPECT_EQ(s.info, vmcon4_info::converged);
-    EXPECT_NEAR(x[0], b.minimum[0], 1e-6);
-    EXPECT_NEAR(x[1], b.minimum[1], 1e-6);
-    EXPECT_NEAR(at.f, b.f, 1e-10);
-    EXPECT_EQ(s.evaluations, calls);
-    EXPECT_LE(s.iterations, 300);
-    for (std::size_t j = 0; j < 4; ++j)
-      EXPECT_GE(at.c[j], -1e-10) << "constraint " << j + 1;
-  }
+  EXPECT_NEAR(clean.x[0], 1.0, at_solution);
+  EXPECT_NEAR(clean.ws.vlam[0], 4.0, at_solution);
 }
 
 TEST(BfgsUpdate, NewMatrixMapsTheStepToTheDampedOrPlainGradientChange) {
@@ -278,6 +270,7 @@ TEST(BfgsUpdate, NewMatrixMapsTheStepToTheDampedOrPlainGradientChange) {
            update{{-1.4, -1, 2}, {-0.2, 0.5, 1}, true},
            // deltaᵀy = 3 >= 0.3: the plain update, with the secant condition B·delta = y.
            update{{0.5, 2.5, -1}, {0.5, 2.5, -1}, false},
+           update{{0.31, 0, 2}, {0.31, 0, 2}, false},  // deltaᵀy just above 0.3
        }) {
     SCOPED_TRACE(u.damped);
     constexpr std::size_t ld = core::max_par;
