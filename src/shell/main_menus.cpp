@@ -183,7 +183,7 @@ void main_window::show_menu_state() {
 // made while another command ran has set the switch although its command was lost;
 // the menu must show it.
 void main_window::set_weight_entries() {
-  const bool on = st_.choices.weighting_switch.load() != 0;
+  const bool on = st_.choices.weighting_switch.load() != robust_off;
   tk_.setmenuitemchecked(st_.menus[menu_command::weight_on].in_menus, on);
   tk_.setmenuitemchecked(st_.menus[menu_command::weight_off].in_menus, !on);
   set_method_entries();

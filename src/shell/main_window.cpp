@@ -65,12 +65,12 @@ void main_window::request_stop() {
 }
 
 void main_window::handle_weight_on() {
-  st_.choices.weighting_switch = 2;
+  st_.choices.weighting_switch = robust_on;
   post(command::weight_on);
 }
 
 void main_window::handle_weight_off() {
-  st_.choices.weighting_switch = 0;
+  st_.choices.weighting_switch = robust_off;
   post(command::weight_off);
 }
 
@@ -173,7 +173,7 @@ void main_window::start_up() {
   // The fixed-pitch font lines up the report's columns.
   tk_.settextstyle(toolkit::fixed_pitch_font, 0, tk_.scaledpi(14));
 
-  st_.choices.weighting_switch = 0;
+  st_.choices.weighting_switch = robust_off;
   restore_settings();
   set_weight_entries();
   set_settings_entries();
@@ -522,7 +522,7 @@ void main_window::update_status() {
                          : std::string("No data file open");
   text += "   |   Weights: ";
   text += core::error_model_name(st_.choices.errors.load());
-  text += st_.choices.weighting_switch.load() == 2 ? ", robust" : "";
+  text += st_.choices.weighting_switch.load() == robust_on ? ", robust" : "";
   text += "   |   Fitting: ";
   text += st_.choices.chain_only.load() ? "chain only" : "refined";
   if (st_.choices.fast.load()) text += ", fast";
@@ -573,7 +573,7 @@ void main_window::command_print() {
 void main_window::command_clear() {
   if (st_.data_file_open != 0) {
     cleartext(tk_, st_);
-    st_.choices.weighting_switch = 0;
+    st_.choices.weighting_switch = robust_off;
   }
   on_clear(st_.offers);
   show_menu_state();

@@ -11,8 +11,13 @@
 #include "core/capacities.hpp"
 #include "core/error_model.hpp"
 #include "core/run_settings.hpp"
+#include "core/weighting.hpp"
 
 namespace inhibra::shell {
+
+// The weighting switch as the robust-weighting entries set it.
+inline constexpr std::int32_t robust_on = core::switch_value(core::weighting::robust);
+inline constexpr std::int32_t robust_off = core::switch_value(core::weighting::none);
 
 struct run_choices {
   std::array<std::atomic<bool>, core::max_models> models{};  // model i ticked at [i - 1]
