@@ -121,16 +121,12 @@ void main_window::choose(menu_command c) {
     case command::residual_axis:
       handle_residual_axis();
       break;
-    case command::about:
-    case command::models:
-    case command::example:
-    case command::mechanism:
-    case command::help:
-    case command::mc50:
-      show_page(code);
-      break;
     default:
-      post(code);
+      if (shows_page(code)) {
+        show_page(code);
+      } else {
+        post(code);
+      }
       break;
   }
 }

@@ -292,6 +292,10 @@ void main_window::execute(std::int32_t c) {
     return;
   }
   st_.choices.copy_to(ctx_);
+  if (shows_page(static_cast<command>(c))) {
+    show_page_now(static_cast<command>(c));
+    return;
+  }
   switch (static_cast<command>(c)) {
     case command::quit:
       break;
@@ -306,14 +310,6 @@ void main_window::execute(std::int32_t c) {
       break;
     case command::open:
       command_open();
-      break;
-    case command::about:
-    case command::models:
-    case command::example:
-    case command::mechanism:
-    case command::help:
-    case command::mc50:
-      show_page_now(static_cast<command>(c));
       break;
     case command::clear:
       command_clear();
@@ -387,6 +383,8 @@ void main_window::execute(std::int32_t c) {
       break;
     case command::import_table:
       command_import_table();
+      break;
+    default:  // the information pages, shown above
       break;
   }
 }

@@ -58,6 +58,22 @@ inline constexpr std::int32_t no_command = -1;  // pending command before the fi
   return static_cast<std::int32_t>(c);
 }
 
+// Whether a command shows an information page (Help, About, the model library, the
+// example file, the mechanism, MC50); a page blocks nothing and may show during a run.
+[[nodiscard]] constexpr bool shows_page(command c) {
+  switch (c) {
+    case command::about:
+    case command::models:
+    case command::example:
+    case command::mechanism:
+    case command::help:
+    case command::mc50:
+      return true;
+    default:
+      return false;
+  }
+}
+
 // The drop-downs of the menu bar in their order, the two inside them, and the tool
 // bar of one-click commands under the bar.
 enum class menu : std::uint8_t {
