@@ -52,21 +52,11 @@ offer operator-(offer a, const offer& b) {
 }
 
 // The steps.
-void opened(menu_state& s) {
-  on_open(s);
-}
-void cancelled(menu_state& s) {
-  on_open_cancelled(s);
-}
-void cleared(menu_state& s) {
-  on_clear(s);
-}
-void saved(menu_state& s) {
-  on_save(s);
-}
-void started(menu_state& s) {
-  on_run_start(s);
-}
+const auto opened = on_open;
+const auto cancelled = on_open_cancelled;
+const auto cleared = on_clear;
+const auto saved = on_save;
+const auto started = on_run_start;
 void ran(menu_state& s) {
   on_run_start(s);
   on_run_end(s, {.in_order = true, .curves = 4, .fitted = true, .ranked = true});
