@@ -85,7 +85,8 @@ bool reduces_to(const model_result& r, const models::nested_pair& pair,
 }  // namespace
 
 mode_family mode_of(int model) {
-  return model <= 4 ? mode_family::complete : mode_family::partial;
+  return models::complete_inhibition(models::shape_of(model)) ? mode_family::complete
+                                                              : mode_family::partial;
 }
 
 site_family site_of(int model, double a, double b) {

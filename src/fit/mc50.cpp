@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "core/one_based.hpp"
+#include "models/model_catalogue.hpp"
 
 namespace inhibra::fit {
 
@@ -29,9 +30,10 @@ mc50_table mc50(int model, std::span<const double> p_in, std::span<const double>
       out.value[q] = ki;
       out.error[q] = std::abs(r_ki) * ki;
     } else if (model >= 3 && model <= 10) {
-      // Model 6 keeps b in P4; its a is 1 and carries no error.
-      const double alpha = (model == 6) ? 1.0 : p(4);
-      const double r_alpha = (model == 6) ? 0.0 : se(4) / alpha;
+      // A fixed a (model 6's a = 1) carries no error.
+      const models::shape_source& a_source = models::shape_of(model).a;
+      const double alpha = a_source.value_at(p_in);
+      const double r_alpha = a_source.is_free() ? se(a_source.parameter + 1) / alpha : 0.0;
       const double n = (s + km) * ki * alpha;
       const double d = s + km * alpha;
       const double value = n / d;

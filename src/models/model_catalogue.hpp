@@ -3,6 +3,8 @@
 // code, parameters and their names, constraints, the conditions on a and b that make
 // it a special case of the general mechanism, and its textbook name) comes from here.
 #include <array>
+#include <limits>
+#include <span>
 #include <string_view>
 
 #include "models/chain_settings.hpp"
@@ -17,6 +19,36 @@ using model_par_array = std::array<double, max_model_par>;
 
 // Passes of the golden searches along a model's shape parameters.
 inline constexpr int shape_passes = 20;
+
+// Where a model's a or b of the general mechanism comes from: one of its own
+// parameters (0-based index 3 for P4, 4 for P5), or a fixed value.
+struct shape_source {
+  int parameter = -1;  // the model's own index, or -1 when the value is fixed
+  double value = 0.0;  // the fixed value; model 1's infinite a is infinity
+  [[nodiscard]] constexpr bool is_free() const { return parameter >= 0; }
+  // a or b at the model's point p.
+  [[nodiscard]] constexpr double value_at(std::span<const double> p) const {
+    return is_free() ? p[static_cast<std::size_t>(parameter)] : value;
+  }
+};
+[[nodiscard]] constexpr shape_source fixed_at(double value) {
+  return {-1, value};
+}
+inline constexpr shape_source own_p4{3};
+inline constexpr shape_source own_p5{4};
+inline constexpr double infinite = std::numeric_limits<double>::infinity();
+
+// The values a free shape parameter keeps to: below 1, from 1 up, or any positive one.
+enum class shape_range { none, below_one, above_one, any };
+
+// A model as the general mechanism with some of a and b fixed: where a and b come
+// from, and the range of P4 and P5 where the model has them. A parameter that is
+// both a and b (b = a) is listed as a's.
+struct model_shape {
+  shape_source a = fixed_at(1.0);
+  shape_source b = fixed_at(0.0);
+  std::array<shape_range, 2> range{};  // of P4 and P5
+};
 
 struct model_facts {
   int number = 0;
@@ -39,6 +71,8 @@ struct model_facts {
   optim::simplex_restarts simplex_restarts = optim::simplex_restarts::none;
   // The limits and steps of the fixed chain of stages.
   chain_settings chain{};
+  // a and b of the general mechanism, and where P4 and P5 may go.
+  model_shape shape{};
 };
 
 inline constexpr std::array<model_facts, 10> model_catalogue{{
@@ -54,7 +88,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      false,
      {3, 3, shape_passes},
      optim::simplex_restarts::none,
-     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false}},
+     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false},
+     {fixed_at(infinite), fixed_at(0.0), {}}},
     {2,
      "2- Linear Mixed Inhib, LMx(Sp=Ca)I:",
      "LMx(Sp=Ca)I",
@@ -67,7 +102,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      false,
      {3, 3, shape_passes},
      optim::simplex_restarts::none,
-     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false}},
+     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false},
+     {fixed_at(1.0), fixed_at(0.0), {}}},
     {3,
      "3- Linear Mixed Inhib, LMx(Sp<Ca)I:",
      "LMx(Sp<Ca)I",
@@ -80,7 +116,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      false,
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
-     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false}},
+     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false},
+     {own_p4, fixed_at(0.0), {shape_range::below_one}}},
     {4,
      "4- Linear Mixed Inhib, LMx(Sp>Ca)I:",
      "LMx(Sp>Ca)I",
@@ -93,7 +130,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      false,
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
-     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 1, true}},
+     {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 1, true},
+     {own_p4, fixed_at(0.0), {shape_range::above_one}}},
     {5,
      "5- Hyperbolic Specific Inhib, HSpI:",
      "HSpI",
@@ -106,7 +144,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      false,
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
-     {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 1, true}},
+     {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 1, true},
+     {own_p4, fixed_at(1.0), {shape_range::above_one}}},
     {6,
      "6- Hyperbolic Mixed Inhib, HMx(Sp=Ca)I:",
      "HMx(Sp=Ca)I",
@@ -120,7 +159,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 1,
-      false}},
+      false},
+     {fixed_at(1.0), own_p4, {shape_range::below_one}}},
     {7,
      "7- Hyperbolic Catalytic Inhib, HCaI:",
      "HCaI",
@@ -134,7 +174,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 1,
-      false}},
+      false},
+     {own_p4, own_p4, {shape_range::below_one}}},
     {8,
      "8- Hyperbolic Mixed Inhib, HMx(Sp<Ca)I:",
      "HMx(Sp<Ca)I",
@@ -148,7 +189,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 5, shape_passes},
      optim::simplex_restarts::shape_and_random_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 2,
-      false}},
+      false},
+     {own_p4, own_p5, {shape_range::below_one, shape_range::below_one}}},
     {9,
      "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:",
      "HMx(Sp>Ca)I",
@@ -161,7 +203,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      false,
      {4, 5, shape_passes},
      optim::simplex_restarts::shape_and_random_search,
-     {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 2, true}},
+     {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 2, true},
+     {own_p4, own_p5, {shape_range::above_one, shape_range::below_one}}},
     {10,
      "10-General Hyperbolic Enzyme-Modifier:",
      "General",
@@ -175,7 +218,8 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 5, shape_passes},
      optim::simplex_restarts::shape_and_random_search,
      {simplex_passes_hyperbolic, simplex_limit_general, va10d_limit_hyperbolic, nminsvd_runs, 2,
-      true}},
+      true},
+     {own_p4, own_p5, {shape_range::any, shape_range::any}}},
 }};
 
 // The facts of model 1..10, or nullptr for any other number.
@@ -185,11 +229,30 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
              : nullptr;
 }
 
+// What a number that is no model's has: no parameters, a = 1 and b = 0 fixed.
+inline constexpr model_facts no_model{};
+
+// The facts of model 1..10, or no_model for any other number.
+[[nodiscard]] constexpr const model_facts& facts_of(int model) {
+  const model_facts* facts = model_info(model);
+  return facts != nullptr ? *facts : no_model;
+}
+
+// The shape of model 1..10 (no_model's for any other number).
+[[nodiscard]] constexpr model_shape shape_of(int model) {
+  return facts_of(model).shape;
+}
+
+// Whether the model's inhibition is complete: b = 0, so that the complex with the
+// inhibitor bound makes no product.
+[[nodiscard]] constexpr bool complete_inhibition(const model_shape& shape) {
+  return !shape.b.is_free() && shape.b.value == 0.0;
+}
+
 // Whether `model` keeps b below a (model_facts::b_below_a); false for a number that
 // is no model's.
 [[nodiscard]] constexpr bool b_capped_by_a(int model) {
-  const model_facts* facts = model_info(model);
-  return facts != nullptr && facts->b_below_a;
+  return facts_of(model).b_below_a;
 }
 
 }  // namespace inhibra::models

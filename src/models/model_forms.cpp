@@ -3,110 +3,56 @@
 #include <algorithm>
 #include <cmath>
 
-#include "models/model_library.hpp"
+#include "models/model_library.hpp"  // lower_bound, upper_bound
 
 namespace inhibra::models {
 
-parameter_box reachable_box(int model) {
+parameter_box reachable_box(const model_facts& model) {
   parameter_box box;
-  std::string name;
-  npar(model, name, box.n);
+  box.n = model.parameters;
   for (int i = 0; i < 3; ++i) {
     box.lo[static_cast<std::size_t>(i)] = lower_bound;
     box.hi[static_cast<std::size_t>(i)] = upper_bound;
   }
-  auto shape = [&](std::size_t i, double lo, double hi) {
-    box.lo[i] = lo;
-    box.hi[i] = hi;
-  };
-  switch (model) {
-    case 3:
-    case 6:
-    case 7:
-      shape(3, lower_bound, shape_upper);
-      break;
-    case 4:
-    case 5:
-      shape(3, 1.0, upper_bound);
-      break;
-    case 8:
-      // a starts a little above b's lower end, so that b can stay below it.
-      shape(3, 2.0 * lower_bound, shape_upper);
-      shape(4, lower_bound, shape_upper);
-      break;
-    case 9:
-      shape(3, 1.0, upper_bound);
-      shape(4, lower_bound, shape_upper);
-      break;
-    case 10:
-      shape(3, lower_bound, upper_bound);
-      shape(4, lower_bound, upper_bound);
-      break;
-    default:
-      break;
+  for (std::size_t k = 0; k < model.shape.range.size(); ++k) {
+    const std::size_t i = 3 + k;
+    switch (model.shape.range[k]) {
+      case shape_range::below_one:
+        box.lo[i] = lower_bound;
+        box.hi[i] = shape_upper;
+        break;
+      case shape_range::above_one:
+        box.lo[i] = 1.0;
+        box.hi[i] = upper_bound;
+        break;
+      case shape_range::any:
+        box.lo[i] = lower_bound;
+        box.hi[i] = upper_bound;
+        break;
+      case shape_range::none:
+        break;
+    }
   }
+  // a starts a little above b's lower end, so that b can stay below it.
+  if (model.b_below_a) box.lo[3] = 2.0 * lower_bound;
   return box;
 }
 
-general_point general_form(int model, std::span<const double> p) {
-  general_point g{p[0], p[1], p[2], 1.0, 0.0};
-  switch (model) {
-    case 1:
-      g[3] = HUGE_VAL;
-      break;
-    case 3:
-    case 4:
-      g[3] = p[3];
-      break;
-    case 5:
-      g[3] = p[3];
-      g[4] = 1.0;
-      break;
-    case 6:
-      g[4] = p[3];
-      break;
-    case 7:
-      g[3] = p[3];
-      g[4] = p[3];
-      break;
-    case 8:
-    case 9:
-    case 10:
-      g[3] = p[3];
-      g[4] = p[4];
-      break;
-    default:
-      break;
-  }
-  return g;
+general_point general_form(const model_facts& model, std::span<const double> p) {
+  return {p[0], p[1], p[2], model.shape.a.value_at(p), model.shape.b.value_at(p)};
 }
 
-parameter_vector carry_into(int model, const general_point& g) {
+parameter_vector carry_into(const model_facts& model, const general_point& g) {
   parameter_vector p{};
   const double a = std::fmin(g[3], infinite_a);
   const double b = std::fmax(g[4], zero_b);
   p[0] = g[0];
   p[1] = g[1];
   p[2] = g[2];
-  switch (model) {
-    case 3:
-    case 4:
-    case 5:
-    case 7:
-      p[3] = a;
-      break;
-    case 6:
-      p[3] = b;
-      break;
-    case 8:
-    case 9:
-    case 10:
-      p[3] = a;
-      p[4] = b;
-      break;
-    default:
-      break;
-  }
+  const model_shape& shape = model.shape;
+  // A parameter that is both a and b (b = a) takes a.
+  if (shape.b.is_free()) p[static_cast<std::size_t>(shape.b.parameter)] = b;
+  if (shape.a.is_free()) p[static_cast<std::size_t>(shape.a.parameter)] = a;
   clip_to_box(model, p);
   return p;
 }
@@ -125,13 +71,13 @@ double upper_end(int model, std::span<const double> p, std::size_t i) {
   return b_capped_by_a(model) && i == 4 ? std::fmin(hi, model8_b_ceiling(p[3])) : hi;
 }
 
-void clip_to_box(int model, std::span<double> p) {
+void clip_to_box(const model_facts& model, std::span<double> p) {
   const parameter_box box = reachable_box(model);
   for (std::size_t i = 0; i < static_cast<std::size_t>(box.n); ++i) {
     // A value that is not a number starts from the box's lower end.
     p[i] = std::isnan(p[i]) ? box.lo[i] : std::clamp(p[i], box.lo[i], box.hi[i]);
   }
-  if (b_capped_by_a(model)) p[4] = std::fmax(lower_bound, std::fmin(p[4], model8_b_ceiling(p[3])));
+  if (model.b_below_a) p[4] = std::fmax(lower_bound, std::fmin(p[4], model8_b_ceiling(p[3])));
 }
 
 }  // namespace inhibra::models

@@ -1,11 +1,12 @@
 #pragma once
 // How the ten models relate to one another and where their parameters can go.
-// Every model is the general modifier mechanism with some of a and b fixed
-// (model 1: a infinite, b = 0; 2: a = 1, b = 0; 3, 4: b = 0; 5: b = 1; 6: a = 1;
-// 7: b = a). A fitted point of one model can therefore be carried into another
-// through the general form (Km, Vmax, Ki, a, b), and every model has a box of
-// parameter values that its rate function takes as they are (outside it the rate
-// function moves a or b to a fixed value).
+// Every model is the general modifier mechanism with some of a and b fixed, as its
+// catalogue entry's shape says (model 1: a infinite, b = 0; 2: a = 1, b = 0; 3, 4:
+// b = 0; 5: b = 1; 6: a = 1; 7: b = a). Each function below reads only that entry,
+// so a model's forms come with its entry. A fitted point of one model can therefore be carried into
+// another through the general form (Km, Vmax, Ki, a, b), and every model has a box of parameter
+// values that its rate function takes as they are (outside it the rate function moves a or b to a
+// fixed value).
 #include <array>
 #include <span>
 
@@ -30,15 +31,24 @@ struct parameter_box {
   parameter_vector lo{};
   parameter_vector hi{};
 };
-[[nodiscard]] parameter_box reachable_box(int model);
+[[nodiscard]] parameter_box reachable_box(const model_facts& model);
+[[nodiscard]] inline parameter_box reachable_box(int model) {
+  return reachable_box(facts_of(model));
+}
 
 // (Km, Vmax, Ki, a, b) of the general mechanism for a point p of `model`.
 using general_point = std::array<double, max_model_par>;
-[[nodiscard]] general_point general_form(int model, std::span<const double> p);
+[[nodiscard]] general_point general_form(const model_facts& model, std::span<const double> p);
+[[nodiscard]] inline general_point general_form(int model, std::span<const double> p) {
+  return general_form(facts_of(model), p);
+}
 
 // The point of `model` nearest to a general-form point: the model's own parameters
 // taken from it (a infinite as 1e6, b = 0 as 1e-6), clipped into the model's box.
-[[nodiscard]] parameter_vector carry_into(int model, const general_point& g);
+[[nodiscard]] parameter_vector carry_into(const model_facts& model, const general_point& g);
+[[nodiscard]] inline parameter_vector carry_into(int model, const general_point& g) {
+  return carry_into(facts_of(model), g);
+}
 
 // Model 8 needs b below a (b_capped_by_a): its rate function replaces a b at or
 // above a by a / 2.
@@ -54,6 +64,9 @@ using general_point = std::array<double, max_model_par>;
 [[nodiscard]] double upper_end(int model, std::span<const double> p, std::size_t i);
 
 // Clips p into the model's box (model 8: b at most model8_b_ceiling(a)).
-void clip_to_box(int model, std::span<double> p);
+void clip_to_box(const model_facts& model, std::span<double> p);
+inline void clip_to_box(int model, std::span<double> p) {
+  clip_to_box(facts_of(model), p);
+}
 
 }  // namespace inhibra::models

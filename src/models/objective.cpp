@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "core/one_based.hpp"
+#include "models/model_catalogue.hpp"
 #include "models/model_library.hpp"
 #include "models/robustwt.hpp"
 
@@ -44,92 +45,30 @@ double weighted_sum_of_squares(const core::fit_context& ctx, par_array& p,
   return s;
 }
 
-// One set of model constraints: lower bounds, upper bounds and extras.
-void set_constraints(int model, const par_array& x, core::model_state& ctx, std::span<double> cv,
-                     std::span<double> cjac_storage) {
+// The model's box as linear inequalities c >= 0 for the SQP stage: the lower ends of
+// P1..Pn, then their upper ends, in parameter order. A shape parameter kept below 1
+// has 1 as its upper end, one kept from 1 up has 1 as its lower end; where b stays
+// below a, b's upper end is a - b >= 0.
+void set_constraints(const model_facts& model, const par_array& x, core::model_state& ctx,
+                     std::span<double> cv, std::span<double> cjac_storage) {
   const core::vec1 c(cv);
   const core::mat1 cjac(cjac_storage, core::max_par);
-  constexpr double lo = lower_bound;
-  constexpr double hi = upper_bound;
   auto xv = [&](int i) { return x[static_cast<std::size_t>(i - 1)]; };
-  switch (model) {
-    case 1:
-    case 2:
-      ctx.m = 6;
-      for (int i = 1; i <= 3; ++i) {
-        c(i) = xv(i) - lo;
-        c(3 + i) = hi - xv(i);
-        cjac(i, i) = 1.0;
-        cjac(i, 3 + i) = -1.0;
-      }
-      break;
-    case 3:
-    case 6:
-    case 7:
-      ctx.m = 8;
-      for (int i = 1; i <= 4; ++i)
-        c(i) = xv(i) - lo;
-      for (int i = 1; i <= 3; ++i)
-        c(4 + i) = hi - xv(i);
-      c(8) = 1.0 - xv(4);
-      for (int i = 1; i <= 4; ++i) {
-        cjac(i, i) = 1.0;
-        cjac(i, 4 + i) = -1.0;
-      }
-      break;
-    case 4:
-    case 5:
-      ctx.m = 8;
-      for (int i = 1; i <= 3; ++i)
-        c(i) = xv(i) - lo;
-      c(4) = xv(4) - 1.0;
-      for (int i = 1; i <= 4; ++i)
-        c(4 + i) = hi - xv(i);
-      for (int i = 1; i <= 4; ++i) {
-        cjac(i, i) = 1.0;
-        cjac(i, 4 + i) = -1.0;
-      }
-      break;
-    case 8:
-      ctx.m = 10;
-      for (int i = 1; i <= 5; ++i)
-        c(i) = xv(i) - lo;
-      for (int i = 1; i <= 3; ++i)
-        c(5 + i) = hi - xv(i);
-      c(9) = 1.0 - xv(4);
-      c(10) = xv(4) - xv(5);
-      for (int i = 1; i <= 5; ++i)
-        cjac(i, i) = 1.0;
-      for (int i = 1; i <= 4; ++i)
-        cjac(i, 5 + i) = -1.0;
-      cjac(4, 10) = 1.0;
-      cjac(5, 10) = -1.0;
-      break;
-    case 9:
-      ctx.m = 10;
-      for (int i = 1; i <= 3; ++i)
-        c(i) = xv(i) - lo;
-      c(4) = xv(4) - 1.0;
-      c(5) = xv(5) - lo;
-      for (int i = 1; i <= 4; ++i)
-        c(5 + i) = hi - xv(i);
-      c(10) = 1.0 - xv(5);
-      for (int i = 1; i <= 5; ++i) {
-        cjac(i, i) = 1.0;
-        cjac(i, 5 + i) = -1.0;
-      }
-      break;
-    case 10:
-      ctx.m = 10;
-      for (int i = 1; i <= 5; ++i) {
-        c(i) = xv(i) - lo;
-        c(5 + i) = hi - xv(i);
-        cjac(i, i) = 1.0;
-        cjac(i, 5 + i) = -1.0;
-      }
-      break;
-    default:
-      break;
+  const int n = model.parameters;
+  ctx.m = 2 * n;
+  for (int i = 1; i <= n; ++i) {
+    const shape_range range =
+        i > 3 ? model.shape.range[static_cast<std::size_t>(i - 4)] : shape_range::any;
+    c(i) = xv(i) - (range == shape_range::above_one ? 1.0 : lower_bound);
+    cjac(i, i) = 1.0;
+    if (model.b_below_a && i == 5) {
+      c(n + i) = xv(4) - xv(5);
+      cjac(4, n + i) = 1.0;
+      cjac(5, n + i) = -1.0;
+    } else {
+      c(n + i) = (range == shape_range::below_one ? 1.0 : upper_bound) - xv(i);
+      cjac(i, n + i) = -1.0;
+    }
   }
 }
 
@@ -147,7 +86,8 @@ void calcfg(core::fit_context& ctx, int /*n*/, std::span<const double> x, double
     return;
   }
   ctx.meq = 0;
-  set_constraints(ctx.model, working_copy(x), ctx, c, cjac);
+  if (const model_facts* facts = model_info(ctx.model); facts != nullptr)
+    set_constraints(*facts, working_copy(x), ctx, c, cjac);
   derivatives(ctx, g, f, x);
 }
 

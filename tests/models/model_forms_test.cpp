@@ -124,6 +124,33 @@ TEST(RateGradient, AgreesWithExtrapolatedDifferencesOfTheRateFunction) {
   }
 }
 
+// A model that exists only here, the general mechanism with a fixed at 2 and b free,
+// gets its box, its general form, its carrying over and its derivatives from its entry
+// alone: the same numbers as the general model at a = 2.
+TEST(ModelShape, AModelThatIsOnlyAnEntryHasItsFormsAndDerivatives) {
+  model_facts fixed_a{};
+  fixed_a.parameters = 4;
+  fixed_a.shape = {fixed_at(2.0), own_p4, {shape_range::any}};
+  const parameter_vector p{120.0, 0.2, 45.0, 1.7};
+  const general_point g = general_form(fixed_a, p);
+  EXPECT_EQ(g, (general_point{120.0, 0.2, 45.0, 2.0, 1.7}));
+  EXPECT_EQ(carry_into(fixed_a, g), p);
+  const parameter_box box = reachable_box(fixed_a);
+  EXPECT_EQ(box.n, 4);
+  EXPECT_EQ(box.lo[3], lower_bound);
+  EXPECT_EQ(box.hi[3], upper_bound);
+  const parameter_vector general = carry_into(10, g);
+  for (double i : {0.0, 60.0}) {
+    model_par_array dv{};
+    model_par_array dv_general{};
+    EXPECT_EQ(rate_gradient(fixed_a, 80.0, i, p, dv),
+              rate_gradient(10, 80.0, i, general, dv_general));
+    EXPECT_EQ((std::array{dv[0], dv[1], dv[2], dv[3]}),
+              (std::array{dv_general[0], dv_general[1], dv_general[2], dv_general[4]}))
+        << "[I] " << i;
+  }
+}
+
 // The catalogue is what the rest of the program says about each model: the model
 // list's names and counts, the objective's constraints and the reachable box agree.
 TEST(ModelCatalogue, AgreesWithTheModelLibraryAndTheObjective) {
