@@ -9,6 +9,7 @@
 #include "core/one_based.hpp"
 #include "data/data_file.hpp"
 #include "fit/search_problem.hpp"
+#include "models/model_catalogue.hpp"
 #include "optim/dorunrun.hpp"
 #include "optim/golden_search.hpp"
 #include "optim/rangen.hpp"
@@ -51,7 +52,7 @@ class polish {
   polish(core::fit_context& ctx, int n, std::span<double> p, double& seed)
       : ctx_(ctx),
         problem_(model_value_problem(ctx, n)),
-        shape_(shape_search_of(ctx.mdl_number)),
+        shape_(models::facts_of(ctx.mdl_number).shape_search),
         p_(p),
         seed_(seed) {}
 

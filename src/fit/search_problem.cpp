@@ -15,19 +15,4 @@ optim::value_problem model_value_problem(core::fit_context& ctx, int n) {
       {ctx.eps, ctx.big}};
 }
 
-optim::shape_search shape_search_of(int model) {
-  const models::model_facts* facts = models::model_info(model);
-  return facts == nullptr ? optim::shape_search{} : facts->shape_search;
-}
-
-optim::simplex_restarts simplex_restarts_of(int model) {
-  const models::model_facts* facts = models::model_info(model);
-  return facts == nullptr ? optim::simplex_restarts::none : facts->simplex_restarts;
-}
-
-models::chain_settings chain_settings_of(int model) {
-  const models::model_facts* facts = models::model_info(model);
-  return facts == nullptr ? models::chain_settings{} : facts->chain;
-}
-
 }  // namespace inhibra::fit

@@ -3,7 +3,6 @@
 // problem the optimizers take, and the per-model search settings read from the
 // model catalogue. The only place where a search learns which model it minimises.
 #include "core/fit_context.hpp"
-#include "models/chain_settings.hpp"
 #include "optim/golden_search.hpp"
 #include "optim/problem.hpp"
 #include "optim/simplex.hpp"
@@ -15,17 +14,5 @@ namespace inhibra::fit {
 // box of the model ctx.mdl_number, with the context's eps and big. The problem
 // holds a reference to ctx.
 [[nodiscard]] optim::value_problem model_value_problem(core::fit_context& ctx, int n);
-
-// The shape search of `model` from the catalogue; no passes for a number that is
-// no model's.
-[[nodiscard]] optim::shape_search shape_search_of(int model);
-
-// The simplex restarts of `model` from the catalogue; none for a number that is no
-// model's.
-[[nodiscard]] optim::simplex_restarts simplex_restarts_of(int model);
-
-// The chain settings of `model` from the catalogue; the defaults (those of the
-// linear models without a shape parameter) for a number that is no model's.
-[[nodiscard]] models::chain_settings chain_settings_of(int model);
 
 }  // namespace inhibra::fit

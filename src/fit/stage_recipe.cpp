@@ -7,6 +7,7 @@
 
 #include "fit/search_problem.hpp"
 #include "models/bound_point.hpp"
+#include "models/model_catalogue.hpp"
 #include "models/objective.hpp"
 #include "optim/golden_search.hpp"
 #include "optim/minsvd_mod.hpp"
@@ -144,9 +145,10 @@ chain_outcome fit_chain(core::fit_context& ctx, run_constants& k, int n, int mod
   double seed = rangen_seed;
   (void)optim::rangen(ctx.rangen_state, seed);  // advances the searches' random sequence
   const optim::value_problem problem = model_value_problem(ctx, n);
-  const optim::shape_search shape = shape_search_of(model);
-  const optim::simplex_restarts restarts = simplex_restarts_of(model);
-  const models::chain_settings chain = chain_settings_of(model);
+  const models::model_facts& facts = models::facts_of(model);
+  const optim::shape_search shape = facts.shape_search;
+  const optim::simplex_restarts restarts = facts.simplex_restarts;
+  const models::chain_settings chain = facts.chain;
   double f = k.big;
   double f_best = f;
   par_array x_best = x;

@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 
+#include "models/model_catalogue.hpp"
 #include "models/model_library.hpp"
 #include "models/objective.hpp"
 #include "optim/dorunrun.hpp"
@@ -24,10 +25,11 @@ constexpr double run_tol = 1.0685e-6;
 optim::simplex_summary simplex_of(core::fit_context& ctx, par& x, double& f, double ftol,
                                   double scale, int maxiter) {
   const std::int64_t before = support::evaluations(ctx);
-  const optim::simplex_summary s = optim::simplex(
-      model_value_problem(ctx, ctx.n_par), x, f,
-      {ftol, scale, maxiter, simplex_restarts_of(ctx.model), shape_search_of(ctx.model)},
-      ctx.rangen_state);
+  const optim::simplex_summary s =
+      optim::simplex(model_value_problem(ctx, ctx.n_par), x, f,
+                     {ftol, scale, maxiter, models::facts_of(ctx.model).simplex_restarts,
+                      models::facts_of(ctx.model).shape_search},
+                     ctx.rangen_state);
   EXPECT_EQ(s.evaluations, support::evaluations(ctx) - before);
   return s;
 }
@@ -120,8 +122,8 @@ TEST(SimplexOfAModel, RestartsByModelGroup) {
     EXPECT_EQ(ctx->full_evaluations, 0);
   }
   // A number that is no model's gets neither restarts nor shape passes.
-  EXPECT_EQ(simplex_restarts_of(11), optim::simplex_restarts::none);
-  EXPECT_EQ(shape_search_of(0).passes, 0);
+  EXPECT_EQ(models::facts_of(11).simplex_restarts, optim::simplex_restarts::none);
+  EXPECT_EQ(models::facts_of(0).shape_search.passes, 0);
 }
 
 TEST(ShapeSearchOfAModel, SearchesOnlyTheModelsShapeParameters) {
@@ -134,7 +136,8 @@ TEST(ShapeSearchOfAModel, SearchesOnlyTheModelsShapeParameters) {
     const par start{300.0, 0.3, 40.0, above_one ? 3.0 : model == 8 ? 0.6 : 0.4, 0.2};
     par x = start;
     double f = -1;
-    optim::golden_ab_search(model_value_problem(*ctx, ctx->n_par), x, f, shape_search_of(model));
+    optim::golden_ab_search(model_value_problem(*ctx, ctx->n_par), x, f,
+                            models::facts_of(model).shape_search);
     const std::size_t first = model <= 2 ? 2 : 3;
     const std::size_t last = model <= 2 ? 2 : model <= 7 ? 3 : 4;
     for (std::size_t i = 0; i < 5; ++i) {
