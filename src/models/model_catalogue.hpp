@@ -63,6 +63,9 @@ struct model_facts {
   // b must stay below a (b = a is the model with one fewer parameter): the rate
   // function replaces a b at or above a, so every box and clip caps b under a.
   bool b_below_a = false;
+  // The reflecting searches' box call doubles an a below 1 rather than leave it to
+  // the reflection.
+  bool doubles_small_a = false;
   // The shape search of the fit: the coordinates it visits (Ki for the models
   // without a or b, else a, or a and b) and its passes.
   optim::shape_search shape_search{};
@@ -86,6 +89,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[a = infinity, b = 0]",
      "competitive",
      false,
+     false,
      {3, 3, shape_passes},
      optim::simplex_restarts::none,
      {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false},
@@ -99,6 +103,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      6,
      "[a = 1, b = 0]",
      "noncompetitive",
+     false,
      false,
      {3, 3, shape_passes},
      optim::simplex_restarts::none,
@@ -114,6 +119,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[0 < a < 1, b = 0]",
      "mixed, toward uncompetitive (a < 1)",
      false,
+     false,
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false},
@@ -127,6 +133,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[a > 1, b = 0]",
      "mixed, toward competitive (a > 1)",
+     false,
      false,
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
@@ -142,6 +149,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[a > 1, b = 1]",
      "partial (hyperbolic) competitive",
      false,
+     true,
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 1, true},
@@ -155,6 +163,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      8,
      "[a = 1, 0 < b < 1]",
      "partial (hyperbolic) noncompetitive",
+     false,
      false,
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
@@ -171,6 +180,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[0 < a < 1, b = a]",
      "partial (hyperbolic) mixed, b = a",
      false,
+     false,
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 1,
@@ -186,6 +196,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[0 < b < a < 1]",
      "partial (hyperbolic) mixed, toward uncompetitive (a < 1)",
      true,
+     false,
      {4, 5, shape_passes},
      optim::simplex_restarts::shape_and_random_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 2,
@@ -201,6 +212,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      "[a > 1, 0 < b < 1]",
      "partial (hyperbolic) mixed, toward competitive (a > 1)",
      false,
+     false,
      {4, 5, shape_passes},
      optim::simplex_restarts::shape_and_random_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 2, true},
@@ -214,6 +226,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      10,
      "[a > 0, b > 0]",
      "general modifier mechanism",
+     false,
      false,
      {4, 5, shape_passes},
      optim::simplex_restarts::shape_and_random_search,

@@ -118,38 +118,22 @@ void amax_min(int i, std::span<double> p, int /*n*/, int model, std::span<double
     lo(i) = l;
     hi(i) = h;
   };
-  switch (model) {
-    case 3:
-    case 6:
-    case 7:
-      if (i == 4) set(lower_bound, 1.0);
-      break;
-    case 4:
-      if (i == 4) set(1.0, upper_bound);
-      break;
-    case 5:
-      if (i == 4) {
-        set(1.0, upper_bound);
-        if (par(4) < 1.0) par(4) = par(4) + par(4);
-      }
-      break;
-    case 8:
+  const model_facts& facts = facts_of(model);
+  switch (facts.shape.range[static_cast<std::size_t>(i - 4)]) {
+    case shape_range::below_one:
       set(lower_bound, 1.0);
-      if (i == 5 && par(5) > par(4)) par(5) = 0.5 * par(4);
       break;
-    case 9:
-      if (i == 4) {
-        set(1.0, upper_bound);
-      } else {
-        set(lower_bound, 1.0);
-      }
+    case shape_range::above_one:
+      set(1.0, upper_bound);
       break;
-    case 10:
+    case shape_range::any:
       set(lower_bound, upper_bound);
       break;
-    default:
-      break;
+    case shape_range::none:
+      return;
   }
+  if (i == 4 && facts.doubles_small_a && par(4) < 1.0) par(4) = par(4) + par(4);
+  if (i == 5 && facts.b_below_a && par(5) > par(4)) par(5) = 0.5 * par(4);
 }
 
 double series_atan(double x) {

@@ -32,8 +32,10 @@ inline constexpr double upper_bound = 1.0e6;   // largest Km, Vmax, Ki
 void npar(int model, std::string& name, int& np, int width = core::name_field);
 
 // The box of parameter `i` (1-based) of `model`: sets amin/amax of Km, Vmax and Ki
-// on every call, and of P4 or P5 when i is 4 or 5. Model 5 doubles a P4 below 1 and
-// model 8 halves a P5 above P4 on the same call. `n` is not used.
+// on every call, and of P4 or P5 when i is 4 or 5, from the range the model's shape
+// gives it (below 1: up to 1; from 1 up: from 1). On the same call a model that
+// doubles a small a (model 5) doubles a P4 below 1, and one that keeps b below a
+// (model 8) halves a P5 above P4. `n` is not used.
 void amax_min(int i, std::span<double> p, int n, int model, std::span<double> amin,
               std::span<double> amax);
 
