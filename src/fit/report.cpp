@@ -39,59 +39,6 @@ void dash_line(std::ostream& out, int width) {
   emit(out, line);
 }
 
-// Title, rate equation and parameter form of a model; a second line, when there is
-// one, continues the equation.
-struct model_text {
-  std::string_view title;
-  std::array<std::string_view, 2> equation;
-  std::array<std::string_view, 2> form;
-};
-
-constexpr model_text model_texts[] = {
-    {"1- Linear Specific Inhibition, LSpI [a = infinity, b = 0]:",
-     {"v = Vmax / ( 1 + Km/[S]*(1 + [I]/Ki) )", ""},
-     {"y = P2 / ( 1 + P1/X1*(1 + X2/P3) )", ""}},
-    {"2- Linear Mixed Inhibition, LMx(Sp=Ca)I [a = 1, b = 0]:",
-     {"v = Vmax / ( (1 + Km/[S])*(1 + [I]/KI) )", ""},
-     {"y = P2 / ( (1 + P1/X1)*(1 + X2/P3) )", ""}},
-    {"3- Linear Mixed Inhibition, LMx(Sp<Ca)I [0 < a < 1, b = 0]:",
-     {"v = Vmax / ( (Km/[S])*(1 + [I]/Ki) + (1 + [I]/(a*Ki)) )", ""},
-     {"y = P2 / ( (P1/X1)*(1 + X2/P3) + (1 + X2/(P4*P3)) )", ""}},
-    {"4- Linear Mixed Inhibition, LMx(Sp>Ca)I [a > 1, b = 0]:",
-     {"v = Vmax / ( (Km/[S])*(1 + [I]/Ki) + (1 + [I]/(a*Ki)) )", ""},
-     {"y = P2 / ( (P1/X1)*(1 + X2/P3) + (1 + X2/(P4*P3)) )", ""}},
-    {"5- Hyperbolic Specific Inhibition, HSpI [a > 1, b = 1, a > b]:",
-     {"v = Vmax / ( (1 + [I]/(a*Ki)) / (1 + b*[I]/(a*Ki)) +",
-      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
-     {"y = P2 / ( (1 + X2/(P4*P3)) / (1 + 1*X2/(P4*P3)) +",
-      "   (P1/X1)*(1 + X2/P3) / (1 + 1*X2/(P4*P3)) )"}},
-    {"6- Hyperbolic Mixed Inhibition, HMx(Sp=Ca)I [a = 1, 0 < b < 1, a > b]:",
-     {"v = Vmax / ( (1 + [I]/(a*Ki)) / (1 + b*[I]/(a*Ki)) +",
-      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
-     {"y = P2 / ( (1 + X2/(1*P3))/(1 + P4*X2/(1*P3)) +",
-      "   (P1/X1)*(1 + X2/P3)/(1 + P4*X2/(1*P3)) )"}},
-    {"7- Hyperbolic Catalytic Inhibition, HCaI [0 < a,  0 < b < 1, a = b]:",
-     {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
-      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
-     {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P4*X2/(P4*P3)) +",
-      "   (P1/X1)*(1 + X2/P3)/(1 + P4*X2/(P4*P3)) )"}},
-    {"8- Hyperbolic Mixed Inhibition, HMx(Sp<Ca)I [a < 1,  0 < b < 1, a > b]:",
-     {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
-      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
-     {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P5*X2/(P4*P3)) +",
-      "   (P1/X1)*(1 + X2/P3)/(1 + P5*X2/(P4*P3)) )"}},
-    {"9- Hyperbolic Mixed Inhibition, HMx(Sp>Ca)I [a > 1, 0 < b < 1]:",
-     {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
-      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
-     {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P5*X2/(P4*P3)) +",
-      "   (P1/X1)*(1 + X2/P3)/(1 + P5*X2/(P4*P3)) )"}},
-    {"10-General Hyperbolic Enzyme-Modifier Model [a > 0, b > 0]:",
-     {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
-      "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
-     {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P5*X2/(P4*P3)) +",
-      "   (P1/X1)*(1 + X2/P3)/(1 + P5*X2/(P4*P3)) )"}},
-};
-
 // Gradient components below this (the single-precision 1.5e-8) print as 1e-8.
 constexpr double gradient_print_floor = double(1.5e-8f);  // 1.4999999464748726e-08
 
@@ -133,11 +80,12 @@ std::string report_date_time() {
 }
 
 void model_names(std::ostream& out, int model) {
-  if (model < 1 || model > core::max_models) {
+  const models::model_facts* facts = models::model_info(model);
+  if (facts == nullptr) {
     blank_line(out);
     return;
   }
-  const model_text& m = model_texts[model - 1];
+  const models::report_text& m = facts->report;
   emit(out, fixed_line().x(10).a("MODEL NAME:  ").a(m.title));
   for (std::string_view line : m.equation) {
     if (!line.empty()) emit(out, fixed_line().x(15).a(line));

@@ -1,13 +1,16 @@
 #pragma once
 // The ten models in one table: what every layer says about a model (its name, short
 // code, parameters and their names, constraints, the conditions on a and b that make
-// it a special case of the general mechanism, and its textbook name) comes from here.
+// it a special case of the general mechanism, its textbook name, the settings of its
+// searches, where its a and b come from, its rate function and how the report writes
+// it) comes from here.
 #include <array>
 #include <limits>
 #include <span>
 #include <string_view>
 
 #include "models/chain_settings.hpp"
+#include "models/model_rates.hpp"
 #include "optim/search_settings.hpp"
 
 namespace inhibra::models {
@@ -50,6 +53,19 @@ struct model_shape {
   std::array<shape_range, 2> range{};  // of P4 and P5
 };
 
+// A model's rate at substrate s and inhibitor i for its parameters p; it may move P4
+// and P5 of p back into the model's range first (see model_rates.hpp).
+using rate_function = double (*)(double s, double i, std::span<double> p);
+
+// How the results report writes a model: its title, its rate equation, and the same
+// rate in the parameters (P1..P5) and the variables (X1 = [S], X2 = [I]); a second
+// line, when there is one, continues the first.
+struct report_text {
+  std::string_view title;
+  std::array<std::string_view, 2> equation{};
+  std::array<std::string_view, 2> form{};
+};
+
 struct model_facts {
   int number = 0;
   std::string_view name;  // as the model list names it ("1- Linear Specific Inhibition, LSpI:")
@@ -76,6 +92,10 @@ struct model_facts {
   chain_settings chain{};
   // a and b of the general mechanism, and where P4 and P5 may go.
   model_shape shape{};
+  // The rate; none for a number that is no model's.
+  rate_function rate = nullptr;
+  // The model in the results report.
+  report_text report{};
 };
 
 inline constexpr std::array<model_facts, 10> model_catalogue{{
@@ -93,7 +113,11 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {3, 3, shape_passes},
      optim::simplex_restarts::none,
      {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false},
-     {fixed_at(infinite), fixed_at(0.0), {}}},
+     {fixed_at(infinite), fixed_at(0.0), {}},
+     linear_specific_rate,
+     {"1- Linear Specific Inhibition, LSpI [a = infinity, b = 0]:",
+      {"v = Vmax / ( 1 + Km/[S]*(1 + [I]/Ki) )", ""},
+      {"y = P2 / ( 1 + P1/X1*(1 + X2/P3) )", ""}}},
     {2,
      "2- Linear Mixed Inhib, LMx(Sp=Ca)I:",
      "LMx(Sp=Ca)I",
@@ -108,7 +132,11 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {3, 3, shape_passes},
      optim::simplex_restarts::none,
      {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false},
-     {fixed_at(1.0), fixed_at(0.0), {}}},
+     {fixed_at(1.0), fixed_at(0.0), {}},
+     linear_noncompetitive_rate,
+     {"2- Linear Mixed Inhibition, LMx(Sp=Ca)I [a = 1, b = 0]:",
+      {"v = Vmax / ( (1 + Km/[S])*(1 + [I]/KI) )", ""},
+      {"y = P2 / ( (1 + P1/X1)*(1 + X2/P3) )", ""}}},
     {3,
      "3- Linear Mixed Inhib, LMx(Sp<Ca)I:",
      "LMx(Sp<Ca)I",
@@ -123,7 +151,11 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false},
-     {own_p4, fixed_at(0.0), {shape_range::below_one}}},
+     {own_p4, fixed_at(0.0), {shape_range::below_one}},
+     linear_mixed_below_rate,
+     {"3- Linear Mixed Inhibition, LMx(Sp<Ca)I [0 < a < 1, b = 0]:",
+      {"v = Vmax / ( (Km/[S])*(1 + [I]/Ki) + (1 + [I]/(a*Ki)) )", ""},
+      {"y = P2 / ( (P1/X1)*(1 + X2/P3) + (1 + X2/(P4*P3)) )", ""}}},
     {4,
      "4- Linear Mixed Inhib, LMx(Sp>Ca)I:",
      "LMx(Sp>Ca)I",
@@ -138,7 +170,11 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 1, true},
-     {own_p4, fixed_at(0.0), {shape_range::above_one}}},
+     {own_p4, fixed_at(0.0), {shape_range::above_one}},
+     linear_mixed_above_rate,
+     {"4- Linear Mixed Inhibition, LMx(Sp>Ca)I [a > 1, b = 0]:",
+      {"v = Vmax / ( (Km/[S])*(1 + [I]/Ki) + (1 + [I]/(a*Ki)) )", ""},
+      {"y = P2 / ( (P1/X1)*(1 + X2/P3) + (1 + X2/(P4*P3)) )", ""}}},
     {5,
      "5- Hyperbolic Specific Inhib, HSpI:",
      "HSpI",
@@ -153,7 +189,13 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 1, true},
-     {own_p4, fixed_at(1.0), {shape_range::above_one}}},
+     {own_p4, fixed_at(1.0), {shape_range::above_one}},
+     hyperbolic_specific_rate,
+     {"5- Hyperbolic Specific Inhibition, HSpI [a > 1, b = 1, a > b]:",
+      {"v = Vmax / ( (1 + [I]/(a*Ki)) / (1 + b*[I]/(a*Ki)) +",
+       "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+      {"y = P2 / ( (1 + X2/(P4*P3)) / (1 + 1*X2/(P4*P3)) +",
+       "   (P1/X1)*(1 + X2/P3) / (1 + 1*X2/(P4*P3)) )"}}},
     {6,
      "6- Hyperbolic Mixed Inhib, HMx(Sp=Ca)I:",
      "HMx(Sp=Ca)I",
@@ -169,7 +211,13 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      optim::simplex_restarts::shape_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 1,
       false},
-     {fixed_at(1.0), own_p4, {shape_range::below_one}}},
+     {fixed_at(1.0), own_p4, {shape_range::below_one}},
+     hyperbolic_noncompetitive_rate,
+     {"6- Hyperbolic Mixed Inhibition, HMx(Sp=Ca)I [a = 1, 0 < b < 1, a > b]:",
+      {"v = Vmax / ( (1 + [I]/(a*Ki)) / (1 + b*[I]/(a*Ki)) +",
+       "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+      {"y = P2 / ( (1 + X2/(1*P3))/(1 + P4*X2/(1*P3)) +",
+       "   (P1/X1)*(1 + X2/P3)/(1 + P4*X2/(1*P3)) )"}}},
     {7,
      "7- Hyperbolic Catalytic Inhib, HCaI:",
      "HCaI",
@@ -185,7 +233,13 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      optim::simplex_restarts::shape_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 1,
       false},
-     {own_p4, own_p4, {shape_range::below_one}}},
+     {own_p4, own_p4, {shape_range::below_one}},
+     hyperbolic_catalytic_rate,
+     {"7- Hyperbolic Catalytic Inhibition, HCaI [0 < a,  0 < b < 1, a = b]:",
+      {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
+       "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+      {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P4*X2/(P4*P3)) +",
+       "   (P1/X1)*(1 + X2/P3)/(1 + P4*X2/(P4*P3)) )"}}},
     {8,
      "8- Hyperbolic Mixed Inhib, HMx(Sp<Ca)I:",
      "HMx(Sp<Ca)I",
@@ -201,7 +255,13 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      optim::simplex_restarts::shape_and_random_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 2,
       false},
-     {own_p4, own_p5, {shape_range::below_one, shape_range::below_one}}},
+     {own_p4, own_p5, {shape_range::below_one, shape_range::below_one}},
+     hyperbolic_mixed_below_rate,
+     {"8- Hyperbolic Mixed Inhibition, HMx(Sp<Ca)I [a < 1,  0 < b < 1, a > b]:",
+      {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
+       "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+      {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P5*X2/(P4*P3)) +",
+       "   (P1/X1)*(1 + X2/P3)/(1 + P5*X2/(P4*P3)) )"}}},
     {9,
      "9- Hyperbolic Mixed Inhib, HMx(Sp>Ca)I:",
      "HMx(Sp>Ca)I",
@@ -216,7 +276,13 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 5, shape_passes},
      optim::simplex_restarts::shape_and_random_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 2, true},
-     {own_p4, own_p5, {shape_range::above_one, shape_range::below_one}}},
+     {own_p4, own_p5, {shape_range::above_one, shape_range::below_one}},
+     hyperbolic_mixed_above_rate,
+     {"9- Hyperbolic Mixed Inhibition, HMx(Sp>Ca)I [a > 1, 0 < b < 1]:",
+      {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
+       "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+      {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P5*X2/(P4*P3)) +",
+       "   (P1/X1)*(1 + X2/P3)/(1 + P5*X2/(P4*P3)) )"}}},
     {10,
      "10-General Hyperbolic Enzyme-Modifier:",
      "General",
@@ -232,13 +298,39 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      optim::simplex_restarts::shape_and_random_search,
      {simplex_passes_hyperbolic, simplex_limit_general, va10d_limit_hyperbolic, nminsvd_runs, 2,
       true},
-     {own_p4, own_p5, {shape_range::any, shape_range::any}}},
+     {own_p4, own_p5, {shape_range::any, shape_range::any}},
+     general_modifier_rate,
+     {"10-General Hyperbolic Enzyme-Modifier Model [a > 0, b > 0]:",
+      {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
+       "   (Km/[S])*(1 + [I]/Ki)/(1 + b*[I]/(a*Ki)) )"},
+      {"y = P2 / ( (1 + X2/(P4*P3))/(1 + P5*X2/(P4*P3)) +",
+       "   (P1/X1)*(1 + X2/P3)/(1 + P5*X2/(P4*P3)) )"}}},
 }};
 
-// The facts of model 1..10, or nullptr for any other number.
-[[nodiscard]] constexpr const model_facts* model_info(int model) {
-  return model >= 1 && model <= static_cast<int>(model_catalogue.size())
-             ? &model_catalogue[static_cast<std::size_t>(model - 1)]
+// The catalogue the program reads: model_catalogue, unless a test has put a table of
+// its own in its place (scoped_catalogue).
+inline std::span<const model_facts> installed_catalogue = model_catalogue;
+
+// Puts another table in the catalogue's place while it lives: a test's way of running
+// a model that exists only in the test through the program. Only while no run is
+// going on and no other thread reads the catalogue.
+class scoped_catalogue {
+ public:
+  explicit scoped_catalogue(std::span<const model_facts> table) : previous_(installed_catalogue) {
+    installed_catalogue = table;
+  }
+  ~scoped_catalogue() { installed_catalogue = previous_; }
+  scoped_catalogue(const scoped_catalogue&) = delete;
+  scoped_catalogue& operator=(const scoped_catalogue&) = delete;
+
+ private:
+  std::span<const model_facts> previous_;
+};
+
+// The facts of model 1..n of the catalogue, or nullptr for any other number.
+[[nodiscard]] inline const model_facts* model_info(int model) {
+  return model >= 1 && model <= static_cast<int>(installed_catalogue.size())
+             ? &installed_catalogue[static_cast<std::size_t>(model - 1)]
              : nullptr;
 }
 
@@ -246,13 +338,13 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
 inline constexpr model_facts no_model{};
 
 // The facts of model 1..10, or no_model for any other number.
-[[nodiscard]] constexpr const model_facts& facts_of(int model) {
+[[nodiscard]] inline const model_facts& facts_of(int model) {
   const model_facts* facts = model_info(model);
   return facts != nullptr ? *facts : no_model;
 }
 
 // The shape of model 1..10 (no_model's for any other number).
-[[nodiscard]] constexpr model_shape shape_of(int model) {
+[[nodiscard]] inline model_shape shape_of(int model) {
   return facts_of(model).shape;
 }
 
@@ -264,7 +356,7 @@ inline constexpr model_facts no_model{};
 
 // Whether `model` keeps b below a (model_facts::b_below_a); false for a number that
 // is no model's.
-[[nodiscard]] constexpr bool b_capped_by_a(int model) {
+[[nodiscard]] inline bool b_capped_by_a(int model) {
   return facts_of(model).b_below_a;
 }
 

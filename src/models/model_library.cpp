@@ -34,61 +34,8 @@ double ipow(double x, int k) {
 }  // namespace
 
 double func(const core::model_state& ctx, double s, double i, double /*y*/, std::span<double> p) {
-  const core::vec1 par(p);
-  const double km = par(1);
-  const double vmax = par(2);
-  const double ki = par(3);
-  const double k = km / s;
-  switch (ctx.model) {
-    case 1:
-      return vmax / ((1.0 + i / ki) * k + 1.0);
-    case 2:
-      return vmax / ((1.0 + i / ki) * (k + 1.0));
-    case 3:
-    case 4: {
-      if (ctx.model == 3) {
-        if (par(4) > 0.99) par(4) = 0.5;
-      } else if (par(4) <= 0.99) {
-        par(4) = 2.0;
-      }
-      const double a = par(4);
-      return vmax / ((1.0 + i / (ki * a)) + (1.0 + i / ki) * k);
-    }
-    case 5: {
-      if (par(4) <= 0.99) par(4) = 2.0;
-      const double a = par(4);
-      return vmax / ((1.0 + i / ki) * k / (1.0 + i / (a * ki)) +
-                     (1.0 + i / (a * ki)) / (1.0 + i / (a * ki)));
-    }
-    case 6: {
-      if (par(4) > 0.99) par(4) = 0.5;
-      const double b = par(4);
-      return vmax / ((1.0 + i / ki) * k / (1.0 + b * i / ki) + (1.0 + i / ki) / (1.0 + b * i / ki));
-    }
-    case 7: {
-      if (par(4) > 0.99) par(4) = 0.5;
-      const double a = par(4);
-      return vmax / ((1.0 + i / ki) * k / (1.0 + a * i / (a * ki)) +
-                     (1.0 + i / (a * ki)) / (1.0 + a * i / (a * ki)));
-    }
-    case 8:
-    case 9:
-    case 10: {
-      if (ctx.model == 8) {
-        if (par(4) > 0.99) par(4) = 0.5;
-        if (par(5) >= par(4)) par(5) = 0.5 * par(4);
-      } else if (ctx.model == 9) {
-        if (par(4) <= 0.99) par(4) = 2.0;
-        if (par(5) > 0.99) par(5) = 0.5;
-      }
-      const double a = par(4);
-      const double b = par(5);
-      return vmax / ((1.0 + i / ki) * k / (1.0 + b * i / (a * ki)) +
-                     (1.0 + i / (a * ki)) / (1.0 + b * i / (a * ki)));
-    }
-    default:
-      return 0.0;
-  }
+  const model_facts* facts = model_info(ctx.model);
+  return facts != nullptr && facts->rate != nullptr ? facts->rate(s, i, p) : 0.0;
 }
 
 std::function<double(double s, double i)> held_model_rate(const core::fit_context& ctx) {

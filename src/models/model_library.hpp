@@ -13,10 +13,11 @@ namespace inhibra::models {
 inline constexpr double lower_bound = 1.0e-6;  // smallest Km, Vmax, Ki (and a, b where free)
 inline constexpr double upper_bound = 1.0e6;   // largest Km, Vmax, Ki
 
-// Rate of the current model (ctx.model) at substrate `s` and inhibitor `i`. `y`, the
-// observed rate, is not used. Before evaluating, the model may move P4 and P5 of
-// `p` back into its range (model 4 turns a <= 0.99 into 2.0, ...) and leaves the
-// moved values in `p`. A model number outside 1..10 gives 0.
+// Rate of the current model (ctx.model) at substrate `s` and inhibitor `i`, by the
+// rate function of its catalogue entry. `y`, the observed rate, is not used. Before
+// evaluating, the model may move P4 and P5 of `p` back into its range (model 4 turns
+// a <= 0.99 into 2.0, ...) and leaves the moved values in `p`. A number that is no
+// model's gives 0.
 [[nodiscard]] double func(const core::model_state& ctx, double s, double i, double y,
                           std::span<double> p);
 

@@ -20,7 +20,7 @@ inline constexpr int general_b = 4;
 // The model's own index (0-based) of general-form parameter `g` (general_a or
 // general_b); -1 when the model has no such free parameter of its own. Model 6's only
 // shape parameter is b; model 7's P4 is a, with b following it.
-[[nodiscard]] constexpr int own_index(int model, int g) {
+[[nodiscard]] inline int own_index(int model, int g) {
   const model_shape shape = shape_of(model);
   if (g == general_a) return shape.a.parameter;
   if (g != general_b || shape.b.parameter == shape.a.parameter) return -1;
