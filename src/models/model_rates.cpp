@@ -12,7 +12,8 @@ double linear_mixed(double s, double i, double km, double vmax, double ki, doubl
   return vmax / ((1.0 + i / (ki * a)) + (1.0 + i / ki) * k);
 }
 
-// The general hyperbolic form with the given a and b.
+// The general hyperbolic form with the given a and b. With a or b equal to 1 it has
+// the bits of the form written without them (1 * x is x).
 double hyperbolic(double s, double i, double km, double vmax, double ki, double a, double b) {
   const double k = km / s;
   return vmax / ((1.0 + i / ki) * k / (1.0 + b * i / (a * ki)) +
@@ -48,30 +49,19 @@ double linear_mixed_above_rate(double s, double i, std::span<double> p) {
 double hyperbolic_specific_rate(double s, double i, std::span<double> p) {
   const core::vec1 par(p);
   if (par(4) <= 0.99) par(4) = 2.0;
-  const double k = par(1) / s;
-  const double ki = par(3);
-  const double a = par(4);
-  return par(2) /
-         ((1.0 + i / ki) * k / (1.0 + i / (a * ki)) + (1.0 + i / (a * ki)) / (1.0 + i / (a * ki)));
+  return hyperbolic(s, i, par(1), par(2), par(3), par(4), 1.0);
 }
 
 double hyperbolic_noncompetitive_rate(double s, double i, std::span<double> p) {
   const core::vec1 par(p);
   if (par(4) > 0.99) par(4) = 0.5;
-  const double k = par(1) / s;
-  const double ki = par(3);
-  const double b = par(4);
-  return par(2) / ((1.0 + i / ki) * k / (1.0 + b * i / ki) + (1.0 + i / ki) / (1.0 + b * i / ki));
+  return hyperbolic(s, i, par(1), par(2), par(3), 1.0, par(4));
 }
 
 double hyperbolic_catalytic_rate(double s, double i, std::span<double> p) {
   const core::vec1 par(p);
   if (par(4) > 0.99) par(4) = 0.5;
-  const double k = par(1) / s;
-  const double ki = par(3);
-  const double a = par(4);
-  return par(2) / ((1.0 + i / ki) * k / (1.0 + a * i / (a * ki)) +
-                   (1.0 + i / (a * ki)) / (1.0 + a * i / (a * ki)));
+  return hyperbolic(s, i, par(1), par(2), par(3), par(4), par(4));
 }
 
 double hyperbolic_mixed_below_rate(double s, double i, std::span<double> p) {
