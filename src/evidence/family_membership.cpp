@@ -1,6 +1,7 @@
 #include "evidence/detail/family_membership.hpp"
 
 #include <array>
+#include <cmath>
 
 #include "models/model_catalogue.hpp"
 #include "models/model_forms.hpp"
@@ -90,22 +91,18 @@ mode_family mode_of(int model) {
 }
 
 site_family site_of(int model, double a, double b) {
-  switch (model) {
-    case 1:
-    case 5:
-      return site_family::competitive;
-    case 4:
-    case 9:
-      return site_family::free_enzyme;
-    case 2:
-    case 6:
-      return site_family::noncompetitive;
-    case 3:
-    case 7:
-    case 8:
-      return site_family::complex;
-    default:
-      break;
+  const models::model_shape shape = models::shape_of(model);
+  const bool a_infinite = !shape.a.is_free() && std::isinf(shape.a.value);
+  // The inhibitor changes only how the substrate binds when the complex with both is
+  // never formed (a infinite) or makes product as fast as without it (b = 1).
+  if (a_infinite || (!shape.b.is_free() && shape.b.value == 1.0)) return site_family::competitive;
+  // With a = 1 the inhibitor leaves the substrate's binding alone.
+  if (!shape.a.is_free() && shape.a.value == 1.0) return site_family::noncompetitive;
+  // A model whose a stays below or above 1 prefers the complex or the free enzyme.
+  if (shape.a.is_free()) {
+    const models::shape_range range = shape.range[static_cast<std::size_t>(shape.a.parameter - 3)];
+    if (range == models::shape_range::below_one) return site_family::complex;
+    if (range == models::shape_range::above_one) return site_family::free_enzyme;
   }
   // Below b = 1 the complex with the inhibitor is less active than without it: a says
   // where it binds, as for the other models. From b = 1 up it is as active or more.

@@ -244,28 +244,9 @@ void init_estimates(core::fit_context& ctx, std::span<double> par_out, int /*cap
   par(1) = mm.km;
   par(2) = mm.vmax;
   par(3) = mm.km;
-  switch (model) {
-    case 3:
-    case 6:
-    case 7:
-      par(4) = 0.5;
-      break;
-    case 4:
-    case 5:
-      par(4) = 2.0;
-      break;
-    case 8:
-      par(4) = 0.5;
-      par(5) = 0.25;
-      break;
-    case 9:
-    case 10:
-      par(4) = 2.0;
-      par(5) = 0.5;
-      break;
-    default:
-      break;
-  }
+  const std::array<double, 2> start = models::shape_of(model).start;
+  par(4) = start[0];
+  par(5) = start[1];
 
   double seed = 1024.0;
   randgen(ctx, seed);

@@ -51,6 +51,8 @@ struct model_shape {
   shape_source a = fixed_at(1.0);
   shape_source b = fixed_at(0.0);
   std::array<shape_range, 2> range{};  // of P4 and P5
+  // Where the initial estimates start P4 and P5 (1 where the model has neither).
+  std::array<double, 2> start{1.0, 1.0};
 };
 
 // A model's rate at substrate s and inhibitor i for its parameters p; it may move P4
@@ -151,7 +153,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 0, false},
-     {own_p4, fixed_at(0.0), {shape_range::below_one}},
+     {own_p4, fixed_at(0.0), {shape_range::below_one}, {0.5, 1.0}},
      linear_mixed_below_rate,
      {"3- Linear Mixed Inhibition, LMx(Sp<Ca)I [0 < a < 1, b = 0]:",
       {"v = Vmax / ( (Km/[S])*(1 + [I]/Ki) + (1 + [I]/(a*Ki)) )", ""},
@@ -170,7 +172,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_linear, simplex_limit, va10d_limit_linear, nminsvd_runs, 1, true},
-     {own_p4, fixed_at(0.0), {shape_range::above_one}},
+     {own_p4, fixed_at(0.0), {shape_range::above_one}, {2.0, 1.0}},
      linear_mixed_above_rate,
      {"4- Linear Mixed Inhibition, LMx(Sp>Ca)I [a > 1, b = 0]:",
       {"v = Vmax / ( (Km/[S])*(1 + [I]/Ki) + (1 + [I]/(a*Ki)) )", ""},
@@ -189,7 +191,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 4, shape_passes},
      optim::simplex_restarts::shape_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 1, true},
-     {own_p4, fixed_at(1.0), {shape_range::above_one}},
+     {own_p4, fixed_at(1.0), {shape_range::above_one}, {2.0, 1.0}},
      hyperbolic_specific_rate,
      {"5- Hyperbolic Specific Inhibition, HSpI [a > 1, b = 1, a > b]:",
       {"v = Vmax / ( (1 + [I]/(a*Ki)) / (1 + b*[I]/(a*Ki)) +",
@@ -211,7 +213,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      optim::simplex_restarts::shape_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 1,
       false},
-     {fixed_at(1.0), own_p4, {shape_range::below_one}},
+     {fixed_at(1.0), own_p4, {shape_range::below_one}, {0.5, 1.0}},
      hyperbolic_noncompetitive_rate,
      {"6- Hyperbolic Mixed Inhibition, HMx(Sp=Ca)I [a = 1, 0 < b < 1, a > b]:",
       {"v = Vmax / ( (1 + [I]/(a*Ki)) / (1 + b*[I]/(a*Ki)) +",
@@ -233,7 +235,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      optim::simplex_restarts::shape_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 1,
       false},
-     {own_p4, own_p4, {shape_range::below_one}},
+     {own_p4, own_p4, {shape_range::below_one}, {0.5, 1.0}},
      hyperbolic_catalytic_rate,
      {"7- Hyperbolic Catalytic Inhibition, HCaI [0 < a,  0 < b < 1, a = b]:",
       {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
@@ -255,7 +257,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      optim::simplex_restarts::shape_and_random_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs_short, 2,
       false},
-     {own_p4, own_p5, {shape_range::below_one, shape_range::below_one}},
+     {own_p4, own_p5, {shape_range::below_one, shape_range::below_one}, {0.5, 0.25}},
      hyperbolic_mixed_below_rate,
      {"8- Hyperbolic Mixed Inhibition, HMx(Sp<Ca)I [a < 1,  0 < b < 1, a > b]:",
       {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
@@ -276,7 +278,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      {4, 5, shape_passes},
      optim::simplex_restarts::shape_and_random_search,
      {simplex_passes_hyperbolic, simplex_limit, va10d_limit_hyperbolic, nminsvd_runs, 2, true},
-     {own_p4, own_p5, {shape_range::above_one, shape_range::below_one}},
+     {own_p4, own_p5, {shape_range::above_one, shape_range::below_one}, {2.0, 0.5}},
      hyperbolic_mixed_above_rate,
      {"9- Hyperbolic Mixed Inhibition, HMx(Sp>Ca)I [a > 1, 0 < b < 1]:",
       {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
@@ -298,7 +300,7 @@ inline constexpr std::array<model_facts, 10> model_catalogue{{
      optim::simplex_restarts::shape_and_random_search,
      {simplex_passes_hyperbolic, simplex_limit_general, va10d_limit_hyperbolic, nminsvd_runs, 2,
       true},
-     {own_p4, own_p5, {shape_range::any, shape_range::any}},
+     {own_p4, own_p5, {shape_range::any, shape_range::any}, {2.0, 0.5}},
      general_modifier_rate,
      {"10-General Hyperbolic Enzyme-Modifier Model [a > 0, b > 0]:",
       {"v = Vmax / ( (1 + [I]/(a*Ki))/(1 + b*[I]/(a*Ki)) +",
