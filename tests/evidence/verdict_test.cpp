@@ -9,6 +9,7 @@
 #include <random>
 #include <sstream>
 
+#include "evidence/detail/family_membership.hpp"
 #include "evidence/run_evidence.hpp"
 #include "fit/ezfit.hpp"
 #include "models/model_catalogue.hpp"
@@ -98,6 +99,21 @@ TEST(Verdict, SaysWhatIsMissingInstead) {
   const verdict one_family = reach_verdict(same, weights(same, {0.5, 0.5}), {}, {});
   EXPECT_FALSE(one_family.available);
   EXPECT_NE(one_family.missing.find("fit models of other families"), std::string::npos);
+}
+
+// Each model's textbook family follows from where its a and b come from; only the
+// general model's depends on its fitted a and b.
+TEST(SiteFamily, OfEachModel) {
+  using enum site_family;
+  const site_family expected[] = {competitive,    noncompetitive, complex, free_enzyme, competitive,
+                                  noncompetitive, complex,        complex, free_enzyme};
+  for (int model = 1; model <= 9; ++model) {
+    for (const auto& [a, b] : {std::pair{0.5, 0.5}, std::pair{3.0, 2.0}})
+      EXPECT_EQ(site_of(model, a, b), expected[model - 1]) << model;
+  }
+  EXPECT_EQ(site_of(10, 0.5, 0.5), complex);
+  EXPECT_EQ(site_of(10, 3.0, 0.5), free_enzyme);
+  EXPECT_EQ(site_of(10, 0.5, 2.0), general);
 }
 
 TEST(TwoDigits, RoundsToTwoSignificantDigits) {

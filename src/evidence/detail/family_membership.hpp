@@ -12,11 +12,13 @@
 
 namespace inhibra::evidence {
 
-// Complete (models 1-4) or partial (models 5-10).
+// Complete (b = 0: models 1-4) or partial (models 5-10).
 [[nodiscard]] mode_family mode_of(int model);
 
-// The site family of models 1-9 by their conditions on a; model 10 by where its
-// fitted point lies (see verdict.hpp).
+// The site family of a model by where its a and b come from: competitive with an
+// infinite a or b = 1 (models 1, 5), noncompetitive with a = 1 (2, 6), towards the
+// complex or the free enzyme with an a kept below or above 1 (3, 7, 8 and 4, 9);
+// model 10 by where its fitted point lies (see verdict.hpp).
 [[nodiscard]] site_family site_of(int model, double a, double b);
 
 // Whether fit r holds parameter i (0-based) at the lower or upper end of its range,
