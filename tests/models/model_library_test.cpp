@@ -52,12 +52,13 @@ TEST(ModelLibrary, RatesFollowTheGeneralMechanism) {
 TEST(ModelLibrary, ShapeParametersAreMovedIntoRangeAndLeftInTheCallersVector) {
   struct move {
     int model;
-    double a, b, a_used, b_used;
+    double a, b, a_used, b_used;  // P4 and P5, as given and as used (model 6's P4 is b)
   };
   for (const auto& m :
        {move{5, 0.5, 0, 2.0, 0}, move{4, 0.99, 0, 2.0, 0},  // <= 0.99 moves
-        move{3, 0.99, 0, 0.99, 0}, move{3, 0.995, 0, 0.5, 0}, move{8, 0.6, 0.6, 0.6, 0.3},
-        move{9, 0.5, 1.5, 2.0, 0.5}, move{10, 0.5, 1.5, 0.5, 1.5}}) {
+        move{3, 0.99, 0, 0.99, 0}, move{3, 0.995, 0, 0.5, 0}, move{6, 0.995, 0, 0.5, 0},
+        move{7, 0.995, 0, 0.5, 0}, move{8, 0.6, 0.6, 0.6, 0.3}, move{9, 0.5, 1.5, 2.0, 0.5},
+        move{10, 0.5, 1.5, 0.5, 1.5}}) {
     par p{10, 1, 5, m.a, m.b};
     par used{10, 1, 5, m.a_used, m.b_used};
     EXPECT_EQ(rate(m.model, 40, 20, p), rate(m.model, 40, 20, used)) << "model " << m.model;
