@@ -9,6 +9,7 @@
 
 #include "evidence/run_evidence.hpp"
 #include "fit/report.hpp"
+#include "models/model_catalogue.hpp"
 #include "shell/info_pages.hpp"
 #include "shell/model_dialog.hpp"
 #include "shell/remembered.hpp"
@@ -335,8 +336,10 @@ void main_window::execute(std::int32_t c) {
                                              : result_plot::residuals);
       break;
     case command::kmapplot:
-      // The best model of the last run is the context's current model.
-      command_plot(ctx_.model <= 4 ? result_plot::kmapp_linear : result_plot::kmapp_hyperbolic);
+      // The last run's best model is the context's; complete inhibition: the linear chart.
+      command_plot(models::complete_inhibition(models::shape_of(ctx_.model))
+                       ? result_plot::kmapp_linear
+                       : result_plot::kmapp_hyperbolic);
       break;
     case command::mc50plot:
       command_plot(result_plot::mc50);
