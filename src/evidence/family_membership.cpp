@@ -150,7 +150,7 @@ int counted_as(const std::vector<model_result>& fitted, const std::vector<nested
       as = special;
     }
   };
-  for (const models::nested_pair& pair : models::nested_pairs) {
+  for (const models::nested_pair& pair : models::nested_pairs()) {
     if (pair.general == model && reduces_to(*r, pair, tests)) consider(pair.special);
   }
   for (const range_edge& e : range_edges) {

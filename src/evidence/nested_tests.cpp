@@ -67,7 +67,7 @@ bool at_box_end(const models::nested_pair& pair) {
 
 std::vector<nested_test> nested_tests(const std::vector<model_result>& fitted, int N) {
   std::vector<nested_test> tests;
-  for (const models::nested_pair& pair : models::nested_pairs) {
+  for (const models::nested_pair& pair : models::nested_pairs()) {
     const model_result* s = fitted_model(fitted, pair.special);
     const model_result* g = fitted_model(fitted, pair.general);
     if (s == nullptr || g == nullptr) continue;

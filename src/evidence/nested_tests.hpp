@@ -2,6 +2,7 @@
 // Extra-sum-of-squares F tests between fitted models where one is a special case of
 // the other (the pairs of models::nested_pairs): does the general model fit better
 // than its special case by more than its extra parameters explain?
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -36,7 +37,7 @@ struct f_test {
 struct nested_test {
   int special = 0;
   int general = 0;
-  std::string_view how;  // how the special case sits in the general one ("b -> 0")
+  std::string how;  // how the special case sits in the general one ("b -> 0")
   f_test test;
   bool boundary = false;  // see at_box_end
 };

@@ -1,13 +1,14 @@
 #pragma once
 // Which model is a special case of which: every pair of models where one is the
-// other with one or two of a and b fixed, in one table. The rate of the special model
+// other with one or two of a and b fixed, read off their shapes. The rate of the special model
 // at a point equals the rate of the general model at the point carried over with the
 // pins below applied; a pin at an end of the general model's box (a -> infinity, b ->
 // 0, model 8's b -> a) is a limit the general model approaches but whose sum of
 // squares it can reach only at that end. Models of the same parameter count (8 and 9
 // inside 10) are restrictions of a range, not special cases, and are not listed.
 #include <array>
-#include <string_view>
+#include <string>
+#include <vector>
 
 #include "models/model_catalogue.hpp"
 
@@ -44,44 +45,17 @@ struct nested_pair {
   int special = 0;
   int general = 0;
   std::array<pin, 2> pins{};
-  int pin_count = 0;     // the general model's parameters less the special one's
-  std::string_view how;  // the pins in words
+  int pin_count = 0;  // the general model's parameters less the special one's
+  std::string how;    // the pins in words ("a -> infinity, b -> 0")
 };
 
-inline constexpr std::array<nested_pair, 17> nested_pairs{{
-    {1, 4, {{{general_a, pin_kind::upper_end}}}, 1, "a -> infinity"},
-    {2, 4, {{{general_a, pin_kind::value, 1.0}}}, 1, "a = 1"},
-    {1, 5, {{{general_a, pin_kind::upper_end}}}, 1, "a -> infinity"},
-    {2, 6, {{{general_b, pin_kind::lower_end}}}, 1, "b -> 0"},
-    {3, 8, {{{general_b, pin_kind::lower_end}}}, 1, "b -> 0"},
-    {7, 8, {{{general_b, pin_kind::equal_to_a}}}, 1, "b -> a"},
-    {1,
-     9,
-     {{{general_a, pin_kind::upper_end}, {general_b, pin_kind::lower_end}}},
-     2,
-     "a -> infinity, b -> 0"},
-    {2,
-     9,
-     {{{general_a, pin_kind::value, 1.0}, {general_b, pin_kind::lower_end}}},
-     2,
-     "a = 1, b -> 0"},
-    {4, 9, {{{general_b, pin_kind::lower_end}}}, 1, "b -> 0"},
-    {6, 9, {{{general_a, pin_kind::value, 1.0}}}, 1, "a = 1"},
-    {1,
-     10,
-     {{{general_a, pin_kind::upper_end}, {general_b, pin_kind::lower_end}}},
-     2,
-     "a -> infinity, b -> 0"},
-    {2,
-     10,
-     {{{general_a, pin_kind::value, 1.0}, {general_b, pin_kind::lower_end}}},
-     2,
-     "a = 1, b -> 0"},
-    {3, 10, {{{general_b, pin_kind::lower_end}}}, 1, "b -> 0"},
-    {4, 10, {{{general_b, pin_kind::lower_end}}}, 1, "b -> 0"},
-    {5, 10, {{{general_b, pin_kind::value, 1.0}}}, 1, "b = 1"},
-    {6, 10, {{{general_a, pin_kind::value, 1.0}}}, 1, "a = 1"},
-    {7, 10, {{{general_b, pin_kind::equal_to_a}}}, 1, "b = a"},
-}};
+// Every pair of models of the catalogue where the special one is the general one with
+// its extra shape parameters pinned, by general model and then special model. Read
+// off the models' shapes: the special model keeps Km, Vmax and Ki; each a or b it
+// fixes is pinned where the general model has it free (a value inside the general
+// model's box, or a limit at its end: a -> infinity, b -> 0, b -> a), and each a or b
+// it has free keeps to the general model's range. Where a is infinite, b drops out of
+// the rate and need not match.
+[[nodiscard]] std::vector<nested_pair> nested_pairs();
 
 }  // namespace inhibra::models

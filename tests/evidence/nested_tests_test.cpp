@@ -56,7 +56,7 @@ TEST(ExtraSumOfSquares, EdgesGiveNoFalseEvidence) {
 // lies at an end of the general model's range (a -> infinity, b -> 0, a = 1 as the
 // lower end of models 4 and 9, b -> a as model 8's ceiling).
 TEST(NestedTests, BoundaryWhereTheSpecialCaseSitsAtABoxEnd) {
-  for (const models::nested_pair& pair : models::nested_pairs) {
+  for (const models::nested_pair& pair : models::nested_pairs()) {
     const bool inside =
         pair.general == 10 && (pair.special == 5 || pair.special == 6 || pair.special == 7);
     EXPECT_EQ(at_box_end(pair), !inside) << pair.special << " in " << pair.general;
