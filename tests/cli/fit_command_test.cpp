@@ -17,19 +17,13 @@ namespace {
 
 const std::string example = std::string(INHIBRA_SOURCE_DIR) + "/examples/Data.in";
 
-std::string copy_example(const support::temp_dir& dir, const std::string& name) {
-  const auto path = dir.file(name);
-  std::filesystem::copy_file(example, path);
-  return path;
-}
-
 nlohmann::json first_file(const std::string& json) {
   return nlohmann::json::parse(json).at("files").at(0);
 }
 
 TEST(FitCommand, FitsTheChosenModelsAndWritesTheJsonToAFile) {
   support::temp_dir dir;
-  const auto data = copy_example(dir, "Data.in");
+  const auto data = support::copy_example(dir, "Data.in");
   const auto r = run_fit("-q -m 1,3 --json r.json " + quoted(data), dir);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
@@ -54,7 +48,7 @@ TEST(FitCommand, FitsTheChosenModelsAndWritesTheJsonToAFile) {
 
 TEST(FitCommand, StatusesOfMissingAndRejectedFilesAndTheLargestWins) {
   support::temp_dir dir;
-  copy_example(dir, "Data.in");
+  support::copy_example(dir, "Data.in");
   dir.write("bad.in", "1 0 1\n2 0 2\n3 0 3\n4 0 4\n");
   EXPECT_EQ(run_fit("-q gone.in", dir).status, 1);
   const auto r = run_fit("-q -m 1 -r --weights poisson --json - gone.in bad.in Data.in", dir);
@@ -78,7 +72,7 @@ TEST(FitCommand, StatusesOfMissingAndRejectedFilesAndTheLargestWins) {
 
 TEST(FitCommand, ParallelJobsWriteTheSameFilesAsOneAtATime) {
   support::temp_dir dir;
-  const auto a = copy_example(dir, "a.in");
+  const auto a = support::copy_example(dir, "a.in", "Data.in");
   const auto b = dir.write("b.in", support::read_file(example).substr(
                                        0, support::read_file(example).find("50     400")));
   auto r = run_fit("-q -m 1,2 -j 1 " + quoted(a) + " " + quoted(b), dir);
@@ -105,7 +99,7 @@ TEST(FitCommand, ExampleReportsAndJsonMatchTheStoredOnes) {
   };
   for (const auto& [flags, golden] : runs) {
     support::temp_dir dir;
-    copy_example(dir, "Data.in");
+    support::copy_example(dir, "Data.in");
     const auto r = run_fit("-q -m all " + flags, dir);
     ASSERT_EQ(r.status, 0) << r.err;
     const bool json = golden.ends_with(".json");
@@ -120,7 +114,7 @@ TEST(FitCommand, ExampleReportsAndJsonMatchTheStoredOnes) {
 // same for the same seed.
 TEST(FitCommand, FastFittingAndTheSelectionBySimulation) {
   support::temp_dir dir;
-  copy_example(dir, "Data.in");
+  support::copy_example(dir, "Data.in");
   const auto fast = run_fit("-m 1,2,4 --fast --simulate 4 --seed 9 --json - Data.in", dir);
   ASSERT_EQ(fast.status, 0) << fast.err;
   const auto json = first_file(fast.out);
@@ -161,7 +155,7 @@ TEST(FitCommand, FastFittingAndTheSelectionBySimulation) {
 // mechanism follows; -q keeps them back.
 TEST(FitCommand, AdviceOfTheResidualChecksUnlessQuiet) {
   support::temp_dir dir;
-  copy_example(dir, "Data.in");
+  support::copy_example(dir, "Data.in");
   const auto told = run_fit("-m 1,4 --json - Data.in", dir);
   ASSERT_EQ(told.status, 0) << told.err;
   const auto json = first_file(told.out);
@@ -210,7 +204,7 @@ TEST(FitCommand, WarnsAboutUnitsAndReportsProfileLimits) {
 
   // Profile limits (pinned by the stored JSON of the example, and absent from the
   // chain alone) are left out when the profiles are.
-  copy_example(dir, "Data.in");
+  support::copy_example(dir, "Data.in");
   r = run_fit("-q -m 3 --json - --no-profiles Data.in", dir);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_FALSE(first_file(r.out).at("models").at(0).at("parameters").at(3).contains("profile_low"));

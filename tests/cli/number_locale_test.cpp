@@ -4,16 +4,12 @@
 // messages and the plots are byte for byte those of a run under the C locale.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "cli/run_fit.hpp"
 #include "support/comma_locales.hpp"
 #include "support/temp_dir.hpp"
 
 namespace inhibra::cli {
 namespace {
-
-namespace fs = std::filesystem;
 
 // Whether a text shown in an SVG file (between '>' and '<') holds a digit, a comma
 // and a digit: a number with a decimal comma.
@@ -35,7 +31,7 @@ struct locale_run {
 // A run of every model on the example with SVG plots and JSON, under `locale`.
 locale_run run_under(const std::string& locale, const std::string& locpath) {
   const support::temp_dir dir;
-  fs::copy_file(fs::path(INHIBRA_SOURCE_DIR) / "examples" / "Data.in", dir.path() / "Data.in");
+  support::copy_example(dir, "Data.in");
   locale_run r;
   r.process = run_fit("-q --plots P --format svg --json results.json Data.in", dir,
                       std::string(fixed_date) + " LOCPATH=\"" + locpath + "\" LC_ALL=" + locale);

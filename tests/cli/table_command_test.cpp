@@ -15,14 +15,6 @@
 namespace inhibra::cli {
 namespace {
 
-const std::string examples = std::string(INHIBRA_SOURCE_DIR) + "/examples/";
-
-std::string copy_example(const support::temp_dir& dir, const std::string& name) {
-  const auto path = dir.file(name);
-  std::filesystem::copy_file(examples + name, path);
-  return path;
-}
-
 // Every parameter of every model fitted, by model and name.
 std::map<std::string, double> parameters(const std::string& json) {
   std::map<std::string, double> out;
@@ -51,8 +43,8 @@ TEST(TableCommand, EachExampleTableFitsToTheParametersOfItsNativeTwin) {
         twin_case{"rates.xlsx", "", "Data.in", "rates.out", "µM/min"},
         twin_case{"rates.xlsx", "--sheet Plate ", "plate.in", "rates.out", ""}}) {
     support::temp_dir dir;
-    copy_example(dir, c.table);
-    copy_example(dir, c.native);
+    support::copy_example(dir, c.table);
+    support::copy_example(dir, c.native);
     const auto from_table =
         run_fit(std::string("-q --fast -m 1-4 --json - ") + c.options + c.table, dir);
     const auto from_native = run_fit(std::string("-q --fast -m 1-4 --json - ") + c.native, dir);
@@ -85,8 +77,8 @@ TEST(TableCommand, ReplicateWellsOfAPlateFeedTheLackOfFitTest) {
   // The plate's triplicate columns repeat [S] and [I] exactly, so every model's
   // lack-of-fit test has its pure error, and it agrees with the native twin's.
   support::temp_dir dir;
-  copy_example(dir, "plate.csv");
-  copy_example(dir, "plate.in");
+  support::copy_example(dir, "plate.csv");
+  support::copy_example(dir, "plate.in");
   dir.write("single.csv",
             "S,I,v\n50,0,0.032\n100,0,0.055\n200,0,0.08\n333,0,0.1\n"
             "500,0,0.115\n50,100,0.017\n100,100,0.028\n200,100,0.045\n"
@@ -121,8 +113,8 @@ TEST(TableCommand, ReplicateWellsOfAPlateFeedTheLackOfFitTest) {
 TEST(TableCommand, TableOptionsThatAFileWouldLeaveOutAreRefused) {
   // A fit that silently dropped --columns could swap [S] and [I]: the call stops first.
   support::temp_dir dir;
-  copy_example(dir, "plate.csv");
-  copy_example(dir, "Data.in");
+  support::copy_example(dir, "plate.csv");
+  support::copy_example(dir, "Data.in");
   struct refusal_case {
     const char* args;
     const char* said;
@@ -158,7 +150,7 @@ TEST(TableCommand, TableOptionsThatAFileWouldLeaveOutAreRefused) {
 
 TEST(TableCommand, CheckTellsHowATableWasRead) {
   support::temp_dir dir;
-  copy_example(dir, "plate.csv");
+  support::copy_example(dir, "plate.csv");
   dir.write("swapped.csv", "inh,sub,signal\n0,50,1\n0,60,2\n0,70,3\n0,80,4\n0,90,5\n");
   // The table options hold for every file of the call.
   const auto plate = run_fit("--check plate.csv", dir);
@@ -200,7 +192,7 @@ TEST(TableCommand, NamesDecideTheReaderAndTableForcesIt) {
 
 TEST(TableCommand, ConvertWritesTheNativeFileWholeOrNotAtAll) {
   support::temp_dir dir;
-  copy_example(dir, "plate.csv");
+  support::copy_example(dir, "plate.csv");
   const auto r = run_fit("--convert plate.csv -o native.in", dir);
   ASSERT_EQ(r.status, 0) << r.err;
   const std::string written = support::read_file(dir.file("native.in"));

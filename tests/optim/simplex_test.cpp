@@ -99,11 +99,8 @@ TEST(Simplex, RestartsFollowThePolicy) {
   constexpr auto random = simplex_restarts::shape_and_random_search;
   for (const auto& e :
        {expectation{none, two, -1.0, 25, 0}, expectation{shape, one, -1.0, 25, shape_one},
-        expectation{shape, two, -1.0, 25, shape_two},
-        expectation{random, two, -1.0, 25, full_restart},
-        expectation{random, one, -1.0, 25, 2 * shape_one + random_five},
-        expectation{none, two, run_tol, 2, 0}, expectation{shape, one, run_tol, 2, 0},
-        expectation{random, two, run_tol, 20, full_restart},
+        expectation{random, two, -1.0, 25, full_restart}, expectation{none, two, run_tol, 2, 0},
+        expectation{shape, one, run_tol, 2, 0}, expectation{random, two, run_tol, 20, full_restart},
         expectation{random, {}, run_tol, 20, random_five}}) {
     SCOPED_TRACE(::testing::Message()
                  << "restarts " << static_cast<int>(e.restarts) << " shape " << e.shape.first

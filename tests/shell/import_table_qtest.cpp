@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QTest>
-#include <filesystem>
 #include <functional>
 
 #include "shell/shell_harness.hpp"
@@ -26,12 +25,6 @@ using toolkit::ImportTableDialog;
 namespace {
 
 const QString import_entry = QStringLiteral("File/Import Table\u2026");
-
-std::string copy_example(const support::temp_dir& dir, const std::string& name) {
-  const std::string path = dir.file(name);
-  std::filesystem::copy_file(std::string(INHIBRA_SOURCE_DIR) + "/examples/" + name, path);
-  return path;
-}
 
 // Chooses Import Table, picks `file`, hands the import dialog to `answer` (which
 // accepts or rejects it) and waits until the command is done.
@@ -69,7 +62,7 @@ class ImportTableTest : public QObject {
  private slots:
   void detectedReadingFollowsEditsAndOkOpensTheTable() {
     fitted_shell r;
-    const std::string table = copy_example(r.dir, "rates-long.csv");
+    const std::string table = support::copy_example(r.dir, "rates-long.csv");
     QVERIFY(r.app.start());
     bool checked = false;
     QVERIFY(import_with(r.app, table, [&](ImportTableDialog* d) {

@@ -46,6 +46,16 @@ inline std::string read_file(const std::string& path) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+// Copies the source tree's examples/<example> into the folder as `name` (the
+// example of that name unless another is given) and returns its path.
+inline std::string copy_example(const temp_dir& dir, const std::string& name,
+                                const std::string& example = "") {
+  const std::string path = dir.file(name);
+  std::filesystem::copy_file(
+      std::string(INHIBRA_SOURCE_DIR) + "/examples/" + (example.empty() ? name : example), path);
+  return path;
+}
+
 // Everything in a folder, hidden files included, by relative path: the bytes of each
 // regular file, the target of each link, "<folder>" or "<other>" for the rest. Two
 // snapshots compare equal when nothing was written, renamed or left behind.
