@@ -12,6 +12,7 @@
 #include "data/data_file.hpp"
 #include "fit/init_estimates.hpp"
 #include "fit/search_problem.hpp"
+#include "models/model_catalogue.hpp"
 #include "models/model_library.hpp"
 #include "optim/golden_search.hpp"
 #include "optim/simplex.hpp"
@@ -62,8 +63,9 @@ void simplex_bench(benchmark::State& state) {
   const int model = static_cast<int>(state.range(0));
   auto ctx = example(model);
   const optim::value_problem problem = fit::model_value_problem(*ctx, ctx->n_par);
-  const optim::simplex_policy policy{1.0685e-6, 0.07, 100, fit::simplex_restarts_of(model),
-                                     fit::shape_search_of(model)};
+  const models::model_facts& facts = models::facts_of(model);
+  const optim::simplex_policy policy{1.0685e-6, 0.07, 100, facts.simplex_restarts,
+                                     facts.shape_search};
   for (auto _ : state) {
     std::array<double, core::max_par> x{150.0, 0.15, 90.0, 2.0, 0.5};
     double f = 0;
